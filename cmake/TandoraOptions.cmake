@@ -1,0 +1,19 @@
+# Compiler flags shared by every target of the project.
+add_compile_options(-Wall -Wextra)
+if(TANDORA_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(TANDORA_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(TANDORA_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT TANDORA_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "TANDORA_SANITIZE must be empty, 'address' or 'thread'")
+endif()
+
+if(TANDORA_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "TANDORA_FUZZ needs clang (libFuzzer)")
+endif()

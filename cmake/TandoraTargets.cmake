@@ -1,0 +1,57 @@
+# tandora_library(<folder> SOURCES ... LIBS ...): the static library of one subsystem
+# folder, named tandora_<folder> with the short alias tandora::<folder>.
+function(tandora_library folder)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(tandora_${folder} STATIC ${ARG_SOURCES})
+  add_library(tandora::${folder} ALIAS tandora_${folder})
+  target_include_directories(tandora_${folder} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(tandora_${folder} PUBLIC ${ARG_LIBS})
+  set_target_properties(tandora_${folder} PROPERTIES AUTOMOC ON)
+endfunction()
+
+# tandora_test(<name> LABEL <folder> SOURCES ... LIBS ...): one GoogleTest program and
+# its ctest entry, labelled with its folder and run on the offscreen Qt platform.
+function(tandora_test name)
+  cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tandora::testkit)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 240)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    LABELS ${ARG_LABEL}
+    TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()
+
+# tandora_bench(<folder> SOURCES ... LIBS ...): the benchmark program bench_<folder>.
+# It prints one "figure name: value" line per figure and is not part of the test suite.
+function(tandora_bench folder)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(bench_${folder} ${ARG_SOURCES})
+  target_link_libraries(bench_${folder} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# tandora_fuzzer(<name> LABEL <folder> SOURCES ... LIBS ... [CORPUS dir]): the libFuzzer
+# harness fuzz_<name>, built only with TANDORA_FUZZ, and a short run of it in the test suite.
+function(tandora_fuzzer name)
+  cmake_parse_arguments(ARG "" "LABEL;CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT TANDORA_FUZZ)
+    return()
+  endif()
+  add_executable(fuzz_${name} ${ARG_SOURCES})
+  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
+  set(corpus_args)
+  if(ARG_CORPUS)
+    set(corpus_args ${ARG_CORPUS})
+  endif()
+  add_test(NAME fuzz_${name}
+           COMMAND fuzz_${name} -max_total_time=15 -rss_limit_mb=1024 -timeout=10 ${corpus_args}
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(fuzz_${name} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+endfunction()

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The seam between the device link and the host's MIDI service. The program uses the
+// RtMidi backend; tests and the pedal emulator use the in-process virtual backend. Both
+// enumerate ports by position, deliver each received message whole on a thread of their
+// own, and report failures by throwing CMidiError, as the MIDI library does.
+
+class CMidiError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class EMidiApi { RTMIDI, VIRTUAL };
+
+// Called on the backend's receiving thread with one complete message.
+using MidiInCallback = void (*)(double timestamp, std::vector<unsigned char>* message, void* user);
+
+class CMidiIn {
+public:
+    virtual ~CMidiIn() = default;
+    virtual unsigned int port_count() = 0;
+    virtual std::string port_name(unsigned int port) = 0;
+    virtual void open_port(unsigned int port, const std::string& port_name) = 0;
+    virtual void close_port() = 0;
+    virtual bool is_port_open() const = 0;
+    // Registered once; later registrations are ignored, as the library keeps the first.
+    virtual void set_callback(MidiInCallback callback, void* user) = 0;
+    virtual void ignore_types(bool sysex, bool timing, bool active_sensing) = 0;
+};
+
+class CMidiOut {
+public:
+    virtual ~CMidiOut() = default;
+    virtual unsigned int port_count() = 0;
+    virtual std::string port_name(unsigned int port) = 0;
+    virtual void open_port(unsigned int port, const std::string& port_name) = 0;
+    virtual void close_port() = 0;
+    virtual bool is_port_open() const = 0;
+    virtual void send_message(const unsigned char* message, size_t size) = 0;
+};
+
+class CMidiSystem {
+public:
+    virtual ~CMidiSystem() = default;
+    virtual EMidiApi api() const = 0;
+    // May throw CMidiError (for RtMidi: no MIDI service reachable).
+    virtual std::unique_ptr<CMidiIn> make_input(const std::string& client_name, unsigned int queue_limit) = 0;
+    virtual std::unique_ptr<CMidiOut> make_output(const std::string& client_name) = 0;
+};
+
+// The backend in force: RtMidi unless another one is installed. Safe to call from any thread.
+CMidiSystem& midi_system();
+
+// Installs `system` (not owned; null restores RtMidi) and returns the previous one.
+CMidiSystem* install_midi_system(CMidiSystem* system);

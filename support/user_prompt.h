@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every box and file dialog the user sees goes through the installed prompt, so the
+// running program shows real Qt dialogs and tests read the texts and give the answers.
+class CUserPrompt {
+public:
+    virtual ~CUserPrompt() = default;
+
+    // Information box with one OK button.
+    virtual void show_message(const QString& title, const QString& text) = 0;
+    // Information box with Yes and No; true only for Yes.
+    virtual bool ask_yes_no(const QString& title, const QString& text) = 0;
+    // File dialogs; an empty text means the user cancelled.
+    virtual QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
+                                       const QString& filter) = 0;
+    virtual QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
+                                       const QString& filter) = 0;
+};
+
+// The prompt in force. Until one is installed, a silent one answers: it writes the text
+// to the debug output, presses OK or No and cancels every file dialog, so nothing that
+// runs without a user can hang on a box.
+CUserPrompt& user_prompt();
+
+// Installs `prompt` (not owned; null restores the silent one) and returns the previous one.
+CUserPrompt* install_user_prompt(CUserPrompt* prompt);

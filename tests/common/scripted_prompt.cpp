@@ -1,0 +1,55 @@
+#include "scripted_prompt.h"
+
+CScriptedPrompt::CScriptedPrompt() : m_previous(install_user_prompt(this)) {}
+
+CScriptedPrompt::~CScriptedPrompt()
+{
+    install_user_prompt(m_previous);
+}
+
+QStringList CScriptedPrompt::messages() const
+{
+    QStringList texts;
+    for (const SShown& shown : m_shown)
+        if (shown.kind == EKind::MESSAGE)
+            texts << shown.text;
+    return texts;
+}
+
+void CScriptedPrompt::show_message(const QString& title, const QString& text)
+{
+    m_shown.push_back({EKind::MESSAGE, title, text, {}});
+}
+
+bool CScriptedPrompt::ask_yes_no(const QString& title, const QString& text)
+{
+    m_shown.push_back({EKind::QUESTION, title, text, {}});
+    if (m_answers.empty())
+        return false;
+    const bool yes = m_answers.front();
+    m_answers.pop_front();
+    return yes;
+}
+
+QString CScriptedPrompt::get_open_file_name(QWidget*, const QString& caption, const QString& folder,
+                                            const QString& filter)
+{
+    m_shown.push_back({EKind::OPEN_FILE, caption, folder, filter});
+    return next_file();
+}
+
+QString CScriptedPrompt::get_save_file_name(QWidget*, const QString& caption, const QString& proposed,
+                                            const QString& filter)
+{
+    m_shown.push_back({EKind::SAVE_FILE, caption, proposed, filter});
+    return next_file();
+}
+
+QString CScriptedPrompt::next_file()
+{
+    if (m_files.empty())
+        return {};
+    const QString path = m_files.front();
+    m_files.pop_front();
+    return path;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "support/user_prompt.h"
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+// A user who answers from a script. It records every box and dialog shown, in order,
+// and installs itself for its lifetime. Unscripted questions are answered No and
+// unscripted file dialogs are cancelled, so a test can never hang on a box.
+class CScriptedPrompt final : public CUserPrompt {
+public:
+    enum class EKind { MESSAGE, QUESTION, OPEN_FILE, SAVE_FILE };
+    struct SShown {
+        EKind kind;
+        QString title;  // caption for file dialogs
+        QString text;   // folder or proposed name for file dialogs
+        QString filter;
+    };
+
+    CScriptedPrompt();
+    ~CScriptedPrompt() override;
+    CScriptedPrompt(const CScriptedPrompt&) = delete;
+    CScriptedPrompt& operator=(const CScriptedPrompt&) = delete;
+
+    void answer_yes_no(bool yes) { m_answers.push_back(yes); }
+    void answer_file(const QString& path) { m_files.push_back(path); }
+
+    const std::vector<SShown>& shown() const { return m_shown; }
+    // Texts of the message boxes shown so far, in order.
+    QStringList messages() const;
+    void clear() { m_shown.clear(); }
+
+    void show_message(const QString& title, const QString& text) override;
+    bool ask_yes_no(const QString& title, const QString& text) override;
+    QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
+                               const QString& filter) override;
+    QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
+                               const QString& filter) override;
+
+private:
+    QString next_file();
+
+    CUserPrompt* m_previous;
+    std::vector<SShown> m_shown;
+    std::deque<bool> m_answers;
+    std::deque<QString> m_files;
+};

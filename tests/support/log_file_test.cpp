@@ -1,0 +1,56 @@
+#include "support/log_file.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList read_lines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+}  // namespace
+
+// One test: the instance fixes its path at the first call, so the working folder is set
+// once for the whole program.
+TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
+{
+    QTemporaryDir dir;
+    const QString old_folder = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    CLogFile* log = CLogFile::get_instance();
+    ASSERT_TRUE(QDir::setCurrent(old_folder));
+    EXPECT_EQ(log, CLogFile::get_instance());
+    EXPECT_TRUE(log->path().endsWith("/log.txt"));
+
+    log->log("CUSBPort::open failed=%s", "no service");
+    log->log(LOG_LEVEL_WARNING, "level %d", 2);
+    log->log(LOG_LEVEL_ERROR, "bad");
+    log->log(std::string(300, 'x').c_str());
+
+    QStringList lines = read_lines(log->path());
+    ASSERT_EQ(lines.size(), 4);
+    const QString stamp = R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\])";
+    EXPECT_TRUE(QRegularExpression("^" + stamp + R"(\{CUSBPort::open failed=no service\}$)").match(lines[0]).hasMatch())
+        << lines[0].toStdString();
+    EXPECT_TRUE(QRegularExpression("^" + stamp + R"( \[WARNNING\] \{level 2\}$)").match(lines[1]).hasMatch())
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(" [ERROR] {bad}"));
+    EXPECT_EQ(lines[3].mid(lines[3].indexOf('{')), "{" + QString(199, 'x') + "}");
+
+    // Day before month: the stamp's middle fields are today's day and month.
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(lines[0].mid(6, 5), today.toString("dd-MM"));
+
+    QFile::remove(log->path());
+    log->log("again");
+    EXPECT_EQ(read_lines(log->path()).size(), 1);
+}

@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need, when any is missing.
+set -e
+packages="cmake g++ clang libclang-rt-14-dev make pkg-config qtbase5-dev qtbase5-dev-tools
+  librtmidi-dev libsoxr-dev libtinyxml2-dev zlib1g-dev libboost-dev libgtest-dev
+  xvfb xauth sox ffmpeg"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
