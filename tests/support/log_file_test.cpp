@@ -34,7 +34,7 @@ TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
     log->log("CUSBPort::open failed=%s", "no service");
     log->log(LOG_LEVEL_WARNING, "level %d", 2);
     log->log(LOG_LEVEL_ERROR, "bad");
-    log->log(std::string(300, 'x').c_str());
+    log->log("%s", std::string(300, 'x').c_str());
 
     QStringList lines = read_lines(log->path());
     ASSERT_EQ(lines.size(), 4);
