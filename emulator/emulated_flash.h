@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// The layout of one emulated flash chip.
+struct SFlashGeometry {
+    uint32_t erase_unit_size;  // bytes; an erase clears the whole unit holding the address
+    uint32_t page_size;        // bytes; the programming unit, and the grain of sparse storage
+    uint32_t unit_count;       // erase units on the chip
+};
+
+// CEmulatedFlash: a flash chip kept sparsely. Only pages that were programmed hold memory;
+// every other byte reads as the erased value 0xFF. Programming only clears bits (the new
+// byte is old AND data), erasing sets a whole erase unit back to 0xFF and frees its pages.
+// A page programmed again without an erase in between is counted: on NAND that is a fault
+// of the writer (the chip allows a few partial programs, and our pedals' firmware none).
+// Every member is thread-safe; addresses outside the chip are refused and change nothing.
+class CEmulatedFlash {
+public:
+    explicit CEmulatedFlash(const SFlashGeometry& geometry);
+
+    [[nodiscard]] const SFlashGeometry& geometry() const { return m_geometry; }
+    [[nodiscard]] uint64_t size() const;
+    // True when [address, address + length) lies on the chip.
+    [[nodiscard]] bool contains(uint32_t address, uint64_t length) const;
+
+    [[nodiscard]] bool erase(uint32_t address);
+    [[nodiscard]] bool program(uint32_t address, const uint8_t* data, uint32_t length);
+    [[nodiscard]] bool read(uint32_t address, uint8_t* out, uint32_t length) const;
+    [[nodiscard]] std::vector<uint8_t> read(uint32_t address, uint32_t length) const;  // empty when refused
+    // Sum of the bytes of the range, modulo 65536; false when the range is refused.
+    [[nodiscard]] bool sum16(uint32_t address, uint32_t length, uint16_t& sum) const;
+
+    // Erases the whole chip (all units) and forgets the double-program count.
+    void erase_all();
+    [[nodiscard]] uint32_t double_program_count() const;
+    void reset_double_program_count();
+    // Pages holding memory: those programmed since their last erase.
+    [[nodiscard]] uint32_t stored_page_count() const;
+
+private:
+    SFlashGeometry m_geometry;
+    uint32_t m_pages_per_unit;
+    mutable std::mutex m_mutex;
+    std::vector<std::unique_ptr<uint8_t[]>> m_pages;  // null: erased
+    uint32_t m_stored_pages = 0;
+    uint32_t m_double_programs = 0;
+};

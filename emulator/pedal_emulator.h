@@ -1,0 +1,208 @@
+#pragma once
+
+#include "emulator/emulated_flash.h"
+#include "emulator/pedal_models.h"
+#include "emulator/virtual_midi_system.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// CPedalEmulator: a USB-MIDI looper pedal on a CVirtualMidiSystem. It is a device, not a
+// mock: it speaks sysex on its two ports, keeps its program flash and NAND, and answers
+// on its own thread (replies reach the host through the system's delivery thread).
+//
+// Update mode: 8-to-7 packed packets 59 00 cmd L(3) payload checksum. Commands:
+//   0x11 query          -> 34-byte reply, type 0x11, 27-byte payload: the model name
+//                          (16 bytes, zero-padded), version, product ID (4 each), 3 zeros
+//   0x21 erase          -> status reply; erases the whole erase unit holding the address
+//   0x22 write          -> status reply; programs (AND) at most 5120 bytes
+//   0x23 read           -> type 0x23 reply echoing type, address, length, then the data;
+//                          at most 5105 bytes, so the reply fits the pedal's 5120-byte buffer
+//   0x24 range checksum -> 18-byte reply, type 0x24, 16-bit sum of the range
+//   0x50 mode change    -> no reply; the pedal is in application mode afterwards
+// Flash type 0 is the program flash (1 MiB, 2048-byte sectors, programming clears bits,
+// device information record at 0x2180); type 1 the NAND of the model's geometry.
+// A status reply is 59 00 00 01 00 00 status checksum. Requests a careful firmware would
+// refuse get a status reply with a nonzero code, never silence, so the host fails fast:
+//   1 refused (injected fault), 2 address range outside the chip, 3 bad checksum,
+//   4 length field not matching the packet or a size over the buffer, 5 unknown command
+//   or flash type. Messages without the 59 00 head, or not framed F0 ... F7, are ignored.
+//
+// Application mode: raw four-byte commands in F0 ... F7.
+//   59 12 00 34  handshake, echoed;
+//   59 XX 00 00  (XX 0x13..0x1E) one byte of the information record read from the program
+//                flash, answered 59 XX low-nibble high-nibble;
+//   59 21 00 21  re-enumeration request: recorded; the next plug() comes up in update mode;
+//   59 50 7F 7F  switch to update mode (no reply, at once, the ports stay);
+//   59 30 s v / 59 40 a v store v; 59 31 s 00 / 59 41 a 00 answer 59 31|41 s v.
+// Anything else gets no reply.
+//
+// Faults are injected per command (see SPedalFault); a power cut makes the n-th flash
+// operation (erase or write) from now on fail part-way and the pedal go silent until it is
+// re-plugged (unplug() + plug()) or power_cycle()d; the flash keeps what was done.
+enum class EPedalMode { APP, UPDATE };
+
+enum class EPedalFaultKind {
+    REFUSE,              // nothing is done; update mode answers status 1, app mode nothing
+    NO_REPLY,            // the command is done, no reply is sent
+    SHORT_REPLY,         // the reply loses its last byte
+    WRONG_TYPE,          // the reply's type byte (app mode: its second byte) is changed
+    WRONG_ADDRESS,       // a read or checksum reply names the address + 1
+    BAD_CHECKSUM,        // the reply's checksum byte is inverted
+    WRONG_LENGTH_FIELD,  // the reply's payload length field is one more than the payload
+    DELAY,               // the reply is sent delay_ms late
+    UNPLUG_BEFORE,       // the ports vanish before the command is carried out
+    UNPLUG_AFTER,        // the command is carried out, then the ports vanish without a reply
+};
+
+struct SPedalFault {
+    EPedalFaultKind kind;
+    EPedalMode mode = EPedalMode::UPDATE;  // the mode whose command it matches
+    int command = -1;        // packet command byte (update) or second byte (app); -1: any
+    unsigned occurrence = 0;  // 0: every match; n: only the n-th match after it was added
+    unsigned delay_ms = 0;    // for DELAY
+
+    static SPedalFault update(EPedalFaultKind kind, int command, unsigned occurrence = 0)
+    {
+        return {kind, EPedalMode::UPDATE, command, occurrence, 0};
+    }
+    static SPedalFault app(EPedalFaultKind kind, int command, unsigned occurrence = 0)
+    {
+        return {kind, EPedalMode::APP, command, occurrence, 0};
+    }
+};
+
+// What a power cut leaves of the operation it interrupts.
+enum class EPowerCutEffect {
+    NOT_DONE,      // the cut operation did not happen at all
+    PARTLY_DONE,   // a write programmed the first half of its bytes; an erase did not happen
+};
+
+// One request as the pedal understood it.
+struct SPedalCommandRecord {
+    EPedalMode mode;
+    uint8_t command;        // update: packet command byte; app: the second byte
+    uint8_t flash_type;     // update flash commands, else 0
+    uint32_t address;       // update flash commands, else 0
+    uint32_t length;        // read/write/checksum byte count, else 0
+    std::array<uint8_t, 4> app_bytes;  // app mode: the four bytes; update mode: zeros
+};
+
+struct SPedalConfig {
+    uint32_t product_id = 0x2712;
+    uint32_t firmware_version = 0x00010700;  // 1.7.0
+    uint32_t third_word = 0;
+    EPedalMode boot_mode = EPedalMode::UPDATE;
+    std::string port_name;  // empty: the model's name
+    std::optional<SFlashGeometry> nand;  // overrides the model's NAND geometry
+    bool plugged = true;    // plug in at construction
+};
+
+class CPedalEmulator {
+public:
+    CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& config = {});
+    ~CPedalEmulator();  // unplugs and stops its thread
+    CPedalEmulator(const CPedalEmulator&) = delete;
+    CPedalEmulator& operator=(const CPedalEmulator&) = delete;
+
+    // Plugging: plug() powers the pedal up in its boot mode (update mode after a
+    // re-enumeration request) with its ports appended to the system's enumeration;
+    // unplug() removes them. Both are no-ops when already in that state.
+    void plug();
+    void unplug();
+    [[nodiscard]] bool is_plugged() const;
+    [[nodiscard]] const std::string& port_name() const { return m_port_name; }
+    [[nodiscard]] const SPedalModel& model() const { return m_model; }
+
+    [[nodiscard]] EPedalMode mode() const;
+    void set_mode(EPedalMode mode);
+    void set_boot_mode(EPedalMode mode);
+    // 59 21 00 21 received since the last plug().
+    [[nodiscard]] bool replug_requested() const;
+
+    // Direct flash access for setting up and inspecting tests, bypassing the protocol.
+    CEmulatedFlash& program_flash() { return m_program_flash; }
+    CEmulatedFlash& nand() { return m_nand; }
+    // Rewrites the 16-byte information record (the rest of its sector is kept; the unused
+    // word becomes 0).
+    void set_device_info(uint32_t version, uint32_t product_id, uint32_t third_word);
+
+    // Faults and timing.
+    void add_fault(const SPedalFault& fault);
+    void clear_faults();
+    // The n-th flash operation (1-based, erase or write, counted from this call) is cut.
+    void cut_power_at_flash_operation(unsigned n, EPowerCutEffect effect = EPowerCutEffect::NOT_DONE);
+    [[nodiscard]] bool is_powered() const;
+    void power_cycle();  // powered again, boot mode, ports unchanged
+    // Time the pedal takes before each reply; 0 by default.
+    void set_reply_latency(std::chrono::microseconds latency);
+
+    // Requests received, oldest first.
+    [[nodiscard]] std::vector<SPedalCommandRecord> command_log() const;
+    [[nodiscard]] size_t count_commands(EPedalMode mode, uint8_t command) const;
+    void clear_command_log();
+    // Blocks until every request received so far has been handled and its reply delivered.
+    void wait_until_idle();
+
+private:
+    struct SFaultSlot {
+        SPedalFault fault;
+        unsigned seen = 0;
+    };
+    struct SPowerCut {
+        unsigned remaining = 0;  // flash operations until the cut one; 0: none armed
+        EPowerCutEffect effect = EPowerCutEffect::NOT_DONE;
+    };
+    // The fault, if any, that applies to this request (advances the occurrence counters).
+    std::optional<SPedalFault> take_fault(EPedalMode mode, uint8_t command);
+
+    void receive(const std::vector<unsigned char>& message);
+    void work_loop();
+    void handle(const std::vector<unsigned char>& message);
+    void handle_update(const std::vector<unsigned char>& message);
+    void handle_app(const std::vector<unsigned char>& message);
+    // Applies the fault to the reply and sends it (or not).
+    void reply(std::vector<uint8_t> reply, EPedalMode mode, const std::optional<SPedalFault>& fault);
+    void send_frame(std::vector<uint8_t> frame);
+    // Carries out one erase or write unless the power is cut at it.
+    [[nodiscard]] bool flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address,
+                                       const uint8_t* data, uint32_t length);
+    void record(const SPedalCommandRecord& entry);
+    CEmulatedFlash* flash_of_type(uint8_t type);
+    std::vector<uint8_t> query_payload() const;
+    uint32_t info_word(unsigned index) const;
+
+    CVirtualMidiSystem& m_system;
+    const SPedalModel m_model;
+    const std::string m_port_name;
+    CEmulatedFlash m_program_flash;
+    CEmulatedFlash m_nand;
+
+    mutable std::mutex m_mutex;  // guards the state below
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<std::vector<unsigned char>> m_inbox;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::optional<CVirtualMidiSystem::DeviceId> m_device;
+    EPedalMode m_mode;
+    EPedalMode m_boot_mode;
+    bool m_replug_requested = false;
+    bool m_powered = true;
+    SPowerCut m_power_cut;
+    std::chrono::microseconds m_latency{0};
+    std::vector<SFaultSlot> m_faults;
+    std::vector<SPedalCommandRecord> m_log;
+    std::array<uint8_t, 256> m_mic_core{};
+    std::array<uint8_t, 256> m_mic_app{};
+
+    std::thread m_worker;
+};
