@@ -1,0 +1,24 @@
+#include "app/qt_user_prompt.h"
+#include "app/tandora_qt.h"
+
+#include <QApplication>
+#include <QTextCodec>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("GB18030"));
+    CQtUserPrompt prompt;
+    install_user_prompt(&prompt);
+    int exit_code = 0;
+    {
+        // The window is destroyed before the application object, so its detection
+        // thread is stopped and joined while the MIDI service is still there.
+        auto window = std::make_unique<TandoraQT>(nullptr);
+        window->show();
+        exit_code = app.exec();
+    }
+    install_user_prompt(nullptr);
+    return exit_code;
+}

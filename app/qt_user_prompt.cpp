@@ -1,0 +1,28 @@
+#include "app/qt_user_prompt.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+// Boxes have no parent: deep layers raise them in the middle of an operation, when the
+// window may not even be shown yet (the first connection runs inside its constructor).
+void CQtUserPrompt::show_message(const QString& title, const QString& text)
+{
+    QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
+}
+
+bool CQtUserPrompt::ask_yes_no(const QString& title, const QString& text)
+{
+    return QMessageBox::information(nullptr, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+QString CQtUserPrompt::get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
+                                          const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+}
+
+QString CQtUserPrompt::get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
+                                          const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "support/user_prompt.h"
+
+// The prompt of the running program: real, modal Qt message boxes and file dialogs.
+class CQtUserPrompt final : public CUserPrompt {
+public:
+    void show_message(const QString& title, const QString& text) override;
+    bool ask_yes_no(const QString& title, const QString& text) override;
+    QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
+                               const QString& filter) override;
+    QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
+                               const QString& filter) override;
+};

@@ -1,0 +1,157 @@
+#include "app/tandora_qt.h"
+
+#include "app/window_title.h"
+#include "support/progress_event.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QNetworkAccessManager>
+#include <QTimerEvent>
+
+namespace {
+
+// Each rule is followed by eight tabs and a blank, as the form's style sheet was always
+// written; tests compare it byte for byte.
+const char kStyleSheet[] =
+    "QWidget#song{background-image: url(:/TandoraQT/Resources/Pictures/Bg1.jpg);}"
+    "\t\t\t\t\t\t\t\t "
+    "QWidget#m_tabFirmwareUpdate{background-image: url(:/TandoraQT/Resources/Pictures/Bg3.jpg);}"
+    "\t\t\t\t\t\t\t\t "
+    "QMainWindow{background-image: url(:/TandoraQT/Resources/Pictures/Bg2.jpg);}";
+
+}  // namespace
+
+TandoraQT::TandoraQT(QWidget* parent) : QMainWindow(parent)
+{
+    // The pictures live in a static library; nothing else would pull them into the program.
+    Q_INIT_RESOURCE(tandora);
+    ui.setupUi(this);
+    ui.progressBar->hide();
+    ui.progressBar->setRange(0, 100);
+    ui.m_tabFirmwareUpdate->setWindowOpacity(0.5);
+    setWindowFlags((windowFlags() & ~Qt::WindowMaximizeButtonHint) | Qt::MSWindowsFixedSizeDialogHint);
+    // The pages place their widgets absolutely; a resized window would only show more
+    // background, so the size is pinned where the fixed-size hint has no effect (X11).
+    setFixedSize(size());
+    fit_font_to_form();
+    m_workState = WORK_IDLE;
+    m_nCurSong = -1;
+    QEvent::registerEventType(PROGRESS_EVENT_TYPE);
+    init_ctrls();
+    init_style_sheet();
+    init_thread();
+    init_online_update();
+}
+
+TandoraQT::~TandoraQT()
+{
+    if (m_nTimerId)
+        killTimer(m_nTimerId);
+}
+
+// The form places its texts in boxes measured for a 9-point interface font; desktops
+// whose default is larger would clip "Select local file for updating" and its kind.
+void TandoraQT::fit_font_to_form()
+{
+    QFont form_font = font();
+    if (form_font.pointSizeF() > 9.0) {
+        form_font.setPointSizeF(9.0);
+        setFont(form_font);
+    }
+}
+
+void TandoraQT::init_ctrls()
+{
+    m_iconTone.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
+    m_iconToneNone.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
+    update_firmware_update_mode();
+}
+
+void TandoraQT::init_style_sheet()
+{
+    setStyleSheet(QString::fromLatin1(kStyleSheet));
+}
+
+void TandoraQT::init_thread()
+{
+    m_bDevChanged = false;
+    m_nTimerId = startTimer(1000, Qt::CoarseTimer);
+}
+
+void TandoraQT::init_online_update()
+{
+    m_pNetManager = new QNetworkAccessManager(this);
+}
+
+void TandoraQT::update_window_title()
+{
+    setWindowTitle(window_title(false, false, 0xFFFFFFFFu, 0xFFFFFFFFu));
+}
+
+void TandoraQT::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_nTimerId || m_workState != WORK_IDLE || !m_bDevChanged)
+        return;
+    m_bDevChanged = false;
+    qDebug("timerEvent");
+}
+
+void TandoraQT::customEvent(QEvent* event)
+{
+    if (event->type() != PROGRESS_EVENT_TYPE)
+        return;
+    const auto* progress = static_cast<const CEventBase*>(event);
+    const uint64_t done = progress->m_param1;
+    const uint64_t total = progress->m_param2;
+    // A sender with nothing to do must not take the window down with a division by zero.
+    if (total == 0)
+        return;
+    int position = 0;
+    switch (m_workState) {
+    case WORK_UPLOAD_SONG:
+    case WORK_DOWNLOAD_SONG:
+        position = static_cast<int>(done * 100 / total);
+        break;
+    case WORK_UPDATE_FIRMWARE:
+        position = static_cast<int>(80 + done * 20 / total);
+        break;
+    case WORK_IDLE:
+        return;
+    }
+    if (position == ui.progressBar->value())
+        return;
+    if (m_workState == WORK_DOWNLOAD_SONG)
+        qDebug("nNewPos=%d Param1=%d, param2=%d", position, static_cast<int>(done), static_cast<int>(total));
+    ui.progressBar->setValue(position);
+}
+
+void TandoraQT::paintEvent(QPaintEvent*) {}
+
+void TandoraQT::closeEvent(QCloseEvent* event)
+{
+    if (m_workState == WORK_IDLE)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TandoraQT::update_firmware_update_mode()
+{
+    const bool local = ui.m_btnSelLocal->checkState() == Qt::Checked;
+    ui.m_labelPath->setVisible(local);
+    ui.m_btnOpen->setVisible(local);
+    ui.m_editPath->setVisible(local);
+    ui.m_labelNewSoftware->setVisible(!local);
+    ui.m_comNewSoftware->setVisible(!local);
+}
+
+void TandoraQT::OnSelectLocalFile(bool)
+{
+    update_firmware_update_mode();
+}
+
+void TandoraQT::currentRowChanged(int currentRow)
+{
+    m_nCurSong = currentRow;
+    update_edit_status();
+}
