@@ -1,0 +1,122 @@
+#include "audio/wave.h"
+#include "audio/wave_reader.h"
+#include "support/neat.h"
+
+#include <QFile>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// The name as the user typed it, in the 8-bit codec the message box decodes with.
+QByteArray shown_name(const QFile* file)
+{
+    return file->fileName().toLocal8Bit();
+}
+
+void show_read_failure(EWaveReadResult result, const QByteArray& name, const SWaveFormatex& format)
+{
+    switch (result) {
+    case EWaveReadResult::OK:
+        return;
+    case EWaveReadResult::NO_RIFF:
+        NEAT::AfxMessageBox("Wave file '%s' RIFF not found", name.constData());
+        return;
+    case EWaveReadResult::NO_FORMAT:
+        NEAT::AfxMessageBox("Wave file '%s' WAVEfmt not found", name.constData());
+        return;
+    case EWaveReadResult::NO_DATA:
+        NEAT::AfxMessageBox("Wave file '%s' data segment not found", name.constData());
+        return;
+    case EWaveReadResult::UNSUPPORTED:
+        NEAT::AfxMessageBox("Wave file '%s' sample format not supported (format %u, %u channels, %u bits, %u Hz)",
+                            name.constData(), unsigned(format.wFormatTag), unsigned(format.nChannels),
+                            unsigned(format.wBitsPerSample), unsigned(format.nSamplesPerSec));
+        return;
+    case EWaveReadResult::EMPTY:
+        NEAT::AfxMessageBox("Wave file '%s' holds no sound", name.constData());
+        return;
+    case EWaveReadResult::OUT_OF_MEMORY:
+        NEAT::AfxMessageBox("Wave file '%s' is too large to load", name.constData());
+        return;
+    }
+}
+
+void put32(char* at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = char(value >> (8 * i));
+}
+
+constexpr int HEADER_LENGTH = 46;  // RIFF header 12, "fmt " chunk 8 + 18, "data" header 8
+
+}  // namespace
+
+bool CWave::Load(const QString& path)
+{
+    QFile file;
+    if (!NEAT::OpenFile(file, path, QIODevice::ReadOnly, 1))
+        return false;
+    const bool loaded = Load(&file);
+    file.close();
+    return loaded;
+}
+
+bool CWave::Load(QFile* file)
+{
+    SWaveFileContents contents;
+    const EWaveReadResult result = read_wave(*file, contents);
+    if (result != EWaveReadResult::OK) {
+        show_read_failure(result, shown_name(file), contents.format);
+        return false;
+    }
+    m_WaveFormat = contents.format;
+    m_wSampleFormatTag = contents.sampleFormatTag;
+    m_WaveBuffer.SetBuffer(contents.frames.release(), contents.frameCount, m_WaveFormat.nBlockAlign);
+    return true;
+}
+
+bool CWave::Save(const QString& path)
+{
+    QFile file;
+    if (!NEAT::OpenFile(file, path, QIODevice::WriteOnly | QIODevice::Truncate, 1))
+        return false;
+    const bool saved = Save(&file);
+    file.close();
+    return saved;
+}
+
+bool CWave::Save(QFile* file)
+{
+    const uint32_t dataLength = GetBufferLength();
+    // The record as held, except that an extensible one is written as its plain sub-format:
+    // the file carries 18 bytes and so cannot hold the extension such a record announces.
+    SWaveFormatex written = m_WaveFormat;
+    if (written.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+        written.wFormatTag = m_wSampleFormatTag;
+        written.cbSize = 0;
+    }
+    const WaveFormatBytes record = to_bytes(written);
+
+    char header[HEADER_LENGTH];
+    std::memcpy(header, "RIFF", 4);
+    put32(header + 4, 0);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    put32(header + 16, uint32_t(record.size()));
+    std::memcpy(header + 20, record.data(), record.size());
+    std::memcpy(header + 38, "data", 4);
+    put32(header + 42, dataLength);
+
+    const qint64 start = file->pos();
+    bool written_ok = dataLength <= std::numeric_limits<uint32_t>::max() - (HEADER_LENGTH - 8);
+    written_ok = written_ok && file->write(header, HEADER_LENGTH) == HEADER_LENGTH;
+    if (dataLength > 0)
+        written_ok = written_ok && file->write(reinterpret_cast<const char*>(GetBuffer()), dataLength) == dataLength;
+    char riffSize[4];
+    put32(riffSize, HEADER_LENGTH - 8 + dataLength);
+    written_ok = written_ok && file->seek(start + 4) && file->write(riffSize, 4) == 4;
+    written_ok = written_ok && file->seek(start + HEADER_LENGTH + dataLength) && file->flush();
+    if (!written_ok)
+        NEAT::AfxMessageBox("Wave file '%s' could not be written", shown_name(file).constData());
+    return written_ok;
+}

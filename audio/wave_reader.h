@@ -1,0 +1,32 @@
+#pragma once
+
+#include "audio/wave_format.h"
+
+#include <QIODevice>
+#include <cstdint>
+#include <memory>
+
+enum class EWaveReadResult {
+    OK,
+    NO_RIFF,         // no "RIFF" at the start
+    NO_FORMAT,       // not a WAVE form, or no "fmt " chunk in it
+    NO_DATA,         // no "data" chunk
+    UNSUPPORTED,     // samples that cannot be decoded
+    EMPTY,           // not one whole frame of sound
+    OUT_OF_MEMORY,
+};
+
+struct SWaveFileContents {
+    SWaveFormatex format;          // the first 18 bytes of the "fmt " chunk, as written
+    uint16_t sampleFormatTag = 0;  // 1 or 3; for an extensible record, that of its sub-format
+    std::unique_ptr<unsigned char[]> frames;
+    unsigned int frameCount = 0;
+};
+
+// Reads a RIFF/WAVE image from the device's current position to its end. Chunks other
+// than the first "fmt " and "data" are skipped, pad bytes included. A data chunk longer
+// than what the device holds gives the whole frames present. Every size taken from the
+// image is checked against the bytes that are really there, so no header field can make
+// it read or allocate more. `contents` is filled on OK; on UNSUPPORTED
+// only its format, to name what was refused.
+[[nodiscard]] EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents);
