@@ -1,0 +1,149 @@
+#include "device/device_packet.h"
+
+#include "support/neat.h"
+
+#include <QString>
+#include <cstring>
+
+const unsigned char s_arrSysexHead[2] = {0x59, 0x00};
+
+namespace {
+
+unsigned char payload_sum(const unsigned char* payload, unsigned int L)
+{
+    unsigned char sum = 0;
+    for (unsigned int k = 0; k < L; ++k)
+        sum = static_cast<unsigned char>(sum + payload[k]);
+    return sum;
+}
+
+unsigned char* put_le16(unsigned char* at, unsigned int value)
+{
+    *at++ = static_cast<unsigned char>(value);
+    *at++ = static_cast<unsigned char>(value >> 8);
+    return at;
+}
+
+unsigned char* put_le24(unsigned char* at, unsigned int value)
+{
+    at = put_le16(at, value);
+    *at++ = static_cast<unsigned char>(value >> 16);
+    return at;
+}
+
+unsigned char* put_le32(unsigned char* at, unsigned int value)
+{
+    at = put_le24(at, value);
+    *at++ = static_cast<unsigned char>(value >> 24);
+    return at;
+}
+
+// Head, command and length; returns where the payload goes.
+unsigned char* put_header(unsigned char* out, unsigned char command, unsigned int L)
+{
+    out[0] = s_arrSysexHead[0];
+    out[1] = s_arrSysexHead[1];
+    out[2] = command;
+    return put_le24(out + 3, L);
+}
+
+// Appends the checksum of the payload that starts after the header of `out`.
+unsigned int finish_packet(unsigned char* out, unsigned char* payload_end)
+{
+    const unsigned char* payload = out + PACKET_HEADER_SIZE;
+    add_checksum(payload_end, payload, static_cast<unsigned int>(payload_end - payload));
+    return static_cast<unsigned int>(payload_end - out);
+}
+
+// Type and address, the start of every flash command's payload.
+unsigned char* put_flash_target(unsigned char* at, EFlashType type, unsigned int address)
+{
+    *at++ = static_cast<unsigned char>(type);
+    return put_le32(at, address);
+}
+
+}  // namespace
+
+void add_checksum(unsigned char*& out, const unsigned char* payload, unsigned int L)
+{
+    *out++ = static_cast<unsigned char>(~payload_sum(payload, L));
+}
+
+bool verify_checksum(const unsigned char* payload, unsigned int L, unsigned char checksum)
+{
+    const unsigned char expected = static_cast<unsigned char>(~payload_sum(payload, L));
+    if (L == 0 || expected == checksum)
+        return true;
+    const auto hex = [](unsigned char value) { return QString("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); };
+    NEAT::AfxMessageBox(QString::fromUtf8("Checksum错误,算出来是%1, 包内校验是%2").arg(hex(expected), hex(checksum)));
+    return false;
+}
+
+unsigned int make_responds_packet(unsigned char* out, bool ok)
+{
+    unsigned char* at = put_header(out, PACKET_RESPONDS, 1);
+    *at++ = ok ? 0 : 1;
+    return finish_packet(out, at);
+}
+
+unsigned int make_query_packet(unsigned char* out, EQueryCmd cmd)
+{
+    return finish_packet(out, put_header(out, static_cast<unsigned char>(cmd), 0));
+}
+
+unsigned int make_flash_erase_packet(unsigned char* out, EFlashType type, unsigned int address)
+{
+    unsigned char* at = put_header(out, PACKET_FLASH_ERASE, 5);
+    return finish_packet(out, put_flash_target(at, type, address));
+}
+
+unsigned int make_flash_write_packet(unsigned char* out, EFlashType type, unsigned int address,
+                                     const unsigned char* data, unsigned int n)
+{
+    unsigned char* at = put_header(out, PACKET_FLASH_WRITE, n + 8);
+    at = put_le24(put_flash_target(at, type, address), n);
+    if (n > 0)
+        std::memcpy(at, data, n);
+    return finish_packet(out, at + n);
+}
+
+unsigned int make_flash_read_packet(unsigned char* out, EFlashType type, unsigned int address, unsigned int n)
+{
+    unsigned char* at = put_header(out, PACKET_FLASH_READ, 8);
+    return finish_packet(out, put_le24(put_flash_target(at, type, address), n));
+}
+
+unsigned int make_flash_checksum_packet(unsigned char* out, EFlashType type, unsigned int address,
+                                        unsigned int n)
+{
+    unsigned char* at = put_header(out, PACKET_FLASH_CHECKSUM, 9);
+    return finish_packet(out, put_le32(put_flash_target(at, type, address), n));
+}
+
+unsigned int make_mode_change_packet(unsigned char* out)
+{
+    unsigned char* at = put_header(out, PACKET_MODE_CHANGE, 2);
+    *at++ = 0x7F;
+    *at++ = 0x7F;
+    return finish_packet(out, at);
+}
+
+unsigned int packet_payload_length(const unsigned char* packet)
+{
+    return read_le24(packet + 3);
+}
+
+unsigned int read_le16(const unsigned char* at)
+{
+    return at[0] | (static_cast<unsigned int>(at[1]) << 8);
+}
+
+unsigned int read_le24(const unsigned char* at)
+{
+    return read_le16(at) | (static_cast<unsigned int>(at[2]) << 16);
+}
+
+unsigned int read_le32(const unsigned char* at)
+{
+    return read_le24(at) | (static_cast<unsigned int>(at[3]) << 24);
+}

@@ -1,0 +1,187 @@
+#include "device/midi_transfer.h"
+
+#include "device/sysex_packing.h"
+
+namespace {
+constexpr unsigned char SYSEX_START = 0xF0;
+constexpr unsigned char SYSEX_END = 0xF7;
+// The MIDI library keeps at most this many unread messages in its own queue.
+constexpr unsigned int INPUT_QUEUE_LIMIT = 100;
+}  // namespace
+
+void midi_in_callback(double, std::vector<unsigned char>* message, void* user)
+{
+    static_cast<CMIDITranfer*>(user)->ReceiveEvent(message);
+}
+
+CMIDITranfer::CMIDITranfer() : m_in(BUFFER_SIZE)
+{
+}
+
+CMIDITranfer::~CMIDITranfer()
+{
+    close();
+    m_input.reset();
+    m_output.reset();
+}
+
+bool CMIDITranfer::OpenMidiOut(unsigned int port)
+{
+    try {
+        if (!m_output)
+            m_output = midi_system().make_output("RtMidi Output Client");
+        else
+            m_output->close_port();
+        m_output->open_port(port, "RtMidi Output");
+        return true;
+    } catch (const CMidiError& error) {
+        m_error = error.what();
+        return false;
+    }
+}
+
+bool CMIDITranfer::OpenMidiIn(unsigned int port)
+{
+    try {
+        if (!m_input) {
+            m_input = midi_system().make_input("RtMidi Input Client", INPUT_QUEUE_LIMIT);
+            // The pedal speaks only sysex, which the library filters by default.
+            m_input->ignore_types(false, true, true);
+        } else {
+            m_input->close_port();
+        }
+        m_input->open_port(port, "RtMidi Input");
+        m_input->set_callback(midi_in_callback, this);
+        return true;
+    } catch (const CMidiError& error) {
+        m_error = error.what();
+        return false;
+    }
+}
+
+void CMIDITranfer::CloseMidiOut()
+{
+    try {
+        if (m_output && m_output->is_port_open())
+            m_output->close_port();
+    } catch (const CMidiError& error) {
+        m_error = error.what();
+    }
+}
+
+void CMIDITranfer::CloseMidiIn()
+{
+    try {
+        if (m_input && m_input->is_port_open())
+            m_input->close_port();
+    } catch (const CMidiError& error) {
+        m_error = error.what();
+    }
+}
+
+bool CMIDITranfer::open(unsigned int out_port, unsigned int in_port, bool)
+{
+    if (!OpenMidiOut(out_port) || !OpenMidiIn(in_port)) {
+        close();
+        return false;
+    }
+    clear_midi_in_buffer();
+    return true;
+}
+
+void CMIDITranfer::close()
+{
+    CloseMidiOut();
+    CloseMidiIn();
+}
+
+unsigned int CMIDITranfer::prepare_sysex_out_buffer(const unsigned char* src, unsigned int len,
+                                                    unsigned char* dst) const
+{
+    unsigned char* at = dst;
+    *at++ = SYSEX_START;
+    if (m_8bit) {
+        at += pack_8_to_7(src, len, at);
+    } else {
+        for (unsigned int k = 0; k < len; ++k)
+            *at++ = src[k];
+    }
+    *at++ = SYSEX_END;
+    return static_cast<unsigned int>(at - dst);
+}
+
+unsigned int CMIDITranfer::write(const unsigned char* data, unsigned int len)
+{
+    if (len > (m_8bit ? MAX_PACKED_MESSAGE : MAX_RAW_MESSAGE))
+        return 0;
+    try {
+        if (!m_output || !m_output->is_port_open())
+            return 0;
+        const unsigned int framed = prepare_sysex_out_buffer(data, len, m_out.data());
+        m_output->send_message(m_out.data(), framed);
+        return len;
+    } catch (const CMidiError& error) {
+        m_error = error.what();
+        return 0;
+    }
+}
+
+bool CMIDITranfer::wait_for_input()
+{
+    std::unique_lock<std::mutex> lock(m_arrival_mutex);
+    return m_arrival.wait_for(lock, m_tick, [this] { return !m_in.empty(); });
+}
+
+unsigned int CMIDITranfer::read(unsigned char* buf, unsigned int len, unsigned int timeout)
+{
+    if (timeout == 0 || len == 0)
+        return 0;
+    bool in_message = false;
+    CSysexUnpacker unpacker;
+    unsigned int stored = 0;
+    unsigned int waits = 0;
+    for (;;) {
+        unsigned char b;
+        while (m_in.Read(b)) {
+            if (!in_message) {
+                in_message = b == SYSEX_START;
+                continue;
+            }
+            if (b == SYSEX_END)
+                return stored;
+            if (!m_8bit)
+                buf[stored++] = b;
+            else if (unpacker.feed(b, buf[stored]))
+                ++stored;
+            if (stored == len)
+                return stored;
+        }
+        if (!wait_for_input() && ++waits >= timeout)
+            return stored;
+    }
+}
+
+void CMIDITranfer::clear_midi_in_buffer()
+{
+    m_in.Clear();
+}
+
+void CMIDITranfer::set_sysex_8_bit_valid(int valid)
+{
+    m_8bit = valid;
+    clear_midi_in_buffer();
+}
+
+void CMIDITranfer::ReceiveEvent(std::vector<unsigned char>* message)
+{
+    if (!message || message->empty())
+        return;
+    if (message->size() >= BUFFER_SIZE || !m_in.Write(message->data(), static_cast<unsigned int>(message->size()))) {
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    // Taking the mutex orders this notification after a reader's emptiness check, so a
+    // reader about to wait cannot miss it.
+    { std::lock_guard<std::mutex> lock(m_arrival_mutex); }
+    m_arrival.notify_one();
+}

@@ -1,0 +1,55 @@
+#include "device/pedal_search.h"
+
+#include "device/midi_system.h"
+#include "device/model_info.h"
+#include "device/usb_connect.h"
+#include "support/neat.h"
+
+#include <QString>
+
+namespace {
+// The command a replug-flagged model takes to drop its USB link and come back.
+constexpr unsigned char REPLUG_CMD[3] = {0x21, 0x00, 0x21};
+
+// A pedal answered in application mode: the program works only in update mode.
+void turn_away_app_mode_pedal(CUSBConnect& link)
+{
+    const SModelInfo* model = link.model_info();
+    if (model && model->replug) {
+        if (!link.send_free_cmd(REPLUG_CMD[0], REPLUG_CMD[1], REPLUG_CMD[2]))
+            qDebug("search_and_open_pedal: the replug command could not be sent");
+        link.close();
+        NEAT::AfxMessageBox("Please replug the USB cable to enter update mode!");
+        return;
+    }
+    link.close();
+    NEAT::AfxMessageBox(
+        "You should enter update mode first! For how to enter update mode, please refer to the manual");
+}
+}  // namespace
+
+bool search_and_open_pedal(CUSBConnect& link)
+{
+    try {
+        auto inputs = midi_system().make_input("RtMidi Input Client", 100);
+        auto outputs = midi_system().make_output("RtMidi Output Client");
+        const unsigned int input_count = inputs->port_count();
+        const unsigned int output_count = outputs->port_count();
+        for (unsigned int c = 0; c < input_count; ++c) {
+            const std::string input_name = inputs->port_name(c);
+            bool opened = false;
+            for (unsigned int i = 0; i < output_count && !opened; ++i) {
+                if (outputs->port_name(i) == input_name)
+                    opened = link.open((i << 16) | c, true);
+            }
+            if (!opened)
+                continue;
+            if (link.is_in_update_mode())
+                return true;
+            turn_away_app_mode_pedal(link);
+        }
+    } catch (const CMidiError& error) {
+        NEAT::AfxMessageBox(QString::fromLocal8Bit(error.what()));
+    }
+    return link.is_in_update_mode();
+}

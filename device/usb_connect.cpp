@@ -1,0 +1,168 @@
+#include "device/usb_connect.h"
+
+#include "device/model_info.h"
+#include "support/neat.h"
+
+#include <QDebug>
+#include <QString>
+#include <algorithm>
+
+namespace {
+// Offsets in a received packet.
+constexpr unsigned int TYPE_AT = 2;
+constexpr unsigned int PAYLOAD_AT = PACKET_HEADER_SIZE;
+constexpr unsigned int STATUS_REPLY_SIZE = 8;
+constexpr unsigned int CHECKSUM_REPLY_SIZE = 18;
+// Read reply: header, type, address, 24-bit length, the data, checksum.
+constexpr unsigned int UPLOAD_DATA_AT = PAYLOAD_AT + 8;
+
+// True when the payload length field of a received packet of `count` bytes stays inside
+// the bytes received, so its checksum can be located.
+bool payload_fits(const unsigned char* packet, unsigned int count)
+{
+    return count >= PACKET_OVERHEAD && packet_payload_length(packet) <= count - PACKET_OVERHEAD;
+}
+
+bool packet_checksum_ok(const unsigned char* packet)
+{
+    const unsigned int L = packet_payload_length(packet);
+    return verify_checksum(packet + PAYLOAD_AT, L, packet[PAYLOAD_AT + L]);
+}
+}  // namespace
+
+const SModelInfo* CUSBConnect::model_info() const
+{
+    return get_model_info(m_product_id);
+}
+
+bool CUSBConnect::send_packet(unsigned int length)
+{
+    unsigned int written = 0;
+    return m_port.Write(m_send.data(), length, written, true);
+}
+
+bool CUSBConnect::read_reply(unsigned char* buf, unsigned int len, unsigned int& count, unsigned int timeout)
+{
+    count = 0;
+    return m_port.Read(buf, len, count, timeout);
+}
+
+bool CUSBConnect::send_responds_request(bool ok)
+{
+    return send_packet(make_responds_packet(m_send.data(), ok));
+}
+
+bool CUSBConnect::send_query_request(EQueryCmd cmd)
+{
+    return send_packet(make_query_packet(m_send.data(), cmd));
+}
+
+bool CUSBConnect::send_download_data(EFlashType type, unsigned int address, const unsigned char* data,
+                                     unsigned int n)
+{
+    if (n + 15 > BUFFER_SIZE)
+        return false;
+    return send_packet(make_flash_write_packet(m_send.data(), type, address, data, n));
+}
+
+bool CUSBConnect::send_upload_request(EFlashType type, unsigned int address, unsigned int n)
+{
+    return send_packet(make_flash_read_packet(m_send.data(), type, address, n));
+}
+
+bool CUSBConnect::send_flash_erase_request(EFlashType type, unsigned int address)
+{
+    return send_packet(make_flash_erase_packet(m_send.data(), type, address));
+}
+
+bool CUSBConnect::send_flash_checksum_request(EFlashType type, unsigned int address, unsigned int n)
+{
+    return send_packet(make_flash_checksum_packet(m_send.data(), type, address, n));
+}
+
+bool CUSBConnect::send_mode_change_request()
+{
+    return send_packet(make_mode_change_packet(m_send.data()));
+}
+
+bool CUSBConnect::get_responds_responds(int& status, unsigned int timeout)
+{
+    unsigned int count = 0;
+    if (!read_reply(m_recv.data(), STATUS_REPLY_SIZE, count, timeout))
+        return false;
+    if (count != STATUS_REPLY_SIZE) {
+        NEAT::AfxMessageBox(QString::fromUtf8("读取回复码长度错误,需要%1字节,收到%2字节").arg(STATUS_REPLY_SIZE).arg(count));
+        return false;
+    }
+    if (m_recv[TYPE_AT] != PACKET_RESPONDS)
+        return false;
+    status = m_recv[PAYLOAD_AT];
+    return true;
+}
+
+bool CUSBConnect::get_query_responds(EQueryCmd cmd, unsigned char* buf, unsigned int len, unsigned int&,
+                                     unsigned int timeout)
+{
+    unsigned int count = 0;
+    if (!read_reply(buf, len, count, timeout))
+        return false;
+    if (count != len || !payload_fits(buf, count)) {
+        NEAT::AfxMessageBox("Data length error");
+        return false;
+    }
+    if (buf[TYPE_AT] != static_cast<unsigned char>(cmd)) {
+        NEAT::AfxMessageBox("Cmd type error");
+        return false;
+    }
+    return packet_checksum_ok(buf);
+}
+
+bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlashType& type, unsigned int& address,
+                                      unsigned int& length, unsigned int timeout)
+{
+    const unsigned int expected = n + UPLOAD_DATA_AT + 1;
+    if (expected > BUFFER_SIZE)
+        return false;
+    unsigned int count = 0;
+    if (!read_reply(m_recv.data(), expected, count, timeout))
+        return false;
+    const unsigned char* reply = m_recv.data();
+    if (count > TYPE_AT && reply[TYPE_AT] != PACKET_FLASH_READ) {
+        qDebug("get_upload_responds::Data type not 0x23!\n");
+        return false;
+    }
+    if (count != expected || !payload_fits(reply, count)) {
+        const unsigned int needed = count != expected ? expected : packet_payload_length(reply) + PACKET_OVERHEAD;
+        NEAT::AfxMessageBox("Data length error,need %d bytes,got %d bytes", static_cast<int>(needed),
+                            static_cast<int>(count));
+        return false;
+    }
+    if (!packet_checksum_ok(reply)) {
+        qDebug("get_upload_responds::Checksum error!\n");
+        return false;
+    }
+    type = static_cast<EFlashType>(reply[PAYLOAD_AT]);
+    address = read_le32(reply + PAYLOAD_AT + 1);
+    length = read_le24(reply + PAYLOAD_AT + 5);
+    const unsigned int copied = length < n ? length : n;
+    std::copy(reply + UPLOAD_DATA_AT, reply + UPLOAD_DATA_AT + copied, data);
+    return true;
+}
+
+bool CUSBConnect::get_flash_checksum_responds(EFlashType& type, unsigned int& address, unsigned int& length,
+                                              unsigned int& sum, unsigned int timeout)
+{
+    unsigned char reply[CHECKSUM_REPLY_SIZE];
+    unsigned int count = 0;
+    if (!read_reply(reply, CHECKSUM_REPLY_SIZE, count, timeout))
+        return false;
+    if (count != CHECKSUM_REPLY_SIZE || reply[TYPE_AT] != PACKET_FLASH_CHECKSUM || !payload_fits(reply, count))
+        return false;
+    if (!packet_checksum_ok(reply))
+        return false;
+    type = static_cast<EFlashType>(reply[PAYLOAD_AT]);
+    address = read_le32(reply + PAYLOAD_AT + 1);
+    length = read_le24(reply + PAYLOAD_AT + 5);
+    sum = read_le16(reply + PAYLOAD_AT + 9);
+    return true;
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "device/device_packet.h"
+#include "device/usb_port.h"
+
+#include <array>
+#include <string>
+
+class QObject;
+struct SModelInfo;
+
+// The pedal's command protocol. In update mode it sends checksummed packets (flash read,
+// write, erase, range checksum, query, mode change); in application mode fixed four-byte
+// commands. Every request drops unread input first, so the next message read is its
+// reply. Bad replies raise the protocol's message boxes from inside the call; every
+// operation returns its failure and never throws.
+class CUSBConnect {
+public:
+    static constexpr unsigned int BUFFER_SIZE = 65536;
+    static constexpr unsigned int UNKNOWN_INFO = 0xFFFFFFFF;
+    static constexpr unsigned int QUERY_REPLY_SIZE = 34;
+    // Device information record in the program flash: version, product ID, third word.
+    static constexpr unsigned int INFO_RECORD_ADDRESS = 0x2180;
+    static constexpr unsigned int INFO_RECORD_SIZE = 16;
+
+    CUSBConnect() = default;
+    CUSBConnect(const CUSBConnect&) = delete;
+    CUSBConnect& operator=(const CUSBConnect&) = delete;
+
+    // Opens the port pair of the port word (output in bits 16-31, input in bits 0-15),
+    // probes update mode, then application mode, and reads the device information. True
+    // when a pedal answered in either mode; the transfer mode tells which.
+    [[nodiscard]] bool open(unsigned int ports, bool flag);
+    void close();
+    // Asks the open pedal whether it is still there.
+    [[nodiscard]] bool check_connect();
+    // Application mode: 59 12 00 34 must come back unchanged.
+    [[nodiscard]] bool handshake_simple(unsigned int timeout);
+    // Update mode: the query 0x11 and its 34-byte reply. The strings are not filled.
+    [[nodiscard]] bool get_device_name_and_version(std::string& name, std::string& version, unsigned int timeout);
+
+    bool is_in_update_mode() const { return m_port.transfer_mode() == TRANSFER_MODE_UPDATE; }
+    bool is_in_app_mode() const { return m_port.transfer_mode() == TRANSFER_MODE_APP; }
+    ESystemMode get_system_mode() const;
+    // Asks the pedal to switch its system mode; no reply is read and the link's transfer
+    // mode is not changed. True when the request was written (or nothing was needed).
+    [[nodiscard]] bool set_system_mode(ESystemMode mode);
+
+    // Device information: all bits set until a successful open read it; kept after close.
+    unsigned int firmware_version() const { return m_firmware_version; }
+    unsigned int product_id() const { return m_product_id; }
+    unsigned int third_info_word() const { return m_third_info; }
+    // The model table row of the product ID, or null.
+    const SModelInfo* model_info() const;
+
+    // Update-mode requests: true when the whole packet was written.
+    [[nodiscard]] bool send_responds_request(bool ok);
+    [[nodiscard]] bool send_query_request(EQueryCmd cmd);
+    [[nodiscard]] bool send_download_data(EFlashType type, unsigned int address, const unsigned char* data,
+                                          unsigned int n);
+    [[nodiscard]] bool send_upload_request(EFlashType type, unsigned int address, unsigned int n);
+    [[nodiscard]] bool send_flash_erase_request(EFlashType type, unsigned int address);
+    [[nodiscard]] bool send_flash_checksum_request(EFlashType type, unsigned int address, unsigned int n);
+    [[nodiscard]] bool send_mode_change_request();
+
+    // Update-mode reply readers. `timeout` in ms of waiting on an empty input.
+    [[nodiscard]] bool get_responds_responds(int& status, unsigned int timeout);
+    // Reads a reply of exactly `len` bytes into buf; `got` is not written.
+    [[nodiscard]] bool get_query_responds(EQueryCmd cmd, unsigned char* buf, unsigned int len, unsigned int& got,
+                                          unsigned int timeout);
+    // Copies at most n data bytes to `data`.
+    [[nodiscard]] bool get_upload_responds(unsigned char* data, unsigned int n, EFlashType& type,
+                                           unsigned int& address, unsigned int& length, unsigned int timeout);
+    [[nodiscard]] bool get_flash_checksum_responds(EFlashType& type, unsigned int& address, unsigned int& length,
+                                                   unsigned int& sum, unsigned int timeout);
+
+    // Flash operations. n = 0 succeeds with no traffic.
+    [[nodiscard]] bool flash_read(EFlashType type, unsigned int address, unsigned char* buf, unsigned int n);
+    // The range must have been erased. Posts one progress event (chunk i of c) per
+    // acknowledged chunk to `progress` when it is not null; pumps the event loop per chunk.
+    [[nodiscard]] bool flash_write(EFlashType type, unsigned int address, const unsigned char* data, unsigned int n,
+                                   QObject* progress);
+    // Erases the erase unit (sector or block) that starts at `address`.
+    [[nodiscard]] bool flash_erase(EFlashType type, unsigned int address);
+    // The pedal's 16-bit sum of the n bytes at `address`.
+    [[nodiscard]] bool flash_checksum(EFlashType type, unsigned int address, unsigned int n, unsigned int& sum);
+    // 1 written and verified, 0 the write failed, 3 the sums differ, 4 the checksum
+    // exchange failed.
+    [[nodiscard]] int flash_write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
+                                             unsigned int n, QObject* progress);
+
+    // Application-mode commands, four raw bytes 59 a b c.
+    [[nodiscard]] bool send_free_cmd(unsigned char a, unsigned char b, unsigned char c);
+    [[nodiscard]] bool send_mic_core_cmd(EMicSubCmd sub, unsigned char value);
+    [[nodiscard]] bool get_mic_core_status(EMicSubCmd sub, unsigned char& value);
+    [[nodiscard]] bool send_mic_app_cmd(unsigned char address, unsigned char value);
+    [[nodiscard]] bool get_mic_app_status(unsigned char address, unsigned char& value);
+
+    CUSBPort& port() { return m_port; }
+
+private:
+    [[nodiscard]] bool send_packet(unsigned int length);
+    [[nodiscard]] bool read_reply(unsigned char* buf, unsigned int len, unsigned int& count, unsigned int timeout);
+    [[nodiscard]] bool send_app_cmd(unsigned char a, unsigned char b, unsigned char c);
+    // Sends 59 a b c and reads the four-byte reply into `reply`.
+    [[nodiscard]] bool app_exchange(unsigned char a, unsigned char b, unsigned char c, unsigned char* reply,
+                                    unsigned int timeout);
+    // One information word by four nibble reads, from command `first_cmd` on.
+    unsigned int read_app_info_word(unsigned char first_cmd);
+    void read_app_device_info();
+    void read_update_device_info();
+
+    CUSBPort m_port;
+    CCriticalSection m_lock;
+    std::array<unsigned char, BUFFER_SIZE> m_recv{};
+    std::array<unsigned char, BUFFER_SIZE> m_send{};
+    unsigned int m_firmware_version = UNKNOWN_INFO;
+    unsigned int m_product_id = UNKNOWN_INFO;
+    unsigned int m_third_info = UNKNOWN_INFO;
+};
