@@ -1,0 +1,172 @@
+#include "app/tandora_qt.h"
+#include "app/window_title.h"
+#include "support/progress_event.h"
+#include "window_probe.h"
+
+#include <QProgressBar>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include "scripted_prompt.h"
+
+namespace {
+
+// Collects the debug lines written while it lives.
+class CDebugLines {
+public:
+    CDebugLines() { m_previous = qInstallMessageHandler(&CDebugLines::collect); }
+    ~CDebugLines() { qInstallMessageHandler(m_previous); }
+    CDebugLines(const CDebugLines&) = delete;
+    CDebugLines& operator=(const CDebugLines&) = delete;
+
+    static QStringList& lines()
+    {
+        static QStringList collected;
+        return collected;
+    }
+
+private:
+    static void collect(QtMsgType type, const QMessageLogContext&, const QString& text)
+    {
+        if (type == QtDebugMsg)
+            lines() << text;
+    }
+    QtMessageHandler m_previous;
+};
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override { CDebugLines::lines().clear(); }
+
+    void send_progress(unsigned int done, unsigned int total)
+    {
+        post_progress(&window, done, total);
+        QCoreApplication::sendPostedEvents(&window, PROGRESS_EVENT_TYPE);
+    }
+    QProgressBar& bar() { return *window.findChild<QProgressBar*>("progressBar"); }
+
+    CScriptedPrompt prompt;
+    TandoraQT window{nullptr};
+    CTandoraQTProbe probe{window};
+};
+
+struct SProgressCase {
+    TandoraQT::EWorkState state;
+    unsigned int done;
+    unsigned int total;
+    int position;  // -1: the bar keeps its value
+};
+
+class ProgressMapping : public Window, public ::testing::WithParamInterface<SProgressCase> {};
+
+}  // namespace
+
+TEST_P(ProgressMapping, MovesTheBarForTheWorkUnderWay)
+{
+    const SProgressCase& sample = GetParam();
+    probe.set_work_state(sample.state);
+    bar().setValue(7);
+    send_progress(sample.done, sample.total);
+    EXPECT_EQ(bar().value(), sample.position < 0 ? 7 : sample.position);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, ProgressMapping,
+    ::testing::Values(SProgressCase{TandoraQT::WORK_DOWNLOAD_SONG, 3, 10, 30},
+                      SProgressCase{TandoraQT::WORK_UPLOAD_SONG, 3, 10, 30},
+                      SProgressCase{TandoraQT::WORK_UPDATE_FIRMWARE, 3, 10, 86},
+                      SProgressCase{TandoraQT::WORK_UPDATE_FIRMWARE, 10, 10, 100},
+                      SProgressCase{TandoraQT::WORK_UPLOAD_SONG, 2, 3, 66},
+                      // Byte counts of a whole song: the product needs more than 32 bits.
+                      SProgressCase{TandoraQT::WORK_DOWNLOAD_SONG, 4000000000u, 4294967295u, 93},
+                      SProgressCase{TandoraQT::WORK_IDLE, 3, 10, -1},
+                      SProgressCase{TandoraQT::WORK_DOWNLOAD_SONG, 0, 0, -1}));
+
+TEST_F(Window, ImportProgressWritesADebugLineOnlyWhenTheBarMoves)
+{
+    CDebugLines debug;
+    probe.set_work_state(TandoraQT::WORK_DOWNLOAD_SONG);
+    bar().setValue(0);
+    send_progress(3, 10);
+    send_progress(30, 100);
+    send_progress(300, 1000);
+    EXPECT_EQ(CDebugLines::lines().join('|').toStdString(), "nNewPos=30 Param1=3, param2=10");
+
+    probe.set_work_state(TandoraQT::WORK_UPLOAD_SONG);
+    send_progress(5, 10);
+    EXPECT_EQ(bar().value(), 50);
+    EXPECT_EQ(CDebugLines::lines().size(), 1);
+}
+
+TEST_F(Window, OtherEventTypesLeaveTheBarAlone)
+{
+    probe.set_work_state(TandoraQT::WORK_UPLOAD_SONG);
+    bar().setValue(7);
+    QCoreApplication::postEvent(&window, new CEventBase(PROGRESS_EVENT_TYPE + 1, 5, 10));
+    QCoreApplication::sendPostedEvents(&window, 0);
+    EXPECT_EQ(bar().value(), 7);
+}
+
+TEST_F(Window, RefusesToCloseWhileWorking)
+{
+    window.show();
+    for (auto state : {TandoraQT::WORK_UPLOAD_SONG, TandoraQT::WORK_DOWNLOAD_SONG, TandoraQT::WORK_UPDATE_FIRMWARE}) {
+        probe.set_work_state(state);
+        EXPECT_FALSE(window.close()) << state;
+        EXPECT_TRUE(window.isVisible()) << state;
+    }
+    probe.set_work_state(TandoraQT::WORK_IDLE);
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(Window, StartsIdleWithNoSongSelectedAndTheTimerRunning)
+{
+    EXPECT_EQ(probe.work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_EQ(probe.current_song(), -1);
+    EXPECT_NE(probe.timer_id(), 0);
+}
+
+TEST_F(Window, TimerActsOnlyWhenIdleAndThePortsChanged)
+{
+    CDebugLines debug;
+    probe.set_device_changed(true);
+    probe.tick_with_id(probe.timer_id() + 1000);
+    probe.set_work_state(TandoraQT::WORK_UPDATE_FIRMWARE);
+    probe.tick();
+    EXPECT_TRUE(probe.device_changed());
+    EXPECT_FALSE(CDebugLines::lines().contains("timerEvent"));
+
+    probe.set_work_state(TandoraQT::WORK_IDLE);
+    probe.tick();
+    EXPECT_FALSE(probe.device_changed());
+    EXPECT_EQ(CDebugLines::lines().count("timerEvent"), 1);
+    probe.tick();
+    EXPECT_EQ(CDebugLines::lines().count("timerEvent"), 1);
+}
+
+struct STitleCase {
+    bool open;
+    bool update_mode;
+    unsigned int product_id;
+    unsigned int version;
+    const char* title;
+};
+
+class WindowTitle : public ::testing::TestWithParam<STitleCase> {};
+
+TEST_P(WindowTitle, NamesTheLinkState)
+{
+    const STitleCase& sample = GetParam();
+    EXPECT_EQ(window_title(sample.open, sample.update_mode, sample.product_id, sample.version), sample.title);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LinkStates, WindowTitle,
+    ::testing::Values(
+        STitleCase{false, false, 0x2712, 0x010203, "Tandora V1.7 - (No device connected !)"},
+        STitleCase{true, false, 0x2712, 0x010203, "Tandora V1.7 - (Please enter update mode !)"},
+        STitleCase{true, true, 0x2712, 0x010203, "Tandora V1.7 - (Connected - PULSE RING, Ver=V1.2.3)"},
+        STitleCase{true, true, 0x2716, 0x0A0B0C, "Tandora V1.7 - (Connected - DUAL WHEEL, Ver=V10.11.12)"},
+        STitleCase{true, true, 0xFFFFFFFF, 0xFFFFFFFF, "Tandora V1.7 - (Connected - Unknown Device, Ver=V255.255.255)"},
+        STitleCase{true, true, 0x2719, 0x010203, "Tandora V1.7 - (Unknown device connected !)"}));

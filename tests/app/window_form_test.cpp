@@ -1,0 +1,298 @@
+#include "app/tandora_qt.h"
+#include "window_probe.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+#include "scripted_prompt.h"
+
+namespace {
+
+template <typename T>
+T* find(const QWidget& window, const char* name)
+{
+    return window.findChild<T*>(QString::fromLatin1(name));
+}
+
+class WindowForm : public ::testing::Test {
+protected:
+    CScriptedPrompt prompt;
+    TandoraQT window{nullptr};
+};
+
+struct SPlacedWidget {
+    const char* name;
+    const char* class_name;
+    const char* parent;
+    QRect geometry;  // empty: placed by a layout or a tab widget
+};
+
+const SPlacedWidget kPlacedWidgets[] = {
+    {"centralWidget", "QWidget", "TandoraQTClass", {}},
+    {"propSheet", "QTabWidget", "centralWidget", {}},
+    {"progressBar", "QProgressBar", "centralWidget", {}},
+    {"label", "QLabel", "song", {20, 10, 191, 16}},
+    {"m_lstSong", "QListWidget", "song", {20, 40, 261, 461}},
+    {"groupBox", "QGroupBox", "song", {310, 30, 341, 331}},
+    {"m_btnUpload", "QPushButton", "groupBox", {90, 50, 151, 61}},
+    {"m_btnDownload", "QPushButton", "groupBox", {90, 140, 151, 61}},
+    {"m_btnDelete", "QPushButton", "groupBox", {90, 230, 151, 61}},
+    {"groupBox_2", "QGroupBox", "m_tabFirmwareUpdate", {20, 30, 631, 151}},
+    {"m_labelNewSoftware", "QLabel", "groupBox_2", {20, 30, 91, 16}},
+    {"m_comNewSoftware", "QComboBox", "groupBox_2", {120, 30, 271, 22}},
+    {"m_btnSelLocal", "QCheckBox", "groupBox_2", {120, 70, 211, 16}},
+    {"m_labelPath", "QLabel", "groupBox_2", {20, 110, 54, 12}},
+    {"m_editPath", "QLineEdit", "groupBox_2", {120, 100, 411, 31}},
+    {"m_btnOpen", "QPushButton", "groupBox_2", {540, 90, 41, 41}},
+    {"m_btnUpdate", "QPushButton", "m_tabFirmwareUpdate", {260, 230, 151, 61}},
+};
+
+struct SButtonFace {
+    const char* name;
+    const char* text;
+    const char* tool_tip;
+    const char* icon;
+    int icon_size;
+};
+
+const SButtonFace kButtonFaces[] = {
+    {"m_btnUpload", " Export      ", "Export the selected song as a wav file", "Arrow2 Up.png", 48},
+    {"m_btnDownload", " Import      ", "Import a wav file to the selected song", "Arrow2 Down.png", 48},
+    {"m_btnDelete", " Delete      ", "Delte the selected song", "Trash.png", 48},
+    {"m_btnUpdate", "  Update     ", "", "Refresh.png", 48},
+    {"m_btnOpen", "", "Open a firmware file", "Search-Small.png", 32},
+};
+
+const QString kPictures = ":/TandoraQT/Resources/Pictures/";
+
+struct SPicture {
+    const char* file;
+    const char* format;
+    QSize size;
+};
+
+const SPicture kPictureTable[] = {
+    {"Arrow2 Up.png", "png", {48, 48}},
+    {"Arrow2 Down.png", "png", {48, 48}},
+    {"Trash.png", "png", {48, 48}},
+    {"Refresh.png", "png", {48, 48}},
+    {"Search-Small.png", "png", {32, 32}},
+    {"ChangeWav - Gray.png", "png", {48, 48}},
+    {"ChangeWav.png", "png", {48, 48}},
+    {"UpdateFirmware - Gray.png", "png", {48, 48}},
+    {"UpdateFirmware.png", "png", {48, 48}},
+    {"tone.ico", "ico", {32, 32}},
+    {"toneNone.ico", "ico", {32, 32}},
+    {"Bg1.jpg", "jpeg", {676, 536}},
+    {"Bg3.jpg", "jpeg", {676, 536}},
+    {"Bg2.jpg", "jpeg", {704, 595}},
+};
+
+// The same picture, compared pixel by pixel, so an icon wired to the wrong file fails.
+bool same_picture(const QIcon& icon, QIcon::Mode mode, QIcon::State state, const QString& file, int size)
+{
+    const QImage expected = QImage(kPictures + file).convertToFormat(QImage::Format_ARGB32);
+    const QImage shown = icon.pixmap(QSize(size, size), mode, state).toImage().convertToFormat(QImage::Format_ARGB32);
+    return !expected.isNull() && shown == expected;
+}
+
+}  // namespace
+
+TEST_F(WindowForm, StartsOnTheSongPageAtItsDesignSize)
+{
+    EXPECT_EQ(window.objectName(), "TandoraQTClass");
+    EXPECT_EQ(window.size(), QSize(704, 595));
+    auto* pages = find<QTabWidget>(window, "propSheet");
+    ASSERT_NE(pages, nullptr);
+    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(pages->tabText(0), "Song Edit");
+    EXPECT_EQ(pages->tabText(1), "Firmware Update");
+    EXPECT_EQ(pages->widget(0)->objectName(), "song");
+    EXPECT_EQ(pages->widget(1)->objectName(), "m_tabFirmwareUpdate");
+    EXPECT_EQ(pages->iconSize(), QSize(24, 24));
+    EXPECT_TRUE(pages->widget(1)->acceptDrops());
+
+    auto* bar = find<QProgressBar>(window, "progressBar");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(bar->value(), 24);
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_EQ(bar->alignment(), Qt::AlignCenter);
+
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window.windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+}
+
+TEST_F(WindowForm, EveryWidgetHasItsClassParentAndPlace)
+{
+    for (const SPlacedWidget& expected : kPlacedWidgets) {
+        SCOPED_TRACE(expected.name);
+        auto* widget = find<QWidget>(window, expected.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_STREQ(widget->metaObject()->className(), expected.class_name);
+        ASSERT_NE(widget->parentWidget(), nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), expected.parent);
+        if (!expected.geometry.isEmpty()) {
+            EXPECT_EQ(widget->geometry(), expected.geometry);
+        }
+    }
+    auto* layout = find<QWidget>(window, "centralWidget")->layout();
+    ASSERT_NE(qobject_cast<QVBoxLayout*>(layout), nullptr);
+    EXPECT_EQ(layout->objectName(), "verticalLayout");
+    EXPECT_EQ(layout->spacing(), 6);
+    EXPECT_EQ(layout->contentsMargins(), QMargins(11, 11, 11, 11));
+    ASSERT_EQ(layout->count(), 2);
+    EXPECT_EQ(layout->itemAt(0)->widget()->objectName(), "propSheet");
+    EXPECT_EQ(layout->itemAt(1)->widget()->objectName(), "progressBar");
+}
+
+TEST_F(WindowForm, ButtonsShowTheirTextsToolTipsAndIcons)
+{
+    for (const SButtonFace& face : kButtonFaces) {
+        SCOPED_TRACE(face.name);
+        auto* button = find<QPushButton>(window, face.name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QString::fromLatin1(face.text));
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(face.tool_tip));
+        EXPECT_EQ(button->iconSize(), QSize(face.icon_size, face.icon_size));
+        EXPECT_TRUE(same_picture(button->icon(), QIcon::Normal, QIcon::On, face.icon, face.icon_size));
+        EXPECT_EQ(button->sizePolicy().horizontalPolicy(), QSizePolicy::Minimum);
+        EXPECT_EQ(button->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    }
+    for (const char* name : {"m_btnUpload", "m_btnDownload", "m_btnDelete", "m_btnUpdate"}) {
+        auto* button = find<QPushButton>(window, name);
+        EXPECT_EQ(button->layoutDirection(), Qt::RightToLeft) << name;
+        EXPECT_EQ(button->minimumSize(), QSize(50, 50)) << name;
+    }
+    auto* open = find<QPushButton>(window, "m_btnOpen");
+    EXPECT_EQ(open->minimumSize(), QSize(32, 32));
+    EXPECT_TRUE(open->autoFillBackground());
+    EXPECT_FALSE(open->isFlat());
+}
+
+TEST_F(WindowForm, LabelsAndBoxesReadAsDesigned)
+{
+    EXPECT_EQ(find<QLabel>(window, "label")->text(), "Song List");
+    EXPECT_EQ(find<QLabel>(window, "label")->font().pointSize(), 12);
+    EXPECT_TRUE(find<QLabel>(window, "label")->font().bold());
+    EXPECT_EQ(find<QGroupBox>(window, "groupBox")->title(), "Edit Song");
+    EXPECT_EQ(find<QGroupBox>(window, "groupBox_2")->title(), "Firmware File");
+    EXPECT_EQ(find<QLabel>(window, "m_labelNewSoftware")->text(), "Firmware list");
+    EXPECT_EQ(find<QLabel>(window, "m_labelPath")->text(), "Path");
+    EXPECT_EQ(find<QCheckBox>(window, "m_btnSelLocal")->text(), "Select local file for updating");
+    EXPECT_EQ(find<QLabel>(window, "m_labelPath")->buddy(), find<QLineEdit>(window, "m_editPath"));
+    EXPECT_EQ(find<QLabel>(window, "m_labelNewSoftware")->buddy(), find<QLineEdit>(window, "m_editPath"));
+    EXPECT_EQ(find<QListWidget>(window, "m_lstSong")->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+// Texts measured with the window's own fonts must fit the boxes the form gives them.
+TEST_F(WindowForm, NoTextIsClipped)
+{
+    for (const char* name : {"label", "m_labelNewSoftware", "m_labelPath"}) {
+        auto* label = find<QLabel>(window, name);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
+    }
+    auto* local = find<QCheckBox>(window, "m_btnSelLocal");
+    EXPECT_LE(local->sizeHint().width(), local->width());
+}
+
+TEST_F(WindowForm, TabIconsAreGreyUntilSelected)
+{
+    auto* pages = find<QTabWidget>(window, "propSheet");
+    const struct {
+        int tab;
+        const char* grey;
+        const char* coloured;
+    } tabs[] = {{0, "ChangeWav - Gray.png", "ChangeWav.png"}, {1, "UpdateFirmware - Gray.png", "UpdateFirmware.png"}};
+    for (const auto& tab : tabs) {
+        SCOPED_TRACE(tab.tab);
+        const QIcon icon = pages->tabIcon(tab.tab);
+        EXPECT_TRUE(same_picture(icon, QIcon::Normal, QIcon::Off, tab.grey, 48));
+        EXPECT_TRUE(same_picture(icon, QIcon::Active, QIcon::Off, tab.grey, 48));
+        EXPECT_TRUE(same_picture(icon, QIcon::Normal, QIcon::On, tab.coloured, 48));
+    }
+}
+
+// Tab moves through the listed widgets in this order; widgets of the form that are not
+// listed, and the tab widget's own parts, may come in between.
+TEST_F(WindowForm, FocusMovesInTheDesignedOrder)
+{
+    const char* order[] = {"m_btnOpen", "m_btnDownload", "m_btnUpload", "propSheet",
+                           "m_editPath", "m_btnUpdate", "m_btnDelete"};
+    QStringList visited;
+    QWidget* start = find<QWidget>(window, order[0]);
+    QWidget* widget = start;
+    do {
+        visited << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget && widget != start && visited.size() < 1000);
+    int previous = -1;
+    for (const char* name : order) {
+        const int at = visited.indexOf(name);
+        EXPECT_GT(at, previous) << name << " in " << visited.join(' ').toStdString();
+        previous = at;
+    }
+}
+
+TEST_F(WindowForm, StyleSheetIsTheThreeBackgroundRules)
+{
+    const QByteArray separator = "\t\t\t\t\t\t\t\t ";
+    const QByteArray expected = "QWidget#song{background-image: url(:/TandoraQT/Resources/Pictures/Bg1.jpg);}" +
+                                separator +
+                                "QWidget#m_tabFirmwareUpdate{background-image: "
+                                "url(:/TandoraQT/Resources/Pictures/Bg3.jpg);}" +
+                                separator + "QMainWindow{background-image: url(:/TandoraQT/Resources/Pictures/Bg2.jpg);}";
+    EXPECT_EQ(window.styleSheet().toLatin1(), expected);
+    for (const char* name : {"propSheet", "groupBox", "groupBox_2", "m_btnOpen", "m_btnUpload"})
+        EXPECT_TRUE(find<QWidget>(window, name)->styleSheet().isEmpty()) << name;
+}
+
+TEST(Pictures, AreCompiledInWithTheirKindsAndSizes)
+{
+    Q_INIT_RESOURCE(tandora);
+    for (const SPicture& picture : kPictureTable) {
+        SCOPED_TRACE(picture.file);
+        QImageReader reader(kPictures + picture.file);
+        EXPECT_EQ(reader.format(), QByteArray(picture.format));
+        EXPECT_EQ(reader.size(), picture.size);
+        EXPECT_FALSE(reader.read().isNull()) << reader.errorString().toStdString();
+    }
+}
+
+// The two connections whose effect the window itself shows; the others lead to the
+// song and firmware commands.
+TEST_F(WindowForm, FormConnectsTheListAndTheSourceCheckBox)
+{
+    CTandoraQTProbe probe(window);
+    auto* songs = find<QListWidget>(window, "m_lstSong");
+    songs->addItems({"a", "b", "c"});
+    songs->setCurrentRow(2);
+    EXPECT_EQ(probe.current_song(), 2);
+
+    window.show();
+    auto* local = find<QCheckBox>(window, "m_btnSelLocal");
+    find<QTabWidget>(window, "propSheet")->setCurrentIndex(1);
+    EXPECT_TRUE(find<QComboBox>(window, "m_comNewSoftware")->isVisible());
+    EXPECT_FALSE(find<QLineEdit>(window, "m_editPath")->isVisible());
+    QTest::mouseClick(local, Qt::LeftButton, {}, QPoint(8, local->height() / 2));
+    ASSERT_TRUE(local->isChecked());
+    EXPECT_FALSE(find<QComboBox>(window, "m_comNewSoftware")->isVisible());
+    EXPECT_FALSE(find<QLabel>(window, "m_labelNewSoftware")->isVisible());
+    EXPECT_TRUE(find<QLineEdit>(window, "m_editPath")->isVisible());
+    EXPECT_TRUE(find<QPushButton>(window, "m_btnOpen")->isVisible());
+    EXPECT_TRUE(find<QLabel>(window, "m_labelPath")->isVisible());
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/tandora_qt.h"
+
+#include <QCoreApplication>
+#include <QTimerEvent>
+
+// Reaches into the window where a test must set up a state that only a running action
+// or the detection thread would produce, and fires the connection timer without
+// waiting a second for it.
+class CTandoraQTProbe {
+public:
+    explicit CTandoraQTProbe(TandoraQT& window) : m_window(window) {}
+
+    TandoraQT::EWorkState work_state() const { return m_window.m_workState; }
+    void set_work_state(TandoraQT::EWorkState state) { m_window.m_workState = state; }
+    int current_song() const { return m_window.m_nCurSong; }
+    bool device_changed() const { return m_window.m_bDevChanged; }
+    void set_device_changed(bool changed) { m_window.m_bDevChanged = changed; }
+    int timer_id() const { return m_window.m_nTimerId; }
+
+    void tick() { tick_with_id(m_window.m_nTimerId); }
+    void tick_with_id(int id)
+    {
+        QTimerEvent event(id);
+        QCoreApplication::sendEvent(&m_window, &event);
+    }
+
+private:
+    TandoraQT& m_window;
+};
