@@ -102,7 +102,8 @@ struct SPedalConfig {
     uint32_t third_word = 0;
     EPedalMode boot_mode = EPedalMode::UPDATE;
     std::string port_name;  // empty: the model's name
-    std::optional<SFlashGeometry> nand;  // overrides the model's NAND geometry
+    std::optional<SFlashGeometry> nand;           // overrides the model's NAND geometry
+    std::optional<SFlashGeometry> program_flash;  // overrides the 1 MiB program flash
     bool plugged = true;    // plug in at construction
 };
 
@@ -132,7 +133,8 @@ public:
     CEmulatedFlash& program_flash() { return m_program_flash; }
     CEmulatedFlash& nand() { return m_nand; }
     // Rewrites the 16-byte information record (the rest of its sector is kept; the unused
-    // word becomes 0).
+    // word becomes 0). Throws std::invalid_argument when the program flash is too small to
+    // hold it.
     void set_device_info(uint32_t version, uint32_t product_id, uint32_t third_word);
 
     // Faults and timing.
@@ -166,13 +168,15 @@ private:
 
     void receive(const std::vector<unsigned char>& message);
     void work_loop();
-    void handle(const std::vector<unsigned char>& message);
     void handle_update(const std::vector<unsigned char>& message);
     void handle_app(const std::vector<unsigned char>& message);
     // Applies the fault to the reply and sends it (or not).
-    void reply(std::vector<uint8_t> reply, EPedalMode mode, const std::optional<SPedalFault>& fault);
-    void send_frame(std::vector<uint8_t> frame);
-    // Carries out one erase or write unless the power is cut at it.
+    // Sends `reply` (nothing when empty) as the fault allows, after the reply latency.
+    void finish(std::vector<uint8_t> reply, EPedalMode mode, const std::optional<SPedalFault>& fault);
+    void send_status(uint8_t status, const std::optional<SPedalFault>& fault);
+    // Waits, returning early when the emulator is being destroyed.
+    void pause(std::chrono::microseconds duration);
+    // Carries out one erase or write; false when the power is cut at it.
     [[nodiscard]] bool flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address,
                                        const uint8_t* data, uint32_t length);
     void record(const SPedalCommandRecord& entry);

@@ -1,0 +1,152 @@
+#include "emulator/emulated_flash.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+constexpr uint8_t ERASED = 0xFF;
+}
+
+CEmulatedFlash::CEmulatedFlash(const SFlashGeometry& geometry) : m_geometry(geometry)
+{
+    if (geometry.page_size == 0 || geometry.erase_unit_size == 0 || geometry.erase_unit_size % geometry.page_size != 0)
+        throw std::invalid_argument("flash geometry: the erase unit must be a whole number of pages");
+    m_pages_per_unit = geometry.erase_unit_size / geometry.page_size;
+    m_pages.resize(static_cast<size_t>(m_pages_per_unit) * geometry.unit_count);
+}
+
+uint64_t CEmulatedFlash::size() const
+{
+    return static_cast<uint64_t>(m_geometry.erase_unit_size) * m_geometry.unit_count;
+}
+
+bool CEmulatedFlash::contains(uint32_t address, uint64_t length) const
+{
+    return static_cast<uint64_t>(address) + length <= size() && address < size();
+}
+
+bool CEmulatedFlash::erase(uint32_t address)
+{
+    if (!contains(address, 1))
+        return false;
+    const size_t first = static_cast<size_t>(address / m_geometry.erase_unit_size) * m_pages_per_unit;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (size_t page = first; page < first + m_pages_per_unit; ++page) {
+        if (m_pages[page]) {
+            m_pages[page].reset();
+            --m_stored_pages;
+        }
+    }
+    return true;
+}
+
+bool CEmulatedFlash::program(uint32_t address, const uint8_t* data, uint32_t length)
+{
+    if (!contains(address, length))
+        return length == 0;
+    const uint32_t page_size = m_geometry.page_size;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    while (length > 0) {
+        const size_t page = address / page_size;
+        const uint32_t offset = address % page_size;
+        const uint32_t count = std::min(length, page_size - offset);
+        auto& stored = m_pages[page];
+        if (stored) {
+            ++m_double_programs;
+            uint8_t* target = stored.get() + offset;
+            for (uint32_t i = 0; i < count; ++i)
+                target[i] &= data[i];
+        } else {
+            stored.reset(new uint8_t[page_size]);
+            std::memset(stored.get(), ERASED, page_size);
+            std::memcpy(stored.get() + offset, data, count);
+            ++m_stored_pages;
+        }
+        address += count;
+        data += count;
+        length -= count;
+    }
+    return true;
+}
+
+bool CEmulatedFlash::read(uint32_t address, uint8_t* out, uint32_t length) const
+{
+    if (!contains(address, length))
+        return length == 0;
+    const uint32_t page_size = m_geometry.page_size;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    while (length > 0) {
+        const size_t page = address / page_size;
+        const uint32_t offset = address % page_size;
+        const uint32_t count = std::min(length, page_size - offset);
+        if (m_pages[page])
+            std::memcpy(out, m_pages[page].get() + offset, count);
+        else
+            std::memset(out, ERASED, count);
+        address += count;
+        out += count;
+        length -= count;
+    }
+    return true;
+}
+
+std::vector<uint8_t> CEmulatedFlash::read(uint32_t address, uint32_t length) const
+{
+    std::vector<uint8_t> bytes(length);
+    if (!read(address, bytes.data(), length))
+        bytes.clear();
+    return bytes;
+}
+
+bool CEmulatedFlash::sum16(uint32_t address, uint32_t length, uint16_t& sum) const
+{
+    if (!contains(address, length) && length != 0)
+        return false;
+    const uint32_t page_size = m_geometry.page_size;
+    uint32_t total = 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    while (length > 0) {
+        const size_t page = address / page_size;
+        const uint32_t offset = address % page_size;
+        const uint32_t count = std::min(length, page_size - offset);
+        if (m_pages[page]) {
+            const uint8_t* bytes = m_pages[page].get() + offset;
+            for (uint32_t i = 0; i < count; ++i)
+                total += bytes[i];
+        } else {
+            total += ERASED * count;
+        }
+        address += count;
+        length -= count;
+    }
+    sum = static_cast<uint16_t>(total);
+    return true;
+}
+
+void CEmulatedFlash::erase_all()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& page : m_pages)
+        page.reset();
+    m_stored_pages = 0;
+    m_double_programs = 0;
+}
+
+uint32_t CEmulatedFlash::double_program_count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_double_programs;
+}
+
+void CEmulatedFlash::reset_double_program_count()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_double_programs = 0;
+}
+
+uint32_t CEmulatedFlash::stored_page_count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stored_pages;
+}

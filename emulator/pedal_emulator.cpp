@@ -1,0 +1,259 @@
+#include "emulator/pedal_emulator.h"
+
+#include "emulator/pedal_wire.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+CPedalEmulator::CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& config)
+    : m_system(system),
+      m_model(pedal_model(config.product_id)),
+      m_port_name(config.port_name.empty() ? m_model.name : config.port_name),
+      m_program_flash(config.program_flash.value_or(pedal_program_flash_geometry())),
+      m_nand(config.nand.value_or(m_model.nand)),
+      m_mode(config.boot_mode),
+      m_boot_mode(config.boot_mode)
+{
+    set_device_info(config.firmware_version, config.product_id, config.third_word);
+    m_worker = std::thread([this] { work_loop(); });
+    if (config.plugged)
+        plug();
+}
+
+CPedalEmulator::~CPedalEmulator()
+{
+    unplug();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_worker.join();
+}
+
+// Registering the ports under the lock: a host that sees them at once and sends gets its
+// request answered, because the worker finds the device id already set.
+void CPedalEmulator::plug()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_device)
+        return;
+    m_powered = true;
+    m_power_cut = {};
+    m_mode = m_replug_requested ? EPedalMode::UPDATE : m_boot_mode;
+    m_replug_requested = false;
+    m_device = m_system.plug_device(m_port_name, [this](const std::vector<unsigned char>& message) { receive(message); });
+}
+
+// The system waits for a request being handed over to return, and that hand-over takes
+// our lock, so the system is called without it.
+void CPedalEmulator::unplug()
+{
+    std::optional<CVirtualMidiSystem::DeviceId> device;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        device.swap(m_device);
+        m_inbox.clear();
+    }
+    if (device)
+        m_system.unplug(*device);
+}
+
+bool CPedalEmulator::is_plugged() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.has_value();
+}
+
+EPedalMode CPedalEmulator::mode() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_mode;
+}
+
+void CPedalEmulator::set_mode(EPedalMode mode)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_mode = mode;
+}
+
+void CPedalEmulator::set_boot_mode(EPedalMode mode)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_boot_mode = mode;
+}
+
+bool CPedalEmulator::replug_requested() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_replug_requested;
+}
+
+void CPedalEmulator::set_device_info(uint32_t version, uint32_t product_id, uint32_t third_word)
+{
+    const uint32_t sector_size = m_program_flash.geometry().erase_unit_size;
+    const uint32_t sector = PEDAL_DEVICE_INFO_ADDRESS / sector_size * sector_size;
+    auto bytes = m_program_flash.read(sector, sector_size);
+    if (bytes.empty())
+        throw std::invalid_argument("the program flash does not reach the device information record");
+    std::vector<uint8_t> record;
+    pedal_wire::put_le(record, version, 4);
+    pedal_wire::put_le(record, product_id, 4);
+    pedal_wire::put_le(record, third_word, 4);
+    pedal_wire::put_le(record, 0, 4);
+    std::copy(record.begin(), record.end(), bytes.begin() + (PEDAL_DEVICE_INFO_ADDRESS - sector));
+    if (!m_program_flash.erase(sector) || !m_program_flash.program(sector, bytes.data(), sector_size))
+        throw std::logic_error("rewriting the device information record failed");
+}
+
+void CPedalEmulator::add_fault(const SPedalFault& fault)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.push_back({fault, 0});
+}
+
+void CPedalEmulator::clear_faults()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.clear();
+}
+
+std::optional<SPedalFault> CPedalEmulator::take_fault(EPedalMode mode, uint8_t command)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::optional<SPedalFault> fired;
+    for (auto& slot : m_faults) {
+        if (slot.fault.mode != mode || (slot.fault.command >= 0 && slot.fault.command != command))
+            continue;
+        ++slot.seen;
+        if (!fired && (slot.fault.occurrence == 0 || slot.fault.occurrence == slot.seen))
+            fired = slot.fault;
+    }
+    return fired;
+}
+
+void CPedalEmulator::cut_power_at_flash_operation(unsigned n, EPowerCutEffect effect)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_power_cut = {n, effect};
+}
+
+bool CPedalEmulator::is_powered() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_powered;
+}
+
+void CPedalEmulator::power_cycle()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_powered = true;
+    m_power_cut = {};
+    m_inbox.clear();
+    m_mode = m_boot_mode;
+}
+
+void CPedalEmulator::set_reply_latency(std::chrono::microseconds latency)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_latency = latency;
+}
+
+bool CPedalEmulator::flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address, const uint8_t* data,
+                                     uint32_t length)
+{
+    EPowerCutEffect effect;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const bool cut = m_power_cut.remaining > 0 && --m_power_cut.remaining == 0;
+        if (!cut)
+            return erase ? flash.erase(address) : flash.program(address, data, length);
+        effect = m_power_cut.effect;
+        m_powered = false;
+        m_inbox.clear();
+    }
+    if (effect == EPowerCutEffect::PARTLY_DONE && !erase)
+        static_cast<void>(flash.program(address, data, length / 2));
+    return false;
+}
+
+void CPedalEmulator::record(const SPedalCommandRecord& entry)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_log.push_back(entry);
+}
+
+std::vector<SPedalCommandRecord> CPedalEmulator::command_log() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_log;
+}
+
+size_t CPedalEmulator::count_commands(EPedalMode mode, uint8_t command) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<size_t>(std::count_if(m_log.begin(), m_log.end(), [&](const SPedalCommandRecord& entry) {
+        return entry.mode == mode && entry.command == command;
+    }));
+}
+
+void CPedalEmulator::clear_command_log()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_log.clear();
+}
+
+void CPedalEmulator::receive(const std::vector<unsigned char>& message)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_inbox.push_back(message);
+    }
+    m_wake.notify_all();
+}
+
+void CPedalEmulator::wait_until_idle()
+{
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_inbox.empty() && !m_busy; });
+    }
+    m_system.wait_until_delivered();
+}
+
+void CPedalEmulator::pause(std::chrono::microseconds duration)
+{
+    if (duration.count() <= 0)
+        return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_wake.wait_for(lock, duration, [this] { return m_stopping; });
+}
+
+void CPedalEmulator::work_loop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stopping || !m_inbox.empty(); });
+        if (m_stopping)
+            break;
+        const auto message = std::move(m_inbox.front());
+        m_inbox.pop_front();
+        m_busy = true;
+        const bool powered = m_powered;
+        const EPedalMode mode = m_mode;
+        lock.unlock();
+
+        if (powered) {
+            if (mode == EPedalMode::UPDATE)
+                handle_update(message);
+            else
+                handle_app(message);
+        }
+
+        lock.lock();
+        m_busy = false;
+        if (m_inbox.empty())
+            m_idle.notify_all();
+    }
+    m_idle.notify_all();
+}

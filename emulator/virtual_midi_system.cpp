@@ -1,0 +1,367 @@
+#include "emulator/virtual_midi_system.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+struct CVirtualMidiSystem::SDevice {
+    DeviceId id = 0;
+    std::string name;
+    bool has_source = false;
+    bool has_destination = false;
+
+    std::mutex sink_mutex;  // held while the sink runs; guards sink and alive
+    Sink sink;
+    bool alive = true;
+};
+
+struct CVirtualMidiSystem::SInputState {
+    std::mutex callback_mutex;  // held while the callback runs; guards everything below
+    DeviceId source = 0;        // 0: not open
+    MidiInCallback callback = nullptr;
+    void* user = nullptr;
+    bool ignore_sysex = true;
+    bool ignore_timing = true;
+    bool ignore_sensing = true;
+    bool delivered_before = false;
+    std::chrono::steady_clock::time_point last_delivery;
+};
+
+namespace {
+
+// Status bytes filtered by ignore_types: sysex; MIDI time code and timing clock; active sensing.
+bool is_filtered(const CVirtualMidiSystem::SInputState& input, unsigned char status)
+{
+    if (status == 0xF0)
+        return input.ignore_sysex;
+    if (status == 0xF1 || status == 0xF8)
+        return input.ignore_timing;
+    if (status == 0xFE)
+        return input.ignore_sensing;
+    return false;
+}
+
+std::string invalid_port_text(const char* where, unsigned int port)
+{
+    return std::string(where) + ": the 'portNumber' argument (" + std::to_string(port) + ") is invalid.";
+}
+
+}  // namespace
+
+class CVirtualMidiIn : public CMidiIn {
+public:
+    explicit CVirtualMidiIn(CVirtualMidiSystem& system)
+        : m_system(system), m_state(std::make_shared<CVirtualMidiSystem::SInputState>())
+    {
+    }
+    ~CVirtualMidiIn() override { close_port(); }
+
+    unsigned int port_count() override { return m_system.source_count(); }
+
+    std::string port_name(unsigned int port) override
+    {
+        std::string name;
+        m_system.find_port(true, port, &name);
+        return name;
+    }
+
+    // Opening an input that is already open keeps the existing connection, as the library does.
+    void open_port(unsigned int port, const std::string&) override
+    {
+        if (m_open)
+            return;
+        const auto device = m_system.find_port(true, port, nullptr);
+        if (!device)
+            throw CMidiError(invalid_port_text("MidiInVirtual::openPort", port));
+        m_system.subscribe(device->id, m_state);
+        m_open = true;
+    }
+
+    void close_port() override
+    {
+        if (!m_open)
+            return;
+        m_system.unsubscribe(m_state);
+        m_open = false;
+    }
+
+    bool is_port_open() const override { return m_open; }
+
+    void set_callback(MidiInCallback callback, void* user) override
+    {
+        std::lock_guard<std::mutex> lock(m_state->callback_mutex);
+        if (m_state->callback)
+            return;
+        m_state->callback = callback;
+        m_state->user = user;
+    }
+
+    void ignore_types(bool sysex, bool timing, bool active_sensing) override
+    {
+        std::lock_guard<std::mutex> lock(m_state->callback_mutex);
+        m_state->ignore_sysex = sysex;
+        m_state->ignore_timing = timing;
+        m_state->ignore_sensing = active_sensing;
+    }
+
+private:
+    CVirtualMidiSystem& m_system;
+    std::shared_ptr<CVirtualMidiSystem::SInputState> m_state;
+    bool m_open = false;
+};
+
+class CVirtualMidiOut : public CMidiOut {
+public:
+    explicit CVirtualMidiOut(CVirtualMidiSystem& system) : m_system(system) {}
+
+    unsigned int port_count() override { return m_system.destination_count(); }
+
+    std::string port_name(unsigned int port) override
+    {
+        std::string name;
+        m_system.find_port(false, port, &name);
+        return name;
+    }
+
+    void open_port(unsigned int port, const std::string&) override
+    {
+        if (m_destination)
+            return;
+        m_destination = m_system.find_port(false, port, nullptr);
+        if (!m_destination)
+            throw CMidiError(invalid_port_text("MidiOutVirtual::openPort", port));
+    }
+
+    void close_port() override { m_destination.reset(); }
+    bool is_port_open() const override { return m_destination != nullptr; }
+
+    void send_message(const unsigned char* message, size_t size) override
+    {
+        if (!m_destination)
+            throw CMidiError("MidiOutVirtual::sendMessage: no port is open.");
+        if (size == 0)
+            return;
+        const std::vector<unsigned char> copy(message, message + size);
+        std::lock_guard<std::mutex> lock(m_destination->sink_mutex);
+        if (!m_destination->alive)
+            throw CMidiError("MidiOutVirtual::sendMessage: the destination has been removed.");
+        m_destination->sink(copy);
+    }
+
+private:
+    CVirtualMidiSystem& m_system;
+    std::shared_ptr<CVirtualMidiSystem::SDevice> m_destination;
+};
+
+CVirtualMidiSystem::CVirtualMidiSystem() : m_delivery([this] { deliver_loop(); }) {}
+
+CVirtualMidiSystem::~CVirtualMidiSystem()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_delivery.join();
+    std::vector<std::shared_ptr<SDevice>> devices;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        devices.swap(m_devices);
+    }
+    for (const auto& device : devices) {
+        std::lock_guard<std::mutex> lock(device->sink_mutex);
+        device->alive = false;
+        device->sink = nullptr;
+    }
+}
+
+void CVirtualMidiSystem::check_reachable() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_reachable)
+        throw CMidiError("error creating ALSA sequencer client object");
+}
+
+std::unique_ptr<CMidiIn> CVirtualMidiSystem::make_input(const std::string&, unsigned int)
+{
+    check_reachable();
+    return std::make_unique<CVirtualMidiIn>(*this);
+}
+
+std::unique_ptr<CMidiOut> CVirtualMidiSystem::make_output(const std::string&)
+{
+    check_reachable();
+    return std::make_unique<CVirtualMidiOut>(*this);
+}
+
+CVirtualMidiSystem::DeviceId CVirtualMidiSystem::add_device(const std::string& name, bool has_source, Sink sink)
+{
+    auto device = std::make_shared<SDevice>();
+    device->name = name;
+    device->has_source = has_source;
+    device->has_destination = static_cast<bool>(sink);
+    device->sink = std::move(sink);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    device->id = m_next_id++;
+    m_devices.push_back(device);
+    return device->id;
+}
+
+CVirtualMidiSystem::DeviceId CVirtualMidiSystem::plug_device(const std::string& name, Sink sink)
+{
+    if (!sink)
+        throw std::invalid_argument("plug_device needs a sink for the device's destination");
+    return add_device(name, true, std::move(sink));
+}
+
+CVirtualMidiSystem::DeviceId CVirtualMidiSystem::add_source(const std::string& name)
+{
+    return add_device(name, true, nullptr);
+}
+
+CVirtualMidiSystem::DeviceId CVirtualMidiSystem::add_destination(const std::string& name, Sink sink)
+{
+    if (!sink)
+        throw std::invalid_argument("add_destination needs a sink");
+    return add_device(name, false, std::move(sink));
+}
+
+void CVirtualMidiSystem::unplug(DeviceId device_id)
+{
+    std::shared_ptr<SDevice> device;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto it = std::find_if(m_devices.begin(), m_devices.end(),
+                                     [device_id](const auto& d) { return d->id == device_id; });
+        if (it == m_devices.end())
+            return;
+        device = *it;
+        m_devices.erase(it);
+    }
+    std::lock_guard<std::mutex> lock(device->sink_mutex);
+    device->alive = false;
+    device->sink = nullptr;
+}
+
+bool CVirtualMidiSystem::is_plugged(DeviceId device_id) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::any_of(m_devices.begin(), m_devices.end(), [device_id](const auto& d) { return d->id == device_id; });
+}
+
+bool CVirtualMidiSystem::send_to_host(DeviceId device_id, std::vector<unsigned char> message)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const bool found = std::any_of(m_devices.begin(), m_devices.end(), [device_id](const auto& d) {
+            return d->id == device_id && d->has_source;
+        });
+        if (!found || m_stopping)
+            return false;
+        m_queue.push_back({device_id, std::move(message)});
+    }
+    m_wake.notify_one();
+    return true;
+}
+
+void CVirtualMidiSystem::set_reachable(bool reachable)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_reachable = reachable;
+}
+
+void CVirtualMidiSystem::wait_until_delivered()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_idle.wait(lock, [this] { return m_stopping || (m_queue.empty() && !m_delivering); });
+}
+
+unsigned int CVirtualMidiSystem::source_count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<unsigned int>(
+        std::count_if(m_devices.begin(), m_devices.end(), [](const auto& d) { return d->has_source; }));
+}
+
+unsigned int CVirtualMidiSystem::destination_count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<unsigned int>(
+        std::count_if(m_devices.begin(), m_devices.end(), [](const auto& d) { return d->has_destination; }));
+}
+
+std::shared_ptr<CVirtualMidiSystem::SDevice> CVirtualMidiSystem::find_port(bool source, unsigned int position,
+                                                                           std::string* name) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    unsigned int seen = 0;
+    for (const auto& device : m_devices) {
+        if (source ? !device->has_source : !device->has_destination)
+            continue;
+        if (seen++ == position) {
+            if (name)
+                *name = device->name;
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+void CVirtualMidiSystem::subscribe(DeviceId source, const std::shared_ptr<SInputState>& input)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (std::find(m_inputs.begin(), m_inputs.end(), input) == m_inputs.end())
+            m_inputs.push_back(input);
+    }
+    std::lock_guard<std::mutex> lock(input->callback_mutex);
+    input->source = source;
+}
+
+// Never holds the system's lock and a callback lock at once: a callback may call back into
+// the system (counting ports, say) while the delivery thread holds its callback lock.
+void CVirtualMidiSystem::unsubscribe(const std::shared_ptr<SInputState>& input)
+{
+    {
+        std::lock_guard<std::mutex> lock(input->callback_mutex);
+        input->source = 0;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_inputs.erase(std::remove(m_inputs.begin(), m_inputs.end(), input), m_inputs.end());
+}
+
+void CVirtualMidiSystem::deliver_loop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (m_stopping)
+            break;
+        SQueued item = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_delivering = true;
+        const auto inputs = m_inputs;
+        lock.unlock();
+
+        for (const auto& input : inputs) {
+            std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
+            if (input->source != item.source || !input->callback || item.message.empty() ||
+                is_filtered(*input, item.message.front()))
+                continue;
+            const auto now = std::chrono::steady_clock::now();
+            const double delta = input->delivered_before
+                                     ? std::chrono::duration<double>(now - input->last_delivery).count()
+                                     : 0.0;
+            input->delivered_before = true;
+            input->last_delivery = now;
+            std::vector<unsigned char> message = item.message;
+            input->callback(delta, &message, input->user);
+        }
+
+        lock.lock();
+        m_delivering = false;
+        if (m_queue.empty())
+            m_idle.notify_all();
+    }
+    m_idle.notify_all();
+}
