@@ -131,7 +131,11 @@ unsigned char* CWave::ResampleCh(bool firstChannel, const SWaveFormatex& target,
             return out;
         extract_channel(*source, GetBuffer(), frames, channel, inSamples.get());
 
-        const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        // The library's default dither is seeded from the clock; without it the same file
+        // always gives the same song bytes, and a mono source the same samples on both
+        // channels.
+        io.flags |= SOXR_NO_DITHER;
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         size_t consumed = 0;
         const soxr_error_t error =
