@@ -1,0 +1,82 @@
+#include "host_link.h"
+
+#include "emulator/pedal_wire.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+// Position of the `which`-th port named `name`.
+template <typename Port>
+unsigned int find_port(Port& port, const std::string& name, unsigned int which)
+{
+    for (unsigned int i = 0; i < port.port_count(); ++i) {
+        if (port.port_name(i) == name && which-- == 0)
+            return i;
+    }
+    throw std::runtime_error("no port named " + name);
+}
+
+}  // namespace
+
+CHostLink::CHostLink(CMidiSystem& system, const std::string& name, unsigned int which)
+    : m_in(system.make_input("RtMidi Input Client", 100)), m_out(system.make_output("RtMidi Output Client"))
+{
+    m_in->open_port(find_port(*m_in, name, which), "RtMidi Input");
+    m_in->set_callback(&CHostLink::on_message, this);
+    m_in->ignore_types(false, true, true);
+    m_out->open_port(find_port(*m_out, name, which), "RtMidi Output");
+}
+
+CHostLink::~CHostLink()
+{
+    m_in->close_port();
+}
+
+void CHostLink::send_bytes(const std::vector<uint8_t>& bytes, bool packed)
+{
+    send(pedal_wire::frame(bytes, packed));
+}
+
+void CHostLink::on_message(double, std::vector<unsigned char>* message, void* user)
+{
+    auto* self = static_cast<CHostLink*>(user);
+    {
+        std::lock_guard<std::mutex> lock(self->m_mutex);
+        self->m_received.push_back(*message);
+        self->m_callback_threads.push_back(std::this_thread::get_id());
+    }
+    self->m_arrived.notify_all();
+}
+
+std::optional<Message> CHostLink::next(std::chrono::milliseconds limit)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_arrived.wait_for(lock, limit, [this] { return !m_received.empty(); }))
+        return std::nullopt;
+    Message message = std::move(m_received.front());
+    m_received.pop_front();
+    return message;
+}
+
+std::optional<std::vector<uint8_t>> CHostLink::next_bytes(bool packed)
+{
+    const auto message = next();
+    std::vector<uint8_t> bytes;
+    if (!message || !pedal_wire::unframe(*message, packed, bytes))
+        return std::nullopt;
+    return bytes;
+}
+
+size_t CHostLink::pending() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received.size();
+}
+
+bool CHostLink::callback_ran_on(std::thread::id thread) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::find(m_callback_threads.begin(), m_callback_threads.end(), thread) != m_callback_threads.end();
+}
