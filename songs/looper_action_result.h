@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Result of a song action; the window shows looper_action_result_text() for it.
+enum ELooperActionResult : int {
+    LOOPER_RESULT_OK = 0,
+    LOOPER_RESULT_NOT_OPEN = 1,
+    LOOPER_RESULT_NOT_SUPPORTED = 2,
+    LOOPER_RESULT_READ_FAILED = 3,
+    LOOPER_RESULT_WRITE_FAILED = 4,
+    LOOPER_RESULT_CHECKSUM_ERROR = 5,
+    LOOPER_RESULT_NO_SPACE = 6,
+    LOOPER_RESULT_FILE_TOO_LARGE = 7,
+    LOOPER_RESULT_BAD_SLOT = 8,
+    LOOPER_RESULT_ERASE_FAILED = 9,
+    LOOPER_RESULT_INFO_ERASE_FAILED = 10,  // reserved: no song operation returns it
+    LOOPER_RESULT_FLAG_WRITE_FAILED = 11,
+};
+
+// The user-facing text of a result; "Failed !" for a value outside the enumeration.
+// Write failures deliberately share the read-failure text the pedal's users know.
+QString looper_action_result_text(int result);

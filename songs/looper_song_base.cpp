@@ -1,0 +1,145 @@
+#include "songs/looper_song_base.h"
+
+#include "device/usb_connect.h"
+#include "support/neat.h"
+#include "support/progress_event.h"
+
+#include <QDebug>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void report_progress(QObject* progress, unsigned int done, unsigned int total)
+{
+    if (!progress)
+        return;
+    post_progress(progress, done, total);
+    NEAT::PeekAndPump();
+}
+
+}  // namespace
+
+CLooperSongBase::~CLooperSongBase() = default;
+
+void CLooperSongBase::set_nand_block(unsigned int block, const SNandFlashConfig& config, CUSBConnect* connection)
+{
+    info_block = block;
+    nand = config;
+    usb = connection;
+}
+
+unsigned int CLooperSongBase::get_block_used() const
+{
+    return static_cast<unsigned int>(blocks_for(get_file_length()));
+}
+
+ELooperActionResult CLooperSongBase::delete_file()
+{
+    return erase_info_block() ? LOOPER_RESULT_OK : LOOPER_RESULT_ERASE_FAILED;
+}
+
+uint64_t CLooperSongBase::blocks_for(uint64_t bytes) const
+{
+    const uint64_t per_block = block_bytes();
+    return per_block ? (bytes + per_block - 1) / per_block : 0;
+}
+
+unsigned int CLooperSongBase::page_address(unsigned int block, unsigned int page) const
+{
+    return nand.base_addr + block * nand.block_size + page * nand.page_size;
+}
+
+unsigned int CLooperSongBase::chunk_page(unsigned int block_index, unsigned int chunk) const
+{
+    if (block_index != 0)
+        return chunk;
+    return chunk == 0 ? nand.pages_per_block - 1 : chunk - 1;
+}
+
+ELooperActionResult CLooperSongBase::check_chain(const std::vector<unsigned short>& chain, unsigned int length,
+                                                 unsigned int capacity) const
+{
+    const uint64_t needed = blocks_for(length);
+    if (needed > capacity || needed > nand.max_song_blocks)
+        return LOOPER_RESULT_FILE_TOO_LARGE;
+    if (chain.size() < needed || chain.size() > capacity)
+        return LOOPER_RESULT_NO_SPACE;
+    const bool outside = std::any_of(chain.begin(), chain.begin() + static_cast<long>(needed),
+                                     [this](unsigned short block) { return block >= nand.song_blocks; });
+    return outside ? LOOPER_RESULT_NO_SPACE : LOOPER_RESULT_OK;
+}
+
+ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned short>& chain,
+                                                 const unsigned char* data, unsigned int length, bool verify,
+                                                 QObject* progress)
+{
+    std::vector<unsigned char> padded;
+    unsigned int written = 0;
+    for (unsigned int index = 0; index < chain.size() && written < length; ++index) {
+        const unsigned int block = chain[index];
+        qDebug("Write file block=%d", static_cast<int>(block));
+        if (!usb->flash_erase(FLASH_TYPE_NAND, block_address(block)))
+            return LOOPER_RESULT_ERASE_FAILED;
+        for (unsigned int chunk = 0; chunk < nand.pages_per_block && written < length; ++chunk) {
+            const unsigned int take = std::min(nand.page_data_size, length - written);
+            const unsigned char* bytes = data + written;
+            unsigned int send = take;
+            if (take % nand.unit_size != 0) {
+                send = (take / nand.unit_size + 1) * nand.unit_size;
+                padded.assign(send, 0);
+                std::memcpy(padded.data(), bytes, take);
+                bytes = padded.data();
+            }
+            const unsigned int address = page_address(block, chunk_page(index, chunk));
+            const bool ok = verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, bytes, send, nullptr) == 1
+                                   : usb->flash_write(FLASH_TYPE_NAND, address, bytes, send, nullptr);
+            if (!ok)
+                return LOOPER_RESULT_WRITE_FAILED;
+            written += take;
+        }
+        report_progress(progress, written, length);
+    }
+    return LOOPER_RESULT_OK;
+}
+
+ELooperActionResult CLooperSongBase::read_audio(const unsigned short* chain, unsigned int length,
+                                                unsigned char* buffer, QObject* progress)
+{
+    const unsigned int blocks = static_cast<unsigned int>(blocks_for(length));
+    std::vector<unsigned char> last_page;
+    unsigned int copied = 0;
+    for (unsigned int index = 0; index < blocks; ++index) {
+        const unsigned int block = chain[index];
+        qDebug("Read file block=%d", static_cast<int>(block));
+        for (unsigned int chunk = 0; chunk < nand.pages_per_block; ++chunk) {
+            const unsigned int address = page_address(block, chunk_page(index, chunk));
+            const unsigned int missing = length - copied;
+            if (missing < nand.page_data_size) {
+                last_page.resize(nand.page_data_size);
+                if (!usb->flash_read(FLASH_TYPE_NAND, address, last_page.data(), nand.page_data_size))
+                    return LOOPER_RESULT_READ_FAILED;
+                std::memcpy(buffer + copied, last_page.data(), missing);
+                return LOOPER_RESULT_OK;
+            }
+            if (!usb->flash_read(FLASH_TYPE_NAND, address, buffer + copied, nand.page_data_size))
+                return LOOPER_RESULT_READ_FAILED;
+            copied += nand.page_data_size;
+            if (copied == length)
+                return LOOPER_RESULT_OK;
+            report_progress(progress, copied, length);
+        }
+    }
+    return LOOPER_RESULT_OK;
+}
+
+void CLooperSongBase::mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count)
+{
+    for (unsigned int index = 0; index < count; ++index)
+        used.set(chain[index]);
+}
+
+bool CLooperSongBase::erase_info_block()
+{
+    return usb->flash_erase(FLASH_TYPE_NAND, block_address(info_block));
+}

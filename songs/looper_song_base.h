@@ -1,0 +1,82 @@
+#pragma once
+
+#include "device/nand_flash_config.h"
+#include "songs/looper_action_result.h"
+
+#include <bitset>
+#include <cstdint>
+#include <vector>
+
+class CUSBConnect;
+class QObject;
+
+// One bit per NAND block: set when the block holds audio of some slot's current song.
+// 3000 is above every geometry's song_blocks, so block numbers stored on the flash are
+// rejected from 3000 on.
+constexpr unsigned int BLOCK_STATUS_SIZE = 3000;
+using BlockStatus = std::bitset<BLOCK_STATUS_SIZE>;
+
+// One song slot on the pedal's NAND: an info block holding a journal of info records and
+// the audio blocks named by the newest record's block chain. All flash traffic goes
+// through the bound CUSBConnect on the NAND flash type.
+class CLooperSongBase {
+public:
+    CLooperSongBase() = default;
+    virtual ~CLooperSongBase();
+    CLooperSongBase(const CLooperSongBase&) = delete;
+    CLooperSongBase& operator=(const CLooperSongBase&) = delete;
+
+    virtual bool is_file_exist() const = 0;
+    // Bytes of the current song, 0 when the slot is empty.
+    virtual unsigned int get_file_length() const = 0;
+    virtual void set_nand_block(unsigned int block, const SNandFlashConfig& config, CUSBConnect* connection);
+    virtual unsigned int get_block_used() const;
+    // Reads the newest info record and marks the song's blocks in `used` (bits only set).
+    [[nodiscard]] virtual ELooperActionResult load_song_info(BlockStatus& used) = 0;
+    [[nodiscard]] virtual unsigned int find_info_saved_page(unsigned int low, unsigned int high) = 0;
+    // `size` is the capacity of `buffer`; it must hold get_file_length() bytes.
+    [[nodiscard]] virtual ELooperActionResult read_file(unsigned char* buffer, unsigned int size,
+                                                        QObject* progress) = 0;
+    // Writes `length` bytes into the blocks of `chain` (blocks no record names yet), then
+    // commits a new info record; until that commit the slot's previous song stays intact.
+    [[nodiscard]] virtual ELooperActionResult write_file(std::vector<unsigned short> chain,
+                                                         const unsigned char* data, unsigned int length,
+                                                         QObject* progress) = 0;
+    // Erases the info block only; the audio blocks count as free at the next load.
+    [[nodiscard]] virtual ELooperActionResult delete_file();
+    virtual void get_block_status_table(BlockStatus& table) const = 0;
+    virtual void reset() = 0;
+
+    unsigned int get_info_block() const { return info_block; }
+
+protected:
+    // Audio bytes one block holds.
+    unsigned int block_bytes() const { return nand.page_data_size * nand.pages_per_block; }
+    uint64_t blocks_for(uint64_t bytes) const;
+    unsigned int page_address(unsigned int block, unsigned int page) const;
+    unsigned int block_address(unsigned int block) const { return page_address(block, 0); }
+    // Page of `block_index`-th chain block that holds that block's `chunk`-th page of
+    // audio: the chain's first block starts in its last page, then pages 0, 1, ...
+    unsigned int chunk_page(unsigned int block_index, unsigned int chunk) const;
+
+    // Checks a chain handed to write_file against the song's length before any flash
+    // traffic: 7 when the song is longer than `capacity` blocks, 6 when the chain is
+    // too short, too long or names a block outside the song area.
+    [[nodiscard]] ELooperActionResult check_chain(const std::vector<unsigned short>& chain, unsigned int length,
+                                                  unsigned int capacity) const;
+    // Erases each needed chain block and writes the song page by page, zero-filling the
+    // last partial unit; `verify` has the pedal check each page's range sum. 0, 9 or 4.
+    [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain,
+                                                  const unsigned char* data, unsigned int length, bool verify,
+                                                  QObject* progress);
+    // Reads `length` bytes of audio from the chain's blocks into `buffer`. 0 or 3.
+    [[nodiscard]] ELooperActionResult read_audio(const unsigned short* chain, unsigned int length,
+                                                 unsigned char* buffer, QObject* progress);
+    // Bits only set, never cleared.
+    static void mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count);
+    [[nodiscard]] bool erase_info_block();
+
+    unsigned int info_block = 0;
+    SNandFlashConfig nand{};
+    CUSBConnect* usb = nullptr;
+};

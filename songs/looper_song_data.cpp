@@ -1,0 +1,167 @@
+#include "songs/looper_song_data.h"
+
+#include "device/usb_connect.h"
+#include "songs/looper_song_file.h"
+#include "songs/looper_song_old.h"
+#include "support/neat.h"
+
+#include <QDebug>
+
+CLooperSongData::CLooperSongData(CUSBConnect* connection) : usb(connection), random_source(NEAT::get_random_dword)
+{
+}
+
+CLooperSongData::~CLooperSongData() = default;
+
+void CLooperSongData::set_random_source(RandomSource source)
+{
+    random_source = source ? std::move(source) : RandomSource(NEAT::get_random_dword);
+}
+
+bool CLooperSongData::is_open() const
+{
+    return usb && usb->port().transfer_mode() != TRANSFER_MODE_CLOSED;
+}
+
+void CLooperSongData::release_song_buffer()
+{
+    song_slots.clear();
+}
+
+void CLooperSongData::alloc_song_buffer(ELooperSongFormat format, unsigned int count)
+{
+    release_song_buffer();
+    if (format != LOOPER_SONG_FORMAT_OLD && format != LOOPER_SONG_FORMAT_FILE)
+        return;
+    song_slots.reserve(count);
+    for (unsigned int i = 0; i < count; ++i) {
+        if (format == LOOPER_SONG_FORMAT_OLD)
+            song_slots.push_back(std::make_unique<CLooperSongOld>());
+        else
+            song_slots.push_back(std::make_unique<CLooperSongFile>());
+    }
+}
+
+ELooperActionResult CLooperSongData::load_song_info()
+{
+    block_status_complete = false;
+    if (!is_open())
+        return LOOPER_RESULT_NOT_OPEN;
+    block_status.reset();
+    const SModelInfo* model = get_model_info(usb->product_id());
+    if (!model)
+        return LOOPER_RESULT_NOT_SUPPORTED;
+    alloc_song_buffer(model->song_format, model->song_slot_count);
+    nand = model->nand ? *model->nand : SNandFlashConfig{};
+
+    // Every slot is read even after one fails: stopping would leave the later songs'
+    // blocks unmarked for the next import to overwrite.
+    ELooperActionResult first_failure = LOOPER_RESULT_OK;
+    bool unreadable = false;
+    for (unsigned int i = 0; i < song_slots.size(); ++i) {
+        song_slots[i]->set_nand_block(nand.song_blocks + i, nand, usb);
+        const ELooperActionResult result = song_slots[i]->load_song_info(block_status);
+        if (result != LOOPER_RESULT_OK && first_failure == LOOPER_RESULT_OK)
+            first_failure = result;
+        // A slot that could not be read may name any block; a slot whose record is corrupt
+        // names none the pedal would play.
+        unreadable = unreadable || result == LOOPER_RESULT_READ_FAILED;
+    }
+    block_status_complete = !unreadable;
+    return first_failure;
+}
+
+bool CLooperSongData::is_file_exist(unsigned int slot) const
+{
+    return in_range(slot) && song_slots[slot]->is_file_exist();
+}
+
+unsigned int CLooperSongData::get_file_length(unsigned int slot) const
+{
+    return in_range(slot) ? song_slots[slot]->get_file_length() : 0;
+}
+
+QString CLooperSongData::get_name(unsigned int slot) const
+{
+    return QString::asprintf("Song %.3d -- (%.2f  MB)", static_cast<int>(slot + 1),
+                             get_file_length(slot) / 1048576.0);
+}
+
+ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char* buffer, unsigned int size,
+                                               QObject* progress)
+{
+    if (!is_open())
+        return LOOPER_RESULT_NOT_OPEN;
+    if (!in_range(slot))
+        return LOOPER_RESULT_BAD_SLOT;
+    return song_slots[slot]->read_file(buffer, size, progress);
+}
+
+ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigned char* data, unsigned int length,
+                                                QObject* progress)
+{
+    if (!is_open())
+        return LOOPER_RESULT_NOT_OPEN;
+    if (!in_range(slot))
+        return LOOPER_RESULT_BAD_SLOT;
+    if (!block_status_complete)
+        return LOOPER_RESULT_READ_FAILED;
+
+    // The slot zero-fills the last partial unit page by page, so the song is handed over
+    // as it is and only the block count is taken from the padded length.
+    const uint64_t padded = (uint64_t{length} + nand.unit_size - 1) / nand.unit_size * nand.unit_size;
+    if (padded > UINT32_MAX)
+        return LOOPER_RESULT_FILE_TOO_LARGE;
+    std::vector<unsigned short> chain;
+    const ELooperActionResult space = apply_space(static_cast<unsigned int>(padded), chain);
+    if (space != LOOPER_RESULT_OK)
+        return space;
+
+    const ELooperActionResult result = song_slots[slot]->write_file(chain, data, length, progress);
+    if (result == LOOPER_RESULT_OK) {
+        // The old song's blocks stay marked as well until the next load, so a second write
+        // without a reload cannot land on either song.
+        for (unsigned short block : chain)
+            block_status.set(block);
+    } else {
+        // The new record may or may not have reached the flash.
+        block_status_complete = false;
+    }
+    return result;
+}
+
+ELooperActionResult CLooperSongData::delete_file(unsigned int slot)
+{
+    if (!in_range(slot))
+        return LOOPER_RESULT_BAD_SLOT;
+    return song_slots[slot]->delete_file();
+}
+
+ELooperActionResult CLooperSongData::apply_space(unsigned int bytes, std::vector<unsigned short>& chain)
+{
+    const uint64_t per_block = uint64_t{nand.pages_per_block} * nand.page_data_size;
+    const uint64_t needed = per_block ? (bytes + per_block - 1) / per_block : (bytes != 0);
+    if (needed > nand.max_song_blocks)
+        return LOOPER_RESULT_FILE_TOO_LARGE;
+    chain.clear();
+    QString searched = QStringLiteral("Searched blocks:");
+    const unsigned int start = nand.song_blocks ? random_source() % nand.song_blocks : 0;
+    auto take_free = [&](unsigned int from, unsigned int to) {
+        for (unsigned int block = from; block < to && chain.size() < needed; ++block) {
+            if (!block_status.test(block)) {
+                chain.push_back(static_cast<unsigned short>(block));
+                searched += QString::asprintf("%d,", static_cast<int>(block));
+            }
+        }
+    };
+    take_free(start, nand.song_blocks);
+    take_free(0, start);
+    qDebug().noquote() << searched;
+    return chain.size() < needed ? LOOPER_RESULT_NO_SPACE : LOOPER_RESULT_OK;
+}
+
+void CLooperSongData::get_file_block_status_table(unsigned int slot, BlockStatus& table) const
+{
+    if (in_range(slot))
+        song_slots[slot]->get_block_status_table(table);
+}

@@ -1,0 +1,195 @@
+#include "songs/looper_song_file.h"
+
+#include "device/usb_connect.h"
+#include "support/neat.h"
+
+#include <QDebug>
+#include <algorithm>
+
+namespace {
+
+constexpr unsigned char MAGIC[2] = {0x48, 0x44};  // "HD"
+constexpr unsigned char RECORD_FLAG = 0xFF;
+constexpr unsigned short UNUSED_ENTRY = 0xFFFF;
+
+unsigned int get_le(const unsigned char* bytes, unsigned int count)
+{
+    unsigned int value = 0;
+    for (unsigned int i = count; i-- > 0;)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+void put_le(unsigned char* bytes, unsigned int value, unsigned int count)
+{
+    for (unsigned int i = 0; i < count; ++i)
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+}  // namespace
+
+CLooperSongFile::CLooperSongFile() = default;
+
+CLooperSongFile::~CLooperSongFile() = default;
+
+unsigned int CLooperSongFile::get_block_used() const
+{
+    return static_cast<unsigned int>(blocks_for(file_length));
+}
+
+void CLooperSongFile::reset()
+{
+    file_length = 0;
+    info_page = NO_INFO_PAGE;
+    block_chain.reset();
+    journal_uncertain = true;
+}
+
+bool CLooperSongFile::page_has_record(unsigned int page, bool& has_record)
+{
+    unsigned char head[2];
+    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page), head, sizeof head))
+        return false;
+    has_record = std::equal(head, head + 2, MAGIC);
+    return true;
+}
+
+unsigned int CLooperSongFile::find_info_saved_page(unsigned int low, unsigned int high)
+{
+    while (low != high) {
+        qDebug("Find between %d ~ %d; ", static_cast<int>(low), static_cast<int>(high));
+        const unsigned int mid = (low + high + 1) / 2;
+        bool used = false;
+        if (!page_has_record(mid, used))
+            return NO_INFO_PAGE;
+        qDebug(used ? "%d used" : "%d not used", static_cast<int>(mid));
+        if (used)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    qDebug("Find finished=%d", static_cast<int>(low));
+    return low;
+}
+
+ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
+{
+    reset();
+    unsigned char head[2];
+    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, 0), head, sizeof head))
+        return LOOPER_RESULT_READ_FAILED;
+    if (head[0] == 0xFF && head[1] == 0xFF) {
+        journal_uncertain = false;
+        return LOOPER_RESULT_OK;
+    }
+    const unsigned int page = find_info_saved_page(0, nand.pages_per_block - 1);
+    if (page == NO_INFO_PAGE)
+        return LOOPER_RESULT_READ_FAILED;
+
+    const unsigned int n = chain_capacity();
+    std::vector<unsigned char> record(2 * n + 7);  // record offsets 2 .. 2n + 8
+    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page) + 2, record.data(),
+                         static_cast<unsigned int>(record.size())))
+        return LOOPER_RESULT_READ_FAILED;
+    const unsigned int summed = 2 * n + 5;
+    const unsigned int sum = NEAT::GetChecksumByByte(record.data(), static_cast<int>(summed)) & 0xFFFF;
+    if (sum != get_le(&record[summed], 2))
+        return LOOPER_RESULT_CHECKSUM_ERROR;
+
+    // A well-formed record ends the journal at `page`, whatever song it names.
+    info_page = page;
+    journal_uncertain = false;
+    const uint64_t length = uint64_t{get_le(&record[1], 4)} * nand.unit_size;
+    if (blocks_for(length) > n) {
+        qDebug("Song length %llu needs more than %u blocks", static_cast<unsigned long long>(length), n);
+        return LOOPER_RESULT_CHECKSUM_ERROR;
+    }
+    info_flag = record[0];
+    file_length = static_cast<unsigned int>(length);
+    block_chain.reset(new unsigned short[n]);
+    for (unsigned int i = 0; i < n; ++i)
+        block_chain[i] = static_cast<unsigned short>(get_le(&record[5 + 2 * i], 2));
+
+    const unsigned int blocks = get_block_used();
+    for (unsigned int i = 0; i < blocks; ++i) {
+        if (block_chain[i] >= BLOCK_STATUS_SIZE) {
+            NEAT::AfxMessageBox("Error:Block chain %d greater than %d", static_cast<int>(i),
+                                static_cast<int>(BLOCK_STATUS_SIZE));
+            file_length = 0;
+            block_chain.reset();
+            return LOOPER_RESULT_OK;
+        }
+    }
+    mark_blocks(used, block_chain.get(), blocks);
+    return LOOPER_RESULT_OK;
+}
+
+ELooperActionResult CLooperSongFile::read_file(unsigned char* buffer, unsigned int size, QObject* progress)
+{
+    if (file_length > size)
+        return LOOPER_RESULT_NO_SPACE;
+    if (get_block_used() == 0)
+        return LOOPER_RESULT_OK;
+    return read_audio(block_chain.get(), file_length, buffer, progress);
+}
+
+std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units, const unsigned short* chain) const
+{
+    const unsigned int n = chain_capacity();
+    std::vector<unsigned char> record(record_size());
+    record[0] = MAGIC[0];
+    record[1] = MAGIC[1];
+    record[2] = RECORD_FLAG;
+    put_le(&record[3], units, 4);
+    for (unsigned int i = 0; i < n; ++i)
+        put_le(&record[7 + 2 * i], chain[i], 2);
+    const unsigned int sum = NEAT::GetChecksumByByte(&record[2], static_cast<int>(2 * n + 5));
+    put_le(&record[7 + 2 * n], sum & 0xFFFF, 2);
+    return record;
+}
+
+ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chain, const unsigned char* data,
+                                                unsigned int length, QObject* progress)
+{
+    const unsigned int n = chain_capacity();
+    ELooperActionResult result = check_chain(chain, length, n);
+    if (result != LOOPER_RESULT_OK)
+        return result;
+    result = write_audio(chain, data, length, false, progress);
+    if (result != LOOPER_RESULT_OK)
+        return result;
+
+    boost::shared_array<unsigned short> new_chain(new unsigned short[n]);
+    std::fill(new_chain.get(), new_chain.get() + n, UNUSED_ENTRY);
+    std::copy(chain.begin(), chain.end(), new_chain.get());
+
+    unsigned int page = info_page + 1;  // NO_INFO_PAGE wraps to page 0
+    if (page >= nand.pages_per_block || journal_uncertain) {
+        if (!erase_info_block()) {
+            journal_uncertain = true;
+            return LOOPER_RESULT_ERASE_FAILED;
+        }
+        page = 0;
+    }
+    const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.get());
+    if (!usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record.data(),
+                          static_cast<unsigned int>(record.size()), nullptr)) {
+        journal_uncertain = true;
+        return LOOPER_RESULT_WRITE_FAILED;
+    }
+    file_length = length;
+    info_flag = RECORD_FLAG;
+    block_chain = new_chain;
+    info_page = page;
+    journal_uncertain = false;
+    qDebug("File FAT Page=%d", static_cast<int>(page));
+    return LOOPER_RESULT_OK;
+}
+
+void CLooperSongFile::get_block_status_table(BlockStatus& table) const
+{
+    if (file_length == 0)
+        return;
+    table.reset();
+    mark_blocks(table, block_chain.get(), get_block_used());
+}

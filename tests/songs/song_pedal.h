@@ -1,0 +1,91 @@
+#pragma once
+
+#include "device/nand_flash_config.h"
+#include "device/usb_connect.h"
+#include "emulator/pedal_emulator.h"
+#include "emulator/virtual_midi_system.h"
+#include "hex_diff.h"
+#include "scripted_prompt.h"
+#include "songs/looper_song_data.h"
+
+#include <QObject>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+constexpr uint32_t PULSE_RING = 0x2712;
+constexpr uint32_t SMALL_WHEEL = 0x2713;
+constexpr uint32_t DUAL_WHEEL = 0x2716;
+
+constexpr uint8_t CMD_ERASE = 0x21;
+constexpr uint8_t CMD_WRITE = 0x22;
+constexpr uint8_t CMD_READ = 0x23;
+constexpr uint8_t CMD_CHECKSUM = 0x24;
+constexpr uint8_t NAND = 1;
+constexpr uint8_t PROGRAM_FLASH = 0;
+
+// A pedal of one model on a virtual MIDI system installed as the program's, an open device
+// link to it and a song store on that link. Boxes are answered by a scripted user. Every
+// test ends by checking that no flash page was programmed twice without an erase.
+class SongPedalTest : public ::testing::Test {
+protected:
+    SongPedalTest();
+    ~SongPedalTest() override;
+    void TearDown() override;
+
+    // Plugs a fresh pedal of the model (empty flash) and opens the link to it.
+    void connect(uint32_t product_id);
+    // Powers the pedal up again after a cut and reopens the link; the flash is kept.
+    void reconnect();
+    // Shortens the link's counted waits so that the silence after a power cut ends in a
+    // fraction of a second, while a living pedal still answers well within them.
+    void quick_timeouts();
+
+    CPedalEmulator& pedal() { return *m_pedal; }
+    CEmulatedFlash& nand() { return m_pedal->nand(); }
+    const SNandFlashConfig& geometry() const { return *m_geometry; }
+
+    // Update-mode commands logged since the last clear_command_log(), optionally only one kind.
+    std::vector<SPedalCommandRecord> commands(int command = -1) const;
+    // Erase and write commands, the operations a power cut can interrupt.
+    size_t flash_operations() const;
+    // Bytes the pedal's NAND holds at block/page/offset, read around the protocol.
+    Bytes nand_bytes(unsigned block, unsigned page, unsigned offset, unsigned length);
+    void program_nand(unsigned block, unsigned page, const Bytes& bytes);
+    uint32_t address_of(unsigned block, unsigned page) const;
+
+    // Writes `song` into the store's slot and reloads the store, as the window does.
+    void store_song(unsigned slot, const Bytes& song);
+    // The slot's song read back through the store (as long as the stored length).
+    Bytes read_song(unsigned slot);
+
+    CVirtualMidiSystem m_system;
+    std::unique_ptr<CPedalEmulator> m_pedal;
+    CUSBConnect m_usb;
+    CLooperSongData m_store{&m_usb};
+    CScriptedPrompt m_prompt;
+    const SNandFlashConfig* m_geometry = nullptr;
+
+private:
+    CMidiSystem* m_previous;
+};
+
+// Collects the progress events (done, total) posted to it.
+class CProgressLog : public QObject {
+public:
+    std::vector<std::pair<uint64_t, uint64_t>> events;
+
+protected:
+    void customEvent(QEvent* event) override;
+};
+
+// Reproducible audio-like bytes of the given length.
+Bytes song_bytes(size_t length, unsigned seed);
+
+// Info records built from their published layout, to plant on the pedal's NAND.
+// n chain entries; entries past `chain` are 0xFFFF; the checksum is computed unless given.
+Bytes hd_record(uint32_t units, const std::vector<uint16_t>& chain, unsigned n);
+Bytes looper_record(bool has_song, uint16_t block, uint8_t page, uint8_t unit, const std::vector<uint16_t>& chain);
