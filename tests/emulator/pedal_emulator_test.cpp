@@ -156,7 +156,7 @@ TEST_F(PedalTest, ReenumerationRequestBringsThePedalBackInUpdateModeWhenReplugge
     pedal->plug();
     EXPECT_EQ(pedal->mode(), EPedalMode::UPDATE);
     EXPECT_FALSE(pedal->replug_requested());
-    host = std::make_unique<CHostLink>(system, "VX-20");
+    host = std::make_unique<CHostPortPair>(system, "VX-20");
     EXPECT_EQ(request(0x11, {}).size(), 34u);
 
     host.reset();
@@ -203,7 +203,7 @@ TEST_F(PedalTest, TwoPedalsWithEqualNamesAnswerOnTheirOwnPorts)
 {
     start(pedal_with(0x2714, 0x00010000, 0, EPedalMode::UPDATE));
     CPedalEmulator second(system, pedal_with(0x2714, 0x00020000, 0, EPedalMode::UPDATE));
-    CHostLink other(system, "ECHO DECK", 1);
+    CHostPortPair other(system, "ECHO DECK", 1);
     other.send_bytes(pedal_wire::make_packet(0x23, read(0, 0x2180, 4)), true);
     const auto reply = other.next_bytes(true);
     ASSERT_TRUE(reply && reply->size() == 19u);

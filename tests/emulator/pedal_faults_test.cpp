@@ -155,7 +155,7 @@ TEST_P(PedalPowerCut, KeepsEarlierOperationsAndGoesSilentUntilReplugged)
     host.reset();
     pedal->unplug();
     pedal->plug();
-    host = std::make_unique<CHostLink>(system, pedal->port_name());
+    host = std::make_unique<CHostPortPair>(system, pedal->port_name());
     EXPECT_EQ(request(0x11, {}).size(), 34u);
     EXPECT_EQ(request(0x22, write(1, 8192, hex_bytes("00"))), status(0)) << "the cut is not armed again";
     EXPECT_EQ(pedal->nand().read(0, 2), hex_bytes("11 22"));

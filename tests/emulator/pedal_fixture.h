@@ -3,7 +3,7 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/pedal_wire.h"
 #include "hex_diff.h"
-#include "host_link.h"
+#include "emulator/host_port_pair.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ protected:
     void start(const SPedalConfig& config = {})
     {
         pedal = std::make_unique<CPedalEmulator>(system, config);
-        host = std::make_unique<CHostLink>(system, pedal->port_name());
+        host = std::make_unique<CHostPortPair>(system, pedal->port_name());
     }
     void TearDown() override
     {
@@ -75,5 +75,5 @@ protected:
 
     CVirtualMidiSystem system;
     std::unique_ptr<CPedalEmulator> pedal;
-    std::unique_ptr<CHostLink> host;
+    std::unique_ptr<CHostPortPair> host;
 };

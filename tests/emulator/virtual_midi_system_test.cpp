@@ -1,5 +1,5 @@
 #include "emulator/virtual_midi_system.h"
-#include "host_link.h"
+#include "emulator/host_port_pair.h"
 
 #include <gtest/gtest.h>
 
@@ -112,7 +112,7 @@ TEST(VirtualMidiSystem, MessagesTravelWholeInOrderAndRepliesArriveOnAnotherThrea
 {
     CVirtualMidiSystem system;
     SEchoDevice device(system, "Pedal", 0x01);
-    CHostLink host(system, "Pedal");
+    CHostPortPair host(system, "Pedal");
 
     for (unsigned char i = 0; i < 50; ++i) {
         const Message message = {0xF0, 0x59, i, 0x00, 0xF7};
@@ -158,7 +158,7 @@ TEST(VirtualMidiSystem, UnpluggedPortsLeaveDeadHandles)
 {
     CVirtualMidiSystem system;
     SEchoDevice device(system, "Pedal", 0x01);
-    CHostLink host(system, "Pedal");
+    CHostPortPair host(system, "Pedal");
     const auto id = device.id;
     system.unplug(id);
 
@@ -170,7 +170,7 @@ TEST(VirtualMidiSystem, UnpluggedPortsLeaveDeadHandles)
 
     SEchoDevice again(system, "Pedal", 0x02);
     EXPECT_THROW(host.send(SYSEX), CMidiError) << "an old handle must not reach a re-plugged device";
-    CHostLink reopened(system, "Pedal");
+    CHostPortPair reopened(system, "Pedal");
     reopened.send(SYSEX);
     EXPECT_TRUE(reopened.next());
 }

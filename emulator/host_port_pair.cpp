@@ -1,4 +1,4 @@
-#include "host_link.h"
+#include "emulator/host_port_pair.h"
 
 #include "emulator/pedal_wire.h"
 
@@ -20,28 +20,28 @@ unsigned int find_port(Port& port, const std::string& name, unsigned int which)
 
 }  // namespace
 
-CHostLink::CHostLink(CMidiSystem& system, const std::string& name, unsigned int which)
+CHostPortPair::CHostPortPair(CMidiSystem& system, const std::string& name, unsigned int which)
     : m_in(system.make_input("RtMidi Input Client", 100)), m_out(system.make_output("RtMidi Output Client"))
 {
     m_in->open_port(find_port(*m_in, name, which), "RtMidi Input");
-    m_in->set_callback(&CHostLink::on_message, this);
+    m_in->set_callback(&CHostPortPair::on_message, this);
     m_in->ignore_types(false, true, true);
     m_out->open_port(find_port(*m_out, name, which), "RtMidi Output");
 }
 
-CHostLink::~CHostLink()
+CHostPortPair::~CHostPortPair()
 {
     m_in->close_port();
 }
 
-void CHostLink::send_bytes(const std::vector<uint8_t>& bytes, bool packed)
+void CHostPortPair::send_bytes(const std::vector<uint8_t>& bytes, bool packed)
 {
     send(pedal_wire::frame(bytes, packed));
 }
 
-void CHostLink::on_message(double, std::vector<unsigned char>* message, void* user)
+void CHostPortPair::on_message(double, std::vector<unsigned char>* message, void* user)
 {
-    auto* self = static_cast<CHostLink*>(user);
+    auto* self = static_cast<CHostPortPair*>(user);
     {
         std::lock_guard<std::mutex> lock(self->m_mutex);
         self->m_received.push_back(*message);
@@ -50,7 +50,7 @@ void CHostLink::on_message(double, std::vector<unsigned char>* message, void* us
     self->m_arrived.notify_all();
 }
 
-std::optional<Message> CHostLink::next(std::chrono::milliseconds limit)
+std::optional<Message> CHostPortPair::next(std::chrono::milliseconds limit)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (!m_arrived.wait_for(lock, limit, [this] { return !m_received.empty(); }))
@@ -60,7 +60,7 @@ std::optional<Message> CHostLink::next(std::chrono::milliseconds limit)
     return message;
 }
 
-std::optional<std::vector<uint8_t>> CHostLink::next_bytes(bool packed)
+std::optional<std::vector<uint8_t>> CHostPortPair::next_bytes(bool packed)
 {
     const auto message = next();
     std::vector<uint8_t> bytes;
@@ -69,13 +69,13 @@ std::optional<std::vector<uint8_t>> CHostLink::next_bytes(bool packed)
     return bytes;
 }
 
-size_t CHostLink::pending() const
+size_t CHostPortPair::pending() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_received.size();
 }
 
-bool CHostLink::callback_ran_on(std::thread::id thread) const
+bool CHostPortPair::callback_ran_on(std::thread::id thread) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return std::find(m_callback_threads.begin(), m_callback_threads.end(), thread) != m_callback_threads.end();

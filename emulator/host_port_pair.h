@@ -15,21 +15,24 @@
 
 using Message = std::vector<unsigned char>;
 
-// The host's end of a port pair, opened through the seam as the program opens it: finds
-// the input and output ports carrying `name`, clears the sysex filter, and collects every
-// message the callback hands over, noting the thread it ran on.
-class CHostLink {
+// CHostPortPair: the host's end of a pedal's port pair, for driving an emulated pedal
+// without the program's device link (emulator tests, benchmarks, tools). Opens, through
+// the seam, the `which`-th input and output port named `name` (throws CMidiError or
+// std::runtime_error when there is none), clears the sysex filter, and collects every
+// message the callback hands over, noting the thread each callback ran on.
+class CHostPortPair {
 public:
-    CHostLink(CMidiSystem& system, const std::string& name, unsigned int which = 0);
-    ~CHostLink();
+    CHostPortPair(CMidiSystem& system, const std::string& name, unsigned int which = 0);
+    ~CHostPortPair();
 
     [[nodiscard]] bool is_open() const { return m_in->is_port_open() && m_out->is_port_open(); }
     void send(const Message& message) { m_out->send_message(message.data(), message.size()); }
     // Raw bytes framed F0 ... F7 (packed when `packed`).
     void send_bytes(const std::vector<uint8_t>& bytes, bool packed);
 
-    // The next received message, waiting at most `limit` (a test failure, never a time-out
-    // the test relies on: replies are awaited only when one must come).
+    // The next received message, waiting at most `limit`; nullopt when none came. Wait
+    // only for a reply that must come; to see that none came, let the pedal go idle and
+    // look at pending().
     std::optional<Message> next(std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
     // The next message, unframed (and unpacked when `packed`).
     std::optional<std::vector<uint8_t>> next_bytes(bool packed);
