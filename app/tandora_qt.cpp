@@ -1,6 +1,8 @@
 #include "app/tandora_qt.h"
 
 #include "app/window_title.h"
+#include "device/model_info.h"
+#include "device/pedal_search.h"
 #include "support/progress_event.h"
 
 #include <QCloseEvent>
@@ -21,7 +23,7 @@ const char kStyleSheet[] =
 
 }  // namespace
 
-TandoraQT::TandoraQT(QWidget* parent) : QMainWindow(parent)
+TandoraQT::TandoraQT(QWidget* parent) : QMainWindow(parent), m_pUSBConnect(std::make_unique<CUSBConnect>())
 {
     // The pictures live in a static library; nothing else would pull them into the program.
     Q_INIT_RESOURCE(tandora);
@@ -34,6 +36,7 @@ TandoraQT::TandoraQT(QWidget* parent) : QMainWindow(parent)
     // background, so the size is pinned where the fixed-size hint has no effect (X11).
     setFixedSize(size());
     fit_font_to_form();
+    m_wave.BuildFormat(1, 12000, 16);
     m_workState = WORK_IDLE;
     m_nCurSong = -1;
     QEvent::registerEventType(PROGRESS_EVENT_TYPE);
@@ -45,6 +48,8 @@ TandoraQT::TandoraQT(QWidget* parent) : QMainWindow(parent)
 
 TandoraQT::~TandoraQT()
 {
+    // The thread writes m_bDevChanged, declared after it: it must end before anything.
+    m_pDetectThread.reset();
     if (m_nTimerId)
         killTimer(m_nTimerId);
 }
@@ -75,6 +80,8 @@ void TandoraQT::init_style_sheet()
 void TandoraQT::init_thread()
 {
     m_bDevChanged = false;
+    OnDeviceConnectStatusChanged(auto_connect() ? 1 : 0);
+    m_pDetectThread = std::make_unique<CMidiDeviceDetector>(&m_bDevChanged);
     m_nTimerId = startTimer(1000, Qt::CoarseTimer);
 }
 
@@ -83,9 +90,45 @@ void TandoraQT::init_online_update()
     m_pNetManager = new QNetworkAccessManager(this);
 }
 
+bool TandoraQT::is_link_open() const
+{
+    return m_pUSBConnect->port().transfer_mode() != TRANSFER_MODE_CLOSED;
+}
+
+bool TandoraQT::auto_connect()
+{
+    return search_and_open_pedal(*m_pUSBConnect);
+}
+
 void TandoraQT::update_window_title()
 {
-    setWindowTitle(window_title(false, false, 0xFFFFFFFFu, 0xFFFFFFFFu));
+    setWindowTitle(window_title(is_link_open(), m_pUSBConnect->is_in_update_mode(), m_pUSBConnect->product_id(),
+                                m_pUSBConnect->firmware_version()));
+}
+
+void TandoraQT::update_button_status()
+{
+    const bool ready = m_pUSBConnect->is_in_update_mode();
+    const SModelInfo* model = m_pUSBConnect->model_info();
+    const bool songs = model && model->product_id != CUSBConnect::UNKNOWN_INFO && model->song_slot_count != 0;
+    ui.m_btnUpload->setEnabled(ready && songs);
+    ui.m_btnDownload->setEnabled(ready && songs);
+    ui.m_btnDelete->setEnabled(ready && songs);
+    ui.m_btnOpen->setEnabled(ready);
+    ui.m_btnUpdate->setEnabled(ready);
+}
+
+void TandoraQT::OnDeviceConnectStatusChanged(int connected)
+{
+    update_window_title();
+    update_button_status();
+    if (connected) {
+        load_data_from_device();
+        init_firmware_list();
+    } else {
+        ui.m_lstSong->clear();
+        ui.m_comNewSoftware->clear();
+    }
 }
 
 void TandoraQT::timerEvent(QTimerEvent* event)
@@ -94,6 +137,29 @@ void TandoraQT::timerEvent(QTimerEvent* event)
         return;
     m_bDevChanged = false;
     qDebug("timerEvent");
+    check_device_change();
+}
+
+void TandoraQT::check_device_change()
+{
+    if (!is_link_open()) {
+        if (!auto_connect())
+            return;
+        update_window_title();
+        update_button_status();
+        load_data_from_device();
+        init_firmware_list();
+        qDebug("CDevBaseDlg::connected=TRUE %d\n", static_cast<int>(m_pUSBConnect->product_id()));
+        return;
+    }
+    if (m_pUSBConnect->check_connect())
+        return;
+    m_pUSBConnect->close();
+    update_window_title();
+    update_button_status();
+    ui.m_lstSong->clear();
+    ui.m_comNewSoftware->clear();
+    qDebug("CDevBaseDlg::connected=FALSE\n");
 }
 
 void TandoraQT::customEvent(QEvent* event)

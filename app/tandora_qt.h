@@ -1,5 +1,9 @@
 #pragma once
 
+#include "audio/wave.h"
+#include "device/device_detect.h"
+#include "device/usb_connect.h"
+#include "firmware/pack_file.h"
 #include "ui_tandora_qt.h"
 
 #include <QIcon>
@@ -8,7 +12,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <thread>
 #include <vector>
 
 class QNetworkAccessManager;
@@ -35,6 +38,8 @@ public:
     TandoraQT(const TandoraQT&) = delete;
     TandoraQT& operator=(const TandoraQT&) = delete;
 
+    // Title from the link: no device, a model and its firmware version, an unknown
+    // device, or a pedal that must be put into update mode.
     void update_window_title();
 
     // Remembered folders in "Config.ini" beside the executable, group [Config]; keys are
@@ -68,6 +73,14 @@ private:
     void init_thread();
     void init_online_update();
 
+    // Searches the MIDI ports for a pedal and opens it (boxes of the search included);
+    // true when the link is left open in update mode, the only mode it is left open in.
+    [[nodiscard]] bool auto_connect();
+    void OnDeviceConnectStatusChanged(int connected);
+    // The connection watch of one timer tick, once the detection thread saw a change.
+    void check_device_change();
+    bool is_link_open() const;
+
     void update_firmware_update_mode();
     void update_button_status();
     void update_edit_status();
@@ -75,13 +88,16 @@ private:
     void init_firmware_list();
 
     Ui_TandoraQTClass ui;
+    std::unique_ptr<CUSBConnect> m_pUSBConnect;
     QNetworkAccessManager* m_pNetManager = nullptr;
     std::vector<QString> m_lstFirmwareFile;
+    CPackFile m_packFile;
+    CWave m_wave;
     EWorkState m_workState = WORK_IDLE;
     int m_nCurSong = -1;
     QIcon m_iconTone;
     QIcon m_iconToneNone;
-    std::unique_ptr<std::thread> m_pDetectThread;
+    std::unique_ptr<CMidiDeviceDetector> m_pDetectThread;
     // Set by the detection thread when the MIDI port count changes, consumed by the timer.
     std::atomic<bool> m_bDevChanged{false};
     int m_nTimerId = 0;

@@ -1,43 +1,16 @@
 #include "app/tandora_qt.h"
 #include "app/window_title.h"
 #include "support/progress_event.h"
-#include "window_probe.h"
+#include "window_fixture.h"
 
 #include <QProgressBar>
 #include <QStringList>
 #include <gtest/gtest.h>
 
-#include "scripted_prompt.h"
-
 namespace {
-
-// Collects the debug lines written while it lives.
-class CDebugLines {
-public:
-    CDebugLines() { m_previous = qInstallMessageHandler(&CDebugLines::collect); }
-    ~CDebugLines() { qInstallMessageHandler(m_previous); }
-    CDebugLines(const CDebugLines&) = delete;
-    CDebugLines& operator=(const CDebugLines&) = delete;
-
-    static QStringList& lines()
-    {
-        static QStringList collected;
-        return collected;
-    }
-
-private:
-    static void collect(QtMsgType type, const QMessageLogContext&, const QString& text)
-    {
-        if (type == QtDebugMsg)
-            lines() << text;
-    }
-    QtMessageHandler m_previous;
-};
 
 class Window : public ::testing::Test {
 protected:
-    void SetUp() override { CDebugLines::lines().clear(); }
-
     void send_progress(unsigned int done, unsigned int total)
     {
         post_progress(&window, done, total);
@@ -45,6 +18,7 @@ protected:
     }
     QProgressBar& bar() { return *window.findChild<QProgressBar*>("progressBar"); }
 
+    CInstalledMidiSystem midi;
     CScriptedPrompt prompt;
     TandoraQT window{nullptr};
     CTandoraQTProbe probe{window};

@@ -1,5 +1,5 @@
 #include "app/tandora_qt.h"
-#include "window_probe.h"
+#include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,8 +16,6 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-#include "scripted_prompt.h"
-
 namespace {
 
 template <typename T>
@@ -28,6 +26,7 @@ T* find(const QWidget& window, const char* name)
 
 class WindowForm : public ::testing::Test {
 protected:
+    CInstalledMidiSystem midi;
     CScriptedPrompt prompt;
     TandoraQT window{nullptr};
 };

@@ -19,6 +19,11 @@ public:
     void set_device_changed(bool changed) { m_window.m_bDevChanged = changed; }
     int timer_id() const { return m_window.m_nTimerId; }
 
+    CUSBConnect& link() { return *m_window.m_pUSBConnect; }
+    void update_window_title() { m_window.update_window_title(); }
+
+    // Ticks then come only from tick(), with the id the window knows.
+    void stop_real_timer() { m_window.killTimer(m_window.m_nTimerId); }
     void tick() { tick_with_id(m_window.m_nTimerId); }
     void tick_with_id(int id)
     {

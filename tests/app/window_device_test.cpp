@@ -1,0 +1,201 @@
+#include "window_fixture.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+SPedalConfig pedal(uint32_t product_id, EPedalMode mode = EPedalMode::UPDATE, uint32_t version = 0x010203)
+{
+    SPedalConfig config;
+    config.product_id = product_id;
+    config.firmware_version = version;
+    config.boot_mode = mode;
+    return config;
+}
+
+const char kNoDevice[] = "Tandora V1.7 - (No device connected !)";
+const char kPulseRing[] = "Tandora V1.7 - (Connected - PULSE RING, Ver=V1.2.3)";
+
+struct SButtonsEnabled {
+    bool song_commands;
+    bool firmware_commands;
+};
+
+class WindowDevice : public WindowWithPedals {
+protected:
+    SButtonsEnabled buttons() const
+    {
+        const bool songs = widget<QPushButton>("m_btnUpload")->isEnabled();
+        EXPECT_EQ(widget<QPushButton>("m_btnDownload")->isEnabled(), songs);
+        EXPECT_EQ(widget<QPushButton>("m_btnDelete")->isEnabled(), songs);
+        const bool firmware = widget<QPushButton>("m_btnUpdate")->isEnabled();
+        EXPECT_EQ(widget<QPushButton>("m_btnOpen")->isEnabled(), firmware);
+        return {songs, firmware};
+    }
+    // Stands in for the lists the song and firmware pages fill on a connection.
+    void fill_lists()
+    {
+        widget<QListWidget>("m_lstSong")->addItem("Song 001 -- (Empty)");
+        widget<QComboBox>("m_comNewSoftware")->addItem("PULSE_RING_V1.2.4.dat");
+    }
+    bool lists_empty() const
+    {
+        return widget<QListWidget>("m_lstSong")->count() == 0 && widget<QComboBox>("m_comNewSoftware")->count() == 0;
+    }
+    // The detection thread sees the port count change within 200 ms.
+    void wait_for_port_change() { QTRY_VERIFY_WITH_TIMEOUT(probe().device_changed(), 3000); }
+};
+
+}  // namespace
+
+TEST_F(WindowDevice, NoPedalAtStartShowsNoDeviceAndNoBox)
+{
+    make_window();
+    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_TRUE(m_prompt.shown().empty());
+    EXPECT_FALSE(buttons().song_commands);
+    EXPECT_FALSE(buttons().firmware_commands);
+}
+
+struct SStartCase {
+    uint32_t product_id;
+    const char* title;
+    bool song_commands;
+};
+
+class WindowStartsWith : public WindowDevice, public ::testing::WithParamInterface<SStartCase> {};
+
+TEST_P(WindowStartsWith, PedalInUpdateMode)
+{
+    add_pedal(pedal(GetParam().product_id));
+    make_window();
+    EXPECT_EQ(title(), GetParam().title);
+    EXPECT_TRUE(m_prompt.shown().empty());
+    EXPECT_EQ(buttons().song_commands, GetParam().song_commands);
+    EXPECT_TRUE(buttons().firmware_commands);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, WindowStartsWith,
+    ::testing::Values(SStartCase{0x2712, kPulseRing, true},
+                      SStartCase{0x2716, "Tandora V1.7 - (Connected - DUAL WHEEL, Ver=V1.2.3)", true},
+                      SStartCase{0x2711, "Tandora V1.7 - (Connected - VX-20, Ver=V1.2.3)", false},
+                      SStartCase{0x2719, "Tandora V1.7 - (Unknown device connected !)", false}));
+
+TEST_F(WindowDevice, PedalInApplicationModeIsTurnedAwayDuringConstruction)
+{
+    CPedalEmulator& replug = add_pedal(pedal(0x2711, EPedalMode::APP));
+    make_window();
+    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_TRUE(replug.replug_requested());
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Please replug the USB cable to enter update mode!"}));
+    EXPECT_FALSE(buttons().firmware_commands);
+}
+
+TEST_F(WindowDevice, TitleAsksForUpdateModeWhileTheLinkIsInApplicationMode)
+{
+    add_pedal(pedal(0x2712, EPedalMode::APP));
+    make_window();
+    ASSERT_EQ(m_prompt.messages().size(), 1);
+    EXPECT_TRUE(m_prompt.messages()[0].startsWith("You should enter update mode first!"));
+    ASSERT_TRUE(probe().link().open(0, true));
+    ASSERT_TRUE(probe().link().is_in_app_mode());
+    probe().update_window_title();
+    EXPECT_EQ(title(), "Tandora V1.7 - (Please enter update mode !)");
+}
+
+TEST_F(WindowDevice, UnplugWhileIdleDropsTheLinkAtTheNextTick)
+{
+    CPedalEmulator& ring = add_pedal(pedal(0x2712));
+    make_window();
+    ASSERT_EQ(title(), kPulseRing);
+    // The thread's first pass counts the pedal's port; the link still answers.
+    wait_for_port_change();
+    probe().tick();
+    EXPECT_EQ(title(), kPulseRing);
+    EXPECT_TRUE(probe().link().is_in_update_mode());
+
+    fill_lists();
+    ring.unplug();
+    wait_for_port_change();
+    CDebugLines debug;
+    probe().tick();
+    EXPECT_FALSE(probe().device_changed());
+    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_EQ(probe().link().port().transfer_mode(), TRANSFER_MODE_CLOSED);
+    EXPECT_TRUE(lists_empty());
+    EXPECT_FALSE(buttons().song_commands);
+    EXPECT_FALSE(buttons().firmware_commands);
+    EXPECT_TRUE(CDebugLines::lines().contains("CDevBaseDlg::connected=FALSE\n"));
+}
+
+TEST_F(WindowDevice, UnplugDuringWorkWaitsUntilIdle)
+{
+    CPedalEmulator& ring = add_pedal(pedal(0x2712));
+    make_window();
+    wait_for_port_change();
+    probe().tick();
+    fill_lists();
+
+    probe().set_work_state(TandoraQT::WORK_DOWNLOAD_SONG);
+    ring.unplug();
+    wait_for_port_change();
+    probe().tick();
+    probe().tick();
+    EXPECT_TRUE(probe().device_changed());
+    EXPECT_EQ(title(), kPulseRing);
+    EXPECT_FALSE(lists_empty());
+
+    probe().set_work_state(TandoraQT::WORK_IDLE);
+    probe().tick();
+    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_TRUE(lists_empty());
+}
+
+TEST_F(WindowDevice, PedalPluggedLaterConnectsAtTheNextTick)
+{
+    make_window();
+    CDebugLines debug;
+    add_pedal(pedal(0x2713, EPedalMode::UPDATE, 0x020001));
+    wait_for_port_change();
+    probe().tick();
+    EXPECT_EQ(title(), "Tandora V1.7 - (Connected - SMALL WHEEL, Ver=V2.0.1)");
+    EXPECT_TRUE(buttons().song_commands);
+    EXPECT_TRUE(CDebugLines::lines().contains("CDevBaseDlg::connected=TRUE 10003\n"));
+}
+
+TEST_F(WindowDevice, PedalInApplicationModePluggedLaterStaysDisconnected)
+{
+    make_window();
+    add_pedal(pedal(0x2712, EPedalMode::APP));
+    wait_for_port_change();
+    probe().tick();
+    EXPECT_EQ(title(), kNoDevice);
+    ASSERT_EQ(m_prompt.messages().size(), 1);
+    EXPECT_TRUE(m_prompt.messages()[0].startsWith("You should enter update mode first!"));
+}
+
+// The one test that lets the window's own one-second timer act.
+TEST(WindowTimer, ConnectsAPedalPluggedAfterStart)
+{
+    CInstalledMidiSystem midi;
+    CScriptedPrompt prompt;
+    TandoraQT window(nullptr);
+    ASSERT_EQ(window.windowTitle(), kNoDevice);
+    CPedalEmulator ring(midi.system, pedal(0x2712));
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QString(kPulseRing), 5000);
+}
+
+TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)
+{
+    CInstalledMidiSystem midi;
+    midi.system.set_reachable(false);
+    CScriptedPrompt prompt;
+    TandoraQT window(nullptr);
+    EXPECT_EQ(window.windowTitle(), kNoDevice);
+    ASSERT_EQ(prompt.messages().size(), 1);
+    EXPECT_EQ(prompt.messages()[0], "error creating ALSA sequencer client object");
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/tandora_qt.h"
+#include "emulator/pedal_emulator.h"
+#include "emulator/virtual_midi_system.h"
+#include "window_probe.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+#include "scripted_prompt.h"
+
+// A virtual MIDI system installed as the program's for its lifetime, so a window never
+// reaches for the host's MIDI service.
+class CInstalledMidiSystem {
+public:
+    CInstalledMidiSystem() : m_previous(install_midi_system(&system)) {}
+    ~CInstalledMidiSystem() { install_midi_system(m_previous); }
+    CInstalledMidiSystem(const CInstalledMidiSystem&) = delete;
+    CInstalledMidiSystem& operator=(const CInstalledMidiSystem&) = delete;
+
+    CVirtualMidiSystem system;
+
+private:
+    CMidiSystem* m_previous;
+};
+
+// Collects the debug lines written while it lives.
+class CDebugLines {
+public:
+    CDebugLines();
+    ~CDebugLines();
+    CDebugLines(const CDebugLines&) = delete;
+    CDebugLines& operator=(const CDebugLines&) = delete;
+
+    static QStringList& lines();
+
+private:
+    QtMessageHandler m_previous;
+};
+
+// Pedals on the virtual system and a scripted user; the test plugs its pedals, then
+// builds the window, whose constructor makes the first connection. The window goes
+// first, then the pedals, then the system.
+class WindowWithPedals : public ::testing::Test {
+protected:
+    ~WindowWithPedals() override;
+
+    CPedalEmulator& add_pedal(const SPedalConfig& config);
+    // Builds the window and takes its connection timer over, so ticks come from the test.
+    TandoraQT& make_window();
+    CTandoraQTProbe& probe() { return *m_probe; }
+    QString title() const { return m_window->windowTitle(); }
+    template <typename T>
+    T* widget(const char* name) const
+    {
+        return m_window->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    CInstalledMidiSystem m_midi;
+    CScriptedPrompt m_prompt;
+    std::vector<std::unique_ptr<CPedalEmulator>> m_pedals;
+    std::unique_ptr<TandoraQT> m_window;
+    std::unique_ptr<CTandoraQTProbe> m_probe;
+};
