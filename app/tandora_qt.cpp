@@ -23,7 +23,8 @@ const char kStyleSheet[] =
 
 }  // namespace
 
-TandoraQT::TandoraQT(QWidget* parent) : QMainWindow(parent), m_pUSBConnect(std::make_unique<CUSBConnect>())
+TandoraQT::TandoraQT(QWidget* parent)
+    : QMainWindow(parent), m_pUSBConnect(std::make_unique<CUSBConnect>()), m_songData(m_pUSBConnect.get())
 {
     // The pictures live in a static library; nothing else would pull them into the program.
     Q_INIT_RESOURCE(tandora);

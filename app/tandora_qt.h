@@ -4,6 +4,7 @@
 #include "device/device_detect.h"
 #include "device/usb_connect.h"
 #include "firmware/pack_file.h"
+#include "songs/looper_song_data.h"
 #include "ui_tandora_qt.h"
 
 #include <QIcon>
@@ -93,6 +94,7 @@ private:
     std::vector<QString> m_lstFirmwareFile;
     CPackFile m_packFile;
     CWave m_wave;
+    CLooperSongData m_songData;
     EWorkState m_workState = WORK_IDLE;
     int m_nCurSong = -1;
     QIcon m_iconTone;
