@@ -10,7 +10,8 @@ constexpr uint8_t ERASED = 0xFF;
 
 CEmulatedFlash::CEmulatedFlash(const SFlashGeometry& geometry) : m_geometry(geometry)
 {
-    if (geometry.page_size == 0 || geometry.erase_unit_size == 0 || geometry.erase_unit_size % geometry.page_size != 0)
+    if (geometry.page_size == 0 || geometry.erase_unit_size == 0 ||
+        geometry.erase_unit_size % geometry.page_size != 0)
         throw std::invalid_argument("flash geometry: the erase unit must be a whole number of pages");
     m_pages_per_unit = geometry.erase_unit_size / geometry.page_size;
     m_pages.resize(static_cast<size_t>(m_pages_per_unit) * geometry.unit_count);

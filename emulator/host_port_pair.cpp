@@ -78,5 +78,6 @@ size_t CHostPortPair::pending() const
 bool CHostPortPair::callback_ran_on(std::thread::id thread) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return std::find(m_callback_threads.begin(), m_callback_threads.end(), thread) != m_callback_threads.end();
+    return std::find(m_callback_threads.begin(), m_callback_threads.end(), thread) !=
+           m_callback_threads.end();
 }

@@ -42,7 +42,8 @@ void CPedalEmulator::plug()
     m_power_cut = {};
     m_mode = m_replug_requested ? EPedalMode::UPDATE : m_boot_mode;
     m_replug_requested = false;
-    m_device = m_system.plug_device(m_port_name, [this](const std::vector<unsigned char>& message) { receive(message); });
+    m_device = m_system.plug_device(m_port_name,
+                                    [this](const std::vector<unsigned char>& message) { receive(message); });
 }
 
 // The system waits for a request being handed over to return, and that hand-over takes
@@ -192,9 +193,9 @@ std::vector<SPedalCommandRecord> CPedalEmulator::command_log() const
 size_t CPedalEmulator::count_commands(EPedalMode mode, uint8_t command) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return static_cast<size_t>(std::count_if(m_log.begin(), m_log.end(), [&](const SPedalCommandRecord& entry) {
-        return entry.mode == mode && entry.command == command;
-    }));
+    return static_cast<size_t>(std::count_if(
+        m_log.begin(), m_log.end(),
+        [&](const SPedalCommandRecord& entry) { return entry.mode == mode && entry.command == command; }));
 }
 
 void CPedalEmulator::clear_command_log()

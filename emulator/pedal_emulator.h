@@ -66,9 +66,9 @@ enum class EPedalFaultKind {
 struct SPedalFault {
     EPedalFaultKind kind;
     EPedalMode mode = EPedalMode::UPDATE;  // the mode whose command it matches
-    int command = -1;        // packet command byte (update) or second byte (app); -1: any
-    unsigned occurrence = 0;  // 0: every match; n: only the n-th match after it was added
-    unsigned delay_ms = 0;    // for DELAY
+    int command = -1;                      // packet command byte (update) or second byte (app); -1: any
+    unsigned occurrence = 0;               // 0: every match; n: only the n-th match after it was added
+    unsigned delay_ms = 0;                 // for DELAY
 
     static SPedalFault update(EPedalFaultKind kind, int command, unsigned occurrence = 0)
     {
@@ -82,17 +82,17 @@ struct SPedalFault {
 
 // What a power cut leaves of the operation it interrupts.
 enum class EPowerCutEffect {
-    NOT_DONE,      // the cut operation did not happen at all
-    PARTLY_DONE,   // a write programmed the first half of its bytes; an erase did not happen
+    NOT_DONE,     // the cut operation did not happen at all
+    PARTLY_DONE,  // a write programmed the first half of its bytes; an erase did not happen
 };
 
 // One request as the pedal understood it.
 struct SPedalCommandRecord {
     EPedalMode mode;
-    uint8_t command;        // update: packet command byte; app: the second byte
-    uint8_t flash_type;     // update flash commands, else 0
-    uint32_t address;       // update flash commands, else 0
-    uint32_t length;        // read/write/checksum byte count, else 0
+    uint8_t command;                   // update: packet command byte; app: the second byte
+    uint8_t flash_type;                // update flash commands, else 0
+    uint32_t address;                  // update flash commands, else 0
+    uint32_t length;                   // read/write/checksum byte count, else 0
     std::array<uint8_t, 4> app_bytes;  // app mode: the four bytes; update mode: zeros
 };
 
@@ -101,10 +101,10 @@ struct SPedalConfig {
     uint32_t firmware_version = 0x00010700;  // 1.7.0
     uint32_t third_word = 0;
     EPedalMode boot_mode = EPedalMode::UPDATE;
-    std::string port_name;  // empty: the model's name
+    std::string port_name;                        // empty: the model's name
     std::optional<SFlashGeometry> nand;           // overrides the model's NAND geometry
     std::optional<SFlashGeometry> program_flash;  // overrides the 1 MiB program flash
-    bool plugged = true;    // plug in at construction
+    bool plugged = true;                          // plug in at construction
 };
 
 class CPedalEmulator {

@@ -46,7 +46,8 @@ constexpr size_t AT_PAYLOAD = 6;
 void refresh_checksum(std::vector<uint8_t>& packet)
 {
     if (packet.size() >= pedal_wire::PACKET_OVERHEAD)
-        packet.back() = pedal_wire::checksum(packet.data() + AT_PAYLOAD, packet.size() - pedal_wire::PACKET_OVERHEAD);
+        packet.back() =
+            pedal_wire::checksum(packet.data() + AT_PAYLOAD, packet.size() - pedal_wire::PACKET_OVERHEAD);
 }
 
 // Falsifies one field of an update-mode reply; the checksum is kept valid unless the
@@ -56,29 +57,30 @@ void falsify_update_reply(std::vector<uint8_t>& packet, EPedalFaultKind kind)
     if (packet.size() < pedal_wire::PACKET_OVERHEAD)
         return;
     switch (kind) {
-    case EPedalFaultKind::WRONG_TYPE:
-        packet[AT_COMMAND] ^= 0x40;
-        break;
-    case EPedalFaultKind::WRONG_ADDRESS:
-        if ((packet[AT_COMMAND] == CMD_READ || packet[AT_COMMAND] == CMD_CHECKSUM) && packet.size() >= AT_PAYLOAD + 5) {
-            const uint32_t address = pedal_wire::get_le(&packet[AT_PAYLOAD + 1], 4) + 1;
+        case EPedalFaultKind::WRONG_TYPE:
+            packet[AT_COMMAND] ^= 0x40;
+            break;
+        case EPedalFaultKind::WRONG_ADDRESS:
+            if ((packet[AT_COMMAND] == CMD_READ || packet[AT_COMMAND] == CMD_CHECKSUM) &&
+                packet.size() >= AT_PAYLOAD + 5) {
+                const uint32_t address = pedal_wire::get_le(&packet[AT_PAYLOAD + 1], 4) + 1;
+                std::vector<uint8_t> field;
+                pedal_wire::put_le(field, address, 4);
+                std::copy(field.begin(), field.end(), packet.begin() + AT_PAYLOAD + 1);
+                refresh_checksum(packet);
+            }
+            break;
+        case EPedalFaultKind::BAD_CHECKSUM:
+            packet.back() = static_cast<uint8_t>(~packet.back());
+            break;
+        case EPedalFaultKind::WRONG_LENGTH_FIELD: {
             std::vector<uint8_t> field;
-            pedal_wire::put_le(field, address, 4);
-            std::copy(field.begin(), field.end(), packet.begin() + AT_PAYLOAD + 1);
-            refresh_checksum(packet);
+            pedal_wire::put_le(field, pedal_wire::get_le(&packet[AT_LENGTH], 3) + 1, 3);
+            std::copy(field.begin(), field.end(), packet.begin() + AT_LENGTH);
+            break;
         }
-        break;
-    case EPedalFaultKind::BAD_CHECKSUM:
-        packet.back() = static_cast<uint8_t>(~packet.back());
-        break;
-    case EPedalFaultKind::WRONG_LENGTH_FIELD: {
-        std::vector<uint8_t> field;
-        pedal_wire::put_le(field, pedal_wire::get_le(&packet[AT_LENGTH], 3) + 1, 3);
-        std::copy(field.begin(), field.end(), packet.begin() + AT_LENGTH);
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
 }
 
@@ -111,7 +113,8 @@ std::vector<uint8_t> CPedalEmulator::query_payload() const
     return payload;
 }
 
-void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode, const std::optional<SPedalFault>& fault)
+void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode,
+                            const std::optional<SPedalFault>& fault)
 {
     std::chrono::microseconds wait;
     {
@@ -120,24 +123,24 @@ void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode, const s
     }
     if (fault) {
         switch (fault->kind) {
-        case EPedalFaultKind::NO_REPLY:
-            return;
-        case EPedalFaultKind::UNPLUG_AFTER:
-            unplug();
-            return;
-        case EPedalFaultKind::SHORT_REPLY:
-            if (!reply.empty())
-                reply.pop_back();
-            break;
-        case EPedalFaultKind::DELAY:
-            wait += std::chrono::milliseconds(fault->delay_ms);
-            break;
-        default:
-            if (mode == EPedalMode::UPDATE)
-                falsify_update_reply(reply, fault->kind);
-            else if (fault->kind == EPedalFaultKind::WRONG_TYPE && reply.size() > 1)
-                reply[1] ^= 0x40;
-            break;
+            case EPedalFaultKind::NO_REPLY:
+                return;
+            case EPedalFaultKind::UNPLUG_AFTER:
+                unplug();
+                return;
+            case EPedalFaultKind::SHORT_REPLY:
+                if (!reply.empty())
+                    reply.pop_back();
+                break;
+            case EPedalFaultKind::DELAY:
+                wait += std::chrono::milliseconds(fault->delay_ms);
+                break;
+            default:
+                if (mode == EPedalMode::UPDATE)
+                    falsify_update_reply(reply, fault->kind);
+                else if (fault->kind == EPedalFaultKind::WRONG_TYPE && reply.size() > 1)
+                    reply[1] ^= 0x40;
+                break;
         }
     }
     if (reply.empty())
@@ -152,7 +155,8 @@ void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode, const s
     }
     // A pedal unplugged meanwhile has nobody to answer; the reply is simply lost.
     if (device)
-        static_cast<void>(m_system.send_to_host(*device, pedal_wire::frame(reply, mode == EPedalMode::UPDATE)));
+        static_cast<void>(
+            m_system.send_to_host(*device, pedal_wire::frame(reply, mode == EPedalMode::UPDATE)));
 }
 
 void CPedalEmulator::send_status(uint8_t status, const std::optional<SPedalFault>& fault)
@@ -163,8 +167,8 @@ void CPedalEmulator::send_status(uint8_t status, const std::optional<SPedalFault
 void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
 {
     std::vector<uint8_t> packet;
-    if (!pedal_wire::unframe(message, true, packet) || packet.size() < AT_PAYLOAD || packet[0] != pedal_wire::HEAD_0 ||
-        packet[1] != pedal_wire::HEAD_1)
+    if (!pedal_wire::unframe(message, true, packet) || packet.size() < AT_PAYLOAD ||
+        packet[0] != pedal_wire::HEAD_0 || packet[1] != pedal_wire::HEAD_1)
         return;
 
     const uint8_t command = packet[AT_COMMAND];
@@ -198,7 +202,8 @@ void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
         return send_status(STATUS_BAD_CHECKSUM, fault);
 
     if (command == CMD_QUERY_NAME_AND_VERSION)
-        return finish(pedal_wire::make_packet(CMD_QUERY_NAME_AND_VERSION, query_payload()), EPedalMode::UPDATE, fault);
+        return finish(pedal_wire::make_packet(CMD_QUERY_NAME_AND_VERSION, query_payload()),
+                      EPedalMode::UPDATE, fault);
     if (command == CMD_MODE_CHANGE) {
         if (declared != 2 || payload[0] != 0x7F || payload[1] != 0x7F)
             return send_status(STATUS_BAD_LENGTH, fault);
@@ -208,10 +213,14 @@ void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
     if (!flash_command)
         return send_status(STATUS_UNKNOWN, fault);
 
-    const size_t expected = command == CMD_ERASE ? 5 : command == CMD_WRITE ? 8 + entry.length : command == CMD_READ ? 8 : 9;
+    const size_t expected = command == CMD_ERASE   ? 5
+                            : command == CMD_WRITE ? 8 + entry.length
+                            : command == CMD_READ  ? 8
+                                                   : 9;
     if (declared < 5 || declared != expected)
         return send_status(STATUS_BAD_LENGTH, fault);
-    if ((command == CMD_WRITE && entry.length > MAX_WRITE) || (command == CMD_READ && entry.length > MAX_READ))
+    if ((command == CMD_WRITE && entry.length > MAX_WRITE) ||
+        (command == CMD_READ && entry.length > MAX_READ))
         return send_status(STATUS_BAD_LENGTH, fault);
     CEmulatedFlash* flash = flash_of_type(entry.flash_type);
     if (!flash)
@@ -220,24 +229,24 @@ void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
         return send_status(STATUS_OUT_OF_RANGE, fault);
 
     switch (command) {
-    case CMD_ERASE:
-    case CMD_WRITE:
-        if (!flash_operation(*flash, command == CMD_ERASE, entry.address, payload + 8, entry.length))
-            return;
-        return send_status(STATUS_DONE, fault);
-    case CMD_READ: {
-        std::vector<uint8_t> reply(payload, payload + 8);
-        reply.resize(8 + entry.length);
-        static_cast<void>(flash->read(entry.address, reply.data() + 8, entry.length));
-        return finish(pedal_wire::make_packet(CMD_READ, reply), EPedalMode::UPDATE, fault);
-    }
-    default: {
-        uint16_t sum = 0;
-        static_cast<void>(flash->sum16(entry.address, entry.length, sum));
-        std::vector<uint8_t> reply(payload, payload + 9);
-        pedal_wire::put_le(reply, sum, 2);
-        return finish(pedal_wire::make_packet(CMD_CHECKSUM, reply), EPedalMode::UPDATE, fault);
-    }
+        case CMD_ERASE:
+        case CMD_WRITE:
+            if (!flash_operation(*flash, command == CMD_ERASE, entry.address, payload + 8, entry.length))
+                return;
+            return send_status(STATUS_DONE, fault);
+        case CMD_READ: {
+            std::vector<uint8_t> reply(payload, payload + 8);
+            reply.resize(8 + entry.length);
+            static_cast<void>(flash->read(entry.address, reply.data() + 8, entry.length));
+            return finish(pedal_wire::make_packet(CMD_READ, reply), EPedalMode::UPDATE, fault);
+        }
+        default: {
+            uint16_t sum = 0;
+            static_cast<void>(flash->sum16(entry.address, entry.length, sum));
+            std::vector<uint8_t> reply(payload, payload + 9);
+            pedal_wire::put_le(reply, sum, 2);
+            return finish(pedal_wire::make_packet(CMD_CHECKSUM, reply), EPedalMode::UPDATE, fault);
+        }
     }
 }
 
@@ -263,7 +272,8 @@ void CPedalEmulator::handle_app(const std::vector<unsigned char>& message)
     } else if (command >= APP_INFO_FIRST && command <= APP_INFO_LAST) {
         const unsigned index = command - APP_INFO_FIRST;
         const auto value = static_cast<uint8_t>(info_word(index / 4) >> (8 * (index % 4)));
-        reply = {pedal_wire::HEAD_0, command, static_cast<uint8_t>(value & 0x0F), static_cast<uint8_t>(value >> 4)};
+        reply = {pedal_wire::HEAD_0, command, static_cast<uint8_t>(value & 0x0F),
+                 static_cast<uint8_t>(value >> 4)};
     } else {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (command == APP_REENUMERATE && bytes[2] == 0x00 && bytes[3] == 0x21)

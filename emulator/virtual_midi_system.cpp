@@ -194,7 +194,8 @@ std::unique_ptr<CMidiOut> CVirtualMidiSystem::make_output(const std::string&)
     return std::make_unique<CVirtualMidiOut>(*this);
 }
 
-CVirtualMidiSystem::DeviceId CVirtualMidiSystem::add_device(const std::string& name, bool has_source, Sink sink)
+CVirtualMidiSystem::DeviceId CVirtualMidiSystem::add_device(const std::string& name, bool has_source,
+                                                            Sink sink)
 {
     auto device = std::make_shared<SDevice>();
     device->name = name;
@@ -246,7 +247,8 @@ void CVirtualMidiSystem::unplug(DeviceId device_id)
 bool CVirtualMidiSystem::is_plugged(DeviceId device_id) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return std::any_of(m_devices.begin(), m_devices.end(), [device_id](const auto& d) { return d->id == device_id; });
+    return std::any_of(m_devices.begin(), m_devices.end(),
+                       [device_id](const auto& d) { return d->id == device_id; });
 }
 
 bool CVirtualMidiSystem::send_to_host(DeviceId device_id, std::vector<unsigned char> message)

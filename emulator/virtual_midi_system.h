@@ -60,8 +60,8 @@ public:
     std::unique_ptr<CMidiOut> make_output(const std::string& client_name) override;
 
     // Device side. Each returns the id of the new device; ids are never reused.
-    DeviceId plug_device(const std::string& name, Sink sink);     // source + destination
-    DeviceId add_source(const std::string& name);                 // host input port only
+    DeviceId plug_device(const std::string& name, Sink sink);      // source + destination
+    DeviceId add_source(const std::string& name);                  // host input port only
     DeviceId add_destination(const std::string& name, Sink sink);  // host output port only
     // Removes the device's ports. Waits for a sink call in progress to return; once it
     // returns, the sink is never called again. Unknown or already removed ids are ignored.
@@ -103,7 +103,7 @@ private:
     mutable std::mutex m_mutex;  // guards everything below
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    std::vector<std::shared_ptr<SDevice>> m_devices;  // in plug order: the enumeration order
+    std::vector<std::shared_ptr<SDevice>> m_devices;     // in plug order: the enumeration order
     std::vector<std::shared_ptr<SInputState>> m_inputs;  // open host inputs
     std::deque<SQueued> m_queue;
     bool m_delivering = false;

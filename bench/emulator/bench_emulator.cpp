@@ -23,7 +23,8 @@ std::vector<uint8_t> flash_payload(uint32_t address, uint32_t length)
     return payload;
 }
 
-bool round_trip(CHostPortPair& host, uint8_t command, const std::vector<uint8_t>& payload, size_t reply_length)
+bool round_trip(CHostPortPair& host, uint8_t command, const std::vector<uint8_t>& payload,
+                size_t reply_length)
 {
     host.send_bytes(pedal_wire::make_packet(command, payload), true);
     const auto reply = host.next_bytes(true);

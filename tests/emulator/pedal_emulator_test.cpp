@@ -41,7 +41,8 @@ TEST_F(PedalTest, WritesChecksumsAndErasesTheNandAsInTheWriteExample)
 {
     start();
     const Bytes done = request_raw(hex_bytes("59 00 22 0B 00 00 01 00 08 00 00 03 00 00 10 20 30 93"));
-    EXPECT_EQ(done, hex_bytes("59 00 00 01 00 00 00 FF")) << hex_diff(done, hex_bytes("59 00 00 01 00 00 00 FF"));
+    EXPECT_EQ(done, hex_bytes("59 00 00 01 00 00 00 FF"))
+        << hex_diff(done, hex_bytes("59 00 00 01 00 00 00 FF"));
     EXPECT_EQ(pedal->nand().read(0x800, 4), hex_bytes("10 20 30 FF"));
 
     const Bytes sum = request(0x24, checksum(1, 0x800, 3));
@@ -99,11 +100,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SRejectCase{"BadChecksum", hex_bytes("59 00 22 0B 00 00 01 00 08 00 00 03 00 00 10 20 30 94"), 3},
         SRejectCase{"LengthFieldPastTheBytes", hex_bytes("59 00 23 09 00 00 00 80 21 00 00 10 00 00 4E"), 4},
-        SRejectCase{"WriteCountDisagreesWithLength", pedal_wire::make_packet(0x22, hex_bytes("01 00 08 00 00 04 00 00 10 20 30")), 4},
-        SRejectCase{"ReadOverTheReplyBuffer", pedal_wire::make_packet(0x23, hex_bytes("00 00 00 00 00 F2 13 00")), 4},
+        SRejectCase{"WriteCountDisagreesWithLength",
+                    pedal_wire::make_packet(0x22, hex_bytes("01 00 08 00 00 04 00 00 10 20 30")), 4},
+        SRejectCase{"ReadOverTheReplyBuffer",
+                    pedal_wire::make_packet(0x23, hex_bytes("00 00 00 00 00 F2 13 00")), 4},
         SRejectCase{"ModeChangeWithoutItsKey", pedal_wire::make_packet(0x50, hex_bytes("7F 7E")), 4},
         SRejectCase{"NandEraseBeyondTheChip", pedal_wire::make_packet(0x21, hex_bytes("01 00 00 40 1F")), 2},
-        SRejectCase{"WriteRunningOffTheProgramFlash", pedal_wire::make_packet(0x22, hex_bytes("00 FF FF 0F 00 02 00 00 00 00")), 2},
+        SRejectCase{"WriteRunningOffTheProgramFlash",
+                    pedal_wire::make_packet(0x22, hex_bytes("00 FF FF 0F 00 02 00 00 00 00")), 2},
         SRejectCase{"UnknownFlashType", pedal_wire::make_packet(0x21, hex_bytes("02 00 00 00 00")), 5},
         SRejectCase{"UnknownCommand", pedal_wire::make_packet(0x30, hex_bytes("00")), 5}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -136,7 +140,8 @@ TEST_F(PedalTest, ApplicationModeAnswersTheInformationNibbles)
         ASSERT_TRUE(answer && answer->size() == 4);
         ASSERT_EQ((*answer)[1], xx);
         const unsigned k = xx - 0x13u;
-        words[k / 4] |= static_cast<uint32_t>(((*answer)[3] & 0x0F) * 16 + ((*answer)[2] & 0x0F)) << (8 * (k % 4));
+        words[k / 4] |= static_cast<uint32_t>(((*answer)[3] & 0x0F) * 16 + ((*answer)[2] & 0x0F))
+                        << (8 * (k % 4));
     }
     EXPECT_EQ(words[0], 0x00020A0Fu);
     EXPECT_EQ(words[1], 0x2712u);
@@ -231,11 +236,14 @@ TEST_P(PedalModels, NandHoldsEverySongAndInfoBlockAndNothingBeyond)
     EXPECT_EQ(request(0x21, erase(1, last_block + model.block_size)), status(2));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ProductIds, PedalModels,
-    ::testing::Values(SModelCase{0x2711, "VX-20", 131072, 1024}, SModelCase{0x2712, "PULSE RING", 262144, 2000},
-                      SModelCase{0x2713, "SMALL WHEEL", 131072, 1981}, SModelCase{0x2714, "ECHO DECK", 131072, 1981},
-                      SModelCase{0x2715, "TINY WHEEL", 131072, 1981}, SModelCase{0x2716, "DUAL WHEEL", 262144, 1981},
-                      SModelCase{0x2717, "VX-20", 131072, 1024}, SModelCase{0x2718, "VX-20", 131072, 1024},
-                      SModelCase{0x2719, "Unknown Pedal", 131072, 1024}),
-    [](const auto& info) { return "Id" + std::to_string(info.param.product_id); });
+INSTANTIATE_TEST_SUITE_P(ProductIds, PedalModels,
+                         ::testing::Values(SModelCase{0x2711, "VX-20", 131072, 1024},
+                                           SModelCase{0x2712, "PULSE RING", 262144, 2000},
+                                           SModelCase{0x2713, "SMALL WHEEL", 131072, 1981},
+                                           SModelCase{0x2714, "ECHO DECK", 131072, 1981},
+                                           SModelCase{0x2715, "TINY WHEEL", 131072, 1981},
+                                           SModelCase{0x2716, "DUAL WHEEL", 262144, 1981},
+                                           SModelCase{0x2717, "VX-20", 131072, 1024},
+                                           SModelCase{0x2718, "VX-20", 131072, 1024},
+                                           SModelCase{0x2719, "Unknown Pedal", 131072, 1024}),
+                         [](const auto& info) { return "Id" + std::to_string(info.param.product_id); });

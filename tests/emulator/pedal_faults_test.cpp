@@ -32,29 +32,30 @@ TEST_P(PedalReplyFaults, FalsifyOnlyTheNamedPartOfTheReply)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, PedalReplyFaults,
-    ::testing::Values(
-        SReplyFaultCase{"Refuse", EPedalFaultKind::REFUSE, [](Bytes) { return pedal_wire::make_packet(0x00, {1}); }},
-        SReplyFaultCase{"ShortReply", EPedalFaultKind::SHORT_REPLY,
-                        [](Bytes b) { return Bytes(b.begin(), b.end() - 1); }},
-        SReplyFaultCase{"WrongType", EPedalFaultKind::WRONG_TYPE,
-                        [](Bytes b) {
-                            b[2] = 0x63;
-                            return b;
-                        }},
-        SReplyFaultCase{"WrongAddress", EPedalFaultKind::WRONG_ADDRESS,
-                        [](Bytes) {
-                            return pedal_wire::make_packet(0x23, hex_bytes("00 81 21 00 00 04 00 00 00 07 01 00"));
-                        }},
-        SReplyFaultCase{"BadChecksum", EPedalFaultKind::BAD_CHECKSUM,
-                        [](Bytes b) {
-                            b.back() = static_cast<uint8_t>(~b.back());
-                            return b;
-                        }},
-        SReplyFaultCase{"WrongLengthField", EPedalFaultKind::WRONG_LENGTH_FIELD,
-                        [](Bytes b) {
-                            b[3] = 13;
-                            return b;
-                        }}),
+    ::testing::Values(SReplyFaultCase{"Refuse", EPedalFaultKind::REFUSE,
+                                      [](Bytes) { return pedal_wire::make_packet(0x00, {1}); }},
+                      SReplyFaultCase{"ShortReply", EPedalFaultKind::SHORT_REPLY,
+                                      [](Bytes b) { return Bytes(b.begin(), b.end() - 1); }},
+                      SReplyFaultCase{"WrongType", EPedalFaultKind::WRONG_TYPE,
+                                      [](Bytes b) {
+                                          b[2] = 0x63;
+                                          return b;
+                                      }},
+                      SReplyFaultCase{"WrongAddress", EPedalFaultKind::WRONG_ADDRESS,
+                                      [](Bytes) {
+                                          return pedal_wire::make_packet(
+                                              0x23, hex_bytes("00 81 21 00 00 04 00 00 00 07 01 00"));
+                                      }},
+                      SReplyFaultCase{"BadChecksum", EPedalFaultKind::BAD_CHECKSUM,
+                                      [](Bytes b) {
+                                          b.back() = static_cast<uint8_t>(~b.back());
+                                          return b;
+                                      }},
+                      SReplyFaultCase{"WrongLengthField", EPedalFaultKind::WRONG_LENGTH_FIELD,
+                                      [](Bytes b) {
+                                          b[3] = 13;
+                                          return b;
+                                      }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PedalTest, NoReplyFaultStillCarriesOutTheCommand)
@@ -163,7 +164,8 @@ TEST_P(PedalPowerCut, KeepsEarlierOperationsAndGoesSilentUntilReplugged)
 
 INSTANTIATE_TEST_SUITE_P(Effects, PedalPowerCut,
                          ::testing::Values(SPowerCutCase{"NotDone", EPowerCutEffect::NOT_DONE, "FF FF FF FF"},
-                                           SPowerCutCase{"PartlyDone", EPowerCutEffect::PARTLY_DONE, "33 44 FF FF"}),
+                                           SPowerCutCase{"PartlyDone", EPowerCutEffect::PARTLY_DONE,
+                                                         "33 44 FF FF"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PedalTest, PowerCycleRestoresAnswersWithoutReplugging)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "emulator/host_port_pair.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/pedal_wire.h"
 #include "hex_diff.h"
-#include "emulator/host_port_pair.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,10 @@ protected:
         payload.insert(payload.end(), data.begin(), data.end());
         return payload;
     }
-    static Bytes read(uint8_t type, uint32_t address, uint32_t length) { return flash_payload(type, address, length, 3); }
+    static Bytes read(uint8_t type, uint32_t address, uint32_t length)
+    {
+        return flash_payload(type, address, length, 3);
+    }
     static Bytes checksum(uint8_t type, uint32_t address, uint32_t length)
     {
         return flash_payload(type, address, length, 4);

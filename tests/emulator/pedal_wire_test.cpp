@@ -15,7 +15,8 @@ TEST(PedalWire, QueryIsPackedAsTheProtocolShows)
 
 TEST(PedalWire, PackedLengthIsEightSeventhsRoundedUp)
 {
-    for (const auto& [length, framed] : std::vector<std::pair<size_t, size_t>>{{0, 2}, {1, 4}, {7, 10}, {8, 12}}) {
+    for (const auto& [length, framed] :
+         std::vector<std::pair<size_t, size_t>>{{0, 2}, {1, 4}, {7, 10}, {8, 12}}) {
         EXPECT_EQ(pedal_wire::frame(Bytes(length, 0xAA), true).size(), framed) << length << " bytes";
     }
 }

@@ -134,12 +134,11 @@ TEST(VirtualMidiSystem, SysexIsFilteredUntilTheFilterIsClearedAndOtherTypesPass)
     auto in = system.make_input("RtMidi Input Client", 100);
     std::vector<Message> seen;
     in->open_port(0, "RtMidi Input");
-    in->set_callback(
-        [](double, std::vector<unsigned char>* message, void* user) {
-            static_cast<std::vector<Message>*>(user)->push_back(*message);
-        },
-        &seen);
-    in->set_callback([](double, std::vector<unsigned char>*, void*) { FAIL() << "second callback used"; }, nullptr);
+    in->set_callback([](double, std::vector<unsigned char>* message,
+                        void* user) { static_cast<std::vector<Message>*>(user)->push_back(*message); },
+                     &seen);
+    in->set_callback([](double, std::vector<unsigned char>*, void*) { FAIL() << "second callback used"; },
+                     nullptr);
 
     const Message note_on = {0x90, 0x40, 0x7F};
     const Message clock = {0xF8};
@@ -183,8 +182,9 @@ TEST(VirtualMidiSystem, ClosedInputGetsNothingMore)
     auto in = system.make_input("RtMidi Input Client", 100);
     in->open_port(0, "RtMidi Input");
     in->ignore_types(false, false, false);
-    in->set_callback([](double, std::vector<unsigned char>*, void* user) { ++*static_cast<std::atomic<int>*>(user); },
-                     &calls);
+    in->set_callback(
+        [](double, std::vector<unsigned char>*, void* user) { ++*static_cast<std::atomic<int>*>(user); },
+        &calls);
     ASSERT_TRUE(system.send_to_host(device, SYSEX));
     system.wait_until_delivered();
     in->close_port();
