@@ -2,6 +2,8 @@
 
 #include "device/sysex_packing.h"
 
+#include <thread>
+
 namespace {
 constexpr unsigned char SYSEX_START = 0xF0;
 constexpr unsigned char SYSEX_END = 0xF7;
@@ -128,18 +130,23 @@ unsigned int CMIDITranfer::write(const unsigned char* data, unsigned int len)
 
 bool CMIDITranfer::wait_for_input()
 {
+    if (m_tick.count() == 0) {
+        std::this_thread::yield();
+        return !m_in.empty();
+    }
     std::unique_lock<std::mutex> lock(m_arrival_mutex);
     return m_arrival.wait_for(lock, m_tick, [this] { return !m_in.empty(); });
 }
 
 unsigned int CMIDITranfer::read(unsigned char* buf, unsigned int len, unsigned int timeout)
 {
+    unsigned int& waits = m_last_read_waits;
+    waits = 0;
     if (timeout == 0 || len == 0)
         return 0;
     bool in_message = false;
     CSysexUnpacker unpacker;
     unsigned int stored = 0;
-    unsigned int waits = 0;
     for (;;) {
         unsigned char b;
         while (m_in.Read(b)) {

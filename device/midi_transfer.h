@@ -58,8 +58,11 @@ public:
     unsigned int dropped_messages() const { return m_dropped.load(std::memory_order_relaxed); }
 
     // Length of one counted wait. Tests shorten it so that a time-out of the program's
-    // figures passes in a fraction of the time; the program keeps 1 ms.
+    // figures passes in a fraction of the time; the program keeps 1 ms. A zero tick only
+    // yields the processor once per counted wait.
     void set_wait_tick(std::chrono::microseconds tick) { m_tick = tick; }
+    // Waits counted by the last read: equal to its time-out when it timed out.
+    unsigned int last_read_waits() const { return m_last_read_waits; }
 
 private:
     [[nodiscard]] bool OpenMidiOut(unsigned int port);
@@ -76,6 +79,7 @@ private:
     std::condition_variable m_arrival;
     std::atomic<unsigned int> m_dropped{0};
     std::chrono::microseconds m_tick{std::chrono::milliseconds(1)};
+    unsigned int m_last_read_waits = 0;
     std::string m_error;
     // Declared last: destroyed first, so no callback runs into a ring already gone.
     std::unique_ptr<CMidiOut> m_output;

@@ -1,0 +1,125 @@
+#include "pedal_fixture.h"
+
+#include "hex_diff.h"
+
+namespace {
+
+Bytes pattern(size_t n, unsigned int seed)
+{
+    Bytes data(n);
+    for (size_t k = 0; k < n; ++k)
+        data[k] = static_cast<uint8_t>((k * 7 + seed) ^ (k >> 9));
+    return data;
+}
+
+std::vector<SPedalCommandRecord> commands(CPedalEmulator& pedal, uint8_t command)
+{
+    pedal.wait_until_idle();
+    std::vector<SPedalCommandRecord> matching;
+    for (const SPedalCommandRecord& record : pedal.command_log()) {
+        if (record.mode == EPedalMode::UPDATE && record.command == command)
+            matching.push_back(record);
+    }
+    return matching;
+}
+
+class FlashTest : public PedalTest {
+protected:
+    void SetUp() override
+    {
+        m_pedal = &add_pedal();
+        ASSERT_TRUE(open_link(*m_pedal));
+        m_pedal->wait_until_idle();
+        m_pedal->clear_command_log();
+    }
+    CPedalEmulator* m_pedal = nullptr;
+};
+
+TEST_F(FlashTest, ReadIsSplitIntoChunksThatFitThePedalsBuffer)
+{
+    const Bytes stored = pattern(10211, 3);
+    ASSERT_TRUE(m_pedal->nand().program(0x40000, stored.data(), 10211));
+    Bytes got(10211);
+    ASSERT_TRUE(m_link->flash_read(FLASH_TYPE_NAND, 0x40000, got.data(), 10211));
+    EXPECT_EQ(got, stored) << hex_diff(got, stored);
+
+    const auto reads = commands(*m_pedal, 0x23);
+    ASSERT_EQ(reads.size(), 3u);
+    const uint32_t lengths[3] = {5105, 5105, 1};
+    const uint32_t addresses[3] = {0x40000, 0x40000 + 5105, 0x40000 + 10210};
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(reads[k].flash_type, FLASH_TYPE_NAND);
+        EXPECT_EQ(reads[k].length, lengths[k]) << "chunk " << k;
+        EXPECT_EQ(reads[k].address, addresses[k]) << "chunk " << k;
+    }
+}
+
+TEST_F(FlashTest, WritePostsOneProgressEventPerAcknowledgedChunk)
+{
+    const Bytes data = pattern(10241, 11);
+    CProgressRecorder recorder;
+    ASSERT_TRUE(m_link->flash_write(FLASH_TYPE_NAND, 0x20000, data.data(), 10241, &recorder));
+    const std::vector<std::pair<uint64_t, uint64_t>> expected = {{1, 3}, {2, 3}, {3, 3}};
+    EXPECT_EQ(recorder.events, expected);
+    EXPECT_EQ(m_pedal->nand().read(0x20000, 10241), data);
+
+    const auto writes = commands(*m_pedal, 0x22);
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(writes[0].length, 5120u);
+    EXPECT_EQ(writes[1].address, 0x20000u + 5120);
+    EXPECT_EQ(writes[2].length, 1u);
+}
+
+TEST_F(FlashTest, WriteStopsAtTheFirstRefusedChunkAndKeepsTheEarlierOnes)
+{
+    m_pedal->add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, 0x22, 2));
+    const Bytes data = pattern(3 * 5120, 5);
+    CProgressRecorder recorder;
+    EXPECT_FALSE(m_link->flash_write(FLASH_TYPE_NAND, 0, data.data(), 3 * 5120, &recorder));
+    EXPECT_EQ(recorder.events, (std::vector<std::pair<uint64_t, uint64_t>>{{1, 3}}));
+    EXPECT_EQ(commands(*m_pedal, 0x22).size(), 2u);
+    EXPECT_EQ(m_pedal->nand().read(0, 5120), Bytes(data.begin(), data.begin() + 5120));
+}
+
+TEST_F(FlashTest, ZeroBytesNeedNoTraffic)
+{
+    CProgressRecorder recorder;
+    unsigned char buf[1] = {0x5A};
+    EXPECT_TRUE(m_link->flash_read(FLASH_TYPE_NAND, 0, buf, 0));
+    EXPECT_TRUE(m_link->flash_write(FLASH_TYPE_NAND, 0, buf, 0, &recorder));
+    EXPECT_TRUE(recorder.events.empty());
+    m_pedal->wait_until_idle();
+    EXPECT_TRUE(m_pedal->command_log().empty());
+}
+
+TEST_F(FlashTest, VerifyComparesTheSixteenBitRangeSum)
+{
+    const Bytes ff = hex_bytes("FF FF");
+    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x1000, ff.data(), 2, nullptr), 1);
+    unsigned int sum = 0;
+    ASSERT_TRUE(m_link->flash_checksum(FLASH_TYPE_NAND, 0x1000, 2, sum));
+    EXPECT_EQ(sum, 0x01FEu);
+
+    // Programming only clears bits: FF FF over 00 00 leaves 00 00, and the sums differ.
+    const Bytes zeros = hex_bytes("00 00");
+    ASSERT_TRUE(m_pedal->nand().program(0x3000, zeros.data(), 2));
+    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x3000, ff.data(), 2, nullptr), 3);
+}
+
+TEST_F(FlashTest, VerifySumWrapsAtSixteenBits)
+{
+    const Bytes data(300, 0xFF);  // 300 * 255 = 76500, 0x2AD4 after wrapping
+    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x8000, data.data(), 300, nullptr), 1);
+}
+
+TEST_F(FlashTest, EraseReturnsTheUnitToFF)
+{
+    const Bytes data = pattern(64, 1);
+    ASSERT_TRUE(m_link->flash_write(FLASH_TYPE_SYSTEM, 0x4000, data.data(), 64, nullptr));
+    ASSERT_TRUE(m_link->flash_erase(FLASH_TYPE_SYSTEM, 0x4000));
+    Bytes got(64);
+    ASSERT_TRUE(m_link->flash_read(FLASH_TYPE_SYSTEM, 0x4000, got.data(), 64));
+    EXPECT_EQ(got, Bytes(64, 0xFF));
+}
+
+}  // namespace
