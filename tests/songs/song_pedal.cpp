@@ -39,8 +39,7 @@ void SongPedalTest::connect(uint32_t product_id)
     ASSERT_TRUE(m_usb.open(0, true));
     ASSERT_EQ(m_usb.product_id(), product_id);
     const SModelInfo* model = get_model_info(product_id);
-    ASSERT_TRUE(model && model->nand);
-    m_geometry = model->nand;
+    m_geometry = model ? model->nand : nullptr;
     m_pedal->clear_command_log();
 }
 

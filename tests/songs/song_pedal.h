@@ -36,7 +36,8 @@ protected:
     ~SongPedalTest() override;
     void TearDown() override;
 
-    // Plugs a fresh pedal of the model (empty flash) and opens the link to it.
+    // Plugs a fresh pedal of the product (empty flash) and opens the link to it; the
+    // geometry is the program's for that product, if it stores songs.
     void connect(uint32_t product_id);
     // Powers the pedal up again after a cut and reopens the link; the flash is kept.
     void reconnect();
