@@ -45,7 +45,10 @@ void CHostPortPair::on_message(double, std::vector<unsigned char>* message, void
     {
         std::lock_guard<std::mutex> lock(self->m_mutex);
         self->m_received.push_back(*message);
-        self->m_callback_threads.push_back(std::this_thread::get_id());
+        const auto thread = std::this_thread::get_id();
+        auto& threads = self->m_callback_threads;
+        if (std::find(threads.begin(), threads.end(), thread) == threads.end())
+            threads.push_back(thread);
     }
     self->m_arrived.notify_all();
 }

@@ -51,5 +51,5 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_arrived;
     std::deque<Message> m_received;
-    std::vector<std::thread::id> m_callback_threads;
+    std::vector<std::thread::id> m_callback_threads;  // each distinct thread once
 };
