@@ -12,7 +12,8 @@ void CQtUserPrompt::show_message(const QString& title, const QString& text)
 
 bool CQtUserPrompt::ask_yes_no(const QString& title, const QString& text)
 {
-    return QMessageBox::information(nullptr, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::information(nullptr, title, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 QString CQtUserPrompt::get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,

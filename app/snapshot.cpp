@@ -1,10 +1,12 @@
-// Saves a picture of each page of the main window, as it comes up, into the folder given
-// as the only argument: song-page.png and firmware-page.png. Boxes that the start-up
+// Saves pictures of the main window as it comes up into the folder given as the only
+// argument: song-page.png, firmware-page.png, and firmware-page-local.png with the local
+// package source chosen. Boxes that the start-up
 // raises are answered silently, so it runs unattended (offscreen or under Xvfb).
 
 #include "app/tandora_qt.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QTabWidget>
 #include <QTextCodec>
@@ -30,6 +32,9 @@ int main(int argc, char** argv)
         QApplication::processEvents();
         saved &= window.grab().save(folder.filePath(names[page]));
     }
+    window.findChild<QCheckBox*>("m_btnSelLocal")->click();
+    QApplication::processEvents();
+    saved &= window.grab().save(folder.filePath("firmware-page-local.png"));
     std::printf("%s\n", qPrintable(window.windowTitle()));
     return saved ? 0 : 1;
 }

@@ -5,15 +5,17 @@
 #include "device/pedal_search.h"
 #include "support/progress_event.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QTimerEvent>
 
 namespace {
 
-// Each rule is followed by eight tabs and a blank, as the form's style sheet was always
-// written; tests compare it byte for byte.
+// Three rules separated by eight tabs and a blank, byte for byte as the window has
+// always carried them.
 const char kStyleSheet[] =
     "QWidget#song{background-image: url(:/TandoraQT/Resources/Pictures/Bg1.jpg);}"
     "\t\t\t\t\t\t\t\t "
@@ -55,13 +57,23 @@ TandoraQT::~TandoraQT()
         killTimer(m_nTimerId);
 }
 
-// The form places its texts in boxes measured for a 9-point interface font; desktops
-// whose default is larger would clip "Select local file for updating" and its kind.
+// The form gives its labels and the check box boxes measured for one desktop's font;
+// where the default font is wider the texts would be clipped, so the window's font
+// shrinks in half points until every one of them fits (the bold title keeps its own).
 void TandoraQT::fit_font_to_form()
 {
+    auto texts_fit = [this] {
+        for (const QLabel* label : findChildren<QLabel*>())
+            if (label->sizeHint().width() > label->width())
+                return false;
+        for (const QCheckBox* box : findChildren<QCheckBox*>())
+            if (box->sizeHint().width() > box->width())
+                return false;
+        return true;
+    };
     QFont form_font = font();
-    if (form_font.pointSizeF() > 9.0) {
-        form_font.setPointSizeF(9.0);
+    while (!texts_fit() && form_font.pointSizeF() > 7.0) {
+        form_font.setPointSizeF(form_font.pointSizeF() - 0.5);
         setFont(form_font);
     }
 }
@@ -103,8 +115,8 @@ bool TandoraQT::auto_connect()
 
 void TandoraQT::update_window_title()
 {
-    setWindowTitle(window_title(is_link_open(), m_pUSBConnect->is_in_update_mode(), m_pUSBConnect->product_id(),
-                                m_pUSBConnect->firmware_version()));
+    setWindowTitle(window_title(is_link_open(), m_pUSBConnect->is_in_update_mode(),
+                                m_pUSBConnect->product_id(), m_pUSBConnect->firmware_version()));
 }
 
 void TandoraQT::update_button_status()
@@ -146,20 +158,14 @@ void TandoraQT::check_device_change()
     if (!is_link_open()) {
         if (!auto_connect())
             return;
-        update_window_title();
-        update_button_status();
-        load_data_from_device();
-        init_firmware_list();
+        OnDeviceConnectStatusChanged(1);
         qDebug("CDevBaseDlg::connected=TRUE %d\n", static_cast<int>(m_pUSBConnect->product_id()));
         return;
     }
     if (m_pUSBConnect->check_connect())
         return;
     m_pUSBConnect->close();
-    update_window_title();
-    update_button_status();
-    ui.m_lstSong->clear();
-    ui.m_comNewSoftware->clear();
+    OnDeviceConnectStatusChanged(0);
     qDebug("CDevBaseDlg::connected=FALSE\n");
 }
 
@@ -175,15 +181,15 @@ void TandoraQT::customEvent(QEvent* event)
         return;
     int position = 0;
     switch (m_workState) {
-    case WORK_UPLOAD_SONG:
-    case WORK_DOWNLOAD_SONG:
-        position = static_cast<int>(done * 100 / total);
-        break;
-    case WORK_UPDATE_FIRMWARE:
-        position = static_cast<int>(80 + done * 20 / total);
-        break;
-    case WORK_IDLE:
-        return;
+        case WORK_UPLOAD_SONG:
+        case WORK_DOWNLOAD_SONG:
+            position = static_cast<int>(done * 100 / total);
+            break;
+        case WORK_UPDATE_FIRMWARE:
+            position = static_cast<int>(80 + done * 20 / total);
+            break;
+        case WORK_IDLE:
+            return;
     }
     if (position == ui.progressBar->value())
         return;

@@ -114,7 +114,8 @@ void trash(QPainter& painter)
     painter.setPen(glyph_pen(Qt::white, 2.6));
     painter.setBrush(Qt::NoBrush);
     painter.drawLine(QPointF(14, 15.5), QPointF(34, 15.5));
-    painter.drawPolyline(polygon({QPointF(20.5, 15.5), QPointF(21.5, 12), QPointF(26.5, 12), QPointF(27.5, 15.5)}));
+    painter.drawPolyline(
+        polygon({QPointF(20.5, 15.5), QPointF(21.5, 12), QPointF(26.5, 12), QPointF(27.5, 15.5)}));
     QPainterPath can;
     can.moveTo(16.5, 19);
     can.lineTo(18.5, 36);
@@ -144,8 +145,8 @@ void refresh(QPainter& painter)
         const QPointF at(24 + 10 * qCos(a), 24 - 10 * qSin(a));
         const QPointF along(qSin(a), qCos(a));  // clockwise tangent
         const QPointF across(qCos(a), -qSin(a));
-        painter.drawPolygon(polygon({at + along * 4.5, at - across * 4.5 - along * 1.5,
-                                      at + across * 4.5 - along * 1.5}));
+        painter.drawPolygon(
+            polygon({at + along * 4.5, at - across * 4.5 - along * 1.5, at + across * 4.5 - along * 1.5}));
     };
     tip(20);
     tip(200);
@@ -199,7 +200,7 @@ void chip_tile(QPainter& painter, const SBadgeColours& colours)
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
     painter.drawPolygon(polygon({QPointF(24, 14), QPointF(32, 23), QPointF(27.5, 23), QPointF(27.5, 33),
-                                  QPointF(20.5, 33), QPointF(20.5, 23), QPointF(16, 23)}));
+                                 QPointF(20.5, 33), QPointF(20.5, 23), QPointF(16, 23)}));
 }
 
 // An eighth note; `filled` false draws the outline only, for an empty song slot.
@@ -301,22 +302,26 @@ int main(int argc, char** argv)
         };
     };
     bool ok = true;
-    ok &= save(draw_icon(48, on_badge(kBlue, [](QPainter& p) { arrow(p, true); })), out.filePath("Arrow2 Up.png"),
-               "PNG");
+    ok &= save(draw_icon(48, on_badge(kBlue, [](QPainter& p) { arrow(p, true); })),
+               out.filePath("Arrow2 Up.png"), "PNG");
     ok &= save(draw_icon(48, on_badge(kGreen, [](QPainter& p) { arrow(p, false); })),
                out.filePath("Arrow2 Down.png"), "PNG");
     ok &= save(draw_icon(48, on_badge(kCoral, trash)), out.filePath("Trash.png"), "PNG");
     ok &= save(draw_icon(48, on_badge(kAmber, refresh)), out.filePath("Refresh.png"), "PNG");
     ok &= save(draw_icon(32, on_badge(kBlue, magnifier)), out.filePath("Search-Small.png"), "PNG");
     ok &= save(draw_icon(48, [](QPainter& p) { wave_tile(p, kTeal); }), out.filePath("ChangeWav.png"), "PNG");
-    ok &= save(draw_icon(48, [](QPainter& p) { wave_tile(p, kGrey); }), out.filePath("ChangeWav - Gray.png"), "PNG");
-    ok &= save(draw_icon(48, [](QPainter& p) { chip_tile(p, kAmber); }), out.filePath("UpdateFirmware.png"), "PNG");
-    ok &= save(draw_icon(48, [](QPainter& p) { chip_tile(p, kGrey); }), out.filePath("UpdateFirmware - Gray.png"),
+    ok &= save(draw_icon(48, [](QPainter& p) { wave_tile(p, kGrey); }), out.filePath("ChangeWav - Gray.png"),
                "PNG");
-    ok &= save(draw_icon(32, [](QPainter& p) { note(p, kTeal.dark, true); }).convertToFormat(QImage::Format_ARGB32),
-               out.filePath("tone.ico"), "ICO");
-    ok &= save(draw_icon(32, [](QPainter& p) { note(p, kGrey.dark, false); }).convertToFormat(QImage::Format_ARGB32),
-               out.filePath("toneNone.ico"), "ICO");
+    ok &= save(draw_icon(48, [](QPainter& p) { chip_tile(p, kAmber); }), out.filePath("UpdateFirmware.png"),
+               "PNG");
+    ok &= save(draw_icon(48, [](QPainter& p) { chip_tile(p, kGrey); }),
+               out.filePath("UpdateFirmware - Gray.png"), "PNG");
+    ok &= save(
+        draw_icon(32, [](QPainter& p) { note(p, kTeal.dark, true); }).convertToFormat(QImage::Format_ARGB32),
+        out.filePath("tone.ico"), "ICO");
+    ok &= save(
+        draw_icon(32, [](QPainter& p) { note(p, kGrey.dark, false); }).convertToFormat(QImage::Format_ARGB32),
+        out.filePath("toneNone.ico"), "ICO");
     ok &= save(background(676, 536, QColor(0xFB, 0xFD, 0xFE), QColor(0xE4, 0xF2, 0xF4), kTeal.dark),
                out.filePath("Bg1.jpg"), "JPG", 92);
     ok &= save(background(676, 536, QColor(0xFE, 0xFC, 0xF8), QColor(0xF6, 0xEC, 0xDC), kAmber.dark),

@@ -1,9 +1,9 @@
 #include "app/tandora_qt.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
-#include <gtest/gtest.h>
 
 namespace {
 

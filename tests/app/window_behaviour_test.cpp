@@ -3,9 +3,9 @@
 #include "support/progress_event.h"
 #include "window_fixture.h"
 
+#include <gtest/gtest.h>
 #include <QProgressBar>
 #include <QStringList>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -84,7 +84,8 @@ TEST_F(Window, OtherEventTypesLeaveTheBarAlone)
 TEST_F(Window, RefusesToCloseWhileWorking)
 {
     window.show();
-    for (auto state : {TandoraQT::WORK_UPLOAD_SONG, TandoraQT::WORK_DOWNLOAD_SONG, TandoraQT::WORK_UPDATE_FIRMWARE}) {
+    for (auto state :
+         {TandoraQT::WORK_UPLOAD_SONG, TandoraQT::WORK_DOWNLOAD_SONG, TandoraQT::WORK_UPDATE_FIRMWARE}) {
         probe.set_work_state(state);
         EXPECT_FALSE(window.close()) << state;
         EXPECT_TRUE(window.isVisible()) << state;
@@ -142,5 +143,6 @@ INSTANTIATE_TEST_SUITE_P(
         STitleCase{true, false, 0x2712, 0x010203, "Tandora V1.7 - (Please enter update mode !)"},
         STitleCase{true, true, 0x2712, 0x010203, "Tandora V1.7 - (Connected - PULSE RING, Ver=V1.2.3)"},
         STitleCase{true, true, 0x2716, 0x0A0B0C, "Tandora V1.7 - (Connected - DUAL WHEEL, Ver=V10.11.12)"},
-        STitleCase{true, true, 0xFFFFFFFF, 0xFFFFFFFF, "Tandora V1.7 - (Connected - Unknown Device, Ver=V255.255.255)"},
+        STitleCase{true, true, 0xFFFFFFFF, 0xFFFFFFFF,
+                   "Tandora V1.7 - (Connected - Unknown Device, Ver=V255.255.255)"},
         STitleCase{true, true, 0x2719, 0x010203, "Tandora V1.7 - (Unknown device connected !)"}));

@@ -43,7 +43,8 @@ protected:
     }
     bool lists_empty() const
     {
-        return widget<QListWidget>("m_lstSong")->count() == 0 && widget<QComboBox>("m_comNewSoftware")->count() == 0;
+        return widget<QListWidget>("m_lstSong")->count() == 0 &&
+               widget<QComboBox>("m_comNewSoftware")->count() == 0;
     }
     // The detection thread sees the port count change within 200 ms.
     void wait_for_port_change() { QTRY_VERIFY_WITH_TIMEOUT(probe().device_changed(), 3000); }

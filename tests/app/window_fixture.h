@@ -5,8 +5,8 @@
 #include "emulator/virtual_midi_system.h"
 #include "window_probe.h"
 
-#include <QStringList>
 #include <gtest/gtest.h>
+#include <QStringList>
 #include <memory>
 #include <vector>
 

@@ -1,6 +1,7 @@
 #include "app/tandora_qt.h"
 #include "window_fixture.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,7 +15,6 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QVBoxLayout>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -83,27 +83,21 @@ struct SPicture {
 };
 
 const SPicture kPictureTable[] = {
-    {"Arrow2 Up.png", "png", {48, 48}},
-    {"Arrow2 Down.png", "png", {48, 48}},
-    {"Trash.png", "png", {48, 48}},
-    {"Refresh.png", "png", {48, 48}},
-    {"Search-Small.png", "png", {32, 32}},
-    {"ChangeWav - Gray.png", "png", {48, 48}},
-    {"ChangeWav.png", "png", {48, 48}},
-    {"UpdateFirmware - Gray.png", "png", {48, 48}},
-    {"UpdateFirmware.png", "png", {48, 48}},
-    {"tone.ico", "ico", {32, 32}},
-    {"toneNone.ico", "ico", {32, 32}},
-    {"Bg1.jpg", "jpeg", {676, 536}},
-    {"Bg3.jpg", "jpeg", {676, 536}},
-    {"Bg2.jpg", "jpeg", {704, 595}},
+    {"Arrow2 Up.png", "png", {48, 48}},      {"Arrow2 Down.png", "png", {48, 48}},
+    {"Trash.png", "png", {48, 48}},          {"Refresh.png", "png", {48, 48}},
+    {"Search-Small.png", "png", {32, 32}},   {"ChangeWav - Gray.png", "png", {48, 48}},
+    {"ChangeWav.png", "png", {48, 48}},      {"UpdateFirmware - Gray.png", "png", {48, 48}},
+    {"UpdateFirmware.png", "png", {48, 48}}, {"tone.ico", "ico", {32, 32}},
+    {"toneNone.ico", "ico", {32, 32}},       {"Bg1.jpg", "jpeg", {676, 536}},
+    {"Bg3.jpg", "jpeg", {676, 536}},         {"Bg2.jpg", "jpeg", {704, 595}},
 };
 
 // The same picture, compared pixel by pixel, so an icon wired to the wrong file fails.
 bool same_picture(const QIcon& icon, QIcon::Mode mode, QIcon::State state, const QString& file, int size)
 {
     const QImage expected = QImage(kPictures + file).convertToFormat(QImage::Format_ARGB32);
-    const QImage shown = icon.pixmap(QSize(size, size), mode, state).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage shown =
+        icon.pixmap(QSize(size, size), mode, state).toImage().convertToFormat(QImage::Format_ARGB32);
     return !expected.isNull() && shown == expected;
 }
 
@@ -216,7 +210,8 @@ TEST_F(WindowForm, TabIconsAreGreyUntilSelected)
         int tab;
         const char* grey;
         const char* coloured;
-    } tabs[] = {{0, "ChangeWav - Gray.png", "ChangeWav.png"}, {1, "UpdateFirmware - Gray.png", "UpdateFirmware.png"}};
+    } tabs[] = {{0, "ChangeWav - Gray.png", "ChangeWav.png"},
+                {1, "UpdateFirmware - Gray.png", "UpdateFirmware.png"}};
     for (const auto& tab : tabs) {
         SCOPED_TRACE(tab.tab);
         const QIcon icon = pages->tabIcon(tab.tab);
@@ -230,8 +225,8 @@ TEST_F(WindowForm, TabIconsAreGreyUntilSelected)
 // listed, and the tab widget's own parts, may come in between.
 TEST_F(WindowForm, FocusMovesInTheDesignedOrder)
 {
-    const char* order[] = {"m_btnOpen", "m_btnDownload", "m_btnUpload", "propSheet",
-                           "m_editPath", "m_btnUpdate", "m_btnDelete"};
+    const char* order[] = {"m_btnOpen",  "m_btnDownload", "m_btnUpload", "propSheet",
+                           "m_editPath", "m_btnUpdate",   "m_btnDelete"};
     QStringList visited;
     QWidget* start = find<QWidget>(window, order[0]);
     QWidget* widget = start;
@@ -250,11 +245,11 @@ TEST_F(WindowForm, FocusMovesInTheDesignedOrder)
 TEST_F(WindowForm, StyleSheetIsTheThreeBackgroundRules)
 {
     const QByteArray separator = "\t\t\t\t\t\t\t\t ";
-    const QByteArray expected = "QWidget#song{background-image: url(:/TandoraQT/Resources/Pictures/Bg1.jpg);}" +
-                                separator +
-                                "QWidget#m_tabFirmwareUpdate{background-image: "
-                                "url(:/TandoraQT/Resources/Pictures/Bg3.jpg);}" +
-                                separator + "QMainWindow{background-image: url(:/TandoraQT/Resources/Pictures/Bg2.jpg);}";
+    const QByteArray expected =
+        "QWidget#song{background-image: url(:/TandoraQT/Resources/Pictures/Bg1.jpg);}" + separator +
+        "QWidget#m_tabFirmwareUpdate{background-image: "
+        "url(:/TandoraQT/Resources/Pictures/Bg3.jpg);}" +
+        separator + "QMainWindow{background-image: url(:/TandoraQT/Resources/Pictures/Bg2.jpg);}";
     EXPECT_EQ(window.styleSheet().toLatin1(), expected);
     for (const char* name : {"propSheet", "groupBox", "groupBox_2", "m_btnOpen", "m_btnUpload"})
         EXPECT_TRUE(find<QWidget>(window, name)->styleSheet().isEmpty()) << name;
