@@ -4,9 +4,9 @@
 #include "firmware/pack_format.h"
 #include "support/neat.h"
 
+#include <zlib.h>
 #include <QSaveFile>
 #include <cstring>
-#include <zlib.h>
 
 namespace {
 
@@ -34,14 +34,17 @@ void seal(unsigned char* header)
 
 }  // namespace
 
-bool make_pack_file(const QByteArray& product_id, const std::vector<SPackSection>& sections, QByteArray& package,
-                    QString& error)
+bool make_pack_file(const QByteArray& product_id, const std::vector<SPackSection>& sections,
+                    QByteArray& package, QString& error)
 {
     if (sections.size() > PACK::MAX_SECTIONS) {
-        error = QString("A package holds at most %1 sections, not %2").arg(PACK::MAX_SECTIONS).arg(sections.size());
+        error = QString("A package holds at most %1 sections, not %2")
+                    .arg(PACK::MAX_SECTIONS)
+                    .arg(sections.size());
         return false;
     }
-    if (product_id.contains('\0') || product_id.size() >= int(PACK::PRODUCT_ID_END - PACK::PRODUCT_ID_OFFSET)) {
+    if (product_id.contains('\0') ||
+        product_id.size() >= int(PACK::PRODUCT_ID_END - PACK::PRODUCT_ID_OFFSET)) {
         error = "The product ID must be at most 79 characters without NUL";
         return false;
     }
@@ -51,7 +54,8 @@ bool make_pack_file(const QByteArray& product_id, const std::vector<SPackSection
     qint64 fileSize = headersEnd;
     for (size_t i = 0; i < sections.size(); ++i) {
         if (uint64_t(sections[i].image.size()) > PACK::MAX_IMAGE_SIZE) {
-            error = QString("Section %1: the image is larger than %2 bytes").arg(i + 1).arg(PACK::MAX_IMAGE_SIZE);
+            error =
+                QString("Section %1: the image is larger than %2 bytes").arg(i + 1).arg(PACK::MAX_IMAGE_SIZE);
             return false;
         }
         if (!store_image(sections[i].image, stored[i])) {
@@ -67,7 +71,8 @@ bool make_pack_file(const QByteArray& product_id, const std::vector<SPackSection
 
     std::vector<unsigned char> headers(static_cast<size_t>(headersEnd), 0);
     unsigned char* fileHead = headers.data();
-    std::memcpy(fileHead + PACK::PRODUCT_ID_OFFSET, product_id.constData(), static_cast<size_t>(product_id.size()));
+    std::memcpy(fileHead + PACK::PRODUCT_ID_OFFSET, product_id.constData(),
+                static_cast<size_t>(product_id.size()));
     std::memcpy(fileHead + PACK::TOKEN_OFFSET, PACK::TOKEN, PACK::TOKEN_SIZE);
     fileHead[PACK::COUNT_OFFSET] = static_cast<unsigned char>(sections.size());
     seal(fileHead);
@@ -87,12 +92,13 @@ bool make_pack_file(const QByteArray& product_id, const std::vector<SPackSection
         head.encode(bytes);
         seal(bytes);
     }
-    package = QByteArray(reinterpret_cast<const char*>(headers.data()), static_cast<int>(headers.size())) + body;
+    package =
+        QByteArray(reinterpret_cast<const char*>(headers.data()), static_cast<int>(headers.size())) + body;
     return true;
 }
 
-bool write_pack_file(const QString& path, const QByteArray& product_id, const std::vector<SPackSection>& sections,
-                     QString& error)
+bool write_pack_file(const QString& path, const QByteArray& product_id,
+                     const std::vector<SPackSection>& sections, QString& error)
 {
     QByteArray package;
     if (!make_pack_file(product_id, sections, package, error))

@@ -2,11 +2,11 @@
 
 #include "support/neat.h"
 
+#include <zlib.h>
 #include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <zlib.h>
 
 namespace {
 
@@ -58,7 +58,8 @@ bool CPackFile::GetFileInfo(const QString& path)
         const unsigned offset = PACK::HEADER_SIZE * k;
         // A header that is not wholly in the file fails like a bad checksum: its stored sum
         // would otherwise be whatever fills the missing bytes.
-        const bool whole = file.seek(offset) && file.read(reinterpret_cast<char*>(bytes), sizeof bytes) == sizeof bytes;
+        const bool whole =
+            file.seek(offset) && file.read(reinterpret_cast<char*>(bytes), sizeof bytes) == sizeof bytes;
         const SDataHead head = SDataHead::decode(bytes);
         if (!whole || head.checksum != GetChecksum(file, offset, PACK::CHECKED_SIZE)) {
             fail(QString("Data%1l header checksum Error").arg(k));
@@ -116,7 +117,8 @@ const char* CPackFile::get_file_data(unsigned index, unsigned& length)
     if (index >= m_sectionCount)
         return nullptr;
     const SDataHead& head = m_dataHeads[index];
-    if (head.unpacked_length > PACK::MAX_IMAGE_SIZE || head.stored_length > compressBound(PACK::MAX_IMAGE_SIZE)) {
+    if (head.unpacked_length > PACK::MAX_IMAGE_SIZE ||
+        head.stored_length > compressBound(PACK::MAX_IMAGE_SIZE)) {
         fail(section_text(index, "image is larger than the 256 MiB a package may carry"));
         return nullptr;
     }
@@ -131,7 +133,8 @@ const char* CPackFile::get_file_data(unsigned index, unsigned& length)
     if (!ensure_capacity(std::min(wanted, bound)))
         return nullptr;
 
-    std::unique_ptr<unsigned char[]> stored(new (std::nothrow) unsigned char[std::max<uint32_t>(head.stored_length, 1)]);
+    std::unique_ptr<unsigned char[]> stored(
+        new (std::nothrow) unsigned char[std::max<uint32_t>(head.stored_length, 1)]);
     if (!stored) {
         fail(section_text(index, "image does not fit into memory"));
         return nullptr;
@@ -181,7 +184,8 @@ bool CPackFile::open_range(QFile& file, uint32_t offset, uint32_t length, unsign
     return true;
 }
 
-bool CPackFile::read_exactly(QFile& file, unsigned char* destination, uint32_t length, unsigned index, const char* what)
+bool CPackFile::read_exactly(QFile& file, unsigned char* destination, uint32_t length, unsigned index,
+                             const char* what)
 {
     // The file may have shrunk since its size was checked.
     if (length != 0 && file.read(reinterpret_cast<char*>(destination), length) != qint64(length)) {

@@ -53,7 +53,8 @@ private:
     [[nodiscard]] bool ensure_capacity(uint64_t size);
     // Opens the package and seeks to a range that must lie wholly inside it; otherwise
     // fails with "Data<n> <what>" before anything is allocated.
-    [[nodiscard]] bool open_range(QFile& file, uint32_t offset, uint32_t length, unsigned index, const char* what);
+    [[nodiscard]] bool open_range(QFile& file, uint32_t offset, uint32_t length, unsigned index,
+                                  const char* what);
     [[nodiscard]] bool read_exactly(QFile& file, unsigned char* destination, uint32_t length, unsigned index,
                                     const char* what);
 

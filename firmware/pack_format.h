@@ -6,13 +6,13 @@
 // two can never drift apart. Every number in the file is unsigned 32-bit little-endian.
 namespace PACK {
 
-constexpr unsigned HEADER_SIZE = 128;       // file header, and each section header
-constexpr unsigned CHECKED_SIZE = 124;      // bytes covered by a header's byte-sum checksum
+constexpr unsigned HEADER_SIZE = 128;   // file header, and each section header
+constexpr unsigned CHECKED_SIZE = 124;  // bytes covered by a header's byte-sum checksum
 constexpr unsigned CHECKSUM_OFFSET = 124;
 constexpr unsigned PRODUCT_ID_OFFSET = 32;
-constexpr unsigned PRODUCT_ID_END = 112;    // the product ID's NUL lies before this offset
+constexpr unsigned PRODUCT_ID_END = 112;  // the product ID's NUL lies before this offset
 constexpr unsigned TOKEN_OFFSET = 112;
-constexpr char TOKEN[] = "Data Number";     // stored without its terminator
+constexpr char TOKEN[] = "Data Number";  // stored without its terminator
 constexpr unsigned TOKEN_SIZE = sizeof(TOKEN) - 1;
 constexpr unsigned COUNT_OFFSET = 123;
 constexpr unsigned MAX_SECTIONS = 99;

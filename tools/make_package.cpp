@@ -70,11 +70,13 @@ int main(int argc, char** argv)
     const QCommandLineOption output({"o", "output"}, "Package file to write.", "file");
     parser.addOption(product);
     parser.addOption(output);
-    parser.addPositionalArgument("layout image", "One pair per section, in package order.", "[layout image]...");
+    parser.addPositionalArgument("layout image", "One pair per section, in package order.",
+                                 "[layout image]...");
     parser.process(app);
 
     const QString productId = parser.value(product);
-    if (!QRegularExpression("^[0-9]{1,10}$").match(productId).hasMatch() || productId.toULongLong() > UINT32_MAX)
+    if (!QRegularExpression("^[0-9]{1,10}$").match(productId).hasMatch() ||
+        productId.toULongLong() > UINT32_MAX)
         return refuse("--product needs a decimal product ID below 2^32");
     if (parser.value(output).isEmpty())
         return refuse("--output needs the package file to write");

@@ -1,8 +1,8 @@
 #include "firmware/flash_config.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 bool operator==(const SFlashSector& a, const SFlashSector& b)
 {
@@ -22,6 +22,11 @@ struct SParseCase {
     bool ok;
 };
 
+void PrintTo(const SParseCase& value, std::ostream* out)
+{
+    *out << '"' << value.text << '"';
+}
+
 class FlashValue : public ::testing::TestWithParam<SParseCase> {};
 
 TEST_P(FlashValue, Converts)
@@ -38,9 +43,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SParseCase{"0x1000 ; boot sector, do not touch", 0x1000, true},
                       SParseCase{"  0x1000\t", 0x1000, true}, SParseCase{"0xffffffff", 0xFFFFFFFF, true},
                       SParseCase{"4294967295", 0xFFFFFFFF, true}, SParseCase{"letters", 0, false},
-                      SParseCase{"4294967296", 0, false}, SParseCase{"0x", 0, false}, SParseCase{"", 0, false},
-                      SParseCase{"; only a comment", 0, false}, SParseCase{"-1", 0, false},
-                      SParseCase{"1000h", 0, false}, SParseCase{"0x1g", 0, false}));
+                      SParseCase{"4294967296", 0, false}, SParseCase{"0x", 0, false},
+                      SParseCase{"", 0, false}, SParseCase{"; only a comment", 0, false},
+                      SParseCase{"-1", 0, false}, SParseCase{"1000h", 0, false},
+                      SParseCase{"0x1g", 0, false}));
 
 struct SLayoutCase {
     const char* name;
@@ -50,6 +56,11 @@ struct SLayoutCase {
     uint32_t total;
     const char* error;
 };
+
+void PrintTo(const SLayoutCase& layout, std::ostream* out)
+{
+    *out << layout.name;
+}
 
 class FlashLayout : public ::testing::TestWithParam<SLayoutCase> {};
 
@@ -68,40 +79,111 @@ TEST_P(FlashLayout, Loads)
 const SLayoutCase LAYOUTS[] = {
     {"NoTypeInFirstGroup", "[FLASH 1]\nStart Address=0x1000\nEnd Address=0x2000\n", true, {}, 0, ""},
     {"Empty", "", true, {}, 0, ""},
-    {"QuarterSectors", GROUP(1, 0, 0x1000, 0x1800, 0x400), true, {{0, 0x1000, 0x400}, {0, 0x1400, 0x400}}, 0x800, ""},
-    {"LastSectorReachesPastTheEnd", GROUP(1, 0, 0x1000, 0x1800, 0x500), true,
-     {{0, 0x1000, 0x500}, {0, 0x1500, 0x500}}, 0x800, ""},
-    {"GapInNumberingEndsTheList", GROUP(1, 1, 0, 0x4000, 0x2000) GROUP(3, 1, 0x4000, 0x8000, 0x2000), true,
-     {{1, 0, 0x2000}, {1, 0x2000, 0x2000}}, 0x4000, ""},
-    {"GroupsFollowEachOther", GROUP(1, 0, 0x0, 0x2000, 0x1000) GROUP(2, 0, 0x2000, 0x6000, 0x4000), true,
-     {{0, 0, 0x1000}, {0, 0x1000, 0x1000}, {0, 0x2000, 0x4000}}, 0x6000, ""},
+    {"QuarterSectors",
+     GROUP(1, 0, 0x1000, 0x1800, 0x400),
+     true,
+     {{0, 0x1000, 0x400}, {0, 0x1400, 0x400}},
+     0x800,
+     ""},
+    {"LastSectorReachesPastTheEnd",
+     GROUP(1, 0, 0x1000, 0x1800, 0x500),
+     true,
+     {{0, 0x1000, 0x500}, {0, 0x1500, 0x500}},
+     0x800,
+     ""},
+    {"GapInNumberingEndsTheList",
+     GROUP(1, 1, 0, 0x4000, 0x2000) GROUP(3, 1, 0x4000, 0x8000, 0x2000),
+     true,
+     {{1, 0, 0x2000}, {1, 0x2000, 0x2000}},
+     0x4000,
+     ""},
+    {"GroupsFollowEachOther",
+     GROUP(1, 0, 0x0, 0x2000, 0x1000) GROUP(2, 0, 0x2000, 0x6000, 0x4000),
+     true,
+     {{0, 0, 0x1000}, {0, 0x1000, 0x1000}, {0, 0x2000, 0x4000}},
+     0x6000,
+     ""},
     {"CommentsAndSpaces",
      "; layout of the boot area\n[FLASH 1]\nTYPE = 0\nStart Address = 0x1000 ; boot\nEnd Address = 8192\n"
      "Sector Size = 0X1000 ; 4 KiB\n",
-     true, {{0, 0x1000, 0x1000}}, 0x1000, ""},
+     true,
+     {{0, 0x1000, 0x1000}},
+     0x1000,
+     ""},
     {"EmptyGroupHasNoSectors", GROUP(1, 0, 0x2000, 0x2000, 0), true, {}, 0, ""},
-    {"GroupAfterAZeroEndIsNotCompared", GROUP(1, 0, 0, 0, 0x100) GROUP(2, 0, 0x8000, 0x8200, 0x100), true,
-     {{0, 0x8000, 0x100}, {0, 0x8100, 0x100}}, 0x200, ""},
-    {"EndOfTheAddressSpaceDoesNotWrap", GROUP(1, 0, 0xFFFFF000, 0xFFFFFFFF, 0x800), true,
-     {{0, 0xFFFFF000, 0x800}, {0, 0xFFFFF800, 0x800}}, 0xFFF, ""},
-    {"SecondGroupOneByteOff", GROUP(1, 0, 0x1000, 0x1800, 0x800) GROUP(2, 0, 0x1801, 0x2000, 0x800), false,
-     {{0, 0x1000, 0x800}}, 0x800, "FLASH 2 address not follow the last flash"},
-    {"TypesDiffer", GROUP(1, 0, 0x1000, 0x1800, 0x800) GROUP(2, 1, 0x1800, 0x2000, 0x800), false,
-     {{0, 0x1000, 0x800}}, 0x800, "All FLASH should be same type!"},
-    {"StartMissing", "[FLASH 1]\nTYPE=0\nEnd Address=0x2000\nSector Size=0x100\n", false, {}, 0,
+    {"GroupAfterAZeroEndIsNotCompared",
+     GROUP(1, 0, 0, 0, 0x100) GROUP(2, 0, 0x8000, 0x8200, 0x100),
+     true,
+     {{0, 0x8000, 0x100}, {0, 0x8100, 0x100}},
+     0x200,
+     ""},
+    {"EndOfTheAddressSpaceDoesNotWrap",
+     GROUP(1, 0, 0xFFFFF000, 0xFFFFFFFF, 0x800),
+     true,
+     {{0, 0xFFFFF000, 0x800}, {0, 0xFFFFF800, 0x800}},
+     0xFFF,
+     ""},
+    {"SecondGroupOneByteOff",
+     GROUP(1, 0, 0x1000, 0x1800, 0x800) GROUP(2, 0, 0x1801, 0x2000, 0x800),
+     false,
+     {{0, 0x1000, 0x800}},
+     0x800,
+     "FLASH 2 address not follow the last flash"},
+    {"TypesDiffer",
+     GROUP(1, 0, 0x1000, 0x1800, 0x800) GROUP(2, 1, 0x1800, 0x2000, 0x800),
+     false,
+     {{0, 0x1000, 0x800}},
+     0x800,
+     "All FLASH should be same type!"},
+    {"StartMissing",
+     "[FLASH 1]\nTYPE=0\nEnd Address=0x2000\nSector Size=0x100\n",
+     false,
+     {},
+     0,
      "FLASH start address is empty"},
-    {"StartEmpty", "[FLASH 1]\nTYPE=0\nStart Address=\nEnd Address=0x2000\nSector Size=0x100\n", false, {}, 0,
+    {"StartEmpty",
+     "[FLASH 1]\nTYPE=0\nStart Address=\nEnd Address=0x2000\nSector Size=0x100\n",
+     false,
+     {},
+     0,
      "FLASH start address is empty"},
-    {"EndMissing", "[FLASH 1]\nTYPE=0\nStart Address=0x1000\nSector Size=0x100\n", false, {}, 0,
+    {"EndMissing",
+     "[FLASH 1]\nTYPE=0\nStart Address=0x1000\nSector Size=0x100\n",
+     false,
+     {},
+     0,
      "FLASH end address is empty"},
-    {"SectorSizeMissing", "[FLASH 1]\nTYPE=0\nStart Address=0x1000\nEnd Address=0x2000\n", false, {}, 0,
+    {"SectorSizeMissing",
+     "[FLASH 1]\nTYPE=0\nStart Address=0x1000\nEnd Address=0x2000\n",
+     false,
+     {},
+     0,
      "FLASH 1 Sector Size is missing or 0"},
     {"SectorSizeZero", GROUP(1, 0, 0x1000, 0x2000, 0), false, {}, 0, "FLASH 1 Sector Size is missing or 0"},
-    {"EndBelowStart", GROUP(1, 0, 0x2000, 0x1000, 0x100), false, {}, 0, "FLASH 1 End Address is below its Start Address"},
-    {"StartNotANumber", GROUP(1, 0, boot, 0x1000, 0x100), false, {}, 0, "FLASH 1 Start Address 'boot' is not a number"},
-    {"EndNotANumber", GROUP(1, 0, 0, 0x10 0x20, 0x100), false, {}, 0, "FLASH 1 End Address '0x10 0x20' is not a number"},
-    {"ListValueIsNotANumber", "[FLASH 1]\nTYPE=0\nStart Address=0\nEnd Address=0x10, 0x20\nSector Size=0x100\n",
-     false, {}, 0, "FLASH 1 End Address '0x10,0x20' is not a number"},
+    {"EndBelowStart",
+     GROUP(1, 0, 0x2000, 0x1000, 0x100),
+     false,
+     {},
+     0,
+     "FLASH 1 End Address is below its Start Address"},
+    {"StartNotANumber",
+     GROUP(1, 0, boot, 0x1000, 0x100),
+     false,
+     {},
+     0,
+     "FLASH 1 Start Address 'boot' is not a number"},
+    {"EndNotANumber",
+     GROUP(1, 0, 0, 0x10 0x20, 0x100),
+     false,
+     {},
+     0,
+     "FLASH 1 End Address '0x10 0x20' is not a number"},
+    {"ListValueIsNotANumber",
+     "[FLASH 1]\nTYPE=0\nStart Address=0\nEnd Address=0x10, 0x20\nSector Size=0x100\n",
+     false,
+     {},
+     0,
+     "FLASH 1 End Address '0x10,0x20' is not a number"},
     {"TypeNotANumber", GROUP(1, nand, 0, 0x100, 0x100), false, {}, 0, "FLASH 1 TYPE 'nand' is not a number"},
 };
 
@@ -115,10 +197,12 @@ INSTANTIATE_TEST_SUITE_P(Texts, FlashLayout, ::testing::ValuesIn(LAYOUTS), layou
 TEST(FlashLayoutLimits, SectorListIsBounded)
 {
     CFlashConfig config;
-    EXPECT_FALSE(config.load_flash_config_text(GROUP(1, 1, 0x1000, 0x1000000, 0x40) GROUP(2, 1, 0x1000000, 0xFFFFFFFF, 1)));
+    EXPECT_FALSE(config.load_flash_config_text(GROUP(1, 1, 0x1000, 0x1000000, 0x40)
+                                                   GROUP(2, 1, 0x1000000, 0xFFFFFFFF, 1)));
     EXPECT_EQ(config.error_text(), "FLASH 2 makes the layout exceed 262144 sectors");
     EXPECT_EQ(config.sectors().size(), CFlashConfig::MAX_SECTORS);
-    EXPECT_EQ(config.sectors().back().address, 0x1000000u + (CFlashConfig::MAX_SECTORS - (0xFFF000 / 0x40)) - 1);
+    EXPECT_EQ(config.sectors().back().address,
+              0x1000000u + (CFlashConfig::MAX_SECTORS - (0xFFF000 / 0x40)) - 1);
 }
 
 TEST(FlashLayoutLimits, HundredthGroupIsIgnored)
@@ -152,7 +236,8 @@ class FlashSectorCount : public ::testing::TestWithParam<SCountCase> {};
 TEST_P(FlashSectorCount, CountsFromTheFirstSector)
 {
     CFlashConfig config;
-    ASSERT_TRUE(config.load_flash_config_text(GROUP(1, 0, 0, 0x800, 0x400) GROUP(2, 0, 0x800, 0x1000, 0x800)));
+    ASSERT_TRUE(
+        config.load_flash_config_text(GROUP(1, 0, 0, 0x800, 0x400) GROUP(2, 0, 0x800, 0x1000, 0x800)));
     EXPECT_EQ(config.envaluate_sector_count_to_save_data(GetParam().length), GetParam().sectors);
 }
 
@@ -204,7 +289,10 @@ TEST_F(FlashLayoutFile, RewrittenFileIsReadAfresh)
     // same length; each load must see the text just written, never a cached earlier one.
     for (unsigned round = 0; round < 200; ++round) {
         const unsigned start = (round % 2 ? 0x2000 : 0x1000);
-        write(QString(GROUP(1, 0, 0x%1, 0x%2, 0x1000)).arg(start, 0, 16).arg(start + 0x1000, 0, 16).toLatin1());
+        write(QString(GROUP(1, 0, 0x % 1, 0x % 2, 0x1000))
+                  .arg(start, 0, 16)
+                  .arg(start + 0x1000, 0, 16)
+                  .toLatin1());
         CFlashConfig config;
         ASSERT_TRUE(config.load_flash_config(path())) << config.error_text().toStdString();
         ASSERT_EQ(config.sectors(), (std::vector<SFlashSector>{{0, start, 0x1000}})) << "round " << round;

@@ -1,10 +1,10 @@
 #include "firmware/pack_file.h"
 #include "package_bytes.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,24 +15,34 @@ struct SBuilderRefusal {
     const char* error;
 };
 
+void PrintTo(const SBuilderRefusal& refusal, std::ostream* out)
+{
+    *out << refusal.name;
+}
+
 class PackBuilder : public ::testing::TestWithParam<SBuilderRefusal> {};
 
 TEST_P(PackBuilder, RefusesWhatTheReaderCouldNotTakeBack)
 {
     QByteArray package = "untouched";
     QString error;
-    EXPECT_FALSE(make_pack_file(GetParam().product_id, std::vector<SPackSection>(GetParam().sections), package, error));
+    EXPECT_FALSE(make_pack_file(GetParam().product_id, std::vector<SPackSection>(GetParam().sections),
+                                package, error));
     EXPECT_EQ(error, GetParam().error);
     EXPECT_EQ(package, "untouched");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, PackBuilder,
-    ::testing::Values(SBuilderRefusal{"HundredSections", "1", 100, "A package holds at most 99 sections, not 100"},
+    ::testing::Values(SBuilderRefusal{"HundredSections", "1", 100,
+                                      "A package holds at most 99 sections, not 100"},
                       SBuilderRefusal{"ProductIdTooLong", QByteArray(80, '1'), 0,
                                       "The product ID must be at most 79 characters without NUL"},
-                      SBuilderRefusal{"ProductIdWithNul", QByteArray("12\0" "3", 4), 0,
-                                      "The product ID must be at most 79 characters without NUL"}),
+                      SBuilderRefusal{"ProductIdWithNul",
+                                      QByteArray("12\0"
+                                                 "3",
+                                                 4),
+                                      0, "The product ID must be at most 79 characters without NUL"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PackBuilderLimits, LongestProductIdAndMostSectionsStillRead)
@@ -41,7 +51,8 @@ TEST(PackBuilderLimits, LongestProductIdAndMostSectionsStillRead)
     QTemporaryDir dir;
     const QString path = dir.path() + "/full.dat";
     QString error;
-    ASSERT_TRUE(write_pack_file(path, id, std::vector<SPackSection>(99, {"x", "y"}), error)) << error.toStdString();
+    ASSERT_TRUE(write_pack_file(path, id, std::vector<SPackSection>(99, {"x", "y"}), error))
+        << error.toStdString();
     CPackFile pack;
     ASSERT_TRUE(pack.open(path)) << pack.error_text().toStdString();
     EXPECT_EQ(pack.get_section_count(), 99u);
@@ -94,10 +105,12 @@ protected:
 TEST_F(MakePackageTool, BuildsAPackageTheReaderOpens)
 {
     const QByteArray boot = "[FLASH 1]\nTYPE=0\nStart Address=0x0\nEnd Address=0x4000\nSector Size=0x1000\n";
-    const QByteArray nand = "[FLASH 1]\nTYPE=1\nStart Address=0x0\nEnd Address=0x40000\nSector Size=0x20000\n";
+    const QByteArray nand =
+        "[FLASH 1]\nTYPE=1\nStart Address=0x0\nEnd Address=0x40000\nSector Size=0x20000\n";
     const QString target = dir.path() + "/pedal_v1.2.3.dat";
-    ASSERT_EQ(run({"--product", "10001", "--output", target, file("boot.ini", boot), file("boot.bin", noise(0x4000, 1)),
-                   file("nand.ini", nand), file("nand.bin", noise(0x30000, 2))}),
+    ASSERT_EQ(run({"--product", "10001", "--output", target, file("boot.ini", boot),
+                   file("boot.bin", noise(0x4000, 1)), file("nand.ini", nand),
+                   file("nand.bin", noise(0x30000, 2))}),
               0)
         << output.toStdString();
 
@@ -120,6 +133,11 @@ struct SToolRefusal {
     const char* message;  // the start of what the tool says
 };
 
+void PrintTo(const SToolRefusal& refusal, std::ostream* out)
+{
+    *out << refusal.name;
+}
+
 class MakePackageRefusal : public MakePackageTool, public ::testing::WithParamInterface<SToolRefusal> {};
 
 TEST_P(MakePackageRefusal, WritesNothing)
@@ -128,17 +146,20 @@ TEST_P(MakePackageRefusal, WritesNothing)
     EXPECT_EQ(run({"-p", GetParam().product, "-o", target, file("a.ini", GetParam().layout),
                    file("a.bin", noise(GetParam().image_size, 3))}),
               1);
-    EXPECT_TRUE(output.startsWith(QString("tandora_make_package: ") + GetParam().message)) << output.toStdString();
+    EXPECT_TRUE(output.startsWith(QString("tandora_make_package: ") + GetParam().message))
+        << output.toStdString();
     EXPECT_FALSE(QFile::exists(target));
 }
 
-const QByteArray SMALL_LAYOUT = "[FLASH 1]\nTYPE=0\nStart Address=0x0\nEnd Address=0x1000\nSector Size=0x1000\n";
+const QByteArray SMALL_LAYOUT =
+    "[FLASH 1]\nTYPE=0\nStart Address=0x0\nEnd Address=0x1000\nSector Size=0x1000\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, MakePackageRefusal,
     ::testing::Values(
         SToolRefusal{"ProductNotDecimal", "T5", SMALL_LAYOUT, 10, "--product needs a decimal product ID"},
-        SToolRefusal{"ProductTooLarge", "4294967296", SMALL_LAYOUT, 10, "--product needs a decimal product ID"},
+        SToolRefusal{"ProductTooLarge", "4294967296", SMALL_LAYOUT, 10,
+                     "--product needs a decimal product ID"},
         SToolRefusal{"LayoutFailsToLoad", "1", "[FLASH 1]\nTYPE=0\nEnd Address=0x1000\n", 10, "'"},
         SToolRefusal{"LayoutWithoutSectors", "1", "[FLASH 2]\nTYPE=0\n", 10, "'"},
         SToolRefusal{"ImageLargerThanLayout", "1", SMALL_LAYOUT, 0x1001, "'"}),
@@ -149,10 +170,13 @@ TEST_F(MakePackageTool, RefusalsSayWhatIsWrong)
     const QString layout = file("a.ini", SMALL_LAYOUT);
     const QString target = dir.path() + "/out.dat";
     EXPECT_EQ(run({"-p", "1", "-o", target, layout, file("big.bin", noise(0x1001, 1))}), 1);
-    EXPECT_TRUE(output.contains("has 4097 bytes, more than the 4096 bytes its layout")) << output.toStdString();
+    EXPECT_TRUE(output.contains("has 4097 bytes, more than the 4096 bytes its layout"))
+        << output.toStdString();
     EXPECT_EQ(run({"-p", "1", "-o", target, layout}), 1);
     EXPECT_TRUE(output.contains("pairs of layout file and image file")) << output.toStdString();
-    EXPECT_EQ(run({"-p", "1", "-o", target, file("bad.ini", "[FLASH 1]\nTYPE=0\nEnd Address=0x1000\n"), layout}), 1);
+    EXPECT_EQ(
+        run({"-p", "1", "-o", target, file("bad.ini", "[FLASH 1]\nTYPE=0\nEnd Address=0x1000\n"), layout}),
+        1);
     EXPECT_TRUE(output.contains("bad.ini': FLASH start address is empty")) << output.toStdString();
     EXPECT_FALSE(QFile::exists(target));
 }

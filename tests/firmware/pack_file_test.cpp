@@ -2,15 +2,16 @@
 #include "package_bytes.h"
 #include "scripted_prompt.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 
 const QByteArray LAYOUT_A = "[FLASH 1]\nTYPE=0\nStart Address=0x0\nEnd Address=0x10000\nSector Size=0x1000\n";
-const QByteArray LAYOUT_B = "[FLASH 1]\nTYPE=1\nStart Address=0x100000\nEnd Address=0x500000\nSector Size=0x20000\n";
+const QByteArray LAYOUT_B =
+    "[FLASH 1]\nTYPE=1\nStart Address=0x100000\nEnd Address=0x500000\nSector Size=0x20000\n";
 
 std::vector<SPackSection> five_sections()
 {
@@ -96,6 +97,11 @@ struct SHeaderFault {
     const char* error;
 };
 
+void PrintTo(const SHeaderFault& fault, std::ostream* out)
+{
+    *out << fault.name;
+}
+
 class PackHeaderFault : public PackFile, public ::testing::WithParamInterface<SHeaderFault> {};
 
 TEST_P(PackHeaderFault, RefusesThePackageWithItsText)
@@ -112,7 +118,8 @@ const SHeaderFault HEADER_FAULTS[] = {
     {"ShorterThanHeader", [](QByteArray& p) { p.truncate(100); }, "File Token Error"},
     {"TokenChanged", [](QByteArray& p) { p[120] = 'R'; }, "File Token Error"},
     {"HeaderCutBeforeChecksum", [](QByteArray& p) { p.truncate(126); }, "File header checksum Error"},
-    {"ThirdSectionHeader", [](QByteArray& p) { p[3 * 128 + 10] = char(p[3 * 128 + 10] ^ 1); }, "Data3l header checksum Error"},
+    {"ThirdSectionHeader", [](QByteArray& p) { p[3 * 128 + 10] = char(p[3 * 128 + 10] ^ 1); },
+     "Data3l header checksum Error"},
     {"ThirdSectionChecksumWord", [](QByteArray& p) { p[3 * 128 + 124] = char(p[3 * 128 + 124] ^ 1); },
      "Data3l header checksum Error"},
     {"CountBeyondTheHeadersPresent",
@@ -178,6 +185,11 @@ struct SProductCase {
     unsigned id;
 };
 
+void PrintTo(const SProductCase& product, std::ostream* out)
+{
+    *out << '"' << product.text << '"';
+}
+
 class PackProductId : public PackFile, public ::testing::WithParamInterface<SProductCase> {};
 
 TEST_P(PackProductId, ReadsDecimalTextOrZero)
@@ -188,8 +200,9 @@ TEST_P(PackProductId, ReadsDecimalTextOrZero)
 
 INSTANTIATE_TEST_SUITE_P(Texts, PackProductId,
                          ::testing::Values(SProductCase{"10001", 10001}, SProductCase{"0010001", 10001},
-                                           SProductCase{"4294967295", 4294967295u}, SProductCase{"4294967296", 0},
-                                           SProductCase{"T5", 0}, SProductCase{"12a", 0}, SProductCase{" 12", 0},
+                                           SProductCase{"4294967295", 4294967295u},
+                                           SProductCase{"4294967296", 0}, SProductCase{"T5", 0},
+                                           SProductCase{"12a", 0}, SProductCase{" 12", 0},
                                            SProductCase{"", 0}));
 
 TEST_F(PackFile, LayoutPointerGoesStaleOnThePayloadCall)
@@ -259,6 +272,11 @@ struct SRangeForgery {
     const char* error;
 };
 
+void PrintTo(const SRangeForgery& forgery, std::ostream* out)
+{
+    *out << forgery.name;
+}
+
 class PackForgedRange : public PackFile, public ::testing::WithParamInterface<SRangeForgery> {};
 
 TEST_P(PackForgedRange, AccessorFailsWithoutShortDataOrHugeBuffers)
@@ -275,8 +293,10 @@ TEST_P(PackForgedRange, AccessorFailsWithoutShortDataOrHugeBuffers)
 }
 
 const SRangeForgery RANGE_FORGERIES[] = {
-    {"LayoutOffsetPastEnd", PACK::CONFIG_OFFSET_AT, 0x7FFFFFF0, false, "Data1 layout text lies outside the file"},
-    {"LayoutLengthPastEnd", PACK::CONFIG_LENGTH_AT, 0xFFFFFFFF, false, "Data1 layout text lies outside the file"},
+    {"LayoutOffsetPastEnd", PACK::CONFIG_OFFSET_AT, 0x7FFFFFF0, false,
+     "Data1 layout text lies outside the file"},
+    {"LayoutLengthPastEnd", PACK::CONFIG_LENGTH_AT, 0xFFFFFFFF, false,
+     "Data1 layout text lies outside the file"},
     {"PayloadOffsetPastEnd", PACK::STORED_OFFSET_AT, 0xFFFFFFFF, true, "Data1 image lies outside the file"},
     {"PayloadLengthPastEnd", PACK::STORED_LENGTH_AT, 10000, true, "Data1 image lies outside the file"},
     {"PayloadLength4GiB", PACK::STORED_LENGTH_AT, 0xFFFFFFFF, true,
