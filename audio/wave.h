@@ -74,6 +74,10 @@ public:
     [[nodiscard]] bool SaveAsADPCM(unsigned char*& out, unsigned int& outLength);
 
 private:
+    // ResampleCh that, with lastUseOfSource, frees the held frames once they are read.
+    unsigned char* resample_channel(bool firstChannel, const SWaveFormatex& target, unsigned char* out,
+                                    unsigned int capacityFrames, bool lastUseOfSource);
+
     CWaveBuffer m_WaveBuffer;
     SWaveFormatex m_WaveFormat;
     uint16_t m_wSampleFormatTag = WAVE_FORMAT_PCM;

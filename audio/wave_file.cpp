@@ -14,32 +14,35 @@ QByteArray shown_name(const QFile* file)
     return file->fileName().toLocal8Bit();
 }
 
-void show_read_failure(EWaveReadResult result, const QByteArray& name, const SWaveFormatex& format)
+// The message of a refusal without format details; its one %s is the file name.
+const char* read_failure_text(EWaveReadResult result)
 {
     switch (result) {
-    case EWaveReadResult::OK:
-        return;
     case EWaveReadResult::NO_RIFF:
-        NEAT::AfxMessageBox("Wave file '%s' RIFF not found", name.constData());
-        return;
+        return "Wave file '%s' RIFF not found";
     case EWaveReadResult::NO_FORMAT:
-        NEAT::AfxMessageBox("Wave file '%s' WAVEfmt not found", name.constData());
-        return;
+        return "Wave file '%s' WAVEfmt not found";
     case EWaveReadResult::NO_DATA:
-        NEAT::AfxMessageBox("Wave file '%s' data segment not found", name.constData());
-        return;
+        return "Wave file '%s' data segment not found";
+    case EWaveReadResult::EMPTY:
+        return "Wave file '%s' holds no sound";
+    case EWaveReadResult::OUT_OF_MEMORY:
+        return "Wave file '%s' is too large to load";
+    case EWaveReadResult::OK:
     case EWaveReadResult::UNSUPPORTED:
+        break;
+    }
+    return nullptr;
+}
+
+void show_read_failure(EWaveReadResult result, const QByteArray& name, const SWaveFormatex& format)
+{
+    if (result == EWaveReadResult::UNSUPPORTED)
         NEAT::AfxMessageBox("Wave file '%s' sample format not supported (format %u, %u channels, %u bits, %u Hz)",
                             name.constData(), unsigned(format.wFormatTag), unsigned(format.nChannels),
                             unsigned(format.wBitsPerSample), unsigned(format.nSamplesPerSec));
-        return;
-    case EWaveReadResult::EMPTY:
-        NEAT::AfxMessageBox("Wave file '%s' holds no sound", name.constData());
-        return;
-    case EWaveReadResult::OUT_OF_MEMORY:
-        NEAT::AfxMessageBox("Wave file '%s' is too large to load", name.constData());
-        return;
-    }
+    else if (const char* text = read_failure_text(result))
+        NEAT::AfxMessageBox(text, name.constData());
 }
 
 void put32(char* at, uint32_t value)

@@ -67,7 +67,7 @@ bool CWave::ResampleLiner(unsigned int channels, unsigned int sampleRate, unsign
         return true;
     SWaveFormatex target;
     NEAT::get_wave_format_ex(uint16_t(channels), sampleRate, uint16_t(bitsPerSample), target);
-    if (target == m_WaveFormat && m_wSampleFormatTag == WAVE_FORMAT_PCM)
+    if (target == m_WaveFormat)
         return true;
 
     const auto source = sample_layout(m_WaveFormat, m_wSampleFormatTag);
@@ -86,11 +86,15 @@ bool CWave::ResampleLiner(unsigned int channels, unsigned int sampleRate, unsign
         // Slots past the first two stay silent.
         if (target.nChannels > 2)
             std::memset(block.get(), 0, size_t(capacity) * target.nBlockAlign);
-        unsigned char* end = ResampleCh(true, target, block.get(), unsigned(capacity));
+        // The source is dropped as soon as its last channel is extracted, so it never sits
+        // beside the resampler's working memory.
+        const bool secondFromSource = target.nChannels >= 2 && source->channels >= 2;
+        unsigned char* end =
+            resample_channel(true, target, block.get(), unsigned(capacity), !secondFromSource);
         produced = unsigned((end - block.get()) / target.nBlockAlign);
         if (target.nChannels >= 2 && produced > 0) {
-            if (source->channels >= 2) {
-                end = ResampleCh(false, target, block.get() + slot, produced);
+            if (secondFromSource) {
+                end = resample_channel(false, target, block.get() + slot, produced, true);
                 produced = std::min(produced, unsigned((end - block.get() - slot) / target.nBlockAlign));
             } else {
                 // A mono source gives both channels the same samples; resampling it twice
@@ -115,6 +119,12 @@ bool CWave::ResampleLiner(unsigned int channels, unsigned int sampleRate, unsign
 unsigned char* CWave::ResampleCh(bool firstChannel, const SWaveFormatex& target, unsigned char* out,
                                  unsigned int capacityFrames)
 {
+    return resample_channel(firstChannel, target, out, capacityFrames, false);
+}
+
+unsigned char* CWave::resample_channel(bool firstChannel, const SWaveFormatex& target, unsigned char* out,
+                                       unsigned int capacityFrames, bool lastUseOfSource)
+{
     const auto source = sample_layout(m_WaveFormat, m_wSampleFormatTag);
     const size_t frames = GetNumSamples();
     if (!source || !is_writable(target) || !out || frames == 0 || capacityFrames == 0)
@@ -123,13 +133,15 @@ unsigned char* CWave::ResampleCh(bool firstChannel, const SWaveFormatex& target,
 
     size_t produced = 0;
     {
-        std::unique_ptr<int16_t[]> outSamples = try_allocate<int16_t>(capacityFrames);
-        if (!outSamples)
-            return out;
         std::unique_ptr<int16_t[]> inSamples = try_allocate<int16_t>(frames);
         if (!inSamples)
             return out;
         extract_channel(*source, GetBuffer(), frames, channel, inSamples.get());
+        if (lastUseOfSource)
+            m_WaveBuffer.Clear();
+        std::unique_ptr<int16_t[]> outSamples = try_allocate<int16_t>(capacityFrames);
+        if (!outSamples)
+            return out;
 
         soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
         // The library's default dither is seeded from the clock; without it the same file

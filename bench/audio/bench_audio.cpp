@@ -20,7 +20,7 @@ namespace {
 
 constexpr unsigned int SOURCE_RATE = 44100;
 constexpr unsigned int SOURCE_SECONDS = 300;
-constexpr int RUNS = 3;
+constexpr int RUNS = 5;
 
 // Music-like material: a few tones drifting against each other, plus noise, different on
 // each channel so that taking the left channel alone is visible in the result.
@@ -46,17 +46,29 @@ bool write_source(const QString& path)
     return wave.Save(path);
 }
 
-double best_ms(const std::function<bool()>& job)
+double elapsed_ms(const std::function<bool()>& job)
 {
-    double best = 1e300;
+    const auto start = std::chrono::steady_clock::now();
+    if (!job()) {
+        std::fprintf(stderr, "job failed\n");
+        std::exit(1);
+    }
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct STimes {
+    double ours = 1e300;
+    double sox = 1e300;
+};
+
+// Best of RUNS each, the two taking turns so that load from other processes weighs on
+// both alike.
+STimes compare(const std::function<bool()>& ours, const std::function<bool()>& sox)
+{
+    STimes best;
     for (int run = 0; run < RUNS; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!job()) {
-            std::fprintf(stderr, "job failed\n");
-            std::exit(1);
-        }
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
+        best.ours = std::min(best.ours, elapsed_ms(ours));
+        best.sox = std::min(best.sox, elapsed_ms(sox));
     }
     return best;
 }
@@ -108,29 +120,25 @@ int main()
         return 1;
     const double importPeak = peak_mb();
 
-    const double importMono = best_ms(
-        [&] { return convert(file("source.wav"), file("song_mono.wav"), &CWave::ResampleLinerAs46875Wav, 1); });
-    const double importStereo = best_ms(
-        [&] { return convert(file("source.wav"), file("song_stereo.wav"), &CWave::ResampleLinerAs46875Wav, 2); });
-    const double exportMono = best_ms(
-        [&] { return convert(file("song_mono.wav"), file("export_mono.wav"), &CWave::ResampleLinerAs48000Wav, 1); });
+    const STimes importMono = compare(
+        [&] { return convert(file("source.wav"), file("song_mono.wav"), &CWave::ResampleLinerAs46875Wav, 1); },
+        [&] { return run_sox(file("source.wav") + " -b 24 " + file("sox_mono.wav") + " remix 1 rate 46875"); });
+    const STimes importStereo = compare(
+        [&] { return convert(file("source.wav"), file("song_stereo.wav"), &CWave::ResampleLinerAs46875Wav, 2); },
+        [&] { return run_sox(file("source.wav") + " -b 24 " + file("sox_stereo.wav") + " rate 46875"); });
+    const STimes exportMono = compare(
+        [&] { return convert(file("song_mono.wav"), file("export_mono.wav"), &CWave::ResampleLinerAs48000Wav, 1); },
+        [&] { return run_sox(file("song_mono.wav") + " -b 24 " + file("sox_export.wav") + " rate 48000"); });
 
-    const double soxImportMono =
-        best_ms([&] { return run_sox(file("source.wav") + " -b 24 " + file("sox_mono.wav") + " remix 1 rate 46875"); });
-    const double soxImportStereo =
-        best_ms([&] { return run_sox(file("source.wav") + " -b 24 " + file("sox_stereo.wav") + " rate 46875"); });
-    const double soxExportMono =
-        best_ms([&] { return run_sox(file("song_mono.wav") + " -b 24 " + file("sox_export.wav") + " rate 48000"); });
-
-    std::printf("import mono ms: %.1f\n", importMono);
-    std::printf("import stereo ms: %.1f\n", importStereo);
-    std::printf("export mono ms: %.1f\n", exportMono);
+    std::printf("import mono ms: %.1f\n", importMono.ours);
+    std::printf("import stereo ms: %.1f\n", importStereo.ours);
+    std::printf("export mono ms: %.1f\n", exportMono.ours);
     std::printf("import peak MB: %.1f\n", importPeak);
-    std::printf("sox import mono ms: %.1f\n", soxImportMono);
-    std::printf("sox import stereo ms: %.1f\n", soxImportStereo);
-    std::printf("sox export mono ms: %.1f\n", soxExportMono);
-    std::printf("import mono / sox: %.2f\n", importMono / soxImportMono);
-    std::printf("import stereo / sox: %.2f\n", importStereo / soxImportStereo);
-    std::printf("export mono / sox: %.2f\n", exportMono / soxExportMono);
+    std::printf("sox import mono ms: %.1f\n", importMono.sox);
+    std::printf("sox import stereo ms: %.1f\n", importStereo.sox);
+    std::printf("sox export mono ms: %.1f\n", exportMono.sox);
+    std::printf("import mono / sox: %.2f\n", importMono.ours / importMono.sox);
+    std::printf("import stereo / sox: %.2f\n", importStereo.ours / importStereo.sox);
+    std::printf("export mono / sox: %.2f\n", exportMono.ours / exportMono.sox);
     return 0;
 }
