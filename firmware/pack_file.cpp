@@ -74,10 +74,13 @@ bool CPackFile::GetFileInfo(const QString& path)
 
 uint32_t CPackFile::GetChecksum(QFile& file, unsigned offset, int length)
 {
-    if (length <= 0 || offset >= static_cast<quint64>(file.size()) || !file.seek(offset))
+    const qint64 size = file.size();
+    if (length <= 0 || offset >= static_cast<quint64>(size) || !file.seek(offset))
         return 0;
-    std::vector<unsigned char> bytes(static_cast<size_t>(length));
-    const qint64 got = file.read(reinterpret_cast<char*>(bytes.data()), length);
+    // Only what the file holds is read, however large the count asked for.
+    const qint64 wanted = std::min<qint64>(length, size - offset);
+    std::vector<unsigned char> bytes(static_cast<size_t>(wanted));
+    const qint64 got = file.read(reinterpret_cast<char*>(bytes.data()), wanted);
     return got > 0 ? NEAT::GetChecksumByByte(bytes.data(), static_cast<int>(got)) : 0;
 }
 

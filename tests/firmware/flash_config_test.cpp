@@ -289,7 +289,7 @@ TEST_F(FlashLayoutFile, RewrittenFileIsReadAfresh)
     // same length; each load must see the text just written, never a cached earlier one.
     for (unsigned round = 0; round < 200; ++round) {
         const unsigned start = (round % 2 ? 0x2000 : 0x1000);
-        write(QString(GROUP(1, 0, 0x % 1, 0x % 2, 0x1000))
+        write(QString("[FLASH 1]\nTYPE=0\nStart Address=0x%1\nEnd Address=0x%2\nSector Size=0x1000\n")
                   .arg(start, 0, 16)
                   .arg(start + 0x1000, 0, 16)
                   .toLatin1());

@@ -326,6 +326,7 @@ TEST_F(PackFile, GetChecksumSumsWhatIsInTheFile)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(CPackFile::GetChecksum(file, 0, 3), 0x180u);
     EXPECT_EQ(CPackFile::GetChecksum(file, 1, 100), 0x86u);
+    EXPECT_EQ(CPackFile::GetChecksum(file, 3, INT32_MAX), 0x05u);
     EXPECT_EQ(CPackFile::GetChecksum(file, 4, 1), 0u);
     EXPECT_EQ(CPackFile::GetChecksum(file, 0, -1), 0u);
 }
