@@ -130,6 +130,18 @@ TEST_F(SongOldTest, RecordAtPage0OnlyIsLoaded)
     EXPECT_EQ(used.count(), 2u);
 }
 
+TEST_F(SongOldTest, FullChainRecordIsAccepted)
+{
+    std::vector<uint16_t> chain(650);
+    for (unsigned i = 0; i < chain.size(); ++i)
+        chain[i] = static_cast<uint16_t>(1000 + i);
+    program_nand(INFO_BLOCK, 0, looper_record(true, 649, 63, 10, chain));
+    ASSERT_EQ(slot.load_song_info(used), LOOPER_RESULT_OK);
+    EXPECT_EQ(slot.get_file_length(), 85113600u);
+    EXPECT_EQ(used.count(), 650u);
+    EXPECT_TRUE(used.test(1000) && used.test(1649));
+}
+
 TEST_F(SongOldTest, The33rdWriteRollsTheInfoBlockOver)
 {
     for (unsigned i = 1; i <= 33; ++i) {

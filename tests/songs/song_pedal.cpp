@@ -31,6 +31,7 @@ void SongPedalTest::TearDown()
 void SongPedalTest::connect(uint32_t product_id)
 {
     m_usb.close();
+    m_usb.port().transfer().set_wait_tick(std::chrono::milliseconds(1));
     m_pedal.reset();
     SPedalConfig config;
     config.product_id = product_id;
@@ -46,6 +47,7 @@ void SongPedalTest::connect(uint32_t product_id)
 void SongPedalTest::reconnect()
 {
     m_usb.close();
+    m_usb.port().transfer().set_wait_tick(std::chrono::milliseconds(1));
     m_pedal->power_cycle();
     ASSERT_TRUE(m_usb.open(0, true));
     m_pedal->clear_command_log();
@@ -57,7 +59,7 @@ void SongPedalTest::quick_timeouts()
     // Without this the kernel stretches every short wait to its default 50 us slack.
     prctl(PR_SET_TIMERSLACK, 1UL);
 #endif
-    m_usb.port().transfer().set_wait_tick(std::chrono::microseconds(10));
+    m_usb.port().transfer().set_wait_tick(std::chrono::microseconds(1));
 }
 
 std::vector<SPedalCommandRecord> SongPedalTest::commands(int command) const

@@ -41,8 +41,10 @@ protected:
     void connect(uint32_t product_id);
     // Powers the pedal up again after a cut and reopens the link; the flash is kept.
     void reconnect();
-    // Shortens the link's counted waits so that the silence after a power cut ends in a
-    // fraction of a second, while a living pedal still answers well within them.
+    // Shortens the link's counted waits to a few microseconds, so that the silence after a
+    // power cut ends in a fraction of a second. Status and checksum replies (30000 and 50000
+    // waits) still leave a living pedal 100 ms; reads (5000 waits) need connect/reconnect's
+    // normal waits again.
     void quick_timeouts();
 
     CPedalEmulator& pedal() { return *m_pedal; }
