@@ -1,18 +1,34 @@
 #include "device/sysex_packing.h"
 
 #include <cstdint>
+#include <cstring>
+
+namespace {
+// The low 56 bits of `bits` as eight 7-bit data bytes.
+inline void spread_group(uint64_t bits, unsigned char* dst)
+{
+    for (int k = 0; k < 8; ++k)
+        dst[k] = static_cast<unsigned char>((bits >> (7 * k)) & 0x7F);
+}
+}  // namespace
 
 unsigned int pack_8_to_7(const unsigned char* src, unsigned int n, unsigned char* dst)
 {
     unsigned char* const start = dst;
-    // Whole groups: 7 input bytes are exactly 56 bits, 8 data bytes.
-    for (; n >= 7; n -= 7, src += 7) {
+    // Whole groups: 7 input bytes are exactly 56 bits, 8 data bytes. While 8 input bytes
+    // remain, a little-endian host loads a group with one 8-byte load.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (; n >= 8; n -= 7, src += 7, dst += 8) {
+        uint64_t bits;
+        std::memcpy(&bits, src, sizeof bits);
+        spread_group(bits, dst);
+    }
+#endif
+    for (; n >= 7; n -= 7, src += 7, dst += 8) {
         uint64_t bits = 0;
         for (int k = 0; k < 7; ++k)
             bits |= static_cast<uint64_t>(src[k]) << (8 * k);
-        for (int k = 0; k < 8; ++k)
-            dst[k] = static_cast<unsigned char>((bits >> (7 * k)) & 0x7F);
-        dst += 8;
+        spread_group(bits, dst);
     }
     if (n > 0) {
         uint64_t bits = 0;
@@ -27,9 +43,18 @@ unsigned int pack_8_to_7(const unsigned char* src, unsigned int n, unsigned char
 
 unsigned int unpack_7_to_8(const unsigned char* src, unsigned int n, unsigned char* dst)
 {
-    CSysexUnpacker unpacker;
     unsigned int count = 0;
-    for (unsigned int k = 0; k < n; ++k) {
+    unsigned int k = 0;
+    // Whole groups: 8 data bytes carry exactly 7 bytes, so the stream stays byte-aligned.
+    for (; k + 8 <= n; k += 8, count += 7) {
+        uint64_t bits = 0;
+        for (int j = 0; j < 8; ++j)
+            bits |= static_cast<uint64_t>(src[k + j] & 0x7F) << (7 * j);
+        for (int j = 0; j < 7; ++j)
+            dst[count + j] = static_cast<unsigned char>(bits >> (8 * j));
+    }
+    CSysexUnpacker unpacker;
+    for (; k < n; ++k) {
         if (unpacker.feed(src[k], dst[count]))
             ++count;
     }
