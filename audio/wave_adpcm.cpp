@@ -23,7 +23,7 @@ bool CWave::LoadFromADPCM(unsigned char* data, unsigned int byteCount, unsigned 
     const uint64_t length = 4 * uint64_t(byteCount);
     if (format.nBlockAlign == 0 || length / format.nBlockAlign > std::numeric_limits<uint32_t>::max())
         return false;
-    std::unique_ptr<unsigned char[]> frames(new unsigned char[size_t(length)]);
+    std::unique_ptr<unsigned char[]> frames(length ? new unsigned char[size_t(length)] : nullptr);
     adpcm_state state;
     short samples[PIECE];
     for (uint64_t done = 0; done < byteCount;) {

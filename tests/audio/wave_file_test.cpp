@@ -179,6 +179,15 @@ INSTANTIATE_TEST_SUITE_P(
         SRefusalCase{"not_one_frame", riff_wave({FMT, chunk("data", hex_bytes("01"))}), "holds no sound"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(WaveFile, MessagesShowNamesOutsideLatin1Intact)
+{
+    const QString name = path(QString::fromUtf8("\xE6\xAD\x8C\xE6\x9B\xB2 \xC3\xA9t\xC3\xA9.wav"));
+    write_file(name, hex_bytes("00 01 02 03"));
+    CWave wave;
+    EXPECT_FALSE(wave.Load(name));
+    EXPECT_EQ(user.messages(), QStringList{QString("Wave file '%1' RIFF not found").arg(name)});
+}
+
 TEST_F(WaveFile, FailedWritesAreReported)
 {
     CWave wave = pcm16_wave(44100, {{1, 2}});
