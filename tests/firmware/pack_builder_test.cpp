@@ -45,6 +45,27 @@ INSTANTIATE_TEST_SUITE_P(
                                       0, "The product ID must be at most 79 characters without NUL"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(PackBuilderGolden, SmallestPackageByteForByte)
+{
+    Bytes expected(128 + 128 + 2 + 8, 0);
+    const auto put = [&expected](size_t at, const char* hex) {
+        const Bytes bytes = hex_bytes(hex);
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + long(at));
+    };
+    put(32, "37");                                    // product ID "7"
+    put(112, "44 61 74 61 20 4E 75 6D 62 65 72 01");  // "Data Number", one section
+    put(124, "3B 04 00 00");                          // 0x37 + 0x403 + 1
+    put(128 + 64, "00 01 00 00 02 00 00 00");         // layout text at 256, 2 bytes
+    put(128 + 76, "08 00 00 00");                     // stored stream of 8 bytes
+    put(128 + 112, "02 01 00 00 00 00 00 00");        // at 258, unpacking to 0 bytes
+    put(128 + 124, "0E 00 00 00");
+    put(256, "41 42");
+    put(258, "22 80 59 5A 5A 5A 5A 5B");  // 78 DA 03 00 00 00 00 01 (empty zlib stream) XOR 5A
+
+    const Bytes actual = to_bytes(built_package("7", {{"AB", QByteArray()}}));
+    EXPECT_EQ(actual, expected) << hex_diff(actual, expected);
+}
+
 TEST(PackBuilderLimits, LongestProductIdAndMostSectionsStillRead)
 {
     const QByteArray id(79, '9');
