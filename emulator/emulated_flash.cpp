@@ -5,8 +5,23 @@
 #include <stdexcept>
 
 namespace {
+
 constexpr uint8_t ERASED = 0xFF;
+
+// Calls visit(page, offset in page, byte count) for each page piece of the range, in order.
+template <typename Visit>
+void walk_pages(uint32_t page_size, uint32_t address, uint32_t length, Visit visit)
+{
+    while (length > 0) {
+        const uint32_t offset = address % page_size;
+        const uint32_t count = std::min(length, page_size - offset);
+        visit(static_cast<size_t>(address / page_size), offset, count);
+        address += count;
+        length -= count;
+    }
 }
+
+}  // namespace
 
 CEmulatedFlash::CEmulatedFlash(const SFlashGeometry& geometry) : m_geometry(geometry)
 {
@@ -48,10 +63,7 @@ bool CEmulatedFlash::program(uint32_t address, const uint8_t* data, uint32_t len
         return length == 0;
     const uint32_t page_size = m_geometry.page_size;
     std::lock_guard<std::mutex> lock(m_mutex);
-    while (length > 0) {
-        const size_t page = address / page_size;
-        const uint32_t offset = address % page_size;
-        const uint32_t count = std::min(length, page_size - offset);
+    walk_pages(page_size, address, length, [&](size_t page, uint32_t offset, uint32_t count) {
         auto& stored = m_pages[page];
         if (stored) {
             ++m_double_programs;
@@ -64,10 +76,8 @@ bool CEmulatedFlash::program(uint32_t address, const uint8_t* data, uint32_t len
             std::memcpy(stored.get() + offset, data, count);
             ++m_stored_pages;
         }
-        address += count;
         data += count;
-        length -= count;
-    }
+    });
     return true;
 }
 
@@ -75,20 +85,14 @@ bool CEmulatedFlash::read(uint32_t address, uint8_t* out, uint32_t length) const
 {
     if (!contains(address, length))
         return length == 0;
-    const uint32_t page_size = m_geometry.page_size;
     std::lock_guard<std::mutex> lock(m_mutex);
-    while (length > 0) {
-        const size_t page = address / page_size;
-        const uint32_t offset = address % page_size;
-        const uint32_t count = std::min(length, page_size - offset);
+    walk_pages(m_geometry.page_size, address, length, [&](size_t page, uint32_t offset, uint32_t count) {
         if (m_pages[page])
             std::memcpy(out, m_pages[page].get() + offset, count);
         else
             std::memset(out, ERASED, count);
-        address += count;
         out += count;
-        length -= count;
-    }
+    });
     return true;
 }
 
@@ -104,13 +108,9 @@ bool CEmulatedFlash::sum16(uint32_t address, uint32_t length, uint16_t& sum) con
 {
     if (!contains(address, length) && length != 0)
         return false;
-    const uint32_t page_size = m_geometry.page_size;
-    uint32_t total = 0;
+    uint32_t total = 0;  // wraps at 2^32, a multiple of 2^16, so the low 16 bits stay right
     std::lock_guard<std::mutex> lock(m_mutex);
-    while (length > 0) {
-        const size_t page = address / page_size;
-        const uint32_t offset = address % page_size;
-        const uint32_t count = std::min(length, page_size - offset);
+    walk_pages(m_geometry.page_size, address, length, [&](size_t page, uint32_t offset, uint32_t count) {
         if (m_pages[page]) {
             const uint8_t* bytes = m_pages[page].get() + offset;
             for (uint32_t i = 0; i < count; ++i)
@@ -118,9 +118,7 @@ bool CEmulatedFlash::sum16(uint32_t address, uint32_t length, uint16_t& sum) con
         } else {
             total += ERASED * count;
         }
-        address += count;
-        length -= count;
-    }
+    });
     sum = static_cast<uint16_t>(total);
     return true;
 }

@@ -12,10 +12,10 @@ CPedalEmulator::CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& c
       m_program_flash(config.program_flash.value_or(pedal_program_flash_geometry())),
       m_nand(config.nand.value_or(m_model.nand)),
       m_mode(config.boot_mode),
-      m_boot_mode(config.boot_mode)
+      m_boot_mode(config.boot_mode),
+      m_worker([this](std::vector<unsigned char>& message) { handle(message); })
 {
     set_device_info(config.firmware_version, config.product_id, config.third_word);
-    m_worker = std::thread([this] { work_loop(); });
     if (config.plugged)
         plug();
 }
@@ -23,12 +23,7 @@ CPedalEmulator::CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& c
 CPedalEmulator::~CPedalEmulator()
 {
     unplug();
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    m_worker.join();
+    m_worker.stop();
 }
 
 // Registering the ports under the lock: a host that sees them at once and sends gets its
@@ -54,8 +49,8 @@ void CPedalEmulator::unplug()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         device.swap(m_device);
-        m_inbox.clear();
     }
+    m_worker.clear();
     if (device)
         m_system.unplug(*device);
 }
@@ -150,8 +145,8 @@ void CPedalEmulator::power_cycle()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_powered = true;
     m_power_cut = {};
-    m_inbox.clear();
     m_mode = m_boot_mode;
+    m_worker.clear();
 }
 
 void CPedalEmulator::set_reply_latency(std::chrono::microseconds latency)
@@ -171,8 +166,8 @@ bool CPedalEmulator::flash_operation(CEmulatedFlash& flash, bool erase, uint32_t
             return erase ? flash.erase(address) : flash.program(address, data, length);
         effect = m_power_cut.effect;
         m_powered = false;
-        m_inbox.clear();
     }
+    m_worker.clear();
     if (effect == EPowerCutEffect::PARTLY_DONE && !erase)
         static_cast<void>(flash.program(address, data, length / 2));
     return false;
@@ -206,55 +201,27 @@ void CPedalEmulator::clear_command_log()
 
 void CPedalEmulator::receive(const std::vector<unsigned char>& message)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_inbox.push_back(message);
-    }
-    m_wake.notify_all();
+    static_cast<void>(m_worker.push(message));
 }
 
 void CPedalEmulator::wait_until_idle()
 {
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_inbox.empty() && !m_busy; });
-    }
+    m_worker.wait_until_idle();
     m_system.wait_until_delivered();
 }
 
-void CPedalEmulator::pause(std::chrono::microseconds duration)
+// Runs on the pedal's thread. A pedal without power hears nothing.
+void CPedalEmulator::handle(std::vector<unsigned char>& message)
 {
-    if (duration.count() <= 0)
-        return;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_wake.wait_for(lock, duration, [this] { return m_stopping; });
-}
-
-void CPedalEmulator::work_loop()
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_inbox.empty(); });
-        if (m_stopping)
-            break;
-        const auto message = std::move(m_inbox.front());
-        m_inbox.pop_front();
-        m_busy = true;
-        const bool powered = m_powered;
-        const EPedalMode mode = m_mode;
-        lock.unlock();
-
-        if (powered) {
-            if (mode == EPedalMode::UPDATE)
-                handle_update(message);
-            else
-                handle_app(message);
-        }
-
-        lock.lock();
-        m_busy = false;
-        if (m_inbox.empty())
-            m_idle.notify_all();
+    EPedalMode mode;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_powered)
+            return;
+        mode = m_mode;
     }
-    m_idle.notify_all();
+    if (mode == EPedalMode::UPDATE)
+        handle_update(message);
+    else
+        handle_app(message);
 }

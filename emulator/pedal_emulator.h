@@ -2,17 +2,15 @@
 
 #include "emulator/emulated_flash.h"
 #include "emulator/pedal_models.h"
+#include "emulator/serial_worker.h"
 #include "emulator/virtual_midi_system.h"
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 // CPedalEmulator: a USB-MIDI looper pedal on a CVirtualMidiSystem. It is a device, not a
@@ -167,15 +165,12 @@ private:
     std::optional<SPedalFault> take_fault(EPedalMode mode, uint8_t command);
 
     void receive(const std::vector<unsigned char>& message);
-    void work_loop();
+    void handle(std::vector<unsigned char>& message);
     void handle_update(const std::vector<unsigned char>& message);
     void handle_app(const std::vector<unsigned char>& message);
-    // Applies the fault to the reply and sends it (or not).
     // Sends `reply` (nothing when empty) as the fault allows, after the reply latency.
     void finish(std::vector<uint8_t> reply, EPedalMode mode, const std::optional<SPedalFault>& fault);
     void send_status(uint8_t status, const std::optional<SPedalFault>& fault);
-    // Waits, returning early when the emulator is being destroyed.
-    void pause(std::chrono::microseconds duration);
     // Carries out one erase or write; false when the power is cut at it.
     [[nodiscard]] bool flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address,
                                        const uint8_t* data, uint32_t length);
@@ -191,11 +186,6 @@ private:
     CEmulatedFlash m_nand;
 
     mutable std::mutex m_mutex;  // guards the state below
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
-    std::deque<std::vector<unsigned char>> m_inbox;
-    bool m_busy = false;
-    bool m_stopping = false;
     std::optional<CVirtualMidiSystem::DeviceId> m_device;
     EPedalMode m_mode;
     EPedalMode m_boot_mode;
@@ -208,5 +198,6 @@ private:
     std::array<uint8_t, 256> m_mic_core{};
     std::array<uint8_t, 256> m_mic_app{};
 
-    std::thread m_worker;
+    // Requests, handled one at a time on the pedal's own thread. Last: stopped first.
+    CSerialWorker<std::vector<unsigned char>> m_worker;
 };

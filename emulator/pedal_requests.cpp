@@ -145,7 +145,8 @@ void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode,
     }
     if (reply.empty())
         return;
-    pause(wait);
+    if (wait.count() > 0)
+        m_worker.pause(wait);
     std::optional<CVirtualMidiSystem::DeviceId> device;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -41,39 +41,56 @@ bool is_filtered(const CVirtualMidiSystem::SInputState& input, unsigned char sta
     return false;
 }
 
-std::string invalid_port_text(const char* where, unsigned int port)
-{
-    return std::string(where) + ": the 'portNumber' argument (" + std::to_string(port) + ") is invalid.";
-}
-
 }  // namespace
 
-class CVirtualMidiIn : public CMidiIn {
+// Enumeration of the system's sources (Source true) or destinations, shared by both directions.
+template <typename Interface, bool Source>
+class CVirtualPorts : public Interface {
 public:
-    explicit CVirtualMidiIn(CVirtualMidiSystem& system)
-        : m_system(system), m_state(std::make_shared<CVirtualMidiSystem::SInputState>())
+    explicit CVirtualPorts(CVirtualMidiSystem& system) : m_system(system) {}
+
+    unsigned int port_count() override
     {
+        return Source ? m_system.source_count() : m_system.destination_count();
     }
-    ~CVirtualMidiIn() override { close_port(); }
 
-    unsigned int port_count() override { return m_system.source_count(); }
-
+    // Empty for a position with no port, as the library answers.
     std::string port_name(unsigned int port) override
     {
         std::string name;
-        m_system.find_port(true, port, &name);
+        m_system.find_port(Source, port, &name);
         return name;
     }
+
+protected:
+    // The device at `port`; throws the library's text when there is none.
+    std::shared_ptr<CVirtualMidiSystem::SDevice> device_at(unsigned int port) const
+    {
+        auto device = m_system.find_port(Source, port, nullptr);
+        if (!device)
+            throw CMidiError(std::string(Source ? "MidiInVirtual" : "MidiOutVirtual") +
+                             "::openPort: the 'portNumber' argument (" + std::to_string(port) +
+                             ") is invalid.");
+        return device;
+    }
+
+    CVirtualMidiSystem& m_system;
+};
+
+class CVirtualMidiIn : public CVirtualPorts<CMidiIn, true> {
+public:
+    explicit CVirtualMidiIn(CVirtualMidiSystem& system)
+        : CVirtualPorts(system), m_state(std::make_shared<CVirtualMidiSystem::SInputState>())
+    {
+    }
+    ~CVirtualMidiIn() override { close_port(); }
 
     // Opening an input that is already open keeps the existing connection, as the library does.
     void open_port(unsigned int port, const std::string&) override
     {
         if (m_open)
             return;
-        const auto device = m_system.find_port(true, port, nullptr);
-        if (!device)
-            throw CMidiError(invalid_port_text("MidiInVirtual::openPort", port));
-        m_system.subscribe(device->id, m_state);
+        m_system.subscribe(device_at(port)->id, m_state);
         m_open = true;
     }
 
@@ -105,31 +122,19 @@ public:
     }
 
 private:
-    CVirtualMidiSystem& m_system;
     std::shared_ptr<CVirtualMidiSystem::SInputState> m_state;
     bool m_open = false;
 };
 
-class CVirtualMidiOut : public CMidiOut {
+class CVirtualMidiOut : public CVirtualPorts<CMidiOut, false> {
 public:
-    explicit CVirtualMidiOut(CVirtualMidiSystem& system) : m_system(system) {}
-
-    unsigned int port_count() override { return m_system.destination_count(); }
-
-    std::string port_name(unsigned int port) override
-    {
-        std::string name;
-        m_system.find_port(false, port, &name);
-        return name;
-    }
+    explicit CVirtualMidiOut(CVirtualMidiSystem& system) : CVirtualPorts(system) {}
 
     void open_port(unsigned int port, const std::string&) override
     {
         if (m_destination)
             return;
-        m_destination = m_system.find_port(false, port, nullptr);
-        if (!m_destination)
-            throw CMidiError(invalid_port_text("MidiOutVirtual::openPort", port));
+        m_destination = device_at(port);
     }
 
     void close_port() override { m_destination.reset(); }
@@ -149,20 +154,14 @@ public:
     }
 
 private:
-    CVirtualMidiSystem& m_system;
     std::shared_ptr<CVirtualMidiSystem::SDevice> m_destination;
 };
 
-CVirtualMidiSystem::CVirtualMidiSystem() : m_delivery([this] { deliver_loop(); }) {}
+CVirtualMidiSystem::CVirtualMidiSystem() : m_delivery([this](SQueued& item) { deliver(item); }) {}
 
 CVirtualMidiSystem::~CVirtualMidiSystem()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    m_delivery.join();
+    m_delivery.stop();
     std::vector<std::shared_ptr<SDevice>> devices;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -258,12 +257,10 @@ bool CVirtualMidiSystem::send_to_host(DeviceId device_id, std::vector<unsigned c
         const bool found = std::any_of(m_devices.begin(), m_devices.end(), [device_id](const auto& d) {
             return d->id == device_id && d->has_source;
         });
-        if (!found || m_stopping)
+        if (!found)
             return false;
-        m_queue.push_back({device_id, std::move(message)});
     }
-    m_wake.notify_one();
-    return true;
+    return m_delivery.push({device_id, std::move(message)});
 }
 
 void CVirtualMidiSystem::set_reachable(bool reachable)
@@ -274,8 +271,7 @@ void CVirtualMidiSystem::set_reachable(bool reachable)
 
 void CVirtualMidiSystem::wait_until_delivered()
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_idle.wait(lock, [this] { return m_stopping || (m_queue.empty() && !m_delivering); });
+    m_delivery.wait_until_idle();
 }
 
 unsigned int CVirtualMidiSystem::source_count() const
@@ -332,38 +328,25 @@ void CVirtualMidiSystem::unsubscribe(const std::shared_ptr<SInputState>& input)
     m_inputs.erase(std::remove(m_inputs.begin(), m_inputs.end(), input), m_inputs.end());
 }
 
-void CVirtualMidiSystem::deliver_loop()
+// Runs on the delivery thread.
+void CVirtualMidiSystem::deliver(SQueued& item)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        if (m_stopping)
-            break;
-        SQueued item = std::move(m_queue.front());
-        m_queue.pop_front();
-        m_delivering = true;
-        const auto inputs = m_inputs;
-        lock.unlock();
-
-        for (const auto& input : inputs) {
-            std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
-            if (input->source != item.source || !input->callback || item.message.empty() ||
-                is_filtered(*input, item.message.front()))
-                continue;
-            const auto now = std::chrono::steady_clock::now();
-            const double delta = input->delivered_before
-                                     ? std::chrono::duration<double>(now - input->last_delivery).count()
-                                     : 0.0;
-            input->delivered_before = true;
-            input->last_delivery = now;
-            std::vector<unsigned char> message = item.message;
-            input->callback(delta, &message, input->user);
-        }
-
-        lock.lock();
-        m_delivering = false;
-        if (m_queue.empty())
-            m_idle.notify_all();
+    std::vector<std::shared_ptr<SInputState>> inputs;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        inputs = m_inputs;
     }
-    m_idle.notify_all();
+    for (const auto& input : inputs) {
+        std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
+        if (input->source != item.source || !input->callback || item.message.empty() ||
+            is_filtered(*input, item.message.front()))
+            continue;
+        const auto now = std::chrono::steady_clock::now();
+        const double delta =
+            input->delivered_before ? std::chrono::duration<double>(now - input->last_delivery).count() : 0.0;
+        input->delivered_before = true;
+        input->last_delivery = now;
+        std::vector<unsigned char> message = item.message;
+        input->callback(delta, &message, input->user);
+    }
 }

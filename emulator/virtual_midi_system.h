@@ -1,15 +1,13 @@
 #pragma once
 
 #include "device/midi_system.h"
+#include "emulator/serial_worker.h"
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 // CVirtualMidiSystem: an in-process MIDI service behind the CMidiSystem seam, so the device
@@ -85,6 +83,8 @@ public:
     struct SDevice;
 
 private:
+    template <typename, bool>
+    friend class CVirtualPorts;
     friend class CVirtualMidiIn;
     friend class CVirtualMidiOut;
 
@@ -98,17 +98,12 @@ private:
     void subscribe(DeviceId source, const std::shared_ptr<SInputState>& input);
     void unsubscribe(const std::shared_ptr<SInputState>& input);
     void check_reachable() const;
-    void deliver_loop();
+    void deliver(SQueued& item);
 
-    mutable std::mutex m_mutex;  // guards everything below
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
+    mutable std::mutex m_mutex;                          // guards everything below but the delivery worker
     std::vector<std::shared_ptr<SDevice>> m_devices;     // in plug order: the enumeration order
     std::vector<std::shared_ptr<SInputState>> m_inputs;  // open host inputs
-    std::deque<SQueued> m_queue;
-    bool m_delivering = false;
-    bool m_stopping = false;
     bool m_reachable = true;
     DeviceId m_next_id = 1;
-    std::thread m_delivery;
+    CSerialWorker<SQueued> m_delivery;  // last: stopped before the rest goes
 };
