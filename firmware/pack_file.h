@@ -39,9 +39,9 @@ public:
     // is out of range, the file cannot be opened or the text lies outside the file.
     [[nodiscard]] const char* get_file_config(unsigned index, unsigned& length);
     // Section `index`'s unpacked image and its true length; null when the index is out of
-    // range, the file cannot be opened, the stream lies outside the file or does not unpack
-    // into the header's unpacked length + 100 bytes (or the buffer a larger earlier section
-    // left behind).
+    // range, the file cannot be opened, the stream lies outside the file, the image is
+    // declared above PACK::MAX_IMAGE_SIZE, or the stream does not unpack into the header's
+    // unpacked length + 100 bytes (or the buffer a larger earlier section left behind).
     [[nodiscard]] const char* get_file_data(unsigned index, unsigned& length);
 
     const QString& error_text() const { return m_error; }
