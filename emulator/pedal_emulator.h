@@ -43,9 +43,15 @@
 //   59 30 s v / 59 40 a v store v; 59 31 s 00 / 59 41 a 00 answer 59 31|41 s v.
 // Anything else gets no reply.
 //
-// Faults are injected per command (see SPedalFault); a power cut makes the n-th flash
-// operation (erase or write) from now on fail part-way and the pedal go silent until it is
-// re-plugged (unplug() + plug()) or power_cycle()d; the flash keeps what was done.
+// Faults are injected per command (see SPedalFault). Application-mode replies carry no
+// checksum, address or length field, so those three kinds leave them unchanged. A fault
+// that falsifies one field keeps the rest of the reply, checksum included, valid.
+// A power cut stops the n-th flash operation (erase or write) from now on and leaves the
+// pedal silent, its ports still present, until it is re-plugged (unplug() + plug()) or
+// power_cycle()d; the flash keeps everything done before the cut.
+//
+// Threads: every member may be called from any thread. Faults, the power cut and the mode
+// take effect from the next request the pedal's thread starts on.
 enum class EPedalMode { APP, UPDATE };
 
 enum class EPedalFaultKind {
@@ -113,8 +119,9 @@ public:
     CPedalEmulator& operator=(const CPedalEmulator&) = delete;
 
     // Plugging: plug() powers the pedal up in its boot mode (update mode after a
-    // re-enumeration request) with its ports appended to the system's enumeration;
-    // unplug() removes them. Both are no-ops when already in that state.
+    // re-enumeration request), disarms a pending power cut and appends its ports to the
+    // system's enumeration; unplug() removes them and drops requests not yet started.
+    // Both are no-ops when already in that state.
     void plug();
     void unplug();
     [[nodiscard]] bool is_plugged() const;
@@ -145,7 +152,8 @@ public:
     // Time the pedal takes before each reply; 0 by default.
     void set_reply_latency(std::chrono::microseconds latency);
 
-    // Requests received, oldest first.
+    // Requests the pedal recognised as its own (update packets with the 59 00 head,
+    // four-byte application commands starting 59), refused ones included, oldest first.
     [[nodiscard]] std::vector<SPedalCommandRecord> command_log() const;
     [[nodiscard]] size_t count_commands(EPedalMode mode, uint8_t command) const;
     void clear_command_log();
