@@ -113,6 +113,7 @@ struct SPedalConfig {
 
 class CPedalEmulator {
 public:
+    // `system` must outlive the pedal.
     CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& config = {});
     ~CPedalEmulator();  // unplugs and stops its thread
     CPedalEmulator(const CPedalEmulator&) = delete;
@@ -145,7 +146,8 @@ public:
     // Faults and timing.
     void add_fault(const SPedalFault& fault);
     void clear_faults();
-    // The n-th flash operation (1-based, erase or write, counted from this call) is cut.
+    // The n-th flash operation from this call on (1-based; erases and writes the pedal
+    // carries out, refused requests not counted) is cut.
     void cut_power_at_flash_operation(unsigned n, EPowerCutEffect effect = EPowerCutEffect::NOT_DONE);
     [[nodiscard]] bool is_powered() const;
     void power_cycle();  // powered again, boot mode, ports unchanged
