@@ -7,6 +7,11 @@ function(tandora_library folder)
   target_include_directories(tandora_${folder} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(tandora_${folder} PUBLIC ${ARG_LIBS})
   set_target_properties(tandora_${folder} PROPERTIES AUTOMOC ON)
+  # The fuzz harnesses only see coverage of code built with instrumentation.
+  if(TANDORA_FUZZ)
+    target_compile_options(tandora_${folder} PRIVATE -fsanitize=fuzzer-no-link)
+    target_link_options(tandora_${folder} INTERFACE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # tandora_test(<name> LABEL <folder> SOURCES ... LIBS ...): one GoogleTest program and
