@@ -81,7 +81,8 @@ void extract_channel(const SSampleLayout& layout, const unsigned char* frames, s
         });
     } else if (bytes == 1) {
         // 8-bit WAVE samples are unsigned with silence at 128.
-        extract(first, count, stride, out, [](const unsigned char* at) { return int16_t((at[0] - 128) * 256); });
+        extract(first, count, stride, out,
+                [](const unsigned char* at) { return int16_t((at[0] - 128) * 256); });
     } else if (bytes == 2) {
         extract(first, count, stride, out, [](const unsigned char* at) { return top16(at, 2); });
     } else if (bytes == 3) {

@@ -14,7 +14,7 @@ struct SSampleLayout {
     unsigned int bytesPerSample;  // 1 (unsigned), 2, 3, 4 integer; 4, 8 float
     unsigned int channels;
     unsigned int frameBytes;
-    unsigned int sampleRate;      // Hz
+    unsigned int sampleRate;  // Hz
 };
 
 // Sample rates a source may have: beyond these the rate ratio to the pedal's 46875 Hz

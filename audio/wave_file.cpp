@@ -18,19 +18,19 @@ QByteArray shown_name(const QFile* file)
 const char* read_failure_text(EWaveReadResult result)
 {
     switch (result) {
-    case EWaveReadResult::NO_RIFF:
-        return "Wave file '%s' RIFF not found";
-    case EWaveReadResult::NO_FORMAT:
-        return "Wave file '%s' WAVEfmt not found";
-    case EWaveReadResult::NO_DATA:
-        return "Wave file '%s' data segment not found";
-    case EWaveReadResult::EMPTY:
-        return "Wave file '%s' holds no sound";
-    case EWaveReadResult::OUT_OF_MEMORY:
-        return "Wave file '%s' is too large to load";
-    case EWaveReadResult::OK:
-    case EWaveReadResult::UNSUPPORTED:
-        break;
+        case EWaveReadResult::NO_RIFF:
+            return "Wave file '%s' RIFF not found";
+        case EWaveReadResult::NO_FORMAT:
+            return "Wave file '%s' WAVEfmt not found";
+        case EWaveReadResult::NO_DATA:
+            return "Wave file '%s' data segment not found";
+        case EWaveReadResult::EMPTY:
+            return "Wave file '%s' holds no sound";
+        case EWaveReadResult::OUT_OF_MEMORY:
+            return "Wave file '%s' is too large to load";
+        case EWaveReadResult::OK:
+        case EWaveReadResult::UNSUPPORTED:
+            break;
     }
     return nullptr;
 }
@@ -38,9 +38,10 @@ const char* read_failure_text(EWaveReadResult result)
 void show_read_failure(EWaveReadResult result, const QByteArray& name, const SWaveFormatex& format)
 {
     if (result == EWaveReadResult::UNSUPPORTED)
-        NEAT::AfxMessageBox("Wave file '%s' sample format not supported (format %u, %u channels, %u bits, %u Hz)",
-                            name.constData(), unsigned(format.wFormatTag), unsigned(format.nChannels),
-                            unsigned(format.wBitsPerSample), unsigned(format.nSamplesPerSec));
+        NEAT::AfxMessageBox(
+            "Wave file '%s' sample format not supported (format %u, %u channels, %u bits, %u Hz)",
+            name.constData(), unsigned(format.wFormatTag), unsigned(format.nChannels),
+            unsigned(format.wBitsPerSample), unsigned(format.nSamplesPerSec));
     else if (const char* text = read_failure_text(result))
         NEAT::AfxMessageBox(text, name.constData());
 }
@@ -111,15 +112,16 @@ bool CWave::Save(QFile* file)
     put32(header + 42, dataLength);
 
     const qint64 start = file->pos();
-    bool written_ok = dataLength <= std::numeric_limits<uint32_t>::max() - (HEADER_LENGTH - 8);
-    written_ok = written_ok && file->write(header, HEADER_LENGTH) == HEADER_LENGTH;
+    bool complete = dataLength <= std::numeric_limits<uint32_t>::max() - (HEADER_LENGTH - 8);
+    complete = complete && file->write(header, HEADER_LENGTH) == HEADER_LENGTH;
     if (dataLength > 0)
-        written_ok = written_ok && file->write(reinterpret_cast<const char*>(GetBuffer()), dataLength) == dataLength;
+        complete =
+            complete && file->write(reinterpret_cast<const char*>(GetBuffer()), dataLength) == dataLength;
     char riffSize[4];
     put32(riffSize, HEADER_LENGTH - 8 + dataLength);
-    written_ok = written_ok && file->seek(start + 4) && file->write(riffSize, 4) == 4;
-    written_ok = written_ok && file->seek(start + HEADER_LENGTH + dataLength) && file->flush();
-    if (!written_ok)
+    complete = complete && file->seek(start + 4) && file->write(riffSize, 4) == 4;
+    complete = complete && file->seek(start + HEADER_LENGTH + dataLength) && file->flush();
+    if (!complete)
         NEAT::AfxMessageBox("Wave file '%s' could not be written", shown_name(file).constData());
-    return written_ok;
+    return complete;
 }

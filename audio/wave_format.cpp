@@ -17,9 +17,15 @@ void put32(uint8_t* at, uint32_t value)
     put16(at + 2, uint16_t(value >> 16));
 }
 
-uint16_t get16(const uint8_t* at) { return uint16_t(at[0] | (at[1] << 8)); }
+uint16_t get16(const uint8_t* at)
+{
+    return uint16_t(at[0] | (at[1] << 8));
+}
 
-uint32_t get32(const uint8_t* at) { return get16(at) | (uint32_t(get16(at + 2)) << 16); }
+uint32_t get32(const uint8_t* at)
+{
+    return get16(at) | (uint32_t(get16(at + 2)) << 16);
+}
 
 }  // namespace
 

@@ -8,13 +8,13 @@
 // images are converted explicitly to little-endian by to_bytes/from_bytes.
 #pragma pack(push, 1)
 struct SWaveFormatex {
-    uint16_t wFormatTag = 0;       // 1 integer PCM, 3 IEEE float, 0xFFFE extensible
+    uint16_t wFormatTag = 0;  // 1 integer PCM, 3 IEEE float, 0xFFFE extensible
     uint16_t nChannels = 0;
-    uint32_t nSamplesPerSec = 0;   // Hz
+    uint32_t nSamplesPerSec = 0;  // Hz
     uint32_t nAvgBytesPerSec = 0;
-    uint16_t nBlockAlign = 0;      // bytes of one frame, all channels
-    uint16_t wBitsPerSample = 0;   // bits of one channel's sample (container size)
-    uint16_t cbSize = 0;           // size of the extension that follows in a file
+    uint16_t nBlockAlign = 0;     // bytes of one frame, all channels
+    uint16_t wBitsPerSample = 0;  // bits of one channel's sample (container size)
+    uint16_t cbSize = 0;          // size of the extension that follows in a file
 };
 #pragma pack(pop)
 static_assert(sizeof(SWaveFormatex) == 18, "SWaveFormatex mirrors an 18-byte file record");
@@ -32,4 +32,7 @@ SWaveFormatex from_bytes(const WaveFormatBytes& bytes);
 
 // All 18 bytes equal, cbSize included.
 bool operator==(const SWaveFormatex& a, const SWaveFormatex& b);
-inline bool operator!=(const SWaveFormatex& a, const SWaveFormatex& b) { return !(a == b); }
+inline bool operator!=(const SWaveFormatex& a, const SWaveFormatex& b)
+{
+    return !(a == b);
+}

@@ -41,8 +41,8 @@ uint16_t sample_format_tag(const SWaveFormatex& format, const uint8_t* body, qin
 }
 
 struct SChunk {
-    qint64 body = -1;  // position of the first byte after the header; -1 when absent
-    qint64 length = 0; // declared size, cut to the bytes present
+    qint64 body = -1;   // position of the first byte after the header; -1 when absent
+    qint64 length = 0;  // declared size, cut to the bytes present
 };
 
 }  // namespace

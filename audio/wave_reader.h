@@ -8,11 +8,11 @@
 
 enum class EWaveReadResult {
     OK,
-    NO_RIFF,         // no "RIFF" at the start
-    NO_FORMAT,       // not a WAVE form, or no "fmt " chunk in it
-    NO_DATA,         // no "data" chunk
-    UNSUPPORTED,     // samples that cannot be decoded
-    EMPTY,           // not one whole frame of sound
+    NO_RIFF,      // no "RIFF" at the start
+    NO_FORMAT,    // not a WAVE form, or no "fmt " chunk in it
+    NO_DATA,      // no "data" chunk
+    UNSUPPORTED,  // samples that cannot be decoded
+    EMPTY,        // not one whole frame of sound
     OUT_OF_MEMORY,
 };
 

@@ -5,6 +5,7 @@
 #include <soxr.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -26,9 +27,10 @@ bool is_writable(const SWaveFormatex& target)
 
 // Frames soxr may deliver for `frames` input frames: the exact ratio rounded up, plus a
 // few frames of margin for the library's own rounding of the flushed tail.
-uint64_t output_capacity(uint64_t frames, unsigned int inRate, unsigned int outRate)
+// In floating point: frames x rate can pass 64 bits, and the margin covers the rounding.
+double output_capacity(unsigned int frames, unsigned int inRate, unsigned int outRate)
 {
-    return (frames * outRate + inRate - 1) / inRate + 8;
+    return std::ceil(double(frames) * outRate / inRate) + 8;
 }
 
 // Stores each 16-bit sample in the first channel slot of successive frames: wider depths
@@ -74,10 +76,12 @@ bool CWave::ResampleLiner(unsigned int channels, unsigned int sampleRate, unsign
     std::unique_ptr<unsigned char[]> block;
     uint64_t capacity = 0;
     if (source && is_writable(target)) {
-        capacity = output_capacity(frames, source->sampleRate, target.nSamplesPerSec);
+        const double wanted = output_capacity(frames, source->sampleRate, target.nSamplesPerSec);
         // The frame count and byte length of a CWave are 32-bit.
-        if (capacity * target.nBlockAlign <= std::numeric_limits<uint32_t>::max())
+        if (wanted * target.nBlockAlign <= double(std::numeric_limits<uint32_t>::max())) {
+            capacity = uint64_t(wanted);
             block = try_allocate<unsigned char>(capacity * target.nBlockAlign);
+        }
     }
 
     unsigned int produced = 0;
@@ -99,8 +103,8 @@ bool CWave::ResampleLiner(unsigned int channels, unsigned int sampleRate, unsign
             } else {
                 // A mono source gives both channels the same samples; resampling it twice
                 // would only cost the time.
-                for (unsigned char* frame = block.get(); frame < block.get() + size_t(produced) * target.nBlockAlign;
-                     frame += target.nBlockAlign)
+                for (unsigned char* frame = block.get();
+                     frame < block.get() + size_t(produced) * target.nBlockAlign; frame += target.nBlockAlign)
                     std::memcpy(frame + slot, frame, slot);
             }
         }
@@ -150,9 +154,9 @@ unsigned char* CWave::resample_channel(bool firstChannel, const SWaveFormatex& t
         io.flags |= SOXR_NO_DITHER;
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         size_t consumed = 0;
-        const soxr_error_t error =
-            soxr_oneshot(double(source->sampleRate), double(target.nSamplesPerSec), 1, inSamples.get(), frames,
-                         &consumed, outSamples.get(), capacityFrames, &produced, &io, &quality, nullptr);
+        const soxr_error_t error = soxr_oneshot(double(source->sampleRate), double(target.nSamplesPerSec), 1,
+                                                inSamples.get(), frames, &consumed, outSamples.get(),
+                                                capacityFrames, &produced, &io, &quality, nullptr);
         if (error)
             return out;
         inSamples.reset();

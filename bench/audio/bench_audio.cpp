@@ -34,8 +34,10 @@ bool write_source(const QString& path)
     std::uniform_real_distribution<double> spread(-0.02, 0.02);
     for (unsigned int i = 0; i < frames; ++i) {
         const double t = double(i) / SOURCE_RATE;
-        const double left = 0.3 * std::sin(2 * M_PI * 220 * t) + 0.2 * std::sin(2 * M_PI * 1337 * t) + spread(noise);
-        const double right = 0.3 * std::sin(2 * M_PI * 330 * t) + 0.1 * std::sin(2 * M_PI * 5000 * t) + spread(noise);
+        const double left =
+            0.3 * std::sin(2 * M_PI * 220 * t) + 0.2 * std::sin(2 * M_PI * 1337 * t) + spread(noise);
+        const double right =
+            0.3 * std::sin(2 * M_PI * 330 * t) + 0.1 * std::sin(2 * M_PI * 5000 * t) + spread(noise);
         for (int c = 0; c < 2; ++c) {
             const auto sample = uint16_t(int16_t(std::lround((c ? right : left) * 32767)));
             bytes[4 * size_t(i) + 2 * c] = uint8_t(sample);
@@ -121,13 +123,22 @@ int main()
     const double importPeak = peak_mb();
 
     const STimes importMono = compare(
-        [&] { return convert(file("source.wav"), file("song_mono.wav"), &CWave::ResampleLinerAs46875Wav, 1); },
-        [&] { return run_sox(file("source.wav") + " -b 24 " + file("sox_mono.wav") + " remix 1 rate 46875"); });
+        [&] {
+            return convert(file("source.wav"), file("song_mono.wav"), &CWave::ResampleLinerAs46875Wav, 1);
+        },
+        [&] {
+            return run_sox(file("source.wav") + " -b 24 " + file("sox_mono.wav") + " remix 1 rate 46875");
+        });
     const STimes importStereo = compare(
-        [&] { return convert(file("source.wav"), file("song_stereo.wav"), &CWave::ResampleLinerAs46875Wav, 2); },
+        [&] {
+            return convert(file("source.wav"), file("song_stereo.wav"), &CWave::ResampleLinerAs46875Wav, 2);
+        },
         [&] { return run_sox(file("source.wav") + " -b 24 " + file("sox_stereo.wav") + " rate 46875"); });
     const STimes exportMono = compare(
-        [&] { return convert(file("song_mono.wav"), file("export_mono.wav"), &CWave::ResampleLinerAs48000Wav, 1); },
+        [&] {
+            return convert(file("song_mono.wav"), file("export_mono.wav"), &CWave::ResampleLinerAs48000Wav,
+                           1);
+        },
         [&] { return run_sox(file("song_mono.wav") + " -b 24 " + file("sox_export.wav") + " rate 48000"); });
 
     std::printf("import mono ms: %.1f\n", importMono.ours);

@@ -13,8 +13,14 @@ class CNoUser final : public CUserPrompt {
 public:
     void show_message(const QString&, const QString&) override {}
     bool ask_yes_no(const QString&, const QString&) override { return false; }
-    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
 };
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "signal_measure.h"
-#include "wave_builder.h"
 #include "audio/adpcm.h"
 #include "audio/wave.h"
+#include "signal_measure.h"
+#include "wave_builder.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
+#include <cmath>
 #include <memory>
 
 namespace {

@@ -1,9 +1,9 @@
+#include "audio/wave.h"
 #include "scripted_prompt.h"
 #include "signal_measure.h"
-#include "audio/wave.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
+#include <cmath>
 
 // Files written by sox and ffmpeg (fixtures/make_fixtures.sh): what they hold, and the
 // tone each of the first two channels must carry once converted to the pedal's format.
@@ -48,7 +48,8 @@ TEST_P(RealFiles, LoadAndConvertToBothSongFormats)
     for (const auto& e : expected) {
         const std::vector<double> samples = channel_of(stereo, e.channel);
         EXPECT_NEAR(frequency_of(samples, 46875), e.hz, e.hz * 1e-4) << "channel " << e.channel;
-        EXPECT_NEAR(20 * std::log10(amplitude_of(samples) / e.amplitude), 0.0, 0.1) << "channel " << e.channel;
+        EXPECT_NEAR(20 * std::log10(amplitude_of(samples) / e.amplitude), 0.0, 0.1)
+            << "channel " << e.channel;
     }
 }
 

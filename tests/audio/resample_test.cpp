@@ -1,12 +1,12 @@
-#include "signal_measure.h"
-#include "wave_builder.h"
 #include "audio/sample_layout.h"
 #include "audio/wave.h"
+#include "signal_measure.h"
 #include "support/neat.h"
+#include "wave_builder.h"
 
+#include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include <cmath>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -23,7 +23,8 @@ CWave tone_wave(unsigned int rate, unsigned short bits, const std::vector<double
             const double value = 0.5 * std::sin(2 * M_PI * tones[c] * i / rate);
             const auto full = uint32_t(int32_t(std::lround(value * 2147483647.0)));
             for (unsigned int b = 0; b < bytes; ++b)
-                data[i * wave.GetFormat().nBlockAlign + c * bytes + b] = uint8_t(full >> (8 * (b + 4 - bytes)));
+                data[i * wave.GetFormat().nBlockAlign + c * bytes + b] =
+                    uint8_t(full >> (8 * (b + 4 - bytes)));
         }
     }
     wave.SetBuffer(data.data(), frames, true);
@@ -164,6 +165,14 @@ TEST(Resample, UnconvertibleSourceOrTargetGivesTheTargetFormatWithoutFrames)
     EXPECT_FALSE(target.ResampleLiner(1, 48000, 20));
     EXPECT_EQ(target.GetNumSamples(), 0u);
     EXPECT_EQ(target.GetFormat().wBitsPerSample, 20);
+
+    // 100 million 1000 Hz frames would become 37.5 GB of 8-channel 32-bit 46875 Hz
+    // frames. The count is refused before a sample is read, so one byte stands in for them.
+    CWave huge;
+    huge.BuildFormat(1, 1000, 8);
+    huge.SetBuffer(new unsigned char[1], 100000000, false);
+    EXPECT_FALSE(huge.ResampleLiner(8, 46875, 32));
+    EXPECT_EQ(huge.GetNumSamples(), 0u);
 }
 
 struct SDecodeCase {
@@ -199,7 +208,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SDecodeCase{"u8_top_of_second", 1, 2, 8, "80 FF", 1, 32512},
                       SDecodeCase{"s16_second", 1, 2, 16, "01 00 FE FF", 1, -2},
                       SDecodeCase{"s24_drops_low_byte", 1, 1, 24, "FF 34 12", 0, 0x1234},
-                      SDecodeCase{"s24_third_of_three", 1, 3, 24, "00 00 00 00 00 00 77 CD AB", 2, int16_t(0xABCD)},
+                      SDecodeCase{"s24_third_of_three", 1, 3, 24, "00 00 00 00 00 00 77 CD AB", 2,
+                                  int16_t(0xABCD)},
                       SDecodeCase{"s32_top", 1, 1, 32, "FF FF 00 80", 0, -32768},
                       SDecodeCase{"f32_half", 3, 1, 32, "00 00 00 3F", 0, 16384},
                       SDecodeCase{"f32_truncates_toward_zero", 3, 1, 32, "00 00 80 B7", 0, 0},

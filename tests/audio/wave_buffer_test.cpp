@@ -1,6 +1,6 @@
-#include "wave_builder.h"
 #include "audio/wave.h"
 #include "support/neat.h"
+#include "wave_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -47,7 +47,8 @@ Bytes riff_wave(std::initializer_list<Bytes> chunks)
 
 Bytes format_body(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign)
 {
-    return concat({le16(tag), le16(channels), le32(rate), le32(rate * blockAlign), le16(blockAlign), le16(bits)});
+    return concat(
+        {le16(tag), le16(channels), le32(rate), le32(rate * blockAlign), le16(blockAlign), le16(bits)});
 }
 
 Bytes format_body(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits)

@@ -1,10 +1,10 @@
+#include "audio/wave.h"
 #include "scripted_prompt.h"
 #include "wave_builder.h"
-#include "audio/wave.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -49,7 +49,8 @@ TEST_F(WaveFile, SavesThousandMonoFramesOf24BitsAsTheGoldenImage)
 TEST_F(WaveFile, CanonicalHeaderLoadsWithCbSizeZeroAndSurvivesARoundTrip)
 {
     CWave wave;
-    ASSERT_TRUE(load(riff_wave({chunk("fmt ", format_body(1, 1, 44100, 16)), chunk("data", FRAMES_16_MONO)}), wave));
+    ASSERT_TRUE(
+        load(riff_wave({chunk("fmt ", format_body(1, 1, 44100, 16)), chunk("data", FRAMES_16_MONO)}), wave));
     EXPECT_EQ(wave.GetFormat().cbSize, 0);
     EXPECT_EQ(wave.GetFormat().nSamplesPerSec, 44100u);
     EXPECT_EQ(wave.GetNumSamples(), 4u);
@@ -64,7 +65,8 @@ TEST_F(WaveFile, CanonicalHeaderLoadsWithCbSizeZeroAndSurvivesARoundTrip)
 
 TEST_F(WaveFile, ReadsFromTheFilesCurrentPosition)
 {
-    const Bytes image = riff_wave({chunk("fmt ", format_body(1, 1, 44100, 16)), chunk("data", FRAMES_16_MONO)});
+    const Bytes image =
+        riff_wave({chunk("fmt ", format_body(1, 1, 44100, 16)), chunk("data", FRAMES_16_MONO)});
     write_file(path("inner.wav"), concat({hex_bytes("DE AD BE EF"), image}));
     QFile file(path("inner.wav"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -78,7 +80,8 @@ TEST_F(WaveFile, ExtensibleFormatKeepsItsTagAndIsSavedAsItsPlainSubFormat)
 {
     const Bytes frames = hex_bytes("00 00 40 FF FF 7F");
     CWave wave;
-    ASSERT_TRUE(load(riff_wave({chunk("fmt ", extensible_body(1, 1, 48000, 24)), chunk("data", frames)}), wave));
+    ASSERT_TRUE(
+        load(riff_wave({chunk("fmt ", extensible_body(1, 1, 48000, 24)), chunk("data", frames)}), wave));
     EXPECT_EQ(wave.GetFormat().wFormatTag, WAVE_FORMAT_EXTENSIBLE);
     EXPECT_EQ(wave.GetFormat().cbSize, 22);
     EXPECT_EQ(wave.GetSampleFormatTag(), WAVE_FORMAT_PCM);
@@ -120,14 +123,21 @@ INSTANTIATE_TEST_SUITE_P(
         SLayoutCase{"odd_chunk_padded", riff_wave({FMT, chunk("bext", hex_bytes("01 02 03")), DATA}), 4},
         SLayoutCase{"data_before_fmt", riff_wave({DATA, FMT}), 4},
         SLayoutCase{"second_data_ignored", riff_wave({FMT, DATA, chunk("data", Bytes(4, 0xEE))}), 4},
-        SLayoutCase{"format_extension_skipped",
-                    riff_wave({chunk("fmt ", concat({format_body(1, 1, 44100, 16), le16(4), Bytes(4, 0x99)})), DATA}),
-                    4},
+        SLayoutCase{
+            "format_extension_skipped",
+            riff_wave({chunk("fmt ", concat({format_body(1, 1, 44100, 16), le16(4), Bytes(4, 0x99)})), DATA}),
+            4},
         // A size that is no multiple of the frame size: the incomplete frame is dropped.
-        SLayoutCase{"partial_frame", riff_wave({FMT, chunk("data", Bytes(FRAMES_16_MONO.begin(), FRAMES_16_MONO.end() - 1))}), 3},
+        SLayoutCase{"partial_frame",
+                    riff_wave({FMT, chunk("data", Bytes(FRAMES_16_MONO.begin(), FRAMES_16_MONO.end() - 1))}),
+                    3},
         // Declared longer than the file: only the frames present.
-        SLayoutCase{"data_cut_short", concat({riff_wave({FMT}), hex_bytes("64 61 74 61 E8 03 00 00"), FRAMES_16_MONO}), 4},
-        SLayoutCase{"data_size_all_ones", concat({riff_wave({FMT}), hex_bytes("64 61 74 61 FF FF FF FF"), FRAMES_16_MONO, hex_bytes("01")}), 4}),
+        SLayoutCase{"data_cut_short",
+                    concat({riff_wave({FMT}), hex_bytes("64 61 74 61 E8 03 00 00"), FRAMES_16_MONO}), 4},
+        SLayoutCase{
+            "data_size_all_ones",
+            concat({riff_wave({FMT}), hex_bytes("64 61 74 61 FF FF FF FF"), FRAMES_16_MONO, hex_bytes("01")}),
+            4}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SRefusalCase {
@@ -143,7 +153,8 @@ TEST_P(WaveFileRefusals, ShowTheirMessageAndLeaveTheWaveUnchanged)
     CWave wave = pcm16_wave(22050, {{5, 6, 7}});
     const SWaveFormatex before = wave.GetFormat();
     EXPECT_FALSE(load(GetParam().image, wave));
-    EXPECT_EQ(user.messages(), QStringList{QString("Wave file '%1' %2").arg(path("in.wav"), GetParam().message)});
+    EXPECT_EQ(user.messages(),
+              QStringList{QString("Wave file '%1' %2").arg(path("in.wav"), GetParam().message)});
     EXPECT_EQ(wave.GetFormat(), before);
     EXPECT_EQ(frames_of(wave), hex_bytes("05 00 06 00 07 00"));
 }
@@ -157,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "WAVEfmt not found"},
         SRefusalCase{"no_format", riff_wave({DATA}), "WAVEfmt not found"},
         SRefusalCase{"no_data", riff_wave({FMT, chunk("LIST", Bytes(4))}), "data segment not found"},
-        SRefusalCase{"format_past_the_end", riff_wave({chunk("fmt ", format_body(1, 1, 44100, 16), 0xFFFFFFF0u), DATA}),
+        SRefusalCase{"format_past_the_end",
+                     riff_wave({chunk("fmt ", format_body(1, 1, 44100, 16), 0xFFFFFFF0u), DATA}),
                      "data segment not found"},
         SRefusalCase{"ima_adpcm", riff_wave({chunk("fmt ", format_body(0x11, 1, 44100, 4, 256)), DATA}),
                      "sample format not supported (format 17, 1 channels, 4 bits, 44100 Hz)"},
@@ -192,7 +204,8 @@ TEST_F(WaveFile, FailedWritesAreReported)
 {
     CWave wave = pcm16_wave(44100, {{1, 2}});
     EXPECT_FALSE(wave.Save(path("no/such/folder.wav")));
-    EXPECT_EQ(user.messages(), QStringList{"Open file 'folder.wav' failed, it may be occupied by other process"});
+    EXPECT_EQ(user.messages(),
+              QStringList{"Open file 'folder.wav' failed, it may be occupied by other process"});
 
     user.clear();
     EXPECT_FALSE(wave.Save(QString("/dev/full")));
