@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-SByteCycleArray::SByteCycleArray() : buffer(nullptr), capacity(0), read_index(0), write_index(0), borrowed(true)
+SByteCycleArray::SByteCycleArray()
+    : buffer(nullptr), capacity(0), read_index(0), write_index(0), borrowed(true)
 {
 }
 

@@ -74,8 +74,11 @@ bool verify_checksum(const unsigned char* payload, unsigned int L, unsigned char
     const unsigned char expected = static_cast<unsigned char>(~payload_sum(payload, L));
     if (L == 0 || expected == checksum)
         return true;
-    const auto hex = [](unsigned char value) { return QString("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); };
-    NEAT::AfxMessageBox(QString::fromUtf8("Checksum错误,算出来是%1, 包内校验是%2").arg(hex(expected), hex(checksum)));
+    const auto hex = [](unsigned char value) {
+        return QString("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+    };
+    NEAT::AfxMessageBox(
+        QString::fromUtf8("Checksum错误,算出来是%1, 包内校验是%2").arg(hex(expected), hex(checksum)));
     return false;
 }
 

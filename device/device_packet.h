@@ -44,7 +44,8 @@ unsigned int make_query_packet(unsigned char* out, EQueryCmd cmd);
 unsigned int make_flash_erase_packet(unsigned char* out, EFlashType type, unsigned int address);
 unsigned int make_flash_write_packet(unsigned char* out, EFlashType type, unsigned int address,
                                      const unsigned char* data, unsigned int n);
-unsigned int make_flash_read_packet(unsigned char* out, EFlashType type, unsigned int address, unsigned int n);
+unsigned int make_flash_read_packet(unsigned char* out, EFlashType type, unsigned int address,
+                                    unsigned int n);
 unsigned int make_flash_checksum_packet(unsigned char* out, EFlashType type, unsigned int address,
                                         unsigned int n);
 unsigned int make_mode_change_packet(unsigned char* out);

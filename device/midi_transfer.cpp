@@ -16,9 +16,7 @@ void midi_in_callback(double, std::vector<unsigned char>* message, void* user)
     static_cast<CMIDITranfer*>(user)->ReceiveEvent(message);
 }
 
-CMIDITranfer::CMIDITranfer() : m_in(BUFFER_SIZE)
-{
-}
+CMIDITranfer::CMIDITranfer() : m_in(BUFFER_SIZE) {}
 
 CMIDITranfer::~CMIDITranfer()
 {
@@ -183,12 +181,15 @@ void CMIDITranfer::ReceiveEvent(std::vector<unsigned char>* message)
 {
     if (!message || message->empty())
         return;
-    if (message->size() >= BUFFER_SIZE || !m_in.Write(message->data(), static_cast<unsigned int>(message->size()))) {
+    if (message->size() >= BUFFER_SIZE ||
+        !m_in.Write(message->data(), static_cast<unsigned int>(message->size()))) {
         m_dropped.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     // Taking the mutex orders this notification after a reader's emptiness check, so a
     // reader about to wait cannot miss it.
-    { std::lock_guard<std::mutex> lock(m_arrival_mutex); }
+    {
+        std::lock_guard<std::mutex> lock(m_arrival_mutex);
+    }
     m_arrival.notify_one();
 }

@@ -22,11 +22,18 @@ auto guarded(Call&& call) -> decltype(call())
 class CRtMidiIn final : public CMidiIn {
 public:
     CRtMidiIn(const std::string& client_name, unsigned int queue_limit)
-        : m_in(guarded([&] { return std::make_unique<RtMidiIn>(RtMidi::UNSPECIFIED, client_name, queue_limit); }))
+        : m_in(guarded(
+              [&] { return std::make_unique<RtMidiIn>(RtMidi::UNSPECIFIED, client_name, queue_limit); }))
     {
     }
-    unsigned int port_count() override { return guarded([&] { return m_in->getPortCount(); }); }
-    std::string port_name(unsigned int port) override { return guarded([&] { return m_in->getPortName(port); }); }
+    unsigned int port_count() override
+    {
+        return guarded([&] { return m_in->getPortCount(); });
+    }
+    std::string port_name(unsigned int port) override
+    {
+        return guarded([&] { return m_in->getPortName(port); });
+    }
     void open_port(unsigned int port, const std::string& port_name) override
     {
         guarded([&] { m_in->openPort(port, port_name); });
@@ -61,8 +68,14 @@ public:
         : m_out(guarded([&] { return std::make_unique<RtMidiOut>(RtMidi::UNSPECIFIED, client_name); }))
     {
     }
-    unsigned int port_count() override { return guarded([&] { return m_out->getPortCount(); }); }
-    std::string port_name(unsigned int port) override { return guarded([&] { return m_out->getPortName(port); }); }
+    unsigned int port_count() override
+    {
+        return guarded([&] { return m_out->getPortCount(); });
+    }
+    std::string port_name(unsigned int port) override
+    {
+        return guarded([&] { return m_out->getPortName(port); });
+    }
     void open_port(unsigned int port, const std::string& port_name) override
     {
         guarded([&] { m_out->openPort(port, port_name); });

@@ -91,7 +91,8 @@ bool CUSBConnect::get_responds_responds(int& status, unsigned int timeout)
     if (!read_reply(m_recv.data(), STATUS_REPLY_SIZE, count, timeout))
         return false;
     if (count != STATUS_REPLY_SIZE) {
-        NEAT::AfxMessageBox(QString::fromUtf8("读取回复码长度错误,需要%1字节,收到%2字节").arg(STATUS_REPLY_SIZE).arg(count));
+        NEAT::AfxMessageBox(
+            QString::fromUtf8("读取回复码长度错误,需要%1字节,收到%2字节").arg(STATUS_REPLY_SIZE).arg(count));
         return false;
     }
     if (m_recv[TYPE_AT] != PACKET_RESPONDS)
@@ -117,8 +118,8 @@ bool CUSBConnect::get_query_responds(EQueryCmd cmd, unsigned char* buf, unsigned
     return packet_checksum_ok(buf);
 }
 
-bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlashType& type, unsigned int& address,
-                                      unsigned int& length, unsigned int timeout)
+bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlashType& type,
+                                      unsigned int& address, unsigned int& length, unsigned int timeout)
 {
     const unsigned int expected = n + UPLOAD_DATA_AT + 1;
     if (expected > BUFFER_SIZE)
@@ -132,7 +133,8 @@ bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlas
         return false;
     }
     if (count != expected || !payload_fits(reply, count)) {
-        const unsigned int needed = count != expected ? expected : packet_payload_length(reply) + PACKET_OVERHEAD;
+        const unsigned int needed =
+            count != expected ? expected : packet_payload_length(reply) + PACKET_OVERHEAD;
         NEAT::AfxMessageBox("Data length error,need %d bytes,got %d bytes", static_cast<int>(needed),
                             static_cast<int>(count));
         return false;
@@ -156,7 +158,8 @@ bool CUSBConnect::get_flash_checksum_responds(EFlashType& type, unsigned int& ad
     unsigned int count = 0;
     if (!read_reply(reply, CHECKSUM_REPLY_SIZE, count, timeout))
         return false;
-    if (count != CHECKSUM_REPLY_SIZE || reply[TYPE_AT] != PACKET_FLASH_CHECKSUM || !payload_fits(reply, count))
+    if (count != CHECKSUM_REPLY_SIZE || reply[TYPE_AT] != PACKET_FLASH_CHECKSUM ||
+        !payload_fits(reply, count))
         return false;
     if (!packet_checksum_ok(reply))
         return false;

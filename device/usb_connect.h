@@ -37,7 +37,8 @@ public:
     // Application mode: 59 12 00 34 must come back unchanged.
     [[nodiscard]] bool handshake_simple(unsigned int timeout);
     // Update mode: the query 0x11 and its 34-byte reply. The strings are not filled.
-    [[nodiscard]] bool get_device_name_and_version(std::string& name, std::string& version, unsigned int timeout);
+    [[nodiscard]] bool get_device_name_and_version(std::string& name, std::string& version,
+                                                   unsigned int timeout);
 
     bool is_in_update_mode() const { return m_port.transfer_mode() == TRANSFER_MODE_UPDATE; }
     bool is_in_app_mode() const { return m_port.transfer_mode() == TRANSFER_MODE_APP; }
@@ -66,24 +67,26 @@ public:
     // Update-mode reply readers. `timeout` in ms of waiting on an empty input.
     [[nodiscard]] bool get_responds_responds(int& status, unsigned int timeout);
     // Reads a reply of exactly `len` bytes into buf; `got` is not written.
-    [[nodiscard]] bool get_query_responds(EQueryCmd cmd, unsigned char* buf, unsigned int len, unsigned int& got,
-                                          unsigned int timeout);
+    [[nodiscard]] bool get_query_responds(EQueryCmd cmd, unsigned char* buf, unsigned int len,
+                                          unsigned int& got, unsigned int timeout);
     // Copies at most n data bytes to `data`.
     [[nodiscard]] bool get_upload_responds(unsigned char* data, unsigned int n, EFlashType& type,
                                            unsigned int& address, unsigned int& length, unsigned int timeout);
-    [[nodiscard]] bool get_flash_checksum_responds(EFlashType& type, unsigned int& address, unsigned int& length,
-                                                   unsigned int& sum, unsigned int timeout);
+    [[nodiscard]] bool get_flash_checksum_responds(EFlashType& type, unsigned int& address,
+                                                   unsigned int& length, unsigned int& sum,
+                                                   unsigned int timeout);
 
     // Flash operations. n = 0 succeeds with no traffic.
     [[nodiscard]] bool flash_read(EFlashType type, unsigned int address, unsigned char* buf, unsigned int n);
     // The range must have been erased. Posts one progress event (chunk i of c) per
     // acknowledged chunk to `progress` when it is not null; pumps the event loop per chunk.
-    [[nodiscard]] bool flash_write(EFlashType type, unsigned int address, const unsigned char* data, unsigned int n,
-                                   QObject* progress);
+    [[nodiscard]] bool flash_write(EFlashType type, unsigned int address, const unsigned char* data,
+                                   unsigned int n, QObject* progress);
     // Erases the erase unit (sector or block) that starts at `address`.
     [[nodiscard]] bool flash_erase(EFlashType type, unsigned int address);
     // The pedal's 16-bit sum of the n bytes at `address`.
-    [[nodiscard]] bool flash_checksum(EFlashType type, unsigned int address, unsigned int n, unsigned int& sum);
+    [[nodiscard]] bool flash_checksum(EFlashType type, unsigned int address, unsigned int n,
+                                      unsigned int& sum);
     // 1 written and verified, 0 the write failed, 3 the sums differ, 4 the checksum
     // exchange failed.
     [[nodiscard]] int flash_write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
@@ -100,7 +103,8 @@ public:
 
 private:
     [[nodiscard]] bool send_packet(unsigned int length);
-    [[nodiscard]] bool read_reply(unsigned char* buf, unsigned int len, unsigned int& count, unsigned int timeout);
+    [[nodiscard]] bool read_reply(unsigned char* buf, unsigned int len, unsigned int& count,
+                                  unsigned int timeout);
     [[nodiscard]] bool send_app_cmd(unsigned char a, unsigned char b, unsigned char c);
     // Sends 59 a b c and reads the four-byte reply into `reply`.
     [[nodiscard]] bool app_exchange(unsigned char a, unsigned char b, unsigned char c, unsigned char* reply,

@@ -48,15 +48,15 @@ bool CUSBConnect::flash_read(EFlashType type, unsigned int address, unsigned cha
     return true;
 }
 
-bool CUSBConnect::flash_write(EFlashType type, unsigned int address, const unsigned char* data, unsigned int n,
-                              QObject* progress)
+bool CUSBConnect::flash_write(EFlashType type, unsigned int address, const unsigned char* data,
+                              unsigned int n, QObject* progress)
 {
     const unsigned int chunks = chunk_count(n, WRITE_CHUNK);
     for (unsigned int i = 1; i <= chunks; ++i) {
         const unsigned int m = std::min(n, WRITE_CHUNK);
         int status = -1;
-        if (!send_download_data(type, address, data, m) || !get_responds_responds(status, WRITE_REPLY_TIMEOUT) ||
-            status != 0)
+        if (!send_download_data(type, address, data, m) ||
+            !get_responds_responds(status, WRITE_REPLY_TIMEOUT) || status != 0)
             return false;
         post_progress(progress, i, chunks);
         NEAT::PeekAndPump();

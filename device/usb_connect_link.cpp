@@ -100,36 +100,36 @@ bool CUSBConnect::check_connect()
     std::string name;
     std::string version;
     switch (m_port.transfer_mode()) {
-    case TRANSFER_MODE_UPDATE:
-        return get_device_name_and_version(name, version, CHECK_TIMEOUT);
-    case TRANSFER_MODE_APP:
-        return handshake_simple(CHECK_TIMEOUT);
-    default:
-        return false;
+        case TRANSFER_MODE_UPDATE:
+            return get_device_name_and_version(name, version, CHECK_TIMEOUT);
+        case TRANSFER_MODE_APP:
+            return handshake_simple(CHECK_TIMEOUT);
+        default:
+            return false;
     }
 }
 
 ESystemMode CUSBConnect::get_system_mode() const
 {
     switch (m_port.transfer_mode()) {
-    case TRANSFER_MODE_UPDATE:
-        return SYSTEM_MODE_UPDATE;
-    case TRANSFER_MODE_APP:
-        return SYSTEM_MODE_APP;
-    default:
-        return SYSTEM_MODE_NONE;
+        case TRANSFER_MODE_UPDATE:
+            return SYSTEM_MODE_UPDATE;
+        case TRANSFER_MODE_APP:
+            return SYSTEM_MODE_APP;
+        default:
+            return SYSTEM_MODE_NONE;
     }
 }
 
 bool CUSBConnect::set_system_mode(ESystemMode mode)
 {
     switch (m_port.transfer_mode()) {
-    case TRANSFER_MODE_APP:
-        return mode == SYSTEM_MODE_APP || send_app_cmd(APP_MODE_CHANGE, 0x7F, 0x7F);
-    case TRANSFER_MODE_UPDATE:
-        return mode == SYSTEM_MODE_UPDATE || send_mode_change_request();
-    default:
-        return false;
+        case TRANSFER_MODE_APP:
+            return mode == SYSTEM_MODE_APP || send_app_cmd(APP_MODE_CHANGE, 0x7F, 0x7F);
+        case TRANSFER_MODE_UPDATE:
+            return mode == SYSTEM_MODE_UPDATE || send_mode_change_request();
+        default:
+            return false;
     }
 }
 

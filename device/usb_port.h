@@ -33,7 +33,8 @@ public:
 
     // True when all len bytes went out. `clear_input` drops unread input first, so the
     // next message read is the reply to this one.
-    [[nodiscard]] bool Write(const unsigned char* data, unsigned int len, unsigned int& written, bool clear_input);
+    [[nodiscard]] bool Write(const unsigned char* data, unsigned int len, unsigned int& written,
+                             bool clear_input);
     // True when any byte came; a short message is a success and `count` tells its length.
     [[nodiscard]] bool Read(unsigned char* buf, unsigned int len, unsigned int& count, unsigned int timeout);
 

@@ -16,9 +16,7 @@
 
 namespace {
 
-void drop_message(QtMsgType, const QMessageLogContext&, const QString&)
-{
-}
+void drop_message(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 // A link whose ports are open on a silent virtual device, set up once.
 struct SHarness {
@@ -77,38 +75,38 @@ void run_readers(CUSBConnect& link, uint8_t selector, const uint8_t* data, size_
     int status = 0;
     bool answered = false;
     switch (selector % 5) {
-    case 0:
-        answered = link.get_responds_responds(status, 3);
-        if (answered && (status < 0 || status > 0xFF))
-            __builtin_trap();
-        break;
-    case 1: {
-        std::vector<unsigned char> reply(CUSBConnect::QUERY_REPLY_SIZE);
-        answered = link.get_query_responds(QUERY_NAME_AND_VERSION, reply.data(), CUSBConnect::QUERY_REPLY_SIZE,
-                                           got, 3);
-        if (answered && reply[2] != QUERY_NAME_AND_VERSION)
-            __builtin_trap();
-        break;
-    }
-    case 2: {
-        std::vector<unsigned char> payload(n);
-        answered = link.get_upload_responds(payload.data(), n, type, address, length, 3);
-        if (answered && static_cast<unsigned int>(type) > 0xFF)
-            __builtin_trap();
-        break;
-    }
-    case 3:
-        answered = link.get_flash_checksum_responds(type, address, length, sum, 3);
-        if (answered && sum > 0xFFFF)
-            __builtin_trap();
-        break;
-    default: {
-        std::vector<unsigned char> message(len);
-        answered = link.port().Read(message.data(), len, count, 3);
-        if (answered && (count == 0 || count > len))
-            __builtin_trap();
-        break;
-    }
+        case 0:
+            answered = link.get_responds_responds(status, 3);
+            if (answered && (status < 0 || status > 0xFF))
+                __builtin_trap();
+            break;
+        case 1: {
+            std::vector<unsigned char> reply(CUSBConnect::QUERY_REPLY_SIZE);
+            answered = link.get_query_responds(QUERY_NAME_AND_VERSION, reply.data(),
+                                               CUSBConnect::QUERY_REPLY_SIZE, got, 3);
+            if (answered && reply[2] != QUERY_NAME_AND_VERSION)
+                __builtin_trap();
+            break;
+        }
+        case 2: {
+            std::vector<unsigned char> payload(n);
+            answered = link.get_upload_responds(payload.data(), n, type, address, length, 3);
+            if (answered && static_cast<unsigned int>(type) > 0xFF)
+                __builtin_trap();
+            break;
+        }
+        case 3:
+            answered = link.get_flash_checksum_responds(type, address, length, sum, 3);
+            if (answered && sum > 0xFFFF)
+                __builtin_trap();
+            break;
+        default: {
+            std::vector<unsigned char> message(len);
+            answered = link.port().Read(message.data(), len, count, 3);
+            if (answered && (count == 0 || count > len))
+                __builtin_trap();
+            break;
+        }
     }
     transfer.clear_midi_in_buffer();
 }

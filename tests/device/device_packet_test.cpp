@@ -32,11 +32,13 @@ const unsigned char THREE_BYTES[3] = {0x10, 0x20, 0x30};
 INSTANTIATE_TEST_SUITE_P(
     Builders, DevicePacket,
     ::testing::Values(
-        SPacketCase{"Query", [](unsigned char* out) { return make_query_packet(out, QUERY_NAME_AND_VERSION); },
+        SPacketCase{"Query",
+                    [](unsigned char* out) { return make_query_packet(out, QUERY_NAME_AND_VERSION); },
                     "59 00 11 00 00 00 FF"},
-        SPacketCase{"ReadInfoRecord",
-                    [](unsigned char* out) { return make_flash_read_packet(out, FLASH_TYPE_SYSTEM, 0x2180, 16); },
-                    "59 00 23 08 00 00 00 80 21 00 00 10 00 00 4E"},
+        SPacketCase{
+            "ReadInfoRecord",
+            [](unsigned char* out) { return make_flash_read_packet(out, FLASH_TYPE_SYSTEM, 0x2180, 16); },
+            "59 00 23 08 00 00 00 80 21 00 00 10 00 00 4E"},
         SPacketCase{"WriteThreeBytes",
                     [](unsigned char* out) {
                         return make_flash_write_packet(out, FLASH_TYPE_NAND, 0x800, THREE_BYTES, 3);
@@ -44,9 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "59 00 22 0B 00 00 01 00 08 00 00 03 00 00 10 20 30 93"},
         SPacketCase{"ModeChange", [](unsigned char* out) { return make_mode_change_packet(out); },
                     "59 00 50 02 00 00 7F 7F 01"},
-        SPacketCase{"EraseBlock",
-                    [](unsigned char* out) { return make_flash_erase_packet(out, FLASH_TYPE_NAND, 0x01020304); },
-                    "59 00 21 05 00 00 01 04 03 02 01 F4"},
+        SPacketCase{
+            "EraseBlock",
+            [](unsigned char* out) { return make_flash_erase_packet(out, FLASH_TYPE_NAND, 0x01020304); },
+            "59 00 21 05 00 00 01 04 03 02 01 F4"},
         SPacketCase{"ChecksumTakesA32BitLength",
                     [](unsigned char* out) {
                         return make_flash_checksum_packet(out, FLASH_TYPE_SYSTEM, 0x4000, 0x01020304);

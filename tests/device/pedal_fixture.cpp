@@ -6,9 +6,7 @@
 #include <QFile>
 #include <QTextStream>
 
-PedalTest::PedalTest() : m_previous(install_midi_system(&m_system))
-{
-}
+PedalTest::PedalTest() : m_previous(install_midi_system(&m_system)) {}
 
 PedalTest::~PedalTest()
 {

@@ -4,9 +4,9 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 
+#include <gtest/gtest.h>
 #include <QObject>
 #include <QStringList>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <mutex>

@@ -12,7 +12,8 @@ namespace {
 Bytes framed(CMIDITranfer& transfer, const Bytes& data)
 {
     Bytes out(data.size() * 8 / 7 + 3);
-    out.resize(transfer.prepare_sysex_out_buffer(data.data(), static_cast<unsigned int>(data.size()), out.data()));
+    out.resize(
+        transfer.prepare_sysex_out_buffer(data.data(), static_cast<unsigned int>(data.size()), out.data()));
     return out;
 }
 
@@ -40,7 +41,8 @@ TEST(SysexPacking, PacksTheQueryAsDocumented)
 TEST(SysexPacking, FramedSizesFollowCeilingOfEightSevenths)
 {
     CMIDITranfer transfer;
-    const std::pair<unsigned int, unsigned int> cases[] = {{0, 2}, {1, 4}, {6, 9}, {7, 10}, {8, 12}, {5135, 5871}};
+    const std::pair<unsigned int, unsigned int> cases[] = {{0, 2},  {1, 4},  {6, 9},
+                                                           {7, 10}, {8, 12}, {5135, 5871}};
     for (const auto& [n, size] : cases) {
         EXPECT_EQ(framed(transfer, Bytes(n, 0xA5)).size(), size) << n << " bytes";
         EXPECT_EQ(packed_sysex_size(n) + 2, size) << n << " bytes";

@@ -245,15 +245,16 @@ TEST_P(ModelTable, FindsTheRowOfTheProductId)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ModelTable,
-    ::testing::Values(SModelRow{0xFFFFFFFF, "Unknown Device", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 0},
-                      SModelRow{0x2711, "VX-20", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 1},
-                      SModelRow{0x2712, "PULSE RING", 30, LOOPER_SONG_FORMAT_FILE, &g_sNand_256K_1970_BLOCKS, 0},
-                      SModelRow{0x2713, "SMALL WHEEL", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_MONO_BLOCKS, 0},
-                      SModelRow{0x2714, "ECHO DECK", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_MONO_BLOCKS, 0},
-                      SModelRow{0x2715, "TINY WHEEL", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_MONO_BLOCKS, 0},
-                      SModelRow{0x2716, "DUAL WHEEL", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_STEREO_BLOCKS, 0},
-                      SModelRow{0x2717, "VX-20", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 1},
-                      SModelRow{0x2718, "VX-20", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 1}));
+    ::testing::Values(
+        SModelRow{0xFFFFFFFF, "Unknown Device", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 0},
+        SModelRow{0x2711, "VX-20", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 1},
+        SModelRow{0x2712, "PULSE RING", 30, LOOPER_SONG_FORMAT_FILE, &g_sNand_256K_1970_BLOCKS, 0},
+        SModelRow{0x2713, "SMALL WHEEL", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_MONO_BLOCKS, 0},
+        SModelRow{0x2714, "ECHO DECK", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_MONO_BLOCKS, 0},
+        SModelRow{0x2715, "TINY WHEEL", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_MONO_BLOCKS, 0},
+        SModelRow{0x2716, "DUAL WHEEL", 1, LOOPER_SONG_FORMAT_OLD, &g_sNand_128K_1980_STEREO_BLOCKS, 0},
+        SModelRow{0x2717, "VX-20", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 1},
+        SModelRow{0x2718, "VX-20", 0, LOOPER_SONG_FORMAT_NONE, nullptr, 1}));
 
 TEST(ModelTableMisses, UnknownProductIdsHaveNoRow)
 {

@@ -14,10 +14,10 @@ struct SReplyCase {
     EOperation operation;
     EPedalFaultKind fault;
     int command;
-    int result;             // bool operations: 1 true, 0 false; VERIFY: its result code
-    const char* box;        // whole-text pattern of the one box shown, or null for none
-    const char* debug;      // a debug line that must be written, or null
-    unsigned int waits;     // counted waits of the last read when it timed out, else 0
+    int result;          // bool operations: 1 true, 0 false; VERIFY: its result code
+    const char* box;     // whole-text pattern of the one box shown, or null for none
+    const char* debug;   // a debug line that must be written, or null
+    unsigned int waits;  // counted waits of the last read when it timed out, else 0
     bool logs_read_failure;
 };
 
@@ -30,16 +30,16 @@ protected:
         std::string name;
         std::string version;
         switch (operation) {
-        case EOperation::QUERY:
-            return m_link->get_device_name_and_version(name, version, 200);
-        case EOperation::READ:
-            return m_link->flash_read(FLASH_TYPE_SYSTEM, 0x2180, buf, sizeof buf);
-        case EOperation::WRITE:
-            return m_link->flash_write(FLASH_TYPE_NAND, 0x800, data, sizeof data, nullptr);
-        case EOperation::ERASE:
-            return m_link->flash_erase(FLASH_TYPE_NAND, 0x800);
-        case EOperation::VERIFY:
-            return m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x800, data, sizeof data, nullptr);
+            case EOperation::QUERY:
+                return m_link->get_device_name_and_version(name, version, 200);
+            case EOperation::READ:
+                return m_link->flash_read(FLASH_TYPE_SYSTEM, 0x2180, buf, sizeof buf);
+            case EOperation::WRITE:
+                return m_link->flash_write(FLASH_TYPE_NAND, 0x800, data, sizeof data, nullptr);
+            case EOperation::ERASE:
+                return m_link->flash_erase(FLASH_TYPE_NAND, 0x800);
+            case EOperation::VERIFY:
+                return m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x800, data, sizeof data, nullptr);
         }
         return -1;
     }
@@ -62,7 +62,8 @@ TEST_P(ReplyCheck, FailsWithItsMessage)
     if (c.box) {
         ASSERT_EQ(prompt.messages().size(), 1) << prompt.messages().join(" | ").toStdString();
         const QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromUtf8(c.box)));
-        EXPECT_TRUE(pattern.match(prompt.messages().front()).hasMatch()) << prompt.messages().front().toStdString();
+        EXPECT_TRUE(pattern.match(prompt.messages().front()).hasMatch())
+            << prompt.messages().front().toStdString();
     } else {
         EXPECT_TRUE(prompt.messages().isEmpty()) << prompt.messages().join(" | ").toStdString();
     }
@@ -75,7 +76,8 @@ TEST_P(ReplyCheck, FailsWithItsMessage)
     const QStringList logged = log_lines_after(log_before);
     EXPECT_EQ(logged.size(), c.logs_read_failure ? 1 : 0) << logged.join(" | ").toStdString();
     if (c.logs_read_failure && !logged.isEmpty()) {
-        EXPECT_TRUE(logged.front().endsWith("{CUSBConnect::flash_read failed}")) << logged.front().toStdString();
+        EXPECT_TRUE(logged.front().endsWith("{CUSBConnect::flash_read failed}"))
+            << logged.front().toStdString();
     }
 }
 
@@ -84,50 +86,54 @@ const char* const CHECKSUM_BOX = "Checksum错误,算出来是([0-9A-F]{2}), 包�
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReplyCheck,
-    ::testing::Values(
-        SReplyCase{"QueryShort", EOperation::QUERY, EPedalFaultKind::SHORT_REPLY, 0x11, 0, "Data length error",
-                   nullptr, 0, false},
-        SReplyCase{"QueryLengthFieldPastTheEnd", EOperation::QUERY, EPedalFaultKind::WRONG_LENGTH_FIELD, 0x11, 0,
-                   "Data length error", nullptr, 0, false},
-        SReplyCase{"QueryWrongType", EOperation::QUERY, EPedalFaultKind::WRONG_TYPE, 0x11, 0, "Cmd type error",
-                   nullptr, 0, false},
-        SReplyCase{"QueryBadChecksum", EOperation::QUERY, EPedalFaultKind::BAD_CHECKSUM, 0x11, 0, CHECKSUM_BOX,
-                   nullptr, 0, false},
-        SReplyCase{"QuerySilent", EOperation::QUERY, EPedalFaultKind::NO_REPLY, 0x11, 0, nullptr, nullptr, 200,
-                   false},
-        SReplyCase{"ReadWrongType", EOperation::READ, EPedalFaultKind::WRONG_TYPE, 0x23, 0, nullptr,
-                   "get_upload_responds::Data type not 0x23!", 0, true},
-        SReplyCase{"ReadShort", EOperation::READ, EPedalFaultKind::SHORT_REPLY, 0x23, 0,
-                   "Data length error,need 31 bytes,got 30 bytes", nullptr, 0, true},
-        SReplyCase{"ReadLengthFieldPastTheEnd", EOperation::READ, EPedalFaultKind::WRONG_LENGTH_FIELD, 0x23, 0,
-                   "Data length error,need 32 bytes,got 31 bytes", nullptr, 0, true},
-        SReplyCase{"ReadBadChecksum", EOperation::READ, EPedalFaultKind::BAD_CHECKSUM, 0x23, 0, CHECKSUM_BOX,
-                   "get_upload_responds::Checksum error!", 0, true},
-        SReplyCase{"ReadWrongAddress", EOperation::READ, EPedalFaultKind::WRONG_ADDRESS, 0x23, 0, nullptr, nullptr,
-                   0, true},
-        SReplyCase{"ReadSilent", EOperation::READ, EPedalFaultKind::NO_REPLY, 0x23, 0, nullptr, nullptr, 5000, true},
-        SReplyCase{"WriteStatusOfSevenBytes", EOperation::WRITE, EPedalFaultKind::SHORT_REPLY, 0x22, 0,
-                   "读取回复码长度错误,需要8字节,收到7字节", nullptr, 0, false},
-        SReplyCase{"WriteStatusWrongType", EOperation::WRITE, EPedalFaultKind::WRONG_TYPE, 0x22, 0, nullptr,
-                   nullptr, 0, false},
-        SReplyCase{"WriteRefused", EOperation::WRITE, EPedalFaultKind::REFUSE, 0x22, 0, nullptr, nullptr, 0, false},
-        SReplyCase{"WriteSilent", EOperation::WRITE, EPedalFaultKind::NO_REPLY, 0x22, 0, nullptr, nullptr, 50000,
-                   false},
-        SReplyCase{"EraseRefused", EOperation::ERASE, EPedalFaultKind::REFUSE, 0x21, 0, nullptr, nullptr, 0, false},
-        SReplyCase{"EraseSilent", EOperation::ERASE, EPedalFaultKind::NO_REPLY, 0x21, 0, nullptr, nullptr, 30000,
-                   false},
-        SReplyCase{"VerifyWriteFails", EOperation::VERIFY, EPedalFaultKind::REFUSE, 0x22, 0, nullptr, nullptr, 0,
-                   false},
-        SReplyCase{"VerifyChecksumBad", EOperation::VERIFY, EPedalFaultKind::BAD_CHECKSUM, 0x24, 4, CHECKSUM_BOX,
-                   nullptr, 0, false},
-        SReplyCase{"VerifyChecksumWrongType", EOperation::VERIFY, EPedalFaultKind::WRONG_TYPE, 0x24, 4, nullptr,
-                   nullptr, 0, false},
-        SReplyCase{"VerifyChecksumShort", EOperation::VERIFY, EPedalFaultKind::SHORT_REPLY, 0x24, 4, nullptr,
-                   nullptr, 0, false},
-        SReplyCase{"VerifyChecksumLengthFieldPastTheEnd", EOperation::VERIFY, EPedalFaultKind::WRONG_LENGTH_FIELD,
-                   0x24, 4, nullptr, nullptr, 0, false},
-        SReplyCase{"VerifyChecksumSilent", EOperation::VERIFY, EPedalFaultKind::NO_REPLY, 0x24, 4, nullptr, nullptr,
-                   30000, false}),
+    ::testing::Values(SReplyCase{"QueryShort", EOperation::QUERY, EPedalFaultKind::SHORT_REPLY, 0x11, 0,
+                                 "Data length error", nullptr, 0, false},
+                      SReplyCase{"QueryLengthFieldPastTheEnd", EOperation::QUERY,
+                                 EPedalFaultKind::WRONG_LENGTH_FIELD, 0x11, 0, "Data length error", nullptr,
+                                 0, false},
+                      SReplyCase{"QueryWrongType", EOperation::QUERY, EPedalFaultKind::WRONG_TYPE, 0x11, 0,
+                                 "Cmd type error", nullptr, 0, false},
+                      SReplyCase{"QueryBadChecksum", EOperation::QUERY, EPedalFaultKind::BAD_CHECKSUM, 0x11,
+                                 0, CHECKSUM_BOX, nullptr, 0, false},
+                      SReplyCase{"QuerySilent", EOperation::QUERY, EPedalFaultKind::NO_REPLY, 0x11, 0,
+                                 nullptr, nullptr, 200, false},
+                      SReplyCase{"ReadWrongType", EOperation::READ, EPedalFaultKind::WRONG_TYPE, 0x23, 0,
+                                 nullptr, "get_upload_responds::Data type not 0x23!", 0, true},
+                      SReplyCase{"ReadShort", EOperation::READ, EPedalFaultKind::SHORT_REPLY, 0x23, 0,
+                                 "Data length error,need 31 bytes,got 30 bytes", nullptr, 0, true},
+                      SReplyCase{"ReadLengthFieldPastTheEnd", EOperation::READ,
+                                 EPedalFaultKind::WRONG_LENGTH_FIELD, 0x23, 0,
+                                 "Data length error,need 32 bytes,got 31 bytes", nullptr, 0, true},
+                      SReplyCase{"ReadBadChecksum", EOperation::READ, EPedalFaultKind::BAD_CHECKSUM, 0x23, 0,
+                                 CHECKSUM_BOX, "get_upload_responds::Checksum error!", 0, true},
+                      SReplyCase{"ReadWrongAddress", EOperation::READ, EPedalFaultKind::WRONG_ADDRESS, 0x23,
+                                 0, nullptr, nullptr, 0, true},
+                      SReplyCase{"ReadSilent", EOperation::READ, EPedalFaultKind::NO_REPLY, 0x23, 0, nullptr,
+                                 nullptr, 5000, true},
+                      SReplyCase{"WriteStatusOfSevenBytes", EOperation::WRITE, EPedalFaultKind::SHORT_REPLY,
+                                 0x22, 0, "读取回复码长度错误,需要8字节,收到7字节", nullptr, 0, false},
+                      SReplyCase{"WriteStatusWrongType", EOperation::WRITE, EPedalFaultKind::WRONG_TYPE, 0x22,
+                                 0, nullptr, nullptr, 0, false},
+                      SReplyCase{"WriteRefused", EOperation::WRITE, EPedalFaultKind::REFUSE, 0x22, 0, nullptr,
+                                 nullptr, 0, false},
+                      SReplyCase{"WriteSilent", EOperation::WRITE, EPedalFaultKind::NO_REPLY, 0x22, 0,
+                                 nullptr, nullptr, 50000, false},
+                      SReplyCase{"EraseRefused", EOperation::ERASE, EPedalFaultKind::REFUSE, 0x21, 0, nullptr,
+                                 nullptr, 0, false},
+                      SReplyCase{"EraseSilent", EOperation::ERASE, EPedalFaultKind::NO_REPLY, 0x21, 0,
+                                 nullptr, nullptr, 30000, false},
+                      SReplyCase{"VerifyWriteFails", EOperation::VERIFY, EPedalFaultKind::REFUSE, 0x22, 0,
+                                 nullptr, nullptr, 0, false},
+                      SReplyCase{"VerifyChecksumBad", EOperation::VERIFY, EPedalFaultKind::BAD_CHECKSUM, 0x24,
+                                 4, CHECKSUM_BOX, nullptr, 0, false},
+                      SReplyCase{"VerifyChecksumWrongType", EOperation::VERIFY, EPedalFaultKind::WRONG_TYPE,
+                                 0x24, 4, nullptr, nullptr, 0, false},
+                      SReplyCase{"VerifyChecksumShort", EOperation::VERIFY, EPedalFaultKind::SHORT_REPLY,
+                                 0x24, 4, nullptr, nullptr, 0, false},
+                      SReplyCase{"VerifyChecksumLengthFieldPastTheEnd", EOperation::VERIFY,
+                                 EPedalFaultKind::WRONG_LENGTH_FIELD, 0x24, 4, nullptr, nullptr, 0, false},
+                      SReplyCase{"VerifyChecksumSilent", EOperation::VERIFY, EPedalFaultKind::NO_REPLY, 0x24,
+                                 4, nullptr, nullptr, 30000, false}),
     [](const ::testing::TestParamInfo<SReplyCase>& info) { return std::string(info.param.name); });
 
 TEST_F(PedalTest, ChecksumBoxShowsTheComputedSumAndTheReceivedByte)
@@ -140,7 +146,8 @@ TEST_F(PedalTest, ChecksumBoxShowsTheComputedSumAndTheReceivedByte)
     std::string version;
     EXPECT_FALSE(m_link->get_device_name_and_version(name, version, 200));
     ASSERT_EQ(prompt.messages().size(), 1);
-    const QRegularExpressionMatch match = QRegularExpression(QString::fromUtf8(CHECKSUM_BOX)).match(prompt.messages()[0]);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QString::fromUtf8(CHECKSUM_BOX)).match(prompt.messages()[0]);
     ASSERT_TRUE(match.hasMatch());
     // The pedal inverted its checksum byte, so what came is the complement of what is due.
     EXPECT_EQ(match.captured(1).toUInt(nullptr, 16) ^ match.captured(2).toUInt(nullptr, 16), 0xFFu);

@@ -14,11 +14,11 @@ protected:
     PortTest()
     {
         for (int k = 0; k < 3; ++k) {
-            m_destinations.push_back(m_system.add_destination("Out " + std::to_string(k),
-                                                              [this, k](const std::vector<unsigned char>& message) {
-                                                                  std::lock_guard<std::mutex> lock(m_mutex);
-                                                                  m_received[k].push_back(message);
-                                                              }));
+            m_destinations.push_back(m_system.add_destination(
+                "Out " + std::to_string(k), [this, k](const std::vector<unsigned char>& message) {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_received[k].push_back(message);
+                }));
         }
         for (int k = 0; k < 2; ++k)
             m_sources.push_back(m_system.add_source("In " + std::to_string(k)));
@@ -115,7 +115,8 @@ TEST_F(PortTest, FailedOpenKeepsTheModeAndLogsTheLibraryText)
     EXPECT_FALSE(m_port.error_text().empty());
     const QStringList logged = log_lines_after(before);
     ASSERT_EQ(logged.size(), 1);
-    EXPECT_TRUE(logged[0].endsWith(QString("{CUSBPort::open failed=%1}").arg(QString::fromStdString(m_port.error_text()))))
+    EXPECT_TRUE(logged[0].endsWith(
+        QString("{CUSBPort::open failed=%1}").arg(QString::fromStdString(m_port.error_text()))))
         << logged[0].toStdString();
     EXPECT_FALSE(write(hex_bytes("59 12 00 34"))) << "a failed open closes both ports";
 }
