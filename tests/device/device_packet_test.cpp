@@ -16,6 +16,11 @@ struct SPacketCase {
     const char* expected;
 };
 
+void PrintTo(const SPacketCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class DevicePacket : public ::testing::TestWithParam<SPacketCase> {};
 
 TEST_P(DevicePacket, BuildsTheGoldenBytes)

@@ -228,6 +228,11 @@ struct SModelRow {
     unsigned int replug;
 };
 
+void PrintTo(const SModelRow& row, std::ostream* os)
+{
+    *os << row.name << " 0x" << std::hex << row.product_id;
+}
+
 class ModelTable : public ::testing::TestWithParam<SModelRow> {};
 
 TEST_P(ModelTable, FindsTheRowOfTheProductId)

@@ -21,6 +21,11 @@ struct SReplyCase {
     bool logs_read_failure;
 };
 
+void PrintTo(const SReplyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ReplyCheck : public PedalTest, public ::testing::WithParamInterface<SReplyCase> {
 protected:
     int run(EOperation operation)
