@@ -57,12 +57,32 @@ TandoraQT::~TandoraQT()
         killTimer(m_nTimerId);
 }
 
-// The form gives its labels and the check box boxes measured for one desktop's font;
-// where the default font is wider the texts would be clipped, so the window's font
-// shrinks in half points until every one of them fits (the bold title keeps its own).
+// The form measured its text boxes for one desktop's fonts; where fonts come out larger
+// (Linux counts 96 dots per inch, macOS 72) the texts would be clipped. A label with a
+// size of its own (the bold list title) shrinks in half points until its ink fits its
+// box; the other labels and the check box shrink together with the window's font until
+// they are wide enough.
 void TandoraQT::fit_font_to_form()
 {
-    auto texts_fit = [this] {
+    constexpr qreal kSmallest = 7.0;
+    auto ink_fits = [](const QLabel* label) {
+        const QFontMetrics metrics = label->fontMetrics();
+        const QRect ink = metrics.tightBoundingRect(label->text());
+        // A single line is centred vertically by its full line height.
+        const int baseline = (label->height() - metrics.height()) / 2 + metrics.ascent();
+        return ink.width() <= label->width() && baseline + ink.top() >= 0 &&
+               baseline + ink.bottom() < label->height();
+    };
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (!label->testAttribute(Qt::WA_SetFont))
+            continue;
+        QFont own = label->font();
+        while (!ink_fits(label) && own.pointSizeF() > kSmallest) {
+            own.setPointSizeF(own.pointSizeF() - 0.5);
+            label->setFont(own);
+        }
+    }
+    auto wide_enough = [this] {
         for (const QLabel* label : findChildren<QLabel*>())
             if (label->sizeHint().width() > label->width())
                 return false;
@@ -72,7 +92,7 @@ void TandoraQT::fit_font_to_form()
         return true;
     };
     QFont form_font = font();
-    while (!texts_fit() && form_font.pointSizeF() > 7.0) {
+    while (!wide_enough() && form_font.pointSizeF() > kSmallest) {
         form_font.setPointSizeF(form_font.pointSizeF() - 0.5);
         setFont(form_font);
     }
