@@ -3,29 +3,29 @@
 QString looper_action_result_text(int result)
 {
     switch (result) {
-    case LOOPER_RESULT_OK:
-        return QStringLiteral("Successful !");
-    case LOOPER_RESULT_NOT_OPEN:
-        return QStringLiteral("Device not open !");
-    case LOOPER_RESULT_NOT_SUPPORTED:
-        return QStringLiteral("Device not support !");
-    case LOOPER_RESULT_READ_FAILED:
-    case LOOPER_RESULT_WRITE_FAILED:
-        return QStringLiteral("Read data failed!");
-    case LOOPER_RESULT_CHECKSUM_ERROR:
-        return QStringLiteral("Checksum error!");
-    case LOOPER_RESULT_NO_SPACE:
-    case LOOPER_RESULT_BAD_SLOT:
-        return QStringLiteral("Space not enough!");
-    case LOOPER_RESULT_FILE_TOO_LARGE:
-        return QStringLiteral("File too large!");
-    case LOOPER_RESULT_ERASE_FAILED:
-        return QStringLiteral("FLASH erase failed!");
-    case LOOPER_RESULT_INFO_ERASE_FAILED:
-        return QStringLiteral("File info erase failed!");
-    case LOOPER_RESULT_FLAG_WRITE_FAILED:
-        return QStringLiteral("Write wav flag failed!");
-    default:
-        return QStringLiteral("Failed !");
+        case LOOPER_RESULT_OK:
+            return QStringLiteral("Successful !");
+        case LOOPER_RESULT_NOT_OPEN:
+            return QStringLiteral("Device not open !");
+        case LOOPER_RESULT_NOT_SUPPORTED:
+            return QStringLiteral("Device not support !");
+        case LOOPER_RESULT_READ_FAILED:
+        case LOOPER_RESULT_WRITE_FAILED:
+            return QStringLiteral("Read data failed!");
+        case LOOPER_RESULT_CHECKSUM_ERROR:
+            return QStringLiteral("Checksum error!");
+        case LOOPER_RESULT_NO_SPACE:
+        case LOOPER_RESULT_BAD_SLOT:
+            return QStringLiteral("Space not enough!");
+        case LOOPER_RESULT_FILE_TOO_LARGE:
+            return QStringLiteral("File too large!");
+        case LOOPER_RESULT_ERASE_FAILED:
+            return QStringLiteral("FLASH erase failed!");
+        case LOOPER_RESULT_INFO_ERASE_FAILED:
+            return QStringLiteral("File info erase failed!");
+        case LOOPER_RESULT_FLAG_WRITE_FAILED:
+            return QStringLiteral("Write wav flag failed!");
+        default:
+            return QStringLiteral("Failed !");
     }
 }

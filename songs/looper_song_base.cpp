@@ -22,7 +22,8 @@ void report_progress(QObject* progress, unsigned int done, unsigned int total)
 
 CLooperSongBase::~CLooperSongBase() = default;
 
-void CLooperSongBase::set_nand_block(unsigned int block, const SNandFlashConfig& config, CUSBConnect* connection)
+void CLooperSongBase::set_nand_block(unsigned int block, const SNandFlashConfig& config,
+                                     CUSBConnect* connection)
 {
     info_block = block;
     nand = config;
@@ -57,8 +58,8 @@ unsigned int CLooperSongBase::chunk_page(unsigned int block_index, unsigned int 
     return chunk == 0 ? nand.pages_per_block - 1 : chunk - 1;
 }
 
-ELooperActionResult CLooperSongBase::check_chain(const std::vector<unsigned short>& chain, unsigned int length,
-                                                 unsigned int capacity) const
+ELooperActionResult CLooperSongBase::check_chain(const std::vector<unsigned short>& chain,
+                                                 unsigned int length, unsigned int capacity) const
 {
     const uint64_t needed = blocks_for(length);
     if (needed > capacity || needed > nand.max_song_blocks)
@@ -92,8 +93,9 @@ ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned shor
                 bytes = padded.data();
             }
             const unsigned int address = page_address(block, chunk_page(index, chunk));
-            const bool ok = verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, bytes, send, nullptr) == 1
-                                   : usb->flash_write(FLASH_TYPE_NAND, address, bytes, send, nullptr);
+            const bool ok =
+                verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, bytes, send, nullptr) == 1
+                       : usb->flash_write(FLASH_TYPE_NAND, address, bytes, send, nullptr);
             if (!ok)
                 return LOOPER_RESULT_WRITE_FAILED;
             written += take;

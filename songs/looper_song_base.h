@@ -47,8 +47,6 @@ public:
     virtual void get_block_status_table(BlockStatus& table) const = 0;
     virtual void reset() = 0;
 
-    unsigned int get_info_block() const { return info_block; }
-
 protected:
     // Audio bytes one block holds.
     unsigned int block_bytes() const { return nand.page_data_size * nand.pages_per_block; }
@@ -62,8 +60,8 @@ protected:
     // Checks a chain handed to write_file against the song's length before any flash
     // traffic: 7 when the song is longer than `capacity` blocks, 6 when the chain is
     // too short, too long or names a block outside the song area.
-    [[nodiscard]] ELooperActionResult check_chain(const std::vector<unsigned short>& chain, unsigned int length,
-                                                  unsigned int capacity) const;
+    [[nodiscard]] ELooperActionResult check_chain(const std::vector<unsigned short>& chain,
+                                                  unsigned int length, unsigned int capacity) const;
     // Erases each needed chain block and writes the song page by page, zero-filling the
     // last partial unit; `verify` has the pedal check each page's range sum. 0, 9 or 4.
     [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain,

@@ -7,7 +7,8 @@
 
 #include <QDebug>
 
-CLooperSongData::CLooperSongData(CUSBConnect* connection) : usb(connection), random_source(NEAT::get_random_dword)
+CLooperSongData::CLooperSongData(CUSBConnect* connection)
+    : usb(connection), random_source(NEAT::get_random_dword)
 {
 }
 
@@ -97,8 +98,8 @@ ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char*
     return song_slots[slot]->read_file(buffer, size, progress);
 }
 
-ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigned char* data, unsigned int length,
-                                                QObject* progress)
+ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigned char* data,
+                                                unsigned int length, QObject* progress)
 {
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;

@@ -42,8 +42,8 @@ public:
     // Writes `length` bytes as the slot's new song into free blocks. Refused with 3 while
     // the block set is not known to be complete (a slot could not be read, or an earlier
     // write ended without a known outcome) until the next load.
-    [[nodiscard]] ELooperActionResult write_file(unsigned int slot, const unsigned char* data, unsigned int length,
-                                                 QObject* progress);
+    [[nodiscard]] ELooperActionResult write_file(unsigned int slot, const unsigned char* data,
+                                                 unsigned int length, QObject* progress);
     [[nodiscard]] ELooperActionResult delete_file(unsigned int slot);
     // Fills `chain` with the free blocks a song of `bytes` needs, in ascending order from a
     // random start, wrapping once to block 0. 7 when longer than a chain, 6 when short.

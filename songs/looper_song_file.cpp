@@ -56,7 +56,7 @@ bool CLooperSongFile::page_has_record(unsigned int page, bool& has_record)
 
 unsigned int CLooperSongFile::find_info_saved_page(unsigned int low, unsigned int high)
 {
-    while (low != high) {
+    while (low < high) {
         qDebug("Find between %d ~ %d; ", static_cast<int>(low), static_cast<int>(high));
         const unsigned int mid = (low + high + 1) / 2;
         bool used = false;
@@ -133,7 +133,8 @@ ELooperActionResult CLooperSongFile::read_file(unsigned char* buffer, unsigned i
     return read_audio(block_chain.get(), file_length, buffer, progress);
 }
 
-std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units, const unsigned short* chain) const
+std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units,
+                                                         const unsigned short* chain) const
 {
     const unsigned int n = chain_capacity();
     std::vector<unsigned char> record(record_size());

@@ -57,8 +57,8 @@ unsigned int CLooperSongOld::find_info_saved_page(unsigned int, unsigned int hig
 {
     for (unsigned int page = high;; page -= 2) {
         char head[2];
-        if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page), reinterpret_cast<unsigned char*>(head),
-                             sizeof head))
+        if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page),
+                             reinterpret_cast<unsigned char*>(head), sizeof head))
             return SEARCH_READ_FAILED;
         if (std::equal(head, head + 2, TAG)) {
             qDebug("%d used", static_cast<int>(page));
@@ -77,8 +77,8 @@ ELooperActionResult CLooperSongOld::load_song_info(BlockStatus& used)
     if (page == SEARCH_READ_FAILED)
         return LOOPER_RESULT_READ_FAILED;
     SOldLoopSongData record;
-    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page), reinterpret_cast<unsigned char*>(&record),
-                         sizeof record))
+    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page),
+                         reinterpret_cast<unsigned char*>(&record), sizeof record))
         return LOOPER_RESULT_READ_FAILED;
     song_info = record;
     info_page = page;
@@ -143,8 +143,8 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
         }
         page = 0;
     }
-    if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), reinterpret_cast<unsigned char*>(&record),
-                         sizeof record, nullptr)) {
+    if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page),
+                         reinterpret_cast<unsigned char*>(&record), sizeof record, nullptr)) {
         song_info = record;
         info_page = page;
         journal_uncertain = false;
@@ -173,6 +173,7 @@ bool CLooperSongOld::write_song_file_flag(unsigned int value)
             return false;
         }
     }
-    const unsigned char bytes[2] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
+    const unsigned char bytes[2] = {static_cast<unsigned char>(value),
+                                    static_cast<unsigned char>(value >> 8)};
     return usb->flash_write(FLASH_TYPE_SYSTEM, FLAG_AREA, bytes, sizeof bytes, nullptr);
 }

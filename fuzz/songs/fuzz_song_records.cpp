@@ -78,7 +78,8 @@ void load_planted(SPedalLink& link, const SNandFlashConfig& nand, unsigned recor
     // Reading costs a request per page, so only short songs are read back.
     if (slot.get_block_used() <= 1) {
         std::vector<unsigned char> song(slot.get_file_length());
-        const ELooperActionResult read = slot.read_file(song.data(), static_cast<unsigned>(song.size()), nullptr);
+        const ELooperActionResult read =
+            slot.read_file(song.data(), static_cast<unsigned>(song.size()), nullptr);
         if (read != LOOPER_RESULT_OK && read != LOOPER_RESULT_READ_FAILED)
             std::abort();
     }

@@ -86,8 +86,10 @@ TEST_P(SongStoreInfoBlockTest, DeleteErasesOnlyTheInfoBlock)
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, SongStoreInfoBlockTest,
-                         ::testing::Values(SInfoBlock{PULSE_RING, 0, 0x1EC80000}, SInfoBlock{PULSE_RING, 29, 1999u * 262144},
-                                           SInfoBlock{SMALL_WHEEL, 0, 0xF780000}, SInfoBlock{DUAL_WHEEL, 0, 0x1EF00000}));
+                         ::testing::Values(SInfoBlock{PULSE_RING, 0, 0x1EC80000},
+                                           SInfoBlock{PULSE_RING, 29, 1999u * 262144},
+                                           SInfoBlock{SMALL_WHEEL, 0, 0xF780000},
+                                           SInfoBlock{DUAL_WHEEL, 0, 0x1EF00000}));
 
 TEST_F(SongStoreTest, LoadOf30SlotsCostsAtMostSevenTwoByteReadsAndOneRecordReadEach)
 {
@@ -143,7 +145,8 @@ TEST_F(SongStoreTest, ReadFailureInOneSlotBlocksWritesWithoutFlashTraffic)
     pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_READ, 8));
     EXPECT_EQ(m_store.load_song_info(), LOOPER_RESULT_READ_FAILED);
     pedal().clear_faults();
-    EXPECT_TRUE(m_store.is_file_exist(8) && m_store.is_file_exist(20)) << "the slots after the failure are loaded";
+    EXPECT_TRUE(m_store.is_file_exist(8) && m_store.is_file_exist(20))
+        << "the slots after the failure are loaded";
     EXPECT_EQ(m_store.get_block_status().count(), 2u);
     EXPECT_FALSE(m_store.is_block_status_complete());
 
@@ -235,12 +238,14 @@ TEST_P(SongStoreSearchTest, FreeBlocksAscendFromTheRandomStartAndWrapOnce)
     EXPECT_EQ(chain, search.chain);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Starts, SongStoreSearchTest,
-    ::testing::Values(SSearch{1969, {}, 3 * BLOCK_AUDIO, {1969, 0, 1}}, SSearch{1969, {0}, 3 * BLOCK_AUDIO, {1969, 1, 2}},
-                      SSearch{1969 + 1970, {}, 2 * BLOCK_AUDIO + 1, {1969, 0, 1}},
-                      SSearch{0, {1, 2}, 3 * BLOCK_AUDIO, {0, 3, 4}}, SSearch{5, {6}, 2 * BLOCK_AUDIO, {5, 7}},
-                      SSearch{0xFFFFFFFF, {}, 1, {0xFFFFFFFFu % 1970}}, SSearch{77, {}, 0, {}}));
+INSTANTIATE_TEST_SUITE_P(Starts, SongStoreSearchTest,
+                         ::testing::Values(SSearch{1969, {}, 3 * BLOCK_AUDIO, {1969, 0, 1}},
+                                           SSearch{1969, {0}, 3 * BLOCK_AUDIO, {1969, 1, 2}},
+                                           SSearch{1969 + 1970, {}, 2 * BLOCK_AUDIO + 1, {1969, 0, 1}},
+                                           SSearch{0, {1, 2}, 3 * BLOCK_AUDIO, {0, 3, 4}},
+                                           SSearch{5, {6}, 2 * BLOCK_AUDIO, {5, 7}},
+                                           SSearch{0xFFFFFFFF, {}, 1, {0xFFFFFFFFu % 1970}},
+                                           SSearch{77, {}, 0, {}}));
 
 TEST_F(SongStoreTest, NamesShowTheSlotFromOneAndTheLengthInMegabytes)
 {

@@ -65,7 +65,8 @@ TEST_F(SongFileTest, ThousandByteSongIsOnePage1152BytesAndReadsBackAs960)
     EXPECT_EQ(writes[0].length, 1152u);
     Bytes expected_page = song;
     expected_page.resize(1152, 0x00);
-    EXPECT_EQ(nand_bytes(7, 63, 0, 1152), expected_page) << hex_diff(nand_bytes(7, 63, 0, 1152), expected_page);
+    EXPECT_EQ(nand_bytes(7, 63, 0, 1152), expected_page)
+        << hex_diff(nand_bytes(7, 63, 0, 1152), expected_page);
 
     Bytes record = hex_bytes("48 44 FF 05 00 00 00 07 00");
     record.resize(7 + 2 * CHAIN, 0xFF);
@@ -109,7 +110,8 @@ TEST_P(SongFileLayoutTest, PagesFollowTheRotatedOrderOfTheFirstBlock)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, SongFileLayoutTest,
-                         ::testing::Values(SAudioLayout{1, 1, 0, 63, 192}, SAudioLayout{PAGE_DATA, 1, 0, 63, PAGE_DATA},
+                         ::testing::Values(SAudioLayout{1, 1, 0, 63, 192},
+                                           SAudioLayout{PAGE_DATA, 1, 0, 63, PAGE_DATA},
                                            SAudioLayout{PAGE_DATA + 1, 2, 0, 0, 192},
                                            SAudioLayout{BLOCK_AUDIO, 64, 0, 62, PAGE_DATA},
                                            SAudioLayout{BLOCK_AUDIO + 1, 65, 1, 0, 192}));
@@ -148,7 +150,8 @@ TEST_P(SongFileJournalTest, BinarySearchFindsTheNewestOfTheRecords)
     EXPECT_EQ(commands(CMD_WRITE).back().address, address_of(INFO_BLOCK, rolled_over ? 0 : records));
 }
 
-INSTANTIATE_TEST_SUITE_P(RecordCounts, SongFileJournalTest, ::testing::Values(1u, 2u, 5u, 32u, 33u, 63u, 64u));
+INSTANTIATE_TEST_SUITE_P(RecordCounts, SongFileJournalTest,
+                         ::testing::Values(1u, 2u, 5u, 32u, 33u, 63u, 64u));
 
 TEST_F(SongFileTest, WrongChecksumByteGives5AndTheNextWriteErasesTheJournalFirst)
 {
@@ -192,12 +195,17 @@ TEST_P(SongFileBadRecordTest, ReadsAsEmptyAndMarksNoBlock)
 
 INSTANTIATE_TEST_SUITE_P(
     Records, SongFileBadRecordTest,
-    ::testing::Values(SBadRecord{"FirstEntryOutOfRange", 1, {3000}, LOOPER_RESULT_OK, "Error:Block chain 0 greater than 3000"},
-                      SBadRecord{"SecondEntryOutOfRange", 1345, {5, 0xFFFF}, LOOPER_RESULT_OK,
-                                 "Error:Block chain 1 greater than 3000"},
-                      SBadRecord{"LengthPastTheChain", 160 * 1344 + 1, std::vector<uint16_t>(160, 9),
-                                 LOOPER_RESULT_CHECKSUM_ERROR, ""},
-                      SBadRecord{"LengthOverflowing32Bits", 0xFFFFFFFF, {1}, LOOPER_RESULT_CHECKSUM_ERROR, ""}),
+    ::testing::Values(
+        SBadRecord{
+            "FirstEntryOutOfRange", 1, {3000}, LOOPER_RESULT_OK, "Error:Block chain 0 greater than 3000"},
+        SBadRecord{"SecondEntryOutOfRange",
+                   1345,
+                   {5, 0xFFFF},
+                   LOOPER_RESULT_OK,
+                   "Error:Block chain 1 greater than 3000"},
+        SBadRecord{"LengthPastTheChain", 160 * 1344 + 1, std::vector<uint16_t>(160, 9),
+                   LOOPER_RESULT_CHECKSUM_ERROR, ""},
+        SBadRecord{"LengthOverflowing32Bits", 0xFFFFFFFF, {1}, LOOPER_RESULT_CHECKSUM_ERROR, ""}),
     [](const ::testing::TestParamInfo<SBadRecord>& info) { return std::string(info.param.name); });
 
 TEST_F(SongFileTest, FullChainRecordIsAccepted)
@@ -228,7 +236,8 @@ TEST_F(SongFileTest, ProgressCountsBytesPerBlockOnWriteAndPerPageOnRead)
     ASSERT_EQ(slot.write_file({30, 31}, song.data(), BLOCK_AUDIO + 1, &progress), LOOPER_RESULT_OK);
     QCoreApplication::sendPostedEvents(&progress);
     using Event = std::pair<uint64_t, uint64_t>;
-    EXPECT_EQ(progress.events, (std::vector<Event>{{BLOCK_AUDIO, BLOCK_AUDIO + 1}, {BLOCK_AUDIO + 1, BLOCK_AUDIO + 1}}));
+    EXPECT_EQ(progress.events,
+              (std::vector<Event>{{BLOCK_AUDIO, BLOCK_AUDIO + 1}, {BLOCK_AUDIO + 1, BLOCK_AUDIO + 1}}));
 
     progress.events.clear();
     Bytes back(song.size());
@@ -268,12 +277,13 @@ TEST_P(SongFileFaultTest, FailedOverwriteKeepsTheOldSong)
     EXPECT_EQ(back, old_song);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, SongFileFaultTest,
-                         ::testing::Values(SWriteFault{"AudioErase", CMD_ERASE, 1, LOOPER_RESULT_ERASE_FAILED},
-                                           SWriteFault{"FirstAudioPage", CMD_WRITE, 1, LOOPER_RESULT_WRITE_FAILED},
-                                           SWriteFault{"LastAudioPage", CMD_WRITE, 2, LOOPER_RESULT_WRITE_FAILED},
-                                           SWriteFault{"InfoRecord", CMD_WRITE, 3, LOOPER_RESULT_WRITE_FAILED}),
-                         [](const ::testing::TestParamInfo<SWriteFault>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SongFileFaultTest,
+    ::testing::Values(SWriteFault{"AudioErase", CMD_ERASE, 1, LOOPER_RESULT_ERASE_FAILED},
+                      SWriteFault{"FirstAudioPage", CMD_WRITE, 1, LOOPER_RESULT_WRITE_FAILED},
+                      SWriteFault{"LastAudioPage", CMD_WRITE, 2, LOOPER_RESULT_WRITE_FAILED},
+                      SWriteFault{"InfoRecord", CMD_WRITE, 3, LOOPER_RESULT_WRITE_FAILED}),
+    [](const ::testing::TestParamInfo<SWriteFault>& info) { return std::string(info.param.name); });
 
 TEST_F(SongFileTest, RecordWriteWithUnknownOutcomeMakesTheNextWriteEraseTheJournal)
 {
@@ -296,7 +306,8 @@ TEST_F(SongFileTest, RecordWriteWithUnknownOutcomeMakesTheNextWriteEraseTheJourn
 TEST_F(SongFileTest, ChainNotMatchingTheSongIsRefusedBeforeAnyFlashCommand)
 {
     EXPECT_EQ(write(slot, song_bytes(BLOCK_AUDIO + 1, 11), {5}), LOOPER_RESULT_NO_SPACE);
-    EXPECT_EQ(write(slot, song_bytes(192, 11), {1970}), LOOPER_RESULT_NO_SPACE) << "an info block is no audio block";
+    EXPECT_EQ(write(slot, song_bytes(192, 11), {1970}), LOOPER_RESULT_NO_SPACE)
+        << "an info block is no audio block";
     EXPECT_TRUE(commands().empty());
 }
 

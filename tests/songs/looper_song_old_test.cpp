@@ -61,13 +61,15 @@ TEST_P(SongOldPositionTest, LastUnitPositionAndStoredLength)
 const SNandFlashConfig* const MONO = &g_sNand_128K_1980_MONO_BLOCKS;
 const SNandFlashConfig* const STEREO = &g_sNand_128K_1980_STEREO_BLOCKS;
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, SongOldPositionTest,
-    ::testing::Values(SPosition{MONO, 0, 0, 0, 0}, SPosition{MONO, 1, 0, 0, 0}, SPosition{MONO, 186, 0, 0, 0},
-                      SPosition{MONO, 187, 0, 0, 1}, SPosition{MONO, 1000, 0, 0, 5}, SPosition{MONO, 2046, 0, 0, 10},
-                      SPosition{MONO, 2047, 0, 1, 0}, SPosition{MONO, 130944, 0, 63, 10},
-                      SPosition{MONO, 130945, 1, 0, 0}, SPosition{MONO, 85113600, 649, 63, 10},
-                      SPosition{STEREO, 4092, 0, 0, 10}, SPosition{STEREO, 261889, 1, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Lengths, SongOldPositionTest,
+                         ::testing::Values(SPosition{MONO, 0, 0, 0, 0}, SPosition{MONO, 1, 0, 0, 0},
+                                           SPosition{MONO, 186, 0, 0, 0}, SPosition{MONO, 187, 0, 0, 1},
+                                           SPosition{MONO, 1000, 0, 0, 5}, SPosition{MONO, 2046, 0, 0, 10},
+                                           SPosition{MONO, 2047, 0, 1, 0}, SPosition{MONO, 130944, 0, 63, 10},
+                                           SPosition{MONO, 130945, 1, 0, 0},
+                                           SPosition{MONO, 85113600, 649, 63, 10},
+                                           SPosition{STEREO, 4092, 0, 0, 10},
+                                           SPosition{STEREO, 261889, 1, 0, 0}));
 
 TEST_F(SongOldTest, ThousandByteSongRecordFlagAndReadBackOf1116Bytes)
 {
@@ -86,7 +88,8 @@ TEST_F(SongOldTest, ThousandByteSongRecordFlagAndReadBackOf1116Bytes)
     const Bytes tail = hex_bytes("6C 6F 6F 70 65 72 00 FF");
     record.insert(record.end(), tail.begin(), tail.end());
     EXPECT_EQ(audio[1].address, address_of(INFO_BLOCK, 0));
-    EXPECT_EQ(nand_bytes(INFO_BLOCK, 0, 0, RECORD), record) << hex_diff(nand_bytes(INFO_BLOCK, 0, 0, RECORD), record);
+    EXPECT_EQ(nand_bytes(INFO_BLOCK, 0, 0, RECORD), record)
+        << hex_diff(nand_bytes(INFO_BLOCK, 0, 0, RECORD), record);
 
     const auto flag_erases = on_flash(CMD_ERASE, PROGRAM_FLASH);
     ASSERT_EQ(flag_erases.size(), 16u);
@@ -148,10 +151,12 @@ TEST_F(SongOldTest, The33rdWriteRollsTheInfoBlockOver)
         pedal().clear_command_log();
         ASSERT_EQ(write(slot, song_bytes(186, i), {static_cast<unsigned short>(i % 3)}), LOOPER_RESULT_OK);
         const auto nand_erases = on_flash(CMD_ERASE, NAND);
-        const bool erases_info = nand_erases.size() == 2 && nand_erases[1].address == address_of(INFO_BLOCK, 0);
+        const bool erases_info =
+            nand_erases.size() == 2 && nand_erases[1].address == address_of(INFO_BLOCK, 0);
         // A fresh object does not know the block, so its first record also starts on an erased block.
         EXPECT_EQ(erases_info, i == 1 || i == 33) << "write " << i;
-        EXPECT_EQ(on_flash(CMD_WRITE, NAND).back().address, address_of(INFO_BLOCK, i == 33 ? 0 : 2 * (i - 1)));
+        EXPECT_EQ(on_flash(CMD_WRITE, NAND).back().address,
+                  address_of(INFO_BLOCK, i == 33 ? 0 : 2 * (i - 1)));
     }
     CLooperSongOld reloaded;
     ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
@@ -197,12 +202,16 @@ TEST_P(SongOldBadRecordTest, ReadsAsEmptyAndMarksNoBlock)
 
 INSTANTIATE_TEST_SUITE_P(
     Records, SongOldBadRecordTest,
-    ::testing::Values(SBadLegacyRecord{"EmptyChainEntry", 0, {}, LOOPER_RESULT_OK, "Error:Block chain 0 greater than 3000"},
-                      SBadLegacyRecord{"LaterEntryOutOfRange", 2, {1, 2, 3000}, LOOPER_RESULT_OK,
-                                       "Error:Block chain 2 greater than 3000"},
-                      SBadLegacyRecord{"PositionPastTheChain", 1300, std::vector<uint16_t>(1300, 7),
-                                       LOOPER_RESULT_CHECKSUM_ERROR, ""},
-                      SBadLegacyRecord{"LargestPosition", 0xFFFF, {7}, LOOPER_RESULT_CHECKSUM_ERROR, ""}),
+    ::testing::Values(
+        SBadLegacyRecord{"EmptyChainEntry", 0, {}, LOOPER_RESULT_OK, "Error:Block chain 0 greater than 3000"},
+        SBadLegacyRecord{"LaterEntryOutOfRange",
+                         2,
+                         {1, 2, 3000},
+                         LOOPER_RESULT_OK,
+                         "Error:Block chain 2 greater than 3000"},
+        SBadLegacyRecord{"PositionPastTheChain", 1300, std::vector<uint16_t>(1300, 7),
+                         LOOPER_RESULT_CHECKSUM_ERROR, ""},
+        SBadLegacyRecord{"LargestPosition", 0xFFFF, {7}, LOOPER_RESULT_CHECKSUM_ERROR, ""}),
     [](const ::testing::TestParamInfo<SBadLegacyRecord>& info) { return std::string(info.param.name); });
 
 struct SLegacyFault {
@@ -244,25 +253,26 @@ TEST_P(SongOldFaultTest, OverwriteFailureLeavesAWholeSong)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SongOldFaultTest,
-    ::testing::Values(
-        SLegacyFault{"AudioErase", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 1), LOOPER_RESULT_ERASE_FAILED,
-                     false, false},
-        SLegacyFault{"AudioPage", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 2), LOOPER_RESULT_WRITE_FAILED,
-                     false, false},
-        SLegacyFault{"VerifyReply", SPedalFault::update(EPedalFaultKind::BAD_CHECKSUM, CMD_CHECKSUM, 1),
-                     LOOPER_RESULT_WRITE_FAILED, false, false},
-        SLegacyFault{"Record", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 3), LOOPER_RESULT_WRITE_FAILED,
-                     false, true},
-        SLegacyFault{"FlagErase", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 9),
-                     LOOPER_RESULT_FLAG_WRITE_FAILED, true, false},
-        SLegacyFault{"FlagWrite", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 4),
-                     LOOPER_RESULT_FLAG_WRITE_FAILED, true, false}),
+    ::testing::Values(SLegacyFault{"AudioErase", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 1),
+                                   LOOPER_RESULT_ERASE_FAILED, false, false},
+                      SLegacyFault{"AudioPage", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 2),
+                                   LOOPER_RESULT_WRITE_FAILED, false, false},
+                      SLegacyFault{"VerifyReply",
+                                   SPedalFault::update(EPedalFaultKind::BAD_CHECKSUM, CMD_CHECKSUM, 1),
+                                   LOOPER_RESULT_WRITE_FAILED, false, false},
+                      SLegacyFault{"Record", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 3),
+                                   LOOPER_RESULT_WRITE_FAILED, false, true},
+                      SLegacyFault{"FlagErase", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 9),
+                                   LOOPER_RESULT_FLAG_WRITE_FAILED, true, false},
+                      SLegacyFault{"FlagWrite", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 4),
+                                   LOOPER_RESULT_FLAG_WRITE_FAILED, true, false}),
     [](const ::testing::TestParamInfo<SLegacyFault>& info) { return std::string(info.param.name); });
 
 TEST_F(SongOldTest, ChainNotMatchingTheSongIsRefusedBeforeAnyFlashCommand)
 {
     EXPECT_EQ(write(slot, song_bytes(130945, 5), {5}), LOOPER_RESULT_NO_SPACE);
-    EXPECT_EQ(write(slot, Bytes(85113601), std::vector<unsigned short>(651, 1)), LOOPER_RESULT_FILE_TOO_LARGE);
+    EXPECT_EQ(write(slot, Bytes(85113601), std::vector<unsigned short>(651, 1)),
+              LOOPER_RESULT_FILE_TOO_LARGE);
     EXPECT_TRUE(commands().empty());
 }
 

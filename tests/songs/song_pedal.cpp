@@ -9,9 +9,7 @@
 #include <sys/prctl.h>
 #endif
 
-SongPedalTest::SongPedalTest() : m_previous(install_midi_system(&m_system))
-{
-}
+SongPedalTest::SongPedalTest() : m_previous(install_midi_system(&m_system)) {}
 
 SongPedalTest::~SongPedalTest()
 {
@@ -22,9 +20,15 @@ SongPedalTest::~SongPedalTest()
 
 void SongPedalTest::TearDown()
 {
+    check_flash_rules();
+}
+
+void SongPedalTest::check_flash_rules()
+{
     if (!m_pedal)
         return;
-    EXPECT_EQ(m_pedal->nand().double_program_count(), 0u) << "a NAND page was programmed twice without an erase";
+    EXPECT_EQ(m_pedal->nand().double_program_count(), 0u)
+        << "a NAND page was programmed twice without an erase";
     EXPECT_EQ(m_pedal->program_flash().double_program_count(), 0u);
 }
 
@@ -32,6 +36,7 @@ void SongPedalTest::connect(uint32_t product_id)
 {
     m_usb.close();
     m_usb.port().transfer().set_wait_tick(std::chrono::milliseconds(1));
+    check_flash_rules();
     m_pedal.reset();
     SPedalConfig config;
     config.product_id = product_id;
@@ -89,12 +94,14 @@ Bytes SongPedalTest::nand_bytes(unsigned block, unsigned page, unsigned offset, 
 
 void SongPedalTest::program_nand(unsigned block, unsigned page, const Bytes& bytes)
 {
-    ASSERT_TRUE(m_pedal->nand().program(address_of(block, page), bytes.data(), static_cast<uint32_t>(bytes.size())));
+    ASSERT_TRUE(
+        m_pedal->nand().program(address_of(block, page), bytes.data(), static_cast<uint32_t>(bytes.size())));
 }
 
 void SongPedalTest::store_song(unsigned slot, const Bytes& song)
 {
-    ASSERT_EQ(m_store.write_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr), LOOPER_RESULT_OK);
+    ASSERT_EQ(m_store.write_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
+              LOOPER_RESULT_OK);
     ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
 }
 
@@ -149,7 +156,8 @@ Bytes hd_record(uint32_t units, const std::vector<uint16_t>& chain, unsigned n)
     return record;
 }
 
-Bytes looper_record(bool has_song, uint16_t block, uint8_t page, uint8_t unit, const std::vector<uint16_t>& chain)
+Bytes looper_record(bool has_song, uint16_t block, uint8_t page, uint8_t unit,
+                    const std::vector<uint16_t>& chain)
 {
     Bytes record(2624, 0xFF);
     const char tag[7] = {'l', 'o', 'o', 'p', 'e', 'r', 0};

@@ -8,8 +8,8 @@
 #include "scripted_prompt.h"
 #include "songs/looper_song_data.h"
 
-#include <QObject>
 #include <gtest/gtest.h>
+#include <QObject>
 
 #include <cstdint>
 #include <memory>
@@ -73,6 +73,9 @@ protected:
     const SNandFlashConfig* m_geometry = nullptr;
 
 private:
+    // No page of either flash programmed twice without an erase.
+    void check_flash_rules();
+
     CMidiSystem* m_previous;
 };
 
@@ -91,4 +94,5 @@ Bytes song_bytes(size_t length, unsigned seed);
 // Info records built from their published layout, to plant on the pedal's NAND.
 // n chain entries; entries past `chain` are 0xFFFF; the checksum is computed unless given.
 Bytes hd_record(uint32_t units, const std::vector<uint16_t>& chain, unsigned n);
-Bytes looper_record(bool has_song, uint16_t block, uint8_t page, uint8_t unit, const std::vector<uint16_t>& chain);
+Bytes looper_record(bool has_song, uint16_t block, uint8_t page, uint8_t unit,
+                    const std::vector<uint16_t>& chain);

@@ -75,7 +75,8 @@ TEST_P(SongPowerCutTest, SlotHoldsTheOldOrTheNewSongAfterACutAtEveryOperation)
     ASSERT_EQ(commands(CMD_ERASE).size() > (rollover ? 1u : 0u) + 0u, true);
 
     for (size_t cut = 1; cut <= operations + 1; ++cut) {
-        SCOPED_TRACE("power cut at flash operation " + std::to_string(cut) + " of " + std::to_string(operations));
+        SCOPED_TRACE("power cut at flash operation " + std::to_string(cut) + " of " +
+                     std::to_string(operations));
         prepare();
         quick_timeouts();
         if (cut <= operations)
@@ -100,6 +101,8 @@ INSTANTIATE_TEST_SUITE_P(Overwrites, SongPowerCutTest,
                                            SCutCase{"PulseRingFullJournal", PULSE_RING, 63},
                                            SCutCase{"SmallWheel", SMALL_WHEEL, 0},
                                            SCutCase{"SmallWheelFullJournal", SMALL_WHEEL, 30}),
-                         [](const ::testing::TestParamInfo<SCutCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<SCutCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -44,8 +44,8 @@ TEST_P(SongRoundTripTest, OverwrittenSlotReadsBackTheNewSong)
     EXPECT_EQ(m_store.is_file_exist(slot), !expected.empty());
     const Bytes back = read_song(slot);
     EXPECT_TRUE(back == expected) << hex_diff(back, expected);
-    EXPECT_EQ(m_store.get_block_status().count(), (expected.size() + 64 * geometry().page_data_size - 1) /
-                                                      (64 * geometry().page_data_size));
+    EXPECT_EQ(m_store.get_block_status().count(),
+              (expected.size() + 64 * geometry().page_data_size - 1) / (64 * geometry().page_data_size));
     EXPECT_TRUE(m_prompt.messages().isEmpty());
 }
 
@@ -57,7 +57,8 @@ std::vector<SRoundTrip> round_trips()
         const unsigned unit = nand.unit_size;
         const unsigned page = nand.page_data_size;
         const unsigned block = page * nand.pages_per_block;
-        for (unsigned length : {0u, 1u, unit - 1, unit, unit + 1, page - 1, page, page + 1, block - 1, block, block + 1})
+        for (unsigned length :
+             {0u, 1u, unit - 1, unit, unit + 1, page - 1, page, page + 1, block - 1, block, block + 1})
             trips.push_back({product, length});
     }
     return trips;
@@ -65,8 +66,8 @@ std::vector<SRoundTrip> round_trips()
 
 INSTANTIATE_TEST_SUITE_P(Lengths, SongRoundTripTest, ::testing::ValuesIn(round_trips()),
                          [](const ::testing::TestParamInfo<SRoundTrip>& info) {
-                             return std::string(get_model_info(info.param.product)->model_name).substr(0, 4) + "_" +
-                                    std::to_string(info.param.length);
+                             return std::string(get_model_info(info.param.product)->model_name).substr(0, 4) +
+                                    "_" + std::to_string(info.param.length);
                          });
 
 }  // namespace
