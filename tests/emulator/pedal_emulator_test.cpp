@@ -54,6 +54,18 @@ TEST_F(PedalTest, WritesChecksumsAndErasesTheNandAsInTheWriteExample)
     EXPECT_EQ(pedal->nand().stored_page_count(), 0u);
 }
 
+TEST_F(PedalTest, ProgramFlashErasesOneSectorOfTwoKilobytes)
+{
+    start();
+    const Bytes zeros(3 * 2048, 0x00);
+    ASSERT_TRUE(pedal->program_flash().program(0x10000, zeros.data(), 3 * 2048));
+    EXPECT_EQ(request(0x21, erase(0, 0x10800)), status(0));
+    EXPECT_EQ(pedal->program_flash().read(0x107FF, 2), hex_bytes("00 FF"));
+    EXPECT_EQ(pedal->program_flash().read(0x10FFF, 2), hex_bytes("FF 00"));
+    EXPECT_EQ(request(0x22, write(0, 0x10800, hex_bytes("00 00"))), status(0));
+    EXPECT_EQ(request(0x21, erase(0, 0x100000)), status(2)) << "1 MiB ends the program flash";
+}
+
 TEST_F(PedalTest, ProgrammingTheSamePageTwiceAndsTheDataAndIsCounted)
 {
     start();

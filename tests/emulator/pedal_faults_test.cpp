@@ -99,6 +99,12 @@ TEST_F(PedalTest, DelayedReplyComesLateButWhole)
     const auto sent = std::chrono::steady_clock::now();
     EXPECT_EQ(request(0x11, {}).size(), 34u);
     EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(100));
+
+    pedal->clear_faults();
+    pedal->set_reply_latency(std::chrono::milliseconds(30));
+    const auto again = std::chrono::steady_clock::now();
+    EXPECT_EQ(request(0x21, erase(1, 0)), status(0));
+    EXPECT_GE(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(30));
 }
 
 TEST_F(PedalTest, UnplugFaultsRemoveThePortsBeforeOrAfterTheCommand)
