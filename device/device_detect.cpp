@@ -7,7 +7,16 @@
 
 namespace {
 constexpr std::chrono::milliseconds DETECT_PERIOD{200};
+
+// Sleeps one period; true when a stop was requested meanwhile.
+bool sleep_or_stop(CDetectStop* stop)
+{
+    if (stop)
+        return stop->wait_for(DETECT_PERIOD);
+    std::this_thread::sleep_for(DETECT_PERIOD);
+    return false;
 }
+}  // namespace
 
 void CDetectStop::request()
 {
@@ -29,7 +38,7 @@ void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop)
     std::unique_ptr<CMidiOut> output;
     unsigned int last_count = 0;
     for (;;) {
-        if (stop ? stop->wait_for(DETECT_PERIOD) : (std::this_thread::sleep_for(DETECT_PERIOD), false))
+        if (sleep_or_stop(stop))
             return;
         try {
             if (!output)

@@ -39,16 +39,16 @@ enum EPacketCommand : unsigned char {
 };
 
 // Builders: write the whole packet to `out` and return its length.
-unsigned int make_responds_packet(unsigned char* out, bool ok);
-unsigned int make_query_packet(unsigned char* out, EQueryCmd cmd);
-unsigned int make_flash_erase_packet(unsigned char* out, EFlashType type, unsigned int address);
-unsigned int make_flash_write_packet(unsigned char* out, EFlashType type, unsigned int address,
-                                     const unsigned char* data, unsigned int n);
-unsigned int make_flash_read_packet(unsigned char* out, EFlashType type, unsigned int address,
-                                    unsigned int n);
-unsigned int make_flash_checksum_packet(unsigned char* out, EFlashType type, unsigned int address,
-                                        unsigned int n);
-unsigned int make_mode_change_packet(unsigned char* out);
+[[nodiscard]] unsigned int make_responds_packet(unsigned char* out, bool ok);
+[[nodiscard]] unsigned int make_query_packet(unsigned char* out, EQueryCmd cmd);
+[[nodiscard]] unsigned int make_flash_erase_packet(unsigned char* out, EFlashType type, unsigned int address);
+[[nodiscard]] unsigned int make_flash_write_packet(unsigned char* out, EFlashType type, unsigned int address,
+                                                   const unsigned char* data, unsigned int n);
+[[nodiscard]] unsigned int make_flash_read_packet(unsigned char* out, EFlashType type, unsigned int address,
+                                                  unsigned int n);
+[[nodiscard]] unsigned int make_flash_checksum_packet(unsigned char* out, EFlashType type,
+                                                      unsigned int address, unsigned int n);
+[[nodiscard]] unsigned int make_mode_change_packet(unsigned char* out);
 
 // Stores the checksum of the L payload bytes at `out` and advances `out`.
 void add_checksum(unsigned char*& out, const unsigned char* payload, unsigned int L);

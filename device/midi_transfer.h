@@ -48,8 +48,8 @@ public:
 
     // Frames (and by the flag packs) len bytes into dst; returns the framed length.
     // dst must hold that length; `write` checks it against the out buffer.
-    unsigned int prepare_sysex_out_buffer(const unsigned char* src, unsigned int len,
-                                          unsigned char* dst) const;
+    [[nodiscard]] unsigned int prepare_sysex_out_buffer(const unsigned char* src, unsigned int len,
+                                                        unsigned char* dst) const;
 
     // Receiving side, on the MIDI system's thread: appends one whole message to the ring.
     void ReceiveEvent(std::vector<unsigned char>* message);
