@@ -168,9 +168,16 @@ void TandoraQT::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() != m_nTimerId || m_workState != WORK_IDLE || !m_bDevChanged)
         return;
+    // The search and the link check show boxes, whose event loops deliver further ticks;
+    // a nested search would reopen ports under the enumeration of the one that is
+    // showing the box. The flag stays set, so the first tick after it handles the change.
+    if (m_bCheckingConnection)
+        return;
     m_bDevChanged = false;
     qDebug("timerEvent");
+    m_bCheckingConnection = true;
     check_device_change();
+    m_bCheckingConnection = false;
 }
 
 void TandoraQT::check_device_change()

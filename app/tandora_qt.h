@@ -103,4 +103,6 @@ private:
     // Set by the detection thread when the MIDI port count changes, consumed by the timer.
     std::atomic<bool> m_bDevChanged{false};
     int m_nTimerId = 0;
+    // A timer tick's connection check is under way (it may be showing a box).
+    bool m_bCheckingConnection = false;
 };

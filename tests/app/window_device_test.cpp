@@ -4,6 +4,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -199,4 +201,58 @@ TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)
     EXPECT_EQ(window.windowTitle(), kNoDevice);
     ASSERT_EQ(prompt.messages().size(), 1);
     EXPECT_EQ(prompt.messages()[0], "error creating ALSA sequencer client object");
+}
+
+namespace {
+
+// A user who, while the first box is open, lets the window's event loop deliver a timer
+// tick after the ports changed again, as a real modal box does.
+class CTickingPrompt final : public CUserPrompt {
+public:
+    explicit CTickingPrompt(std::function<void()> on_first_box)
+        : m_previous(install_user_prompt(this)), m_on_first_box(std::move(on_first_box))
+    {
+    }
+    ~CTickingPrompt() override { install_user_prompt(m_previous); }
+    CTickingPrompt(const CTickingPrompt&) = delete;
+    CTickingPrompt& operator=(const CTickingPrompt&) = delete;
+
+    void show_message(const QString&, const QString& text) override
+    {
+        messages << text;
+        if (messages.size() == 1)
+            m_on_first_box();
+    }
+    bool ask_yes_no(const QString&, const QString&) override { return false; }
+    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+
+    QStringList messages;
+
+private:
+    CUserPrompt* m_previous;
+    std::function<void()> m_on_first_box;
+};
+
+}  // namespace
+
+TEST_F(WindowDevice, TickDuringTheSearchsBoxWaitsForTheSearchToEnd)
+{
+    make_window();
+    add_pedal(pedal(0x2712, EPedalMode::APP));
+    wait_for_port_change();
+    CTickingPrompt user([this] {
+        probe().set_device_changed(true);
+        probe().tick();
+    });
+    probe().tick();
+    EXPECT_EQ(user.messages.size(), 1);
+    EXPECT_TRUE(probe().device_changed());
+    EXPECT_EQ(title(), kNoDevice);
 }
