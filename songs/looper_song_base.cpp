@@ -37,7 +37,12 @@ unsigned int CLooperSongBase::get_block_used() const
 
 ELooperActionResult CLooperSongBase::delete_file()
 {
-    return erase_info_block() ? LOOPER_RESULT_OK : LOOPER_RESULT_ERASE_FAILED;
+    if (!erase_info_block())
+        return LOOPER_RESULT_ERASE_FAILED;
+    // The object must not keep the erased journal's position: a record written after it
+    // would land behind erased pages, where no search looks.
+    reset();
+    return LOOPER_RESULT_OK;
 }
 
 uint64_t CLooperSongBase::blocks_for(uint64_t bytes) const

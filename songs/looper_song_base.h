@@ -42,7 +42,8 @@ public:
     [[nodiscard]] virtual ELooperActionResult write_file(std::vector<unsigned short> chain,
                                                          const unsigned char* data, unsigned int length,
                                                          QObject* progress) = 0;
-    // Erases the info block only; the audio blocks count as free at the next load.
+    // Erases the info block only; the audio blocks count as free at the next load. The
+    // slot then reads as empty.
     [[nodiscard]] virtual ELooperActionResult delete_file();
     virtual void get_block_status_table(BlockStatus& table) const = 0;
     virtual void reset() = 0;

@@ -135,7 +135,11 @@ ELooperActionResult CLooperSongData::delete_file(unsigned int slot)
 {
     if (!in_range(slot))
         return LOOPER_RESULT_BAD_SLOT;
-    return song_slots[slot]->delete_file();
+    const ELooperActionResult result = song_slots[slot]->delete_file();
+    // A failed erase may have taken part of the journal with it.
+    if (result != LOOPER_RESULT_OK)
+        block_status_complete = false;
+    return result;
 }
 
 ELooperActionResult CLooperSongData::apply_space(unsigned int bytes, std::vector<unsigned short>& chain)

@@ -189,6 +189,17 @@ TEST_F(SongStoreTest, WritesWithoutReloadNeverShareBlocks)
     }
 }
 
+TEST_F(SongStoreTest, SongWrittenAfterADeleteWithoutReloadIsFoundByTheNextLoad)
+{
+    store_song(6, song_bytes(3000, 1));
+    ASSERT_EQ(m_store.delete_file(6), LOOPER_RESULT_OK);
+    EXPECT_FALSE(m_store.is_file_exist(6));
+    const Bytes song = song_bytes(2880, 2);
+    ASSERT_EQ(write(6, song), LOOPER_RESULT_OK);
+    ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+    EXPECT_TRUE(read_song(6) == song);
+}
+
 TEST_F(SongStoreTest, SongLongerThanAChainGives7BeforeAnyFlashCommand)
 {
     pedal().clear_command_log();
