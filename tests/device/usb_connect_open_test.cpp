@@ -191,6 +191,26 @@ TEST_F(PedalTest, SearchProbesPairsInInputOrderAndStopsAtTheFirstInUpdateMode)
     EXPECT_TRUE(c.command_log().empty()) << "the search stops at the first pedal in update mode";
 }
 
+// Two pedals whose four ports all carry one name: input 1 is first tried with output 0,
+// the other pedal's, which answers on an input nobody listens to; then with output 1.
+TEST_F(PedalTest, SearchPairsPortsOfIdenticalPedalsByTrialInInputOrder)
+{
+    SPedalConfig first = pedal_config(0x2712, EPedalMode::APP);
+    first.port_name = "Looper";
+    SPedalConfig second = pedal_config(0x2716, EPedalMode::UPDATE);
+    second.port_name = "Looper";
+    CPedalEmulator& a = add_pedal(first);
+    CPedalEmulator& b = add_pedal(second);
+    CScriptedPrompt prompt;
+    EXPECT_TRUE(search_and_open_pedal(*m_link));
+    EXPECT_EQ(m_link->product_id(), 0x2716u);
+    EXPECT_EQ(prompt.messages(), QStringList{UPDATE_FIRST});
+    a.wait_until_idle();
+    EXPECT_EQ(a.count_commands(EPedalMode::APP, 0x12), 2u);
+    b.wait_until_idle();
+    EXPECT_EQ(b.count_commands(EPedalMode::UPDATE, 0x11), 1u);
+}
+
 TEST_F(PedalTest, SearchProbesOnlyPortsWhoseNamesMatchExactly)
 {
     std::vector<std::vector<unsigned char>> to_synth;
