@@ -53,8 +53,6 @@ TandoraQT::~TandoraQT()
 {
     // The thread writes m_bDevChanged, declared after it: it must end before anything.
     m_pDetectThread.reset();
-    if (m_nTimerId)
-        killTimer(m_nTimerId);
 }
 
 // The form measured its text boxes for one desktop's fonts; where fonts come out larger

@@ -93,7 +93,8 @@ TEST_F(WindowDevice, PedalInApplicationModeIsTurnedAwayDuringConstruction)
     CPedalEmulator& replug = add_pedal(pedal(0x2711, EPedalMode::APP));
     make_window();
     EXPECT_EQ(title(), kNoDevice);
-    EXPECT_TRUE(replug.replug_requested());
+    // The pedal takes its commands on a thread of its own.
+    QTRY_VERIFY_WITH_TIMEOUT(replug.replug_requested(), 2000);
     EXPECT_EQ(m_prompt.messages(), QStringList({"Please replug the USB cable to enter update mode!"}));
     EXPECT_FALSE(buttons().firmware_commands);
 }
