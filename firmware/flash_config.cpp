@@ -9,27 +9,13 @@ namespace {
 
 constexpr int MAX_GROUPS = 99;
 
-// QSettings turns a value with an unquoted comma into a list; rejoined, such a value
-// reaches the number parser whole and fails there instead of reading as empty.
-QString value_text(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    if (value.type() == QVariant::StringList)
-        return value.toStringList().join(',');
-    return value.toString();
-}
-
 }  // namespace
 
-uint32_t parse_flash_config_value(const QString& text, bool* ok)
+uint32_t parse_flash_config_value(const QString& text)
 {
     const QString value = text.left(text.indexOf(';')).trimmed();
     const bool hex = value.startsWith("0x", Qt::CaseInsensitive);
-    bool converted = false;
-    const uint32_t number = value.toUInt(&converted, hex ? 16 : 10);
-    if (ok)
-        *ok = converted;
-    return converted ? number : 0;
+    return value.toUInt(nullptr, hex ? 16 : 10);
 }
 
 bool CFlashConfig::load_flash_config(const QString& path)
@@ -63,21 +49,14 @@ bool CFlashConfig::load_flash_config_text(const QByteArray& text)
         const QString name = QString("FLASH %1").arg(group);
         settings.beginGroup(name);
         const bool present = settings.contains("TYPE");
-        const QString typeText = value_text(settings, "TYPE");
-        const QString startText = value_text(settings, "Start Address");
-        const QString endText = value_text(settings, "End Address");
-        const QString sizeText = value_text(settings, "Sector Size");
+        const uint32_t groupType = settings.value("TYPE").toString().trimmed().toUInt();
+        const QString startText = settings.value("Start Address").toString();
+        const QString endText = settings.value("End Address").toString();
+        const QString sizeText = settings.value("Sector Size").toString();
         settings.endGroup();
         if (!present)
             return true;
 
-        // Values that are present but not numbers are refused rather than read as 0: 0 is
-        // a real flash type and a real address (the boot sector), and writing there by
-        // mistake bricks the pedal.
-        bool ok = false;
-        const uint32_t groupType = typeText.trimmed().toUInt(&ok, 10);
-        if (!ok)
-            return fail(QString("%1 TYPE '%2' is not a number").arg(name, typeText));
         if (typeSeen && groupType != type)
             return fail("All FLASH should be same type!");
         typeSeen = true;
@@ -85,17 +64,14 @@ bool CFlashConfig::load_flash_config_text(const QByteArray& text)
 
         if (startText.isEmpty())
             return fail("FLASH start address is empty");
-        const uint32_t start = parse_flash_config_value(startText, &ok);
-        if (!ok)
-            return fail(QString("%1 Start Address '%2' is not a number").arg(name, startText));
+        const uint32_t start = parse_flash_config_value(startText);
         if (lastEnd != 0 && start != lastEnd)
             return fail(QString("%1 address not follow the last flash").arg(name));
 
         if (endText.isEmpty())
             return fail("FLASH end address is empty");
-        const uint32_t end = parse_flash_config_value(endText, &ok);
-        if (!ok)
-            return fail(QString("%1 End Address '%2' is not a number").arg(name, endText));
+        const uint32_t end = parse_flash_config_value(endText);
+        // Below its start the group's size would wrap the total to nearly 4 GiB.
         if (end < start)
             return fail(QString("%1 End Address is below its Start Address").arg(name));
         lastEnd = end;

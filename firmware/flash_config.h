@@ -49,5 +49,5 @@ private:
 
 // Start Address, End Address and Sector Size syntax: text from the first ";" on is a
 // comment; white space is trimmed; a "0x"/"0X" prefix means hexadecimal, else decimal. A
-// value that does not convert reads as 0, and `ok` (when given) says whether it converted.
-uint32_t parse_flash_config_value(const QString& text, bool* ok = nullptr);
+// value that does not convert reads as 0.
+uint32_t parse_flash_config_value(const QString& text);
