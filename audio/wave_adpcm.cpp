@@ -19,9 +19,9 @@ bool CWave::LoadFromADPCM(unsigned char* data, unsigned int byteCount, unsigned 
 {
     SWaveFormatex format;
     NEAT::get_wave_format_ex(uint16_t(channels), sampleRate, uint16_t(bitsPerSample), format);
-    // Every code byte gives two samples of two bytes; the frame count is 32-bit.
+    // Every code byte gives two samples of two bytes; a CWave's byte length is 32-bit.
     const uint64_t length = 4 * uint64_t(byteCount);
-    if (format.nBlockAlign == 0 || length / format.nBlockAlign > std::numeric_limits<uint32_t>::max())
+    if (format.nBlockAlign == 0 || length > std::numeric_limits<uint32_t>::max())
         return false;
     std::unique_ptr<unsigned char[]> frames(length ? new unsigned char[size_t(length)] : nullptr);
     adpcm_state state;
@@ -44,7 +44,7 @@ bool CWave::LoadFromADPCM(unsigned char* data, unsigned int byteCount, unsigned 
 
 bool CWave::SaveAsADPCM(unsigned char*& out, unsigned int& outLength)
 {
-    if (m_WaveFormat.wBitsPerSample != 16 || m_wSampleFormatTag != WAVE_FORMAT_PCM)
+    if (m_WaveFormat.wBitsPerSample != 16)
         return false;
     const unsigned int length = GetBufferLength();
     const unsigned int count = length / 2;

@@ -39,8 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CWave wave;
     if (wave.Load(&file)) {
-        const unsigned int frames = wave.GetNumSamples();
-        if (frames == 0 || wave.GetBufferLength() != frames * wave.GetFormat().nBlockAlign)
+        // Whole frames of sound, and never more bytes than the file itself holds.
+        const uint64_t length = uint64_t(wave.GetNumSamples()) * wave.GetFormat().nBlockAlign;
+        if (length == 0 || length > size)
             __builtin_trap();
         (void)wave.ResampleLinerAs46875Wav(2);
     }
