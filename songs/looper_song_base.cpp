@@ -150,3 +150,13 @@ bool CLooperSongBase::erase_info_block()
 {
     return usb->flash_erase(FLASH_TYPE_NAND, block_address(info_block));
 }
+
+bool CLooperSongBase::take_record_page(unsigned int next, bool journal_known, unsigned int& page)
+{
+    if (next < nand.pages_per_block && journal_known) {
+        page = next;
+        return true;
+    }
+    page = 0;
+    return erase_info_block();
+}

@@ -74,6 +74,10 @@ protected:
     // Bits only set, never cleared.
     static void mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count);
     [[nodiscard]] bool erase_info_block();
+    // Page for the next info record: `next` while it lies in the block and the journal's
+    // end is known; otherwise the info block is erased first (so no page is programmed a
+    // second time) and page 0 is used. False when that erase failed.
+    [[nodiscard]] bool take_record_page(unsigned int next, bool journal_known, unsigned int& page);
 
     unsigned int info_block = 0;
     SNandFlashConfig nand{};

@@ -57,12 +57,15 @@ bool CLooperSongFile::page_has_record(unsigned int page, bool& has_record)
 unsigned int CLooperSongFile::find_info_saved_page(unsigned int low, unsigned int high)
 {
     while (low < high) {
-        qDebug("Find between %d ~ %d; ", static_cast<int>(low), static_cast<int>(high));
         const unsigned int mid = (low + high + 1) / 2;
         bool used = false;
-        if (!page_has_record(mid, used))
+        if (!page_has_record(mid, used)) {
+            qDebug("Find between %d ~ %d; ", static_cast<int>(low), static_cast<int>(high));
             return NO_INFO_PAGE;
-        qDebug(used ? "%d used" : "%d not used", static_cast<int>(mid));
+        }
+        // One line per step, as the step's two parts read together.
+        qDebug(used ? "Find between %d ~ %d; %d used" : "Find between %d ~ %d; %d not used",
+               static_cast<int>(low), static_cast<int>(high), static_cast<int>(mid));
         if (used)
             low = mid;
         else
@@ -96,9 +99,7 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
     if (sum != get_le(&record[summed], 2))
         return LOOPER_RESULT_CHECKSUM_ERROR;
 
-    // A well-formed record ends the journal at `page`, whatever song it names.
     info_page = page;
-    journal_uncertain = false;
     const uint64_t length = uint64_t{get_le(&record[1], 4)} * nand.unit_size;
     if (blocks_for(length) > n) {
         qDebug("Song length %llu needs more than %u blocks", static_cast<unsigned long long>(length), n);
@@ -117,10 +118,12 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
                                 static_cast<int>(BLOCK_STATUS_SIZE));
             file_length = 0;
             block_chain.reset();
+            journal_uncertain = false;
             return LOOPER_RESULT_OK;
         }
     }
     mark_blocks(used, block_chain.get(), blocks);
+    journal_uncertain = false;
     return LOOPER_RESULT_OK;
 }
 
@@ -164,13 +167,10 @@ ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chai
     std::fill(new_chain.get(), new_chain.get() + n, UNUSED_ENTRY);
     std::copy(chain.begin(), chain.end(), new_chain.get());
 
-    unsigned int page = info_page + 1;  // NO_INFO_PAGE wraps to page 0
-    if (page >= nand.pages_per_block || journal_uncertain) {
-        if (!erase_info_block()) {
-            journal_uncertain = true;
-            return LOOPER_RESULT_ERASE_FAILED;
-        }
-        page = 0;
+    unsigned int page = 0;
+    if (!take_record_page(info_page + 1, !journal_uncertain, page)) {  // NO_INFO_PAGE wraps to 0
+        journal_uncertain = true;
+        return LOOPER_RESULT_ERASE_FAILED;
     }
     const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.get());
     if (!usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record.data(),

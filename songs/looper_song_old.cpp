@@ -82,16 +82,16 @@ ELooperActionResult CLooperSongOld::load_song_info(BlockStatus& used)
         return LOOPER_RESULT_READ_FAILED;
     song_info = record;
     info_page = page;
-    journal_uncertain = false;
 
     const uint64_t blocks = blocks_for(stored_length());
-    if (blocks == 0)
-        return LOOPER_RESULT_OK;
     if (blocks > SOldLoopSongData::CHAIN_ENTRIES) {
         qDebug("Song of %llu blocks exceeds the record's chain", static_cast<unsigned long long>(blocks));
         song_info = SOldLoopSongData{};
         return LOOPER_RESULT_CHECKSUM_ERROR;
     }
+    journal_uncertain = false;
+    if (blocks == 0)
+        return LOOPER_RESULT_OK;
     for (unsigned int i = 0; i < blocks; ++i) {
         if (song_info.block_chain[i] >= BLOCK_STATUS_SIZE) {
             NEAT::AfxMessageBox("Error:Block chain %d greater than %d", static_cast<int>(i),
@@ -135,13 +135,10 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
     length_convert(length, record.last_unit);
     std::copy(chain.begin(), chain.end(), record.block_chain);
 
-    unsigned int page = info_page + 2;  // NO_INFO_PAGE wraps to page 0
-    if (page >= nand.pages_per_block || journal_uncertain) {
-        if (!erase_info_block()) {
-            journal_uncertain = true;
-            return LOOPER_RESULT_ERASE_FAILED;
-        }
-        page = 0;
+    unsigned int page = 0;
+    if (!take_record_page(info_page + 2, !journal_uncertain, page)) {  // NO_INFO_PAGE wraps to 0
+        journal_uncertain = true;
+        return LOOPER_RESULT_ERASE_FAILED;
     }
     if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page),
                          reinterpret_cast<unsigned char*>(&record), sizeof record, nullptr)) {

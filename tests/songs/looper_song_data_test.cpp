@@ -48,6 +48,15 @@ protected:
     {
         return m_store.write_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr);
     }
+    // Writes are refused with 3 and without flash traffic until a load reads every slot again.
+    void expect_writes_held_until_reload(unsigned slot)
+    {
+        pedal().clear_command_log();
+        EXPECT_EQ(write(slot, song_bytes(100, slot)), LOOPER_RESULT_READ_FAILED);
+        EXPECT_TRUE(commands().empty());
+        ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+        EXPECT_EQ(write(slot, song_bytes(100, slot)), LOOPER_RESULT_OK);
+    }
 };
 
 struct SInfoBlock {
@@ -150,24 +159,21 @@ TEST_F(SongStoreTest, ReadFailureInOneSlotBlocksWritesWithoutFlashTraffic)
     EXPECT_EQ(m_store.get_block_status().count(), 2u);
     EXPECT_FALSE(m_store.is_block_status_complete());
 
-    pedal().clear_command_log();
-    EXPECT_EQ(write(0, song_bytes(100, 1)), LOOPER_RESULT_READ_FAILED);
-    EXPECT_TRUE(commands().empty());
-
-    ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
-    EXPECT_EQ(write(0, song_bytes(100, 1)), LOOPER_RESULT_OK);
+    expect_writes_held_until_reload(0);
 }
 
-TEST_F(SongStoreTest, FailedWriteBlocksTheNextWriteUntilReload)
+// Either may have left the flash otherwise than the store believes.
+TEST_F(SongStoreTest, FailedWriteOrDeleteHoldsWritesUntilReload)
 {
     pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 2));
     EXPECT_EQ(write(3, song_bytes(100, 2)), LOOPER_RESULT_WRITE_FAILED);
     pedal().clear_faults();
-    pedal().clear_command_log();
-    EXPECT_EQ(write(3, song_bytes(100, 2)), LOOPER_RESULT_READ_FAILED);
-    EXPECT_TRUE(commands().empty());
-    ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
-    EXPECT_EQ(write(3, song_bytes(100, 2)), LOOPER_RESULT_OK);
+    expect_writes_held_until_reload(3);
+
+    pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 1));
+    EXPECT_EQ(m_store.delete_file(3), LOOPER_RESULT_ERASE_FAILED);
+    pedal().clear_faults();
+    expect_writes_held_until_reload(3);
 }
 
 TEST_F(SongStoreTest, WritesWithoutReloadNeverShareBlocks)
@@ -285,6 +291,27 @@ TEST_F(SongStoreTest, ClosedLinkGives1)
     EXPECT_EQ(m_store.read_file(0, buffer.data(), 10, nullptr), LOOPER_RESULT_NOT_OPEN);
     EXPECT_EQ(write(0, buffer), LOOPER_RESULT_NOT_OPEN);
     EXPECT_TRUE(commands().empty());
+}
+
+TEST(LooperActionResultTest, EveryCodeHasItsMessageAndOthersFail)
+{
+    const std::vector<std::pair<int, QString>> texts = {{0, "Successful !"},
+                                                        {1, "Device not open !"},
+                                                        {2, "Device not support !"},
+                                                        {3, "Read data failed!"},
+                                                        {4, "Read data failed!"},
+                                                        {5, "Checksum error!"},
+                                                        {6, "Space not enough!"},
+                                                        {7, "File too large!"},
+                                                        {8, "Space not enough!"},
+                                                        {9, "FLASH erase failed!"},
+                                                        {10, "File info erase failed!"},
+                                                        {11, "Write wav flag failed!"},
+                                                        {12, "Failed !"},
+                                                        {-1, "Failed !"},
+                                                        {1000, "Failed !"}};
+    for (const auto& [result, text] : texts)
+        EXPECT_EQ(looper_action_result_text(result), text) << "result " << result;
 }
 
 struct SModelLoad {

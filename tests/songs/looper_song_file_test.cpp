@@ -11,25 +11,8 @@ constexpr unsigned CHAIN = 160;
 constexpr unsigned PAGE_DATA = 4032;
 constexpr unsigned BLOCK_AUDIO = 64 * PAGE_DATA;
 
-class SongFileTest : public SongPedalTest {
+class SongFileTest : public SlotTest<CLooperSongFile, PULSE_RING> {
 protected:
-    void SetUp() override
-    {
-        connect(PULSE_RING);
-        bind(slot);
-    }
-    void bind(CLooperSongFile& target) { target.set_nand_block(INFO_BLOCK, geometry(), &m_usb); }
-
-    ELooperActionResult write(CLooperSongFile& target, const Bytes& song, std::vector<unsigned short> chain)
-    {
-        return target.write_file(std::move(chain), song.data(), static_cast<unsigned>(song.size()), nullptr);
-    }
-    // A slot object loaded from the pedal as the store would make it.
-    ELooperActionResult load_fresh(CLooperSongFile& target)
-    {
-        bind(target);
-        return target.load_song_info(used);
-    }
     size_t two_byte_reads() const
     {
         size_t count = 0;
@@ -37,9 +20,6 @@ protected:
             count += entry.length == 2;
         return count;
     }
-
-    CLooperSongFile slot;
-    BlockStatus used;
 };
 
 TEST_F(SongFileTest, ErasedInfoBlockIsEmptyAfterOneTwoByteRead)
@@ -81,9 +61,7 @@ TEST_F(SongFileTest, ThousandByteSongIsOnePage1152BytesAndReadsBackAs960)
     EXPECT_EQ(reloaded.get_file_length(), 960u);
     EXPECT_TRUE(used.test(7));
     EXPECT_EQ(used.count(), 1u);
-    Bytes back(960);
-    ASSERT_EQ(reloaded.read_file(back.data(), 960, nullptr), LOOPER_RESULT_OK);
-    EXPECT_EQ(back, Bytes(song.begin(), song.begin() + 960));
+    EXPECT_EQ(read_back(reloaded), Bytes(song.begin(), song.begin() + 960));
 }
 
 struct SAudioLayout {
@@ -132,10 +110,7 @@ TEST_P(SongFileJournalTest, BinarySearchFindsTheNewestOfTheRecords)
     ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
     EXPECT_LE(two_byte_reads(), 1u + 6u);
     EXPECT_EQ(commands(CMD_READ).size(), two_byte_reads() + 1) << "one record read";
-    ASSERT_EQ(reloaded.get_file_length(), last.size());
-    Bytes back(last.size());
-    ASSERT_EQ(reloaded.read_file(back.data(), static_cast<unsigned>(back.size()), nullptr), LOOPER_RESULT_OK);
-    EXPECT_EQ(back, last);
+    EXPECT_EQ(read_back(reloaded), last);
     EXPECT_EQ(reloaded.find_info_saved_page(0, 63), records - 1);
 
     // The next record goes to the next page, or after a full block to page 0 of the erased block.
@@ -152,6 +127,19 @@ TEST_P(SongFileJournalTest, BinarySearchFindsTheNewestOfTheRecords)
 
 INSTANTIATE_TEST_SUITE_P(RecordCounts, SongFileJournalTest,
                          ::testing::Values(1u, 2u, 5u, 32u, 33u, 63u, 64u));
+
+TEST_F(SongFileTest, SearchWritesOneDebugLinePerStep)
+{
+    for (unsigned page = 0; page < 5; ++page)
+        program_nand(INFO_BLOCK, page, hex_bytes("48 44"));
+    CDebugLines debug;
+    EXPECT_EQ(slot.find_info_saved_page(0, 63), 4u);
+    EXPECT_EQ(
+        debug.lines(),
+        (QStringList{"Find between 0 ~ 63; 32 not used", "Find between 0 ~ 31; 16 not used",
+                     "Find between 0 ~ 15; 8 not used", "Find between 0 ~ 7; 4 used",
+                     "Find between 4 ~ 7; 6 not used", "Find between 4 ~ 5; 5 not used", "Find finished=4"}));
+}
 
 TEST_F(SongFileTest, WrongChecksumByteGives5AndTheNextWriteErasesTheJournalFirst)
 {
@@ -191,6 +179,11 @@ TEST_P(SongFileBadRecordTest, ReadsAsEmptyAndMarksNoBlock)
     EXPECT_TRUE(used.none());
     const QStringList expected = *bad.message ? QStringList{bad.message} : QStringList{};
     EXPECT_EQ(m_prompt.messages(), expected);
+
+    // A record whose load failed ends no journal the next record could follow.
+    ASSERT_EQ(write(slot, song_bytes(192, 1), {8}), LOOPER_RESULT_OK);
+    EXPECT_EQ(commands(CMD_WRITE).back().address,
+              address_of(INFO_BLOCK, bad.result == LOOPER_RESULT_OK ? 1 : 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -272,9 +265,7 @@ TEST_P(SongFileFaultTest, FailedOverwriteKeepsTheOldSong)
 
     CLooperSongFile reloaded;
     ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
-    Bytes back(reloaded.get_file_length());
-    ASSERT_EQ(reloaded.read_file(back.data(), static_cast<unsigned>(back.size()), nullptr), LOOPER_RESULT_OK);
-    EXPECT_EQ(back, old_song);
+    EXPECT_EQ(read_back(reloaded), old_song);
 }
 
 INSTANTIATE_TEST_SUITE_P(

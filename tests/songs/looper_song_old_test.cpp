@@ -8,23 +8,8 @@ constexpr unsigned INFO_BLOCK = 1980;
 constexpr unsigned RECORD = 2624;
 constexpr unsigned FLAG_AREA = 0x10000;
 
-class SongOldTest : public SongPedalTest {
+class SongOldTest : public SlotTest<CLooperSongOld, SMALL_WHEEL> {
 protected:
-    void SetUp() override
-    {
-        connect(SMALL_WHEEL);
-        bind(slot);
-    }
-    void bind(CLooperSongOld& target) { target.set_nand_block(INFO_BLOCK, geometry(), &m_usb); }
-    ELooperActionResult write(CLooperSongOld& target, const Bytes& song, std::vector<unsigned short> chain)
-    {
-        return target.write_file(std::move(chain), song.data(), static_cast<unsigned>(song.size()), nullptr);
-    }
-    ELooperActionResult load_fresh(CLooperSongOld& target)
-    {
-        bind(target);
-        return target.load_song_info(used);
-    }
     std::vector<SPedalCommandRecord> on_flash(int command, uint8_t flash) const
     {
         std::vector<SPedalCommandRecord> found;
@@ -33,9 +18,6 @@ protected:
                 found.push_back(entry);
         return found;
     }
-
-    CLooperSongOld slot;
-    BlockStatus used;
 };
 
 struct SPosition {
@@ -101,11 +83,9 @@ TEST_F(SongOldTest, ThousandByteSongRecordFlagAndReadBackOf1116Bytes)
     ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
     ASSERT_EQ(reloaded.get_file_length(), 1116u);
     EXPECT_TRUE(used.test(5));
-    Bytes back(1116);
-    ASSERT_EQ(reloaded.read_file(back.data(), 1116, nullptr), LOOPER_RESULT_OK);
     Bytes expected = song;
     expected.resize(1116, 0x00);
-    EXPECT_EQ(back, expected) << hex_diff(back, expected);
+    EXPECT_EQ(read_back(reloaded), expected) << hex_diff(read_back(reloaded), expected);
 }
 
 TEST_F(SongOldTest, ErasedInfoBlockIsSearchedDownToPage2ThenPage0IsRead)
@@ -198,6 +178,11 @@ TEST_P(SongOldBadRecordTest, ReadsAsEmptyAndMarksNoBlock)
     EXPECT_TRUE(used.none());
     const QStringList expected = *bad.message ? QStringList{bad.message} : QStringList{};
     EXPECT_EQ(m_prompt.messages(), expected);
+
+    // A record whose load failed ends no journal the next record could follow.
+    ASSERT_EQ(write(slot, song_bytes(186, 1), {8}), LOOPER_RESULT_OK);
+    EXPECT_EQ(on_flash(CMD_WRITE, NAND).back().address,
+              address_of(INFO_BLOCK, bad.result == LOOPER_RESULT_OK ? 2 : 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -245,10 +230,7 @@ TEST_P(SongOldFaultTest, OverwriteFailureLeavesAWholeSong)
     CLooperSongOld reloaded;
     ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
     const Bytes& expected = fault.committed ? new_song : old_song;
-    ASSERT_EQ(reloaded.get_file_length(), expected.size());
-    Bytes back(expected.size());
-    ASSERT_EQ(reloaded.read_file(back.data(), static_cast<unsigned>(back.size()), nullptr), LOOPER_RESULT_OK);
-    EXPECT_EQ(back, expected);
+    EXPECT_EQ(read_back(reloaded), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

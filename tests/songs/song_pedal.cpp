@@ -4,6 +4,7 @@
 #include "support/progress_event.h"
 
 #include <algorithm>
+#include <mutex>
 #include <random>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -114,6 +115,38 @@ Bytes SongPedalTest::read_song(unsigned slot)
     return song;
 }
 
+namespace {
+
+std::mutex g_debug_mutex;
+QStringList g_debug_lines;
+QtMessageHandler g_previous_handler = nullptr;
+
+void keep_debug_line(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    std::lock_guard<std::mutex> lock(g_debug_mutex);
+    g_debug_lines << text;
+}
+
+}  // namespace
+
+CDebugLines::CDebugLines()
+{
+    std::lock_guard<std::mutex> lock(g_debug_mutex);
+    g_debug_lines.clear();
+    g_previous_handler = qInstallMessageHandler(keep_debug_line);
+}
+
+CDebugLines::~CDebugLines()
+{
+    qInstallMessageHandler(g_previous_handler);
+}
+
+QStringList CDebugLines::lines() const
+{
+    std::lock_guard<std::mutex> lock(g_debug_mutex);
+    return g_debug_lines;
+}
+
 void CProgressLog::customEvent(QEvent* event)
 {
     if (event->type() == PROGRESS_EVENT_TYPE) {
@@ -128,6 +161,15 @@ Bytes song_bytes(size_t length, unsigned seed)
     Bytes song(length);
     std::generate(song.begin(), song.end(), [&] { return static_cast<uint8_t>(generator()); });
     return song;
+}
+
+Bytes stored_form(const Bytes& song, uint32_t product)
+{
+    const unsigned unit = get_model_info(product)->nand->unit_size;
+    const bool legacy = get_model_info(product)->song_format == LOOPER_SONG_FORMAT_OLD;
+    Bytes stored = song;
+    stored.resize((legacy ? (song.size() + unit - 1) / unit : song.size() / unit) * unit, 0x00);
+    return stored;
 }
 
 namespace {

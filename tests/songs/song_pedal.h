@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <QObject>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -79,6 +80,49 @@ private:
     CMidiSystem* m_previous;
 };
 
+// One slot object of a format, bound to the first info block of a fresh pedal of PRODUCT,
+// with the block set its loads mark.
+template <class TSlot, uint32_t PRODUCT>
+class SlotTest : public SongPedalTest {
+protected:
+    void SetUp() override
+    {
+        connect(PRODUCT);
+        bind(slot);
+    }
+    unsigned info_block() const { return geometry().song_blocks; }
+    void bind(TSlot& target) { target.set_nand_block(info_block(), geometry(), &m_usb); }
+    ELooperActionResult write(TSlot& target, const Bytes& song, std::vector<unsigned short> chain)
+    {
+        return target.write_file(std::move(chain), song.data(), static_cast<unsigned>(song.size()), nullptr);
+    }
+    // A slot object loaded from the pedal as the store would make it.
+    ELooperActionResult load_fresh(TSlot& target)
+    {
+        bind(target);
+        return target.load_song_info(used);
+    }
+    // The whole song of a loaded slot object; empty when it cannot be read.
+    Bytes read_back(TSlot& target)
+    {
+        Bytes song(target.get_file_length());
+        if (target.read_file(song.data(), static_cast<unsigned>(song.size()), nullptr) != LOOPER_RESULT_OK)
+            return {};
+        return song;
+    }
+
+    TSlot slot;
+    BlockStatus used;
+};
+
+// Qt debug lines written during its lifetime.
+class CDebugLines {
+public:
+    CDebugLines();
+    ~CDebugLines();
+    QStringList lines() const;
+};
+
 // Collects the progress events (done, total) posted to it.
 class CProgressLog : public QObject {
 public:
@@ -90,6 +134,9 @@ protected:
 
 // Reproducible audio-like bytes of the given length.
 Bytes song_bytes(size_t length, unsigned seed);
+// What a slot gives back for `song`: the current format keeps whole units only, the legacy
+// format rounds up to a whole unit of zero-filled audio.
+Bytes stored_form(const Bytes& song, uint32_t product);
 
 // Info records built from their published layout, to plant on the pedal's NAND.
 // n chain entries; entries past `chain` are 0xFFFF; the checksum is computed unless given.

@@ -48,15 +48,6 @@ protected:
         }
         return record;
     }
-    Bytes stored(const Bytes& song) const
-    {
-        Bytes bytes = song;
-        const unsigned unit = geometry().unit_size;
-        const bool legacy = GetParam().product != PULSE_RING;
-        bytes.resize((legacy ? (song.size() + unit - 1) / unit : song.size() / unit) * unit, 0x00);
-        return bytes;
-    }
-
     // Two pages into a block of its own, so the overwrite is short but crosses a page.
     const Bytes old_song = song_bytes(2 * 2046 + 100, 1);
     const Bytes new_song = song_bytes(2 * 2046 + 500, 2);
@@ -72,7 +63,6 @@ TEST_P(SongPowerCutTest, SlotHoldsTheOldOrTheNewSongAfterACutAtEveryOperation)
     const size_t record = record_operation();
     const bool rollover = GetParam().earlier_records > 0;
     ASSERT_GT(record, 0u);
-    ASSERT_EQ(commands(CMD_ERASE).size() > (rollover ? 1u : 0u) + 0u, true);
 
     for (size_t cut = 1; cut <= operations + 1; ++cut) {
         SCOPED_TRACE("power cut at flash operation " + std::to_string(cut) + " of " +
@@ -87,11 +77,12 @@ TEST_P(SongPowerCutTest, SlotHoldsTheOldOrTheNewSongAfterACutAtEveryOperation)
         ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
 
         const bool forced_loss = rollover && cut == record;
-        const Bytes expected = forced_loss ? Bytes{} : stored(cut > record ? new_song : old_song);
+        const Bytes expected =
+            forced_loss ? Bytes{} : stored_form(cut > record ? new_song : old_song, GetParam().product);
         const Bytes back = read_song(0);
         EXPECT_TRUE(back == expected) << hex_diff(back, expected);
         if (other_slot >= 0) {
-            EXPECT_TRUE(read_song(other_slot) == stored(other_song));
+            EXPECT_TRUE(read_song(other_slot) == stored_form(other_song, GetParam().product));
         }
     }
 }
