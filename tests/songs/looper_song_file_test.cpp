@@ -139,6 +139,10 @@ TEST_F(SongFileTest, SearchWritesOneDebugLinePerStep)
         (QStringList{"Find between 0 ~ 63; 32 not used", "Find between 0 ~ 31; 16 not used",
                      "Find between 0 ~ 15; 8 not used", "Find between 0 ~ 7; 4 used",
                      "Find between 4 ~ 7; 6 not used", "Find between 4 ~ 5; 5 not used", "Find finished=4"}));
+
+    pedal().clear_command_log();
+    EXPECT_EQ(slot.find_info_saved_page(1, 0), 1u) << "an empty range ends the search";
+    EXPECT_TRUE(commands().empty());
 }
 
 TEST_F(SongFileTest, WrongChecksumByteGives5AndTheNextWriteErasesTheJournalFirst)
@@ -225,6 +229,7 @@ TEST_F(SongFileTest, BufferOneByteShortGives6WithoutReading)
 TEST_F(SongFileTest, ProgressCountsBytesPerBlockOnWriteAndPerPageOnRead)
 {
     CProgressLog progress;
+    CDebugLines debug;
     const Bytes song = song_bytes(BLOCK_AUDIO + 1, 5);
     ASSERT_EQ(slot.write_file({30, 31}, song.data(), BLOCK_AUDIO + 1, &progress), LOOPER_RESULT_OK);
     QCoreApplication::sendPostedEvents(&progress);
@@ -240,6 +245,8 @@ TEST_F(SongFileTest, ProgressCountsBytesPerBlockOnWriteAndPerPageOnRead)
     ASSERT_EQ(progress.events.size(), 64u) << "every page but the last";
     EXPECT_EQ(progress.events.front(), Event(PAGE_DATA, BLOCK_AUDIO + 1));
     EXPECT_EQ(progress.events.back(), Event(BLOCK_AUDIO, BLOCK_AUDIO + 1));
+    EXPECT_EQ(debug.lines(), (QStringList{"Write file block=30", "Write file block=31", "File FAT Page=0",
+                                          "Read file block=30", "Read file block=31"}));
 }
 
 struct SWriteFault {
@@ -275,6 +282,21 @@ INSTANTIATE_TEST_SUITE_P(
                       SWriteFault{"LastAudioPage", CMD_WRITE, 2, LOOPER_RESULT_WRITE_FAILED},
                       SWriteFault{"InfoRecord", CMD_WRITE, 3, LOOPER_RESULT_WRITE_FAILED}),
     [](const ::testing::TestParamInfo<SWriteFault>& info) { return std::string(info.param.name); });
+
+TEST_F(SongFileTest, InfoBlockEraseFailureGives9AndKeepsTheOldSong)
+{
+    const Bytes old_song = song_bytes(960, 6);
+    ASSERT_EQ(write(slot, old_song, {20}), LOOPER_RESULT_OK);
+    CLooperSongFile unloaded;  // knows nothing of the journal, so it erases the info block first
+    bind(unloaded);
+    pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 2));
+    EXPECT_EQ(write(unloaded, song_bytes(960, 7), {21}), LOOPER_RESULT_ERASE_FAILED);
+    EXPECT_FALSE(unloaded.is_file_exist());
+
+    CLooperSongFile reloaded;
+    ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
+    EXPECT_EQ(read_back(reloaded), old_song);
+}
 
 TEST_F(SongFileTest, RecordWriteWithUnknownOutcomeMakesTheNextWriteEraseTheJournal)
 {

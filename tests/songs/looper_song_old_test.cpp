@@ -90,8 +90,13 @@ TEST_F(SongOldTest, ThousandByteSongRecordFlagAndReadBackOf1116Bytes)
 
 TEST_F(SongOldTest, ErasedInfoBlockIsSearchedDownToPage2ThenPage0IsRead)
 {
+    CDebugLines debug;
     ASSERT_EQ(slot.load_song_info(used), LOOPER_RESULT_OK);
     EXPECT_FALSE(slot.is_file_exist());
+    QStringList search_lines;
+    for (int page = 62; page >= 2; page -= 2)
+        search_lines << QString("%1 not used").arg(page);
+    EXPECT_EQ(debug.lines(), search_lines);
     const auto reads = commands(CMD_READ);
     ASSERT_EQ(reads.size(), 32u);
     for (unsigned i = 0; i < 31; ++i) {
@@ -203,8 +208,9 @@ struct SLegacyFault {
     const char* name;
     SPedalFault fault;
     ELooperActionResult result;
-    bool committed;     // the new song is the slot's afterwards
-    bool flag_written;  // the flag area holds 00 00
+    bool committed;               // the new song is the slot's afterwards
+    bool flag_written;            // the flag area holds 00 00
+    const char* flag_debug_line;  // or empty
 };
 
 class SongOldFaultTest : public SongOldTest, public ::testing::WithParamInterface<SLegacyFault> {};
@@ -223,9 +229,13 @@ TEST_P(SongOldFaultTest, OverwriteFailureLeavesAWholeSong)
     ASSERT_TRUE(pedal().program_flash().erase(FLAG_AREA));
 
     pedal().add_fault(fault.fault);
+    CDebugLines debug;
     EXPECT_EQ(write(overwriting, new_song, {21}), fault.result);
     pedal().clear_faults();
     EXPECT_EQ(pedal().program_flash().read(FLAG_AREA, 2) == hex_bytes("00 00"), fault.flag_written);
+    const QStringList flag_lines =
+        *fault.flag_debug_line ? QStringList{fault.flag_debug_line} : QStringList{};
+    EXPECT_EQ(debug.lines().filter("write_song_file_flag"), flag_lines);
 
     CLooperSongOld reloaded;
     ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
@@ -236,19 +246,37 @@ TEST_P(SongOldFaultTest, OverwriteFailureLeavesAWholeSong)
 INSTANTIATE_TEST_SUITE_P(
     Faults, SongOldFaultTest,
     ::testing::Values(SLegacyFault{"AudioErase", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 1),
-                                   LOOPER_RESULT_ERASE_FAILED, false, false},
+                                   LOOPER_RESULT_ERASE_FAILED, false, false, ""},
                       SLegacyFault{"AudioPage", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 2),
-                                   LOOPER_RESULT_WRITE_FAILED, false, false},
+                                   LOOPER_RESULT_WRITE_FAILED, false, false, ""},
                       SLegacyFault{"VerifyReply",
                                    SPedalFault::update(EPedalFaultKind::BAD_CHECKSUM, CMD_CHECKSUM, 1),
-                                   LOOPER_RESULT_WRITE_FAILED, false, false},
+                                   LOOPER_RESULT_WRITE_FAILED, false, false, ""},
                       SLegacyFault{"Record", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 3),
-                                   LOOPER_RESULT_WRITE_FAILED, false, true},
+                                   LOOPER_RESULT_WRITE_FAILED, false, true, ""},
                       SLegacyFault{"FlagErase", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 9),
-                                   LOOPER_RESULT_FLAG_WRITE_FAILED, true, false},
+                                   LOOPER_RESULT_FLAG_WRITE_FAILED, true, false,
+                                   "write_song_file_flag erase failed,Addr=0x00013800"},
                       SLegacyFault{"FlagWrite", SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 4),
-                                   LOOPER_RESULT_FLAG_WRITE_FAILED, true, false}),
+                                   LOOPER_RESULT_FLAG_WRITE_FAILED, true, false, ""}),
     [](const ::testing::TestParamInfo<SLegacyFault>& info) { return std::string(info.param.name); });
+
+TEST_F(SongOldTest, InfoBlockEraseFailureGives9WithoutTheFlag)
+{
+    const Bytes old_song = song_bytes(500, 6);
+    ASSERT_EQ(write(slot, old_song, {20}), LOOPER_RESULT_OK);
+    CLooperSongOld unloaded;  // knows nothing of the journal, so it erases the info block first
+    bind(unloaded);
+    pedal().clear_command_log();
+    pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 2));
+    EXPECT_EQ(write(unloaded, song_bytes(500, 7), {21}), LOOPER_RESULT_ERASE_FAILED);
+    EXPECT_TRUE(on_flash(CMD_ERASE, PROGRAM_FLASH).empty());
+    EXPECT_FALSE(unloaded.is_file_exist());
+
+    CLooperSongOld reloaded;
+    ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
+    EXPECT_EQ(read_back(reloaded), stored_form(old_song, SMALL_WHEEL));
+}
 
 TEST_F(SongOldTest, ChainNotMatchingTheSongIsRefusedBeforeAnyFlashCommand)
 {
