@@ -3,30 +3,14 @@
 #include "emulator/pedal_wire.h"
 
 #include <algorithm>
-#include <stdexcept>
-
-namespace {
-
-// Position of the `which`-th port named `name`.
-template <typename Port>
-unsigned int find_port(Port& port, const std::string& name, unsigned int which)
-{
-    for (unsigned int i = 0; i < port.port_count(); ++i) {
-        if (port.port_name(i) == name && which-- == 0)
-            return i;
-    }
-    throw std::runtime_error("no port named " + name);
-}
-
-}  // namespace
 
 CHostPortPair::CHostPortPair(CMidiSystem& system, const std::string& name, unsigned int which)
     : m_in(system.make_input("RtMidi Input Client", 100)), m_out(system.make_output("RtMidi Output Client"))
 {
-    m_in->open_port(find_port(*m_in, name, which), "RtMidi Input");
+    m_in->open_port(find_port_named(*m_in, name, which), "RtMidi Input");
     m_in->set_callback(&CHostPortPair::on_message, this);
     m_in->ignore_types(false, true, true);
-    m_out->open_port(find_port(*m_out, name, which), "RtMidi Output");
+    m_out->open_port(find_port_named(*m_out, name, which), "RtMidi Output");
 }
 
 CHostPortPair::~CHostPortPair()

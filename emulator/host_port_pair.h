@@ -9,11 +9,25 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 using Message = std::vector<unsigned char>;
+
+// Position of the `which`-th port named `name` in `ports`' enumeration (a CMidiIn or a
+// CMidiOut); throws std::runtime_error when there is none.
+template <typename Ports>
+unsigned int find_port_named(Ports& ports, const std::string& name, unsigned int which = 0)
+{
+    const unsigned int count = ports.port_count();
+    for (unsigned int i = 0; i < count; ++i) {
+        if (ports.port_name(i) == name && which-- == 0)
+            return i;
+    }
+    throw std::runtime_error("no port named " + name);
+}
 
 // CHostPortPair: the host's end of a pedal's port pair, for driving an emulated pedal
 // without the program's device link (emulator tests, benchmarks, tools). Opens, through

@@ -4,6 +4,8 @@
 #include "device/pedal_search.h"
 #include "scripted_prompt.h"
 
+#include <mutex>
+
 namespace {
 
 SPedalConfig pedal_config(uint32_t product_id, EPedalMode mode, uint32_t version = 0x00010203)

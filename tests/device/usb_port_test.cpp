@@ -5,6 +5,10 @@
 
 #include <QStringList>
 
+#include <mutex>
+#include <string>
+#include <vector>
+
 namespace {
 
 // Three lone destinations and two lone sources of a virtual MIDI system, so tests can

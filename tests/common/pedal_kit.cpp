@@ -1,0 +1,83 @@
+#include "pedal_kit.h"
+
+#include "emulator/host_port_pair.h"
+#include "support/log_file.h"
+#include "support/progress_event.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+#include <mutex>
+
+unsigned int pedal_port_word(CMidiSystem& system, const std::string& name, unsigned int which)
+{
+    const std::unique_ptr<CMidiIn> inputs = system.make_input("RtMidi Input Client", 100);
+    const std::unique_ptr<CMidiOut> outputs = system.make_output("RtMidi Output Client");
+    return (find_port_named(*outputs, name, which) << 16) | find_port_named(*inputs, name, which);
+}
+
+void CProgressRecorder::customEvent(QEvent* event)
+{
+    if (event->type() == PROGRESS_EVENT_TYPE) {
+        const auto* progress = static_cast<CEventBase*>(event);
+        events.emplace_back(progress->m_param1, progress->m_param2);
+    }
+}
+
+namespace {
+// The handler is process-wide and called from any thread that writes debug output.
+std::mutex g_debug_mutex;
+QStringList g_debug_lines;
+
+void capture_message(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    std::lock_guard<std::mutex> lock(g_debug_mutex);
+    g_debug_lines << text;
+}
+
+QStringList log_records()
+{
+    QFile file(CLogFile::get_instance()->path());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+}  // namespace
+
+CDebugCapture::CDebugCapture()
+{
+    {
+        std::lock_guard<std::mutex> lock(g_debug_mutex);
+        g_debug_lines.clear();
+    }
+    m_previous = qInstallMessageHandler(capture_message);
+}
+
+CDebugCapture::~CDebugCapture()
+{
+    qInstallMessageHandler(m_previous);
+}
+
+QStringList CDebugCapture::lines() const
+{
+    std::lock_guard<std::mutex> lock(g_debug_mutex);
+    return g_debug_lines;
+}
+
+bool CDebugCapture::contains(const QString& text) const
+{
+    const QStringList captured = lines();
+    return std::any_of(captured.begin(), captured.end(),
+                       [&](const QString& line) { return line.trimmed() == text.trimmed(); });
+}
+
+int log_line_count()
+{
+    return log_records().size();
+}
+
+QStringList log_lines_after(int before)
+{
+    return log_records().mid(before);
+}
