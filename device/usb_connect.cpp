@@ -60,7 +60,8 @@ bool CUSBConnect::send_query_request(EQueryCmd cmd)
 bool CUSBConnect::send_download_data(EFlashType type, unsigned int address, const unsigned char* data,
                                      unsigned int n)
 {
-    if (n + 15 > BUFFER_SIZE)
+    // Compared this way round so that no n, however large, wraps past the check.
+    if (n > BUFFER_SIZE - (PACKET_OVERHEAD + 8))
         return false;
     return send_packet(make_flash_write_packet(m_send.data(), type, address, data, n));
 }
@@ -121,9 +122,9 @@ bool CUSBConnect::get_query_responds(EQueryCmd cmd, unsigned char* buf, unsigned
 bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlashType& type,
                                       unsigned int& address, unsigned int& length, unsigned int timeout)
 {
-    const unsigned int expected = n + UPLOAD_DATA_AT + 1;
-    if (expected > BUFFER_SIZE)
+    if (n > BUFFER_SIZE - (UPLOAD_DATA_AT + 1))
         return false;
+    const unsigned int expected = n + UPLOAD_DATA_AT + 1;
     unsigned int count = 0;
     if (!read_reply(m_recv.data(), expected, count, timeout))
         return false;

@@ -1,5 +1,7 @@
 #include "pedal_fixture.h"
 
+#include "emulator/pedal_wire.h"
+#include "hex_diff.h"
 #include "scripted_prompt.h"
 
 #include <QRegularExpression>
@@ -156,6 +158,32 @@ TEST_F(PedalTest, ChecksumBoxShowsTheComputedSumAndTheReceivedByte)
     ASSERT_TRUE(match.hasMatch());
     // The pedal inverted its checksum byte, so what came is the complement of what is due.
     EXPECT_EQ(match.captured(1).toUInt(nullptr, 16) ^ match.captured(2).toUInt(nullptr, 16), 0xFFu);
+}
+
+// A length near the top of the 32-bit range must not wrap the expected reply size into a
+// small one: a short reply's own length field would then drive the copy out of the
+// receive buffer.
+TEST_F(PedalTest, LengthsThatWouldWrapTheReplySizeAreRefused)
+{
+    CPedalEmulator& pedal = add_pedal();
+    ASSERT_TRUE(open_link(pedal));
+    pedal.wait_until_idle();
+    pedal.clear_command_log();
+    CScriptedPrompt prompt;
+    unsigned char data[16] = {};
+    EXPECT_FALSE(m_link->send_download_data(FLASH_TYPE_NAND, 0, data, 0xFFFFFFF8u));
+
+    // 14 bytes, as many as 0xFFFFFFFF + 15 wraps to; its length field reads 0x60FFFF.
+    std::vector<unsigned char> reply =
+        pedal_wire::frame(pedal_wire::make_packet(0x23, hex_bytes("00 80 21 00 00 FF FF")), true);
+    m_link->port().transfer().ReceiveEvent(&reply);
+    EFlashType type = FLASH_TYPE_NAND;
+    unsigned int address = 0;
+    unsigned int length = 0;
+    EXPECT_FALSE(m_link->get_upload_responds(data, 0xFFFFFFFFu, type, address, length, 5));
+    EXPECT_TRUE(prompt.messages().isEmpty()) << prompt.messages().join(" | ").toStdString();
+    pedal.wait_until_idle();
+    EXPECT_TRUE(pedal.command_log().empty());
 }
 
 TEST_F(PedalTest, LateReplyWithinTheTimeOutIsAccepted)
