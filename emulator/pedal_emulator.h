@@ -26,6 +26,7 @@
 //                          at most 5105 bytes, so the reply fits the pedal's 5120-byte buffer
 //   0x24 range checksum -> 18-byte reply, type 0x24, 16-bit sum of the range
 //   0x50 mode change    -> no reply; the pedal is in application mode afterwards
+//   0x00 host status    -> no reply (an acknowledgement from the host)
 // Flash type 0 is the program flash (1 MiB, 2048-byte sectors, programming clears bits,
 // device information record at 0x2180); type 1 the NAND of the model's geometry.
 // A status reply is 59 00 00 01 00 00 status checksum. Requests a careful firmware would

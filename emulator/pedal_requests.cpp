@@ -202,6 +202,9 @@ void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
     if (pedal_wire::checksum(payload, declared) != packet.back())
         return send_status(STATUS_BAD_CHECKSUM, fault);
 
+    // The host's status packet acknowledges; answering it would start a ping-pong.
+    if (command == CMD_STATUS)
+        return finish({}, EPedalMode::UPDATE, fault);
     if (command == CMD_QUERY_NAME_AND_VERSION)
         return finish(pedal_wire::make_packet(CMD_QUERY_NAME_AND_VERSION, query_payload()),
                       EPedalMode::UPDATE, fault);

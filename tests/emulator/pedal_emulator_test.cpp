@@ -133,6 +133,15 @@ TEST_F(PedalTest, IgnoresMessagesThatAreNotItsPackets)
     EXPECT_TRUE(pedal->command_log().empty());
 }
 
+TEST_F(PedalTest, TakesTheHostsStatusPacketWithoutAnswering)
+{
+    start();
+    host->send_bytes(hex_bytes("59 00 00 01 00 00 00 FF"), true);
+    expect_silence();
+    EXPECT_EQ(pedal->count_commands(EPedalMode::UPDATE, 0x00), 1u);
+    EXPECT_EQ(request(0x11, {}).size(), 34u);
+}
+
 TEST_F(PedalTest, ModeChangeExampleSwitchesToApplicationModeSilently)
 {
     start();
