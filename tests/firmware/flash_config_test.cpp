@@ -1,7 +1,7 @@
 #include "firmware/flash_config.h"
+#include "package_bytes.h"
 
 #include <gtest/gtest.h>
-#include <QFile>
 #include <QTemporaryDir>
 
 bool operator==(const SFlashSector& a, const SFlashSector& b)
@@ -272,12 +272,6 @@ class FlashLayoutFile : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QString path() const { return dir.path() + "/~layout.ini"; }
-    void write(const QByteArray& text)
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(text), text.size());
-    }
 };
 
 TEST_F(FlashLayoutFile, MissingFileIsNamed)
@@ -293,10 +287,11 @@ TEST_F(FlashLayoutFile, RewrittenFileIsReadAfresh)
     // same length; each load must see the text just written, never a cached earlier one.
     for (unsigned round = 0; round < 200; ++round) {
         const unsigned start = (round % 2 ? 0x2000 : 0x1000);
-        write(QString("[FLASH 1]\nTYPE=0\nStart Address=0x%1\nEnd Address=0x%2\nSector Size=0x1000\n")
-                  .arg(start, 0, 16)
-                  .arg(start + 0x1000, 0, 16)
-                  .toLatin1());
+        write_file(path(),
+                   QString("[FLASH 1]\nTYPE=0\nStart Address=0x%1\nEnd Address=0x%2\nSector Size=0x1000\n")
+                       .arg(start, 0, 16)
+                       .arg(start + 0x1000, 0, 16)
+                       .toLatin1());
         CFlashConfig config;
         ASSERT_TRUE(config.load_flash_config(path())) << config.error_text().toStdString();
         ASSERT_EQ(config.sectors(), (std::vector<SFlashSector>{{0, start, 0x1000}})) << "round " << round;

@@ -107,9 +107,7 @@ protected:
     QString file(const QString& name, const QByteArray& content)
     {
         const QString path = dir.path() + "/" + name;
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        EXPECT_EQ(out.write(content), content.size());
+        write_file(path, content);
         return path;
     }
 

@@ -33,9 +33,7 @@ protected:
     QString store(const QByteArray& package, const QString& name = "firmware.dat")
     {
         const QString path = dir.path() + "/" + name;
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        EXPECT_EQ(file.write(package), package.size());
+        write_file(path, package);
         return path;
     }
 

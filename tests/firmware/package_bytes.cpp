@@ -4,6 +4,7 @@
 #include "support/neat.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 
 namespace {
 
@@ -37,6 +38,13 @@ void forge_section_word(QByteArray& package, unsigned section, unsigned offset, 
 void reseal_file_header(QByteArray& package)
 {
     reseal(bytes_of(package));
+}
+
+void write_file(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(file.write(content), content.size()) << path.toStdString();
 }
 
 QByteArray noise(int size, uint32_t seed)

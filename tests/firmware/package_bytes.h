@@ -20,6 +20,9 @@ void forge_section_word(QByteArray& package, unsigned section, unsigned offset, 
 // Re-seals the file header after a deliberate change to it.
 void reseal_file_header(QByteArray& package);
 
+// Writes `content` to `path`, replacing the file; fails the calling test when it cannot.
+void write_file(const QString& path, const QByteArray& content);
+
 // `size` bytes of a fixed pseudo-random pattern, different for each `seed`.
 QByteArray noise(int size, uint32_t seed);
 
