@@ -56,9 +56,12 @@ ELooperActionResult CLooperSongData::load_song_info()
     nand = model->nand ? *model->nand : SNandFlashConfig{};
 
     // Every slot is read even after one fails: stopping would leave the later songs'
-    // blocks unmarked for the next import to overwrite.
+    // blocks unmarked for the next import to overwrite. Two unreadable slots in a row mean
+    // the pedal has stopped answering; every further slot would only freeze the window for
+    // another reply time-out (5 s), and writes are held after any unreadable slot anyway.
     ELooperActionResult first_failure = LOOPER_RESULT_OK;
     bool unreadable = false;
+    bool previous_unreadable = false;
     for (unsigned int i = 0; i < song_slots.size(); ++i) {
         song_slots[i]->set_nand_block(nand.song_blocks + i, nand, usb);
         const ELooperActionResult result = song_slots[i]->load_song_info(block_status);
@@ -66,7 +69,11 @@ ELooperActionResult CLooperSongData::load_song_info()
             first_failure = result;
         // A slot that could not be read may name any block; a slot whose record is corrupt
         // names none the pedal would play.
-        unreadable = unreadable || result == LOOPER_RESULT_READ_FAILED;
+        const bool slot_unreadable = result == LOOPER_RESULT_READ_FAILED;
+        unreadable = unreadable || slot_unreadable;
+        if (slot_unreadable && previous_unreadable)
+            break;
+        previous_unreadable = slot_unreadable;
     }
     block_status_complete = !unreadable;
     return first_failure;

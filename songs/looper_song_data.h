@@ -28,7 +28,8 @@ public:
     void release_song_buffer();
     void alloc_song_buffer(ELooperSongFormat format, unsigned int count);
     // Rebuilds the slot list for the connected model and loads every slot, also those
-    // after a slot that failed (a failed slot reads as empty). Returns the first failure.
+    // after a slot that failed (a failed slot reads as empty), until two slots in a row
+    // cannot be read. Returns the first failure.
     [[nodiscard]] ELooperActionResult load_song_info();
 
     bool is_file_exist(unsigned int slot) const;

@@ -162,6 +162,18 @@ TEST_F(SongStoreTest, ReadFailureInOneSlotBlocksWritesWithoutFlashTraffic)
     expect_writes_held_until_reload(0);
 }
 
+TEST_F(SongStoreTest, PedalThatStopsAnsweringEndsTheLoadAfterTwoSilentSlots)
+{
+    store_song(20, song_bytes(800, 20));
+    quick_timeouts();
+    pedal().clear_command_log();
+    pedal().add_fault(SPedalFault::update(EPedalFaultKind::NO_REPLY, CMD_READ));
+    EXPECT_EQ(m_store.load_song_info(), LOOPER_RESULT_READ_FAILED);
+    EXPECT_EQ(commands(CMD_READ).size(), 2u) << "slots 0 and 1, not all 30";
+    EXPECT_FALSE(m_store.is_file_exist(20));
+    EXPECT_FALSE(m_store.is_block_status_complete());
+}
+
 // Either may have left the flash otherwise than the store believes.
 TEST_F(SongStoreTest, FailedWriteOrDeleteHoldsWritesUntilReload)
 {
