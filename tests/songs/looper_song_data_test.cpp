@@ -263,7 +263,7 @@ TEST_P(SongStoreSearchTest, FreeBlocksAscendFromTheRandomStartAndWrapOnce)
     ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
     m_store.set_random_source([&] { return search.random; });
     std::vector<unsigned short> chain = {1, 2, 3};
-    CDebugLines debug;
+    CDebugCapture debug;
     EXPECT_EQ(m_store.apply_space(search.bytes, chain), LOOPER_RESULT_OK);
     EXPECT_EQ(chain, search.chain);
     QString searched = "Searched blocks:";

@@ -132,7 +132,7 @@ TEST_F(SongFileTest, SearchWritesOneDebugLinePerStep)
 {
     for (unsigned page = 0; page < 5; ++page)
         program_nand(INFO_BLOCK, page, hex_bytes("48 44"));
-    CDebugLines debug;
+    CDebugCapture debug;
     EXPECT_EQ(slot.find_info_saved_page(0, 63), 4u);
     EXPECT_EQ(
         debug.lines(),
@@ -228,8 +228,8 @@ TEST_F(SongFileTest, BufferOneByteShortGives6WithoutReading)
 
 TEST_F(SongFileTest, ProgressCountsBytesPerBlockOnWriteAndPerPageOnRead)
 {
-    CProgressLog progress;
-    CDebugLines debug;
+    CProgressRecorder progress;
+    CDebugCapture debug;
     const Bytes song = song_bytes(BLOCK_AUDIO + 1, 5);
     ASSERT_EQ(slot.write_file({30, 31}, song.data(), BLOCK_AUDIO + 1, &progress), LOOPER_RESULT_OK);
     QCoreApplication::sendPostedEvents(&progress);

@@ -90,7 +90,7 @@ TEST_F(SongOldTest, ThousandByteSongRecordFlagAndReadBackOf1116Bytes)
 
 TEST_F(SongOldTest, ErasedInfoBlockIsSearchedDownToPage2ThenPage0IsRead)
 {
-    CDebugLines debug;
+    CDebugCapture debug;
     ASSERT_EQ(slot.load_song_info(used), LOOPER_RESULT_OK);
     EXPECT_FALSE(slot.is_file_exist());
     QStringList search_lines;
@@ -229,7 +229,7 @@ TEST_P(SongOldFaultTest, OverwriteFailureLeavesAWholeSong)
     ASSERT_TRUE(pedal().program_flash().erase(FLAG_AREA));
 
     pedal().add_fault(fault.fault);
-    CDebugLines debug;
+    CDebugCapture debug;
     EXPECT_EQ(write(overwriting, new_song, {21}), fault.result);
     pedal().clear_faults();
     EXPECT_EQ(pedal().program_flash().read(FLAG_AREA, 2) == hex_bytes("00 00"), fault.flag_written);

@@ -1,22 +1,19 @@
 #include "song_pedal.h"
 
 #include "device/model_info.h"
-#include "support/progress_event.h"
 
 #include <algorithm>
-#include <mutex>
 #include <random>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
 
-SongPedalTest::SongPedalTest() : m_previous(install_midi_system(&m_system)) {}
+SongPedalTest::SongPedalTest() = default;
 
 SongPedalTest::~SongPedalTest()
 {
     m_usb.close();
     m_pedal.reset();
-    install_midi_system(m_previous);
 }
 
 void SongPedalTest::TearDown()
@@ -41,9 +38,8 @@ void SongPedalTest::connect(uint32_t product_id)
     m_pedal.reset();
     SPedalConfig config;
     config.product_id = product_id;
-    m_pedal = std::make_unique<CPedalEmulator>(m_system, config);
-    // The pedal is the only device, so its ports are input 0 and output 0.
-    ASSERT_TRUE(m_usb.open(0, true));
+    m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);
+    ASSERT_TRUE(m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true));
     ASSERT_EQ(m_usb.product_id(), product_id);
     const SModelInfo* model = get_model_info(product_id);
     m_geometry = model ? model->nand : nullptr;
@@ -55,7 +51,7 @@ void SongPedalTest::reconnect()
     m_usb.close();
     m_usb.port().transfer().set_wait_tick(std::chrono::milliseconds(1));
     m_pedal->power_cycle();
-    ASSERT_TRUE(m_usb.open(0, true));
+    ASSERT_TRUE(m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true));
     m_pedal->clear_command_log();
 }
 
@@ -113,46 +109,6 @@ Bytes SongPedalTest::read_song(unsigned slot)
         m_store.read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr);
     EXPECT_EQ(result, LOOPER_RESULT_OK);
     return song;
-}
-
-namespace {
-
-std::mutex g_debug_mutex;
-QStringList g_debug_lines;
-QtMessageHandler g_previous_handler = nullptr;
-
-void keep_debug_line(QtMsgType, const QMessageLogContext&, const QString& text)
-{
-    std::lock_guard<std::mutex> lock(g_debug_mutex);
-    g_debug_lines << text;
-}
-
-}  // namespace
-
-CDebugLines::CDebugLines()
-{
-    std::lock_guard<std::mutex> lock(g_debug_mutex);
-    g_debug_lines.clear();
-    g_previous_handler = qInstallMessageHandler(keep_debug_line);
-}
-
-CDebugLines::~CDebugLines()
-{
-    qInstallMessageHandler(g_previous_handler);
-}
-
-QStringList CDebugLines::lines() const
-{
-    std::lock_guard<std::mutex> lock(g_debug_mutex);
-    return g_debug_lines;
-}
-
-void CProgressLog::customEvent(QEvent* event)
-{
-    if (event->type() == PROGRESS_EVENT_TYPE) {
-        const auto* progress = static_cast<CEventBase*>(event);
-        events.emplace_back(progress->m_param1, progress->m_param2);
-    }
 }
 
 Bytes song_bytes(size_t length, unsigned seed)

@@ -5,11 +5,11 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "hex_diff.h"
+#include "pedal_kit.h"
 #include "scripted_prompt.h"
 #include "songs/looper_song_data.h"
 
 #include <gtest/gtest.h>
-#include <QObject>
 #include <QStringList>
 
 #include <cstdint>
@@ -66,7 +66,7 @@ protected:
     // The slot's song read back through the store (as long as the stored length).
     Bytes read_song(unsigned slot);
 
-    CVirtualMidiSystem m_system;
+    CInstalledMidiSystem m_midi;
     std::unique_ptr<CPedalEmulator> m_pedal;
     CUSBConnect m_usb;
     CLooperSongData m_store{&m_usb};
@@ -76,8 +76,6 @@ protected:
 private:
     // No page of either flash programmed twice without an erase.
     void check_flash_rules();
-
-    CMidiSystem* m_previous;
 };
 
 // One slot object of a format, bound to the first info block of a fresh pedal of PRODUCT,
@@ -113,23 +111,6 @@ protected:
 
     TSlot slot;
     BlockStatus used;
-};
-
-// Qt debug lines written during its lifetime.
-class CDebugLines {
-public:
-    CDebugLines();
-    ~CDebugLines();
-    QStringList lines() const;
-};
-
-// Collects the progress events (done, total) posted to it.
-class CProgressLog : public QObject {
-public:
-    std::vector<std::pair<uint64_t, uint64_t>> events;
-
-protected:
-    void customEvent(QEvent* event) override;
 };
 
 // Reproducible audio-like bytes of the given length.
