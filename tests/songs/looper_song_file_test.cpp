@@ -283,21 +283,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SWriteFault{"InfoRecord", CMD_WRITE, 3, LOOPER_RESULT_WRITE_FAILED}),
     [](const ::testing::TestParamInfo<SWriteFault>& info) { return std::string(info.param.name); });
 
-TEST_F(SongFileTest, InfoBlockEraseFailureGives9AndKeepsTheOldSong)
-{
-    const Bytes old_song = song_bytes(960, 6);
-    ASSERT_EQ(write(slot, old_song, {20}), LOOPER_RESULT_OK);
-    CLooperSongFile unloaded;  // knows nothing of the journal, so it erases the info block first
-    bind(unloaded);
-    pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 2));
-    EXPECT_EQ(write(unloaded, song_bytes(960, 7), {21}), LOOPER_RESULT_ERASE_FAILED);
-    EXPECT_FALSE(unloaded.is_file_exist());
-
-    CLooperSongFile reloaded;
-    ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
-    EXPECT_EQ(read_back(reloaded), old_song);
-}
-
 TEST_F(SongFileTest, RecordWriteWithUnknownOutcomeMakesTheNextWriteEraseTheJournal)
 {
     ASSERT_EQ(write(slot, song_bytes(192, 8), {1}), LOOPER_RESULT_OK);

@@ -261,23 +261,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    LOOPER_RESULT_FLAG_WRITE_FAILED, true, false, ""}),
     [](const ::testing::TestParamInfo<SLegacyFault>& info) { return std::string(info.param.name); });
 
-TEST_F(SongOldTest, InfoBlockEraseFailureGives9WithoutTheFlag)
-{
-    const Bytes old_song = song_bytes(500, 6);
-    ASSERT_EQ(write(slot, old_song, {20}), LOOPER_RESULT_OK);
-    CLooperSongOld unloaded;  // knows nothing of the journal, so it erases the info block first
-    bind(unloaded);
-    pedal().clear_command_log();
-    pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_ERASE, 2));
-    EXPECT_EQ(write(unloaded, song_bytes(500, 7), {21}), LOOPER_RESULT_ERASE_FAILED);
-    EXPECT_TRUE(on_flash(CMD_ERASE, PROGRAM_FLASH).empty());
-    EXPECT_FALSE(unloaded.is_file_exist());
-
-    CLooperSongOld reloaded;
-    ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
-    EXPECT_EQ(read_back(reloaded), stored_form(old_song, SMALL_WHEEL));
-}
-
 TEST_F(SongOldTest, ChainNotMatchingTheSongIsRefusedBeforeAnyFlashCommand)
 {
     EXPECT_EQ(write(slot, song_bytes(130945, 5), {5}), LOOPER_RESULT_NO_SPACE);
