@@ -1,7 +1,6 @@
 #include "app/tandora_qt.h"
 
 #include "app/window_title.h"
-#include "device/model_info.h"
 #include "device/pedal_search.h"
 #include "support/progress_event.h"
 
@@ -137,18 +136,6 @@ void TandoraQT::update_window_title()
                                 m_pUSBConnect->product_id(), m_pUSBConnect->firmware_version()));
 }
 
-void TandoraQT::update_button_status()
-{
-    const bool ready = m_pUSBConnect->is_in_update_mode();
-    const SModelInfo* model = m_pUSBConnect->model_info();
-    const bool songs = model && model->product_id != CUSBConnect::UNKNOWN_INFO && model->song_slot_count != 0;
-    ui.m_btnUpload->setEnabled(ready && songs);
-    ui.m_btnDownload->setEnabled(ready && songs);
-    ui.m_btnDelete->setEnabled(ready && songs);
-    ui.m_btnOpen->setEnabled(ready);
-    ui.m_btnUpdate->setEnabled(ready);
-}
-
 void TandoraQT::OnDeviceConnectStatusChanged(int connected)
 {
     update_window_title();
@@ -246,10 +233,4 @@ void TandoraQT::update_firmware_update_mode()
 void TandoraQT::OnSelectLocalFile(bool)
 {
     update_firmware_update_mode();
-}
-
-void TandoraQT::currentRowChanged(int currentRow)
-{
-    m_nCurSong = currentRow;
-    update_edit_status();
 }

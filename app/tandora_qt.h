@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/pack_flash_start_addr.h"
 #include "audio/wave.h"
 #include "device/device_detect.h"
 #include "device/usb_connect.h"
 #include "firmware/pack_file.h"
+#include "songs/looper_action_result.h"
 #include "songs/looper_song_data.h"
 #include "ui_tandora_qt.h"
 
@@ -15,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -83,10 +86,63 @@ private:
     bool is_link_open() const;
 
     void update_firmware_update_mode();
+    void init_firmware_list();
+
+    // The firmware update. Every step shows its own failure; the caller shows the result.
+    // Installs the package at `path` into the connected pedal: product check, start
+    // addresses of all sections, erase pass ascending, write pass descending.
+    [[nodiscard]] bool update_firmware(const QString& path);
+    // Downloads the online list's package at `serverPath` and installs it.
+    [[nodiscard]] bool update_online_firmware(const QString& serverPath);
+    // The version in a list entry's name after "_v" or "-v" up to the next "-" or "_"
+    // ("PEDAL_V1.2.3-BETA" gives 0x010203); 0 for a name with neither.
+    static unsigned get_verion_from_file_name(QString name);
+    // Each section's index and first sector address. False, after showing why, when a
+    // section's layout does not load or names no sector: the update must then not touch
+    // the pedal at all.
+    [[nodiscard]] bool get_all_packet_start_addr(std::vector<SPackFlashStartAddr>& list);
+    // Erases the sectors of the layout in `layoutPath` that `length` bytes need (the first
+    // one at least); `data` is not used.
+    [[nodiscard]] bool erase(const QString& layoutPath, const unsigned char* data, unsigned int length);
+    // Writes and verifies one section at the start of its layout.
+    [[nodiscard]] bool update(const QString& layoutPath, const unsigned char* data, unsigned int length);
+    // Program flash sections longer than their first sector get that sector last; the
+    // result is the code of flash_write_and_verify (1 written and verified).
+    [[nodiscard]] int update_write_flash_and_verify(EFlashType type, unsigned int start, unsigned int firstSectorSize,
+                                                    const unsigned char* data, unsigned int length);
+    // One flash_write_and_verify of the range; NAND in page-aligned pieces.
+    [[nodiscard]] int write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
+                                       unsigned int length);
+
+    // Work states: the progress bar shows and the page the work does not belong to is
+    // disabled until the work ends.
+    void begin_work_state(EWorkState state);
+    void end_work_state();
+    // The result's message in a box; success included.
+    void report(ELooperActionResult result);
+
+    // The song list, one line per slot of the store, and the buttons that act on it.
+    void load_data_from_device();
+    void InitTreeFromMicData();
+    // Rebuilds the list and selects `row` (-1: none).
+    void update_tree_name(int row);
+    void select_tree_item(int row);
     void update_button_status();
     void update_edit_status();
-    void load_data_from_device();
-    void init_firmware_list();
+    // The pedal is open in update mode, the only mode songs are read and written in.
+    bool is_ready_for_songs() const;
+    bool slot_holds_song(int slot) const;
+    QString song_line(int slot) const;
+    // The stored audio format of the connected model, or null when it keeps no songs.
+    const SNandFlashConfig* song_format() const;
+
+    // A command that asked the user goes on only if, meanwhile, no timer tick dropped or
+    // replaced the pedal and the same slot is still selected.
+    bool is_still_selected(int slot) const;
+    // Reads the slot and saves it into the open `file` as a 48000 Hz, 24-bit WAV.
+    [[nodiscard]] ELooperActionResult export_song(int slot, QFile& file);
+    // Converts `m_wave` to the pedal's format and writes it into the slot.
+    [[nodiscard]] ELooperActionResult import_song(int slot);
 
     Ui_TandoraQTClass ui;
     std::unique_ptr<CUSBConnect> m_pUSBConnect;

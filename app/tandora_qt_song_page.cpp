@@ -1,15 +1,96 @@
 #include "app/tandora_qt.h"
 
-// The song page's commands and list. These are the window's hooks for them: the form
-// connects the buttons here and the connection logic calls the loaders, so they exist
-// from the start and do nothing until the song commands are built.
+#include "device/model_info.h"
+#include "support/neat.h"
 
-void TandoraQT::load_data_from_device() {}
+#include <QDebug>
+#include <QListWidgetItem>
 
-void TandoraQT::update_edit_status() {}
+bool TandoraQT::is_ready_for_songs() const
+{
+    return m_pUSBConnect->is_in_update_mode();
+}
 
-void TandoraQT::OnUploadSong() {}
+const SNandFlashConfig* TandoraQT::song_format() const
+{
+    const SModelInfo* model = m_pUSBConnect->model_info();
+    if (!model || model->product_id == CUSBConnect::UNKNOWN_INFO || model->song_slot_count == 0)
+        return nullptr;
+    return model->nand;
+}
 
-void TandoraQT::OnDownloadSong() {}
+bool TandoraQT::slot_holds_song(int slot) const
+{
+    return slot >= 0 && m_songData.is_file_exist(static_cast<unsigned int>(slot));
+}
 
-void TandoraQT::OnDeleteSong() {}
+QString TandoraQT::song_line(int slot) const
+{
+    const QListWidgetItem* line = ui.m_lstSong->item(slot);
+    return line ? line->text() : QString();
+}
+
+void TandoraQT::load_data_from_device()
+{
+    if (!is_ready_for_songs() || !song_format())
+        return;
+    if (m_songData.load_song_info() == LOOPER_RESULT_OK)
+        InitTreeFromMicData();
+    else
+        NEAT::AfxMessageBox(QStringLiteral("Load song info failed !"));
+}
+
+void TandoraQT::InitTreeFromMicData()
+{
+    qDebug("InitTreeFromMicData\n");
+    update_tree_name(0);
+}
+
+void TandoraQT::update_tree_name(int row)
+{
+    ui.m_lstSong->clear();
+    for (unsigned int slot = 0; slot < m_songData.slot_count(); ++slot) {
+        const bool song = m_songData.is_file_exist(slot);
+        const QString text =
+            song ? m_songData.get_name(slot)
+                 : QString::asprintf("Song %.3d -- %s", static_cast<int>(slot + 1), "(Empty)");
+        ui.m_lstSong->addItem(new QListWidgetItem(song ? m_iconTone : m_iconToneNone, text));
+    }
+    // A row the rebuilt list does not have stays unselected rather than naming a slot
+    // the store no longer holds.
+    if (row < 0 || row >= ui.m_lstSong->count())
+        return;
+    ui.m_lstSong->setCurrentRow(row);
+    select_tree_item(row);
+}
+
+void TandoraQT::currentRowChanged(int currentRow)
+{
+    select_tree_item(currentRow);
+}
+
+void TandoraQT::select_tree_item(int row)
+{
+    m_nCurSong = row;
+    update_edit_status();
+}
+
+void TandoraQT::update_button_status()
+{
+    const bool ready = is_ready_for_songs();
+    const bool songs = song_format() != nullptr;
+    ui.m_btnUpload->setEnabled(ready && songs);
+    ui.m_btnDownload->setEnabled(ready && songs);
+    ui.m_btnDelete->setEnabled(ready && songs);
+    ui.m_btnOpen->setEnabled(ready);
+    ui.m_btnUpdate->setEnabled(ready);
+}
+
+void TandoraQT::update_edit_status()
+{
+    const bool ready = is_ready_for_songs();
+    const bool song = ready && slot_holds_song(m_nCurSong);
+    ui.m_btnOpen->setEnabled(ready && m_nCurSong != -1);
+    ui.m_btnUpload->setEnabled(song);
+    ui.m_btnDelete->setEnabled(song);
+}

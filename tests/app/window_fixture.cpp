@@ -1,5 +1,8 @@
 #include "window_fixture.h"
 
+#include <QTest>
+#include <utility>
+
 CDebugLines::CDebugLines()
 {
     lines().clear();
@@ -39,4 +42,38 @@ TandoraQT& WindowWithPedals::make_window()
     m_probe = std::make_unique<CTandoraQTProbe>(*m_window);
     m_probe->stop_real_timer();
     return *m_window;
+}
+
+void WindowWithPedals::wait_for_port_change()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(probe().device_changed(), 3000);
+}
+
+CTickingPrompt::CTickingPrompt(std::function<void()> on_first_box, bool answer)
+    : m_previous(install_user_prompt(this)), m_on_first_box(std::move(on_first_box)), m_answer(answer)
+{
+}
+
+CTickingPrompt::~CTickingPrompt()
+{
+    install_user_prompt(m_previous);
+}
+
+void CTickingPrompt::show_message(const QString&, const QString& text)
+{
+    messages << text;
+    on_box();
+}
+
+bool CTickingPrompt::ask_yes_no(const QString&, const QString& text)
+{
+    questions << text;
+    on_box();
+    return m_answer;
+}
+
+void CTickingPrompt::on_box()
+{
+    if (messages.size() + questions.size() == 1)
+        m_on_first_box();
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,38 @@ private:
     QtMessageHandler m_previous;
 };
 
+// A user who, while the first box or question is open, lets something happen that the
+// window's event loop would deliver meanwhile, as a real modal box does (a timer tick
+// after the ports changed). Questions get `answer`, file dialogs are cancelled.
+class CTickingPrompt final : public CUserPrompt {
+public:
+    CTickingPrompt(std::function<void()> on_first_box, bool answer);
+    ~CTickingPrompt() override;
+    CTickingPrompt(const CTickingPrompt&) = delete;
+    CTickingPrompt& operator=(const CTickingPrompt&) = delete;
+
+    void show_message(const QString& title, const QString& text) override;
+    bool ask_yes_no(const QString& title, const QString& text) override;
+    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+
+    QStringList messages;
+    QStringList questions;
+
+private:
+    void on_box();
+
+    CUserPrompt* m_previous;
+    std::function<void()> m_on_first_box;
+    bool m_answer;
+};
+
 // Pedals on the virtual system and a scripted user; the test plugs its pedals, then
 // builds the window, whose constructor makes the first connection. The window goes
 // first, then the pedals, then the system.
@@ -52,6 +85,8 @@ protected:
     // Builds the window and takes its connection timer over, so ticks come from the test.
     TandoraQT& make_window();
     CTandoraQTProbe& probe() { return *m_probe; }
+    // The detection thread sees the port count change within 200 ms.
+    void wait_for_port_change();
     QString title() const { return m_window->windowTitle(); }
     template <typename T>
     T* widget(const char* name) const

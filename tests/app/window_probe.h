@@ -20,7 +20,11 @@ public:
     int timer_id() const { return m_window.m_nTimerId; }
 
     CUSBConnect& link() { return *m_window.m_pUSBConnect; }
+    CLooperSongData& songs() { return m_window.m_songData; }
+    const CWave& wave() const { return m_window.m_wave; }
     void update_window_title() { m_window.update_window_title(); }
+    void load_data_from_device() { m_window.load_data_from_device(); }
+    void report(ELooperActionResult result) { m_window.report(result); }
 
     // Ticks then come only from tick(), with the id the window knows.
     void stop_real_timer() { m_window.killTimer(m_window.m_nTimerId); }

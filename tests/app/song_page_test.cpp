@@ -1,0 +1,414 @@
+#include "audio/wave.h"
+#include "support/progress_event.h"
+#include "window_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using EKind = CScriptedPrompt::EKind;
+
+constexpr uint32_t kPulseRing = 0x2712;   // 30 current slots, mono
+constexpr uint32_t kSmallWheel = 0x2713;  // one legacy slot, mono
+constexpr uint8_t kFlashWrite = 0x22;
+
+QString empty_line(int slot)
+{
+    return QString::asprintf("Song %.3d -- (Empty)", slot + 1);
+}
+
+// A 16-bit sine, a different pitch per channel, saved as a WAV file.
+void write_tone(const QString& path, unsigned short channels, unsigned int rate, unsigned int frames)
+{
+    std::vector<int16_t> samples(size_t{frames} * channels);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double pitch = 440.0 * (1 + i % channels);
+        samples[i] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * pitch * double(i / channels) / rate));
+    }
+    CWave wave;
+    wave.BuildFormat(channels, rate, 16);
+    wave.SetBuffer(samples.data(), frames, true);
+    ASSERT_TRUE(wave.Save(path));
+}
+
+// What the user could do at the first progress event of a running command: it notes
+// the page and bar states and tries to close the window and start every song command.
+class CUserDuringWork : public QObject {
+public:
+    explicit CUserDuringWork(TandoraQT& window) : m_window(window) { window.installEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != PROGRESS_EVENT_TYPE || seen)
+            return false;
+        seen = true;
+        auto* pages = m_window.findChild<QTabWidget*>("propSheet");
+        song_tab = pages->isTabEnabled(0);
+        firmware_tab = pages->isTabEnabled(1);
+        bar_shown = m_window.findChild<QProgressBar*>("progressBar")->isVisible();
+        closed = m_window.close();
+        for (const char* name : {"m_btnUpload", "m_btnDownload", "m_btnDelete"})
+            QTest::mouseClick(m_window.findChild<QPushButton*>(name), Qt::LeftButton);
+        return false;
+    }
+
+    bool seen = false;
+    bool song_tab = false;
+    bool firmware_tab = true;
+    bool bar_shown = false;
+    bool closed = true;
+
+private:
+    TandoraQT& m_window;
+};
+
+class SongPage : public WindowWithPedals {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(config_path());
+        ASSERT_TRUE(m_files.isValid());
+    }
+    void TearDown() override { QFile::remove(config_path()); }
+    static QString config_path() { return QCoreApplication::applicationDirPath() + "/Config.ini"; }
+
+    // Plugs a pedal, builds the window, which connects to it, then stores a song of the
+    // given byte count in each listed slot through the window's store and reloads.
+    CPedalEmulator& connect_pedal(uint32_t product_id,
+                                  const std::vector<std::pair<unsigned, unsigned>>& songs = {})
+    {
+        SPedalConfig config;
+        config.product_id = product_id;
+        CPedalEmulator& pedal = add_pedal(config);
+        make_window().show();
+        for (const auto& [slot, bytes] : songs) {
+            std::vector<unsigned char> song(bytes);
+            for (unsigned i = 0; i < bytes; ++i)
+                song[i] = static_cast<unsigned char>(i * 7 + slot);
+            EXPECT_EQ(probe().songs().write_file(slot, song.data(), bytes, nullptr), LOOPER_RESULT_OK);
+        }
+        if (!songs.empty())
+            probe().load_data_from_device();
+        m_prompt.clear();
+        return pedal;
+    }
+    QListWidget& list() const { return *widget<QListWidget>("m_lstSong"); }
+    QStringList lines() const
+    {
+        QStringList texts;
+        for (int row = 0; row < list().count(); ++row)
+            texts << list().item(row)->text();
+        return texts;
+    }
+    bool enabled(const char* button) const { return widget<QPushButton>(button)->isEnabled(); }
+    void click(const char* button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
+    QString file(const QString& name) const { return m_files.filePath(name); }
+    std::vector<unsigned char> stored_song(unsigned slot)
+    {
+        std::vector<unsigned char> song(probe().songs().get_file_length(slot));
+        EXPECT_EQ(probe().songs().read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
+                  LOOPER_RESULT_OK);
+        return song;
+    }
+
+    QTemporaryDir m_files;
+};
+
+bool same_icon(const QListWidgetItem* line, const char* file)
+{
+    const QIcon expected(QString(":/TandoraQT/Resources/Pictures/") + file);
+    return line->icon().pixmap(32, 32).toImage() == expected.pixmap(32, 32).toImage();
+}
+
+}  // namespace
+
+TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
+{
+    connect_pedal(kPulseRing);
+    EXPECT_EQ(list().count(), 30);
+    EXPECT_EQ(list().currentRow(), 0);
+    EXPECT_EQ(probe().current_song(), 0);
+    EXPECT_FALSE(enabled("m_btnUpload"));
+    EXPECT_FALSE(enabled("m_btnDelete"));
+    EXPECT_TRUE(enabled("m_btnDownload"));
+    EXPECT_TRUE(same_icon(list().item(0), "toneNone.ico"));
+
+    // 192 000 and 576 000 bytes: 0.183 and 0.549 MB.
+    ASSERT_EQ(probe().songs().write_file(0, std::vector<unsigned char>(192000, 1).data(), 192000, nullptr),
+              LOOPER_RESULT_OK);
+    ASSERT_EQ(probe().songs().write_file(2, std::vector<unsigned char>(576000, 2).data(), 576000, nullptr),
+              LOOPER_RESULT_OK);
+    probe().load_data_from_device();
+    QStringList expected;
+    for (int slot = 0; slot < 30; ++slot)
+        expected << empty_line(slot);
+    expected[0] = "Song 001 -- (0.18  MB)";
+    expected[2] = "Song 003 -- (0.55  MB)";
+    EXPECT_EQ(lines(), expected);
+    EXPECT_TRUE(same_icon(list().item(0), "tone.ico"));
+    EXPECT_TRUE(same_icon(list().item(1), "toneNone.ico"));
+    EXPECT_TRUE(enabled("m_btnUpload"));
+    EXPECT_TRUE(enabled("m_btnDelete"));
+
+    list().setCurrentRow(1);
+    EXPECT_EQ(probe().current_song(), 1);
+    EXPECT_FALSE(enabled("m_btnUpload"));
+    EXPECT_FALSE(enabled("m_btnDelete"));
+    EXPECT_TRUE(enabled("m_btnOpen"));
+}
+
+TEST_F(SongPage, ImportOverASongAsksFirstAndNoDoesNothingElse)
+{
+    CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 192000}});
+    pedal.clear_command_log();
+    m_prompt.answer_yes_no(false);
+    click("m_btnDownload");
+    ASSERT_EQ(m_prompt.shown().size(), 1u);
+    EXPECT_EQ(m_prompt.shown()[0].kind, EKind::QUESTION);
+    EXPECT_EQ(m_prompt.shown()[0].title, "Overwrite warning");
+    EXPECT_EQ(m_prompt.shown()[0].text,
+              "'Song 001 -- (0.18  MB)' already exist, continue to overwrite the song?");
+    EXPECT_TRUE(pedal.command_log().empty());
+    EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), "");
+}
+
+// 44100 Hz stereo in, 46875 Hz mono 24-bit on the pedal, 48000 Hz mono 24-bit out; the
+// window is busy, with the firmware page shut, from the first flash command on.
+TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
+{
+    connect_pedal(kPulseRing);
+    write_tone(file("tone.wav"), 2, 44100, 4410);
+    m_prompt.answer_file(file("tone.wav"));
+    CUserDuringWork import_user(*m_window);
+    click("m_btnDownload");
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
+    EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
+    EXPECT_EQ(m_prompt.shown()[0].title, "Open wav file");
+    EXPECT_EQ(m_prompt.shown()[0].text, "");
+    EXPECT_EQ(m_prompt.shown()[0].filter, "Wav Files(*.wav)");
+    EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), m_files.path() + "/");
+    ASSERT_TRUE(import_user.seen);
+    EXPECT_TRUE(import_user.song_tab);
+    EXPECT_FALSE(import_user.firmware_tab);
+    EXPECT_TRUE(import_user.bar_shown);
+    EXPECT_FALSE(import_user.closed);
+
+    const SWaveFormatex& pedal_format = probe().wave().GetFormat();
+    EXPECT_EQ(pedal_format.nChannels, 1);
+    EXPECT_EQ(pedal_format.nSamplesPerSec, 46875u);
+    EXPECT_EQ(pedal_format.wBitsPerSample, 24);
+    const unsigned int converted = probe().wave().GetBufferLength();
+    EXPECT_NEAR(converted / 3.0, 4687.5, 2);
+    // The slot format counts whole 192-byte units only.
+    const std::vector<unsigned char> stored = stored_song(0);
+    ASSERT_EQ(stored.size(), converted / 192 * 192);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), probe().wave().GetBuffer()));
+    EXPECT_EQ(list().currentRow(), 0);
+    EXPECT_TRUE(lines()[0].startsWith("Song 001 -- (0.01  MB)"));
+
+    m_prompt.clear();
+    m_prompt.answer_file(file("out.wav"));
+    CUserDuringWork export_user(*m_window);
+    click("m_btnUpload");
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
+    ASSERT_TRUE(export_user.seen);
+    EXPECT_FALSE(export_user.firmware_tab);
+    EXPECT_FALSE(export_user.closed);
+    EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), m_files.path() + "/");
+    CWave exported;
+    ASSERT_TRUE(exported.Load(file("out.wav")));
+    EXPECT_EQ(exported.GetFormat().nChannels, 1);
+    EXPECT_EQ(exported.GetFormat().nSamplesPerSec, 48000u);
+    EXPECT_EQ(exported.GetFormat().wBitsPerSample, 24);
+    EXPECT_NEAR(exported.GetNumSamples(), stored.size() / 3 * 48000.0 / 46875, 2);
+
+    // Idle again: the pages are back, the bar is gone and the window closes.
+    EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_TRUE(widget<QTabWidget>("propSheet")->isTabEnabled(1));
+    EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
+    EXPECT_TRUE(m_window->close());
+}
+
+struct SProposedName {
+    const char* save_dir;
+    const char* proposed;
+};
+
+class ExportProposes : public SongPage, public ::testing::WithParamInterface<SProposedName> {};
+
+TEST_P(ExportProposes, TheSlotsNameInTheLastFolder)
+{
+    connect_pedal(kPulseRing, {{1, 19200}});
+    if (*GetParam().save_dir)
+        TandoraQT::write_config("/Config/WavSaveDir", GetParam().save_dir);
+    list().setCurrentRow(1);
+    click("m_btnUpload");
+    ASSERT_EQ(m_prompt.shown().size(), 1u);
+    EXPECT_EQ(m_prompt.shown()[0].kind, EKind::SAVE_FILE);
+    EXPECT_EQ(m_prompt.shown()[0].title, "Open wav file");
+    EXPECT_EQ(m_prompt.shown()[0].text, GetParam().proposed);
+    EXPECT_EQ(m_prompt.shown()[0].filter, "Wav Files(*.wav)");
+    EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), GetParam().save_dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveDirs, ExportProposes,
+                         ::testing::Values(SProposedName{"", "./Song 002"},
+                                           SProposedName{"/Users/a/out/", "/Users/a/out/./Song 002"}));
+
+TEST_F(SongPage, FileThatIsNotAWavShowsTheLoadersMessageAndLeavesTheSlot)
+{
+    CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 19200}});
+    QFile text(file("notes.wav"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("these are not samples");
+    text.close();
+    const std::vector<unsigned char> before = stored_song(0);
+    pedal.clear_command_log();
+    m_prompt.answer_yes_no(true);
+    m_prompt.answer_file(file("notes.wav"));
+    click("m_btnDownload");
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Wave file '" + file("notes.wav") + "' RIFF not found"}));
+    EXPECT_TRUE(pedal.command_log().empty());
+    EXPECT_EQ(stored_song(0), before);
+    EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
+}
+
+TEST_F(SongPage, DeletingTheOnlySongOfALegacyModelAsksAndLeavesItEmpty)
+{
+    connect_pedal(kSmallWheel, {{0, 18600}});
+    const QStringList before = lines();
+    ASSERT_EQ(before.size(), 1);
+    ASSERT_NE(before[0], empty_line(0));
+
+    click("m_btnDelete");
+    ASSERT_EQ(m_prompt.shown().size(), 1u);
+    EXPECT_EQ(m_prompt.shown()[0].title, "Delete");
+    EXPECT_EQ(m_prompt.shown()[0].text, "Continue to delete song '" + before[0] + "' ?");
+    EXPECT_EQ(lines(), before);
+
+    m_prompt.answer_yes_no(true);
+    click("m_btnDelete");
+    EXPECT_TRUE(m_prompt.messages().empty());
+    EXPECT_EQ(lines(), QStringList({empty_line(0)}));
+    EXPECT_EQ(list().currentRow(), 0);
+    EXPECT_FALSE(enabled("m_btnDelete"));
+}
+
+// The second NAND read (the first slot's record; the first read is the device
+// information) is refused, so the list stays empty and nothing is selected.
+TEST_F(SongPage, ImportWithNoSlotSelectedFailsAndRebuildsTheList)
+{
+    SPedalConfig config;
+    CPedalEmulator& pedal = add_pedal(config);
+    pedal.add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, 0x23, 2));
+    make_window().show();
+    EXPECT_TRUE(m_prompt.messages().contains("Load song info failed !"));
+    EXPECT_EQ(list().count(), 0);
+    m_prompt.clear();
+
+    write_tone(file("tone.wav"), 1, 46875, 2000);
+    m_prompt.answer_file(file("tone.wav"));
+    click("m_btnDownload");
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Space not enough!"}));
+    EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
+    EXPECT_EQ(list().count(), 30);
+    EXPECT_EQ(list().currentRow(), -1);
+    EXPECT_EQ(probe().current_song(), -1);
+}
+
+// A failed export leaves no empty or cut-off file that would pass for the song.
+TEST_F(SongPage, FailedExportReportsTheReadAndRemovesTheFile)
+{
+    CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 19200}});
+    pedal.add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, 0x23));
+    m_prompt.answer_file(file("out.wav"));
+    click("m_btnUpload");
+    ASSERT_FALSE(m_prompt.messages().isEmpty());
+    EXPECT_EQ(m_prompt.messages().last(), "Read data failed!");
+    EXPECT_FALSE(QFile::exists(file("out.wav")));
+    EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
+}
+
+TEST_F(SongPage, ExportThatCannotBeWrittenIsNotASuccess)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "needs a device that refuses every write";
+    connect_pedal(kPulseRing, {{0, 19200}});
+    m_prompt.answer_file("/dev/full");
+    click("m_btnUpload");
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Wave file '/dev/full' could not be written", "Failed !"}));
+    EXPECT_TRUE(QFile::exists("/dev/full"));
+}
+
+TEST_F(SongPage, AudioThatCannotBeConvertedIsNotWritten)
+{
+    CPedalEmulator& pedal = connect_pedal(kPulseRing);
+    // 8-bit mono at 1000 Hz whose 24-bit 46875 Hz form would pass the 4 GiB a CWave holds.
+    {
+        CWave huge;
+        huge.BuildFormat(1, 1000, 8);
+        std::vector<unsigned char> silence(30600000, 0x80);
+        huge.SetBuffer(silence.data(), static_cast<unsigned int>(silence.size()), true);
+        ASSERT_TRUE(huge.Save(file("low.wav")));
+    }
+    pedal.clear_command_log();
+    m_prompt.answer_file(file("low.wav"));
+    click("m_btnDownload");
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Failed !"}));
+    EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
+    EXPECT_FALSE(probe().songs().is_file_exist(0));
+}
+
+// The question's box runs the event loop: a tick meanwhile may drop the pedal. The
+// answer must not then act on a slot of a pedal that is no longer there.
+TEST_F(SongPage, DeleteConfirmedAfterThePedalWasDroppedDoesNothing)
+{
+    CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 19200}});
+    wait_for_port_change();
+    probe().tick();
+    CTickingPrompt user(
+        [&] {
+            pedal.unplug();
+            wait_for_port_change();
+            probe().tick();
+        },
+        true);
+    click("m_btnDelete");
+    EXPECT_EQ(user.questions.size(), 1);
+    EXPECT_TRUE(user.messages.isEmpty());
+    EXPECT_EQ(list().count(), 0);
+    pedal.plug();
+    EXPECT_TRUE(probe().songs().is_file_exist(0));
+}
+
+struct SReportCase {
+    int result;
+    const char* text;
+};
+
+class Report : public WindowWithPedals, public ::testing::WithParamInterface<SReportCase> {};
+
+TEST_P(Report, ShowsTheResultsTextInAMessageBox)
+{
+    make_window();
+    probe().report(static_cast<ELooperActionResult>(GetParam().result));
+    ASSERT_EQ(m_prompt.shown().size(), 1u);
+    EXPECT_EQ(m_prompt.shown()[0].title, "Message");
+    EXPECT_EQ(m_prompt.shown()[0].text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, Report,
+                         ::testing::Values(SReportCase{0, "Successful !"},
+                                           SReportCase{4, "Read data failed!"},
+                                           SReportCase{8, "Space not enough!"}, SReportCase{12, "Failed !"}));
