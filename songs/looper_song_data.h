@@ -42,7 +42,7 @@ public:
                                                 QObject* progress);
     // Writes `length` bytes as the slot's new song into free blocks. Refused with 3 while
     // the block set is not known to be complete (a slot could not be read, or an earlier
-    // write ended without a known outcome) until the next load.
+    // write or delete failed and may have changed the flash) until the next load.
     [[nodiscard]] ELooperActionResult write_file(unsigned int slot, const unsigned char* data,
                                                  unsigned int length, QObject* progress);
     [[nodiscard]] ELooperActionResult delete_file(unsigned int slot);
