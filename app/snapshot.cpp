@@ -1,7 +1,7 @@
 // Saves pictures of the main window as it comes up into the given folder: song-page.png,
 // firmware-page.png, and firmware-page-local.png with the local package source chosen.
-// With --pedal, an emulated PULSE RING in update mode is plugged in first, on a virtual
-// MIDI system, so the pictures show a connected pedal. Boxes that the start-up raises
+// With --pedal, an emulated PULSE RING in update mode, holding songs in slots 1 and 3,
+// is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes that the start-up raises
 // are answered silently, so it runs unattended (offscreen or under Xvfb).
 //
 //   tandora_snapshot [--pedal] <folder>
@@ -9,6 +9,7 @@
 #include "app/tandora_qt.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
+#include "songs/looper_song_data.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -41,6 +43,22 @@ bool save_pages(const QDir& folder)
     return saved;
 }
 
+// Stores a few seconds of bytes in two slots through a link of its own, the pedal
+// being the only one on the system (its ports are the first of each direction).
+bool store_songs()
+{
+    CUSBConnect link;
+    if (!link.open(0, true))
+        return false;
+    CLooperSongData songs(&link);
+    const std::vector<unsigned char> song(3 * 46875 * 4, 0);
+    const bool stored = songs.load_song_info() == LOOPER_RESULT_OK &&
+                        songs.write_file(0, song.data(), 3 * 46875 * 4, nullptr) == LOOPER_RESULT_OK &&
+                        songs.write_file(2, song.data(), 3 * 46875 * 2, nullptr) == LOOPER_RESULT_OK;
+    link.close();
+    return stored;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -62,7 +80,7 @@ int main(int argc, char** argv)
         SPedalConfig config;
         config.firmware_version = 0x010203;
         CPedalEmulator pedal(system, config);
-        saved = save_pages(folder);
+        saved = store_songs() && save_pages(folder);
     }
     install_midi_system(previous);
     return saved ? 0 : 1;
