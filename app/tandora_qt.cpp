@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QLabel>
-#include <QNetworkAccessManager>
 #include <QTimerEvent>
 
 namespace {
@@ -113,11 +112,6 @@ void TandoraQT::init_thread()
     OnDeviceConnectStatusChanged(auto_connect() ? 1 : 0);
     m_pDetectThread = std::make_unique<CMidiDeviceDetector>(&m_bDevChanged);
     m_nTimerId = startTimer(1000, Qt::CoarseTimer);
-}
-
-void TandoraQT::init_online_update()
-{
-    m_pNetManager = new QNetworkAccessManager(this);
 }
 
 bool TandoraQT::is_link_open() const

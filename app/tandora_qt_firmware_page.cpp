@@ -1,14 +1,89 @@
+#include "app/my_http.h"
 #include "app/tandora_qt.h"
+#include "app/update_server.h"
+#include "support/neat.h"
+#include "support/user_prompt.h"
 
-// The firmware page's commands and the online lists. These are the window's hooks for
-// them: the form connects the buttons here and the connection logic calls the list
-// loader, so they exist from the start and do nothing until the firmware update and the
-// online checks are built.
+#include <QRegExp>
 
-void TandoraQT::OnOpenFirmwareFile() {}
+namespace {
 
-void TandoraQT::OnUpdateFirmware() {}
+const QString kFirmwareDir = QStringLiteral("/Config/FirmwareDir");
+const char kWebFirmwareName[] = "~webfirmware.dat";
 
-void TandoraQT::OnDownloadFinished(QNetworkReply*) {}
+}  // namespace
 
-void TandoraQT::init_firmware_list() {}
+void TandoraQT::OnOpenFirmwareFile()
+{
+    const QString folder = read_config(kFirmwareDir);
+    const QString path = user_prompt().get_open_file_name(this, QStringLiteral("Open firmware file"), folder,
+                                                          QStringLiteral("DAT Files(*.dat)"));
+    if (path.isEmpty())
+        return;
+    write_config(kFirmwareDir, NEAT::get_folder_from_path(path));
+    ui.m_editPath->setText(path);
+}
+
+void TandoraQT::OnUpdateFirmware()
+{
+    if (m_workState != WORK_IDLE)
+        return;
+    bool ok = false;
+    if (ui.m_btnSelLocal->checkState() == Qt::Checked) {
+        const QString path = ui.m_editPath->text();
+        if (path.isEmpty()) {
+            NEAT::AfxMessageBox(QStringLiteral("No update file selected !"));
+            return;
+        }
+        ok = update_firmware(path);
+    } else {
+        const int index = ui.m_comNewSoftware->currentIndex();
+        if (index < 0 || static_cast<size_t>(index) >= m_lstFirmwareFile.size())
+            return;
+        const unsigned int fileVersion = get_verion_from_file_name(ui.m_comNewSoftware->itemText(index));
+        if (fileVersion <= m_pUSBConnect->firmware_version() &&
+            !user_prompt().ask_yes_no(
+                QStringLiteral("Update"),
+                QStringLiteral(
+                    "The selected firmware version less or equal to the connected device, still update ?")))
+            return;
+        ok = update_online_firmware(m_lstFirmwareFile[static_cast<size_t>(index)]);
+    }
+    NEAT::AfxMessageBox(ok ? QStringLiteral("Successful!") : QStringLiteral("Failed!"));
+    end_work_state();
+}
+
+bool TandoraQT::update_online_firmware(const QString& serverPath)
+{
+    // The download waits in a nested event loop. In the work state already, the timer
+    // cannot drop or replace the pedal meanwhile, a second click cannot start a second
+    // update, and the window cannot be closed under it.
+    begin_work_state(WORK_UPDATE_FIRMWARE);
+    QByteArray package;
+    if (!CMyHttp::get_instance()->download_file(UPDATE_SERVER::base() + serverPath, package)) {
+        NEAT::AfxMessageBox(QStringLiteral("Download firmware failed !"));
+        return false;
+    }
+    const QString path = NEAT::GetAppDir() + kWebFirmwareName;
+    bool ok = NEAT::WriteFile(path, reinterpret_cast<const unsigned char*>(package.constData()),
+                              static_cast<unsigned int>(package.size()));
+    if (ok)
+        ok = update_firmware(path);
+    NEAT::remove_if_exist(path);
+    return ok;
+}
+
+unsigned TandoraQT::get_verion_from_file_name(QString name)
+{
+    name = name.toLower();
+    int at = name.indexOf(QLatin1String("_v"));
+    if (at < 0)
+        at = name.indexOf(QLatin1String("-v"));
+    if (at < 0)
+        return 0;
+    QString text = name.mid(at + 2);
+    const int cut = text.indexOf(QRegExp(QStringLiteral("[-_]")));
+    if (cut >= 0)
+        text.truncate(cut);
+    return NEAT::convert_str_to_version(text);
+}

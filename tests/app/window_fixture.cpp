@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include "app/update_server.h"
+
 #include <QTest>
 #include <utility>
 
@@ -38,6 +40,7 @@ CPedalEmulator& WindowWithPedals::add_pedal(const SPedalConfig& config)
 
 TandoraQT& WindowWithPedals::make_window()
 {
+    UPDATE_SERVER::set_base(m_server.base());
     m_window = std::make_unique<TandoraQT>(nullptr);
     m_probe = std::make_unique<CTandoraQTProbe>(*m_window);
     m_probe->stop_real_timer();

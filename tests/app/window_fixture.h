@@ -3,6 +3,7 @@
 #include "app/tandora_qt.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
+#include "http_test_server.h"
 #include "window_probe.h"
 
 #include <gtest/gtest.h>
@@ -74,9 +75,9 @@ private:
     bool m_answer;
 };
 
-// Pedals on the virtual system and a scripted user; the test plugs its pedals, then
-// builds the window, whose constructor makes the first connection. The window goes
-// first, then the pedals, then the system.
+// Pedals on the virtual system, an update server and a scripted user; the test plugs its
+// pedals, then builds the window, whose constructor makes the first connection. The
+// window goes first, then the pedals, then the system.
 class WindowWithPedals : public ::testing::Test {
 protected:
     ~WindowWithPedals() override;
@@ -96,6 +97,8 @@ protected:
 
     CInstalledMidiSystem m_midi;
     CScriptedPrompt m_prompt;
+    // The window's update server; it serves nothing until a test gives it files.
+    CHttpTestServer m_server;
     std::vector<std::unique_ptr<CPedalEmulator>> m_pedals;
     std::unique_ptr<TandoraQT> m_window;
     std::unique_ptr<CTandoraQTProbe> m_probe;

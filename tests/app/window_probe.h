@@ -26,6 +26,10 @@ public:
     void load_data_from_device() { m_window.load_data_from_device(); }
     void report(ELooperActionResult result) { m_window.report(result); }
 
+    const std::vector<QString>& firmware_files() const { return m_window.m_lstFirmwareFile; }
+    void init_firmware_list() { m_window.init_firmware_list(); }
+    static unsigned version_of_name(const QString& name) { return TandoraQT::get_verion_from_file_name(name); }
+
     // Ticks then come only from tick(), with the id the window knows.
     void stop_real_timer() { m_window.killTimer(m_window.m_nTimerId); }
     void tick() { tick_with_id(m_window.m_nTimerId); }

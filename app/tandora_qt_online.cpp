@@ -1,0 +1,70 @@
+#include "app/desktop.h"
+#include "app/http_xml_file.h"
+#include "app/my_http.h"
+#include "app/tandora_qt.h"
+#include "app/update_server.h"
+#include "device/model_info.h"
+#include "support/neat.h"
+#include "support/user_prompt.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+void TandoraQT::init_online_update()
+{
+    m_pNetManager = new QNetworkAccessManager(this);
+    connect(m_pNetManager, &QNetworkAccessManager::finished, this, &TandoraQT::OnDownloadFinished);
+    QNetworkRequest request(QUrl(UPDATE_SERVER::base() + UPDATE_SERVER::EXE_INFO_PATH));
+    request.setTransferTimeout(UPDATE_SERVER::TRANSFER_TIMEOUT_MS);
+    m_pNetManager->get(request);
+}
+
+void TandoraQT::OnDownloadFinished(QNetworkReply* reply)
+{
+    reply->deleteLater();
+    float newest = 0;
+    if (reply->error() != QNetworkReply::NoError ||
+        !UPDATE_SERVER::read_newest_version(reply->readAll(), newest))
+        return;
+    if (!(newest > UPDATE_SERVER::own_program_version()))
+        return;
+    const QString question =
+        QString::asprintf("A new version(V%.2f) is available, would you like to download ?", double(newest));
+    if (user_prompt().ask_yes_no(QStringLiteral("New version..."), question))
+        desktop().open_url(QUrl(UPDATE_SERVER::base() + UPDATE_SERVER::PROGRAM_ARCHIVE_PATH));
+}
+
+void TandoraQT::init_firmware_list()
+{
+    QByteArray data;
+    if (!CMyHttp::get_instance()->download_file(UPDATE_SERVER::base() + UPDATE_SERVER::FIRMWARE_LIST_PATH,
+                                                data))
+        return;
+    const unsigned int product = m_pUSBConnect->product_id();
+    if (!get_model_info(product)) {
+        ui.m_btnSelLocal->setCheckState(Qt::Checked);
+        update_firmware_update_mode();
+        return;
+    }
+    CHttpXmlFile list;
+    if (!list.open(data)) {
+        NEAT::AfxMessageBox(QStringLiteral("Open web firmware info failed !"));
+        return;
+    }
+    const QByteArray filter = QString::asprintf("%05d", static_cast<int>(product)).toLatin1();
+    std::list<std::string> entries;
+    list.get_file_in_folder(filter.constData(), entries);
+    // Both lists restart together: an item left in the box would install the package of
+    // another index.
+    m_lstFirmwareFile.clear();
+    ui.m_comNewSoftware->clear();
+    for (const std::string& text : entries) {
+        const QString entry = QString::fromStdString(text);
+        ui.m_comNewSoftware->addItem(entry.mid(entry.lastIndexOf('/') + 1));
+        m_lstFirmwareFile.push_back(UPDATE_SERVER::FIRMWARE_FOLDER + entry + QStringLiteral(".dat"));
+    }
+    if (ui.m_comNewSoftware->count() > 0)
+        ui.m_comNewSoftware->setCurrentIndex(0);
+}

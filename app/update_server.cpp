@@ -1,0 +1,50 @@
+#include "app/update_server.h"
+
+#include "app/window_title.h"
+
+namespace UPDATE_SERVER {
+
+const char EXE_INFO_PATH[] = "/Tandora/ExeInfo.txt";
+const char PROGRAM_ARCHIVE_PATH[] = "/Tandora/Tandora.zip";
+const char FIRMWARE_LIST_PATH[] = "/talvo_update/Firmware/path.xml";
+const char FIRMWARE_FOLDER[] = "/talvo_update/Firmware/";
+
+namespace {
+
+QString& current_base()
+{
+    static QString base = QStringLiteral("http://update.tandora-audio.com:80");
+    return base;
+}
+
+}  // namespace
+
+QString base()
+{
+    return current_base();
+}
+
+void set_base(const QString& base)
+{
+    current_base() = base;
+}
+
+bool read_newest_version(const QByteArray& file, float& newest)
+{
+    const int end = file.indexOf('\0');
+    const QString text = QString::fromUtf8(end < 0 ? file : file.left(end));
+    const QString key = QStringLiteral("version=");
+    const int at = text.indexOf(key);
+    if (at < 0)
+        return false;
+    newest = text.mid(at + key.size()).toFloat();
+    return true;
+}
+
+float own_program_version()
+{
+    const QString title = program_title();
+    return title.mid(title.indexOf('V') + 1).toFloat();
+}
+
+}  // namespace UPDATE_SERVER

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The update server: plain HTTP GET of a few files below one base address made of
+// scheme, host and port, without a trailing slash.
+namespace UPDATE_SERVER {
+
+// The program's version file, naming the newest program after "version=".
+extern const char EXE_INFO_PATH[];
+// The newest program as an archive; handed to the web browser, never fetched here.
+extern const char PROGRAM_ARCHIVE_PATH[];
+// The firmware list (XML) and the folder its entries are relative to.
+extern const char FIRMWARE_LIST_PATH[];
+extern const char FIRMWARE_FOLDER[];
+
+// The built-in address until set_base() replaces it for the rest of the process.
+QString base();
+void set_base(const QString& base);
+
+// Milliseconds a request may go without any data before it is given up. The blocking list
+// and package downloads run inside the window; a server that accepts the connection and
+// then says nothing must not hold the window (or its start) for ever.
+constexpr int TRANSFER_TIMEOUT_MS = 20000;
+
+// The newest program version named by a version file: the text after its first
+// "version=" up to the end (the file ends at its first NUL byte), as a decimal number
+// with a point; anything but white space after the number makes it 0. False when the
+// file does not say "version=".
+[[nodiscard]] bool read_newest_version(const QByteArray& file, float& newest);
+
+// The running program's own version: the text after the first "V" of its title.
+float own_program_version();
+
+}  // namespace UPDATE_SERVER
