@@ -9,6 +9,19 @@ constexpr unsigned char SYSEX_START = 0xF0;
 constexpr unsigned char SYSEX_END = 0xF7;
 // The MIDI library keeps at most this many unread messages in its own queue.
 constexpr unsigned int INPUT_QUEUE_LIMIT = 100;
+
+// Closes the port of a library object (input or output) that reports it open; a library
+// error becomes the error text.
+template <typename Port>
+void close_if_open(Port* port, std::string& error_text)
+{
+    try {
+        if (port && port->is_port_open())
+            port->close_port();
+    } catch (const CMidiError& error) {
+        error_text = error.what();
+    }
+}
 }  // namespace
 
 void midi_in_callback(double, std::vector<unsigned char>* message, void* user)
@@ -61,22 +74,12 @@ bool CMIDITranfer::OpenMidiIn(unsigned int port)
 
 void CMIDITranfer::CloseMidiOut()
 {
-    try {
-        if (m_output && m_output->is_port_open())
-            m_output->close_port();
-    } catch (const CMidiError& error) {
-        m_error = error.what();
-    }
+    close_if_open(m_output.get(), m_error);
 }
 
 void CMIDITranfer::CloseMidiIn()
 {
-    try {
-        if (m_input && m_input->is_port_open())
-            m_input->close_port();
-    } catch (const CMidiError& error) {
-        m_error = error.what();
-    }
+    close_if_open(m_input.get(), m_error);
 }
 
 bool CMIDITranfer::open(unsigned int out_port, unsigned int in_port, bool)

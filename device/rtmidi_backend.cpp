@@ -19,79 +19,70 @@ auto guarded(Call&& call) -> decltype(call())
     }
 }
 
-class CRtMidiIn final : public CMidiIn {
+// Enumeration, opening and closing, alike in both directions.
+template <typename Interface, typename Library>
+class CRtMidiPorts : public Interface {
 public:
-    CRtMidiIn(const std::string& client_name, unsigned int queue_limit)
-        : m_in(guarded(
-              [&] { return std::make_unique<RtMidiIn>(RtMidi::UNSPECIFIED, client_name, queue_limit); }))
-    {
-    }
     unsigned int port_count() override
     {
-        return guarded([&] { return m_in->getPortCount(); });
+        return guarded([&] { return m_port->getPortCount(); });
     }
     std::string port_name(unsigned int port) override
     {
-        return guarded([&] { return m_in->getPortName(port); });
+        return guarded([&] { return m_port->getPortName(port); });
     }
     void open_port(unsigned int port, const std::string& port_name) override
     {
-        guarded([&] { m_in->openPort(port, port_name); });
+        guarded([&] { m_port->openPort(port, port_name); });
     }
     void close_port() override
     {
-        guarded([&] { m_in->closePort(); });
+        guarded([&] { m_port->closePort(); });
     }
-    bool is_port_open() const override { return m_in->isPortOpen(); }
+    bool is_port_open() const override { return m_port->isPortOpen(); }
+
+protected:
+    // The library object with its default back end; the arguments follow the back end.
+    template <typename... Args>
+    explicit CRtMidiPorts(const Args&... args)
+        : m_port(guarded([&] { return std::make_unique<Library>(RtMidi::UNSPECIFIED, args...); }))
+    {
+    }
+
+    std::unique_ptr<Library> m_port;
+};
+
+class CRtMidiIn final : public CRtMidiPorts<CMidiIn, RtMidiIn> {
+public:
+    CRtMidiIn(const std::string& client_name, unsigned int queue_limit)
+        : CRtMidiPorts(client_name, queue_limit)
+    {
+    }
     void set_callback(MidiInCallback callback, void* user) override
     {
         // RtMidi refuses a second callback with a warning; the first one stays, as
         // the seam promises.
         if (m_has_callback)
             return;
-        guarded([&] { m_in->setCallback(callback, user); });
+        guarded([&] { m_port->setCallback(callback, user); });
         m_has_callback = true;
     }
     void ignore_types(bool sysex, bool timing, bool active_sensing) override
     {
-        guarded([&] { m_in->ignoreTypes(sysex, timing, active_sensing); });
+        guarded([&] { m_port->ignoreTypes(sysex, timing, active_sensing); });
     }
 
 private:
-    std::unique_ptr<RtMidiIn> m_in;
     bool m_has_callback = false;
 };
 
-class CRtMidiOut final : public CMidiOut {
+class CRtMidiOut final : public CRtMidiPorts<CMidiOut, RtMidiOut> {
 public:
-    explicit CRtMidiOut(const std::string& client_name)
-        : m_out(guarded([&] { return std::make_unique<RtMidiOut>(RtMidi::UNSPECIFIED, client_name); }))
-    {
-    }
-    unsigned int port_count() override
-    {
-        return guarded([&] { return m_out->getPortCount(); });
-    }
-    std::string port_name(unsigned int port) override
-    {
-        return guarded([&] { return m_out->getPortName(port); });
-    }
-    void open_port(unsigned int port, const std::string& port_name) override
-    {
-        guarded([&] { m_out->openPort(port, port_name); });
-    }
-    void close_port() override
-    {
-        guarded([&] { m_out->closePort(); });
-    }
-    bool is_port_open() const override { return m_out->isPortOpen(); }
+    explicit CRtMidiOut(const std::string& client_name) : CRtMidiPorts(client_name) {}
     void send_message(const unsigned char* message, size_t size) override
     {
-        guarded([&] { m_out->sendMessage(message, size); });
+        guarded([&] { m_port->sendMessage(message, size); });
     }
-
-private:
-    std::unique_ptr<RtMidiOut> m_out;
 };
 
 class CRtMidiSystem final : public CMidiSystem {
