@@ -40,23 +40,3 @@ unsigned int pack_8_to_7(const unsigned char* src, unsigned int n, unsigned char
     }
     return static_cast<unsigned int>(dst - start);
 }
-
-unsigned int unpack_7_to_8(const unsigned char* src, unsigned int n, unsigned char* dst)
-{
-    unsigned int count = 0;
-    unsigned int k = 0;
-    // Whole groups: 8 data bytes carry exactly 7 bytes, so the stream stays byte-aligned.
-    for (; k + 8 <= n; k += 8, count += 7) {
-        uint64_t bits = 0;
-        for (int j = 0; j < 8; ++j)
-            bits |= static_cast<uint64_t>(src[k + j] & 0x7F) << (7 * j);
-        for (int j = 0; j < 7; ++j)
-            dst[count + j] = static_cast<unsigned char>(bits >> (8 * j));
-    }
-    CSysexUnpacker unpacker;
-    for (; k < n; ++k) {
-        if (unpacker.feed(src[k], dst[count]))
-            ++count;
-    }
-    return count;
-}

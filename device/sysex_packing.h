@@ -39,6 +39,3 @@ private:
     unsigned int m_bits = 0;
     unsigned int m_count = 0;
 };
-
-// Unpacks n data bytes into dst, which must hold n * 7 / 8 bytes; returns the count.
-unsigned int unpack_7_to_8(const unsigned char* src, unsigned int n, unsigned char* dst);

@@ -1,8 +1,7 @@
 // Arbitrary bytes from the pedal's side: they arrive as MIDI messages in the link's input
 // ring and are taken apart by the transport and every reply reader, in both transfer
-// modes. Separately, the same bytes drive a small ring and the standalone unpacker.
+// modes. Separately, the same bytes drive a small ring.
 #include "device/byte_cycle_array.h"
-#include "device/sysex_packing.h"
 #include "device/usb_connect.h"
 #include "emulator/virtual_midi_system.h"
 
@@ -125,8 +124,6 @@ void run_ring(const uint8_t* data, size_t size)
             }
         }
     }
-    std::vector<unsigned char> out(size);
-    unpack_7_to_8(data, static_cast<unsigned int>(size), out.data());
 }
 
 }  // namespace

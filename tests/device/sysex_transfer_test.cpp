@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
 
 namespace {
 
@@ -74,19 +73,6 @@ TEST(SysexPacking, AgreesWithThePedalsWireCodeForEveryLength)
         receive(transfer, pedal_framed);
         const Bytes got = read_message(transfer, 6000);
         ASSERT_EQ(got, sent) << "length " << n << "\n" << hex_diff(got, sent);
-    }
-}
-
-TEST(SysexPacking, StandaloneUnpackInvertsPack)
-{
-    for (unsigned int n = 0; n <= 100; ++n) {
-        Bytes data(n);
-        std::iota(data.begin(), data.end(), static_cast<uint8_t>(0xF0 + n));
-        Bytes packed(packed_sysex_size(n));
-        ASSERT_EQ(pack_8_to_7(data.data(), n, packed.data()), packed.size());
-        Bytes back(n);
-        ASSERT_EQ(unpack_7_to_8(packed.data(), static_cast<unsigned int>(packed.size()), back.data()), n);
-        ASSERT_EQ(back, data) << "length " << n << "\n" << hex_diff(back, data);
     }
 }
 
