@@ -9,6 +9,10 @@ constexpr unsigned char SYSEX_START = 0xF0;
 constexpr unsigned char SYSEX_END = 0xF7;
 // The MIDI library keeps at most this many unread messages in its own queue.
 constexpr unsigned int INPUT_QUEUE_LIMIT = 100;
+// The longest message that may be packed fills the out buffer exactly, with its frame.
+static_assert(packed_sysex_size(CMIDITranfer::MAX_PACKED_MESSAGE) + 2 == CMIDITranfer::BUFFER_SIZE &&
+                  packed_sysex_size(CMIDITranfer::MAX_PACKED_MESSAGE + 1) + 2 > CMIDITranfer::BUFFER_SIZE,
+              "packed message limit");
 
 // Closes the port of a library object (input or output) that reports it open; a library
 // error becomes the error text.

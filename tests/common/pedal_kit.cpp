@@ -17,6 +17,17 @@ unsigned int pedal_port_word(CMidiSystem& system, const std::string& name, unsig
     return (find_port_named(*outputs, name, which) << 16) | find_port_named(*inputs, name, which);
 }
 
+std::vector<SPedalCommandRecord> update_commands(CPedalEmulator& pedal, int command)
+{
+    pedal.wait_until_idle();
+    std::vector<SPedalCommandRecord> matching;
+    for (const SPedalCommandRecord& record : pedal.command_log()) {
+        if (record.mode == EPedalMode::UPDATE && (command < 0 || record.command == command))
+            matching.push_back(record);
+    }
+    return matching;
+}
+
 void CProgressRecorder::customEvent(QEvent* event)
 {
     if (event->type() == PROGRESS_EVENT_TYPE) {

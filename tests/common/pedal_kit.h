@@ -1,5 +1,6 @@
 #pragma once
 
+#include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 
 #include <QObject>
@@ -32,6 +33,10 @@ private:
 // when there is no such pair.
 [[nodiscard]] unsigned int pedal_port_word(CMidiSystem& system, const std::string& name,
                                            unsigned int which = 0);
+
+// The update-mode requests in `pedal`'s log with the command byte `command` (every one
+// for -1), oldest first, once the pedal has handled all it was sent.
+std::vector<SPedalCommandRecord> update_commands(CPedalEmulator& pedal, int command = -1);
 
 // Records the progress events (done, total) posted to it.
 class CProgressRecorder : public QObject {

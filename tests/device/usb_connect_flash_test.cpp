@@ -12,17 +12,6 @@ Bytes pattern(size_t n, unsigned int seed)
     return data;
 }
 
-std::vector<SPedalCommandRecord> commands(CPedalEmulator& pedal, uint8_t command)
-{
-    pedal.wait_until_idle();
-    std::vector<SPedalCommandRecord> matching;
-    for (const SPedalCommandRecord& record : pedal.command_log()) {
-        if (record.mode == EPedalMode::UPDATE && record.command == command)
-            matching.push_back(record);
-    }
-    return matching;
-}
-
 class FlashTest : public PedalTest {
 protected:
     void SetUp() override
@@ -43,7 +32,7 @@ TEST_F(FlashTest, ReadIsSplitIntoChunksThatFitThePedalsBuffer)
     ASSERT_TRUE(m_link->flash_read(FLASH_TYPE_NAND, 0x40000, got.data(), 10211));
     EXPECT_EQ(got, stored) << hex_diff(got, stored);
 
-    const auto reads = commands(*m_pedal, 0x23);
+    const auto reads = update_commands(*m_pedal, 0x23);
     ASSERT_EQ(reads.size(), 3u);
     const uint32_t lengths[3] = {5105, 5105, 1};
     const uint32_t addresses[3] = {0x40000, 0x40000 + 5105, 0x40000 + 10210};
@@ -63,7 +52,7 @@ TEST_F(FlashTest, WritePostsOneProgressEventPerAcknowledgedChunk)
     EXPECT_EQ(recorder.events, expected);
     EXPECT_EQ(m_pedal->nand().read(0x20000, 10241), data);
 
-    const auto writes = commands(*m_pedal, 0x22);
+    const auto writes = update_commands(*m_pedal, 0x22);
     ASSERT_EQ(writes.size(), 3u);
     EXPECT_EQ(writes[0].length, 5120u);
     EXPECT_EQ(writes[1].address, 0x20000u + 5120);
@@ -77,7 +66,7 @@ TEST_F(FlashTest, WriteStopsAtTheFirstRefusedChunkAndKeepsTheEarlierOnes)
     CProgressRecorder recorder;
     EXPECT_FALSE(m_link->flash_write(FLASH_TYPE_NAND, 0, data.data(), 3 * 5120, &recorder));
     EXPECT_EQ(recorder.events, (std::vector<std::pair<uint64_t, uint64_t>>{{1, 3}}));
-    EXPECT_EQ(commands(*m_pedal, 0x22).size(), 2u);
+    EXPECT_EQ(update_commands(*m_pedal, 0x22).size(), 2u);
     EXPECT_EQ(m_pedal->nand().read(0, 5120), Bytes(data.begin(), data.begin() + 5120));
 }
 

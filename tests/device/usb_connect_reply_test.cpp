@@ -194,7 +194,6 @@ TEST_F(PedalTest, LateReplyWithinTheTimeOutIsAccepted)
     late.delay_ms = 50;
     pedal.add_fault(late);
     EXPECT_TRUE(m_link->flash_erase(FLASH_TYPE_NAND, 0));
-    EXPECT_GE(last_read_waits(), 1u) << "the reply was awaited";
 }
 
 TEST_F(PedalTest, ClosedLinkFailsEveryRequestWithoutTraffic)
