@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 Bytes framed(CMIDITranfer& transfer, const Bytes& data)
