@@ -76,6 +76,9 @@ private:
     void init_style_sheet();
     void init_thread();
     void init_online_update();
+    // Asks whether to download the newer program `newest`, once the window is idle: a box
+    // in the middle of a transfer would hold the pedal until the user answers.
+    void offer_new_program(float newest);
 
     // Searches the MIDI ports for a pedal and opens it (boxes of the search included);
     // true when the link is left open in update mode, the only mode it is left open in.

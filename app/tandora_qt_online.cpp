@@ -10,7 +10,15 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
+
+namespace {
+
+// How often a question waiting for the window to become idle looks again.
+constexpr int kIdleRetryMs = 500;
+
+}  // namespace
 
 void TandoraQT::init_online_update()
 {
@@ -28,8 +36,16 @@ void TandoraQT::OnDownloadFinished(QNetworkReply* reply)
     if (reply->error() != QNetworkReply::NoError ||
         !UPDATE_SERVER::read_newest_version(reply->readAll(), newest))
         return;
-    if (!(newest > UPDATE_SERVER::own_program_version()))
+    if (newest > UPDATE_SERVER::own_program_version())
+        offer_new_program(newest);
+}
+
+void TandoraQT::offer_new_program(float newest)
+{
+    if (m_workState != WORK_IDLE) {
+        QTimer::singleShot(kIdleRetryMs, this, [this, newest] { offer_new_program(newest); });
         return;
+    }
     const QString question =
         QString::asprintf("A new version(V%.2f) is available, would you like to download ?", double(newest));
     if (user_prompt().ask_yes_no(QStringLiteral("New version..."), question))

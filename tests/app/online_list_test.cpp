@@ -170,6 +170,17 @@ TEST_F(UpdateCheck, NoQuestionWhenTheUserSaysNoOrTheFileIsMissing)
     EXPECT_TRUE(m_desktop.opened.empty());
 }
 
+TEST_F(UpdateCheck, QuestionWaitsUntilTheWindowIsIdle)
+{
+    m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, "version=3.0");
+    make_window();
+    probe().set_work_state(TandoraQT::WORK_DOWNLOAD_SONG);
+    wait_for_check();
+    EXPECT_TRUE(m_prompt.shown().empty());
+    probe().set_work_state(TandoraQT::WORK_IDLE);
+    QTRY_COMPARE(m_prompt.shown().size(), size_t{1});
+}
+
 namespace {
 
 SPedalConfig pedal_with_id(uint32_t product_id)
