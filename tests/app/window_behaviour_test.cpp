@@ -58,18 +58,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Window, ImportProgressWritesADebugLineOnlyWhenTheBarMoves)
 {
-    CDebugLines debug;
+    CDebugCapture debug;
     probe.set_work_state(TandoraQT::WORK_DOWNLOAD_SONG);
     bar().setValue(0);
     send_progress(3, 10);
     send_progress(30, 100);
     send_progress(300, 1000);
-    EXPECT_EQ(CDebugLines::lines().join('|').toStdString(), "nNewPos=30 Param1=3, param2=10");
+    EXPECT_EQ(debug.lines().join('|').toStdString(), "nNewPos=30 Param1=3, param2=10");
 
     probe.set_work_state(TandoraQT::WORK_UPLOAD_SONG);
     send_progress(5, 10);
     EXPECT_EQ(bar().value(), 50);
-    EXPECT_EQ(CDebugLines::lines().size(), 1);
+    EXPECT_EQ(debug.lines().size(), 1);
 }
 
 TEST_F(Window, OtherEventTypesLeaveTheBarAlone)
@@ -104,20 +104,20 @@ TEST_F(Window, StartsIdleWithNoSongSelectedAndTheTimerRunning)
 
 TEST_F(Window, TimerActsOnlyWhenIdleAndThePortsChanged)
 {
-    CDebugLines debug;
+    CDebugCapture debug;
     probe.set_device_changed(true);
     probe.tick_with_id(probe.timer_id() + 1000);
     probe.set_work_state(TandoraQT::WORK_UPDATE_FIRMWARE);
     probe.tick();
     EXPECT_TRUE(probe.device_changed());
-    EXPECT_FALSE(CDebugLines::lines().contains("timerEvent"));
+    EXPECT_FALSE(debug.contains("timerEvent"));
 
     probe.set_work_state(TandoraQT::WORK_IDLE);
     probe.tick();
     EXPECT_FALSE(probe.device_changed());
-    EXPECT_EQ(CDebugLines::lines().count("timerEvent"), 1);
+    EXPECT_EQ(debug.lines().count("timerEvent"), 1);
     probe.tick();
-    EXPECT_EQ(CDebugLines::lines().count("timerEvent"), 1);
+    EXPECT_EQ(debug.lines().count("timerEvent"), 1);
 }
 
 struct STitleCase {

@@ -121,7 +121,7 @@ TEST_F(WindowDevice, UnplugWhileIdleDropsTheLinkAtTheNextTick)
     fill_lists();
     ring.unplug();
     wait_for_port_change();
-    CDebugLines debug;
+    CDebugCapture debug;
     probe().tick();
     EXPECT_FALSE(probe().device_changed());
     EXPECT_EQ(title(), kNoDevice);
@@ -129,7 +129,7 @@ TEST_F(WindowDevice, UnplugWhileIdleDropsTheLinkAtTheNextTick)
     EXPECT_TRUE(lists_empty());
     EXPECT_FALSE(buttons().song_commands);
     EXPECT_FALSE(buttons().firmware_commands);
-    EXPECT_TRUE(CDebugLines::lines().contains("CDevBaseDlg::connected=FALSE\n"));
+    EXPECT_TRUE(debug.contains("CDevBaseDlg::connected=FALSE\n"));
 }
 
 TEST_F(WindowDevice, UnplugDuringWorkWaitsUntilIdle)
@@ -158,13 +158,13 @@ TEST_F(WindowDevice, UnplugDuringWorkWaitsUntilIdle)
 TEST_F(WindowDevice, PedalPluggedLaterConnectsAtTheNextTick)
 {
     make_window();
-    CDebugLines debug;
+    CDebugCapture debug;
     add_pedal(pedal(0x2713, EPedalMode::UPDATE, 0x020001));
     wait_for_port_change();
     probe().tick();
     EXPECT_EQ(title(), "Tandora V1.7 - (Connected - SMALL WHEEL, Ver=V2.0.1)");
     EXPECT_TRUE(buttons().song_commands);
-    EXPECT_TRUE(CDebugLines::lines().contains("CDevBaseDlg::connected=TRUE 10003\n"));
+    EXPECT_TRUE(debug.contains("CDevBaseDlg::connected=TRUE 10003\n"));
 }
 
 TEST_F(WindowDevice, PedalInApplicationModePluggedLaterStaysDisconnected)

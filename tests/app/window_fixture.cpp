@@ -5,26 +5,6 @@
 #include <QTest>
 #include <utility>
 
-CDebugLines::CDebugLines()
-{
-    lines().clear();
-    m_previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtDebugMsg)
-            lines() << text;
-    });
-}
-
-CDebugLines::~CDebugLines()
-{
-    qInstallMessageHandler(m_previous);
-}
-
-QStringList& CDebugLines::lines()
-{
-    static QStringList collected;
-    return collected;
-}
-
 WindowWithPedals::~WindowWithPedals()
 {
     m_probe.reset();

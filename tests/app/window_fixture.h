@@ -4,6 +4,7 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "http_test_server.h"
+#include "pedal_kit.h"
 #include "window_probe.h"
 
 #include <gtest/gtest.h>
@@ -13,35 +14,6 @@
 #include <vector>
 
 #include "scripted_prompt.h"
-
-// A virtual MIDI system installed as the program's for its lifetime, so a window never
-// reaches for the host's MIDI service.
-class CInstalledMidiSystem {
-public:
-    CInstalledMidiSystem() : m_previous(install_midi_system(&system)) {}
-    ~CInstalledMidiSystem() { install_midi_system(m_previous); }
-    CInstalledMidiSystem(const CInstalledMidiSystem&) = delete;
-    CInstalledMidiSystem& operator=(const CInstalledMidiSystem&) = delete;
-
-    CVirtualMidiSystem system;
-
-private:
-    CMidiSystem* m_previous;
-};
-
-// Collects the debug lines written while it lives.
-class CDebugLines {
-public:
-    CDebugLines();
-    ~CDebugLines();
-    CDebugLines(const CDebugLines&) = delete;
-    CDebugLines& operator=(const CDebugLines&) = delete;
-
-    static QStringList& lines();
-
-private:
-    QtMessageHandler m_previous;
-};
 
 // A user who, while the first box or question is open, lets something happen that the
 // window's event loop would deliver meanwhile, as a real modal box does (a timer tick

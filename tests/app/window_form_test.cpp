@@ -198,7 +198,7 @@ TEST_F(WindowForm, NoTextIsClipped)
     Ui_TandoraQTClass form;
     {
         // A bare main window has none of the slots the form connects to; it says so.
-        CDebugLines quiet;
+        CDebugCapture quiet;
         form.setupUi(&bare);
     }
     EXPECT_EQ(form.label->font().pointSize(), 12);
