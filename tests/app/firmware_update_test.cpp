@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <optional>
@@ -61,7 +62,23 @@ SPedalConfig pulse_ring(uint32_t version = 0x010203)
 
 class FirmwareUpdate : public WindowWithPedals {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_files.isValid()); }
+    // The temporary folder of the update is the test's own, so other programs' files
+    // there cannot be taken for ours.
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_files.isValid());
+        ASSERT_TRUE(QDir(m_files.path()).mkdir("tmp"));
+        m_oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", m_files.filePath("tmp").toLocal8Bit());
+        ASSERT_EQ(QDir::tempPath(), m_files.filePath("tmp"));
+    }
+    void TearDown() override
+    {
+        if (m_oldTemp.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", m_oldTemp);
+    }
 
     // The connected window, with the pedal's log and the boxes of the start forgotten.
     CPedalEmulator& start(const SPedalConfig& config = pulse_ring(),
@@ -113,10 +130,12 @@ protected:
         EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
         EXPECT_TRUE(widget<QTabWidget>("propSheet")->isTabEnabled(0));
         EXPECT_EQ(QDir(NEAT::GetAppDir()).entryList({"~*"}, QDir::Files | QDir::Hidden), QStringList());
-        EXPECT_EQ(QDir::temp().entryList({"tandora_layout_*"}, QDir::Files), QStringList());
+        EXPECT_EQ(QDir(m_files.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList());
     }
 
     QTemporaryDir m_files;
+    QByteArray m_oldTemp;
     CTestDesktop m_desktop;
 };
 
@@ -128,12 +147,18 @@ TEST_F(FirmwareUpdate, ErasesAscendingWritesDescendingFirstSectorLastAndImagesLa
     // The first section starts higher and is longer than its first sector.
     const QByteArray high = image(0x900, 1);
     const QByteArray low = image(0x300, 2);
+    QSignalSpy bar(widget<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
     update_local(
         package({{layout(kSystem, 0x2000, 0x3000, 0x800), high}, {layout(kSystem, 0, 0x800, 0x800), low}}));
 
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
     EXPECT_EQ(erases(), std::vector<uint32_t>({0x0000, 0x2000, 0x2800}));
     EXPECT_EQ(writes(kSystem), std::vector<Range>({{0x2800, 0x100}, {0x2000, 0x800}, {0x0000, 0x300}}));
+    // From 0, each section's erase runs the bar up to 80, sector by sector; the writes fill the rest.
+    QList<int> positions;
+    for (const QList<QVariant>& change : bar)
+        positions << change.at(0).toInt();
+    EXPECT_EQ(positions, QList<int>({0, 80, 40, 80, 100}));
     expect_bytes(pedal.program_flash().read(0x2000, 0x900), high);
     expect_bytes(pedal.program_flash().read(0, 0x300), low);
     expect_ended();
