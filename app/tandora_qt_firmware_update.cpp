@@ -10,7 +10,7 @@
 
 namespace {
 
-// Beside the program, where the start addresses are collected from.
+// Beside the program: each section's layout goes here while the start addresses are collected.
 const char kCalcTempName[] = "~calcTemp.ini";
 
 // NAND is programmed page by page, once per erase. 4096 bytes are whole pages on every
