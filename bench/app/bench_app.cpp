@@ -94,16 +94,13 @@ int main(int argc, char** argv)
     const QString systemPackage = folder.filePath("system.dat");
     const QString nandPackage = folder.filePath("nand.dat");
     QString error;
-    if (!write_pack_file(
-            systemPackage, "10002",
-            {{"[FLASH 1]\nTYPE=0\nStart Address=0x40000\nEnd Address=0x100000\nSector Size=0x800\n",
-              noise(systemSize)}},
-            error) ||
-        !write_pack_file(
-            nandPackage, "10002",
-            {{"[FLASH 1]\nTYPE=1\nStart Address=0x4000000\nEnd Address=0x5000000\nSector Size=0x40000\n",
-              noise(nandSize)}},
-            error))
+    const std::vector<SPackSection> systemSections = {
+        {"[FLASH 1]\nTYPE=0\nStart Address=0x40000\nEnd Address=0x100000\nSector Size=0x800\n", noise(systemSize)}};
+    const std::vector<SPackSection> nandSections = {
+        {"[FLASH 1]\nTYPE=1\nStart Address=0x4000000\nEnd Address=0x5000000\nSector Size=0x40000\n",
+         noise(nandSize)}};
+    if (!write_pack_file(systemPackage, "10002", systemSections, error) ||
+        !write_pack_file(nandPackage, "10002", nandSections, error))
         fail("building the packages", error);
 
     {
