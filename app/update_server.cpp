@@ -13,7 +13,9 @@ namespace {
 
 QString& current_base()
 {
-    static QString base = QStringLiteral("http://update.tandora-audio.com:80");
+    // A reserved name that never resolves until the real host is set here: a made-up
+    // domain could be registered by anyone and would then feed us firmware lists.
+    static QString base = QStringLiteral("http://update.tandora.example:80");
     return base;
 }
 
