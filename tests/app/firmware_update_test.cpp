@@ -1,145 +1,13 @@
-#include "app/update_server.h"
-#include "firmware/pack_builder.h"
-#include "hex_diff.h"
+#include "firmware_update_fixture.h"
 #include "support/neat.h"
-#include "support/progress_event.h"
-#include "test_desktop.h"
-#include "window_fixture.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
+#include <QCoreApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTabWidget>
-#include <QTemporaryDir>
+#include <QStringList>
 #include <optional>
-#include <utility>
-
-namespace {
-
-constexpr uint32_t kPulseRing = 0x2712;  // "10002" in the list's folders
-constexpr uint8_t kErase = 0x21;
-constexpr uint8_t kWrite = 0x22;
-constexpr uint8_t kRead = 0x23;
-constexpr uint8_t kChecksum = 0x24;
-constexpr unsigned kSystem = 0;
-constexpr unsigned kNand = 1;
-
-QByteArray layout(unsigned type, uint32_t start, uint32_t end, uint32_t sector)
-{
-    return QString::asprintf("[FLASH 1]\nTYPE=%u\nStart Address=0x%X\nEnd Address=0x%X\nSector Size=0x%X\n",
-                             type, start, end, sector)
-        .toLatin1();
-}
-
-QByteArray image(int size, uint8_t seed)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251 + seed) & 0xFF);
-    return bytes;
-}
-
-void expect_bytes(const Bytes& actual, const QByteArray& image)
-{
-    const Bytes expected(image.begin(), image.end());
-    EXPECT_EQ(actual, expected) << hex_diff(actual, expected);
-}
-
-using Sections = std::vector<SPackSection>;
-using Range = std::pair<uint32_t, uint32_t>;  // address, length
-
-SPedalConfig pulse_ring(uint32_t version = 0x010203)
-{
-    SPedalConfig config;
-    config.product_id = kPulseRing;
-    config.firmware_version = version;
-    return config;
-}
-
-class FirmwareUpdate : public WindowWithPedals {
-protected:
-    // The temporary folder of the update is the test's own, so other programs' files
-    // there cannot be taken for ours.
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_files.isValid());
-        ASSERT_TRUE(QDir(m_files.path()).mkdir("tmp"));
-        m_oldTemp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", m_files.filePath("tmp").toLocal8Bit());
-        ASSERT_EQ(QDir::tempPath(), m_files.filePath("tmp"));
-    }
-    void TearDown() override
-    {
-        if (m_oldTemp.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", m_oldTemp);
-    }
-
-    // The connected window, with the pedal's log and the boxes of the start forgotten.
-    CPedalEmulator& start(const SPedalConfig& config = pulse_ring(),
-                          std::optional<SPedalFault> start_fault = std::nullopt)
-    {
-        CPedalEmulator& pedal = add_pedal(config);
-        if (start_fault)
-            pedal.add_fault(*start_fault);
-        make_window();
-        pedal.wait_until_idle();
-        pedal.clear_faults();
-        pedal.clear_command_log();
-        m_prompt.clear();
-        return pedal;
-    }
-    QString package(const Sections& sections, const QByteArray& product = "10002")
-    {
-        const QString path = m_files.filePath("firmware.dat");
-        QString error;
-        EXPECT_TRUE(write_pack_file(path, product, sections, error)) << error.toStdString();
-        return path;
-    }
-    void update_local(const QString& path)
-    {
-        widget<QCheckBox>("m_btnSelLocal")->setChecked(true);
-        widget<QLineEdit>("m_editPath")->setText(path);
-        widget<QPushButton>("m_btnUpdate")->click();
-    }
-    std::vector<uint32_t> erases() const
-    {
-        std::vector<uint32_t> addresses;
-        for (const auto& entry : m_pedals.front()->command_log())
-            if (entry.command == kErase)
-                addresses.push_back(entry.address);
-        return addresses;
-    }
-    std::vector<Range> writes(unsigned type) const
-    {
-        std::vector<Range> ranges;
-        for (const auto& entry : m_pedals.front()->command_log())
-            if (entry.command == kWrite && entry.flash_type == type)
-                ranges.emplace_back(entry.address, entry.length);
-        return ranges;
-    }
-    // The update ended: idle, bar hidden, song page back, no temporary file left behind.
-    void expect_ended() const
-    {
-        EXPECT_EQ(m_probe->work_state(), TandoraQT::WORK_IDLE);
-        EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
-        EXPECT_TRUE(widget<QTabWidget>("propSheet")->isTabEnabled(0));
-        EXPECT_EQ(QDir(NEAT::GetAppDir()).entryList({"~*"}, QDir::Files | QDir::Hidden), QStringList());
-        EXPECT_EQ(QDir(m_files.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                  QStringList());
-    }
-
-    QTemporaryDir m_files;
-    QByteArray m_oldTemp;
-    CTestDesktop m_desktop;
-};
-
-}  // namespace
 
 TEST_F(FirmwareUpdate, ErasesAscendingWritesDescendingFirstSectorLastAndImagesLand)
 {
@@ -196,9 +64,6 @@ struct SOutcomeCase {
     size_t erase_count;
     size_t write_count;
 };
-
-const QByteArray kSmall = image(0x200, 4);
-const SPackSection kGood{layout(kSystem, 0x10000, 0x10800, 0x800), kSmall};
 
 class UpdateOutcome : public FirmwareUpdate, public ::testing::WithParamInterface<SOutcomeCase> {};
 
@@ -340,44 +205,10 @@ TEST_F(FirmwareUpdate, OpenDialogRemembersTheFolder)
     QFile::remove(config);
 }
 
-namespace {
-
-// What the user does at the first chance during an update: click Update again and try
-// to close the window.
-class CUserDuringUpdate : public QObject {
-public:
-    explicit CUserDuringUpdate(TandoraQT& window) : m_window(window) {}
-
-    void act()
-    {
-        if (acted)
-            return;
-        acted = true;
-        song_tab = m_window.findChild<QTabWidget*>("propSheet")->isTabEnabled(0);
-        m_window.findChild<QPushButton*>("m_btnUpdate")->click();
-        closed = m_window.close();
-    }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == PROGRESS_EVENT_TYPE)
-            act();
-        return false;
-    }
-
-    bool acted = false;
-    bool song_tab = true;
-    bool closed = true;
-
-private:
-    TandoraQT& m_window;
-};
-
-}  // namespace
-
 TEST_F(FirmwareUpdate, UpdateClickedDuringAnUpdateDoesNothing)
 {
     CPedalEmulator& pedal = start();
-    CUserDuringUpdate user(*m_window);
+    CUserDuringWork user(*m_window, {"m_btnUpdate"});
     m_window->installEventFilter(&user);
     update_local(package({kGood}));
     ASSERT_TRUE(user.acted);
@@ -386,111 +217,4 @@ TEST_F(FirmwareUpdate, UpdateClickedDuringAnUpdateDoesNothing)
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kErase), 1u);
     expect_ended();
-}
-
-namespace {
-
-const char kEntry[] = "/talvo_update/Firmware/10002/PEDAL_V1.2.3.dat";
-// A pedal whose information was not read has the product ID 0xFFFFFFFF, "-0001" in the
-// list's folder form.
-const char kUnreadEntry[] = "/talvo_update/Firmware/-0001/PEDAL_V1.2.3.dat";
-const char kQuestion[] =
-    "The selected firmware version less or equal to the connected device, still update ?";
-
-struct SOnlineCase {
-    const char* name;
-    uint32_t pedal_version;
-    bool info_unread;
-    bool asked;
-    bool yes;
-    QStringList messages;
-};
-
-class OnlineSource : public FirmwareUpdate {
-protected:
-    CPedalEmulator& start_online(uint32_t version, bool info_unread)
-    {
-        m_server.serve(UPDATE_SERVER::FIRMWARE_LIST_PATH,
-                       "<root><dir name='10002'><file>PEDAL_V1.2.3</file></dir>"
-                       "<dir name='-0001'><file>PEDAL_V1.2.3</file></dir></root>");
-        auto fault = SPedalFault::update(EPedalFaultKind::WRONG_TYPE, kRead, 1);
-        return start(pulse_ring(version), info_unread ? std::optional<SPedalFault>(fault) : std::nullopt);
-    }
-};
-
-class OnlineUpdate : public OnlineSource, public ::testing::WithParamInterface<SOnlineCase> {};
-
-}  // namespace
-
-TEST_P(OnlineUpdate, QuestionDownloadAndInstall)
-{
-    CPedalEmulator& pedal = start_online(GetParam().pedal_version, GetParam().info_unread);
-    ASSERT_EQ(widget<QComboBox>("m_comNewSoftware")->currentText(), "PEDAL_V1.2.3");
-    const char* entry = GetParam().info_unread ? kUnreadEntry : kEntry;
-    QString error;
-    QByteArray bytes;
-    ASSERT_TRUE(make_pack_file("10002", {kGood}, bytes, error));
-    m_server.serve(entry, bytes);
-    m_prompt.answer_yes_no(GetParam().yes);
-    widget<QPushButton>("m_btnUpdate")->click();
-
-    const bool questioned =
-        !m_prompt.shown().empty() && m_prompt.shown()[0].kind == CScriptedPrompt::EKind::QUESTION;
-    EXPECT_EQ(questioned, GetParam().asked);
-    if (questioned) {
-        EXPECT_EQ(m_prompt.shown()[0].title, "Update");
-        EXPECT_EQ(m_prompt.shown()[0].text, kQuestion);
-    }
-    EXPECT_EQ(m_prompt.messages(), GetParam().messages);
-    const bool installed = !GetParam().messages.isEmpty();
-    EXPECT_EQ(m_server.requests().count(entry), installed ? 1 : 0);
-    if (installed)
-        expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
-    else
-        EXPECT_TRUE(pedal.command_log().empty());
-    expect_ended();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Versions, OnlineUpdate,
-    ::testing::Values(SOnlineCase{"SameVersionAsksYes", 0x010203, false, true, true, {"Successful!"}},
-                      SOnlineCase{"SameVersionAsksNo", 0x010203, false, true, false, {}},
-                      SOnlineCase{"NewerEntryAsksNothing", 0x010202, false, false, false, {"Successful!"}},
-                      SOnlineCase{"UnreadVersionAsks", 0x010202, true, true, true, {"Successful!"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
-{
-    CPedalEmulator& pedal = start_online(0x010000, false);
-    widget<QPushButton>("m_btnUpdate")->click();
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Download firmware failed !", "Failed!"}));
-    expect_ended();
-
-    // While the package downloads, the window is in the update already.
-    QString error;
-    QByteArray bytes;
-    ASSERT_TRUE(make_pack_file("10002", {kGood}, bytes, error));
-    m_server.serve(kEntry, bytes);
-    CUserDuringUpdate user(*m_window);
-    m_server.on_request = [&user](const QString&) { user.act(); };
-    m_prompt.clear();
-    widget<QPushButton>("m_btnUpdate")->click();
-    ASSERT_TRUE(user.acted);
-    EXPECT_FALSE(user.song_tab);
-    EXPECT_FALSE(user.closed);
-    EXPECT_EQ(m_server.requests().count(kEntry), 2);
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
-    EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kErase), 1u);
-    expect_ended();
-}
-
-TEST(FirmwareEntryVersion, ReadFromTheName)
-{
-    const std::pair<const char*, unsigned> cases[] = {
-        {"PEDAL_V1.2.3", 0x010203},       {"PEDAL-V1.2.3-BETA", 0x010203}, {"PEDAL_V1.2.3_2019", 0x010203},
-        {"pedal_v1.2.3.DAT", 0x01020300}, {"PEDAL-X_V2.0.1", 0x020001},    {"PEDAL1.2.3", 0},
-        {"PEDAL_Vx.2", 0x0002},
-    };
-    for (const auto& [name, version] : cases)
-        EXPECT_EQ(CTandoraQTProbe::version_of_name(name), version) << name;
 }

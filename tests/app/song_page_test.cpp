@@ -1,5 +1,4 @@
 #include "audio/wave.h"
-#include "support/progress_event.h"
 #include "window_fixture.h"
 
 #include <QDir>
@@ -41,36 +40,8 @@ void write_tone(const QString& path, unsigned short channels, unsigned int rate,
     ASSERT_TRUE(wave.Save(path));
 }
 
-// What the user could do at the first progress event of a running command: it notes
-// the page and bar states and tries to close the window and start every song command.
-class CUserDuringWork : public QObject {
-public:
-    explicit CUserDuringWork(TandoraQT& window) : m_window(window) { window.installEventFilter(this); }
-
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() != PROGRESS_EVENT_TYPE || seen)
-            return false;
-        seen = true;
-        auto* pages = m_window.findChild<QTabWidget*>("propSheet");
-        song_tab = pages->isTabEnabled(0);
-        firmware_tab = pages->isTabEnabled(1);
-        bar_shown = m_window.findChild<QProgressBar*>("progressBar")->isVisible();
-        closed = m_window.close();
-        for (const char* name : {"m_btnUpload", "m_btnDownload", "m_btnDelete"})
-            QTest::mouseClick(m_window.findChild<QPushButton*>(name), Qt::LeftButton);
-        return false;
-    }
-
-    bool seen = false;
-    bool song_tab = false;
-    bool firmware_tab = true;
-    bool bar_shown = false;
-    bool closed = true;
-
-private:
-    TandoraQT& m_window;
-};
+// What the user tries while a song command runs: every song command.
+const std::vector<const char*> kSongCommands{"m_btnUpload", "m_btnDownload", "m_btnDelete"};
 
 class SongPage : public WindowWithPedals {
 protected:
@@ -189,7 +160,8 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     connect_pedal(kPulseRing);
     write_tone(file("tone.wav"), 2, 44100, 4410);
     m_prompt.answer_file(file("tone.wav"));
-    CUserDuringWork import_user(*m_window);
+    CUserDuringWork import_user(*m_window, kSongCommands);
+    m_window->installEventFilter(&import_user);
     click("m_btnDownload");
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
@@ -197,7 +169,7 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_EQ(m_prompt.shown()[0].text, "");
     EXPECT_EQ(m_prompt.shown()[0].filter, "Wav Files(*.wav)");
     EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), m_files.path() + "/");
-    ASSERT_TRUE(import_user.seen);
+    ASSERT_TRUE(import_user.acted);
     EXPECT_TRUE(import_user.song_tab);
     EXPECT_FALSE(import_user.firmware_tab);
     EXPECT_TRUE(import_user.bar_shown);
@@ -218,10 +190,11 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
 
     m_prompt.clear();
     m_prompt.answer_file(file("out.wav"));
-    CUserDuringWork export_user(*m_window);
+    CUserDuringWork export_user(*m_window, kSongCommands);
+    m_window->installEventFilter(&export_user);
     click("m_btnUpload");
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
-    ASSERT_TRUE(export_user.seen);
+    ASSERT_TRUE(export_user.acted);
     EXPECT_FALSE(export_user.firmware_tab);
     EXPECT_FALSE(export_user.closed);
     EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), m_files.path() + "/");

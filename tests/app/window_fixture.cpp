@@ -1,7 +1,11 @@
 #include "window_fixture.h"
 
 #include "app/update_server.h"
+#include "support/progress_event.h"
 
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <utility>
 
@@ -59,4 +63,30 @@ void CTickingPrompt::on_box()
 {
     if (messages.size() + questions.size() == 1)
         m_on_first_box();
+}
+
+CUserDuringWork::CUserDuringWork(TandoraQT& window, std::vector<const char*> buttons)
+    : m_window(window), m_buttons(std::move(buttons))
+{
+}
+
+void CUserDuringWork::act()
+{
+    if (acted)
+        return;
+    acted = true;
+    auto* pages = m_window.findChild<QTabWidget*>("propSheet");
+    song_tab = pages->isTabEnabled(0);
+    firmware_tab = pages->isTabEnabled(1);
+    bar_shown = m_window.findChild<QProgressBar*>("progressBar")->isVisible();
+    closed = m_window.close();
+    for (const char* name : m_buttons)
+        QTest::mouseClick(m_window.findChild<QPushButton*>(name), Qt::LeftButton);
+}
+
+bool CUserDuringWork::eventFilter(QObject*, QEvent* event)
+{
+    if (event->type() == PROGRESS_EVENT_TYPE)
+        act();
+    return false;
 }

@@ -8,6 +8,8 @@
 #include "window_probe.h"
 
 #include <gtest/gtest.h>
+#include <QEvent>
+#include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -45,6 +47,28 @@ private:
     CUserPrompt* m_previous;
     std::function<void()> m_on_first_box;
     bool m_answer;
+};
+
+// What the user does at the first chance while a command runs: notes the states of the
+// pages and the bar, tries to close the window and clicks the named buttons. Installed
+// as the window's event filter, the chance is the first progress event; a test may call
+// `act` at a chance of its own instead (an update server's request, say).
+class CUserDuringWork : public QObject {
+public:
+    CUserDuringWork(TandoraQT& window, std::vector<const char*> buttons);
+
+    void act();
+    bool eventFilter(QObject*, QEvent* event) override;
+
+    bool acted = false;
+    bool song_tab = false;
+    bool firmware_tab = true;
+    bool bar_shown = false;
+    bool closed = true;
+
+private:
+    TandoraQT& m_window;
+    std::vector<const char*> m_buttons;
 };
 
 // Pedals on the virtual system, an update server and a scripted user; the test plugs its
