@@ -81,8 +81,11 @@ TEST_P(SongPowerCutTest, SlotHoldsTheOldOrTheNewSongAfterACutAtEveryOperation)
             forced_loss ? Bytes{} : stored_form(cut > record ? new_song : old_song, GetParam().product);
         const Bytes back = read_song(0);
         EXPECT_TRUE(back == expected) << hex_diff(back, expected);
-        if (other_slot >= 0) {
-            EXPECT_TRUE(read_song(other_slot) == stored_form(other_song, GetParam().product));
+        for (unsigned slot = 1; slot < m_store.slot_count(); ++slot) {
+            if (static_cast<int>(slot) == other_slot)
+                EXPECT_TRUE(read_song(slot) == stored_form(other_song, GetParam().product));
+            else
+                EXPECT_FALSE(m_store.is_file_exist(slot)) << "slot " << slot;
         }
     }
 }
