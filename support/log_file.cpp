@@ -20,12 +20,12 @@ QString format_message(const char* format, va_list args)
     return QString::fromLatin1(message);
 }
 
-QString time_stamp()
-{
-    return QDateTime::currentDateTime().toString("[yyyy-dd-MM hh:mm:ss.zzz]");
-}
-
 }  // namespace
+
+QString log_time_stamp(const QDateTime& when)
+{
+    return when.toString("[yyyy-dd-MM hh:mm:ss.zzz]");
+}
 
 CLogFile::CLogFile() : m_path(QDir::currentPath() + "/log.txt") {}
 
@@ -44,7 +44,7 @@ void CLogFile::log(ELogLevel level, const char* format, ...)
     const QString message = format_message(format, args);
     va_end(args);
     const char* word = (level >= LOG_LEVEL_DEBUG && level <= LOG_LEVEL_ERROR) ? LEVEL_WORDS[level] : "";
-    append(time_stamp() + " [" + word + "] {" + message + "}");
+    append(log_time_stamp(QDateTime::currentDateTime()) + " [" + word + "] {" + message + "}");
 }
 
 void CLogFile::log(const char* format, ...)
@@ -53,7 +53,7 @@ void CLogFile::log(const char* format, ...)
     va_start(args, format);
     const QString message = format_message(format, args);
     va_end(args);
-    append(time_stamp() + "{" + message + "}");
+    append(log_time_stamp(QDateTime::currentDateTime()) + "{" + message + "}");
 }
 
 void CLogFile::append(const QString& record)

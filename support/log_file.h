@@ -2,12 +2,17 @@
 
 #include <QString>
 
+class QDateTime;
+
 enum ELogLevel : int {
     LOG_LEVEL_DEBUG = 0,
     LOG_LEVEL_INFO = 1,
     LOG_LEVEL_WARNING = 2,
     LOG_LEVEL_ERROR = 3,
 };
+
+// The stamp that opens every record, in local time with the day before the month.
+QString log_time_stamp(const QDateTime& when);
 
 // Appends one-line records to "log.txt" in the working folder of the first call. The file
 // is opened and closed for every record, so deleting it while the program runs is harmless.

@@ -1,5 +1,7 @@
 #include "support/neat.h"
 
+#include <QTime>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -45,16 +47,30 @@ TEST(VersionText, ShowsThreeLowFieldsOnly)
     EXPECT_EQ(NEAT::convert_str_to_version(NEAT::convert_version_to_str(0x00030A1Fu)), 0x00030A1Fu);
 }
 
-TEST(RandomDword, ForcesBit15OfEachHalfFromTheSecondDraw)
+namespace {
+
+// The value the generator gives when seeded with `seed`, drawn the documented way.
+uint32_t expected_dword(unsigned int seed)
 {
-    // Every value the generator can give: both halves are 16-bit, and with RAND_MAX far
-    // above 0x3FFF the forced bit is set nearly always; at least the type of result is
-    // a full 32-bit word that varies between milliseconds.
-    uint32_t seen_or = 0;
-    for (int i = 0; i < 50; ++i) {
-        seen_or |= NEAT::get_random_dword();
-        NEAT::Sleep(1);
+    std::srand(seed);
+    const int a = std::rand(), b = std::rand(), c = std::rand(), d = std::rand();
+    const uint32_t high = (static_cast<uint32_t>(a) & 0xFFFFu) | (b >= 0x3FFF ? 0x8000u : 0u);
+    const uint32_t low = (static_cast<uint32_t>(c) & 0xFFFFu) | (d >= 0x3FFF ? 0x8000u : 0u);
+    return (high << 16) | low;
+}
+
+}  // namespace
+
+TEST(RandomDword, IsSeededWithTheMillisecondOfTheDay)
+{
+    // Retried until the call falls inside one millisecond, so its seed is known.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const int before = QTime::currentTime().msecsSinceStartOfDay();
+        const uint32_t value = NEAT::get_random_dword();
+        if (QTime::currentTime().msecsSinceStartOfDay() != before)
+            continue;
+        EXPECT_EQ(value, expected_dword(static_cast<unsigned int>(before)));
+        return;
     }
-    EXPECT_NE(seen_or & 0xFFFF0000u, 0u);
-    EXPECT_NE(seen_or & 0x0000FFFFu, 0u);
+    FAIL() << "no call fell inside one millisecond";
 }
