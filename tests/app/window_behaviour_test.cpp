@@ -4,6 +4,8 @@
 #include "window_fixture.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractEventDispatcher>
+#include <algorithm>
 #include <QProgressBar>
 #include <QStringList>
 
@@ -99,7 +101,14 @@ TEST_F(Window, StartsIdleWithNoSongSelectedAndTheTimerRunning)
 {
     EXPECT_EQ(probe.work_state(), TandoraQT::WORK_IDLE);
     EXPECT_EQ(probe.current_song(), -1);
-    EXPECT_NE(probe.timer_id(), 0);
+    const QList<QAbstractEventDispatcher::TimerInfo> timers =
+        QAbstractEventDispatcher::instance()->registeredTimers(&window);
+    const auto connection_timer = std::find_if(timers.begin(), timers.end(), [&](const auto& timer) {
+        return timer.timerId == probe.timer_id();
+    });
+    ASSERT_NE(connection_timer, timers.end());
+    EXPECT_EQ(connection_timer->interval, 1000);
+    EXPECT_EQ(connection_timer->timerType, Qt::CoarseTimer);
 }
 
 TEST_F(Window, TimerActsOnlyWhenIdleAndThePortsChanged)
