@@ -143,7 +143,7 @@ private:
     // replaced the pedal and the same slot is still selected.
     bool is_still_selected(int slot) const;
     // Reads the slot and saves it into the open `file` as a 48000 Hz, 24-bit WAV.
-    [[nodiscard]] ELooperActionResult export_song(int slot, QFile& file);
+    [[nodiscard]] ELooperActionResult export_song(int slot, QFile& file, bool& rewritten);
     // Converts `m_wave` to the pedal's format and writes it into the slot.
     [[nodiscard]] ELooperActionResult import_song(int slot);
 

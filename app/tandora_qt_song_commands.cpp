@@ -36,23 +36,27 @@ void TandoraQT::OnUploadSong()
     const QString path = user_prompt().get_save_file_name(this, kWavCaption, proposed, kWavFilter);
     if (path.isEmpty() || !is_still_selected(slot) || !slot_holds_song(slot))
         return;
+    // Opened without truncating: a file exported over keeps what it held until the new
+    // song has been read from the pedal and converted.
+    const bool existed = QFileInfo::exists(path);
     QFile file;
-    if (!NEAT::OpenFile(file, path, QIODevice::WriteOnly | QIODevice::Truncate, 1))
+    if (!NEAT::OpenFile(file, path, QIODevice::ReadWrite, 1))
         return;
     write_config(kWavSaveDir, NEAT::get_folder_from_path(path));
 
     begin_work_state(WORK_UPLOAD_SONG);
-    const ELooperActionResult result = export_song(slot, file);
+    bool rewritten = false;
+    const ELooperActionResult result = export_song(slot, file, rewritten);
     file.close();
     // An empty or cut-off file would pass for the song in a folder of exports. Only a
     // plain file is removed: the user may have named a device or a pipe.
-    if (result != LOOPER_RESULT_OK && QFileInfo(file).isFile())
+    if (result != LOOPER_RESULT_OK && (rewritten || !existed) && QFileInfo(file).isFile())
         file.remove();
     report(result);
     end_work_state();
 }
 
-ELooperActionResult TandoraQT::export_song(int slot, QFile& file)
+ELooperActionResult TandoraQT::export_song(int slot, QFile& file, bool& rewritten)
 {
     const SNandFlashConfig* format = song_format();
     if (!format)
@@ -72,7 +76,10 @@ ELooperActionResult TandoraQT::export_song(int slot, QFile& file)
     CWave wave;
     wave.BuildFormat(channels, format->sample_rate, bits);
     wave.SetBuffer(song.release(), length / (bits / 8u * channels), false);
-    if (!wave.ResampleLinerAs48000Wav(channels) || !wave.Save(&file))
+    if (!wave.ResampleLinerAs48000Wav(channels))
+        return kAudioFailed;
+    rewritten = true;
+    if ((QFileInfo(file).isFile() && !file.resize(0)) || !wave.Save(&file))
         return kAudioFailed;
     return LOOPER_RESULT_OK;
 }

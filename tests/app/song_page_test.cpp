@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -189,6 +190,11 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_TRUE(lines()[0].startsWith("Song 001 -- (0.01  MB)"));
 
     m_prompt.clear();
+    // Exported over a longer file, which must not leave its tail behind.
+    QFile longer(file("out.wav"));
+    ASSERT_TRUE(longer.open(QIODevice::WriteOnly));
+    longer.write(QByteArray(1 << 20, '\xAB'));
+    longer.close();
     m_prompt.answer_file(file("out.wav"));
     CUserDuringWork export_user(*m_window, kSongCommands);
     m_window->installEventFilter(&export_user);
@@ -204,6 +210,7 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_EQ(exported.GetFormat().nSamplesPerSec, 48000u);
     EXPECT_EQ(exported.GetFormat().wBitsPerSample, 24);
     EXPECT_NEAR(exported.GetNumSamples(), stored.size() / 3 * 48000.0 / 46875, 2);
+    EXPECT_EQ(QFileInfo(file("out.wav")).size(), 46 + qint64(exported.GetBufferLength()));
 
     // Idle again: the pages are back, the bar is gone and the window closes.
     EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
@@ -300,8 +307,9 @@ TEST_F(SongPage, ImportWithNoSlotSelectedFailsAndRebuildsTheList)
     EXPECT_EQ(probe().current_song(), -1);
 }
 
-// A failed export leaves no empty or cut-off file that would pass for the song.
-TEST_F(SongPage, FailedExportReportsTheReadAndRemovesTheFile)
+// A failed export leaves no empty or cut-off file that would pass for the song, and no
+// earlier file lost.
+TEST_F(SongPage, FailedExportRemovesItsOwnFileAndKeepsOneItWasToReplace)
 {
     CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 19200}});
     pedal.add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, 0x23));
@@ -311,6 +319,18 @@ TEST_F(SongPage, FailedExportReportsTheReadAndRemovesTheFile)
     EXPECT_EQ(m_prompt.messages().last(), "Read data failed!");
     EXPECT_FALSE(QFile::exists(file("out.wav")));
     EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
+
+    // A file exported over keeps what it held.
+    const QByteArray earlier = "an earlier export";
+    QFile kept(file("kept.wav"));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.write(earlier);
+    kept.close();
+    m_prompt.answer_file(file("kept.wav"));
+    click("m_btnUpload");
+    EXPECT_EQ(m_prompt.messages().last(), "Read data failed!");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), earlier);
 }
 
 TEST_F(SongPage, ExportThatCannotBeWrittenIsNotASuccess)
