@@ -99,7 +99,11 @@ protected:
 bool same_icon(const QListWidgetItem* line, const char* file)
 {
     const QIcon expected(QString(":/TandoraQT/Resources/Pictures/") + file);
-    return line->icon().pixmap(32, 32).toImage() == expected.pixmap(32, 32).toImage();
+    // Premultiplied on both sides, as the pixmaps hold them: no lossy conversion back.
+    const auto premultiplied = [](const QIcon& icon) {
+        return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    return premultiplied(line->icon()) == premultiplied(expected);
 }
 
 }  // namespace

@@ -93,11 +93,15 @@ const SPicture kPictureTable[] = {
 };
 
 // The same picture, compared pixel by pixel, so an icon wired to the wrong file fails.
+// Both sides are compared premultiplied: the icon keeps its pixmap premultiplied, and
+// converting that back rounds faint pixels differently from one processor to the next,
+// while premultiplying the decoded file gives the pixmap's own bytes exactly.
 bool same_picture(const QIcon& icon, QIcon::Mode mode, QIcon::State state, const QString& file, int size)
 {
-    const QImage expected = QImage(kPictures + file).convertToFormat(QImage::Format_ARGB32);
-    const QImage shown =
-        icon.pixmap(QSize(size, size), mode, state).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage expected = QImage(kPictures + file).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage shown = icon.pixmap(QSize(size, size), mode, state)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     return !expected.isNull() && shown == expected;
 }
 
@@ -175,6 +179,21 @@ TEST_F(WindowForm, ButtonsShowTheirTextsToolTipsAndIcons)
     EXPECT_EQ(open->minimumSize(), QSize(32, 32));
     EXPECT_TRUE(open->autoFillBackground());
     EXPECT_FALSE(open->isFlat());
+}
+
+// The check must see a button wired to another button's picture.
+TEST_F(WindowForm, PictureCheckTellsEveryButtonIconFromTheOthers)
+{
+    for (const SButtonFace& shown : kButtonFaces) {
+        auto* button = find<QPushButton>(window, shown.name);
+        ASSERT_NE(button, nullptr);
+        for (const SButtonFace& other : kButtonFaces) {
+            if (&other == &shown || other.icon_size != shown.icon_size)
+                continue;
+            EXPECT_FALSE(same_picture(button->icon(), QIcon::Normal, QIcon::On, other.icon, other.icon_size))
+                << shown.name << " against " << other.icon;
+        }
+    }
 }
 
 TEST_F(WindowForm, LabelsAndBoxesReadAsDesigned)
