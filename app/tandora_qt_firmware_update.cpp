@@ -2,7 +2,7 @@
 #include "app/tandora_qt.h"
 #include "firmware/flash_config.h"
 #include "support/neat.h"
-#include "support/progress_event.h"
+#include "app/window_task.h"
 
 #include <QDir>
 #include <QTemporaryFile>
@@ -178,8 +178,10 @@ int TandoraQT::update_write_flash_and_verify(EFlashType type, unsigned int start
 int TandoraQT::write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
                                 unsigned int length)
 {
+    CWindowTask task(this);
     if (type != FLASH_TYPE_NAND)
-        return m_pUSBConnect->flash_write_and_verify(type, address, data, length, this);
+        return m_pUSBConnect->flash_write_and_verify(type, address, data, length, task.get());
+    const CUSBConnect::CTaskScope scope(*m_pUSBConnect, task.get());
     const unsigned int lead = address % kNandWriteGrain;
     const unsigned int pieces = std::max(
         1U, static_cast<unsigned int>((uint64_t(lead) + length + kNandWriteGrain - 1) / kNandWriteGrain));
@@ -192,7 +194,8 @@ int TandoraQT::write_and_verify(EFlashType type, unsigned int address, const uns
         if (code != 1)
             return code;
         done += size;
-        post_progress(this, piece, pieces);
+        task.get()->add_bytes(size);
+        task.get()->set_step(piece, pieces);
     }
     return 1;
 }

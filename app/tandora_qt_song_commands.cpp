@@ -1,5 +1,6 @@
 #include "app/tandora_qt.h"
 
+#include "app/window_task.h"
 #include "support/neat.h"
 #include "support/user_prompt.h"
 
@@ -18,7 +19,7 @@ const QString kWavFilter = QStringLiteral("Wav Files(*.wav)");
 // The audio could not be converted or its WAV file not be written. No song code says
 // so; a value past the table is shown as "Failed !" rather than letting such a command
 // end in "Successful !".
-constexpr auto kAudioFailed = static_cast<ELooperActionResult>(12);
+constexpr auto kAudioFailed = static_cast<ELooperActionResult>(-1);
 
 }  // namespace
 
@@ -66,8 +67,9 @@ ELooperActionResult TandoraQT::export_song(int slot, QFile& file, bool& rewritte
     std::unique_ptr<unsigned char[]> song(new (std::nothrow) unsigned char[length]);
     if (!song)
         return kAudioFailed;
+    CWindowTask task(this);
     const ELooperActionResult result =
-        m_songData.read_file(static_cast<unsigned int>(slot), song.get(), length, this);
+        m_songData.read_file(static_cast<unsigned int>(slot), song.get(), length, task.get());
     if (result != LOOPER_RESULT_OK)
         return result;
 
@@ -124,8 +126,9 @@ ELooperActionResult TandoraQT::import_song(int slot)
         return kAudioFailed;
     if (slot < 0)
         return LOOPER_RESULT_BAD_SLOT;
+    CWindowTask task(this);
     return m_songData.write_file(static_cast<unsigned int>(slot), m_wave.GetBuffer(),
-                                 m_wave.GetBufferLength(), this);
+                                 m_wave.GetBufferLength(), task.get());
 }
 
 void TandoraQT::OnDeleteSong()

@@ -1,5 +1,7 @@
 #include "audio/sample_layout.h"
 
+#include "support/little_endian.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -24,7 +26,7 @@ int16_t from_float(double value)
 
 int16_t top16(const unsigned char* sample, unsigned int bytes)
 {
-    return int16_t(uint16_t(sample[bytes - 2] | (sample[bytes - 1] << 8)));
+    return int16_t(uint16_t(LE::read16(sample + bytes - 2)));
 }
 
 // One loop per layout keeps the per-sample work free of branches on the layout.
@@ -65,7 +67,7 @@ void extract_channel(const SSampleLayout& layout, const unsigned char* frames, s
     const unsigned int stride = layout.frameBytes;
     if (layout.encoding == ESampleEncoding::FLOAT && bytes == 4) {
         extract(first, count, stride, out, [](const unsigned char* at) {
-            const uint32_t bits = at[0] | (at[1] << 8) | (at[2] << 16) | (uint32_t(at[3]) << 24);
+            const uint32_t bits = LE::read32(at);
             float value;
             std::memcpy(&value, &bits, sizeof value);
             return from_float(value);

@@ -1,5 +1,6 @@
 #include "audio/adpcm.h"
 #include "audio/wave.h"
+#include "support/little_endian.h"
 #include "support/neat.h"
 
 #include <algorithm>
@@ -30,10 +31,8 @@ bool CWave::LoadFromADPCM(unsigned char* data, unsigned int byteCount, unsigned 
         const int bytes = int(std::min<uint64_t>(byteCount - done, PIECE / 2));
         const int decoded = adpcm_decoder(data + done, bytes, samples, &state);
         unsigned char* at = frames.get() + 4 * done;
-        for (int i = 0; i < decoded; ++i) {
-            at[2 * i] = uint8_t(samples[i]);
-            at[2 * i + 1] = uint8_t(uint16_t(samples[i]) >> 8);
-        }
+        for (int i = 0; i < decoded; ++i)
+            LE::write16(at + 2 * i, uint16_t(samples[i]));
         done += unsigned(bytes);
     }
     m_WaveFormat = format;
@@ -56,7 +55,7 @@ bool CWave::SaveAsADPCM(unsigned char*& out, unsigned int& outLength)
         const unsigned int piece = std::min(count - done, PIECE);
         const unsigned char* at = GetBuffer() + 2 * size_t(done);
         for (unsigned int i = 0; i < piece; ++i)
-            samples[i] = short(uint16_t(at[2 * i] | (at[2 * i + 1] << 8)));
+            samples[i] = short(uint16_t(LE::read16(at + 2 * i)));
         written += unsigned(adpcm_coder(samples, int(piece), out + written, &state));
         done += piece;
     }

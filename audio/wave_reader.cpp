@@ -1,5 +1,6 @@
 #include "audio/wave_reader.h"
 #include "audio/sample_layout.h"
+#include "support/little_endian.h"
 
 #include <algorithm>
 #include <array>
@@ -17,11 +18,6 @@ constexpr qint64 SUBFORMAT_OFFSET = 24;
 constexpr uint8_t SUBFORMAT_SUFFIX[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                           0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-uint32_t le32(const uint8_t* at)
-{
-    return at[0] | (at[1] << 8) | (at[2] << 16) | (uint32_t(at[3]) << 24);
-}
-
 bool read_exactly(QIODevice& device, qint64 position, uint8_t* into, qint64 length)
 {
     return device.seek(position) && device.read(reinterpret_cast<char*>(into), length) == length;
@@ -37,7 +33,7 @@ uint16_t sample_format_tag(const SWaveFormatex& format, const uint8_t* body, qin
     const uint8_t* guid = body + SUBFORMAT_OFFSET;
     if (std::memcmp(guid + 2, SUBFORMAT_SUFFIX, sizeof SUBFORMAT_SUFFIX) != 0)
         return 0;
-    return uint16_t(guid[0] | (guid[1] << 8));
+    return uint16_t(LE::read16(guid));
 }
 
 struct SChunk {
@@ -66,7 +62,7 @@ EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents)
         if (!read_exactly(device, at, header, CHUNK_HEADER))
             break;
         const qint64 body = at + CHUNK_HEADER;
-        const qint64 declared = le32(header + 4);
+        const qint64 declared = LE::read32(header + 4);
         const SChunk chunk{body, std::min(declared, end - body)};
         if (format.body < 0 && std::memcmp(header, "fmt ", 4) == 0) {
             format = chunk;

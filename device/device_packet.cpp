@@ -1,5 +1,6 @@
 #include "device/device_packet.h"
 
+#include "support/little_endian.h"
 #include "support/neat.h"
 
 #include <QString>
@@ -17,34 +18,13 @@ unsigned char payload_sum(const unsigned char* payload, unsigned int L)
     return sum;
 }
 
-unsigned char* put_le16(unsigned char* at, unsigned int value)
-{
-    *at++ = static_cast<unsigned char>(value);
-    *at++ = static_cast<unsigned char>(value >> 8);
-    return at;
-}
-
-unsigned char* put_le24(unsigned char* at, unsigned int value)
-{
-    at = put_le16(at, value);
-    *at++ = static_cast<unsigned char>(value >> 16);
-    return at;
-}
-
-unsigned char* put_le32(unsigned char* at, unsigned int value)
-{
-    at = put_le24(at, value);
-    *at++ = static_cast<unsigned char>(value >> 24);
-    return at;
-}
-
 // Head, command and length; returns where the payload goes.
 unsigned char* put_header(unsigned char* out, unsigned char command, unsigned int L)
 {
     out[0] = s_arrSysexHead[0];
     out[1] = s_arrSysexHead[1];
     out[2] = command;
-    return put_le24(out + 3, L);
+    return LE::write24(out + 3, L);
 }
 
 // Appends the checksum of the payload that starts after the header of `out`.
@@ -59,7 +39,7 @@ unsigned int finish_packet(unsigned char* out, unsigned char* payload_end)
 unsigned char* put_flash_target(unsigned char* at, EFlashType type, unsigned int address)
 {
     *at++ = static_cast<unsigned char>(type);
-    return put_le32(at, address);
+    return LE::write32(at, address);
 }
 
 }  // namespace
@@ -104,7 +84,7 @@ unsigned int make_flash_write_packet(unsigned char* out, EFlashType type, unsign
                                      const unsigned char* data, unsigned int n)
 {
     unsigned char* at = put_header(out, PACKET_FLASH_WRITE, n + 8);
-    at = put_le24(put_flash_target(at, type, address), n);
+    at = LE::write24(put_flash_target(at, type, address), n);
     if (n > 0)
         std::memcpy(at, data, n);
     return finish_packet(out, at + n);
@@ -113,14 +93,14 @@ unsigned int make_flash_write_packet(unsigned char* out, EFlashType type, unsign
 unsigned int make_flash_read_packet(unsigned char* out, EFlashType type, unsigned int address, unsigned int n)
 {
     unsigned char* at = put_header(out, PACKET_FLASH_READ, 8);
-    return finish_packet(out, put_le24(put_flash_target(at, type, address), n));
+    return finish_packet(out, LE::write24(put_flash_target(at, type, address), n));
 }
 
 unsigned int make_flash_checksum_packet(unsigned char* out, EFlashType type, unsigned int address,
                                         unsigned int n)
 {
     unsigned char* at = put_header(out, PACKET_FLASH_CHECKSUM, 9);
-    return finish_packet(out, put_le32(put_flash_target(at, type, address), n));
+    return finish_packet(out, LE::write32(put_flash_target(at, type, address), n));
 }
 
 unsigned int make_mode_change_packet(unsigned char* out)
@@ -133,20 +113,5 @@ unsigned int make_mode_change_packet(unsigned char* out)
 
 unsigned int packet_payload_length(const unsigned char* packet)
 {
-    return read_le24(packet + 3);
-}
-
-unsigned int read_le16(const unsigned char* at)
-{
-    return at[0] | (static_cast<unsigned int>(at[1]) << 8);
-}
-
-unsigned int read_le24(const unsigned char* at)
-{
-    return read_le16(at) | (static_cast<unsigned int>(at[2]) << 16);
-}
-
-unsigned int read_le32(const unsigned char* at)
-{
-    return read_le24(at) | (static_cast<unsigned int>(at[3]) << 24);
+    return LE::read24(packet + 3);
 }

@@ -58,6 +58,3 @@ void add_checksum(unsigned char*& out, const unsigned char* payload, unsigned in
 
 // Fields of a received packet.
 unsigned int packet_payload_length(const unsigned char* packet);
-unsigned int read_le16(const unsigned char* at);
-unsigned int read_le24(const unsigned char* at);
-unsigned int read_le32(const unsigned char* at);

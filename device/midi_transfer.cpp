@@ -2,7 +2,7 @@
 
 #include "device/sysex_packing.h"
 
-#include <thread>
+#include <algorithm>
 
 namespace {
 constexpr unsigned char SYSEX_START = 0xF0;
@@ -88,6 +88,7 @@ void CMIDITranfer::CloseMidiIn()
 
 bool CMIDITranfer::open(unsigned int out_port, unsigned int in_port, bool)
 {
+    m_link_lost.store(false);
     if (!OpenMidiOut(out_port) || !OpenMidiIn(in_port)) {
         close();
         return false;
@@ -133,25 +134,72 @@ unsigned int CMIDITranfer::write(const unsigned char* data, unsigned int len)
     }
 }
 
-bool CMIDITranfer::wait_for_input()
+void CMIDITranfer::set_clock(CWaitClock* clock)
 {
-    if (m_tick.count() == 0) {
-        std::this_thread::yield();
-        return !m_in.empty();
+    m_clock.store(clock ? clock : &steady_wait_clock());
+}
+
+void CMIDITranfer::set_wait_task(CTask* task)
+{
+    if (task == m_wait_task)
+        return;
+    m_cancel_wake.reset();
+    m_wait_task = task;
+    if (task)
+        m_cancel_wake = std::make_unique<CTask::CCancelWake>(task, [this] { wake_waits(); });
+}
+
+void CMIDITranfer::abort_waits()
+{
+    m_link_lost.store(true);
+    wake_waits();
+}
+
+void CMIDITranfer::wake_waits()
+{
+    // Taking the mutex orders the notification after a waiter's last check of its
+    // condition, so a waiter about to block cannot miss it.
+    {
+        std::lock_guard<std::mutex> lock(m_arrival_mutex);
     }
+    m_arrival.notify_all();
+}
+
+EReadEnd CMIDITranfer::interruption() const
+{
+    if (m_link_lost.load())
+        return EReadEnd::LINK_LOST;
+    if (task_cancelled(m_wait_task))
+        return EReadEnd::CANCELLED;
+    return EReadEnd::MESSAGE;
+}
+
+CWaitClock::duration CMIDITranfer::wait_for_input(CWaitClock::duration left)
+{
+    CWaitClock& clock = *m_clock.load();
+    const CWaitClock::time_point start = clock.now();
+    const CWaitClock::time_point deadline = start + left;
     std::unique_lock<std::mutex> lock(m_arrival_mutex);
-    return m_arrival.wait_for(lock, m_tick, [this] { return !m_in.empty(); });
+    clock.wait_until(m_arrival, lock, deadline,
+                     [this] { return !m_in.empty() || interruption() != EReadEnd::MESSAGE; });
+    CWaitClock::time_point end = clock.now();
+    // The wait counts only up to the arrival: a late wake-up is time with bytes pending.
+    if (!m_in.empty())
+        end = std::clamp(m_last_arrival, start, end);
+    return std::min(end - start, left);
 }
 
 unsigned int CMIDITranfer::read(unsigned char* buf, unsigned int len, unsigned int timeout)
 {
-    unsigned int& waits = m_last_read_waits;
-    waits = 0;
+    m_last_waited = CWaitClock::duration::zero();
+    m_last_end = EReadEnd::TIMED_OUT;
     if (timeout == 0 || len == 0)
         return 0;
+    CWaitClock::duration left = std::chrono::milliseconds(timeout);
     bool in_message = false;
     CSysexUnpacker unpacker;
     unsigned int stored = 0;
+    m_last_end = EReadEnd::MESSAGE;
     for (;;) {
         unsigned char b;
         while (m_in.Read(b)) {
@@ -168,8 +216,16 @@ unsigned int CMIDITranfer::read(unsigned char* buf, unsigned int len, unsigned i
             if (stored == len)
                 return stored;
         }
-        if (!wait_for_input() && ++waits >= timeout)
+        m_last_end = interruption();
+        if (m_last_end != EReadEnd::MESSAGE)
             return stored;
+        if (left <= CWaitClock::duration::zero()) {
+            m_last_end = EReadEnd::TIMED_OUT;
+            return stored;
+        }
+        const CWaitClock::duration waited = wait_for_input(left);
+        m_last_waited += waited;
+        left -= waited;
     }
 }
 
@@ -193,10 +249,9 @@ void CMIDITranfer::ReceiveEvent(std::vector<unsigned char>* message)
         m_dropped.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    // Taking the mutex orders this notification after a reader's emptiness check, so a
-    // reader about to wait cannot miss it.
     {
         std::lock_guard<std::mutex> lock(m_arrival_mutex);
+        m_last_arrival = m_clock.load()->now();
     }
-    m_arrival.notify_one();
+    m_arrival.notify_all();
 }

@@ -2,6 +2,8 @@
 
 #include "device/byte_cycle_array.h"
 #include "device/midi_system.h"
+#include "device/wait_clock.h"
+#include "support/task.h"
 
 #include <array>
 #include <atomic>
@@ -11,6 +13,14 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+// How the last read ended.
+enum class EReadEnd {
+    MESSAGE,    // a whole message, or as much of it as the buffer holds
+    TIMED_OUT,  // the time-out passed with the input empty; what came of a message is kept
+    CANCELLED,  // the wait task was cancelled
+    LINK_LOST,  // abort_waits(): the pedal is gone
+};
 
 // Moves byte strings to and from the pedal as sysex messages over one output and one
 // input port of the installed MIDI system: F0, the bytes (packed 8-to-7 while the 8-bit
@@ -38,9 +48,25 @@ public:
 
     // Stores the next sysex message (without F0/F7, unpacked when the 8-bit flag is set)
     // into buf, at most len bytes; the rest of a longer message is skipped by the next
-    // read. `timeout` counts waits of one tick (1 ms) on an empty ring; a wait ends early
-    // when bytes arrive and is then not counted. Returns the bytes stored, 0 for none.
+    // read. `timeout` in ms counts only time spent waiting on an empty ring: time while
+    // bytes are pending or being taken does not count. A cancel of the wait task or
+    // abort_waits() ends the wait at once. Returns the bytes stored, 0 for none.
     [[nodiscard]] unsigned int read(unsigned char* buf, unsigned int len, unsigned int timeout);
+    EReadEnd last_read_end() const { return m_last_end; }
+    // Clock time the last read counted toward its time-out: the time-out itself when it
+    // timed out.
+    CWaitClock::duration last_read_waited() const { return m_last_waited; }
+
+    // The task whose cancel ends every wait at once; null for none. Set and used on the
+    // thread that reads.
+    void set_wait_task(CTask* task);
+    CTask* wait_task() const { return m_wait_task; }
+    // From any thread: ends the current wait and every later one at once, until the next
+    // open. For a pedal that was unplugged.
+    void abort_waits();
+    bool waits_aborted() const { return m_link_lost.load(); }
+    // Null puts back the steady clock. Set before the ports carry traffic.
+    void set_clock(CWaitClock* clock);
 
     void clear_midi_in_buffer();
     void set_sysex_8_bit_valid(int valid);
@@ -58,20 +84,16 @@ public:
     // Messages dropped because the ring had no room for them whole.
     unsigned int dropped_messages() const { return m_dropped.load(std::memory_order_relaxed); }
 
-    // Length of one counted wait. Tests shorten it so that a time-out of the program's
-    // figures passes in a fraction of the time; the program keeps 1 ms. A zero tick only
-    // yields the processor once per counted wait.
-    void set_wait_tick(std::chrono::microseconds tick) { m_tick = tick; }
-    // Waits counted by the last read: equal to its time-out when it timed out.
-    unsigned int last_read_waits() const { return m_last_read_waits; }
-
 private:
     [[nodiscard]] bool OpenMidiOut(unsigned int port);
     [[nodiscard]] bool OpenMidiIn(unsigned int port);
     void CloseMidiOut();
     void CloseMidiIn();
-    // Waits one tick unless input is pending; true when input arrived.
-    bool wait_for_input();
+    // Waits until input is pending, the wait is interrupted or `left` has passed; returns
+    // the time that counts toward the time-out.
+    CWaitClock::duration wait_for_input(CWaitClock::duration left);
+    EReadEnd interruption() const;
+    void wake_waits();
 
     std::array<unsigned char, BUFFER_SIZE> m_out;
     SByteCycleArray m_in;
@@ -79,8 +101,14 @@ private:
     std::mutex m_arrival_mutex;
     std::condition_variable m_arrival;
     std::atomic<unsigned int> m_dropped{0};
-    std::chrono::microseconds m_tick{std::chrono::milliseconds(1)};
-    unsigned int m_last_read_waits = 0;
+    std::atomic<CWaitClock*> m_clock{&steady_wait_clock()};
+    // When the last message reached the ring; guarded by m_arrival_mutex.
+    CWaitClock::time_point m_last_arrival{};
+    std::atomic<bool> m_link_lost{false};
+    CTask* m_wait_task = nullptr;
+    std::unique_ptr<CTask::CCancelWake> m_cancel_wake;
+    EReadEnd m_last_end = EReadEnd::MESSAGE;
+    CWaitClock::duration m_last_waited{};
     std::string m_error;
     // Declared last: destroyed first, so no callback runs into a ring already gone.
     std::unique_ptr<CMidiOut> m_output;

@@ -1,7 +1,9 @@
 #include "device/usb_connect.h"
 
 #include "device/model_info.h"
+#include "support/little_endian.h"
 #include "support/neat.h"
+#include "support/task.h"
 
 #include <QDebug>
 #include <QString>
@@ -30,6 +32,21 @@ bool packet_checksum_ok(const unsigned char* packet)
 }
 }  // namespace
 
+CUSBConnect::CTaskScope::CTaskScope(CUSBConnect& link, CTask* task) : m_link(link), m_previous(link.task())
+{
+    m_link.m_port.transfer().set_wait_task(task);
+}
+
+CUSBConnect::CTaskScope::~CTaskScope()
+{
+    m_link.m_port.transfer().set_wait_task(m_previous);
+}
+
+bool CUSBConnect::cancelled() const
+{
+    return task_cancelled(task());
+}
+
 const SModelInfo* CUSBConnect::model_info() const
 {
     return get_model_info(m_product_id);
@@ -44,7 +61,11 @@ bool CUSBConnect::send_packet(unsigned int length)
 bool CUSBConnect::read_reply(unsigned char* buf, unsigned int len, unsigned int& count, unsigned int timeout)
 {
     count = 0;
-    return m_port.Read(buf, len, count, timeout);
+    const bool got = m_port.Read(buf, len, count, timeout);
+    // A wait cut short by a cancel or a lost link says nothing about the pedal's reply:
+    // whatever part of it came must not be judged (and boxed) as a bad one.
+    const EReadEnd end = m_port.transfer().last_read_end();
+    return got && end != EReadEnd::CANCELLED && end != EReadEnd::LINK_LOST;
 }
 
 bool CUSBConnect::send_responds_request(bool ok)
@@ -145,8 +166,8 @@ bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlas
         return false;
     }
     type = static_cast<EFlashType>(reply[PAYLOAD_AT]);
-    address = read_le32(reply + PAYLOAD_AT + 1);
-    length = read_le24(reply + PAYLOAD_AT + 5);
+    address = LE::read32(reply + PAYLOAD_AT + 1);
+    length = LE::read24(reply + PAYLOAD_AT + 5);
     const unsigned int copied = length < n ? length : n;
     std::copy(reply + UPLOAD_DATA_AT, reply + UPLOAD_DATA_AT + copied, data);
     return true;
@@ -165,8 +186,8 @@ bool CUSBConnect::get_flash_checksum_responds(EFlashType& type, unsigned int& ad
     if (!packet_checksum_ok(reply))
         return false;
     type = static_cast<EFlashType>(reply[PAYLOAD_AT]);
-    address = read_le32(reply + PAYLOAD_AT + 1);
-    length = read_le24(reply + PAYLOAD_AT + 5);
-    sum = read_le16(reply + PAYLOAD_AT + 9);
+    address = LE::read32(reply + PAYLOAD_AT + 1);
+    length = LE::read24(reply + PAYLOAD_AT + 5);
+    sum = LE::read16(reply + PAYLOAD_AT + 9);
     return true;
 }

@@ -6,16 +6,33 @@
 #include <array>
 #include <string>
 
-class QObject;
+class CTask;
 struct SModelInfo;
 
 // The pedal's command protocol. In update mode it sends checksummed packets (flash read,
 // write, erase, range checksum, query, mode change); in application mode fixed four-byte
 // commands. Every request drops unread input first, so the next message read is its
 // reply. Bad replies raise the protocol's message boxes from inside the call; every
-// operation returns its failure and never throws.
+// operation returns its failure and never throws. A reply wait ended by a cancel or a lost
+// link raises no box.
 class CUSBConnect {
 public:
+    // Ties the link's reply waits and chunk loops to `task` for the scope's life: a cancel
+    // ends a wait at once and stops a loop before its next chunk, and the operation fails.
+    // Scopes nest; a null task shields what runs inside from an outer task's cancel. Made
+    // and ended on the thread that runs the link's operations.
+    class CTaskScope {
+    public:
+        CTaskScope(CUSBConnect& link, CTask* task);
+        ~CTaskScope();
+        CTaskScope(const CTaskScope&) = delete;
+        CTaskScope& operator=(const CTaskScope&) = delete;
+
+    private:
+        CUSBConnect& m_link;
+        CTask* m_previous;
+    };
+
     static constexpr unsigned int BUFFER_SIZE = 65536;
     static constexpr unsigned int UNKNOWN_INFO = 0xFFFFFFFF;
     static constexpr unsigned int QUERY_REPLY_SIZE = 34;
@@ -47,6 +64,14 @@ public:
     // mode is not changed. True when the request was written (or nothing was needed).
     [[nodiscard]] bool set_system_mode(ESystemMode mode);
 
+    // The task of the innermost CTaskScope, or null.
+    CTask* task() const { return m_port.transfer().wait_task(); }
+    // The task of the innermost scope has been cancelled.
+    [[nodiscard]] bool cancelled() const;
+    // From any thread (the detection thread, when the pedal is unplugged): ends every reply
+    // wait at once, now and until the next open, so the operation under way fails fast.
+    void abort_waits() { m_port.transfer().abort_waits(); }
+
     // Device information: all bits set until a successful open read it; kept after close.
     unsigned int firmware_version() const { return m_firmware_version; }
     unsigned int product_id() const { return m_product_id; }
@@ -76,21 +101,23 @@ public:
                                                    unsigned int& length, unsigned int& sum,
                                                    unsigned int timeout);
 
-    // Flash operations. n = 0 succeeds with no traffic.
+    // Flash operations. n = 0 succeeds with no traffic. Each fails without further traffic
+    // once the scope's task is cancelled.
     [[nodiscard]] bool flash_read(EFlashType type, unsigned int address, unsigned char* buf, unsigned int n);
-    // The range must have been erased. Posts one progress event (chunk i of c) per
-    // acknowledged chunk to `progress` when it is not null; pumps the event loop per chunk.
+    // The range must have been erased. With a `task`, reports step i of c and the chunk's
+    // bytes per acknowledged chunk, and its cancel stops the write (it is the scope's task
+    // meanwhile); without one, the scope's task still stops it.
     [[nodiscard]] bool flash_write(EFlashType type, unsigned int address, const unsigned char* data,
-                                   unsigned int n, QObject* progress);
+                                   unsigned int n, CTask* task);
     // Erases the erase unit (sector or block) that starts at `address`.
     [[nodiscard]] bool flash_erase(EFlashType type, unsigned int address);
     // The pedal's 16-bit sum of the n bytes at `address`.
     [[nodiscard]] bool flash_checksum(EFlashType type, unsigned int address, unsigned int n,
                                       unsigned int& sum);
     // 1 written and verified, 0 the write failed, 3 the sums differ, 4 the checksum
-    // exchange failed.
+    // exchange failed. `task` as for flash_write.
     [[nodiscard]] int flash_write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
-                                             unsigned int n, QObject* progress);
+                                             unsigned int n, CTask* task);
 
     // Application-mode commands, four raw bytes 59 a b c.
     [[nodiscard]] bool send_free_cmd(unsigned char a, unsigned char b, unsigned char c);
@@ -100,6 +127,7 @@ public:
     [[nodiscard]] bool get_mic_app_status(unsigned char address, unsigned char& value);
 
     CUSBPort& port() { return m_port; }
+    const CUSBPort& port() const { return m_port; }
 
 private:
     [[nodiscard]] bool send_packet(unsigned int length);

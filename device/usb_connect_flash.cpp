@@ -1,8 +1,7 @@
 #include "device/usb_connect.h"
 
 #include "support/log_file.h"
-#include "support/neat.h"
-#include "support/progress_event.h"
+#include "support/task.h"
 
 #include <algorithm>
 
@@ -32,6 +31,8 @@ unsigned int chunk_count(unsigned int n, unsigned int chunk)
 bool CUSBConnect::flash_read(EFlashType type, unsigned int address, unsigned char* buf, unsigned int n)
 {
     for (unsigned int done = 0; done < n;) {
+        if (cancelled())
+            return false;
         const unsigned int m = std::min(n - done, READ_CHUNK);
         EFlashType got_type = FLASH_TYPE_SYSTEM;
         unsigned int got_address = 0;
@@ -39,7 +40,8 @@ bool CUSBConnect::flash_read(EFlashType type, unsigned int address, unsigned cha
         if (!send_upload_request(type, address, m) ||
             !get_upload_responds(buf + done, m, got_type, got_address, got_length, READ_REPLY_TIMEOUT) ||
             got_type != type || got_address != address || got_length != m) {
-            CLogFile::get_instance()->log("CUSBConnect::flash_read failed");
+            if (!cancelled())
+                CLogFile::get_instance()->log("CUSBConnect::flash_read failed");
             return false;
         }
         done += m;
@@ -49,17 +51,20 @@ bool CUSBConnect::flash_read(EFlashType type, unsigned int address, unsigned cha
 }
 
 bool CUSBConnect::flash_write(EFlashType type, unsigned int address, const unsigned char* data,
-                              unsigned int n, QObject* progress)
+                              unsigned int n, CTask* task)
 {
+    const CTaskScope scope(*this, task ? task : this->task());
     const unsigned int chunks = chunk_count(n, WRITE_CHUNK);
     for (unsigned int i = 1; i <= chunks; ++i) {
+        if (cancelled())
+            return false;
         const unsigned int m = std::min(n, WRITE_CHUNK);
         int status = -1;
         if (!send_download_data(type, address, data, m) ||
             !get_responds_responds(status, WRITE_REPLY_TIMEOUT) || status != 0)
             return false;
-        post_progress(progress, i, chunks);
-        NEAT::PeekAndPump();
+        task_bytes(task, m);
+        task_step(task, i, chunks);
         data += m;
         address += m;
         n -= m;
@@ -70,7 +75,7 @@ bool CUSBConnect::flash_write(EFlashType type, unsigned int address, const unsig
 bool CUSBConnect::flash_erase(EFlashType type, unsigned int address)
 {
     int status = -1;
-    return send_flash_erase_request(type, address) && get_responds_responds(status, ERASE_REPLY_TIMEOUT) &&
+    return !cancelled() && send_flash_erase_request(type, address) && get_responds_responds(status, ERASE_REPLY_TIMEOUT) &&
            status == 0;
 }
 
@@ -79,14 +84,15 @@ bool CUSBConnect::flash_checksum(EFlashType type, unsigned int address, unsigned
     EFlashType got_type = FLASH_TYPE_SYSTEM;
     unsigned int got_address = 0;
     unsigned int got_length = 0;
-    return send_flash_checksum_request(type, address, n) &&
+    return !cancelled() && send_flash_checksum_request(type, address, n) &&
            get_flash_checksum_responds(got_type, got_address, got_length, sum, CHECKSUM_REPLY_TIMEOUT);
 }
 
 int CUSBConnect::flash_write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
-                                        unsigned int n, QObject* progress)
+                                        unsigned int n, CTask* task)
 {
-    if (!flash_write(type, address, data, n, progress))
+    const CTaskScope scope(*this, task ? task : this->task());
+    if (!flash_write(type, address, data, n, task))
         return VERIFY_WRITE_FAILED;
     unsigned short own_sum = 0;
     for (unsigned int k = 0; k < n; ++k)

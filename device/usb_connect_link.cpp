@@ -1,5 +1,7 @@
 #include "device/usb_connect.h"
 
+#include "support/little_endian.h"
+
 #include <algorithm>
 
 namespace {
@@ -50,9 +52,9 @@ void CUSBConnect::read_update_device_info()
     unsigned char record[INFO_RECORD_SIZE];
     if (!flash_read(FLASH_TYPE_SYSTEM, INFO_RECORD_ADDRESS, record, INFO_RECORD_SIZE))
         return;
-    m_firmware_version = read_le32(record);
-    m_product_id = read_le32(record + 4);
-    m_third_info = read_le32(record + 8);
+    m_firmware_version = LE::read32(record);
+    m_product_id = LE::read32(record + 4);
+    m_third_info = LE::read32(record + 8);
 }
 
 void CUSBConnect::read_app_device_info()

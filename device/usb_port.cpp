@@ -35,7 +35,8 @@ void CUSBPort::close()
 
 bool CUSBPort::Write(const unsigned char* data, unsigned int len, unsigned int& written, bool clear_input)
 {
-    if (m_mode == TRANSFER_MODE_CLOSED)
+    // A link known lost takes no requests until it is opened again: no reply could come.
+    if (m_mode == TRANSFER_MODE_CLOSED || m_transfer.waits_aborted())
         return false;
     if (clear_input)
         m_transfer.clear_midi_in_buffer();

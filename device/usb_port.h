@@ -32,7 +32,8 @@ public:
     void close();
 
     // True when all len bytes went out. `clear_input` drops unread input first, so the
-    // next message read is the reply to this one.
+    // next message read is the reply to this one. Refused while the transfer's waits are
+    // aborted (the link is lost), until the next open.
     [[nodiscard]] bool Write(const unsigned char* data, unsigned int len, unsigned int& written,
                              bool clear_input);
     // True when any byte came; a short message is a success and `count` tells its length.
@@ -44,6 +45,7 @@ public:
     EUsbTransferMode transfer_mode() const { return m_mode; }
     const std::string& error_text() const { return m_error; }
     CMIDITranfer& transfer() { return m_transfer; }
+    const CMIDITranfer& transfer() const { return m_transfer; }
 
 private:
     static bool is_open_mode(EUsbTransferMode mode);

@@ -1,4 +1,5 @@
 #include "firmware/pack_builder.h"
+#include "support/little_endian.h"
 
 #include "firmware/data_head.h"
 #include "firmware/pack_format.h"
@@ -17,7 +18,7 @@ unsigned char* bytes_of(QByteArray& data)
 
 void seal(unsigned char* header)
 {
-    PACK::write_le32(header + PACK::CHECKSUM_OFFSET, NEAT::GetChecksumByByte(header, PACK::CHECKED_SIZE));
+    LE::write32(header + PACK::CHECKSUM_OFFSET, NEAT::GetChecksumByByte(header, PACK::CHECKED_SIZE));
 }
 
 [[nodiscard]] bool store_image(const QByteArray& image, QByteArray& stored)

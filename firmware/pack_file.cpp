@@ -1,4 +1,5 @@
 #include "firmware/pack_file.h"
+#include "support/little_endian.h"
 
 #include "support/neat.h"
 
@@ -40,7 +41,7 @@ bool CPackFile::GetFileInfo(const QString& path)
         return false;
     }
     // A header cut short has no stored checksum at all, whatever the zero fill sums to.
-    const uint32_t headSum = PACK::read_le32(m_fileHead + PACK::CHECKSUM_OFFSET);
+    const uint32_t headSum = LE::read32(m_fileHead + PACK::CHECKSUM_OFFSET);
     if (headRead != PACK::HEADER_SIZE || headSum != GetChecksum(file, 0, PACK::CHECKED_SIZE)) {
         fail("File header checksum Error");
         return false;

@@ -39,17 +39,6 @@ constexpr unsigned STORED_LENGTH_AT = 76;
 constexpr unsigned STORED_OFFSET_AT = 112;
 constexpr unsigned UNPACKED_LENGTH_AT = 116;
 
-inline uint32_t read_le32(const unsigned char* at)
-{
-    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-
-inline void write_le32(unsigned char* at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 // Undoes (or applies) the key on a stored payload in place.
 inline void apply_key(unsigned char* data, uint64_t length)
 {

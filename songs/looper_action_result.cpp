@@ -25,6 +25,8 @@ QString looper_action_result_text(int result)
             return QStringLiteral("File info erase failed!");
         case LOOPER_RESULT_FLAG_WRITE_FAILED:
             return QStringLiteral("Write wav flag failed!");
+        case LOOPER_RESULT_CANCELLED:
+            return QStringLiteral("Cancelled !");
         default:
             return QStringLiteral("Failed !");
     }

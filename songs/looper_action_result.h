@@ -16,6 +16,9 @@ enum ELooperActionResult : int {
     LOOPER_RESULT_ERASE_FAILED = 9,
     LOOPER_RESULT_INFO_ERASE_FAILED = 10,  // reserved: no song operation returns it
     LOOPER_RESULT_FLAG_WRITE_FAILED = 11,
+    // The task was cancelled; a write stopped before its info record, so the slot keeps
+    // its previous song.
+    LOOPER_RESULT_CANCELLED = 12,
 };
 
 // The user-facing text of a result; "Failed !" for a value outside the enumeration.

@@ -1,24 +1,11 @@
 #include "songs/looper_song_base.h"
 
 #include "device/usb_connect.h"
-#include "support/neat.h"
-#include "support/progress_event.h"
+#include "support/task.h"
 
 #include <QDebug>
 #include <algorithm>
 #include <cstring>
-
-namespace {
-
-void report_progress(QObject* progress, unsigned int done, unsigned int total)
-{
-    if (!progress)
-        return;
-    post_progress(progress, done, total);
-    NEAT::PeekAndPump();
-}
-
-}  // namespace
 
 CLooperSongBase::~CLooperSongBase() = default;
 
@@ -78,16 +65,20 @@ ELooperActionResult CLooperSongBase::check_chain(const std::vector<unsigned shor
 
 ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned short>& chain,
                                                  const unsigned char* data, unsigned int length, bool verify,
-                                                 QObject* progress)
+                                                 CTask* task)
 {
     std::vector<unsigned char> padded;
     unsigned int written = 0;
     for (unsigned int index = 0; index < chain.size() && written < length; ++index) {
+        if (task_cancelled(task))
+            return LOOPER_RESULT_CANCELLED;
         const unsigned int block = chain[index];
         qDebug("Write file block=%d", static_cast<int>(block));
         if (!usb->flash_erase(FLASH_TYPE_NAND, block_address(block)))
-            return LOOPER_RESULT_ERASE_FAILED;
+            return failed(task, LOOPER_RESULT_ERASE_FAILED);
         for (unsigned int chunk = 0; chunk < nand.pages_per_block && written < length; ++chunk) {
+            if (task_cancelled(task))
+                return LOOPER_RESULT_CANCELLED;
             const unsigned int take = std::min(nand.page_data_size, length - written);
             const unsigned char* bytes = data + written;
             unsigned int send = take;
@@ -102,16 +93,17 @@ ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned shor
                 verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, bytes, send, nullptr) == 1
                        : usb->flash_write(FLASH_TYPE_NAND, address, bytes, send, nullptr);
             if (!ok)
-                return LOOPER_RESULT_WRITE_FAILED;
+                return failed(task, LOOPER_RESULT_WRITE_FAILED);
             written += take;
+            task_bytes(task, take);
         }
-        report_progress(progress, written, length);
+        task_step(task, written, length);
     }
     return LOOPER_RESULT_OK;
 }
 
 ELooperActionResult CLooperSongBase::read_audio(const unsigned short* chain, unsigned int length,
-                                                unsigned char* buffer, QObject* progress)
+                                                unsigned char* buffer, CTask* task)
 {
     const unsigned int blocks = static_cast<unsigned int>(blocks_for(length));
     std::vector<unsigned char> last_page;
@@ -120,24 +112,33 @@ ELooperActionResult CLooperSongBase::read_audio(const unsigned short* chain, uns
         const unsigned int block = chain[index];
         qDebug("Read file block=%d", static_cast<int>(block));
         for (unsigned int chunk = 0; chunk < nand.pages_per_block; ++chunk) {
+            if (task_cancelled(task))
+                return LOOPER_RESULT_CANCELLED;
             const unsigned int address = page_address(block, chunk_page(index, chunk));
             const unsigned int missing = length - copied;
             if (missing < nand.page_data_size) {
                 last_page.resize(nand.page_data_size);
                 if (!usb->flash_read(FLASH_TYPE_NAND, address, last_page.data(), nand.page_data_size))
-                    return LOOPER_RESULT_READ_FAILED;
+                    return failed(task, LOOPER_RESULT_READ_FAILED);
                 std::memcpy(buffer + copied, last_page.data(), missing);
+                task_bytes(task, missing);
                 return LOOPER_RESULT_OK;
             }
             if (!usb->flash_read(FLASH_TYPE_NAND, address, buffer + copied, nand.page_data_size))
-                return LOOPER_RESULT_READ_FAILED;
+                return failed(task, LOOPER_RESULT_READ_FAILED);
             copied += nand.page_data_size;
+            task_bytes(task, nand.page_data_size);
             if (copied == length)
                 return LOOPER_RESULT_OK;
-            report_progress(progress, copied, length);
+            task_step(task, copied, length);
         }
     }
     return LOOPER_RESULT_OK;
+}
+
+ELooperActionResult CLooperSongBase::failed(CTask* task, ELooperActionResult failure)
+{
+    return task_cancelled(task) ? LOOPER_RESULT_CANCELLED : failure;
 }
 
 void CLooperSongBase::mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count)

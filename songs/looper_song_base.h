@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+class CTask;
 class CUSBConnect;
-class QObject;
 
 // One bit per NAND block: set when the block holds audio of some slot's current song.
 // 3000 is above every geometry's song_blocks, so block numbers stored on the flash are
@@ -34,14 +34,19 @@ public:
     // Reads the newest info record and marks the song's blocks in `used` (bits only set).
     [[nodiscard]] virtual ELooperActionResult load_song_info(BlockStatus& used) = 0;
     [[nodiscard]] virtual unsigned int find_info_saved_page(unsigned int low, unsigned int high) = 0;
-    // `size` is the capacity of `buffer`; it must hold get_file_length() bytes.
+    // `size` is the capacity of `buffer`; it must hold get_file_length() bytes. With a
+    // task: step (bytes copied, length) after each page but the last, the song's bytes
+    // counted as they arrive, and a cancel stops the read between pages (12).
     [[nodiscard]] virtual ELooperActionResult read_file(unsigned char* buffer, unsigned int size,
-                                                        QObject* progress) = 0;
+                                                        CTask* task) = 0;
     // Writes `length` bytes into the blocks of `chain` (blocks no record names yet), then
     // commits a new info record; until that commit the slot's previous song stays intact.
+    // With a task: step (bytes written, length) after each block, the song's bytes counted
+    // as they are written; a cancel before the commit stops the write with no further
+    // flash command (12), one during the commit comes too late and is ignored.
     [[nodiscard]] virtual ELooperActionResult write_file(std::vector<unsigned short> chain,
                                                          const unsigned char* data, unsigned int length,
-                                                         QObject* progress) = 0;
+                                                         CTask* task) = 0;
     // Erases the info block only; the audio blocks count as free at the next load. The
     // slot then reads as empty.
     [[nodiscard]] virtual ELooperActionResult delete_file();
@@ -64,13 +69,15 @@ protected:
     [[nodiscard]] ELooperActionResult check_chain(const std::vector<unsigned short>& chain,
                                                   unsigned int length, unsigned int capacity) const;
     // Erases each needed chain block and writes the song page by page, zero-filling the
-    // last partial unit; `verify` has the pedal check each page's range sum. 0, 9 or 4.
+    // last partial unit; `verify` has the pedal check each page's range sum. 0, 9, 4 or 12.
     [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain,
                                                   const unsigned char* data, unsigned int length, bool verify,
-                                                  QObject* progress);
-    // Reads `length` bytes of audio from the chain's blocks into `buffer`. 0 or 3.
+                                                  CTask* task);
+    // Reads `length` bytes of audio from the chain's blocks into `buffer`. 0, 3 or 12.
     [[nodiscard]] ELooperActionResult read_audio(const unsigned short* chain, unsigned int length,
-                                                 unsigned char* buffer, QObject* progress);
+                                                 unsigned char* buffer, CTask* task);
+    // What a failed flash command means: 12 when the task was cancelled, else `failure`.
+    static ELooperActionResult failed(CTask* task, ELooperActionResult failure);
     // Bits only set, never cleared.
     static void mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count);
     [[nodiscard]] bool erase_info_block();

@@ -96,17 +96,17 @@ QString CLooperSongData::get_name(unsigned int slot) const
 }
 
 ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char* buffer, unsigned int size,
-                                               QObject* progress)
+                                               CTask* task)
 {
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
     if (!in_range(slot))
         return LOOPER_RESULT_BAD_SLOT;
-    return song_slots[slot]->read_file(buffer, size, progress);
+    return song_slots[slot]->read_file(buffer, size, task);
 }
 
 ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigned char* data,
-                                                unsigned int length, QObject* progress)
+                                                unsigned int length, CTask* task)
 {
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
@@ -125,14 +125,15 @@ ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigne
     if (space != LOOPER_RESULT_OK)
         return space;
 
-    const ELooperActionResult result = song_slots[slot]->write_file(chain, data, length, progress);
+    const ELooperActionResult result = song_slots[slot]->write_file(chain, data, length, task);
     if (result == LOOPER_RESULT_OK) {
         // The old song's blocks stay marked as well until the next load, so a second write
         // without a reload cannot land on either song.
         for (unsigned short block : chain)
             block_status.set(block);
-    } else {
-        // The new record may or may not have reached the flash.
+    } else if (result != LOOPER_RESULT_CANCELLED) {
+        // The new record may or may not have reached the flash. A cancelled write stopped
+        // before it, so the records are still those the load found.
         block_status_complete = false;
     }
     return result;

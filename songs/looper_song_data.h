@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
+class CTask;
 class CUSBConnect;
-class QObject;
 
 // The song store: one slot object per song slot of the connected pedal, the set of NAND
 // blocks holding any slot's audio, and the choice of free blocks for a new song. Slot
@@ -38,13 +38,14 @@ public:
     QString get_name(unsigned int slot) const;
     unsigned int slot_count() const { return static_cast<unsigned int>(song_slots.size()); }
 
+    // `task` as for the slot's read_file and write_file: progress, bytes and cancel (12).
     [[nodiscard]] ELooperActionResult read_file(unsigned int slot, unsigned char* buffer, unsigned int size,
-                                                QObject* progress);
+                                                CTask* task);
     // Writes `length` bytes as the slot's new song into free blocks. Refused with 3 while
     // the block set is not known to be complete (a slot could not be read, or an earlier
     // write or delete failed and may have changed the flash) until the next load.
     [[nodiscard]] ELooperActionResult write_file(unsigned int slot, const unsigned char* data,
-                                                 unsigned int length, QObject* progress);
+                                                 unsigned int length, CTask* task);
     [[nodiscard]] ELooperActionResult delete_file(unsigned int slot);
     // Fills `chain` with the free blocks a song of `bytes` needs, in ascending order from a
     // random start, wrapping once to block 0. 7 when longer than a chain, 6 when short.

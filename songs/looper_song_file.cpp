@@ -1,7 +1,9 @@
 #include "songs/looper_song_file.h"
 
 #include "device/usb_connect.h"
+#include "support/little_endian.h"
 #include "support/neat.h"
+#include "support/task.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -11,20 +13,6 @@ namespace {
 constexpr unsigned char MAGIC[2] = {0x48, 0x44};  // "HD"
 constexpr unsigned char RECORD_FLAG = 0xFF;
 constexpr unsigned short UNUSED_ENTRY = 0xFFFF;
-
-unsigned int get_le(const unsigned char* bytes, unsigned int count)
-{
-    unsigned int value = 0;
-    for (unsigned int i = count; i-- > 0;)
-        value = (value << 8) | bytes[i];
-    return value;
-}
-
-void put_le(unsigned char* bytes, unsigned int value, unsigned int count)
-{
-    for (unsigned int i = 0; i < count; ++i)
-        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-}
 
 }  // namespace
 
@@ -96,11 +84,11 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
         return LOOPER_RESULT_READ_FAILED;
     const unsigned int summed = 2 * n + 5;
     const unsigned int sum = NEAT::GetChecksumByByte(record.data(), static_cast<int>(summed)) & 0xFFFF;
-    if (sum != get_le(&record[summed], 2))
+    if (sum != LE::read16(&record[summed]))
         return LOOPER_RESULT_CHECKSUM_ERROR;
 
     info_page = page;
-    const uint64_t length = uint64_t{get_le(&record[1], 4)} * nand.unit_size;
+    const uint64_t length = uint64_t{LE::read32(&record[1])} * nand.unit_size;
     if (blocks_for(length) > n) {
         qDebug("Song length %llu needs more than %u blocks", static_cast<unsigned long long>(length), n);
         return LOOPER_RESULT_CHECKSUM_ERROR;
@@ -109,7 +97,7 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
     file_length = static_cast<unsigned int>(length);
     block_chain.reset(new unsigned short[n]);
     for (unsigned int i = 0; i < n; ++i)
-        block_chain[i] = static_cast<unsigned short>(get_le(&record[5 + 2 * i], 2));
+        block_chain[i] = static_cast<unsigned short>(LE::read16(&record[5 + 2 * i]));
 
     const unsigned int blocks = get_block_used();
     for (unsigned int i = 0; i < blocks; ++i) {
@@ -127,13 +115,14 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
     return LOOPER_RESULT_OK;
 }
 
-ELooperActionResult CLooperSongFile::read_file(unsigned char* buffer, unsigned int size, QObject* progress)
+ELooperActionResult CLooperSongFile::read_file(unsigned char* buffer, unsigned int size, CTask* task)
 {
     if (file_length > size)
         return LOOPER_RESULT_NO_SPACE;
     if (get_block_used() == 0)
         return LOOPER_RESULT_OK;
-    return read_audio(block_chain.get(), file_length, buffer, progress);
+    const CUSBConnect::CTaskScope scope(*usb, task);
+    return read_audio(block_chain.get(), file_length, buffer, task);
 }
 
 std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units,
@@ -144,24 +133,30 @@ std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units,
     record[0] = MAGIC[0];
     record[1] = MAGIC[1];
     record[2] = RECORD_FLAG;
-    put_le(&record[3], units, 4);
+    LE::write32(&record[3], units);
     for (unsigned int i = 0; i < n; ++i)
-        put_le(&record[7 + 2 * i], chain[i], 2);
+        LE::write16(&record[7 + 2 * i], chain[i]);
     const unsigned int sum = NEAT::GetChecksumByByte(&record[2], static_cast<int>(2 * n + 5));
-    put_le(&record[7 + 2 * n], sum & 0xFFFF, 2);
+    LE::write16(&record[7 + 2 * n], sum & 0xFFFF);
     return record;
 }
 
 ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chain, const unsigned char* data,
-                                                unsigned int length, QObject* progress)
+                                                unsigned int length, CTask* task)
 {
     const unsigned int n = chain_capacity();
     ELooperActionResult result = check_chain(chain, length, n);
     if (result != LOOPER_RESULT_OK)
         return result;
-    result = write_audio(chain, data, length, false, progress);
+    const CUSBConnect::CTaskScope scope(*usb, task);
+    result = write_audio(chain, data, length, false, task);
     if (result != LOOPER_RESULT_OK)
         return result;
+    if (task_cancelled(task))
+        return LOOPER_RESULT_CANCELLED;
+    // The commit switches the slot to the new song and may first erase the journal: once
+    // begun it runs to its end, as a cut-off commit would leave the slot's state unknown.
+    const CUSBConnect::CTaskScope commit(*usb, nullptr);
 
     boost::shared_array<unsigned short> new_chain(new unsigned short[n]);
     std::fill(new_chain.get(), new_chain.get() + n, UNUSED_ENTRY);

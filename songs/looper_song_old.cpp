@@ -1,7 +1,9 @@
 #include "songs/looper_song_old.h"
 
 #include "device/usb_connect.h"
+#include "support/little_endian.h"
 #include "support/neat.h"
+#include "support/task.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -104,25 +106,32 @@ ELooperActionResult CLooperSongOld::load_song_info(BlockStatus& used)
     return LOOPER_RESULT_OK;
 }
 
-ELooperActionResult CLooperSongOld::read_file(unsigned char* buffer, unsigned int size, QObject* progress)
+ELooperActionResult CLooperSongOld::read_file(unsigned char* buffer, unsigned int size, CTask* task)
 {
     const unsigned int length = get_file_length();
     if (length > size)
         return LOOPER_RESULT_NO_SPACE;
     if (get_block_used() == 0)
         return LOOPER_RESULT_OK;
-    return read_audio(song_info.block_chain, length, buffer, progress);
+    const CUSBConnect::CTaskScope scope(*usb, task);
+    return read_audio(song_info.block_chain, length, buffer, task);
 }
 
 ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain, const unsigned char* data,
-                                               unsigned int length, QObject* progress)
+                                               unsigned int length, CTask* task)
 {
     ELooperActionResult result = check_chain(chain, length, SOldLoopSongData::CHAIN_ENTRIES);
     if (result != LOOPER_RESULT_OK)
         return result;
-    result = write_audio(chain, data, length, true, progress);
+    const CUSBConnect::CTaskScope scope(*usb, task);
+    result = write_audio(chain, data, length, true, task);
     if (result != LOOPER_RESULT_OK)
         return result;
+    if (task_cancelled(task))
+        return LOOPER_RESULT_CANCELLED;
+    // The commit (record and song flag) runs to its end once begun: a record without its
+    // flag, or a journal erased without a new record, is no state to leave the pedal in.
+    const CUSBConnect::CTaskScope commit(*usb, nullptr);
 
     SOldLoopSongData record;
     std::memset(&record, 0xFF, sizeof record);
@@ -170,7 +179,7 @@ bool CLooperSongOld::write_song_file_flag(unsigned int value)
             return false;
         }
     }
-    const unsigned char bytes[2] = {static_cast<unsigned char>(value),
-                                    static_cast<unsigned char>(value >> 8)};
+    unsigned char bytes[2];
+    LE::write16(bytes, value);
     return usb->flash_write(FLASH_TYPE_SYSTEM, FLAG_AREA, bytes, sizeof bytes, nullptr);
 }

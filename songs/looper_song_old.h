@@ -52,9 +52,9 @@ public:
     // is then taken untested). `low` is not used.
     [[nodiscard]] unsigned int find_info_saved_page(unsigned int low, unsigned int high) override;
     [[nodiscard]] ELooperActionResult read_file(unsigned char* buffer, unsigned int size,
-                                                QObject* progress) override;
+                                                CTask* task) override;
     [[nodiscard]] ELooperActionResult write_file(std::vector<unsigned short> chain, const unsigned char* data,
-                                                 unsigned int length, QObject* progress) override;
+                                                 unsigned int length, CTask* task) override;
     void get_block_status_table(BlockStatus& table) const override;
     void reset() override;
 

@@ -1,7 +1,6 @@
 #include "support/task.h"
 
 #include <utility>
-#include <vector>
 
 void CTask::set_percent_range(int from, int to)
 {
@@ -60,19 +59,18 @@ STaskProgress CTask::progress() const
 
 void CTask::cancel()
 {
-    std::vector<std::function<void()>> wakes;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_progress.cancellable || m_cancelled)
             return;
         m_cancelled = true;
-        for (const auto& entry : m_wakes)
-            wakes.push_back(entry.second);
     }
-    // Outside the lock: a wake takes the waiter's own lock, and the waiter may be about to
-    // ask cancelled() while holding it.
-    for (const auto& wake : wakes)
-        wake();
+    {
+        // Held while the wakes run, so none outlives its CCancelWake.
+        std::lock_guard<std::mutex> lock(m_wake_mutex);
+        for (const auto& entry : m_wakes)
+            entry.second();
+    }
     notify();
 }
 
@@ -113,7 +111,7 @@ CTask::CCancelWake::CCancelWake(CTask* task, std::function<void()> wake) : m_tas
 {
     if (!m_task)
         return;
-    std::lock_guard<std::mutex> lock(m_task->m_mutex);
+    std::lock_guard<std::mutex> lock(m_task->m_wake_mutex);
     m_id = m_task->m_next_wake++;
     m_task->m_wakes.emplace(m_id, std::move(wake));
 }
@@ -122,6 +120,6 @@ CTask::CCancelWake::~CCancelWake()
 {
     if (!m_task)
         return;
-    std::lock_guard<std::mutex> lock(m_task->m_mutex);
+    std::lock_guard<std::mutex> lock(m_task->m_wake_mutex);
     m_task->m_wakes.erase(m_id);
 }

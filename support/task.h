@@ -55,6 +55,7 @@ public:
 
     // Registers `wake` for as long as the object lives: cancel() calls it, so a blocking
     // wait (a reply from the pedal, a download) ends at once instead of at its time-out.
+    // The destructor waits for a call under way, so `wake` never runs after it.
     class CCancelWake {
     public:
         CCancelWake(CTask* task, std::function<void()> wake);
@@ -76,6 +77,9 @@ private:
     int m_to = 100;
     bool m_cancelled = false;
     std::function<void()> m_listener;
+    // Apart from m_mutex: wakes are called under it, and a wake takes its waiter's lock,
+    // under which the waiter may ask cancelled().
+    std::mutex m_wake_mutex;
     std::map<int, std::function<void()>> m_wakes;
     int m_next_wake = 1;
 };

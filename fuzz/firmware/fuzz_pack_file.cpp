@@ -5,6 +5,7 @@
 //   2: patches (two bytes of offset, one byte XORed in) on a valid package from the
 //      builder, then re-sealed: forged lengths and offsets over real, unpackable streams.
 #include "firmware/pack_builder.h"
+#include "support/little_endian.h"
 #include "firmware/pack_file.h"
 #include "support/neat.h"
 
@@ -21,7 +22,7 @@ void reseal(QByteArray& file)
     const size_t count = size > PACK::COUNT_OFFSET ? bytes[PACK::COUNT_OFFSET] : 0;
     for (size_t k = 0; k <= count && (k + 1) * PACK::HEADER_SIZE <= size; ++k) {
         unsigned char* header = bytes + k * PACK::HEADER_SIZE;
-        PACK::write_le32(header + PACK::CHECKSUM_OFFSET, NEAT::GetChecksumByByte(header, PACK::CHECKED_SIZE));
+        LE::write32(header + PACK::CHECKSUM_OFFSET, NEAT::GetChecksumByByte(header, PACK::CHECKED_SIZE));
     }
 }
 

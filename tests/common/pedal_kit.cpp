@@ -2,7 +2,6 @@
 
 #include "emulator/host_port_pair.h"
 #include "support/log_file.h"
-#include "support/progress_event.h"
 
 #include <QFile>
 
@@ -28,12 +27,18 @@ std::vector<SPedalCommandRecord> update_commands(CPedalEmulator& pedal, int comm
     return matching;
 }
 
-void CProgressRecorder::customEvent(QEvent* event)
+CTaskRecorder::CTaskRecorder()
 {
-    if (event->type() == PROGRESS_EVENT_TYPE) {
-        const auto* progress = static_cast<CEventBase*>(event);
-        events.emplace_back(progress->m_param1, progress->m_param2);
-    }
+    task.set_listener([this] {
+        const int percent = task.progress().percent;
+        if (percent != (percents.empty() ? 0 : percents.back()))
+            percents.push_back(percent);
+    });
+}
+
+int step_percent(uint64_t done, uint64_t total)
+{
+    return static_cast<int>(done * 100 / total);
 }
 
 namespace {

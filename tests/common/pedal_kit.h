@@ -2,8 +2,8 @@
 
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
+#include "support/task.h"
 
-#include <QObject>
 #include <QStringList>
 
 #include <cstdint>
@@ -38,14 +38,22 @@ private:
 // for -1), oldest first, once the pedal has handled all it was sent.
 std::vector<SPedalCommandRecord> update_commands(CPedalEmulator& pedal, int command = -1);
 
-// Records the progress events (done, total) posted to it.
-class CProgressRecorder : public QObject {
+// A task that keeps each percent its steps reached, in order, and the bytes reported.
+// Driven from the thread that runs the work.
+class CTaskRecorder {
 public:
-    std::vector<std::pair<uint64_t, uint64_t>> events;
+    CTaskRecorder();
+    CTaskRecorder(const CTaskRecorder&) = delete;
+    CTaskRecorder& operator=(const CTaskRecorder&) = delete;
 
-protected:
-    void customEvent(QEvent* event) override;
+    uint64_t bytes() const { return task.progress().bytes_done; }
+
+    CTask task;
+    std::vector<int> percents;
 };
+
+// The percent step `done` of `total` reaches on a task's default range.
+int step_percent(uint64_t done, uint64_t total);
 
 // Collects the Qt debug output of every thread for its lifetime; one at a time.
 class CDebugCapture {

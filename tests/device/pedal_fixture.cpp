@@ -13,5 +13,9 @@ bool PedalTest::open_link(CPedalEmulator& pedal)
 
 void PedalTest::fast_timeouts()
 {
-    m_link->port().transfer().set_wait_tick(std::chrono::microseconds(0));
+    m_clock.set_settle([this] {
+        for (const auto& pedal : m_pedals)
+            pedal->wait_until_idle();
+    });
+    m_link->port().transfer().set_clock(&m_clock);
 }

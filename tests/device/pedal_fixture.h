@@ -2,6 +2,7 @@
 
 #include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
+#include "fake_wait_clock.h"
 #include "pedal_kit.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,13 @@ protected:
     CPedalEmulator& add_pedal(const SPedalConfig& config = {});
     // Opens the link on the first port pair carrying the pedal's name.
     [[nodiscard]] bool open_link(CPedalEmulator& pedal);
-    // Every counted wait of the link's reads passes at once, so a time-out of the
-    // program's figures ends in a moment while its count still is the program's.
+    // The link's reply waits run on m_clock: once the pedals have answered what they were
+    // sent, silence passes at once, and the time a read counted is the program's figure.
     void fast_timeouts();
-    unsigned int last_read_waits() { return m_link->port().transfer().last_read_waits(); }
+    CWaitClock::duration last_read_waited() { return m_link->port().transfer().last_read_waited(); }
 
+    // First: the link's input, which reads the clock, goes before it.
+    CFakeWaitClock m_clock;
     CInstalledMidiSystem m_midi;
     CVirtualMidiSystem& m_system = m_midi.system;
     std::vector<std::unique_ptr<CPedalEmulator>> m_pedals;

@@ -2,6 +2,7 @@
 #include "device/sysex_packing.h"
 
 #include "emulator/pedal_wire.h"
+#include "fake_wait_clock.h"
 #include "hex_diff.h"
 
 #include <gtest/gtest.h>
@@ -96,20 +97,23 @@ TEST(SysexReceive, ShortBufferStopsAndTheNextReadSkipsTheRest)
 
 TEST(SysexReceive, UnfinishedMessageReturnsWhatCameWithinTheTimeout)
 {
+    CFakeWaitClock clock;
     CMIDITranfer transfer;
+    transfer.set_clock(&clock);
     transfer.set_sysex_8_bit_valid(0);
-    transfer.set_wait_tick(std::chrono::microseconds(0));
     receive(transfer, hex_bytes("F0 01 02"));
     EXPECT_EQ(read_message(transfer, 16, 30), hex_bytes("01 02"));
-    EXPECT_EQ(transfer.last_read_waits(), 30u);
+    EXPECT_EQ(transfer.last_read_end(), EReadEnd::TIMED_OUT);
+    EXPECT_EQ(transfer.last_read_waited(), std::chrono::milliseconds(30));
 }
 
-TEST(SysexReceive, NothingArrivingTimesOutAfterTheCountedWaits)
+TEST(SysexReceive, NothingArrivingTimesOutAfterTheWaitedTime)
 {
+    CFakeWaitClock clock;
     CMIDITranfer transfer;
-    transfer.set_wait_tick(std::chrono::microseconds(0));
+    transfer.set_clock(&clock);
     EXPECT_TRUE(read_message(transfer, 16, 5000).empty());
-    EXPECT_EQ(transfer.last_read_waits(), 5000u);
+    EXPECT_EQ(transfer.last_read_waited(), std::chrono::milliseconds(5000));
     EXPECT_TRUE(read_message(transfer, 16, 0).empty()) << "a zero time-out reads nothing";
 }
 

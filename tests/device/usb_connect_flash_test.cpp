@@ -43,13 +43,24 @@ TEST_F(FlashTest, ReadIsSplitIntoChunksThatFitThePedalsBuffer)
     }
 }
 
-TEST_F(FlashTest, WritePostsOneProgressEventPerAcknowledgedChunk)
+// Step i of 3 per acknowledged chunk, on the task's percent range: a song's 0..100 or the
+// firmware write pass's 80..100.
+struct SStepCase {
+    int from;
+    int to;
+    std::vector<int> percents;
+};
+
+class FlashStepTest : public FlashTest, public ::testing::WithParamInterface<SStepCase> {};
+
+TEST_P(FlashStepTest, WriteReportsOneStepAndItsBytesPerAcknowledgedChunk)
 {
     const Bytes data = pattern(10241, 11);
-    CProgressRecorder recorder;
-    ASSERT_TRUE(m_link->flash_write(FLASH_TYPE_NAND, 0x20000, data.data(), 10241, &recorder));
-    const std::vector<std::pair<uint64_t, uint64_t>> expected = {{1, 3}, {2, 3}, {3, 3}};
-    EXPECT_EQ(recorder.events, expected);
+    CTaskRecorder recorder;
+    recorder.task.set_percent_range(GetParam().from, GetParam().to);
+    ASSERT_TRUE(m_link->flash_write(FLASH_TYPE_NAND, 0x20000, data.data(), 10241, &recorder.task));
+    EXPECT_EQ(recorder.percents, GetParam().percents);
+    EXPECT_EQ(recorder.bytes(), 10241u);
     EXPECT_EQ(m_pedal->nand().read(0x20000, 10241), data);
 
     const auto writes = update_commands(*m_pedal, 0x22);
@@ -59,24 +70,28 @@ TEST_F(FlashTest, WritePostsOneProgressEventPerAcknowledgedChunk)
     EXPECT_EQ(writes[2].length, 1u);
 }
 
+INSTANTIATE_TEST_SUITE_P(Ranges, FlashStepTest,
+                         ::testing::Values(SStepCase{0, 100, {33, 66, 100}}, SStepCase{80, 100, {86, 93, 100}}));
+
 TEST_F(FlashTest, WriteStopsAtTheFirstRefusedChunkAndKeepsTheEarlierOnes)
 {
     m_pedal->add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, 0x22, 2));
     const Bytes data = pattern(3 * 5120, 5);
-    CProgressRecorder recorder;
-    EXPECT_FALSE(m_link->flash_write(FLASH_TYPE_NAND, 0, data.data(), 3 * 5120, &recorder));
-    EXPECT_EQ(recorder.events, (std::vector<std::pair<uint64_t, uint64_t>>{{1, 3}}));
+    CTaskRecorder recorder;
+    EXPECT_FALSE(m_link->flash_write(FLASH_TYPE_NAND, 0, data.data(), 3 * 5120, &recorder.task));
+    EXPECT_EQ(recorder.percents, std::vector<int>{33});
+    EXPECT_EQ(recorder.bytes(), 5120u);
     EXPECT_EQ(update_commands(*m_pedal, 0x22).size(), 2u);
     EXPECT_EQ(m_pedal->nand().read(0, 5120), Bytes(data.begin(), data.begin() + 5120));
 }
 
 TEST_F(FlashTest, ZeroBytesNeedNoTraffic)
 {
-    CProgressRecorder recorder;
+    CTaskRecorder recorder;
     unsigned char buf[1] = {0x5A};
     EXPECT_TRUE(m_link->flash_read(FLASH_TYPE_NAND, 0, buf, 0));
-    EXPECT_TRUE(m_link->flash_write(FLASH_TYPE_NAND, 0, buf, 0, &recorder));
-    EXPECT_TRUE(recorder.events.empty());
+    EXPECT_TRUE(m_link->flash_write(FLASH_TYPE_NAND, 0, buf, 0, &recorder.task));
+    EXPECT_TRUE(recorder.percents.empty());
     m_pedal->wait_until_idle();
     EXPECT_TRUE(m_pedal->command_log().empty());
 }

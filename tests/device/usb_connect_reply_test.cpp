@@ -19,7 +19,7 @@ struct SReplyCase {
     int result;          // bool operations: 1 true, 0 false; VERIFY: its result code
     const char* box;     // whole-text pattern of the one box shown, or null for none
     const char* debug;   // a debug line that must be written, or null
-    unsigned int waits;  // counted waits of the last read when it timed out, else 0
+    unsigned int waited_ms;  // clock time the last read counted when it timed out, else 0
     bool logs_read_failure;
 };
 
@@ -57,7 +57,7 @@ TEST_P(ReplyCheck, FailsWithItsMessage)
     const SReplyCase& c = GetParam();
     CPedalEmulator& pedal = add_pedal();
     ASSERT_TRUE(open_link(pedal));
-    if (c.waits)
+    if (c.waited_ms)
         fast_timeouts();
     pedal.add_fault(SPedalFault::update(c.fault, c.command));
     CScriptedPrompt prompt;
@@ -77,8 +77,9 @@ TEST_P(ReplyCheck, FailsWithItsMessage)
     if (c.debug) {
         EXPECT_TRUE(debug.contains(c.debug)) << debug.lines().join(" | ").toStdString();
     }
-    if (c.waits) {
-        EXPECT_EQ(last_read_waits(), c.waits);
+    if (c.waited_ms) {
+        EXPECT_EQ(m_link->port().transfer().last_read_end(), EReadEnd::TIMED_OUT);
+        EXPECT_EQ(last_read_waited(), std::chrono::milliseconds(c.waited_ms));
     }
     const QStringList logged = log_lines_after(log_before);
     EXPECT_EQ(logged.size(), c.logs_read_failure ? 1 : 0) << logged.join(" | ").toStdString();

@@ -1,4 +1,5 @@
 #include "package_bytes.h"
+#include "support/little_endian.h"
 
 #include "firmware/pack_format.h"
 #include "support/neat.h"
@@ -15,7 +16,7 @@ unsigned char* bytes_of(QByteArray& data)
 
 void reseal(unsigned char* header)
 {
-    PACK::write_le32(header + PACK::CHECKSUM_OFFSET, NEAT::GetChecksumByByte(header, PACK::CHECKED_SIZE));
+    LE::write32(header + PACK::CHECKSUM_OFFSET, NEAT::GetChecksumByByte(header, PACK::CHECKED_SIZE));
 }
 
 }  // namespace
@@ -31,7 +32,7 @@ QByteArray built_package(const QByteArray& product_id, const std::vector<SPackSe
 void forge_section_word(QByteArray& package, unsigned section, unsigned offset, uint32_t value)
 {
     unsigned char* header = bytes_of(package) + PACK::HEADER_SIZE * (1 + section);
-    PACK::write_le32(header + offset, value);
+    LE::write32(header + offset, value);
     reseal(header);
 }
 

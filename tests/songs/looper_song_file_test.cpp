@@ -226,25 +226,25 @@ TEST_F(SongFileTest, BufferOneByteShortGives6WithoutReading)
     EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(SongFileTest, ProgressCountsBytesPerBlockOnWriteAndPerPageOnRead)
+TEST_F(SongFileTest, ProgressStepsPerBlockOnWriteAndPerPageOnRead)
 {
-    CProgressRecorder progress;
     CDebugCapture debug;
     const Bytes song = song_bytes(BLOCK_AUDIO + 1, 5);
-    ASSERT_EQ(slot.write_file({30, 31}, song.data(), BLOCK_AUDIO + 1, &progress), LOOPER_RESULT_OK);
-    QCoreApplication::sendPostedEvents(&progress);
-    using Event = std::pair<uint64_t, uint64_t>;
-    EXPECT_EQ(progress.events,
-              (std::vector<Event>{{BLOCK_AUDIO, BLOCK_AUDIO + 1}, {BLOCK_AUDIO + 1, BLOCK_AUDIO + 1}}));
+    const unsigned int length = BLOCK_AUDIO + 1;
+    CTaskRecorder writing;
+    ASSERT_EQ(slot.write_file({30, 31}, song.data(), length, &writing.task), LOOPER_RESULT_OK);
+    EXPECT_EQ(writing.percents, (std::vector<int>{step_percent(BLOCK_AUDIO, length), 100}));
+    EXPECT_EQ(writing.bytes(), length);
 
-    progress.events.clear();
+    CTaskRecorder reading;
     Bytes back(song.size());
-    ASSERT_EQ(slot.read_file(back.data(), static_cast<unsigned>(back.size()), &progress), LOOPER_RESULT_OK);
-    QCoreApplication::sendPostedEvents(&progress);
+    ASSERT_EQ(slot.read_file(back.data(), length, &reading.task), LOOPER_RESULT_OK);
     EXPECT_EQ(back, song);
-    ASSERT_EQ(progress.events.size(), 64u) << "every page but the last";
-    EXPECT_EQ(progress.events.front(), Event(PAGE_DATA, BLOCK_AUDIO + 1));
-    EXPECT_EQ(progress.events.back(), Event(BLOCK_AUDIO, BLOCK_AUDIO + 1));
+    std::vector<int> every_page_but_the_last;
+    for (unsigned int page = 1; page <= 64; ++page)
+        every_page_but_the_last.push_back(step_percent(page * PAGE_DATA, length));
+    EXPECT_EQ(reading.percents, every_page_but_the_last);
+    EXPECT_EQ(reading.bytes(), length);
     EXPECT_EQ(debug.lines(), (QStringList{"Write file block=30", "Write file block=31", "File FAT Page=0",
                                           "Read file block=30", "Read file block=31"}));
 }

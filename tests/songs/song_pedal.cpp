@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <random>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
 
 SongPedalTest::SongPedalTest() = default;
 
@@ -33,7 +30,7 @@ void SongPedalTest::check_flash_rules()
 void SongPedalTest::connect(uint32_t product_id)
 {
     m_usb.close();
-    m_usb.port().transfer().set_wait_tick(std::chrono::milliseconds(1));
+    m_usb.port().transfer().set_clock(nullptr);
     check_flash_rules();
     m_pedal.reset();
     SPedalConfig config;
@@ -49,7 +46,7 @@ void SongPedalTest::connect(uint32_t product_id)
 void SongPedalTest::reconnect()
 {
     m_usb.close();
-    m_usb.port().transfer().set_wait_tick(std::chrono::milliseconds(1));
+    m_usb.port().transfer().set_clock(nullptr);
     m_pedal->power_cycle();
     ASSERT_TRUE(m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true));
     m_pedal->clear_command_log();
@@ -57,11 +54,8 @@ void SongPedalTest::reconnect()
 
 void SongPedalTest::quick_timeouts()
 {
-#ifdef __linux__
-    // Without this the kernel stretches every short wait to its default 50 us slack.
-    prctl(PR_SET_TIMERSLACK, 1UL);
-#endif
-    m_usb.port().transfer().set_wait_tick(std::chrono::microseconds(1));
+    m_clock.set_settle([this] { m_pedal->wait_until_idle(); });
+    m_usb.port().transfer().set_clock(&m_clock);
 }
 
 std::vector<SPedalCommandRecord> SongPedalTest::commands(int command) const

@@ -4,6 +4,7 @@
 #include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
+#include "fake_wait_clock.h"
 #include "hex_diff.h"
 #include "pedal_kit.h"
 #include "scripted_prompt.h"
@@ -42,10 +43,8 @@ protected:
     void connect(uint32_t product_id);
     // Powers the pedal up again after a cut and reopens the link; the flash is kept.
     void reconnect();
-    // Shortens the link's counted waits to a few microseconds, so that the silence after a
-    // power cut ends in a fraction of a second. Status and checksum replies (30000 and 50000
-    // waits) still leave a living pedal 100 ms; reads (5000 waits) need connect/reconnect's
-    // normal waits again.
+    // Puts the link's reply waits on m_clock until the next connect or reconnect: once the
+    // pedal has answered what it was sent, its silence (after a power cut) passes at once.
     void quick_timeouts();
 
     CPedalEmulator& pedal() { return *m_pedal; }
@@ -66,6 +65,8 @@ protected:
     // The slot's song read back through the store (as long as the stored length).
     Bytes read_song(unsigned slot);
 
+    // First: the link's input, which reads the clock, goes before it.
+    CFakeWaitClock m_clock;
     CInstalledMidiSystem m_midi;
     std::unique_ptr<CPedalEmulator> m_pedal;
     CUSBConnect m_usb;

@@ -1,0 +1,171 @@
+#include "pedal_fixture.h"
+
+#include "emulator/pedal_wire.h"
+#include "hex_diff.h"
+#include "scripted_prompt.h"
+#include "support/task.h"
+
+#include <thread>
+
+namespace {
+
+constexpr uint8_t CMD_ERASE = 0x21;
+constexpr uint8_t CMD_WRITE = 0x22;
+constexpr uint8_t CMD_READ = 0x23;
+
+class CancelTest : public PedalTest {
+protected:
+    void SetUp() override
+    {
+        m_pedal = &add_pedal();
+        ASSERT_TRUE(open_link(*m_pedal));
+        m_pedal->wait_until_idle();
+        m_pedal->clear_command_log();
+    }
+    EReadEnd last_end() { return m_link->port().transfer().last_read_end(); }
+
+    CPedalEmulator* m_pedal = nullptr;
+    CScriptedPrompt m_prompt;
+    CTask m_task;
+};
+
+TEST_F(CancelTest, WriteStopsBetweenChunksOnceCancelled)
+{
+    const Bytes data(3 * 5120, 0x3C);
+    m_task.set_listener([this] {
+        if (m_task.progress().percent > 0)
+            m_task.cancel();
+    });
+    const int logged = log_line_count();
+    EXPECT_FALSE(m_link->flash_write(FLASH_TYPE_NAND, 0, data.data(), 3 * 5120, &m_task));
+    EXPECT_EQ(update_commands(*m_pedal, CMD_WRITE).size(), 1u) << "no chunk after the cancel";
+    EXPECT_EQ(m_pedal->nand().read(0, 5120), Bytes(5120, 0x3C));
+    EXPECT_EQ(m_pedal->nand().read(5120, 4), Bytes(4, 0xFF));
+    EXPECT_TRUE(m_prompt.messages().isEmpty());
+    EXPECT_EQ(log_line_count(), logged);
+}
+
+// A task cancelled before an operation starts: nothing goes to the pedal.
+enum class EFlashOp { READ, WRITE, ERASE, CHECKSUM, VERIFY };
+
+class CancelledBeforeTest : public CancelTest, public ::testing::WithParamInterface<EFlashOp> {};
+
+TEST_P(CancelledBeforeTest, SendsNothing)
+{
+    m_task.cancel();
+    const CUSBConnect::CTaskScope scope(*m_link, &m_task);
+    unsigned char buf[8] = {};
+    unsigned int sum = 0;
+    switch (GetParam()) {
+        case EFlashOp::READ:
+            EXPECT_FALSE(m_link->flash_read(FLASH_TYPE_NAND, 0, buf, sizeof buf));
+            break;
+        case EFlashOp::WRITE:
+            EXPECT_FALSE(m_link->flash_write(FLASH_TYPE_NAND, 0, buf, sizeof buf, nullptr));
+            break;
+        case EFlashOp::ERASE:
+            EXPECT_FALSE(m_link->flash_erase(FLASH_TYPE_NAND, 0));
+            break;
+        case EFlashOp::CHECKSUM:
+            EXPECT_FALSE(m_link->flash_checksum(FLASH_TYPE_NAND, 0, sizeof buf, sum));
+            break;
+        case EFlashOp::VERIFY:
+            EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0, buf, sizeof buf, nullptr), 0);
+            break;
+    }
+    EXPECT_TRUE(update_commands(*m_pedal).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, CancelledBeforeTest,
+                         ::testing::Values(EFlashOp::READ, EFlashOp::WRITE, EFlashOp::ERASE, EFlashOp::CHECKSUM,
+                                           EFlashOp::VERIFY));
+
+// The pedal stays silent on the second chunk and the task is cancelled while the link
+// waits for it: the wait ends without counting toward the 5000 ms, no third chunk is asked
+// for, and a cancel is no failure to log.
+TEST_F(CancelTest, CancelDuringASilentReadReplyEndsTheWait)
+{
+    ASSERT_TRUE(m_pedal->nand().program(0, Bytes(3 * 5105, 0x11).data(), 3 * 5105));
+    m_pedal->add_fault(SPedalFault::update(EPedalFaultKind::NO_REPLY, CMD_READ, 2));
+    fast_timeouts();
+    m_clock.set_settle([this] {
+        if (update_commands(*m_pedal, CMD_READ).size() == 2)
+            m_task.cancel();
+    });
+    const int logged = log_line_count();
+    Bytes got(3 * 5105);
+    const CUSBConnect::CTaskScope scope(*m_link, &m_task);
+    EXPECT_FALSE(m_link->flash_read(FLASH_TYPE_NAND, 0, got.data(), 3 * 5105));
+    EXPECT_EQ(last_end(), EReadEnd::CANCELLED);
+    EXPECT_EQ(m_clock.elapsed(), std::chrono::milliseconds(0));
+    EXPECT_EQ(update_commands(*m_pedal, CMD_READ).size(), 2u);
+    EXPECT_EQ(log_line_count(), logged);
+}
+
+// Another thread ends a wait on a silent pedal: the task's cancel, or the link being lost
+// (the detection thread seeing the pedal unplugged). Real clock: the 30 s erase time-out
+// would only pass if the wait were not ended.
+enum class EInterrupt { CANCEL, ABORT };
+
+class InterruptTest : public CancelTest, public ::testing::WithParamInterface<EInterrupt> {
+protected:
+    void interrupt()
+    {
+        if (GetParam() == EInterrupt::CANCEL)
+            m_task.cancel();
+        else
+            m_link->abort_waits();
+    }
+    EReadEnd expected_end() const
+    {
+        return GetParam() == EInterrupt::CANCEL ? EReadEnd::CANCELLED : EReadEnd::LINK_LOST;
+    }
+};
+
+TEST_P(InterruptTest, EndsASilentReplyWaitFromAnotherThread)
+{
+    m_pedal->add_fault(SPedalFault::update(EPedalFaultKind::NO_REPLY, CMD_ERASE));
+    std::thread other([this] {
+        while (m_pedal->count_commands(EPedalMode::UPDATE, CMD_ERASE) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        interrupt();
+    });
+    bool erased = true;
+    {
+        const CUSBConnect::CTaskScope scope(*m_link, &m_task);
+        erased = m_link->flash_erase(FLASH_TYPE_NAND, 0);
+    }
+    other.join();
+    EXPECT_FALSE(erased);
+    EXPECT_EQ(last_end(), expected_end());
+    EXPECT_TRUE(m_prompt.messages().isEmpty());
+}
+
+// Part of a reply came before the wait was ended: it is not judged as a bad reply.
+TEST_P(InterruptTest, PartOfAReplyRaisesNoBox)
+{
+    std::vector<unsigned char> part = hex_bytes("F0 59 00 00");
+    m_link->port().transfer().ReceiveEvent(&part);
+    interrupt();
+    const CUSBConnect::CTaskScope scope(*m_link, &m_task);
+    int status = -1;
+    EXPECT_FALSE(m_link->get_responds_responds(status, 50000));
+    EXPECT_EQ(last_end(), expected_end());
+    EXPECT_TRUE(m_prompt.messages().isEmpty()) << m_prompt.messages().join(" | ").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, InterruptTest, ::testing::Values(EInterrupt::CANCEL, EInterrupt::ABORT),
+                         [](const ::testing::TestParamInfo<EInterrupt>& info) {
+                             return info.param == EInterrupt::CANCEL ? "Cancel" : "Abort";
+                         });
+
+TEST_F(CancelTest, LostLinkTakesNoRequestUntilTheNextOpen)
+{
+    m_link->abort_waits();
+    EXPECT_FALSE(m_link->flash_erase(FLASH_TYPE_NAND, 0));
+    EXPECT_TRUE(update_commands(*m_pedal).empty());
+    ASSERT_TRUE(open_link(*m_pedal));
+    EXPECT_TRUE(m_link->flash_erase(FLASH_TYPE_NAND, 0));
+}
+
+}  // namespace
