@@ -1,13 +1,15 @@
 #include "app/tandora_qt.h"
 
 #include "app/window_title.h"
-#include "device/pedal_search.h"
 #include "support/progress_event.h"
+#include "support/prompt_handover.h"
+#include "support/task.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimerEvent>
 
 namespace {
@@ -24,7 +26,7 @@ const char kStyleSheet[] =
 }  // namespace
 
 TandoraQT::TandoraQT(QWidget* parent)
-    : QMainWindow(parent), m_pUSBConnect(std::make_unique<CUSBConnect>()), m_songData(m_pUSBConnect.get())
+    : QMainWindow(parent), m_promptHandover(std::make_unique<CPromptHandover>())
 {
     // The pictures live in a static library; nothing else would pull them into the program.
     Q_INIT_RESOURCE(tandora);
@@ -37,7 +39,7 @@ TandoraQT::TandoraQT(QWidget* parent)
     // background, so the size is pinned where the fixed-size hint has no effect (X11).
     setFixedSize(size());
     fit_font_to_form();
-    m_wave.BuildFormat(1, 12000, 16);
+    init_progress_area();
     m_workState = WORK_IDLE;
     m_nCurSong = -1;
     QEvent::registerEventType(PROGRESS_EVENT_TYPE);
@@ -49,6 +51,14 @@ TandoraQT::TandoraQT(QWidget* parent)
 
 TandoraQT::~TandoraQT()
 {
+    // A command still running (only a test closes the window under one) is asked to stop
+    // and waited for: it uses the session and the task. A question it is waiting on is
+    // answered silently first, or the wait would never end.
+    m_promptHandover->close();
+    if (m_worker.joinable()) {
+        m_task->cancel();
+        m_worker.join();
+    }
     // The thread writes m_bDevChanged, declared after it: it must end before anything.
     m_pDetectThread.reset();
 }
@@ -116,18 +126,19 @@ void TandoraQT::init_thread()
 
 bool TandoraQT::is_link_open() const
 {
-    return m_pUSBConnect->port().transfer_mode() != TRANSFER_MODE_CLOSED;
+    return m_session.is_open();
 }
 
 bool TandoraQT::auto_connect()
 {
-    return search_and_open_pedal(*m_pUSBConnect);
+    return m_session.search_and_open();
 }
 
 void TandoraQT::update_window_title()
 {
-    setWindowTitle(window_title(is_link_open(), m_pUSBConnect->is_in_update_mode(),
-                                m_pUSBConnect->product_id(), m_pUSBConnect->firmware_version()));
+    const CUSBConnect& link = m_session.link();
+    setWindowTitle(
+        window_title(is_link_open(), link.is_in_update_mode(), link.product_id(), link.firmware_version()));
 }
 
 void TandoraQT::OnDeviceConnectStatusChanged(int connected)
@@ -165,43 +176,20 @@ void TandoraQT::check_device_change()
         if (!auto_connect())
             return;
         OnDeviceConnectStatusChanged(1);
-        qDebug("CDevBaseDlg::connected=TRUE %d\n", static_cast<int>(m_pUSBConnect->product_id()));
+        qDebug("CDevBaseDlg::connected=TRUE %d\n", static_cast<int>(m_session.link().product_id()));
         return;
     }
-    if (m_pUSBConnect->check_connect())
+    if (m_session.check_connect())
         return;
-    m_pUSBConnect->close();
+    m_session.close();
     OnDeviceConnectStatusChanged(0);
     qDebug("CDevBaseDlg::connected=FALSE\n");
 }
 
 void TandoraQT::customEvent(QEvent* event)
 {
-    if (event->type() != PROGRESS_EVENT_TYPE)
-        return;
-    const auto* progress = static_cast<const CEventBase*>(event);
-    const uint64_t done = progress->m_param1;
-    const uint64_t total = progress->m_param2;
-    // A sender with nothing to do must not take the window down with a division by zero.
-    if (total == 0)
-        return;
-    int position = 0;
-    switch (m_workState) {
-        case WORK_UPLOAD_SONG:
-        case WORK_DOWNLOAD_SONG:
-            position = static_cast<int>(done * 100 / total);
-            break;
-        case WORK_UPDATE_FIRMWARE:
-            position = static_cast<int>(80 + done * 20 / total);
-            break;
-        case WORK_IDLE:
-            return;
-    }
-    if (position == ui.progressBar->value())
-        return;
-    if (m_workState == WORK_DOWNLOAD_SONG)
-        qDebug("nNewPos=%d Param1=%d, param2=%d", position, static_cast<int>(done), static_cast<int>(total));
-    ui.progressBar->setValue(position);
+    if (event->type() == PROGRESS_EVENT_TYPE)
+        on_work_woken();
 }
 
 void TandoraQT::paintEvent(QPaintEvent*) {}
@@ -212,19 +200,4 @@ void TandoraQT::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
-}
-
-void TandoraQT::update_firmware_update_mode()
-{
-    const bool local = ui.m_btnSelLocal->checkState() == Qt::Checked;
-    ui.m_labelPath->setVisible(local);
-    ui.m_btnOpen->setVisible(local);
-    ui.m_editPath->setVisible(local);
-    ui.m_labelNewSoftware->setVisible(!local);
-    ui.m_comNewSoftware->setVisible(!local);
-}
-
-void TandoraQT::OnSelectLocalFile(bool)
-{
-    update_firmware_update_mode();
 }

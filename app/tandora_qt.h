@@ -1,30 +1,34 @@
 #pragma once
 
-#include "app/pack_flash_start_addr.h"
-#include "audio/wave.h"
+#include "core/operation_result.h"
+#include "core/pedal_session.h"
 #include "device/device_detect.h"
-#include "device/usb_connect.h"
-#include "firmware/pack_file.h"
-#include "songs/looper_action_result.h"
-#include "songs/looper_song_data.h"
 #include "ui_tandora_qt.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
-class QFile;
+class CPromptHandover;
+class CTask;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QPushButton;
 
-// The program's one window: the song page, the firmware page and the progress bar, the
-// connection timer and the work state that guards every long action. Long actions run
-// on the GUI thread and pump the event loop, so every handler here can be re-entered
-// while one of them is under way; `m_workState` is the guard.
+// The program's one window: the song page, the firmware page, the progress area, the
+// connection timer and the work state. What the commands do lives in core/; the window
+// asks its questions, runs the command on a worker thread, shows its progress and its
+// result, and stays responsive meanwhile. `m_workState` says whether a command runs:
+// commands start only when idle, the timer waits, and the window refuses to close.
 class TandoraQT : public QMainWindow {
     Q_OBJECT
 
@@ -34,10 +38,12 @@ public:
         WORK_DOWNLOAD_SONG = 1,    // a WAV file is written into a slot (Import)
         WORK_UPDATE_FIRMWARE = 2,  // a firmware package is written into the pedal
         WORK_IDLE = 3,
+        WORK_DELETE_SONG = 4,      // a slot is emptied
     };
 
     explicit TandoraQT(QWidget* parent = nullptr);
-    // Stops and joins the detection thread before anything it could touch goes away.
+    // Waits for a running command and stops the detection thread before anything they
+    // could touch goes away.
     ~TandoraQT() override;
     TandoraQT(const TandoraQT&) = delete;
     TandoraQT& operator=(const TandoraQT&) = delete;
@@ -57,6 +63,7 @@ protected:
     void customEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 protected slots:
     void OnOpenFirmwareFile();
@@ -70,10 +77,13 @@ protected slots:
 
 private:
     friend class CTandoraQTProbe;
+    using Job = std::function<COperationResult(CTask&)>;
+    using Finish = std::function<void(const COperationResult&)>;
 
     void fit_font_to_form();
     void init_ctrls();
     void init_style_sheet();
+    void init_progress_area();
     void init_thread();
     void init_online_update();
     // Asks whether to download the newer program `newest`, once the window is idle: a box
@@ -90,38 +100,26 @@ private:
 
     void update_firmware_update_mode();
     void init_firmware_list();
-
-    // The firmware update. Every step shows its own failure; the caller shows the result.
-    // Installs the package at `path` into the connected pedal: product check, start
-    // addresses of all sections, erase pass ascending, write pass descending.
-    [[nodiscard]] bool update_firmware(const QString& path);
-    // Downloads the online list's package at `serverPath` and installs it.
-    [[nodiscard]] bool update_online_firmware(const QString& serverPath);
+    // Installs the package at `path` on the worker; `on_end` runs after the result box.
+    void start_firmware_update(const QString& path, std::function<void()> on_end = {});
     // The version in a list entry's name after "_v" or "-v" up to the next "-" or "_"
     // ("PEDAL_V1.2.3-BETA" gives 0x010203); 0 for a name with neither.
     static unsigned get_verion_from_file_name(QString name);
-    // Each section's index and first sector address. False, after showing why, when a
-    // section's layout does not load or names no sector: the update must then not touch
-    // the pedal at all.
-    [[nodiscard]] bool get_all_packet_start_addr(std::vector<SPackFlashStartAddr>& list);
-    // Erases the sectors of the layout in `layoutPath` that `length` bytes need (the first
-    // one at least); `data` is not used.
-    [[nodiscard]] bool erase(const QString& layoutPath, const unsigned char* data, unsigned int length);
-    // Writes and verifies one section at the start of its layout.
-    [[nodiscard]] bool update(const QString& layoutPath, const unsigned char* data, unsigned int length);
-    // Program flash sections longer than their first sector get that sector last; the
-    // result is the code of flash_write_and_verify (1 written and verified).
-    [[nodiscard]] int update_write_flash_and_verify(EFlashType type, unsigned int start, unsigned int firstSectorSize,
-                                                    const unsigned char* data, unsigned int length);
-    // One flash_write_and_verify of the range; NAND in page-aligned pieces.
-    [[nodiscard]] int write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
-                                       unsigned int length);
 
-    // Work states: the progress bar shows and the page the work does not belong to is
+    // Work: the state is entered, `job` runs on the worker thread with a task of its own,
+    // and `finish` runs on the GUI thread with the result before the state is left. The
+    // progress area shows the task's progress and offers Cancel while the job allows it.
+    void start_work(EWorkState state, Job job, Finish finish);
+    void on_work_woken();
+    void finish_work();
+    void show_progress();
+    void wake_from_worker();
+    // Work states: the progress area shows and the page the work does not belong to is
     // disabled until the work ends.
     void begin_work_state(EWorkState state);
     void end_work_state();
-    // The result's message in a box; success included.
+    // The result's message in a box, success included; nothing when a step already said why.
+    void report(const COperationResult& result);
     void report(ELooperActionResult result);
 
     // The song list, one line per slot of the store, and the buttons that act on it.
@@ -132,36 +130,41 @@ private:
     void select_tree_item(int row);
     void update_button_status();
     void update_edit_status();
-    // The pedal is open in update mode, the only mode songs are read and written in.
     bool is_ready_for_songs() const;
     bool slot_holds_song(int slot) const;
     QString song_line(int slot) const;
-    // The stored audio format of the connected model, or null when it keeps no songs.
-    const SNandFlashConfig* song_format() const;
+    // After a command on `slot`: the list shows what the store now holds.
+    void reload_after_command(int slot);
 
     // A command that asked the user goes on only if, meanwhile, no timer tick dropped or
     // replaced the pedal and the same slot is still selected.
     bool is_still_selected(int slot) const;
-    // Reads the slot and saves it into the open `file` as a 48000 Hz, 24-bit WAV.
-    [[nodiscard]] ELooperActionResult export_song(int slot, QFile& file, bool& rewritten);
-    // Converts `m_wave` to the pedal's format and writes it into the slot.
-    [[nodiscard]] ELooperActionResult import_song(int slot);
 
     Ui_TandoraQTClass ui;
-    std::unique_ptr<CUSBConnect> m_pUSBConnect;
+    // Boxes a command raises on the worker are shown here, on the GUI thread.
+    std::unique_ptr<CPromptHandover> m_promptHandover;
+    QPushButton* m_btnCancel = nullptr;
+    CPedalSession m_session;
     QNetworkAccessManager* m_pNetManager = nullptr;
     std::vector<QString> m_lstFirmwareFile;
-    CPackFile m_packFile;
-    CWave m_wave;
-    CLooperSongData m_songData;
     EWorkState m_workState = WORK_IDLE;
     int m_nCurSong = -1;
     QIcon m_iconTone;
     QIcon m_iconToneNone;
     std::unique_ptr<CMidiDeviceDetector> m_pDetectThread;
-    // Set by the detection thread when the MIDI port count changes, consumed by the timer.
+    // Set by the detection thread when the MIDI ports change, consumed by the timer.
     std::atomic<bool> m_bDevChanged{false};
     int m_nTimerId = 0;
     // A timer tick's connection check is under way (it may be showing a box).
     bool m_bCheckingConnection = false;
+
+    // The command under way. The worker writes its result under the mutex; the queued
+    // event it posts only wakes the GUI thread, which reads the task and the result.
+    std::unique_ptr<CTask> m_task;
+    std::thread m_worker;
+    std::mutex m_workMutex;
+    std::optional<COperationResult> m_workResult;
+    Finish m_finish;
+    std::atomic<bool> m_wakePending{false};
+    QElapsedTimer m_workClock;
 };

@@ -58,7 +58,7 @@ void TandoraQT::init_firmware_list()
     if (!CMyHttp::get_instance()->download_file(UPDATE_SERVER::base() + UPDATE_SERVER::FIRMWARE_LIST_PATH,
                                                 data))
         return;
-    const unsigned int product = m_pUSBConnect->product_id();
+    const unsigned int product = m_session.link().product_id();
     if (!get_model_info(product)) {
         ui.m_btnSelLocal->setCheckState(Qt::Checked);
         update_firmware_update_mode();

@@ -1,6 +1,5 @@
 #include "app/tandora_qt.h"
 
-#include "device/model_info.h"
 #include "support/neat.h"
 
 #include <QDebug>
@@ -8,20 +7,12 @@
 
 bool TandoraQT::is_ready_for_songs() const
 {
-    return m_pUSBConnect->is_in_update_mode();
-}
-
-const SNandFlashConfig* TandoraQT::song_format() const
-{
-    const SModelInfo* model = m_pUSBConnect->model_info();
-    if (!model || model->product_id == CUSBConnect::UNKNOWN_INFO || model->song_slot_count == 0)
-        return nullptr;
-    return model->nand;
+    return m_session.is_ready_for_songs();
 }
 
 bool TandoraQT::slot_holds_song(int slot) const
 {
-    return slot >= 0 && m_songData.is_file_exist(static_cast<unsigned int>(slot));
+    return m_session.slot_holds_song(slot);
 }
 
 QString TandoraQT::song_line(int slot) const
@@ -32,9 +23,9 @@ QString TandoraQT::song_line(int slot) const
 
 void TandoraQT::load_data_from_device()
 {
-    if (!is_ready_for_songs() || !song_format())
+    if (!is_ready_for_songs() || !m_session.song_format())
         return;
-    if (m_songData.load_song_info() == LOOPER_RESULT_OK)
+    if (m_session.load_songs() == LOOPER_RESULT_OK)
         InitTreeFromMicData();
     else
         NEAT::AfxMessageBox(QStringLiteral("Load song info failed !"));
@@ -49,10 +40,10 @@ void TandoraQT::InitTreeFromMicData()
 void TandoraQT::update_tree_name(int row)
 {
     ui.m_lstSong->clear();
-    for (unsigned int slot = 0; slot < m_songData.slot_count(); ++slot) {
-        const bool song = m_songData.is_file_exist(slot);
+    for (unsigned int slot = 0; slot < m_session.songs().slot_count(); ++slot) {
+        const bool song = m_session.songs().is_file_exist(slot);
         const QString text =
-            song ? m_songData.get_name(slot)
+            song ? m_session.songs().get_name(slot)
                  : QString::asprintf("Song %.3d -- %s", static_cast<int>(slot + 1), "(Empty)");
         ui.m_lstSong->addItem(new QListWidgetItem(song ? m_iconTone : m_iconToneNone, text));
     }
@@ -78,7 +69,7 @@ void TandoraQT::select_tree_item(int row)
 void TandoraQT::update_button_status()
 {
     const bool ready = is_ready_for_songs();
-    const bool songs = song_format() != nullptr;
+    const bool songs = m_session.song_format() != nullptr;
     ui.m_btnUpload->setEnabled(ready && songs);
     ui.m_btnDownload->setEnabled(ready && songs);
     ui.m_btnDelete->setEnabled(ready && songs);

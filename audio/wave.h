@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class QFile;
+class QFileDevice;
 
 // The program's audio object: a format record and the interleaved frames in that format.
 // Invariant: the buffer holds GetNumSamples() x nBlockAlign bytes.
@@ -42,7 +43,8 @@ public:
     // Writes "RIFF", "WAVEfmt " with an 18-byte format chunk, then "data". A failed write
     // is shown in a message box and returns false.
     [[nodiscard]] bool Save(const QString& path);
-    [[nodiscard]] bool Save(QFile* file);
+    // Any file device: a QSaveFile replaces the target only once the whole file is written.
+    [[nodiscard]] bool Save(QFileDevice* file);
 
     // Converts the frames in place to the integer PCM format built from the three values.
     // Every channel passes through 16-bit precision; a one-channel target takes the first

@@ -9,7 +9,7 @@
 namespace {
 
 // The name as the user typed it, in the 8-bit codec the message box decodes with.
-QByteArray shown_name(const QFile* file)
+QByteArray shown_name(const QFileDevice* file)
 {
     return file->fileName().toLocal8Bit();
 }
@@ -90,7 +90,7 @@ bool CWave::Save(const QString& path)
     return saved;
 }
 
-bool CWave::Save(QFile* file)
+bool CWave::Save(QFileDevice* file)
 {
     const uint32_t dataLength = GetBufferLength();
     // The record as held, except that an extensible one is written as its plain sub-format:

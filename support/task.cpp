@@ -80,14 +80,17 @@ bool CTask::cancelled() const
     return m_cancelled;
 }
 
-void CTask::forbid_cancel(const QString& why)
+bool CTask::forbid_cancel(const QString& why)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_cancelled)
+            return false;
         m_progress.cancellable = false;
         m_progress.why_not_cancellable = why;
     }
     notify();
+    return true;
 }
 
 void CTask::set_listener(std::function<void()> listener)

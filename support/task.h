@@ -46,8 +46,8 @@ public:
     void cancel();
     [[nodiscard]] bool cancelled() const;
     // From here on the job runs to its end: an interrupted firmware write would leave the
-    // pedal without a program.
-    void forbid_cancel(const QString& why);
+    // pedal without a program. False, forbidding nothing, when a cancel came first.
+    [[nodiscard]] bool forbid_cancel(const QString& why);
 
     // Called on every change of progress or cancel state, from the thread that made it;
     // a front end uses it only to wake its own thread, which then reads progress().

@@ -1,5 +1,7 @@
 #include "support/user_prompt.h"
 
+#include "support/prompt_handover.h"
+
 #include <QDebug>
 #include <atomic>
 
@@ -22,12 +24,26 @@ public:
 
 CSilentPrompt g_silent_prompt;
 std::atomic<CUserPrompt*> g_prompt{&g_silent_prompt};
+std::atomic<CPromptHandover*> g_handover{nullptr};
 
 }  // namespace
 
 CUserPrompt& user_prompt()
 {
+    CPromptHandover* handover = g_handover.load();
+    if (handover && !handover->is_own_thread())
+        return *handover;
     return *g_prompt.load();
+}
+
+CUserPrompt& installed_user_prompt()
+{
+    return *g_prompt.load();
+}
+
+void register_prompt_handover(CPromptHandover* handover)
+{
+    g_handover.store(handover);
 }
 
 CUserPrompt* install_user_prompt(CUserPrompt* prompt)

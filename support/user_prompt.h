@@ -23,8 +23,16 @@ public:
 
 // The prompt in force. Until one is installed, a silent one answers: it writes the text
 // to the debug output, presses OK or No and cancels every file dialog, so nothing that
-// runs without a user can hang on a box.
+// runs without a user can hang on a box. Off the GUI thread, while a CPromptHandover
+// lives, the handover, which asks the installed prompt on the GUI thread.
 CUserPrompt& user_prompt();
+
+// The installed prompt itself, on whatever thread.
+CUserPrompt& installed_user_prompt();
+
+class CPromptHandover;
+// The handover in force (null: none); its constructor and destructor call this.
+void register_prompt_handover(CPromptHandover* handover);
 
 // Installs `prompt` (not owned; null restores the silent one) and returns the previous one.
 CUserPrompt* install_user_prompt(CUserPrompt* prompt);

@@ -7,7 +7,8 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "firmware/pack_builder.h"
-#include "support/user_prompt.h"
+#include "bench_kit.h"
+#include "gui_stall.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,28 +22,6 @@
 namespace {
 
 constexpr double MB = 1048576.0;
-
-// Answers every box with OK and keeps the last text, the update's result.
-class CResultPrompt final : public CUserPrompt {
-public:
-    void show_message(const QString&, const QString& text) override { last = text; }
-    bool ask_yes_no(const QString&, const QString&) override { return false; }
-    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString last;
-};
-
-[[noreturn]] void fail(const char* what, const QString& detail)
-{
-    std::fprintf(stderr, "bench_app: %s failed (%s)\n", what, qPrintable(detail));
-    std::exit(1);
-}
 
 QByteArray noise(int size)
 {
@@ -60,12 +39,11 @@ double update_seconds(TandoraQT& window, CResultPrompt& prompt, const QString& p
 {
     window.findChild<QCheckBox*>("m_btnSelLocal")->setChecked(true);
     window.findChild<QLineEdit*>("m_editPath")->setText(package);
+    prompt.last.clear();
     const auto start = std::chrono::steady_clock::now();
     window.findChild<QPushButton*>("m_btnUpdate")->click();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (prompt.last != "Successful!")
-        fail("update", prompt.last);
-    return seconds;
+    wait_for_result(prompt, "Successful!");
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
@@ -114,6 +92,7 @@ int main(int argc, char** argv)
         std::printf("NAND update MB/s: %.1f\n", nandSize / MB / nandSeconds);
         std::printf("NAND update commands per MiB: %.0f\n", commands / (nandSize / MB));
     }
+    std::printf("max gui stall ms: %.1f\n", max_gui_stall_ms(pedal, prompt));
     install_midi_system(nullptr);
     install_user_prompt(nullptr);
     return 0;

@@ -39,6 +39,7 @@ TEST_P(OnlineUpdate, QuestionDownloadAndInstall)
     m_server.serve(entry, bytes);
     m_prompt.answer_yes_no(GetParam().yes);
     widget<QPushButton>("m_btnUpdate")->click();
+    wait_until_idle();
 
     const bool questioned =
         !m_prompt.shown().empty() && m_prompt.shown()[0].kind == CScriptedPrompt::EKind::QUESTION;
@@ -69,6 +70,7 @@ TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
 {
     CPedalEmulator& pedal = start_online(0x010000, false);
     widget<QPushButton>("m_btnUpdate")->click();
+    wait_until_idle();
     EXPECT_EQ(m_prompt.messages(), QStringList({"Download firmware failed !", "Failed!"}));
     expect_ended();
 
@@ -81,6 +83,7 @@ TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
     m_server.on_request = [&user](const QString&) { user.act(); };
     m_prompt.clear();
     widget<QPushButton>("m_btnUpdate")->click();
+    wait_until_idle();
     ASSERT_TRUE(user.acted);
     EXPECT_FALSE(user.song_tab);
     EXPECT_FALSE(user.closed);

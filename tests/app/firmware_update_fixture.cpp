@@ -82,6 +82,7 @@ void FirmwareUpdate::update_local(const QString& path)
     widget<QCheckBox>("m_btnSelLocal")->setChecked(true);
     widget<QLineEdit>("m_editPath")->setText(path);
     widget<QPushButton>("m_btnUpdate")->click();
+    wait_until_idle();
 }
 
 std::vector<uint32_t> FirmwareUpdate::erases() const

@@ -83,7 +83,12 @@ protected:
         return texts;
     }
     bool enabled(const char* button) const { return widget<QPushButton>(button)->isEnabled(); }
-    void click(const char* button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
+    // Clicks and waits until the command the click started, if any, has ended.
+    void click(const char* button)
+    {
+        QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton);
+        wait_until_idle();
+    }
     QString file(const QString& name) const { return m_files.filePath(name); }
     std::vector<unsigned char> stored_song(unsigned slot)
     {
@@ -180,16 +185,19 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_TRUE(import_user.bar_shown);
     EXPECT_FALSE(import_user.closed);
 
-    const SWaveFormatex& pedal_format = probe().wave().GetFormat();
+    CWave pedal_wave;
+    ASSERT_TRUE(pedal_wave.Load(file("tone.wav")));
+    ASSERT_TRUE(pedal_wave.ResampleLinerAs46875Wav(1));
+    const SWaveFormatex& pedal_format = pedal_wave.GetFormat();
     EXPECT_EQ(pedal_format.nChannels, 1);
     EXPECT_EQ(pedal_format.nSamplesPerSec, 46875u);
     EXPECT_EQ(pedal_format.wBitsPerSample, 24);
-    const unsigned int converted = probe().wave().GetBufferLength();
+    const unsigned int converted = pedal_wave.GetBufferLength();
     EXPECT_NEAR(converted / 3.0, 4687.5, 2);
     // The slot format counts whole 192-byte units only.
     const std::vector<unsigned char> stored = stored_song(0);
     ASSERT_EQ(stored.size(), converted / 192 * 192);
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), probe().wave().GetBuffer()));
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), pedal_wave.GetBuffer()));
     EXPECT_EQ(list().currentRow(), 0);
     EXPECT_TRUE(lines()[0].startsWith("Song 001 -- (0.01  MB)"));
 
@@ -408,4 +416,5 @@ TEST_P(Report, ShowsTheResultsTextInAMessageBox)
 INSTANTIATE_TEST_SUITE_P(Codes, Report,
                          ::testing::Values(SReportCase{0, "Successful !"},
                                            SReportCase{4, "Read data failed!"},
-                                           SReportCase{8, "Space not enough!"}, SReportCase{12, "Failed !"}));
+                                           SReportCase{8, "Space not enough!"}, SReportCase{12, "Cancelled !"},
+                                           SReportCase{13, "Failed !"}));

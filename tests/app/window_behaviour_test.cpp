@@ -1,6 +1,7 @@
 #include "app/tandora_qt.h"
 #include "app/window_title.h"
 #include "support/progress_event.h"
+#include "support/task.h"
 #include "window_fixture.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +14,6 @@ namespace {
 
 class Window : public ::testing::Test {
 protected:
-    void send_progress(unsigned int done, unsigned int total)
-    {
-        post_progress(&window, done, total);
-        QCoreApplication::sendPostedEvents(&window, PROGRESS_EVENT_TYPE);
-    }
     QProgressBar& bar() { return *window.findChild<QProgressBar*>("progressBar"); }
 
     CInstalledMidiSystem midi;
@@ -27,52 +23,36 @@ protected:
 };
 
 struct SProgressCase {
-    TandoraQT::EWorkState state;
-    unsigned int done;
-    unsigned int total;
-    int position;  // -1: the bar keeps its value
+    int from;  // the percent range the work maps its steps onto
+    int to;
+    uint64_t done;
+    uint64_t total;
+    int percent;  // -1: the step leaves the percent as it was
 };
 
-class ProgressMapping : public Window, public ::testing::WithParamInterface<SProgressCase> {};
+class ProgressMapping : public ::testing::TestWithParam<SProgressCase> {};
 
 }  // namespace
 
-TEST_P(ProgressMapping, MovesTheBarForTheWorkUnderWay)
+// Songs map their steps onto 0..100, a firmware update's write pass onto 80..100.
+TEST_P(ProgressMapping, MapsStepsOntoTheWorksRange)
 {
     const SProgressCase& sample = GetParam();
-    probe.set_work_state(sample.state);
-    bar().setValue(7);
-    send_progress(sample.done, sample.total);
-    EXPECT_EQ(bar().value(), sample.position < 0 ? 7 : sample.position);
+    CTask task;
+    task.set_percent_range(sample.from, sample.to);
+    task.set_step(7, 100);
+    const int before = task.progress().percent;
+    task.set_step(sample.done, sample.total);
+    EXPECT_EQ(task.progress().percent, sample.percent < 0 ? before : sample.percent);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    States, ProgressMapping,
-    ::testing::Values(SProgressCase{TandoraQT::WORK_DOWNLOAD_SONG, 3, 10, 30},
-                      SProgressCase{TandoraQT::WORK_UPLOAD_SONG, 3, 10, 30},
-                      SProgressCase{TandoraQT::WORK_UPDATE_FIRMWARE, 3, 10, 86},
-                      SProgressCase{TandoraQT::WORK_UPDATE_FIRMWARE, 10, 10, 100},
-                      SProgressCase{TandoraQT::WORK_UPLOAD_SONG, 2, 3, 66},
+    Works, ProgressMapping,
+    ::testing::Values(SProgressCase{0, 100, 3, 10, 30}, SProgressCase{80, 100, 3, 10, 86},
+                      SProgressCase{80, 100, 10, 10, 100}, SProgressCase{0, 100, 2, 3, 66},
                       // Byte counts of a whole song: the product needs more than 32 bits.
-                      SProgressCase{TandoraQT::WORK_DOWNLOAD_SONG, 4000000000u, 4294967295u, 93},
-                      SProgressCase{TandoraQT::WORK_IDLE, 3, 10, -1},
-                      SProgressCase{TandoraQT::WORK_DOWNLOAD_SONG, 0, 0, -1}));
-
-TEST_F(Window, ImportProgressWritesADebugLineOnlyWhenTheBarMoves)
-{
-    CDebugCapture debug;
-    probe.set_work_state(TandoraQT::WORK_DOWNLOAD_SONG);
-    bar().setValue(0);
-    send_progress(3, 10);
-    send_progress(30, 100);
-    send_progress(300, 1000);
-    EXPECT_EQ(debug.lines().join('|').toStdString(), "nNewPos=30 Param1=3, param2=10");
-
-    probe.set_work_state(TandoraQT::WORK_UPLOAD_SONG);
-    send_progress(5, 10);
-    EXPECT_EQ(bar().value(), 50);
-    EXPECT_EQ(debug.lines().size(), 1);
-}
+                      SProgressCase{0, 100, 4000000000u, 4294967295u, 93},
+                      SProgressCase{0, 100, 0, 0, -1}));
 
 TEST_F(Window, OtherEventTypesLeaveTheBarAlone)
 {

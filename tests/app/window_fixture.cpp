@@ -90,3 +90,8 @@ bool CUserDuringWork::eventFilter(QObject*, QEvent* event)
         act();
     return false;
 }
+
+void WindowWithPedals::wait_until_idle()
+{
+    EXPECT_TRUE(QTest::qWaitFor([this] { return probe().work_state() == TandoraQT::WORK_IDLE; }, 120000));
+}

@@ -84,6 +84,9 @@ protected:
     CTandoraQTProbe& probe() { return *m_probe; }
     // The detection thread sees the port count change within 200 ms.
     void wait_for_port_change();
+    // Runs the event loop until no command runs: commands run on a worker thread and end
+    // on the GUI thread.
+    void wait_until_idle();
     QString title() const { return m_window->windowTitle(); }
     template <typename T>
     T* widget(const char* name) const

@@ -19,12 +19,12 @@ public:
     void set_device_changed(bool changed) { m_window.m_bDevChanged = changed; }
     int timer_id() const { return m_window.m_nTimerId; }
 
-    CUSBConnect& link() { return *m_window.m_pUSBConnect; }
-    CLooperSongData& songs() { return m_window.m_songData; }
-    const CWave& wave() const { return m_window.m_wave; }
+    CUSBConnect& link() { return m_window.m_session.link(); }
+    CLooperSongData& songs() { return m_window.m_session.songs(); }
     void update_window_title() { m_window.update_window_title(); }
     void load_data_from_device() { m_window.load_data_from_device(); }
     void report(ELooperActionResult result) { m_window.report(result); }
+    CTask* task() { return m_window.m_task.get(); }
 
     const std::vector<QString>& firmware_files() const { return m_window.m_lstFirmwareFile; }
     void init_firmware_list() { m_window.init_firmware_list(); }

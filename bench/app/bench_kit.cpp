@@ -1,0 +1,19 @@
+#include "bench_kit.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+
+void fail(const char* what, const QString& detail)
+{
+    std::fprintf(stderr, "bench_app: %s failed (%s)\n", what, qPrintable(detail));
+    std::exit(1);
+}
+
+void wait_for_result(CResultPrompt& prompt, const QString& expected)
+{
+    while (prompt.last.isEmpty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (prompt.last != expected)
+        fail("the command", prompt.last);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "support/user_prompt.h"
+
+#include <QString>
+
+// Answers every box with OK and keeps the last text, a command's result; file dialogs
+// get `open_file`.
+class CResultPrompt final : public CUserPrompt {
+public:
+    void show_message(const QString&, const QString& text) override { last = text; }
+    bool ask_yes_no(const QString&, const QString&) override { return true; }
+    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return open_file;
+    }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString last;
+    QString open_file;
+};
+
+// Runs the event loop until a box has shown the command's result; ends the bench with
+// the text when it is not `expected`.
+void wait_for_result(CResultPrompt& prompt, const QString& expected);
+
+[[noreturn]] void fail(const char* what, const QString& detail);

@@ -1,0 +1,65 @@
+#include "gui_stall.h"
+
+#include "app/tandora_qt.h"
+#include "audio/wave.h"
+#include "bench_kit.h"
+#include "emulator/pedal_emulator.h"
+
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr unsigned kRate = 44100;
+constexpr unsigned kSeconds = 240;
+
+bool write_song(const QString& path)
+{
+    std::vector<int16_t> samples(size_t{kRate} * kSeconds * 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(6000 * std::sin(2 * M_PI * 220.0 * double(i / 2) / kRate));
+    CWave wave;
+    wave.BuildFormat(2, kRate, 16);
+    wave.SetBuffer(samples.data(), kRate * kSeconds, true);
+    return wave.Save(path);
+}
+
+}  // namespace
+
+double max_gui_stall_ms(CPedalEmulator& pedal, CResultPrompt& prompt)
+{
+    QTemporaryDir folder;
+    prompt.open_file = folder.filePath("song.wav");
+    if (!write_song(prompt.open_file))
+        fail("writing the song", prompt.open_file);
+    pedal.set_reply_latency(std::chrono::milliseconds(1));
+    TandoraQT window(nullptr);
+    window.findChild<QListWidget*>("m_lstSong")->setCurrentRow(0);
+
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 worst = 0;
+    QTimer ticks;
+    ticks.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        worst = std::max(worst, now - last);
+        last = now;
+    });
+    prompt.last.clear();
+    window.findChild<QPushButton*>("m_btnDownload")->click();
+    clock.start();
+    ticks.start(1);
+    wait_for_result(prompt, "Successful !");
+    ticks.stop();
+    prompt.open_file.clear();
+    pedal.set_reply_latency(std::chrono::microseconds(0));
+    return worst / 1e6;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "cli/cli_options.h"
+#include "core/operation_result.h"
+
+#include <cstdio>
+#include <functional>
+
+class CInterruptWatch;
+class CPedalSession;
+class CTask;
+class CTerminalPrompt;
+
+enum ECliExit : int {
+    CLI_EXIT_OK = 0,
+    CLI_EXIT_FAILED = 1,
+    CLI_EXIT_USAGE = 2,
+    CLI_EXIT_NO_PEDAL = 3,
+};
+
+// What every command needs: the options, the terminal, and the program's output.
+struct SCliContext {
+    const SCliOptions& options;
+    CTerminalPrompt& prompt;
+    CInterruptWatch& interrupt;
+    // stderr is a terminal: progress is drawn as a bar.
+    bool terminal;
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    // Called at every step of a running task, on the thread that runs it (tests use it
+    // to interrupt at a known point).
+    std::function<void(CTask&)> on_task_step;
+};
+
+// Runs the parsed command; the exit code.
+int run_cli_command(SCliContext& context);
+
+// The commands, each given the open session where it needs a pedal.
+int run_ports(SCliContext& context);
+int run_info(SCliContext& context, CPedalSession& session);
+int run_list(SCliContext& context, CPedalSession& session);
+int run_import(SCliContext& context, CPedalSession& session);
+int run_export(SCliContext& context, CPedalSession& session);
+int run_delete(SCliContext& context, CPedalSession& session);
+int run_firmware(SCliContext& context, CPedalSession& session);
+
+// Runs `work` with a task whose progress is drawn and which Ctrl-C cancels; prints the
+// result's text (and its detail) to stderr, or to stdout on success; the exit code.
+int run_with_task(SCliContext& context, const std::function<COperationResult(CTask&)>& work);
+// Prints `text` to the error output and returns `code`.
+int fail_with(SCliContext& context, int code, const QString& text);
+// Slot argument `text` (1-based) as a 0-based slot of the session's model, or -1 after
+// printing why.
+int parse_slot(SCliContext& context, const QString& text, const CPedalSession& session);
+// Prints `text` to the output, UTF-8, with a newline.
+void print_line(SCliContext& context, const QString& text);

@@ -1,0 +1,114 @@
+#include "cli/cli_options.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+
+const QStringList kCommands = {"ports",  "info",     "list",     "import",      "export",
+                               "delete", "firmware", "check-update"};
+
+// How many arguments each command takes after its name.
+int argument_count(const QString& command, bool firmware_file)
+{
+    if (command == "import" || command == "export")
+        return 2;
+    if (command == "delete")
+        return 1;
+    if (command == "firmware")
+        return firmware_file ? 1 : 0;
+    return 0;
+}
+
+QString description()
+{
+    return QStringLiteral(
+        "Manage the songs and the firmware of a looper pedal from the command line.\n\n"
+        "Commands:\n"
+        "  ports                     the MIDI port pairs seen, numbered, and which is a pedal\n"
+        "  info                      model, firmware version, product ID, slots, free space\n"
+        "  list                      every slot with its size and duration\n"
+        "  import SLOT FILE          convert an audio file into slot SLOT (1-30)\n"
+        "  export SLOT FILE          save slot SLOT as a 48000 Hz 24-bit WAV file\n"
+        "  delete SLOT               empty slot SLOT\n"
+        "  firmware FILE.dat         update the pedal's firmware from a package\n"
+        "  firmware --online --name NAME   update from the update server's list\n"
+        "  firmware --list           the update server's packages for the pedal\n"
+        "  check-update              whether a newer Tandora exists\n\n"
+        "Exit codes: 0 success, 1 failure, 2 bad usage, 3 no pedal.");
+}
+
+}  // namespace
+
+SCliParse parse_cli(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("command", "The command to run, see above.", "COMMAND [ARGUMENTS]");
+    const QCommandLineOption yes("yes", "Answer every question with yes (overwrite, delete, older firmware).");
+    const QCommandLineOption force("force", "Install a firmware package made for another product.");
+    const QCommandLineOption json("json", "Print list, info and ports as JSON.");
+    const QCommandLineOption verify("verify", "Read an imported song back and compare it.");
+    const QCommandLineOption port("port", "Use the pedal on this port pair (name or number from 'ports').",
+                                  "NAME|INDEX");
+    const QCommandLineOption server("update-server", "The update server's base address.", "URL");
+    const QCommandLineOption mono("mono", "How a mono pedal takes a stereo file: left or mix.", "left|mix", "left");
+    const QCommandLineOption online("online", "Take the firmware package from the update server.");
+    const QCommandLineOption list("list", "List the update server's firmware packages.");
+    const QCommandLineOption name("name", "The update server's package to install.", "NAME");
+    parser.addOptions({yes, force, json, verify, port, server, mono, online, list, name});
+
+    SCliParse parse;
+    if (!parser.parse(arguments)) {
+        parse.exit_code = 2;
+        parse.text = parser.errorText();
+        return parse;
+    }
+    if (parser.isSet("help")) {
+        parse.text = parser.helpText();
+        return parse;
+    }
+    if (parser.isSet("version")) {
+        parse.text = QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion() + '\n';
+        return parse;
+    }
+    const QStringList positional = parser.positionalArguments();
+    SCliOptions options;
+    options.command = positional.value(0);
+    options.arguments = positional.mid(1);
+    options.yes = parser.isSet(yes);
+    options.force = parser.isSet(force);
+    options.json = parser.isSet(json);
+    options.verify = parser.isSet(verify);
+    options.port = parser.value(port);
+    options.update_server = parser.value(server);
+    options.mono = parser.value(mono);
+    options.online = parser.isSet(online);
+    options.list = parser.isSet(list);
+    options.firmware_name = parser.value(name);
+
+    parse.exit_code = 2;
+    if (!kCommands.contains(options.command)) {
+        parse.text = options.command.isEmpty() ? QStringLiteral("No command given; see --help.")
+                                               : QStringLiteral("Unknown command '%1'; see --help.").arg(options.command);
+        return parse;
+    }
+    const bool firmware_file = !options.online && !options.list;
+    if (options.command == "firmware" && options.online && options.firmware_name.isEmpty()) {
+        parse.text = QStringLiteral("firmware --online needs --name NAME.");
+        return parse;
+    }
+    if (options.arguments.size() != argument_count(options.command, firmware_file)) {
+        parse.text = QStringLiteral("Wrong number of arguments for '%1'; see --help.").arg(options.command);
+        return parse;
+    }
+    if (options.mono != "left" && options.mono != "mix") {
+        parse.text = QStringLiteral("--mono takes left or mix.");
+        return parse;
+    }
+    parse.exit_code = 0;
+    parse.options = options;
+    return parse;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The command line of tandora-cli, parsed. Slots are numbered 1-30, as the window shows
+// them; `slot` keeps that number.
+struct SCliOptions {
+    QString command;
+    QStringList arguments;
+    bool yes = false;
+    bool force = false;
+    bool json = false;
+    bool verify = false;
+    QString port;
+    QString update_server;
+    QString mono;
+    bool online = false;
+    bool list = false;
+    QString firmware_name;
+};
+
+// The outcome of parsing: the options, or the exit code and the text to print
+// (usage errors go to stderr with code 2, --help and --version to stdout with 0).
+struct SCliParse {
+    std::optional<SCliOptions> options;
+    int exit_code = 0;
+    QString text;
+};
+
+SCliParse parse_cli(const QStringList& arguments);

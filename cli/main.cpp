@@ -1,0 +1,29 @@
+#include "cli/cli_context.h"
+#include "cli/interrupt.h"
+#include "cli/terminal_prompt.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tandora-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.7"));
+    const SCliParse parse = parse_cli(QCoreApplication::arguments());
+    if (!parse.options) {
+        std::fprintf(parse.exit_code == 0 ? stdout : stderr, "%s\n", parse.text.toUtf8().constData());
+        return parse.exit_code;
+    }
+    CTerminalPrompt prompt(parse.options->yes, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO));
+    CUserPrompt* previous = install_user_prompt(&prompt);
+    int code = CLI_EXIT_FAILED;
+    {
+        CInterruptWatch interrupt;
+        SCliContext context{*parse.options, prompt, interrupt, ::isatty(STDERR_FILENO) != 0};
+        code = run_cli_command(context);
+    }
+    install_user_prompt(previous);
+    return code;
+}

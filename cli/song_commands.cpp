@@ -1,0 +1,51 @@
+#include "cli/cli_context.h"
+#include "cli/terminal_prompt.h"
+#include "core/pedal_session.h"
+#include "core/song_operations.h"
+
+#include <QFileInfo>
+
+int run_import(SCliContext& context, CPedalSession& session)
+{
+    const int slot = parse_slot(context, context.options.arguments[0], session);
+    if (slot < 0)
+        return CLI_EXIT_USAGE;
+    const QString path = context.options.arguments[1];
+    if (!QFileInfo(path).isFile())
+        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("'%1' is not a file that can be read.").arg(path));
+    if (session.slot_holds_song(slot) &&
+        !context.prompt.ask_yes_no(
+            QStringLiteral("Overwrite warning"),
+            QStringLiteral("'%1' already exist, continue to overwrite the song?").arg(session.songs().get_name(slot))))
+        return CLI_EXIT_FAILED;
+    return run_with_task(context, [&](CTask& task) { return import_song(session, path, slot, &task); });
+}
+
+int run_export(SCliContext& context, CPedalSession& session)
+{
+    const int slot = parse_slot(context, context.options.arguments[0], session);
+    if (slot < 0)
+        return CLI_EXIT_USAGE;
+    if (!session.slot_holds_song(slot))
+        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
+    const QString path = context.options.arguments[1];
+    if (QFileInfo::exists(path) &&
+        !context.prompt.ask_yes_no(QStringLiteral("Export"),
+                                   QStringLiteral("'%1' already exists, overwrite it?").arg(path)))
+        return CLI_EXIT_FAILED;
+    return run_with_task(context, [&](CTask& task) { return export_song(session, slot, path, &task); });
+}
+
+int run_delete(SCliContext& context, CPedalSession& session)
+{
+    const int slot = parse_slot(context, context.options.arguments[0], session);
+    if (slot < 0)
+        return CLI_EXIT_USAGE;
+    if (!session.slot_holds_song(slot))
+        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
+    if (!context.prompt.ask_yes_no(
+            QStringLiteral("Delete"),
+            QStringLiteral("Continue to delete song '%1' ?").arg(session.songs().get_name(slot))))
+        return CLI_EXIT_FAILED;
+    return run_with_task(context, [&](CTask&) { return delete_song(session, slot); });
+}

@@ -1,0 +1,195 @@
+#include "core/firmware_update.h"
+
+#include "core/pack_flash_start_addr.h"
+#include "device/usb_connect.h"
+#include "firmware/flash_config.h"
+#include "firmware/pack_file.h"
+#include "support/neat.h"
+#include "support/task.h"
+
+#include <QByteArray>
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// NAND is programmed page by page, once per erase. 4096 bytes are whole pages on every
+// NAND the pedals carry (2048 and 4096-byte pages) and fit one write packet (5120 bytes),
+// so pieces of this size that start on such a boundary never program a page twice; a
+// single write of the section would cut pages at every 5120-byte chunk.
+constexpr unsigned int kNandWriteGrain = 4096;
+
+// The erase pass fills the bar to 80, the write pass from there to 100.
+constexpr int kErasePercent = 80;
+
+const QString kNoStopText = QStringLiteral("The pedal is being written; the update cannot stop now.");
+
+// One section as the passes need it: its layout parsed and its image unpacked, once.
+struct SSection {
+    SPackFlashStartAddr start;
+    CFlashConfig layout;
+    QByteArray image;
+};
+
+enum class EStep { OK, FAILED, CANCELLED };
+
+// Reads every section's layout and image, showing why when one does not load: the update
+// must then not touch the pedal at all.
+bool load_sections(CPackFile& pack, std::vector<SSection>& sections)
+{
+    sections.resize(pack.get_section_count());
+    for (unsigned int i = 0; i < sections.size(); ++i) {
+        SSection& section = sections[i];
+        unsigned int length = 0;
+        const char* text = pack.get_file_config(i, length);
+        if (!text)
+            return false;
+        if (!section.layout.load_flash_config_text(QByteArray(text, static_cast<int>(length)))) {
+            NEAT::AfxMessageBox(section.layout.error_text());
+            return false;
+        }
+        if (section.layout.sectors().empty()) {
+            NEAT::AfxMessageBox(QString::asprintf("Data%u flash config has no sector !", i + 1));
+            return false;
+        }
+        section.start = {i, section.layout.sectors().front().address};
+        const char* data = pack.get_file_data(i, length);
+        if (!data) {
+            NEAT::AfxMessageBox(pack.error_text());
+            return false;
+        }
+        section.image = QByteArray(data, static_cast<int>(length));
+        if (section.layout.total() < length) {
+            NEAT::AfxMessageBox(QStringLiteral("Space not enough !"));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Erases the sectors `section`'s image needs, the first one at least.
+bool erase(CUSBConnect& link, const SSection& section, CTask* task)
+{
+    const auto length = static_cast<unsigned int>(section.image.size());
+    const unsigned int count = section.layout.envaluate_sector_count_to_save_data(length);
+    uint64_t erased = 0;
+    for (unsigned int i = 0; i < count && (i == 0 || erased < length); ++i) {
+        const SFlashSector& sector = section.layout.sectors()[i];
+        if (!link.flash_erase(static_cast<EFlashType>(sector.type), sector.address)) {
+            NEAT::AfxMessageBox(QString::asprintf("Erase sector failed,address=0x%.8X", sector.address));
+            return false;
+        }
+        erased += sector.size;
+        task_step(task, i + 1, count);
+    }
+    return true;
+}
+
+// One flash_write_and_verify of the range; NAND in page-aligned pieces.
+int write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address, const unsigned char* data,
+                     unsigned int length, CTask* task)
+{
+    if (type != FLASH_TYPE_NAND)
+        return link.flash_write_and_verify(type, address, data, length, task);
+    const unsigned int lead = address % kNandWriteGrain;
+    const unsigned int pieces = std::max(
+        1U, static_cast<unsigned int>((uint64_t(lead) + length + kNandWriteGrain - 1) / kNandWriteGrain));
+    unsigned int done = 0;
+    for (unsigned int piece = 1; piece <= pieces; ++piece) {
+        const unsigned int size = std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
+        const int code = link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
+        if (code != 1)
+            return code;
+        done += size;
+        task_bytes(task, size);
+        task_step(task, piece, pieces);
+    }
+    return 1;
+}
+
+// Program flash sections longer than their first sector get that sector last: an
+// interrupted update leaves the start of the image erased, never a complete-looking start
+// in front of a half-written rest.
+int write_section(CUSBConnect& link, const SSection& section, CTask* task)
+{
+    const SFlashSector& first = section.layout.sectors().front();
+    const auto type = static_cast<EFlashType>(first.type);
+    const auto* data = reinterpret_cast<const unsigned char*>(section.image.constData());
+    const auto length = static_cast<unsigned int>(section.image.size());
+    if (type != FLASH_TYPE_NAND && length > first.size) {
+        const int code =
+            write_and_verify(link, type, first.address + first.size, data + first.size, length - first.size, task);
+        if (code != 1)
+            return code;
+        return write_and_verify(link, type, first.address, data, first.size, task);
+    }
+    return write_and_verify(link, type, first.address, data, length, task);
+}
+
+bool write(CUSBConnect& link, const SSection& section, CTask* task)
+{
+    const int code = write_section(link, section, task);
+    task_step(task, 1, 1);
+    switch (code) {
+        case 1:
+            return true;
+        case 0:
+            NEAT::AfxMessageBox(QStringLiteral("Write data failed !"));
+            return false;
+        case 3:
+            NEAT::AfxMessageBox(QStringLiteral("Verify data failed"));
+            return false;
+        default:
+            NEAT::AfxMessageBox(QStringLiteral("Write data timeout !"));
+            return false;
+    }
+}
+
+EStep install(CUSBConnect& link, const QString& path, bool force, CTask* task)
+{
+    CPackFile pack;
+    if (!pack.open(path)) {
+        NEAT::AfxMessageBox(pack.error_text());
+        return EStep::FAILED;
+    }
+    const unsigned int device = link.product_id();
+    if (device != CUSBConnect::UNKNOWN_INFO && device != pack.get_file_product_ID() && !force) {
+        NEAT::AfxMessageBox(QStringLiteral("File not match the connected device,please confirm"));
+        return EStep::FAILED;
+    }
+    std::vector<SSection> sections;
+    if (!load_sections(pack, sections))
+        return EStep::FAILED;
+    std::stable_sort(sections.begin(), sections.end(),
+                     [](const SSection& a, const SSection& b) { return a.start < b.start; });
+    if (task) {
+        if (!task->forbid_cancel(kNoStopText))
+            return EStep::CANCELLED;
+        uint64_t bytes = 0;
+        for (const SSection& section : sections)
+            bytes += static_cast<uint64_t>(section.image.size());
+        task->set_bytes_total(bytes);
+        task->set_percent_range(0, kErasePercent);
+    }
+    for (const SSection& section : sections) {
+        if (!erase(link, section, task))
+            return EStep::FAILED;
+    }
+    if (task)
+        task->set_percent_range(kErasePercent, 100);
+    for (auto section = sections.rbegin(); section != sections.rend(); ++section) {
+        if (!write(link, *section, task))
+            return EStep::FAILED;
+    }
+    return EStep::OK;
+}
+
+}  // namespace
+
+COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force, CTask* task)
+{
+    const EStep step = install(link, path, force, task);
+    if (step == EStep::CANCELLED)
+        return COperationResult::cancelled();
+    return COperationResult::firmware(step == EStep::OK);
+}

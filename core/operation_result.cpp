@@ -1,0 +1,52 @@
+#include "core/operation_result.h"
+
+#include <utility>
+
+COperationResult::COperationResult(EKind kind, ELooperActionResult song, bool ok, QString text)
+    : m_kind(kind), m_song(song), m_ok(ok), m_text(std::move(text))
+{
+}
+
+COperationResult COperationResult::song(ELooperActionResult result)
+{
+    return {EKind::SONG, result, result == LOOPER_RESULT_OK, looper_action_result_text(result)};
+}
+
+COperationResult COperationResult::firmware(bool ok)
+{
+    return {EKind::FIRMWARE, LOOPER_RESULT_OK, ok, ok ? QStringLiteral("Successful!") : QStringLiteral("Failed!")};
+}
+
+COperationResult COperationResult::audio_failed(const QString& text)
+{
+    return {EKind::AUDIO, LOOPER_RESULT_OK, false, text.isEmpty() ? QStringLiteral("Failed !") : text};
+}
+
+COperationResult COperationResult::cancelled()
+{
+    return {EKind::CANCELLED, LOOPER_RESULT_OK, false, QStringLiteral("Cancelled !")};
+}
+
+COperationResult COperationResult::refused_shown()
+{
+    COperationResult result{EKind::AUDIO, LOOPER_RESULT_OK, false, QStringLiteral("Failed !")};
+    result.m_shown = true;
+    return result;
+}
+
+bool COperationResult::ok() const
+{
+    return m_ok;
+}
+
+QString COperationResult::text() const
+{
+    return m_text;
+}
+
+COperationResult COperationResult::with_detail(const QString& detail) const
+{
+    COperationResult result = *this;
+    result.m_detail = detail;
+    return result;
+}

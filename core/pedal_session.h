@@ -1,0 +1,52 @@
+#pragma once
+
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
+
+#include <cstdint>
+#include <memory>
+
+struct SNandFlashConfig;
+
+// The connected pedal as the program works with it: the link and the song store on it.
+// One thread uses a session at a time: the front end's while no operation runs, the
+// operation's worker while one does.
+class CPedalSession {
+public:
+    CPedalSession();
+    CPedalSession(const CPedalSession&) = delete;
+    CPedalSession& operator=(const CPedalSession&) = delete;
+
+    CUSBConnect& link() { return *m_link; }
+    const CUSBConnect& link() const { return *m_link; }
+    CLooperSongData& songs() { return m_songs; }
+    const CLooperSongData& songs() const { return m_songs; }
+
+    // Searches the MIDI ports for a pedal and opens it (the search's boxes included); true
+    // when the link is left open in update mode.
+    [[nodiscard]] bool search_and_open();
+    // Opens the pedal on the port pair `ports` (output << 16 | input); true when it
+    // answered in update mode. A pedal in application mode is let go again.
+    [[nodiscard]] bool open_port(unsigned int ports);
+    // Asks the open pedal whether it is still there.
+    [[nodiscard]] bool check_connect();
+    void close();
+
+    bool is_open() const;
+    // In update mode, the only mode songs are read and written in.
+    bool is_ready_for_songs() const;
+    // The stored audio format of the connected model, or null when it keeps no songs.
+    const SNandFlashConfig* song_format() const;
+    bool slot_holds_song(int slot) const;
+    // Song bytes the blocks no slot uses could still take; 0 without a song format.
+    uint64_t free_song_bytes() const;
+    // Seconds of audio in `bytes` of the connected model's song format.
+    double song_seconds(uint64_t bytes) const;
+
+    // Reads every slot's record; the list then shows what was found.
+    [[nodiscard]] ELooperActionResult load_songs();
+
+private:
+    std::unique_ptr<CUSBConnect> m_link;
+    CLooperSongData m_songs;
+};

@@ -1,0 +1,115 @@
+#include "core/song_operations.h"
+
+#include "audio/wave.h"
+#include "core/pedal_session.h"
+#include "support/neat.h"
+#include "support/task.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <memory>
+#include <new>
+
+namespace {
+
+COperationResult from_store(ELooperActionResult result)
+{
+    return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
+}
+
+// The user may name a device or a pipe: those are written in place, plain files through
+// a save file that replaces the target only when complete.
+std::unique_ptr<QFileDevice> open_export_target(const QString& path)
+{
+    const QFileInfo target(path);
+    std::unique_ptr<QFileDevice> file;
+    if (target.exists() && !target.isFile())
+        file = std::make_unique<QFile>(path);
+    else
+        file = std::make_unique<QSaveFile>(path);
+    if (file->open(QIODevice::WriteOnly))
+        return file;
+    NEAT::AfxMessageBox(
+        QString("Open file '%1' failed, it may be occupied by other process").arg(target.fileName()));
+    return nullptr;
+}
+
+bool finish_export(QFileDevice& file, bool complete)
+{
+    auto* save = qobject_cast<QSaveFile*>(&file);
+    if (!save)
+        return complete;
+    if (complete)
+        return save->commit();
+    save->cancelWriting();
+    return false;
+}
+
+}  // namespace
+
+COperationResult import_song(CPedalSession& session, const QString& path, int slot, CTask* task)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    CWave wave;
+    // The loader has shown why it refused the file; the pedal is not touched.
+    if (!wave.Load(path))
+        return COperationResult::refused_shown();
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    if (!wave.ResampleLinerAs46875Wav(static_cast<int>(format->channels)) || wave.GetBufferLength() == 0)
+        return COperationResult::audio_failed();
+    if (slot < 0)
+        return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    return from_store(session.songs().write_file(static_cast<unsigned int>(slot), wave.GetBuffer(),
+                                                 wave.GetBufferLength(), task));
+}
+
+COperationResult export_song(CPedalSession& session, int slot, const QString& path, CTask* task)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    if (slot < 0 || !session.slot_holds_song(slot))
+        return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
+    std::unique_ptr<QFileDevice> file = open_export_target(path);
+    if (!file)
+        return COperationResult::refused_shown();
+    const unsigned int length = session.songs().get_file_length(static_cast<unsigned int>(slot));
+    // The length comes from the pedal's record: a damaged one must not end the program.
+    std::unique_ptr<unsigned char[]> song(new (std::nothrow) unsigned char[length]);
+    if (!song) {
+        finish_export(*file, false);
+        return COperationResult::audio_failed();
+    }
+    const ELooperActionResult read =
+        session.songs().read_file(static_cast<unsigned int>(slot), song.get(), length, task);
+    if (read != LOOPER_RESULT_OK) {
+        finish_export(*file, false);
+        return from_store(read);
+    }
+    const auto channels = static_cast<unsigned short>(format->channels);
+    const auto bits = static_cast<unsigned short>(format->bits_per_sample);
+    CWave wave;
+    wave.BuildFormat(channels, format->sample_rate, bits);
+    wave.SetBuffer(song.release(), length / (bits / 8u * channels), false);
+    const bool converted = wave.ResampleLinerAs48000Wav(channels);
+    if (task_cancelled(task)) {
+        finish_export(*file, false);
+        return COperationResult::cancelled();
+    }
+    if (!finish_export(*file, converted && wave.Save(file.get())))
+        return COperationResult::audio_failed();
+    return COperationResult::song(LOOPER_RESULT_OK);
+}
+
+COperationResult delete_song(CPedalSession& session, int slot)
+{
+    if (slot < 0)
+        return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
+    return COperationResult::song(session.songs().delete_file(static_cast<unsigned int>(slot)));
+}

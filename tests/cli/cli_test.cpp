@@ -1,0 +1,238 @@
+#include "audio/wave.h"
+#include "cli/cli_context.h"
+#include "cli/interrupt.h"
+#include "cli/terminal_prompt.h"
+#include "emulator/pedal_emulator.h"
+#include "pedal_kit.h"
+#include "support/task.h"
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr uint32_t kPulseRing = 0x2712;
+constexpr uint8_t kErase = 0x21;
+constexpr uint8_t kWrite = 0x22;
+
+struct SRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QString read_all(std::FILE* file)
+{
+    std::fflush(file);
+    std::rewind(file);
+    QByteArray bytes;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, static_cast<int>(got));
+    std::fclose(file);
+    return QString::fromUtf8(bytes);
+}
+
+// The tool run in this process against emulated pedals, with no terminal: what it prints
+// and its exit code.
+class Cli : public ::testing::Test {
+protected:
+    CPedalEmulator& add_pedal(uint32_t product_id = kPulseRing)
+    {
+        SPedalConfig config;
+        config.product_id = product_id;
+        m_pedals.push_back(std::make_unique<CPedalEmulator>(m_midi.system, config));
+        return *m_pedals.back();
+    }
+    SRun run(QStringList arguments, const std::function<void(CTask&)>& on_step = {})
+    {
+        arguments.prepend("tandora-cli");
+        const SCliParse parse = parse_cli(arguments);
+        SRun result;
+        if (!parse.options) {
+            result.code = parse.exit_code;
+            result.err = parse.text;
+            return result;
+        }
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        CTerminalPrompt prompt(parse.options->yes, false, stdin, err);
+        CUserPrompt* previous = install_user_prompt(&prompt);
+        {
+            CInterruptWatch interrupt;
+            SCliContext context{*parse.options, prompt, interrupt, false, out, err};
+            context.on_task_step = on_step;
+            result.code = run_cli_command(context);
+        }
+        install_user_prompt(previous);
+        result.out = read_all(out);
+        result.err = read_all(err);
+        return result;
+    }
+    QString file(const QString& name) const { return m_files.filePath(name); }
+    void write_tone(const QString& path, unsigned frames) const
+    {
+        std::vector<int16_t> samples(frames);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<int16_t>(7000 * std::sin(0.05 * double(i)));
+        CWave wave;
+        wave.BuildFormat(1, 44100, 16);
+        wave.SetBuffer(samples.data(), frames, true);
+        ASSERT_TRUE(wave.Save(path));
+    }
+    // Flash commands that change something, over every pedal.
+    size_t flash_changes()
+    {
+        size_t count = 0;
+        for (auto& pedal : m_pedals) {
+            for (const SPedalCommandRecord& record : update_commands(*pedal))
+                count += record.command == kErase || record.command == kWrite ? 1 : 0;
+        }
+        return count;
+    }
+
+    CInstalledMidiSystem m_midi;
+    std::vector<std::unique_ptr<CPedalEmulator>> m_pedals;
+    QTemporaryDir m_files;
+};
+
+struct SBadInput {
+    const char* name;
+    QStringList arguments;
+    int code;
+    const char* message;
+};
+
+class CliBadInput : public Cli, public ::testing::WithParamInterface<SBadInput> {};
+
+}  // namespace
+
+TEST_P(CliBadInput, SaysWhyAndChangesNothing)
+{
+    add_pedal();
+    write_tone(file("tone.wav"), 4410);
+    QFile text(file("notes.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("these are not samples at all, only words");
+    text.close();
+    ASSERT_EQ(run({"import", "1", file("tone.wav")}).code, 0);
+    const size_t before = flash_changes();
+    QStringList arguments = GetParam().arguments;
+    for (QString& argument : arguments)
+        argument.replace("@", m_files.path() + "/");
+    const SRun result = run(arguments);
+    EXPECT_EQ(result.code, GetParam().code) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(GetParam().message)) << result.err.toStdString();
+    EXPECT_EQ(flash_changes(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliBadInput,
+    ::testing::Values(SBadInput{"slot0", {"import", "0", "@tone.wav"}, 2, "this pedal has slots 1 to 30"},
+                      SBadInput{"slot31", {"delete", "31"}, 2, "this pedal has slots 1 to 30"},
+                      SBadInput{"missing", {"import", "2", "@nothing.wav"}, 1, "is not a file that can be read"},
+                      SBadInput{"not_audio", {"import", "2", "@notes.txt"}, 1, "notes.txt"},
+                      SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
+                      SBadInput{"command", {"play"}, 2, "Unknown command"},
+                      SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
+                      SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Cli, TwoPedalsNeedAPort)
+{
+    add_pedal();
+    add_pedal();
+    const SRun result = run({"info"});
+    EXPECT_EQ(result.code, 2);
+    EXPECT_TRUE(result.err.contains("--port"));
+    EXPECT_EQ(run({"info", "--port", "2"}).code, 0);
+}
+
+TEST_F(Cli, NoPedalExitsWithThree)
+{
+    EXPECT_EQ(run({"list"}).code, 3);
+    m_midi.system.set_reachable(false);
+    EXPECT_EQ(run({"ports"}).code, 3);
+}
+
+TEST_F(Cli, SongsGoInComeOutAndGoAway)
+{
+    add_pedal();
+    write_tone(file("tone.wav"), 44100);
+    EXPECT_EQ(run({"import", "2", file("tone.wav")}).code, 0);
+    const SRun listed = run({"list", "--json"});
+    ASSERT_EQ(listed.code, 0);
+    const QJsonArray slot_list = QJsonDocument::fromJson(listed.out.toUtf8()).array();
+    ASSERT_EQ(slot_list.size(), 30);
+    EXPECT_FALSE(slot_list[1].toObject()["empty"].toBool());
+    EXPECT_NEAR(slot_list[1].toObject()["seconds"].toDouble(), 1.0, 0.01);
+    EXPECT_TRUE(slot_list[0].toObject()["empty"].toBool());
+
+    EXPECT_EQ(run({"export", "2", file("out.wav")}).code, 0);
+    CWave wave;
+    ASSERT_TRUE(wave.Load(file("out.wav")));
+    EXPECT_EQ(wave.GetFormat().nSamplesPerSec, 48000u);
+
+    // Without a terminal the question is refused, and nothing changes.
+    const size_t before = flash_changes();
+    const SRun refused = run({"delete", "2"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_TRUE(refused.err.contains("--yes"));
+    EXPECT_EQ(flash_changes(), before);
+    EXPECT_EQ(run({"delete", "2", "--yes"}).code, 0);
+    EXPECT_TRUE(QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array()[1].toObject()["empty"].toBool());
+}
+
+TEST_F(Cli, InfoAndPortsAsJson)
+{
+    add_pedal();
+    const QJsonObject info = QJsonDocument::fromJson(run({"info", "--json"}).out.toUtf8()).object();
+    EXPECT_EQ(info["model"].toString(), "PULSE RING");
+    EXPECT_EQ(info["product_id"].toString(), "0x2712");
+    EXPECT_EQ(info["slots"].toInt(), 30);
+    EXPECT_GT(info["free_bytes"].toDouble(), 0);
+    const QJsonArray ports = QJsonDocument::fromJson(run({"ports", "--json"}).out.toUtf8()).array();
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_TRUE(ports[0].toObject()["pedal"].toBool());
+    EXPECT_EQ(ports[0].toObject()["index"].toInt(), 1);
+}
+
+// Ctrl-C while the song moves: the slot keeps its song, no file is left half written.
+TEST_F(Cli, InterruptCancelsImportAndExport)
+{
+    add_pedal();
+    write_tone(file("old.wav"), 20000);
+    write_tone(file("long.wav"), 400000);
+    ASSERT_EQ(run({"import", "1", file("old.wav")}).code, 0);
+    ASSERT_EQ(run({"export", "1", file("old_out.wav")}).code, 0);
+    auto interrupt_once = [](CTask& task) {
+        if (task.cancelled())
+            return;
+        std::raise(SIGINT);
+        while (!task.cancelled())
+            std::this_thread::yield();
+    };
+    const SRun import = run({"import", "1", file("long.wav"), "--yes"}, interrupt_once);
+    EXPECT_EQ(import.code, 1);
+    EXPECT_TRUE(import.err.contains("Cancelled !")) << import.err.toStdString();
+    ASSERT_EQ(run({"export", "1", file("again.wav")}).code, 0);
+    QFile before(file("old_out.wav"));
+    QFile after(file("again.wav"));
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly) && after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(before.readAll(), after.readAll());
+
+    const SRun exported = run({"export", "1", file("cut.wav")}, interrupt_once);
+    EXPECT_EQ(exported.code, 1);
+    EXPECT_FALSE(QFileInfo::exists(file("cut.wav")));
+}
