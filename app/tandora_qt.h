@@ -97,9 +97,6 @@ private:
     [[nodiscard]] bool update_firmware(const QString& path);
     // Downloads the online list's package at `serverPath` and installs it.
     [[nodiscard]] bool update_online_firmware(const QString& serverPath);
-    // The version in a list entry's name after "_v" or "-v" up to the next "-" or "_"
-    // ("PEDAL_V1.2.3-BETA" gives 0x010203); 0 for a name with neither.
-    static unsigned get_verion_from_file_name(QString name);
     // Each section's index and first sector address. False, after showing why, when a
     // section's layout does not load or names no sector: the update must then not touch
     // the pedal at all.

@@ -1,6 +1,6 @@
-#include "app/my_http.h"
 #include "app/tandora_qt.h"
-#include "app/update_server.h"
+#include "core/my_http.h"
+#include "core/update_server.h"
 #include "support/neat.h"
 #include "support/user_prompt.h"
 
@@ -9,7 +9,6 @@
 namespace {
 
 const QString kFirmwareDir = QStringLiteral("/Config/FirmwareDir");
-const char kWebFirmwareName[] = "~webfirmware.dat";
 
 }  // namespace
 
@@ -59,31 +58,10 @@ bool TandoraQT::update_online_firmware(const QString& serverPath)
     // cannot drop or replace the pedal meanwhile, a second click cannot start a second
     // update, and the window cannot be closed under it.
     begin_work_state(WORK_UPDATE_FIRMWARE);
-    QByteArray package;
-    if (!CMyHttp::get_instance()->download_file(UPDATE_SERVER::base() + serverPath, package)) {
+    const SPackageDownload package = download_firmware_package(serverPath, nullptr);
+    if (!package.result.ok()) {
         NEAT::AfxMessageBox(QStringLiteral("Download firmware failed !"));
         return false;
     }
-    const QString path = NEAT::GetAppDir() + kWebFirmwareName;
-    bool ok = NEAT::WriteFile(path, reinterpret_cast<const unsigned char*>(package.constData()),
-                              static_cast<unsigned int>(package.size()));
-    if (ok)
-        ok = update_firmware(path);
-    NEAT::remove_if_exist(path);
-    return ok;
-}
-
-unsigned TandoraQT::get_verion_from_file_name(QString name)
-{
-    name = name.toLower();
-    int at = name.indexOf(QLatin1String("_v"));
-    if (at < 0)
-        at = name.indexOf(QLatin1String("-v"));
-    if (at < 0)
-        return 0;
-    QString text = name.mid(at + 2);
-    const int cut = text.indexOf(QRegExp(QStringLiteral("[-_]")));
-    if (cut >= 0)
-        text.truncate(cut);
-    return NEAT::convert_str_to_version(text);
+    return update_firmware(package.file->fileName());
 }

@@ -89,14 +89,3 @@ TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kErase), 1u);
     expect_ended();
 }
-
-TEST(FirmwareEntryVersion, ReadFromTheName)
-{
-    const std::pair<const char*, unsigned> cases[] = {
-        {"PEDAL_V1.2.3", 0x010203},       {"PEDAL-V1.2.3-BETA", 0x010203}, {"PEDAL_V1.2.3_2019", 0x010203},
-        {"pedal_v1.2.3.DAT", 0x01020300}, {"PEDAL-X_V2.0.1", 0x020001},    {"PEDAL1.2.3", 0},
-        {"PEDAL_Vx.2", 0x0002},
-    };
-    for (const auto& [name, version] : cases)
-        EXPECT_EQ(CTandoraQTProbe::version_of_name(name), version) << name;
-}
