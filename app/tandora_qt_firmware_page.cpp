@@ -1,10 +1,8 @@
 #include "app/tandora_qt.h"
-#include "core/my_http.h"
-#include "core/update_server.h"
+#include "core/firmware_catalog.h"
+#include "core/firmware_package_download.h"
 #include "support/neat.h"
 #include "support/user_prompt.h"
-
-#include <QRegExp>
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "app/desktop.h"
 #include "app/tandora_qt.h"
-#include "core/http_xml_file.h"
-#include "core/my_http.h"
+#include "core/firmware_catalog.h"
 #include "core/update_server.h"
 #include "support/neat.h"
 #include "support/user_prompt.h"

@@ -94,7 +94,8 @@ private:
         m_status_seen = true;
         const int code = status.toInt();
         if (code >= 300 && code < 400) {
-            follow(m_reply->header(QNetworkRequest::LocationHeader).toUrl());
+            // The raw header: Qt's parsed one drops relative addresses.
+            follow(QUrl::fromEncoded(m_reply->rawHeader("Location").trimmed(), QUrl::StrictMode));
             return;
         }
         if (code < 200 || code >= 300) {

@@ -67,8 +67,9 @@ TEST_P(HostileServer, FailsWithItsMessageInBoundedMemory)
     if (test.to_file) {
         // The bytes went to the file as they came, not into memory first.
         EXPECT_EQ(static_cast<uint64_t>(file.size()), received);
-        if (memory.measured())
+        if (memory.measured()) {
             EXPECT_LT(memory.growth(), test.limits.max_bytes / 2) << "the body was held in memory";
+        }
     } else {
         EXPECT_TRUE(data.isEmpty());
     }
@@ -130,6 +131,7 @@ TEST(DownloadLimits, ShortBodyIsAFailure)
 TEST(DownloadLimits, RedirectsOnTheSameServerAreFollowedUpToThree)
 {
     CHttpTestServer server;
+    server.serve("/rr", SHttpReply::redirect(302, "/r0"));
     server.serve("/r0", SHttpReply::redirect(301, "/r1"));
     server.serve("/r1", SHttpReply::redirect(302, (server.base() + "/r2").toLatin1()));
     server.serve("/r2", SHttpReply::redirect(307, "r3"));
@@ -138,13 +140,13 @@ TEST(DownloadLimits, RedirectsOnTheSameServerAreFollowedUpToThree)
     QByteArray data;
     SDownloadResult result;
     ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/r1", data); }));
+        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/r0", data); }));
     EXPECT_TRUE(result.ok()) << qPrintable(result.message);
     EXPECT_EQ(data, "the body");
-    EXPECT_EQ(server.requests(), QStringList({"/r1", "/r2", "/r3"}));
+    EXPECT_EQ(server.requests(), QStringList({"/r0", "/r1", "/r2", "/r3"}));
 
     ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/r0", data); }));
+        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/rr", data); }));
     EXPECT_EQ(result.outcome, EDownloadOutcome::TOO_MANY_REDIRECTS);
 }
 

@@ -178,7 +178,8 @@ TEST_F(OnlineServer, ProgramUpdateCheck)
         EXPECT_EQ(update.has_version, test.has_version) << what;
         EXPECT_FLOAT_EQ(update.newest, test.newest) << what;
         EXPECT_EQ(update.newer, test.newer) << what;
-        if (update.newer)
+        if (update.newer) {
             EXPECT_EQ(update.archive, QUrl(m_server.base() + "/Tandora/Tandora.zip"));
+        }
     }
 }
