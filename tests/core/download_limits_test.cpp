@@ -121,9 +121,7 @@ TEST(DownloadLimits, ShortBodyIsAFailure)
     server.serve("/file", SHttpReply::announcing(100, "ten bytes!"));
     CTask task;
     QByteArray data;
-    SDownloadResult result;
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/file", data); }));
+    SDownloadResult result = download_in_worker(task, kWide, server.base() + "/file", data);
     EXPECT_EQ(result.outcome, EDownloadOutcome::NETWORK_ERROR) << qPrintable(result.message);
     EXPECT_TRUE(data.isEmpty());
 }
@@ -138,15 +136,12 @@ TEST(DownloadLimits, RedirectsOnTheSameServerAreFollowedUpToThree)
     server.serve("/r3", QByteArray("the body"));
     CTask task;
     QByteArray data;
-    SDownloadResult result;
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/r0", data); }));
+    SDownloadResult result = download_in_worker(task, kWide, server.base() + "/r0", data);
     EXPECT_TRUE(result.ok()) << qPrintable(result.message);
     EXPECT_EQ(data, "the body");
     EXPECT_EQ(server.requests(), QStringList({"/r0", "/r1", "/r2", "/r3"}));
 
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/rr", data); }));
+    result = download_in_worker(task, kWide, server.base() + "/rr", data);
     EXPECT_EQ(result.outcome, EDownloadOutcome::TOO_MANY_REDIRECTS);
 }
 
@@ -157,9 +152,7 @@ TEST(DownloadLimits, ABodyOfExactlyTheLimitArrivesWhole)
     server.serve("/file", body);
     CTask task;
     QByteArray data;
-    SDownloadResult result;
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kWide, &task).download_file(server.base() + "/file", data); }));
+    SDownloadResult result = download_in_worker(task, kWide, server.base() + "/file", data);
     EXPECT_TRUE(result.ok()) << qPrintable(result.message);
     EXPECT_EQ(data, body);
     EXPECT_EQ(task.progress().bytes_done, static_cast<uint64_t>(MiB));

@@ -1,5 +1,6 @@
 #include "download_run.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 #include <QFile>
 
@@ -25,4 +26,13 @@ int64_t CResidentWatch::resident_bytes()
     bool ok = false;
     const int64_t pages = fields.value(1).toLongLong(&ok);
     return ok ? pages * sysconf(_SC_PAGESIZE) : -1;
+}
+
+SDownloadResult download_in_worker(CTask& task, const SDownloadLimits& limits, const QString& url,
+                                   QByteArray& data)
+{
+    SDownloadResult result;
+    if (!run_in_worker(task, [&] { result = CMyHttp(limits, &task).download_file(url, data); }))
+        ADD_FAILURE() << "the download of " << qPrintable(url) << " did not end by its limits";
+    return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/my_http.h"
 #include "support/task.h"
 
 #include <QEventLoop>
@@ -33,6 +34,11 @@ template <class Job>
     worker.join();
     return ended;
 }
+
+// GET of `url` into `data` on a worker thread, failing the test when it had to be
+// cancelled for not ending.
+SDownloadResult download_in_worker(CTask& task, const SDownloadLimits& limits, const QString& url,
+                                   QByteArray& data);
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TANDORA_SANITIZED 1

@@ -38,9 +38,7 @@ TEST(WorkerDownload, BodyAndProgressArriveInTheWorker)
     server.serve("/package.dat", body);
     CTask task;
     QByteArray data;
-    SDownloadResult result;
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kLong, &task).download_file(server.base() + "/package.dat", data); }));
+    SDownloadResult result = download_in_worker(task, kLong, server.base() + "/package.dat", data);
     EXPECT_TRUE(result.ok()) << qPrintable(result.message);
     EXPECT_EQ(data, body);
     EXPECT_EQ(task.progress().bytes_done, static_cast<uint64_t>(body.size()));
@@ -51,9 +49,7 @@ TEST(WorkerDownload, UnreachableServerFailsWithTheReason)
 {
     CTask task;
     QByteArray data;
-    SDownloadResult result;
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kLong, &task).download_file("http://127.0.0.1:9/x", data); }));
+    SDownloadResult result = download_in_worker(task, kLong, "http://127.0.0.1:9/x", data);
     EXPECT_EQ(result.outcome, EDownloadOutcome::NETWORK_ERROR);
     EXPECT_TRUE(result.message.startsWith("The download failed: ")) << qPrintable(result.message);
 }
@@ -72,9 +68,7 @@ TEST_P(CancelFromAnotherThread, EndsTheWaitAtOnce)
     });
     watch.start(5);
     QByteArray data;
-    SDownloadResult result;
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kLong, &task).download_file(server.base() + "/file", data); }));
+    SDownloadResult result = download_in_worker(task, kLong, server.base() + "/file", data);
     EXPECT_EQ(result.outcome, EDownloadOutcome::CANCELLED);
     EXPECT_EQ(result.message, "The download was cancelled.");
     EXPECT_TRUE(data.isEmpty());
@@ -93,9 +87,7 @@ TEST(CancelledTask, StartsNoRequest)
     CTask task;
     task.cancel();
     QByteArray data;
-    SDownloadResult result;
-    ASSERT_TRUE(run_in_worker(
-        task, [&] { result = CMyHttp(kLong, &task).download_file(server.base() + "/file", data); }));
+    SDownloadResult result = download_in_worker(task, kLong, server.base() + "/file", data);
     EXPECT_EQ(result.outcome, EDownloadOutcome::CANCELLED);
     QEventLoop().processEvents();
     EXPECT_TRUE(server.requests().isEmpty());
