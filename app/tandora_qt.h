@@ -100,11 +100,9 @@ private:
 
     void update_firmware_update_mode();
     void init_firmware_list();
-    // Installs the package at `path` on the worker; `on_end` runs after the result box.
-    void start_firmware_update(const QString& path, std::function<void()> on_end = {});
-    // The version in a list entry's name after "_v" or "-v" up to the next "-" or "_"
-    // ("PEDAL_V1.2.3-BETA" gives 0x010203); 0 for a name with neither.
-    static unsigned get_verion_from_file_name(QString name);
+    // Runs a firmware update on the worker: `job` installs into the link, forced or not.
+    using FirmwareJob = std::function<COperationResult(CUSBConnect&, bool forced, CTask&)>;
+    void start_firmware_update(const FirmwareJob& job);
 
     // Work: the state is entered, `job` runs on the worker thread with a task of its own,
     // and `finish` runs on the GUI thread with the result before the state is left. The

@@ -1,14 +1,10 @@
 #include "app/desktop.h"
-#include "app/my_http.h"
 #include "app/tandora_qt.h"
-#include "app/update_server.h"
+#include "core/firmware_catalog.h"
+#include "core/firmware_package_download.h"
 #include "core/firmware_update.h"
 #include "support/neat.h"
 #include "support/user_prompt.h"
-
-#include <QDir>
-#include <QRegExp>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -37,7 +33,9 @@ void TandoraQT::OnUpdateFirmware()
             NEAT::AfxMessageBox(QStringLiteral("No update file selected !"));
             return;
         }
-        start_firmware_update(path);
+        start_firmware_update([path](CUSBConnect& link, bool forced, CTask& task) {
+            return update_firmware(link, path, forced, &task);
+        });
         return;
     }
     const int index = ui.m_comNewSoftware->currentIndex();
@@ -49,56 +47,26 @@ void TandoraQT::OnUpdateFirmware()
             QStringLiteral("Update"),
             QStringLiteral("The selected firmware version less or equal to the connected device, still update ?")))
         return;
-    // The download waits in a nested event loop. In the work state already, the timer
-    // cannot drop or replace the pedal meanwhile, a second click cannot start a second
-    // update, and the window cannot be closed under it.
-    begin_work_state(WORK_UPDATE_FIRMWARE);
-    QByteArray package;
-    if (!CMyHttp::get_instance()->download_file(UPDATE_SERVER::base() + m_lstFirmwareFile[size_t(index)],
-                                                package)) {
-        NEAT::AfxMessageBox(QStringLiteral("Download firmware failed !"));
-        NEAT::AfxMessageBox(QStringLiteral("Failed!"));
-        end_work_state();
-        return;
-    }
-    // In the system's temporary folder: the program's own may be read-only.
-    auto file = std::make_shared<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/tandora_firmware_XXXXXX.dat"));
-    if (!file->open() || file->write(package) != package.size() || !file->flush()) {
-        NEAT::AfxMessageBox(QStringLiteral("Create temporary file failed !"));
-        NEAT::AfxMessageBox(QStringLiteral("Failed!"));
-        end_work_state();
-        return;
-    }
-    end_work_state();
-    start_firmware_update(file->fileName(), [file] { file->remove(); });
+    const QString server_path = m_lstFirmwareFile[size_t(index)];
+    start_firmware_update([server_path](CUSBConnect& link, bool forced, CTask& task) {
+        const SPackageDownload package = download_firmware_package(server_path, &task);
+        if (package.result.outcome == EDownloadOutcome::CANCELLED)
+            return COperationResult::cancelled();
+        if (!package.result.ok()) {
+            NEAT::AfxMessageBox(QStringLiteral("Download firmware failed !"));
+            return COperationResult::firmware(false).with_detail(package.result.message);
+        }
+        return update_firmware(link, package.file->fileName(), forced, &task);
+    });
 }
 
-void TandoraQT::start_firmware_update(const QString& path, std::function<void()> on_end)
+void TandoraQT::start_firmware_update(const FirmwareJob& job)
 {
+    // Read at the click: the Shift key held then installs a package of another product.
     const bool forced = desktop().keyboard_modifiers().testFlag(Qt::ShiftModifier);
     start_work(
-        WORK_UPDATE_FIRMWARE,
-        [this, path, forced](CTask& task) { return update_firmware(m_session.link(), path, forced, &task); },
-        [this, on_end = std::move(on_end)](const COperationResult& result) {
-            report(result);
-            if (on_end)
-                on_end();
-        });
-}
-
-unsigned TandoraQT::get_verion_from_file_name(QString name)
-{
-    name = name.toLower();
-    int at = name.indexOf(QLatin1String("_v"));
-    if (at < 0)
-        at = name.indexOf(QLatin1String("-v"));
-    if (at < 0)
-        return 0;
-    QString text = name.mid(at + 2);
-    const int cut = text.indexOf(QRegExp(QStringLiteral("[-_]")));
-    if (cut >= 0)
-        text.truncate(cut);
-    return NEAT::convert_str_to_version(text);
+        WORK_UPDATE_FIRMWARE, [this, job, forced](CTask& task) { return job(m_session.link(), forced, task); },
+        [this](const COperationResult& result) { report(result); });
 }
 
 void TandoraQT::update_firmware_update_mode()

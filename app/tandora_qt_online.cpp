@@ -1,9 +1,7 @@
 #include "app/desktop.h"
-#include "app/http_xml_file.h"
-#include "app/my_http.h"
 #include "app/tandora_qt.h"
-#include "app/update_server.h"
-#include "device/model_info.h"
+#include "core/firmware_catalog.h"
+#include "core/update_server.h"
 #include "support/neat.h"
 #include "support/user_prompt.h"
 
@@ -54,32 +52,27 @@ void TandoraQT::offer_new_program(float newest)
 
 void TandoraQT::init_firmware_list()
 {
-    QByteArray data;
-    if (!CMyHttp::get_instance()->download_file(UPDATE_SERVER::base() + UPDATE_SERVER::FIRMWARE_LIST_PATH,
-                                                data))
-        return;
-    const unsigned int product = m_session.link().product_id();
-    if (!get_model_info(product)) {
-        ui.m_btnSelLocal->setCheckState(Qt::Checked);
-        update_firmware_update_mode();
-        return;
+    const SFirmwareCatalog catalog = fetch_firmware_catalog(m_session.link().product_id(), nullptr);
+    switch (catalog.result) {
+        case ECatalogResult::DOWNLOAD_FAILED:
+            return;
+        case ECatalogResult::UNKNOWN_MODEL:
+            ui.m_btnSelLocal->setCheckState(Qt::Checked);
+            update_firmware_update_mode();
+            return;
+        case ECatalogResult::LIST_BROKEN:
+            NEAT::AfxMessageBox(catalog.message);
+            return;
+        case ECatalogResult::OK:
+            break;
     }
-    CHttpXmlFile list;
-    if (!list.open(data)) {
-        NEAT::AfxMessageBox(QStringLiteral("Open web firmware info failed !"));
-        return;
-    }
-    const QByteArray filter = QString::asprintf("%05d", static_cast<int>(product)).toLatin1();
-    std::list<std::string> entries;
-    list.get_file_in_folder(filter.constData(), entries);
     // Both lists restart together: an item left in the box would install the package of
     // another index.
     m_lstFirmwareFile.clear();
     ui.m_comNewSoftware->clear();
-    for (const std::string& text : entries) {
-        const QString entry = QString::fromStdString(text);
-        ui.m_comNewSoftware->addItem(entry.mid(entry.lastIndexOf('/') + 1));
-        m_lstFirmwareFile.push_back(UPDATE_SERVER::FIRMWARE_FOLDER + entry + QStringLiteral(".dat"));
+    for (const SFirmwareEntry& entry : catalog.entries) {
+        ui.m_comNewSoftware->addItem(entry.name);
+        m_lstFirmwareFile.push_back(entry.server_path);
     }
     if (ui.m_comNewSoftware->count() > 0)
         ui.m_comNewSoftware->setCurrentIndex(0);

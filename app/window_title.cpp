@@ -3,11 +3,6 @@
 #include "device/model_info.h"
 #include "support/neat.h"
 
-QString program_title()
-{
-    return QStringLiteral("Tandora V1.7");
-}
-
 QString window_title(bool link_open, bool update_mode, unsigned int product_id, unsigned int version)
 {
     const QString base = program_title();

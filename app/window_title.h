@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "core/program_title.h"
 
-// The program's name and version, "Tandora V1.7": the title's base text, and the own
-// version that the program update check compares with the server's.
-QString program_title();
+#include <QString>
 
 // Title of the main window for the state of the device link. `product_id` and `version`
 // are the device information words; they matter only for a link in update mode.

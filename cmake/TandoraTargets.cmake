@@ -39,10 +39,11 @@ function(tandora_bench folder)
   target_link_libraries(bench_${folder} PRIVATE ${ARG_LIBS})
 endfunction()
 
-# tandora_fuzzer(<name> LABEL <folder> SOURCES ... LIBS ... [CORPUS dir]): the libFuzzer
-# harness fuzz_<name>, built only with TANDORA_FUZZ, and a short run of it in the test suite.
+# tandora_fuzzer(<name> LABEL <folder> SOURCES ... LIBS ... [CORPUS dir] [DICT file]): the
+# libFuzzer harness fuzz_<name>, built only with TANDORA_FUZZ, and a short run of it in
+# the test suite, from the corpus and with the dictionary given.
 function(tandora_fuzzer name)
-  cmake_parse_arguments(ARG "" "LABEL;CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL;CORPUS;DICT" "SOURCES;LIBS" ${ARGN})
   if(NOT TANDORA_FUZZ)
     return()
   endif()
@@ -51,8 +52,11 @@ function(tandora_fuzzer name)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
   set(corpus_args)
+  if(ARG_DICT)
+    list(APPEND corpus_args -dict=${ARG_DICT})
+  endif()
   if(ARG_CORPUS)
-    set(corpus_args ${ARG_CORPUS})
+    list(APPEND corpus_args ${ARG_CORPUS})
   endif()
   add_test(NAME fuzz_${name}
            COMMAND fuzz_${name} -max_total_time=15 -rss_limit_mb=1024 -timeout=10 ${corpus_args}

@@ -10,7 +10,7 @@ const QString kDot = QStringLiteral(" \u00b7 ");
 
 }  // namespace
 
-QString duration_text(double seconds)
+QString clock_text(double seconds)
 {
     const auto whole = static_cast<long long>(std::llround(std::max(0.0, seconds)));
     const long long hours = whole / 3600;
@@ -30,6 +30,6 @@ QString transfer_text(uint64_t done, uint64_t total, double seconds)
     const double rate = done / seconds;
     text += kDot + QString::asprintf("%.0f kB/s", rate / kKB);
     if (total > done)
-        text += kDot + duration_text((total - done) / rate) + QStringLiteral(" left");
+        text += kDot + clock_text((total - done) / rate) + QStringLiteral(" left");
     return text;
 }

@@ -10,4 +10,4 @@
 QString transfer_text(uint64_t done, uint64_t total, double seconds);
 
 // m:ss, or h:mm:ss from one hour up.
-QString duration_text(double seconds);
+QString clock_text(double seconds);

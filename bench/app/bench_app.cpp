@@ -3,7 +3,8 @@
 // local package, in MB per second of image from the Update click to the result message,
 // and the flash commands the NAND section costs per MiB.
 #include "app/tandora_qt.h"
-#include "app/update_server.h"
+#include "core/update_server.h"
+#include "download_peak.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "firmware/pack_builder.h"
@@ -73,7 +74,8 @@ int main(int argc, char** argv)
     const QString nandPackage = folder.filePath("nand.dat");
     QString error;
     const std::vector<SPackSection> systemSections = {
-        {"[FLASH 1]\nTYPE=0\nStart Address=0x40000\nEnd Address=0x100000\nSector Size=0x800\n", noise(systemSize)}};
+        {"[FLASH 1]\nTYPE=0\nStart Address=0x40000\nEnd Address=0x100000\nSector Size=0x800\n",
+         noise(systemSize)}};
     const std::vector<SPackSection> nandSections = {
         {"[FLASH 1]\nTYPE=1\nStart Address=0x4000000\nEnd Address=0x5000000\nSector Size=0x40000\n",
          noise(nandSize)}};
@@ -93,6 +95,7 @@ int main(int argc, char** argv)
         std::printf("NAND update commands per MiB: %.0f\n", commands / (nandSize / MB));
     }
     std::printf("max gui stall ms: %.1f\n", max_gui_stall_ms(pedal, prompt));
+    print_download_peak();
     install_midi_system(nullptr);
     install_user_prompt(nullptr);
     return 0;

@@ -1,6 +1,6 @@
-#include "app/http_xml_file.h"
-#include "app/my_http.h"
-#include "app/update_server.h"
+#include "core/http_xml_file.h"
+#include "core/my_http.h"
+#include "core/update_server.h"
 #include "test_desktop.h"
 #include "window_fixture.h"
 
@@ -91,14 +91,15 @@ TEST(BlockingDownload, BodyOnSuccessNothingOnFailure)
 {
     CHttpTestServer server;
     server.serve("/a/b.dat", QByteArray("\x00\x01zz", 4));
+    CMyHttp http(UPDATE_SERVER::kSmallFileLimits);
     QByteArray data = "stale";
-    EXPECT_TRUE(CMyHttp::get_instance()->download_file(server.base() + "/a/b.dat", data));
+    EXPECT_TRUE(http.download_file(server.base() + "/a/b.dat", data).ok());
     EXPECT_EQ(data, QByteArray("\x00\x01zz", 4));
 
     data = "stale";
-    EXPECT_FALSE(CMyHttp::get_instance()->download_file(server.base() + "/missing.dat", data));
+    EXPECT_FALSE(http.download_file(server.base() + "/missing.dat", data).ok());
     EXPECT_TRUE(data.isEmpty());
-    EXPECT_FALSE(CMyHttp::get_instance()->download_file("http://127.0.0.1:9/refused", data));
+    EXPECT_FALSE(http.download_file("http://127.0.0.1:9/refused", data).ok());
     EXPECT_EQ(server.requests(), QStringList({"/a/b.dat", "/missing.dat"}));
 }
 

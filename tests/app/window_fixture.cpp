@@ -1,6 +1,6 @@
 #include "window_fixture.h"
 
-#include "app/update_server.h"
+#include "core/update_server.h"
 #include "support/progress_event.h"
 
 #include <QProgressBar>

@@ -28,7 +28,6 @@ public:
 
     const std::vector<QString>& firmware_files() const { return m_window.m_lstFirmwareFile; }
     void init_firmware_list() { m_window.init_firmware_list(); }
-    static unsigned version_of_name(const QString& name) { return TandoraQT::get_verion_from_file_name(name); }
 
     // Ticks then come only from tick(), with the id the window knows.
     void stop_real_timer() { m_window.killTimer(m_window.m_nTimerId); }

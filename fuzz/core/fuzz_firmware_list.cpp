@@ -1,7 +1,9 @@
-// Feeds the server's firmware list to its reader and checks what the window relies on:
+// Feeds the server's firmware list to its reader and checks what the front ends rely on:
 // the entries of a model are those of the whole list that contain its folder name, in
-// the same order, and every entry lies in a folder.
-#include "app/http_xml_file.h"
+// the same order, every entry lies in a folder, and each offered package is shown by its
+// last name and fetched from below the firmware folder.
+#include "core/firmware_catalog.h"
+#include "core/http_xml_file.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -39,5 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return entry.find('1') != std::string::npos;
         })) != model.size())
         std::abort();
+
+    std::vector<SFirmwareEntry> catalog;
+    if (!read_firmware_catalog(QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size)), 1,
+                               catalog))
+        std::abort();
+    for (const SFirmwareEntry& entry : catalog) {
+        if (entry.name.contains('/') || !entry.server_path.startsWith(UPDATE_SERVER::FIRMWARE_FOLDER) ||
+            !entry.server_path.endsWith(QLatin1String(".dat")) ||
+            !entry.server_path.contains(QLatin1String("00001")))
+            std::abort();
+    }
     return 0;
 }

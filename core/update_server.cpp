@@ -1,6 +1,8 @@
-#include "app/update_server.h"
+#include "core/update_server.h"
 
-#include "app/window_title.h"
+#include "core/program_title.h"
+
+#include <mutex>
 
 namespace UPDATE_SERVER {
 
@@ -10,6 +12,13 @@ const char FIRMWARE_LIST_PATH[] = "/talvo_update/Firmware/path.xml";
 const char FIRMWARE_FOLDER[] = "/talvo_update/Firmware/";
 
 namespace {
+
+// Downloads read the address from worker threads.
+std::mutex& base_mutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
 
 QString& current_base()
 {
@@ -23,11 +32,13 @@ QString& current_base()
 
 QString base()
 {
+    std::lock_guard<std::mutex> lock(base_mutex());
     return current_base();
 }
 
 void set_base(const QString& base)
 {
+    std::lock_guard<std::mutex> lock(base_mutex());
     current_base() = base;
 }
 

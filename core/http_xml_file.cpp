@@ -1,4 +1,4 @@
-#include "app/http_xml_file.h"
+#include "core/http_xml_file.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/download_result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -19,10 +21,17 @@ extern const char FIRMWARE_FOLDER[];
 QString base();
 void set_base(const QString& base);
 
-// Milliseconds a request may go without any data before it is given up. The blocking list
-// and package downloads run inside the window; a server that accepts the connection and
-// then says nothing must not hold the window (or its start) for ever.
+// Milliseconds a request may go without any data before it is given up: a server that
+// accepts the connection and then says nothing must not hold a download for ever.
 constexpr int TRANSFER_TIMEOUT_MS = 20000;
+
+// The firmware list and the version file are a few kilobytes; 4 MB leaves room for any
+// list the server will ever hold and still keeps them in memory. A package is at most a
+// few megabytes of flash images; 256 MB bounds what it may take of the temporary folder.
+constexpr SDownloadLimits kSmallFileLimits{4 * 1048576, 30 * 1000, TRANSFER_TIMEOUT_MS};
+constexpr SDownloadLimits kPackageLimits{256 * int64_t{1048576}, 15 * 60 * 1000, TRANSFER_TIMEOUT_MS};
+// Redirects followed, each only to the same scheme, host and port.
+constexpr int kMaxRedirects = 3;
 
 // The newest program version named by a version file: the text after its first
 // "version=" up to the end (the file ends at its first NUL byte), as a decimal number
