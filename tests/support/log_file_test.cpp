@@ -1,8 +1,11 @@
 #include "support/log_file.h"
 
+#include "support/app_paths.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,7 +35,10 @@ TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
     QTemporaryDir dir;
     const QString old_folder = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    // A portable copy, wherever the tests were built.
+    set_executable_folder(dir.path());
     CLogFile* log = CLogFile::get_instance();
+    set_executable_folder({});
     ASSERT_TRUE(QDir::setCurrent(old_folder));
     EXPECT_EQ(log, CLogFile::get_instance());
     EXPECT_TRUE(log->path().endsWith("/log.txt"));
@@ -57,4 +63,25 @@ TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
     QFile::remove(log->path());
     log->log("again");
     EXPECT_EQ(read_lines(log->path()).size(), 1);
+}
+
+TEST(LogFile, RotatesIntoOneOldFileBeforePassingTheLimit)
+{
+    QTemporaryDir dir;
+    // Each record is 37 bytes (stamp, braces, "record nn", line end): ten fit under 400.
+    CLogFile log(dir.filePath("log.txt"), 400);
+    EXPECT_EQ(log.old_path(), dir.filePath("log.old.txt"));
+    for (int i = 0; i < 30; ++i)
+        log.log("record %02d", i);
+
+    auto numbers = [](const QStringList& lines) {
+        QStringList found;
+        for (const QString& line : lines)
+            found.append(line.section("{record ", 1).chopped(1));
+        return found.join(' ');
+    };
+    EXPECT_EQ(numbers(read_lines(log.old_path())), "10 11 12 13 14 15 16 17 18 19");
+    EXPECT_EQ(numbers(read_lines(log.path())), "20 21 22 23 24 25 26 27 28 29");
+    EXPECT_EQ(QFileInfo(log.path()).size(), 370);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"log.old.txt", "log.txt"}));
 }
