@@ -18,10 +18,10 @@ QString g_pretend_folder;
 const char* install_kind_text(EInstallKind kind)
 {
     switch (kind) {
-    case EInstallKind::SYSTEM:
-        return "system";
-    case EInstallKind::PORTABLE:
-        return "portable";
+        case EInstallKind::SYSTEM:
+            return "system";
+        case EInstallKind::PORTABLE:
+            return "portable";
     }
     return "unknown";
 }

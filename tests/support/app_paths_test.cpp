@@ -1,13 +1,13 @@
-#include "support/app_identity.h"
 #include "support/app_paths.h"
+#include "support/app_identity.h"
 #include "support/log_file.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -24,15 +24,17 @@ TEST_P(InstallKindOf, FollowsWhereTheExecutableLies)
         << GetParam().folder;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folders, InstallKindOf,
-    ::testing::Values(SFolderCase{"/usr/bin", EInstallKind::SYSTEM}, SFolderCase{"/usr/local/bin", EInstallKind::SYSTEM},
-                      SFolderCase{"/opt/tandora/bin", EInstallKind::SYSTEM}, SFolderCase{"/opt", EInstallKind::SYSTEM},
-                      SFolderCase{"/usr/bin/", EInstallKind::SYSTEM},
-                      SFolderCase{"/usr/../home/a/build/app", EInstallKind::PORTABLE},
-                      SFolderCase{"/usrlocal/bin", EInstallKind::PORTABLE}, SFolderCase{"/optical", EInstallKind::PORTABLE},
-                      SFolderCase{"/home/a/tandora/build/app", EInstallKind::PORTABLE},
-                      SFolderCase{"/tmp/usr/bin", EInstallKind::PORTABLE}));
+INSTANTIATE_TEST_SUITE_P(Folders, InstallKindOf,
+                         ::testing::Values(SFolderCase{"/usr/bin", EInstallKind::SYSTEM},
+                                           SFolderCase{"/usr/local/bin", EInstallKind::SYSTEM},
+                                           SFolderCase{"/opt/tandora/bin", EInstallKind::SYSTEM},
+                                           SFolderCase{"/opt", EInstallKind::SYSTEM},
+                                           SFolderCase{"/usr/bin/", EInstallKind::SYSTEM},
+                                           SFolderCase{"/usr/../home/a/build/app", EInstallKind::PORTABLE},
+                                           SFolderCase{"/usrlocal/bin", EInstallKind::PORTABLE},
+                                           SFolderCase{"/optical", EInstallKind::PORTABLE},
+                                           SFolderCase{"/home/a/tandora/build/app", EInstallKind::PORTABLE},
+                                           SFolderCase{"/tmp/usr/bin", EInstallKind::PORTABLE}));
 
 // A scratch home with its own XDG folders, working folder and application names; the
 // executable is placed where each test says.
@@ -46,8 +48,9 @@ protected:
         qputenv("HOME", m_scratch.filePath("home").toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", m_scratch.filePath("config").toLocal8Bit());
         qputenv("XDG_DATA_HOME", m_scratch.filePath("data").toLocal8Bit());
-        m_saved_names = QStringList{QCoreApplication::organizationName(), QCoreApplication::organizationDomain(),
-                                    QCoreApplication::applicationName()};
+        m_saved_names =
+            QStringList{QCoreApplication::organizationName(), QCoreApplication::organizationDomain(),
+                        QCoreApplication::applicationName()};
         apply_app_identity();
         m_saved_folder = QDir::currentPath();
         ASSERT_TRUE(QDir().mkpath(m_scratch.filePath("work")));

@@ -2,13 +2,13 @@
 
 #include "support/app_paths.h"
 
+#include <gtest/gtest.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -51,7 +51,9 @@ TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
     QStringList lines = read_lines(log->path());
     ASSERT_EQ(lines.size(), 4);
     const QString stamp = R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\])";
-    EXPECT_TRUE(QRegularExpression("^" + stamp + R"(\{CUSBPort::open failed=no service\}$)").match(lines[0]).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^" + stamp + R"(\{CUSBPort::open failed=no service\}$)")
+                    .match(lines[0])
+                    .hasMatch())
         << lines[0].toStdString();
     EXPECT_TRUE(QRegularExpression("^" + stamp + R"( \[WARNNING\] \{level 2\}$)").match(lines[1]).hasMatch())
         << lines[1].toStdString();
