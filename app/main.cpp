@@ -1,13 +1,18 @@
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
+#include "support/app_identity.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTextCodec>
 #include <memory>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    apply_app_identity();
+    QGuiApplication::setDesktopFileName(app_id());
+    QApplication::setWindowIcon(QIcon(":/TandoraQT/Resources/Pictures/tandora.png"));
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("GB18030"));
     CQtUserPrompt prompt;
     install_user_prompt(&prompt);

@@ -1,27 +1,21 @@
 #include "app/tandora_qt.h"
 
-#include <QCoreApplication>
+#include "support/app_paths.h"
+
 #include <QSettings>
 
-namespace {
-
-// Built afresh on every call, beside the executable (inside the bundle on macOS).
-QString config_path()
-{
-    return QCoreApplication::applicationDirPath() + "/Config.ini";
-}
-
-}  // namespace
+// The path is built afresh on every call: beside a portable executable, in the user's
+// configuration folder for an installed one.
 
 QString TandoraQT::read_config(const QString& key)
 {
-    QSettings settings(config_path(), QSettings::IniFormat);
+    QSettings settings(settings_file_path(), QSettings::IniFormat);
     return settings.value(key).toString();
 }
 
 void TandoraQT::write_config(const QString& key, const QString& value)
 {
-    QSettings settings(config_path(), QSettings::IniFormat);
+    QSettings settings(settings_file_path(), QSettings::IniFormat);
     settings.setValue(key, value);
     settings.sync();
 }

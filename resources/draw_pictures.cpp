@@ -223,6 +223,87 @@ void note(QPainter& painter, const QColor& colour, bool filled)
     painter.drawPath(tilted_head);
 }
 
+// The program's icon: a rounded pedal seen from above, with the loop arrow on its face and
+// the footswitch below it. Below 32 px the knobs and the LED would be noise and are left out,
+// and the arrow is drawn bolder.
+void pedal(QPainter& painter, int size)
+{
+    const SBadgeColours& colours = kTeal;
+    const bool detailed = size >= 32;
+    const QRectF body = detailed ? QRectF(9, 3, 30, 42) : QRectF(7, 2, 34, 44);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 45));
+    painter.drawRoundedRect(body.translated(0, 1.5), 7, 7);
+    QLinearGradient fill(0, body.top(), 0, body.bottom());
+    fill.setColorAt(0, colours.light);
+    fill.setColorAt(1, colours.dark);
+    painter.setPen(QPen(colours.dark.darker(130), detailed ? 1 : 1.5));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(body, 7, 7);
+    QLinearGradient shine(0, body.top(), 0, body.top() + 18);
+    shine.setColorAt(0, QColor(255, 255, 255, 80));
+    shine.setColorAt(1, QColor(255, 255, 255, 0));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(shine);
+    painter.drawRoundedRect(body.adjusted(2, 1.5, -2, -24), 5.5, 5.5);
+
+    if (detailed) {
+        for (qreal x : {16.0, 32.0}) {
+            painter.setPen(QPen(kSlate.darker(140), 0.8));
+            painter.setBrush(kSlate);
+            painter.drawEllipse(QPointF(x, 9.5), 3, 3);
+            painter.setPen(glyph_pen(Qt::white, 1));
+            painter.drawLine(QPointF(x, 9.5), QPointF(x - 1.4, 7.4));
+        }
+        QRadialGradient led(24, 9, 1.8);
+        led.setColorAt(0, QColor(0xFF, 0xB0, 0xA0));
+        led.setColorAt(1, kCoral.dark);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(led);
+        painter.drawEllipse(QPointF(24, 9.5), 1.6, 1.6);
+    }
+
+    // Clockwise from the upper right round to the upper left, the head closing the loop.
+    const QPointF centre(24, detailed ? 22.5 : 19);
+    const qreal radius = detailed ? 7 : 9;
+    const qreal stroke = detailed ? 2.8 : 4.2;
+    const qreal start = 70, end = 140;
+    QPainterPath loop;
+    for (qreal degrees = start; degrees >= end - 360; degrees -= 5) {
+        const qreal a = qDegreesToRadians(degrees);
+        const QPointF at(centre.x() + radius * qCos(a), centre.y() - radius * qSin(a));
+        if (loop.elementCount() == 0)
+            loop.moveTo(at);
+        else
+            loop.lineTo(at);
+    }
+    painter.setPen(QPen(Qt::white, stroke, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(loop);
+    const qreal a = qDegreesToRadians(end);
+    const QPointF tail(centre.x() + radius * qCos(a), centre.y() - radius * qSin(a));
+    const QPointF along(qSin(a), qCos(a));
+    const QPointF across(qCos(a), -qSin(a));
+    const qreal half = stroke * 1.6;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawPolygon(polygon({tail + along * half * 1.5, tail + across * half, tail - across * half}));
+
+    const QPointF knob(24, detailed ? 36.5 : 37.5);
+    const qreal switch_radius = detailed ? 5 : 5.5;
+    QRadialGradient metal(knob - QPointF(1.5, 1.5), switch_radius * 1.4);
+    metal.setColorAt(0, QColor(0xF4, 0xF6, 0xF8));
+    metal.setColorAt(1, kGrey.dark);
+    painter.setPen(QPen(kSlate, detailed ? 0.9 : 1.2));
+    painter.setBrush(metal);
+    painter.drawEllipse(knob, switch_radius, switch_radius);
+    if (detailed) {
+        painter.setPen(QPen(QColor(255, 255, 255, 150), 0.8));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(knob, switch_radius - 2, switch_radius - 2);
+    }
+}
+
 // Soft page background: a pale vertical gradient with two faint waves across the lower
 // half, light enough for black text on top.
 QImage background(int width, int height, const QColor& top, const QColor& bottom, const QColor& wave)
@@ -327,5 +408,9 @@ int main(int argc, char** argv)
     ok &= save(background(676, 536, QColor(0xFE, 0xFC, 0xF8), QColor(0xF6, 0xEC, 0xDC), kAmber.dark),
                out.filePath("Bg3.jpg"), "JPG", 92);
     ok &= save(window_background(704, 595), out.filePath("Bg2.jpg"), "JPG", 92);
+    // The desktop's icon sizes; the installed copies are named after the desktop ID.
+    for (int size : {16, 24, 32, 48, 64, 128, 256, 512})
+        ok &= save(draw_icon(size, [size](QPainter& p) { pedal(p, size); }),
+                   out.filePath(QString("tandora-%1.png").arg(size)), "PNG");
     return ok ? 0 : 1;
 }

@@ -3,7 +3,7 @@
 set -e
 packages="cmake g++ clang libclang-rt-14-dev make pkg-config qtbase5-dev qtbase5-dev-tools
   librtmidi-dev libsoxr-dev libtinyxml2-dev zlib1g-dev libboost-dev libgtest-dev
-  xvfb xauth sox ffmpeg fonts-dejavu-core"
+  xvfb xauth sox ffmpeg fonts-dejavu-core desktop-file-utils appstream help2man"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

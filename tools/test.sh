@@ -2,7 +2,7 @@
 # Builds everything with clang, AddressSanitizer, UndefinedBehaviorSanitizer and the
 # libFuzzer harnesses, warnings as errors, and runs every test (fuzzers briefly); then
 # runs the device tests again under ThreadSanitizer, for the MIDI input thread, the ring
-# it fills and the detection thread.
+# it fills and the detection thread; last, builds the Debian package and checks it.
 set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -15,3 +15,5 @@ cmake -S . -B build-test-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DTANDORA_SANITIZE=thread -DTANDORA_WERROR=ON
 cmake --build build-test-tsan -j"$(nproc)" --target device_tests emulator_tests
 ctest --test-dir build-test-tsan --output-on-failure --no-tests=error -R '^(device|emulator)_tests$'
+
+tools/check_package.sh

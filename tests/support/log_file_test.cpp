@@ -1,11 +1,14 @@
 #include "support/log_file.h"
 
+#include "support/app_paths.h"
+
+#include <gtest/gtest.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,7 +35,10 @@ TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
     QTemporaryDir dir;
     const QString old_folder = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    // A portable copy, wherever the tests were built.
+    set_executable_folder(dir.path());
     CLogFile* log = CLogFile::get_instance();
+    set_executable_folder({});
     ASSERT_TRUE(QDir::setCurrent(old_folder));
     EXPECT_EQ(log, CLogFile::get_instance());
     EXPECT_TRUE(log->path().endsWith("/log.txt"));
@@ -46,7 +52,9 @@ TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
     QStringList lines = read_lines(log->path());
     ASSERT_EQ(lines.size(), 4);
     const QString stamp = R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\])";
-    EXPECT_TRUE(QRegularExpression("^" + stamp + R"(\{CUSBPort::open failed=no service\}$)").match(lines[0]).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^" + stamp + R"(\{CUSBPort::open failed=no service\}$)")
+                    .match(lines[0])
+                    .hasMatch())
         << lines[0].toStdString();
     EXPECT_TRUE(QRegularExpression("^" + stamp + R"( \[WARNNING\] \{level 2\}$)").match(lines[1]).hasMatch())
         << lines[1].toStdString();
@@ -60,4 +68,25 @@ TEST(LogFile, RecordsAppendInTheFirstWorkingFolder)
     QFile::remove(log->path());
     log->log("again");
     EXPECT_EQ(read_lines(log->path()).size(), 1);
+}
+
+TEST(LogFile, RotatesIntoOneOldFileBeforePassingTheLimit)
+{
+    QTemporaryDir dir;
+    // Each record is 37 bytes (stamp, braces, "record nn", line end): ten fit under 400.
+    CLogFile log(dir.filePath("log.txt"), 400);
+    EXPECT_EQ(log.old_path(), dir.filePath("log.old.txt"));
+    for (int i = 0; i < 30; ++i)
+        log.log("record %02d", i);
+
+    auto numbers = [](const QStringList& lines) {
+        QStringList found;
+        for (const QString& line : lines)
+            found.append(line.section("{record ", 1).chopped(1));
+        return found.join(' ');
+    };
+    EXPECT_EQ(numbers(read_lines(log.old_path())), "10 11 12 13 14 15 16 17 18 19");
+    EXPECT_EQ(numbers(read_lines(log.path())), "20 21 22 23 24 25 26 27 28 29");
+    EXPECT_EQ(QFileInfo(log.path()).size(), 370);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"log.old.txt", "log.txt"}));
 }

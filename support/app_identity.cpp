@@ -1,0 +1,19 @@
+#include "support/app_identity.h"
+
+#include <QCoreApplication>
+
+const char kOrganisationName[] = "Tandora";
+const char kOrganisationDomain[] = "tandora.example";
+const char kApplicationName[] = "Tandora";
+
+QString app_id()
+{
+    return QStringLiteral(TANDORA_APP_ID);
+}
+
+void apply_app_identity()
+{
+    QCoreApplication::setOrganizationName(kOrganisationName);
+    QCoreApplication::setOrganizationDomain(kOrganisationDomain);
+    QCoreApplication::setApplicationName(kApplicationName);
+}
