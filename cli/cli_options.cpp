@@ -71,7 +71,7 @@ SCliParse parse_cli(const QStringList& arguments)
         return parse;
     }
     if (parser.isSet("version")) {
-        parse.text = QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion() + '\n';
+        parse.text = QStringLiteral("tandora-cli ") + QCoreApplication::applicationVersion();
         return parse;
     }
     const QStringList positional = parser.positionalArguments();

@@ -1,6 +1,7 @@
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_prompt.h"
+#include "support/app_identity.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -9,7 +10,8 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tandora-cli"));
+    // The window's names: both programs share the settings and the demo pedal's folder.
+    apply_app_identity();
     QCoreApplication::setApplicationVersion(QStringLiteral("1.7"));
     const SCliParse parse = parse_cli(QCoreApplication::arguments());
     if (!parse.options) {
