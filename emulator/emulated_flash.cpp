@@ -7,6 +7,7 @@
 namespace {
 
 constexpr uint8_t ERASED = 0xFF;
+constexpr uint8_t HALF_ERASED_BITS = 0x55;
 
 // Calls visit(page, offset in page, byte count) for each page piece of the range, in order.
 template <typename Visit>
@@ -53,6 +54,22 @@ bool CEmulatedFlash::erase(uint32_t address)
             m_pages[page].reset();
             --m_stored_pages;
         }
+    }
+    return true;
+}
+
+bool CEmulatedFlash::erase_half_way(uint32_t address)
+{
+    if (!contains(address, 1))
+        return false;
+    const size_t first = static_cast<size_t>(address / m_geometry.erase_unit_size) * m_pages_per_unit;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (size_t page = first; page < first + m_pages_per_unit; ++page) {
+        if (!m_pages[page])
+            continue;
+        uint8_t* bytes = m_pages[page].get();
+        for (uint32_t i = 0; i < m_geometry.page_size; ++i)
+            bytes[i] |= HALF_ERASED_BITS;
     }
     return true;
 }
