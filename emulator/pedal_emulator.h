@@ -113,12 +113,12 @@ struct SPedalConfig {
     // The mode the pedal powers up in when its application is present (a pedal without an
     // application always starts in update mode).
     EPedalMode boot_mode = EPedalMode::UPDATE;
-    // The factory writes a small application image into the application area's first sector.
-    bool application_installed = true;
     std::string port_name;                        // empty: the model's name
     std::optional<SFlashGeometry> nand;           // overrides the model's NAND geometry
     std::optional<SFlashGeometry> program_flash;  // overrides the 1 MiB program flash
     bool plugged = true;                          // plug in at construction
+    // The factory writes a small application image into the application area's first sector.
+    bool application_installed = true;
 };
 
 class CPedalEmulator {

@@ -64,6 +64,11 @@ void SongPedalTest::quick_timeouts()
     m_usb.port().transfer().set_wait_tick(std::chrono::microseconds(1));
 }
 
+void SongPedalTest::yielding_timeouts()
+{
+    m_usb.port().transfer().set_wait_tick(std::chrono::microseconds(0));
+}
+
 std::vector<SPedalCommandRecord> SongPedalTest::commands(int command) const
 {
     std::vector<SPedalCommandRecord> found;

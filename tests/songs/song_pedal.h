@@ -47,6 +47,10 @@ protected:
     // waits) still leave a living pedal 100 ms; reads (5000 waits) need connect/reconnect's
     // normal waits again.
     void quick_timeouts();
+    // Counts the link's waits in thread yields, so a reply that never comes costs a few
+    // milliseconds. A living pedal answers within a few hundred yields; the shortest wait
+    // for a write, erase or checksum reply is 30000.
+    void yielding_timeouts();
 
     CPedalEmulator& pedal() { return *m_pedal; }
     CEmulatedFlash& nand() { return m_pedal->nand(); }

@@ -1,5 +1,6 @@
 #include "song_pedal.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -112,15 +113,20 @@ TEST_P(SongPowerCutTest, EveryCutKeepsTheStateBeforeOrAfterTheCommand)
     unsigned runs = 0;
     for (size_t cut = 1; cut <= operations.size() + 1; ++cut) {
         for (const SCutEffect& effect : EFFECTS) {
+            // One run without a cut. Every operation is cut not done and half done; the
+            // record's own write also after its first byte and before its last.
+            const bool cut_at_record = cut <= operations.size() && operations[cut - 1].command == CMD_WRITE &&
+                                       on_info_block(operations[cut - 1]);
             const bool cut_at_erase = cut <= operations.size() && operations[cut - 1].command == CMD_ERASE;
-            if ((cut > operations.size() || cut_at_erase) && effect.written != 0)
-                continue;  // one run without a cut; an erase is not done or half done
+            if ((cut > operations.size() && effect.effect != EPowerCutEffect::NOT_DONE) ||
+                (!cut_at_record && effect.written != 0))
+                continue;
             SCOPED_TRACE("power cut (" + std::string(effect.name) + ") at flash operation " + std::to_string(cut) +
                          " of " + std::to_string(operations.size()));
             ++runs;
             prepare();
             const std::vector<Bytes> others = other_info_blocks();
-            quick_timeouts();
+            yielding_timeouts();
             if (cut <= operations.size()) {
                 const uint32_t length = operations[cut - 1].length;
                 const uint32_t written = effect.written > 0   ? static_cast<uint32_t>(effect.written)
@@ -134,28 +140,30 @@ TEST_P(SongPowerCutTest, EveryCutKeepsTheStateBeforeOrAfterTheCommand)
             const bool partly = effect.effect == EPowerCutEffect::PARTLY_DONE;
             const bool info_erase_cut = cut_at_erase && on_info_block(operations[cut - 1]);
             const ELooperActionResult loaded = m_store.load_song_info();
-            if (info_erase_cut && partly)
+            if (info_erase_cut && partly) {
                 EXPECT_TRUE(loaded == LOOPER_RESULT_OK || loaded == LOOPER_RESULT_CHECKSUM_ERROR) << loaded;
-            else
+            } else {
                 EXPECT_EQ(loaded, LOOPER_RESULT_OK);
+            }
 
             const Bytes back = read_song(0);
+            std::vector<Bytes> allowed{cut > commit ? song_after() : song_before()};
+            if (cut == commit && partly)
+                allowed.push_back(song_after());
             const bool forced_loss = rollover && (cut == commit || (info_erase_cut && partly));
             if (forced_loss)
-                EXPECT_TRUE(back.empty() || back == song_before()) << hex_diff(back, song_before());
-            else if (cut == commit && partly)
-                EXPECT_TRUE(back == song_before() || back == song_after()) << hex_diff(back, song_before());
-            else
-                EXPECT_TRUE(back == (cut > commit ? song_after() : song_before()))
-                    << hex_diff(back, cut > commit ? song_after() : song_before());
+                allowed.push_back(Bytes{});
+            EXPECT_NE(std::find(allowed.begin(), allowed.end(), back), allowed.end())
+                << hex_diff(back, allowed.front());
             // Only a torn record over an earlier song is told to the user.
             const bool kept_over_torn = cut == commit && partly && GetParam().command != ECommand::DELETE &&
                                         !song_before().empty() && back == song_before() && !forced_loss;
             EXPECT_EQ(m_store.fallback_slots(), kept_over_torn ? std::vector<unsigned>{0} : std::vector<unsigned>{});
 
             EXPECT_TRUE(other_info_blocks() == others) << "another slot's info block changed";
-            if (other_slot >= 0)
+            if (other_slot >= 0) {
                 EXPECT_TRUE(read_song(other_slot) == stored_form(other_song, GetParam().product));
+            }
             // The slot takes a new song whatever the cut left in its info block.
             const Bytes next = song_bytes(3000, static_cast<unsigned>(cut));
             ASSERT_EQ(write(next), LOOPER_RESULT_OK);
