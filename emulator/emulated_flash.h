@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -47,10 +48,14 @@ public:
     [[nodiscard]] uint32_t stored_page_count() const;
 
 private:
+    using PageBytes = std::unique_ptr<uint8_t[]>;  // null: erased
+    // Calls `change` on every page of the unit holding `address`, under the lock.
+    bool change_unit(uint32_t address, const std::function<void(PageBytes&)>& change);
+
     SFlashGeometry m_geometry;
     uint32_t m_pages_per_unit;
     mutable std::mutex m_mutex;
-    std::vector<std::unique_ptr<uint8_t[]>> m_pages;  // null: erased
+    std::vector<PageBytes> m_pages;
     uint32_t m_stored_pages = 0;
     uint32_t m_double_programs = 0;
 };

@@ -185,8 +185,8 @@ bool CPedalEmulator::flash_operation(CEmulatedFlash& flash, bool erase, uint32_t
     }
     m_worker.clear();
     if (power_cut.effect == EPowerCutEffect::PARTLY_DONE) {
-        const uint32_t written = power_cut.written == HALF_OF_THE_WRITE ? length / 2
-                                                                        : std::min(power_cut.written, length);
+        const uint32_t written =
+            power_cut.written == HALF_OF_THE_WRITE ? length / 2 : std::min(power_cut.written, length);
         static_cast<void>(erase ? flash.erase_half_way(address) : flash.program(address, data, written));
     }
     return false;

@@ -76,7 +76,8 @@ CLooperSongFile::ERecordState CLooperSongFile::check_record(const std::vector<un
     const unsigned int n = chain_capacity();
     const unsigned int summed = 2 * n + 5;
     const unsigned int sum = NEAT::GetChecksumByByte(&record[2], static_cast<int>(summed)) & 0xFFFF;
-    const bool sound = std::equal(MAGIC, MAGIC + 2, record.begin()) && sum == LE::read16(&record[2 + summed]) &&
+    const bool sound = std::equal(MAGIC, MAGIC + 2, record.begin()) &&
+                       sum == LE::read16(&record[2 + summed]) &&
                        blocks_for(uint64_t{LE::read32(&record[3])} * nand.unit_size) <= n;
     if (sound)
         return RECORD_INTACT;
@@ -113,7 +114,8 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
     // write put its audio into blocks that no record named.
     std::vector<unsigned char> record(record_size());
     for (unsigned int page = newest + 1; page-- > 0;) {
-        if (!read_nand(page_address(info_block, page), record.data(), static_cast<unsigned int>(record.size())))
+        if (!read_nand(page_address(info_block, page), record.data(),
+                       static_cast<unsigned int>(record.size())))
             return LOOPER_RESULT_READ_FAILED;
         const ERecordState state = check_record(record);
         if (state == RECORD_DAMAGED)

@@ -81,7 +81,8 @@ CLooperSongOld::ERecordState CLooperSongOld::check_record(const SOldLoopSongData
     if (record.has_song == 0 || std::memcmp(record.head_tag, TAG, sizeof TAG) != 0)
         return RECORD_INTACT;
     const t_time& last = record.last_unit;
-    const bool in_limits = last.page < nand.pages_per_block && last.unit < nand.page_data_size / nand.unit_size &&
+    const bool in_limits = last.page < nand.pages_per_block &&
+                           last.unit < nand.page_data_size / nand.unit_size &&
                            last.block < SOldLoopSongData::CHAIN_ENTRIES;
     return in_limits ? RECORD_INTACT : RECORD_DAMAGED;
 }
@@ -96,7 +97,8 @@ ELooperActionResult CLooperSongOld::load_song_info(BlockStatus& used)
     // write put its audio into blocks that no record named.
     for (unsigned int page = newest;; page -= 2) {
         SOldLoopSongData record;
-        if (!read_nand(page_address(info_block, page), reinterpret_cast<unsigned char*>(&record), sizeof record))
+        if (!read_nand(page_address(info_block, page), reinterpret_cast<unsigned char*>(&record),
+                       sizeof record))
             return LOOPER_RESULT_READ_FAILED;
         const ERecordState state = check_record(record);
         if (state == RECORD_DAMAGED) {

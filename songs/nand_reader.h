@@ -9,7 +9,8 @@ public:
     virtual ~CNandReader();
     // Fills `buffer` with the `length` bytes at byte `address` of the NAND; false when any
     // byte could not be read.
-    [[nodiscard]] virtual bool read_nand(unsigned int address, unsigned char* buffer, unsigned int length) = 0;
+    [[nodiscard]] virtual bool read_nand(unsigned int address, unsigned char* buffer,
+                                         unsigned int length) = 0;
 };
 
 // The pedal's NAND through the device link's flash read (one round trip per 5105 bytes).

@@ -84,7 +84,8 @@ std::vector<uint16_t> chain_from(CInput& input)
     return chain;
 }
 
-std::vector<uint8_t> current_record(const SNandFlashConfig& nand, uint32_t units, const std::vector<uint16_t>& chain)
+std::vector<uint8_t> current_record(const SNandFlashConfig& nand, uint32_t units,
+                                    const std::vector<uint16_t>& chain)
 {
     const unsigned n = nand.max_song_blocks;
     std::vector<uint8_t> record(2 * n + 9, 0xFF);
@@ -130,37 +131,38 @@ void build_image(CInput& input, const SModelInfo& model, CNandImage& image)
         if (legacy)
             page &= ~1u;
         switch (step % 4) {
-        case 0: {  // a record, whole or torn after a prefix
-            const uint32_t value = input.word() | input.byte() << 16;
-            std::vector<uint8_t> record =
-                legacy ? legacy_record(value, chain_from(input)) : current_record(nand, value & 0xFF, chain_from(input));
-            const uint32_t keep = input.word();
-            if (keep != 0 && keep < record.size())
-                record.resize(keep);
-            image.program(page_address(slot, page), record);
-            break;
-        }
-        case 1: {  // raw bytes
-            std::vector<uint8_t> raw(input.byte());
-            for (uint8_t& byte : raw)
-                byte = input.byte();
-            image.program(page_address(slot, page) + input.byte(), raw);
-            break;
-        }
-        case 2:  // another slot's info block, shared
-            image.copy(page_address(input.byte() % model.song_slot_count, 0), page_address(slot, 0),
-                       nand.block_size);
-            break;
-        default:
-            image.failing.insert(page_address(slot, page) / nand.page_size);
-            break;
+            case 0: {  // a record, whole or torn after a prefix
+                const uint32_t value = input.word() | input.byte() << 16;
+                std::vector<uint8_t> record = legacy ? legacy_record(value, chain_from(input))
+                                                     : current_record(nand, value & 0xFF, chain_from(input));
+                const uint32_t keep = input.word();
+                if (keep != 0 && keep < record.size())
+                    record.resize(keep);
+                image.program(page_address(slot, page), record);
+                break;
+            }
+            case 1: {  // raw bytes
+                std::vector<uint8_t> raw(input.byte());
+                for (uint8_t& byte : raw)
+                    byte = input.byte();
+                image.program(page_address(slot, page) + input.byte(), raw);
+                break;
+            }
+            case 2:  // another slot's info block, shared
+                image.copy(page_address(input.byte() % model.song_slot_count, 0), page_address(slot, 0),
+                           nand.block_size);
+                break;
+            default:
+                image.failing.insert(page_address(slot, page) / nand.page_size);
+                break;
         }
     }
 }
 
 void check_store(const CLooperSongData& store, ELooperActionResult result)
 {
-    if (result != LOOPER_RESULT_OK && result != LOOPER_RESULT_READ_FAILED && result != LOOPER_RESULT_CHECKSUM_ERROR)
+    if (result != LOOPER_RESULT_OK && result != LOOPER_RESULT_READ_FAILED &&
+        result != LOOPER_RESULT_CHECKSUM_ERROR)
         std::abort();
     BlockStatus all;
     for (unsigned slot = 0; slot < store.slot_count(); ++slot) {

@@ -33,11 +33,12 @@ TEST_P(PedalBoot, StartsInApplicationModeOnlyWithItsApplicationsFirstSectorProgr
     EXPECT_EQ(pedal->mode(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, PedalBoot,
-                         ::testing::Values(SBootCase{"Application", EPedalMode::APP, true, EPedalMode::APP},
-                                           SBootCase{"NoApplication", EPedalMode::APP, false, EPedalMode::UPDATE},
-                                           SBootCase{"UpdateHeld", EPedalMode::UPDATE, true, EPedalMode::UPDATE}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, PedalBoot,
+    ::testing::Values(SBootCase{"Application", EPedalMode::APP, true, EPedalMode::APP},
+                      SBootCase{"NoApplication", EPedalMode::APP, false, EPedalMode::UPDATE},
+                      SBootCase{"UpdateHeld", EPedalMode::UPDATE, true, EPedalMode::UPDATE}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A firmware update erases the application's sectors and writes their first one last, so
 // an update cut before that write leaves a pedal that starts in update mode again.

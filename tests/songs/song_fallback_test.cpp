@@ -55,12 +55,14 @@ TEST_P(SongFallbackTest, KeepsTheSongOfTheLastIntactRecordAndWritesAfterTheTornP
 
     pedal().clear_command_log();
     const Bytes song = song_bytes(700, slot);
-    ASSERT_EQ(m_store.write_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr), LOOPER_RESULT_OK);
+    ASSERT_EQ(m_store.write_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
+              LOOPER_RESULT_OK);
     std::vector<uint32_t> record_writes;
     for (const SPedalCommandRecord& entry : commands(CMD_WRITE))
         if (entry.flash_type == NAND && entry.address / geometry().block_size == info_block())
             record_writes.push_back(entry.address);
-    EXPECT_EQ(record_writes, std::vector<uint32_t>{address_of(info_block(), (1 + GetParam().torn_records) * page_step())});
+    EXPECT_EQ(record_writes,
+              std::vector<uint32_t>{address_of(info_block(), (1 + GetParam().torn_records) * page_step())});
     ASSERT_EQ(m_store.reload_slot(slot), LOOPER_RESULT_OK);
     EXPECT_TRUE(m_store.fallback_slots().empty());
     EXPECT_EQ(read_song(slot), stored_form(song, GetParam().product));

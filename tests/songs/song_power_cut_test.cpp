@@ -121,8 +121,8 @@ TEST_P(SongPowerCutTest, EveryCutKeepsTheStateBeforeOrAfterTheCommand)
             if ((cut > operations.size() && effect.effect != EPowerCutEffect::NOT_DONE) ||
                 (!cut_at_record && effect.written != 0))
                 continue;
-            SCOPED_TRACE("power cut (" + std::string(effect.name) + ") at flash operation " + std::to_string(cut) +
-                         " of " + std::to_string(operations.size()));
+            SCOPED_TRACE("power cut (" + std::string(effect.name) + ") at flash operation " +
+                         std::to_string(cut) + " of " + std::to_string(operations.size()));
             ++runs;
             prepare();
             const std::vector<Bytes> others = other_info_blocks();
@@ -158,7 +158,8 @@ TEST_P(SongPowerCutTest, EveryCutKeepsTheStateBeforeOrAfterTheCommand)
             // Only a torn record over an earlier song is told to the user.
             const bool kept_over_torn = cut == commit && partly && GetParam().command != ECommand::DELETE &&
                                         !song_before().empty() && back == song_before() && !forced_loss;
-            EXPECT_EQ(m_store.fallback_slots(), kept_over_torn ? std::vector<unsigned>{0} : std::vector<unsigned>{});
+            EXPECT_EQ(m_store.fallback_slots(),
+                      kept_over_torn ? std::vector<unsigned>{0} : std::vector<unsigned>{});
 
             EXPECT_TRUE(other_info_blocks() == others) << "another slot's info block changed";
             if (other_slot >= 0) {
