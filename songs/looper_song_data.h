@@ -76,7 +76,8 @@ private:
     bool is_open() const;
     bool in_range(unsigned int slot) const { return slot < song_slots.size(); }
     // Marks every slot's chain. A song kept from before a torn record whose blocks another
-    // slot's song now holds is dropped (its blocks were free and taken): 5, else 0.
+    // slot's song now holds is dropped (its blocks were free and taken):
+    // LOOPER_RESULT_CHECKSUM_ERROR then, else LOOPER_RESULT_OK.
     [[nodiscard]] ELooperActionResult rebuild_block_status();
 
     std::vector<std::unique_ptr<CLooperSongBase>> song_slots;

@@ -32,26 +32,36 @@ public:
 
     bool read_nand(unsigned int address, unsigned char* buffer, unsigned int length) override
     {
-        for (unsigned int i = 0; i < length; ++i) {
-            const uint32_t at = address + i;
-            if (failing.count(at / page_size))
+        for (unsigned int done = 0; done < length;) {
+            const uint32_t page = (address + done) / page_size;
+            const uint32_t offset = (address + done) % page_size;
+            const uint32_t count = std::min(length - done, page_size - offset);
+            if (failing.count(page))
                 return false;
-            const auto byte = bytes.find(at);
-            buffer[i] = byte == bytes.end() ? 0xFF : byte->second;
+            const auto stored = pages.find(page);
+            if (stored == pages.end())
+                std::fill(buffer + done, buffer + done + count, 0xFF);
+            else
+                std::copy(stored->second.begin() + offset, stored->second.begin() + offset + count,
+                          buffer + done);
+            done += count;
         }
         return true;
     }
     void program(uint32_t address, const std::vector<uint8_t>& data)
     {
-        for (size_t i = 0; i < data.size(); ++i)
-            bytes[address + static_cast<uint32_t>(i)] = data[i];
+        for (size_t i = 0; i < data.size(); ++i) {
+            std::vector<uint8_t>& page = pages[(address + i) / page_size];
+            page.resize(page_size, 0xFF);
+            page[(address + i) % page_size] = data[i];
+        }
     }
-    void copy(uint32_t from, uint32_t to, uint32_t length)
+    void copy_block(uint32_t from, uint32_t to, uint32_t block_size)
     {
-        for (uint32_t i = 0; i < length; ++i) {
-            const auto byte = bytes.find(from + i);
-            if (byte != bytes.end())
-                bytes[to + i] = byte->second;
+        for (uint32_t page = 0; page < block_size / page_size; ++page) {
+            const auto stored = pages.find(from / page_size + page);
+            if (stored != pages.end())
+                pages[to / page_size + page] = stored->second;
         }
     }
 
@@ -59,7 +69,7 @@ public:
 
 private:
     uint32_t page_size;
-    std::map<uint32_t, uint8_t> bytes;
+    std::map<uint32_t, std::vector<uint8_t>> pages;
 };
 
 class CInput {
@@ -133,8 +143,9 @@ void build_image(CInput& input, const SModelInfo& model, CNandImage& image)
         switch (step % 4) {
             case 0: {  // a record, whole or torn after a prefix
                 const uint32_t value = input.word() | input.byte() << 16;
-                std::vector<uint8_t> record = legacy ? legacy_record(value, chain_from(input))
-                                                     : current_record(nand, value & 0xFF, chain_from(input));
+                std::vector<uint8_t> record = legacy
+                                                  ? legacy_record(value, chain_from(input))
+                                                  : current_record(nand, value & 0x3FFFF, chain_from(input));
                 const uint32_t keep = input.word();
                 if (keep != 0 && keep < record.size())
                     record.resize(keep);
