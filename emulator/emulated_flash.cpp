@@ -7,6 +7,7 @@
 namespace {
 
 constexpr uint8_t ERASED = 0xFF;
+constexpr uint8_t HALF_ERASED_BITS = 0x55;
 
 // Calls visit(page, offset in page, byte count) for each page piece of the range, in order.
 template <typename Visit>
@@ -42,19 +43,33 @@ bool CEmulatedFlash::contains(uint32_t address, uint64_t length) const
     return static_cast<uint64_t>(address) + length <= size() && address < size();
 }
 
-bool CEmulatedFlash::erase(uint32_t address)
+bool CEmulatedFlash::change_unit(uint32_t address, const std::function<void(PageBytes&)>& change)
 {
     if (!contains(address, 1))
         return false;
     const size_t first = static_cast<size_t>(address / m_geometry.erase_unit_size) * m_pages_per_unit;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (size_t page = first; page < first + m_pages_per_unit; ++page) {
-        if (m_pages[page]) {
-            m_pages[page].reset();
+    for (size_t page = first; page < first + m_pages_per_unit; ++page)
+        change(m_pages[page]);
+    return true;
+}
+
+bool CEmulatedFlash::erase(uint32_t address)
+{
+    return change_unit(address, [this](PageBytes& page) {
+        if (page) {
+            page.reset();
             --m_stored_pages;
         }
-    }
-    return true;
+    });
+}
+
+bool CEmulatedFlash::erase_half_way(uint32_t address)
+{
+    return change_unit(address, [this](PageBytes& page) {
+        for (uint32_t i = 0; page && i < m_geometry.page_size; ++i)
+            page[i] |= HALF_ERASED_BITS;
+    });
 }
 
 bool CEmulatedFlash::program(uint32_t address, const uint8_t* data, uint32_t length)

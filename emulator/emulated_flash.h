@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -28,6 +29,11 @@ public:
     [[nodiscard]] bool contains(uint32_t address, uint64_t length) const;
 
     [[nodiscard]] bool erase(uint32_t address);
+    // An erase of the unit holding `address` cut off half way. An erase acts on every cell
+    // of the unit at once, not page by page, so no page is left whole: each programmed
+    // byte has about half its bits back at 1 (a fixed pattern, OR 0x55), erased pages stay
+    // erased, and the programmed pages still need an erase before they are programmed.
+    [[nodiscard]] bool erase_half_way(uint32_t address);
     [[nodiscard]] bool program(uint32_t address, const uint8_t* data, uint32_t length);
     [[nodiscard]] bool read(uint32_t address, uint8_t* out, uint32_t length) const;
     [[nodiscard]] std::vector<uint8_t> read(uint32_t address, uint32_t length) const;  // empty when refused
@@ -42,10 +48,14 @@ public:
     [[nodiscard]] uint32_t stored_page_count() const;
 
 private:
+    using PageBytes = std::unique_ptr<uint8_t[]>;  // null: erased
+    // Calls `change` on every page of the unit holding `address`, under the lock.
+    bool change_unit(uint32_t address, const std::function<void(PageBytes&)>& change);
+
     SFlashGeometry m_geometry;
     uint32_t m_pages_per_unit;
     mutable std::mutex m_mutex;
-    std::vector<std::unique_ptr<uint8_t[]>> m_pages;  // null: erased
+    std::vector<PageBytes> m_pages;
     uint32_t m_stored_pages = 0;
     uint32_t m_double_programs = 0;
 };

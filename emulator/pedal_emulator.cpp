@@ -16,6 +16,12 @@ CPedalEmulator::CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& c
       m_worker([this](std::vector<unsigned char>& message) { handle(message); })
 {
     set_device_info(config.firmware_version, config.product_id, config.third_word);
+    if (config.application_installed) {
+        const uint8_t image[] = {'T', 'a', 'n', 'd', 'o', 'r', 'a', ' ', 'a', 'p', 'p'};
+        if (!m_program_flash.program(PEDAL_APPLICATION_START, image, sizeof image))
+            throw std::invalid_argument("the program flash does not reach the application area");
+    }
+    m_mode = power_up_mode();
     if (config.plugged)
         plug();
 }
@@ -35,7 +41,7 @@ void CPedalEmulator::plug()
         return;
     m_powered = true;
     m_power_cut = {};
-    m_mode = m_replug_requested ? EPedalMode::UPDATE : m_boot_mode;
+    m_mode = power_up_mode();
     m_replug_requested = false;
     m_device = m_system.plug_device(m_port_name,
                                     [this](const std::vector<unsigned char>& message) { receive(message); });
@@ -128,10 +134,10 @@ std::optional<SPedalFault> CPedalEmulator::take_fault(EPedalMode mode, uint8_t c
     return fired;
 }
 
-void CPedalEmulator::cut_power_at_flash_operation(unsigned n, EPowerCutEffect effect)
+void CPedalEmulator::cut_power_at_flash_operation(unsigned n, EPowerCutEffect effect, uint32_t written)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_power_cut = {n, effect};
+    m_power_cut = {n, effect, written};
 }
 
 bool CPedalEmulator::is_powered() const
@@ -145,8 +151,18 @@ void CPedalEmulator::power_cycle()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_powered = true;
     m_power_cut = {};
-    m_mode = m_boot_mode;
+    m_mode = power_up_mode();
     m_worker.clear();
+}
+
+EPedalMode CPedalEmulator::power_up_mode() const
+{
+    if (m_replug_requested || m_boot_mode == EPedalMode::UPDATE)
+        return EPedalMode::UPDATE;
+    const uint32_t sector_size = m_program_flash.geometry().erase_unit_size;
+    const std::vector<uint8_t> sector = m_program_flash.read(PEDAL_APPLICATION_START, sector_size);
+    const bool present = std::any_of(sector.begin(), sector.end(), [](uint8_t byte) { return byte != 0xFF; });
+    return present ? EPedalMode::APP : EPedalMode::UPDATE;
 }
 
 void CPedalEmulator::set_reply_latency(std::chrono::microseconds latency)
@@ -158,18 +174,21 @@ void CPedalEmulator::set_reply_latency(std::chrono::microseconds latency)
 bool CPedalEmulator::flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address, const uint8_t* data,
                                      uint32_t length)
 {
-    EPowerCutEffect effect;
+    SPowerCut power_cut;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const bool cut = m_power_cut.remaining > 0 && --m_power_cut.remaining == 0;
         if (!cut)
             return erase ? flash.erase(address) : flash.program(address, data, length);
-        effect = m_power_cut.effect;
+        power_cut = m_power_cut;
         m_powered = false;
     }
     m_worker.clear();
-    if (effect == EPowerCutEffect::PARTLY_DONE && !erase)
-        static_cast<void>(flash.program(address, data, length / 2));
+    if (power_cut.effect == EPowerCutEffect::PARTLY_DONE) {
+        const uint32_t written =
+            power_cut.written == HALF_OF_THE_WRITE ? length / 2 : std::min(power_cut.written, length);
+        static_cast<void>(erase ? flash.erase_half_way(address) : flash.program(address, data, written));
+    }
     return false;
 }
 

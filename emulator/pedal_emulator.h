@@ -88,8 +88,13 @@ struct SPedalFault {
 // What a power cut leaves of the operation it interrupts.
 enum class EPowerCutEffect {
     NOT_DONE,     // the cut operation did not happen at all
-    PARTLY_DONE,  // a write programmed the first half of its bytes; an erase did not happen
+    PARTLY_DONE,  // a write programmed a prefix of its bytes in address order (the pages
+                  // before the cut page whole, the cut page up to the cut, the rest still
+                  // erased); an erase left its unit half erased (CEmulatedFlash::erase_half_way)
 };
+
+// Bytes of a write a PARTLY_DONE cut lets through: half of them unless a count is given.
+constexpr uint32_t HALF_OF_THE_WRITE = UINT32_MAX;
 
 // One request as the pedal understood it.
 struct SPedalCommandRecord {
@@ -105,11 +110,15 @@ struct SPedalConfig {
     uint32_t product_id = 0x2712;
     uint32_t firmware_version = 0x00010700;  // 1.7.0
     uint32_t third_word = 0;
+    // The mode the pedal powers up in when its application is present (a pedal without an
+    // application always starts in update mode).
     EPedalMode boot_mode = EPedalMode::UPDATE;
     std::string port_name;                        // empty: the model's name
     std::optional<SFlashGeometry> nand;           // overrides the model's NAND geometry
     std::optional<SFlashGeometry> program_flash;  // overrides the 1 MiB program flash
     bool plugged = true;                          // plug in at construction
+    // The factory writes a small application image into the application area's first sector.
+    bool application_installed = true;
 };
 
 class CPedalEmulator {
@@ -121,7 +130,9 @@ public:
     CPedalEmulator& operator=(const CPedalEmulator&) = delete;
 
     // Plugging: plug() powers the pedal up in its boot mode (update mode after a
-    // re-enumeration request), disarms a pending power cut and appends its ports to the
+    // re-enumeration request, or while the first sector of the application area is erased:
+    // a firmware update writes that sector last, so an update cut short leaves the pedal
+    // in update mode, where it can be run again), disarms a pending power cut and appends its ports to the
     // system's enumeration; unplug() removes them and drops requests not yet started.
     // Both are no-ops when already in that state.
     void plug();
@@ -148,10 +159,12 @@ public:
     void add_fault(const SPedalFault& fault);
     void clear_faults();
     // The n-th flash operation from this call on (1-based; erases and writes the pedal
-    // carries out, refused requests not counted) is cut.
-    void cut_power_at_flash_operation(unsigned n, EPowerCutEffect effect = EPowerCutEffect::NOT_DONE);
+    // carries out, refused requests not counted) is cut. `written` is the prefix a
+    // PARTLY_DONE write keeps (at most the whole write).
+    void cut_power_at_flash_operation(unsigned n, EPowerCutEffect effect = EPowerCutEffect::NOT_DONE,
+                                      uint32_t written = HALF_OF_THE_WRITE);
     [[nodiscard]] bool is_powered() const;
-    void power_cycle();  // powered again, boot mode, ports unchanged
+    void power_cycle();  // powered again, boot mode as plug() chooses it, ports unchanged
     // Time the pedal takes before each reply; 0 by default.
     void set_reply_latency(std::chrono::microseconds latency);
 
@@ -171,6 +184,7 @@ private:
     struct SPowerCut {
         unsigned remaining = 0;  // flash operations until the cut one; 0: none armed
         EPowerCutEffect effect = EPowerCutEffect::NOT_DONE;
+        uint32_t written = HALF_OF_THE_WRITE;
     };
     // The fault, if any, that applies to this request (advances the occurrence counters).
     std::optional<SPedalFault> take_fault(EPedalMode mode, uint8_t command);
@@ -186,6 +200,8 @@ private:
     [[nodiscard]] bool flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address,
                                        const uint8_t* data, uint32_t length);
     void record(const SPedalCommandRecord& entry);
+    // The mode a power-up starts in. Called with m_mutex held.
+    EPedalMode power_up_mode() const;
     CEmulatedFlash* flash_of_type(uint8_t type);
     std::vector<uint8_t> query_payload() const;
     uint32_t info_word(unsigned index) const;

@@ -24,3 +24,8 @@ SFlashGeometry pedal_program_flash_geometry();
 // Address of the 16-byte device information record on the program flash: version,
 // product ID, third word, one unused word, each little-endian.
 constexpr uint32_t PEDAL_DEVICE_INFO_ADDRESS = 0x2180;
+
+// First address of the application area of the program flash. Below it lie the update
+// mode's own code and the device information record, which a firmware update leaves alone;
+// the area holds the application's code from here to the end of the 1 MiB flash.
+constexpr uint32_t PEDAL_APPLICATION_START = 0x40000;

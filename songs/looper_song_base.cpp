@@ -15,6 +15,8 @@ void CLooperSongBase::set_nand_block(unsigned int block, const SNandFlashConfig&
     info_block = block;
     nand = config;
     usb = connection;
+    link_reader.bind(connection);
+    reader = &link_reader;
 }
 
 unsigned int CLooperSongBase::get_block_used() const

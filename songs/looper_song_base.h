@@ -2,6 +2,7 @@
 
 #include "device/nand_flash_config.h"
 #include "songs/looper_action_result.h"
+#include "songs/nand_reader.h"
 
 #include <bitset>
 #include <cstdint>
@@ -29,7 +30,11 @@ public:
     virtual bool is_file_exist() const = 0;
     // Bytes of the current song, 0 when the slot is empty.
     virtual unsigned int get_file_length() const = 0;
+    // Also makes the link the source of the load's reads.
     virtual void set_nand_block(unsigned int block, const SNandFlashConfig& config, CUSBConnect* connection);
+    // Loads read through `source` from now on (it must outlive the loads); writes, audio
+    // reads and deletes still go through the link.
+    void set_reader(CNandReader& source) { reader = &source; }
     virtual unsigned int get_block_used() const;
     // Reads the newest info record and marks the song's blocks in `used` (bits only set).
     [[nodiscard]] virtual ELooperActionResult load_song_info(BlockStatus& used) = 0;
@@ -51,7 +56,13 @@ public:
     // slot then reads as empty.
     [[nodiscard]] virtual ELooperActionResult delete_file();
     virtual void get_block_status_table(BlockStatus& table) const = 0;
+    // Marks the current song's blocks in `used` (bits only set, never cleared).
+    virtual void add_song_blocks(BlockStatus& used) const = 0;
     virtual void reset() = 0;
+    // The newest info record was torn by an interrupted write, and the last load kept the
+    // song of the intact record before it. The torn page stays where it is: a load never
+    // writes, and the next record goes after it.
+    bool fell_back() const { return kept_earlier; }
 
 protected:
     // Audio bytes one block holds.
@@ -78,6 +89,10 @@ protected:
                                                  unsigned char* buffer, CTask* task);
     // What a failed flash command means: 12 when the task was cancelled, else `failure`.
     static ELooperActionResult failed(CTask* task, ELooperActionResult failure);
+    [[nodiscard]] bool read_nand(unsigned int address, unsigned char* buffer, unsigned int length)
+    {
+        return reader->read_nand(address, buffer, length);
+    }
     // Bits only set, never cleared.
     static void mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count);
     [[nodiscard]] bool erase_info_block();
@@ -89,4 +104,9 @@ protected:
     unsigned int info_block = 0;
     SNandFlashConfig nand{};
     CUSBConnect* usb = nullptr;
+    bool kept_earlier = false;
+
+private:
+    CLinkNandReader link_reader{nullptr};
+    CNandReader* reader = &link_reader;
 };

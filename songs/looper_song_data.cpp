@@ -8,7 +8,7 @@
 #include <QDebug>
 
 CLooperSongData::CLooperSongData(CUSBConnect* connection)
-    : usb(connection), random_source(NEAT::get_random_dword)
+    : usb(connection), random_source(NEAT::get_random_dword), link_reader(connection)
 {
 }
 
@@ -46,14 +46,22 @@ void CLooperSongData::alloc_song_buffer(ELooperSongFormat format, unsigned int c
 ELooperActionResult CLooperSongData::load_song_info()
 {
     block_status_complete = false;
+    full_reload_needed = true;
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
     block_status.reset();
     const SModelInfo* model = get_model_info(usb->product_id());
     if (!model)
         return LOOPER_RESULT_NOT_SUPPORTED;
-    alloc_song_buffer(model->song_format, model->song_slot_count);
-    nand = model->nand ? *model->nand : SNandFlashConfig{};
+    return load_song_info(*model, link_reader);
+}
+
+ELooperActionResult CLooperSongData::load_song_info(const SModelInfo& model, CNandReader& reader)
+{
+    block_status_complete = false;
+    full_reload_needed = true;
+    alloc_song_buffer(model.song_format, model.song_slot_count);
+    nand = model.nand ? *model.nand : SNandFlashConfig{};
 
     // Every slot is read even after one fails: stopping would leave the later songs'
     // blocks unmarked for the next import to overwrite. Two unreadable slots in a row mean
@@ -62,9 +70,11 @@ ELooperActionResult CLooperSongData::load_song_info()
     ELooperActionResult first_failure = LOOPER_RESULT_OK;
     bool unreadable = false;
     bool previous_unreadable = false;
+    BlockStatus marked;
     for (unsigned int i = 0; i < song_slots.size(); ++i) {
         song_slots[i]->set_nand_block(nand.song_blocks + i, nand, usb);
-        const ELooperActionResult result = song_slots[i]->load_song_info(block_status);
+        song_slots[i]->set_reader(reader);
+        const ELooperActionResult result = song_slots[i]->load_song_info(marked);
         if (result != LOOPER_RESULT_OK && first_failure == LOOPER_RESULT_OK)
             first_failure = result;
         // A slot that could not be read may name any block; a slot whose record is corrupt
@@ -75,8 +85,71 @@ ELooperActionResult CLooperSongData::load_song_info()
             break;
         previous_unreadable = slot_unreadable;
     }
+    const ELooperActionResult kept = rebuild_block_status();
+    if (first_failure == LOOPER_RESULT_OK)
+        first_failure = kept;
     block_status_complete = !unreadable;
+    full_reload_needed = first_failure != LOOPER_RESULT_OK || unreadable;
     return first_failure;
+}
+
+ELooperActionResult CLooperSongData::reload_slot(unsigned int slot)
+{
+    if (full_reload_needed || !in_range(slot))
+        return load_song_info();
+    if (!is_open())
+        return LOOPER_RESULT_NOT_OPEN;
+    BlockStatus marked;
+    song_slots[slot]->set_reader(link_reader);
+    ELooperActionResult result = song_slots[slot]->load_song_info(marked);
+    const ELooperActionResult kept = rebuild_block_status();
+    if (result == LOOPER_RESULT_OK)
+        result = kept;
+    if (result != LOOPER_RESULT_OK) {
+        full_reload_needed = true;
+        block_status_complete = block_status_complete && result != LOOPER_RESULT_READ_FAILED;
+    }
+    return result;
+}
+
+ELooperActionResult CLooperSongData::rebuild_block_status()
+{
+    block_status.reset();
+    for (const auto& song : song_slots) {
+        if (!song->fell_back())
+            song->add_song_blocks(block_status);
+    }
+    ELooperActionResult result = LOOPER_RESULT_OK;
+    for (unsigned int i = 0; i < song_slots.size(); ++i) {
+        if (!song_slots[i]->fell_back())
+            continue;
+        BlockStatus kept;
+        song_slots[i]->add_song_blocks(kept);
+        if ((kept & block_status).any()) {
+            qDebug("Slot %u: the song before its torn record shares blocks with another song", i);
+            song_slots[i]->reset();
+            result = LOOPER_RESULT_CHECKSUM_ERROR;
+        } else {
+            block_status |= kept;
+        }
+    }
+    return result;
+}
+
+std::vector<unsigned int> CLooperSongData::fallback_slots() const
+{
+    std::vector<unsigned int> found;
+    for (unsigned int i = 0; i < song_slots.size(); ++i) {
+        if (song_slots[i]->fell_back())
+            found.push_back(i);
+    }
+    return found;
+}
+
+QString CLooperSongData::fallback_notice(unsigned int slot)
+{
+    return QString::asprintf("The last write to Song %.3d was interrupted; the earlier song was kept.",
+                             static_cast<int>(slot + 1));
 }
 
 bool CLooperSongData::is_file_exist(unsigned int slot) const
@@ -135,6 +208,7 @@ ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigne
         // The new record may or may not have reached the flash. A cancelled write stopped
         // before it, so the records are still those the load found.
         block_status_complete = false;
+        full_reload_needed = true;
     }
     return result;
 }
@@ -145,8 +219,10 @@ ELooperActionResult CLooperSongData::delete_file(unsigned int slot)
         return LOOPER_RESULT_BAD_SLOT;
     const ELooperActionResult result = song_slots[slot]->delete_file();
     // A failed erase may have taken part of the journal with it.
-    if (result != LOOPER_RESULT_OK)
+    if (result != LOOPER_RESULT_OK) {
         block_status_complete = false;
+        full_reload_needed = true;
+    }
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "device/model_info.h"
 #include "songs/looper_song_base.h"
+#include "songs/nand_reader.h"
 
 #include <QString>
 #include <cstdint>
@@ -29,8 +30,23 @@ public:
     void alloc_song_buffer(ELooperSongFormat format, unsigned int count);
     // Rebuilds the slot list for the connected model and loads every slot, also those
     // after a slot that failed (a failed slot reads as empty), until two slots in a row
-    // cannot be read. Returns the first failure.
+    // cannot be read. Returns the first failure. Needed on every connection.
     [[nodiscard]] ELooperActionResult load_song_info();
+    // The same for `model`, reading the NAND through `reader` rather than the link.
+    [[nodiscard]] ELooperActionResult load_song_info(const SModelInfo& model, CNandReader& reader);
+    // Reloads only `slot`, after an import, export or delete that changed no other slot,
+    // and rebuilds the block set from every slot's chain. Loads every slot instead while
+    // needs_full_reload() says so. A failed reload leaves a full reload needed.
+    [[nodiscard]] ELooperActionResult reload_slot(unsigned int slot);
+    // True until a load read every slot without failure, and again after any failed load,
+    // write or delete: the slots held in memory may then differ from the pedal's.
+    bool needs_full_reload() const { return full_reload_needed; }
+
+    // Slots whose newest record was torn by an interrupted write and which kept the song
+    // of the record before it, in slot order.
+    std::vector<unsigned int> fallback_slots() const;
+    // "The last write to Song 004 was interrupted; the earlier song was kept."
+    static QString fallback_notice(unsigned int slot);
 
     bool is_file_exist(unsigned int slot) const;
     unsigned int get_file_length(unsigned int slot) const;
@@ -60,11 +76,17 @@ public:
 private:
     bool is_open() const;
     bool in_range(unsigned int slot) const { return slot < song_slots.size(); }
+    // Marks every slot's chain. A song kept from before a torn record whose blocks another
+    // slot's song now holds is dropped (its blocks were free and taken):
+    // LOOPER_RESULT_CHECKSUM_ERROR then, else LOOPER_RESULT_OK.
+    [[nodiscard]] ELooperActionResult rebuild_block_status();
 
     std::vector<std::unique_ptr<CLooperSongBase>> song_slots;
     BlockStatus block_status;
     CUSBConnect* usb;
     SNandFlashConfig nand{};
     bool block_status_complete = false;
+    bool full_reload_needed = true;
     RandomSource random_source;
+    CLinkNandReader link_reader;
 };

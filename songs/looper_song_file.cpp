@@ -31,14 +31,17 @@ void CLooperSongFile::reset()
     info_page = NO_INFO_PAGE;
     block_chain.reset();
     journal_uncertain = true;
+    kept_earlier = false;
 }
 
 bool CLooperSongFile::page_has_record(unsigned int page, bool& has_record)
 {
     unsigned char head[2];
-    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page), head, sizeof head))
+    if (!read_nand(page_address(info_block, page), head, sizeof head))
         return false;
-    has_record = std::equal(head, head + 2, MAGIC);
+    // Any programmed head counts, not only "HD": a write torn after its first byte leaves
+    // a page that must not be programmed again, and that hides no newer record behind it.
+    has_record = head[0] != 0xFF || head[1] != 0xFF;
     return true;
 }
 
@@ -63,41 +66,64 @@ unsigned int CLooperSongFile::find_info_saved_page(unsigned int low, unsigned in
     return low;
 }
 
+CLooperSongFile::ERecordState CLooperSongFile::check_record(const std::vector<unsigned char>& record) const
+{
+    const unsigned int n = chain_capacity();
+    const unsigned int summed = 2 * n + 5;
+    const unsigned int sum = NEAT::GetChecksumByByte(&record[2], static_cast<int>(summed)) & 0xFFFF;
+    const bool sound = std::equal(MAGIC, MAGIC + 2, record.begin()) &&
+                       sum == LE::read16(&record[2 + summed]) &&
+                       blocks_for(uint64_t{LE::read32(&record[3])} * nand.unit_size) <= n;
+    if (sound)
+        return RECORD_INTACT;
+    // A page program stores the record front to back, so one cut short has not reached the
+    // checksum's last byte; a record complete to its end but wrong is damaged, not torn.
+    return record.back() == 0xFF ? RECORD_TORN : RECORD_DAMAGED;
+}
+
+void CLooperSongFile::take_record(const std::vector<unsigned char>& record)
+{
+    const unsigned int n = chain_capacity();
+    info_flag = record[2];
+    file_length = LE::read32(&record[3]) * nand.unit_size;
+    block_chain.reset(new unsigned short[n]);
+    for (unsigned int i = 0; i < n; ++i)
+        block_chain[i] = static_cast<unsigned short>(LE::read16(&record[7 + 2 * i]));
+}
+
 ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
 {
     reset();
     unsigned char head[2];
-    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, 0), head, sizeof head))
+    if (!read_nand(page_address(info_block, 0), head, sizeof head))
         return LOOPER_RESULT_READ_FAILED;
     if (head[0] == 0xFF && head[1] == 0xFF) {
         journal_uncertain = false;
         return LOOPER_RESULT_OK;
     }
-    const unsigned int page = find_info_saved_page(0, nand.pages_per_block - 1);
-    if (page == NO_INFO_PAGE)
+    const unsigned int newest = find_info_saved_page(0, nand.pages_per_block - 1);
+    if (newest == NO_INFO_PAGE)
         return LOOPER_RESULT_READ_FAILED;
 
-    const unsigned int n = chain_capacity();
-    std::vector<unsigned char> record(2 * n + 7);  // record offsets 2 .. 2n + 8
-    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page) + 2, record.data(),
-                         static_cast<unsigned int>(record.size())))
-        return LOOPER_RESULT_READ_FAILED;
-    const unsigned int summed = 2 * n + 5;
-    const unsigned int sum = NEAT::GetChecksumByByte(record.data(), static_cast<int>(summed)) & 0xFFFF;
-    if (sum != LE::read16(&record[summed]))
-        return LOOPER_RESULT_CHECKSUM_ERROR;
-
-    info_page = page;
-    const uint64_t length = uint64_t{LE::read32(&record[1])} * nand.unit_size;
-    if (blocks_for(length) > n) {
-        qDebug("Song length %llu needs more than %u blocks", static_cast<unsigned long long>(length), n);
-        return LOOPER_RESULT_CHECKSUM_ERROR;
+    // Walks back over torn records to the last intact one. Its song is whole: the torn
+    // write put its audio into blocks that no record named.
+    std::vector<unsigned char> record(record_size());
+    for (unsigned int page = newest + 1; page-- > 0;) {
+        if (!read_nand(page_address(info_block, page), record.data(),
+                       static_cast<unsigned int>(record.size())))
+            return LOOPER_RESULT_READ_FAILED;
+        const ERecordState state = check_record(record);
+        if (state == RECORD_DAMAGED)
+            return LOOPER_RESULT_CHECKSUM_ERROR;
+        if (state == RECORD_INTACT) {
+            take_record(record);
+            kept_earlier = page != newest && file_length != 0;
+            break;
+        }
     }
-    info_flag = record[0];
-    file_length = static_cast<unsigned int>(length);
-    block_chain.reset(new unsigned short[n]);
-    for (unsigned int i = 0; i < n; ++i)
-        block_chain[i] = static_cast<unsigned short>(LE::read16(&record[5 + 2 * i]));
+    // The next record goes after the newest programmed page, torn or not.
+    info_page = newest;
+    journal_uncertain = false;
 
     const unsigned int blocks = get_block_used();
     for (unsigned int i = 0; i < blocks; ++i) {
@@ -106,12 +132,11 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
                                 static_cast<int>(BLOCK_STATUS_SIZE));
             file_length = 0;
             block_chain.reset();
-            journal_uncertain = false;
+            kept_earlier = false;
             return LOOPER_RESULT_OK;
         }
     }
-    mark_blocks(used, block_chain.get(), blocks);
-    journal_uncertain = false;
+    add_song_blocks(used);
     return LOOPER_RESULT_OK;
 }
 
@@ -187,5 +212,11 @@ void CLooperSongFile::get_block_status_table(BlockStatus& table) const
     if (file_length == 0)
         return;
     table.reset();
-    mark_blocks(table, block_chain.get(), get_block_used());
+    add_song_blocks(table);
+}
+
+void CLooperSongFile::add_song_blocks(BlockStatus& used) const
+{
+    if (file_length != 0)
+        mark_blocks(used, block_chain.get(), get_block_used());
 }

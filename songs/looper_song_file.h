@@ -19,7 +19,7 @@ public:
     unsigned int get_file_length() const override { return file_length; }
     unsigned int get_block_used() const override;
     [[nodiscard]] ELooperActionResult load_song_info(BlockStatus& used) override;
-    // Binary search between two pages for the last one starting with "HD"; never reads
+    // Binary search between two pages for the last one whose head is programmed; never reads
     // page `low` itself. NO_INFO_PAGE when a read failed. At most 6 reads for 64 pages.
     [[nodiscard]] unsigned int find_info_saved_page(unsigned int low, unsigned int high) override;
     [[nodiscard]] ELooperActionResult read_file(unsigned char* buffer, unsigned int size,
@@ -27,14 +27,22 @@ public:
     [[nodiscard]] ELooperActionResult write_file(std::vector<unsigned short> chain, const unsigned char* data,
                                                  unsigned int length, CTask* task) override;
     void get_block_status_table(BlockStatus& table) const override;
+    void add_song_blocks(BlockStatus& used) const override;
     void reset() override;
 
 private:
     unsigned int chain_capacity() const { return nand.max_song_blocks; }
     unsigned int record_size() const { return 2 * chain_capacity() + 9; }
+    enum ERecordState { RECORD_INTACT, RECORD_TORN, RECORD_DAMAGED };
+
     std::vector<unsigned char> build_record(unsigned int units, const unsigned short* chain) const;
     [[nodiscard]] bool page_has_record(unsigned int page, bool& has_record);
+    // `record` holds a whole record from its magic on.
+    ERecordState check_record(const std::vector<unsigned char>& record) const;
+    void take_record(const std::vector<unsigned char>& record);
 
+    // Newest programmed page of the info block (its record may be torn); the next record
+    // goes to the page after it.
     unsigned int info_page = NO_INFO_PAGE;
     unsigned char info_flag = 0;
     unsigned int file_length = 0;

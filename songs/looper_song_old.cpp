@@ -28,6 +28,7 @@ void CLooperSongOld::reset()
     info_page = NO_INFO_PAGE;
     song_info = SOldLoopSongData{};
     journal_uncertain = true;
+    kept_earlier = false;
 }
 
 uint64_t CLooperSongOld::stored_length() const
@@ -58,11 +59,12 @@ void CLooperSongOld::length_convert(unsigned int length, t_time& position) const
 unsigned int CLooperSongOld::find_info_saved_page(unsigned int, unsigned int high)
 {
     for (unsigned int page = high;; page -= 2) {
-        char head[2];
-        if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page),
-                             reinterpret_cast<unsigned char*>(head), sizeof head))
+        unsigned char head[2];
+        if (!read_nand(page_address(info_block, page), head, sizeof head))
             return SEARCH_READ_FAILED;
-        if (std::equal(head, head + 2, TAG)) {
+        // Any programmed head counts, not only the tag: a write torn after its first byte
+        // leaves a page that must not be programmed again.
+        if (head[0] != 0xFF || head[1] != 0xFF) {
             qDebug("%d used", static_cast<int>(page));
             return page;
         }
@@ -72,37 +74,62 @@ unsigned int CLooperSongOld::find_info_saved_page(unsigned int, unsigned int hig
     }
 }
 
+CLooperSongOld::ERecordState CLooperSongOld::check_record(const SOldLoopSongData& record) const
+{
+    // The tail tag is the last thing a page program stores, so a record without it was cut
+    // short (or the page was never written).
+    if (std::memcmp(record.tail_tag, TAG, sizeof TAG) != 0)
+        return RECORD_TORN;
+    if (record.has_song == 0 || std::memcmp(record.head_tag, TAG, sizeof TAG) != 0)
+        return RECORD_INTACT;
+    const t_time& last = record.last_unit;
+    const bool in_limits = last.page < nand.pages_per_block &&
+                           last.unit < nand.page_data_size / nand.unit_size &&
+                           last.block < SOldLoopSongData::CHAIN_ENTRIES;
+    return in_limits ? RECORD_INTACT : RECORD_DAMAGED;
+}
+
 ELooperActionResult CLooperSongOld::load_song_info(BlockStatus& used)
 {
     reset();
-    const unsigned int page = find_info_saved_page(0, nand.pages_per_block - 2);
-    if (page == SEARCH_READ_FAILED)
+    const unsigned int newest = find_info_saved_page(0, nand.pages_per_block - 2);
+    if (newest == SEARCH_READ_FAILED)
         return LOOPER_RESULT_READ_FAILED;
-    SOldLoopSongData record;
-    if (!usb->flash_read(FLASH_TYPE_NAND, page_address(info_block, page),
-                         reinterpret_cast<unsigned char*>(&record), sizeof record))
-        return LOOPER_RESULT_READ_FAILED;
-    song_info = record;
-    info_page = page;
-
-    const uint64_t blocks = blocks_for(stored_length());
-    if (blocks > SOldLoopSongData::CHAIN_ENTRIES) {
-        qDebug("Song of %llu blocks exceeds the record's chain", static_cast<unsigned long long>(blocks));
-        song_info = SOldLoopSongData{};
-        return LOOPER_RESULT_CHECKSUM_ERROR;
+    // Walks back over torn records to the last intact one. Its song is whole: the torn
+    // write put its audio into blocks that no record named.
+    for (unsigned int page = newest;; page -= 2) {
+        SOldLoopSongData record;
+        if (!read_nand(page_address(info_block, page), reinterpret_cast<unsigned char*>(&record),
+                       sizeof record))
+            return LOOPER_RESULT_READ_FAILED;
+        const ERecordState state = check_record(record);
+        if (state == RECORD_DAMAGED) {
+            qDebug("Legacy record at page %d is out of its limits", static_cast<int>(page));
+            return LOOPER_RESULT_CHECKSUM_ERROR;
+        }
+        if (state == RECORD_INTACT) {
+            song_info = record;
+            kept_earlier = page != newest && stored_length() != 0;
+            break;
+        }
+        if (page < 2)
+            break;
     }
+    // The next record goes after the newest programmed page, torn or not.
+    info_page = newest;
     journal_uncertain = false;
-    if (blocks == 0)
-        return LOOPER_RESULT_OK;
+
+    const unsigned int blocks = get_block_used();
     for (unsigned int i = 0; i < blocks; ++i) {
         if (song_info.block_chain[i] >= BLOCK_STATUS_SIZE) {
             NEAT::AfxMessageBox("Error:Block chain %d greater than %d", static_cast<int>(i),
                                 static_cast<int>(BLOCK_STATUS_SIZE));
             song_info = SOldLoopSongData{};
+            kept_earlier = false;
             return LOOPER_RESULT_OK;
         }
     }
-    mark_blocks(used, song_info.block_chain, static_cast<unsigned int>(blocks));
+    add_song_blocks(used);
     return LOOPER_RESULT_OK;
 }
 
@@ -167,7 +194,12 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
 void CLooperSongOld::get_block_status_table(BlockStatus& table) const
 {
     table.reset();
-    mark_blocks(table, song_info.block_chain, get_block_used());
+    add_song_blocks(table);
+}
+
+void CLooperSongOld::add_song_blocks(BlockStatus& used) const
+{
+    mark_blocks(used, song_info.block_chain, get_block_used());
 }
 
 bool CLooperSongOld::write_song_file_flag(unsigned int value)

@@ -48,14 +48,15 @@ public:
     // The stored length in whole units: the written length rounded up to a unit.
     unsigned int get_file_length() const override;
     [[nodiscard]] ELooperActionResult load_song_info(BlockStatus& used) override;
-    // Tests the even pages from `high` down to 2 for the tag; 0 when none has it (page 0
-    // is then taken untested). `low` is not used.
+    // Tests the even pages from `high` down to 2 for a programmed head; 0 when none has
+    // one (page 0 is then taken untested). `low` is not used.
     [[nodiscard]] unsigned int find_info_saved_page(unsigned int low, unsigned int high) override;
     [[nodiscard]] ELooperActionResult read_file(unsigned char* buffer, unsigned int size,
                                                 CTask* task) override;
     [[nodiscard]] ELooperActionResult write_file(std::vector<unsigned short> chain, const unsigned char* data,
                                                  unsigned int length, CTask* task) override;
     void get_block_status_table(BlockStatus& table) const override;
+    void add_song_blocks(BlockStatus& used) const override;
     void reset() override;
 
     // Erases the 32 KB flag area of the program flash and stores `value` there.
@@ -63,9 +64,14 @@ public:
     void length_convert(unsigned int length, t_time& position) const;
 
 private:
+    enum ERecordState { RECORD_INTACT, RECORD_TORN, RECORD_DAMAGED };
+
     uint64_t stored_length() const;
+    ERecordState check_record(const SOldLoopSongData& record) const;
 
     SOldLoopSongData song_info{};
+    // Newest programmed record page (its record may be torn); the next record goes two
+    // pages further.
     unsigned int info_page = NO_INFO_PAGE;
     // True while the info block may hold programmed pages the object does not know of
     // (never loaded, load failed, or a record write whose outcome is unknown): the next

@@ -84,8 +84,8 @@ TEST_F(PedalTest, LargestReadAndWriteFitThePedalsBuffer)
     Bytes data(5120);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<uint8_t>(i * 7);
-    EXPECT_EQ(request(0x22, write(0, 0x40000, data)), status(0));
-    const Bytes back = request(0x23, read(0, 0x40000, 5105));
+    EXPECT_EQ(request(0x22, write(0, 0x80000, data)), status(0));
+    const Bytes back = request(0x23, read(0, 0x80000, 5105));
     ASSERT_EQ(back.size(), 5105u + 15u);
     EXPECT_TRUE(std::equal(back.begin() + 14, back.end() - 1, data.begin()));
 }
