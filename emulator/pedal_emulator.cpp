@@ -205,7 +205,7 @@ void CPedalEmulator::receive(const std::vector<unsigned char>& message)
 {
     LinkClock::time_point arrival;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(m_link_mutex);
         arrival = m_link.request_arrival(LinkClock::now(), message.size());
     }
     static_cast<void>(m_worker.push({message, arrival}));
@@ -234,6 +234,6 @@ void CPedalEmulator::handle(SRequest& request)
         handle_update(request.message);
     else
         handle_app(request.message);
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_link_mutex);
     work_end();
 }

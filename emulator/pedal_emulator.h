@@ -205,7 +205,7 @@ private:
     // `wire_bytes` to reach the host after the work and `extra`.
     void add_flash_work(const CEmulatedFlash& flash, EFlashWork work, uint32_t address, uint32_t length);
     void wait_for_reply(std::chrono::microseconds extra, size_t wire_bytes);
-    LinkClock::time_point work_end();  // with m_mutex held
+    LinkClock::time_point work_end();  // with m_link_mutex held
     CEmulatedFlash* flash_of_type(uint8_t type);
     std::vector<uint8_t> query_payload() const;
     uint32_t info_word(unsigned index) const;
@@ -224,15 +224,17 @@ private:
     bool m_powered = true;
     SPowerCut m_power_cut;
     std::chrono::microseconds m_latency{0};
+    std::vector<SFaultSlot> m_faults;
+    std::vector<SPedalCommandRecord> m_log;
+    std::array<uint8_t, 256> m_mic_core{};
+    std::array<uint8_t, 256> m_mic_app{};
+
+    mutable std::mutex m_link_mutex;  // guards m_link; taken on the host's sending thread too
     CLinkSchedule m_link;
     // The request in hand, on the pedal's thread (work_end under the lock).
     LinkClock::time_point m_arrival{};
     LinkDuration m_work{0};
     std::optional<LinkClock::time_point> m_work_end;
-    std::vector<SFaultSlot> m_faults;
-    std::vector<SPedalCommandRecord> m_log;
-    std::array<uint8_t, 256> m_mic_core{};
-    std::array<uint8_t, 256> m_mic_app{};
 
     // Requests, handled one at a time on the pedal's own thread. Last: stopped first.
     CSerialWorker<SRequest> m_worker;

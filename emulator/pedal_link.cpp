@@ -2,20 +2,20 @@
 
 void CPedalEmulator::set_timing(const SPedalTiming& timing)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_link_mutex);
     m_link = CLinkSchedule(timing);
 }
 
 SPedalTiming CPedalEmulator::timing() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_link_mutex);
     return m_link.timing();
 }
 
 void CPedalEmulator::add_flash_work(const CEmulatedFlash& flash, EFlashWork work, uint32_t address,
                                     uint32_t length)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_link_mutex);
     const SPedalTiming& timing = m_link.timing();
     if (timing.instant)
         return;
@@ -46,7 +46,7 @@ void CPedalEmulator::wait_for_reply(std::chrono::microseconds extra, size_t wire
 {
     LinkClock::time_point deadline;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(m_link_mutex);
         if (m_link.timing().instant) {
             deadline = LinkClock::now() + extra;
         } else {
