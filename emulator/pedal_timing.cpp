@@ -45,28 +45,26 @@ LinkDuration SPedalTiming::wire_time(size_t wire_bytes) const
     return LinkDuration{static_cast<int64_t>(wire_bytes * uint64_t{1000000000} / sysex_bytes_per_second)};
 }
 
-LinkClock::time_point CLinkSchedule::request_arrival(LinkClock::time_point sent, size_t wire_bytes)
+LinkClock::time_point CLinkSchedule::occupy(LinkClock::time_point& free, LinkClock::time_point from,
+                                            LinkDuration latency, LinkDuration length)
 {
     if (m_timing.instant)
-        return sent;
-    m_to_pedal_free =
-        std::max(m_to_pedal_free, sent + m_timing.round_trip / 2) + m_timing.wire_time(wire_bytes);
-    return m_to_pedal_free;
+        return from;
+    free = std::max(free, from + latency) + length;
+    return free;
+}
+
+LinkClock::time_point CLinkSchedule::request_arrival(LinkClock::time_point sent, size_t wire_bytes)
+{
+    return occupy(m_to_pedal_free, sent, m_timing.round_trip / 2, m_timing.wire_time(wire_bytes));
 }
 
 LinkClock::time_point CLinkSchedule::work_done(LinkClock::time_point arrival, LinkDuration work)
 {
-    if (m_timing.instant)
-        return arrival;
-    m_pedal_free = std::max(m_pedal_free, arrival) + work;
-    return m_pedal_free;
+    return occupy(m_pedal_free, arrival, LinkDuration{0}, work);
 }
 
 LinkClock::time_point CLinkSchedule::reply_arrival(LinkClock::time_point ready, size_t wire_bytes)
 {
-    if (m_timing.instant)
-        return ready;
-    m_to_host_free =
-        std::max(m_to_host_free, ready + m_timing.round_trip / 2) + m_timing.wire_time(wire_bytes);
-    return m_to_host_free;
+    return occupy(m_to_host_free, ready, m_timing.round_trip / 2, m_timing.wire_time(wire_bytes));
 }

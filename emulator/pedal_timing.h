@@ -73,6 +73,11 @@ public:
     LinkClock::time_point reply_arrival(LinkClock::time_point ready, size_t wire_bytes);
 
 private:
+    // `free` is when a stage (a direction of the link, the pedal) is done with its last
+    // message; a new one starts at `from` + `latency`, or once the stage is free.
+    LinkClock::time_point occupy(LinkClock::time_point& free, LinkClock::time_point from,
+                                 LinkDuration latency, LinkDuration length);
+
     SPedalTiming m_timing;
     LinkClock::time_point m_to_pedal_free{};
     LinkClock::time_point m_pedal_free{};
