@@ -6,14 +6,12 @@
 #include <memory>
 
 namespace {
-constexpr std::chrono::milliseconds DETECT_PERIOD{200};
-
-// Sleeps one period; true when a stop was requested meanwhile.
-bool sleep_or_stop(CDetectStop* stop)
+// Sleeps `period`; true when a stop was requested meanwhile.
+bool sleep_or_stop(CDetectStop* stop, std::chrono::milliseconds period)
 {
     if (stop)
-        return stop->wait_for(DETECT_PERIOD);
-    std::this_thread::sleep_for(DETECT_PERIOD);
+        return stop->wait_for(period);
+    std::this_thread::sleep_for(period);
     return false;
 }
 }  // namespace
@@ -33,13 +31,15 @@ bool CDetectStop::wait_for(std::chrono::milliseconds period)
     return m_wake.wait_for(lock, period, [this] { return m_stop; });
 }
 
-void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop)
+void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop, SDetectTiming timing)
 {
     std::unique_ptr<CMidiOut> output;
     unsigned int last_count = 0;
+    std::chrono::milliseconds wait = timing.period;
     for (;;) {
-        if (sleep_or_stop(stop))
+        if (sleep_or_stop(stop, wait))
             return;
+        wait = timing.period;
         try {
             if (!output)
                 output = midi_system().make_output("RtMidi Output Client");
@@ -50,14 +50,15 @@ void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop)
                 last_count = count;
             }
         } catch (const CMidiError&) {
-            // No MIDI service for now: keep the last count and build a new object next pass.
+            // No MIDI service for now: keep the last count and build a new object later.
             output.reset();
+            wait = timing.retry_after_failure;
         }
     }
 }
 
-CMidiDeviceDetector::CMidiDeviceDetector(std::atomic<bool>* changed)
-    : m_thread(MIDI_DEVICE_DETECT_THREAD, changed, &m_stop)
+CMidiDeviceDetector::CMidiDeviceDetector(std::atomic<bool>* changed, SDetectTiming timing)
+    : m_thread(MIDI_DEVICE_DETECT_THREAD, changed, &m_stop, timing)
 {
 }
 

@@ -6,12 +6,23 @@
 #include <mutex>
 #include <thread>
 
-// A stop request for the detection thread, waking it at once.
+// How often the detection thread looks. Without a MIDI service every look builds a MIDI
+// library object that fails and prints its complaint to the console (two lines from the
+// MIDI library and the sound system each time), so after a failure it waits longer; a
+// pedal is still seen within that time once the service is back.
+struct SDetectTiming {
+    std::chrono::milliseconds period{200};
+    std::chrono::milliseconds retry_after_failure{10000};
+};
+
+// A stop request for the detection thread, waking it at once. Also its clock: the
+// thread sleeps only through wait_for, which a test may replace.
 class CDetectStop {
 public:
+    virtual ~CDetectStop() = default;
     void request();
     // Sleeps up to `period`; true when a stop was requested.
-    bool wait_for(std::chrono::milliseconds period);
+    virtual bool wait_for(std::chrono::milliseconds period);
 
 private:
     std::mutex m_mutex;
@@ -19,18 +30,19 @@ private:
     bool m_stop = false;
 };
 
-// Body of the detection thread: every 200 ms counts the MIDI output ports and sets
+// Body of the detection thread: every period counts the MIDI output ports and sets
 // *changed when the count differs from the last one seen (0 before the first pass). It
 // uses an output object of its own and survives a MIDI service that cannot be reached,
-// trying again on the next pass. Runs until `stop` is requested; the program passes
-// none and lets it run for the life of the process.
-void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop = nullptr);
+// trying again after `retry_after_failure`. Runs until `stop` is requested; the program
+// passes none and lets it run for the life of the process.
+void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop = nullptr,
+                               SDetectTiming timing = {});
 
 // The detection thread as an object that stops and joins it when destroyed, for a
 // window or test that does not live as long as the process.
 class CMidiDeviceDetector {
 public:
-    explicit CMidiDeviceDetector(std::atomic<bool>* changed);
+    explicit CMidiDeviceDetector(std::atomic<bool>* changed, SDetectTiming timing = {});
     ~CMidiDeviceDetector();
     CMidiDeviceDetector(const CMidiDeviceDetector&) = delete;
     CMidiDeviceDetector& operator=(const CMidiDeviceDetector&) = delete;

@@ -164,3 +164,28 @@ uint32_t CEmulatedFlash::stored_page_count() const
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_stored_pages;
 }
+
+void CEmulatedFlash::for_each_stored_page(const std::function<void(uint32_t, const uint8_t*)>& visit) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (size_t page = 0; page < m_pages.size(); ++page) {
+        if (m_pages[page])
+            visit(static_cast<uint32_t>(page), m_pages[page].get());
+    }
+}
+
+bool CEmulatedFlash::restore_page(uint32_t page, const uint8_t* data, uint32_t length)
+{
+    if (page >= m_pages.size() || length > m_geometry.page_size)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto& stored = m_pages[page];
+    if (!stored) {
+        stored.reset(new uint8_t[m_geometry.page_size]);
+        ++m_stored_pages;
+    }
+    std::memset(stored.get(), ERASED, m_geometry.page_size);
+    if (length > 0)
+        std::memcpy(stored.get(), data, length);
+    return true;
+}

@@ -46,6 +46,14 @@ public:
     void reset_double_program_count();
     // Pages holding memory: those programmed since their last erase.
     [[nodiscard]] uint32_t stored_page_count() const;
+    [[nodiscard]] uint32_t page_count() const { return static_cast<uint32_t>(m_pages.size()); }
+
+    // For saving and restoring a chip: visits each stored page (index, page_size bytes) in
+    // ascending order, under the chip's lock; and stores a page as programmed with `length`
+    // bytes of `data` followed by erased bytes. restore_page refuses an index off the chip
+    // or a length over the page size.
+    void for_each_stored_page(const std::function<void(uint32_t page, const uint8_t* bytes)>& visit) const;
+    [[nodiscard]] bool restore_page(uint32_t page, const uint8_t* data, uint32_t length);
 
 private:
     using PageBytes = std::unique_ptr<uint8_t[]>;  // null: erased

@@ -13,7 +13,8 @@ CPedalEmulator::CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& c
       m_nand(config.nand.value_or(m_model.nand)),
       m_mode(config.boot_mode),
       m_boot_mode(config.boot_mode),
-      m_worker([this](std::vector<unsigned char>& message) { handle(message); })
+      m_link(config.timing),
+      m_worker([this](SRequest& request) { handle(request); })
 {
     set_device_info(config.firmware_version, config.product_id, config.third_word);
     if (config.application_installed) {
@@ -218,9 +219,15 @@ void CPedalEmulator::clear_command_log()
     m_log.clear();
 }
 
+// Runs on the host's sending thread, at the moment the host sends.
 void CPedalEmulator::receive(const std::vector<unsigned char>& message)
 {
-    static_cast<void>(m_worker.push(message));
+    LinkClock::time_point arrival;
+    {
+        std::lock_guard<std::mutex> lock(m_link_mutex);
+        arrival = m_link.request_arrival(LinkClock::now(), message.size());
+    }
+    static_cast<void>(m_worker.push({message, arrival}));
 }
 
 void CPedalEmulator::wait_until_idle()
@@ -230,7 +237,7 @@ void CPedalEmulator::wait_until_idle()
 }
 
 // Runs on the pedal's thread. A pedal without power hears nothing.
-void CPedalEmulator::handle(std::vector<unsigned char>& message)
+void CPedalEmulator::handle(SRequest& request)
 {
     EPedalMode mode;
     {
@@ -239,8 +246,13 @@ void CPedalEmulator::handle(std::vector<unsigned char>& message)
             return;
         mode = m_mode;
     }
+    m_arrival = request.arrival;
+    m_work = LinkDuration{0};
+    m_work_end.reset();
     if (mode == EPedalMode::UPDATE)
-        handle_update(message);
+        handle_update(request.message);
     else
-        handle_app(message);
+        handle_app(request.message);
+    std::lock_guard<std::mutex> lock(m_link_mutex);
+    work_end();
 }

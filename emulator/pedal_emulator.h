@@ -2,6 +2,7 @@
 
 #include "emulator/emulated_flash.h"
 #include "emulator/pedal_models.h"
+#include "emulator/pedal_timing.h"
 #include "emulator/serial_worker.h"
 #include "emulator/virtual_midi_system.h"
 
@@ -50,6 +51,11 @@
 // A power cut stops the n-th flash operation (erase or write) from now on and leaves the
 // pedal silent, its ports still present, until it is re-plugged (unplug() + plug()) or
 // power_cycle()d; the flash keeps everything done before the cut.
+//
+// Timing: instant by default. With realistic timing (set_timing, SPedalTiming::realistic)
+// each request and reply spends its wire time on the link and each flash command its erase,
+// program or read time in the pedal, as CLinkSchedule computes; the reply latency and
+// DELAY faults come on top.
 //
 // Threads: every member may be called from any thread. Faults, the power cut and the mode
 // take effect from the next request the pedal's thread starts on.
@@ -119,6 +125,7 @@ struct SPedalConfig {
     bool plugged = true;                          // plug in at construction
     // The factory writes a small application image into the application area's first sector.
     bool application_installed = true;
+    SPedalTiming timing;                          // instant unless set
 };
 
 class CPedalEmulator {
@@ -167,6 +174,9 @@ public:
     void power_cycle();  // powered again, boot mode as plug() chooses it, ports unchanged
     // Time the pedal takes before each reply; 0 by default.
     void set_reply_latency(std::chrono::microseconds latency);
+    // Link and flash timing; takes effect from the next request the host sends.
+    void set_timing(const SPedalTiming& timing);
+    [[nodiscard]] SPedalTiming timing() const;
 
     // Requests the pedal recognised as its own (update packets with the 59 00 head,
     // four-byte application commands starting 59), refused ones included, oldest first.
@@ -181,6 +191,11 @@ private:
         SPedalFault fault;
         unsigned seen = 0;
     };
+    struct SRequest {
+        std::vector<unsigned char> message;
+        LinkClock::time_point arrival;  // when the link has delivered it all
+    };
+    enum class EFlashWork { ERASE, PROGRAM, READ };
     struct SPowerCut {
         unsigned remaining = 0;  // flash operations until the cut one; 0: none armed
         EPowerCutEffect effect = EPowerCutEffect::NOT_DONE;
@@ -190,7 +205,7 @@ private:
     std::optional<SPedalFault> take_fault(EPedalMode mode, uint8_t command);
 
     void receive(const std::vector<unsigned char>& message);
-    void handle(std::vector<unsigned char>& message);
+    void handle(SRequest& request);
     void handle_update(const std::vector<unsigned char>& message);
     void handle_app(const std::vector<unsigned char>& message);
     // Sends `reply` (nothing when empty) as the fault allows, after the reply latency.
@@ -202,6 +217,11 @@ private:
     void record(const SPedalCommandRecord& entry);
     // The mode a power-up starts in. Called with m_mutex held.
     EPedalMode power_up_mode() const;
+    // Pedal thread: time the request in hand spends on `flash`; waiting for a reply of
+    // `wire_bytes` to reach the host after the work and `extra`.
+    void add_flash_work(const CEmulatedFlash& flash, EFlashWork work, uint32_t address, uint32_t length);
+    void wait_for_reply(std::chrono::microseconds extra, size_t wire_bytes);
+    LinkClock::time_point work_end();  // with m_link_mutex held
     CEmulatedFlash* flash_of_type(uint8_t type);
     std::vector<uint8_t> query_payload() const;
     uint32_t info_word(unsigned index) const;
@@ -225,6 +245,13 @@ private:
     std::array<uint8_t, 256> m_mic_core{};
     std::array<uint8_t, 256> m_mic_app{};
 
+    mutable std::mutex m_link_mutex;  // guards m_link; taken on the host's sending thread too
+    CLinkSchedule m_link;
+    // The request in hand, on the pedal's thread (work_end under the lock).
+    LinkClock::time_point m_arrival{};
+    LinkDuration m_work{0};
+    std::optional<LinkClock::time_point> m_work_end;
+
     // Requests, handled one at a time on the pedal's own thread. Last: stopped first.
-    CSerialWorker<std::vector<unsigned char>> m_worker;
+    CSerialWorker<SRequest> m_worker;
 };

@@ -145,8 +145,8 @@ void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode,
     }
     if (reply.empty())
         return;
-    if (wait.count() > 0)
-        m_worker.pause(wait);
+    auto framed = pedal_wire::frame(reply, mode == EPedalMode::UPDATE);
+    wait_for_reply(wait, framed.size());
     std::optional<CVirtualMidiSystem::DeviceId> device;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -156,8 +156,7 @@ void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode,
     }
     // A pedal unplugged meanwhile has nobody to answer; the reply is simply lost.
     if (device)
-        static_cast<void>(
-            m_system.send_to_host(*device, pedal_wire::frame(reply, mode == EPedalMode::UPDATE)));
+        static_cast<void>(m_system.send_to_host(*device, std::move(framed)));
 }
 
 void CPedalEmulator::send_status(uint8_t status, const std::optional<SPedalFault>& fault)
@@ -232,6 +231,11 @@ void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
     if (!flash->contains(entry.address, command == CMD_ERASE ? 1 : std::max<uint32_t>(entry.length, 1)))
         return send_status(STATUS_OUT_OF_RANGE, fault);
 
+    add_flash_work(*flash,
+                   command == CMD_ERASE   ? EFlashWork::ERASE
+                   : command == CMD_WRITE ? EFlashWork::PROGRAM
+                                          : EFlashWork::READ,
+                   entry.address, entry.length);
     switch (command) {
         case CMD_ERASE:
         case CMD_WRITE:

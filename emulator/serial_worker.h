@@ -72,6 +72,13 @@ public:
         m_wake.wait_for(lock, duration, [this] { return m_stopping; });
     }
 
+    // For the handler: waits until `deadline`, returning early when the worker is stopping.
+    void pause_until(std::chrono::steady_clock::time_point deadline)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_wake.wait_until(lock, deadline, [this] { return m_stopping; });
+    }
+
 private:
     void run()
     {

@@ -174,11 +174,19 @@ CVirtualMidiSystem::~CVirtualMidiSystem()
     }
 }
 
-void CVirtualMidiSystem::check_reachable() const
+void CVirtualMidiSystem::check_reachable()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_reachable)
-        throw CMidiError("error creating ALSA sequencer client object");
+    if (m_reachable)
+        return;
+    ++m_refused_clients;
+    throw CMidiError("error creating ALSA sequencer client object");
+}
+
+unsigned int CVirtualMidiSystem::refused_client_count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_refused_clients;
 }
 
 std::unique_ptr<CMidiIn> CVirtualMidiSystem::make_input(const std::string&, unsigned int)

@@ -72,6 +72,9 @@ public:
 
     // While false, make_input and make_output throw, as when no MIDI service is reachable.
     void set_reachable(bool reachable);
+    // make_input and make_output calls refused so far: each one would have printed the
+    // MIDI library's complaint to the console.
+    [[nodiscard]] unsigned int refused_client_count() const;
 
     // Blocks until every message queued so far has been handed to the host's callbacks.
     void wait_until_delivered();
@@ -97,13 +100,14 @@ private:
     std::shared_ptr<SDevice> find_port(bool source, unsigned int position, std::string* name) const;
     void subscribe(DeviceId source, const std::shared_ptr<SInputState>& input);
     void unsubscribe(const std::shared_ptr<SInputState>& input);
-    void check_reachable() const;
+    void check_reachable();
     void deliver(SQueued& item);
 
     mutable std::mutex m_mutex;                          // guards everything below but the delivery worker
     std::vector<std::shared_ptr<SDevice>> m_devices;     // in plug order: the enumeration order
     std::vector<std::shared_ptr<SInputState>> m_inputs;  // open host inputs
     bool m_reachable = true;
+    unsigned int m_refused_clients = 0;
     DeviceId m_next_id = 1;
     CSerialWorker<SQueued> m_delivery;  // last: stopped before the rest goes
 };

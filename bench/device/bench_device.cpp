@@ -1,6 +1,7 @@
 // Throughput of the device link: the 8-to-7 packing alone, flash writes and reads of
 // 16 MiB through the link against the pedal emulator with no added latency, the round
 // trip of one write chunk, and the processor time spent while a reply is awaited.
+#include "bench_song_link.h"
 #include "device/sysex_packing.h"
 #include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
@@ -147,5 +148,6 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     bench_packing();
-    return run_link_benchmarks();
+    const int failures = run_link_benchmarks();
+    return failures + run_song_link_benchmarks() ? 1 : 0;
 }

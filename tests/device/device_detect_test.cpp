@@ -4,6 +4,9 @@
 
 #include <QTest>
 
+#include <functional>
+#include <vector>
+
 namespace {
 
 using DetectTest = PedalTest;
@@ -33,7 +36,7 @@ TEST_F(DetectTest, ThreadSurvivesAnUnreachableMidiService)
 {
     std::atomic<bool> changed{false};
     m_system.set_reachable(false);
-    CMidiDeviceDetector detector(&changed);
+    CMidiDeviceDetector detector(&changed, {std::chrono::milliseconds(200), std::chrono::milliseconds(200)});
     add_pedal();
     // Two passes of the thread against the unreachable service: nothing can be counted.
     QTest::qWait(450);
@@ -42,11 +45,73 @@ TEST_F(DetectTest, ThreadSurvivesAnUnreachableMidiService)
     QTRY_VERIFY_WITH_TIMEOUT(changed.load(), 5000);
 }
 
+// The detection thread's clock: each wait returns at once after running the script's
+// step for it; the wait numbered `stop_at` (1-based) ends the thread.
+class CScriptedDetectClock : public CDetectStop {
+public:
+    CScriptedDetectClock(unsigned int stop_at, std::function<void(unsigned int)> step)
+        : m_stop_at(stop_at), m_step(std::move(step))
+    {
+    }
+    bool wait_for(std::chrono::milliseconds period) override
+    {
+        waits.push_back(period.count());
+        m_step(static_cast<unsigned int>(waits.size()));
+        return waits.size() >= m_stop_at;
+    }
+    std::vector<long> waits;
+
+private:
+    unsigned int m_stop_at;
+    std::function<void(unsigned int)> m_step;
+};
+
+struct SServiceCase {
+    const char* name;
+    unsigned int reachable_from_wait;  // 1-based; 0: never
+    std::vector<long> expected_waits;
+    unsigned int expected_refused;
+    bool expected_changed;
+};
+
+class DetectServiceTest : public PedalTest, public ::testing::WithParamInterface<SServiceCase> {};
+
+// Without a MIDI service the thread builds one failing MIDI object per retry period, not
+// one per pass, and sees the pedal on the first pass after the service is back.
+TEST_P(DetectServiceTest, RetriesTheServiceOnlyAfterTheRetryPeriod)
+{
+    const SServiceCase& c = GetParam();
+    add_pedal();
+    m_system.set_reachable(false);
+    std::atomic<bool> changed{false};
+    bool changed_before_service = false;
+    CScriptedDetectClock clock(static_cast<unsigned int>(c.expected_waits.size()), [&](unsigned int wait) {
+        if (wait == c.reachable_from_wait) {
+            changed_before_service = changed.load();
+            m_system.set_reachable(true);
+        }
+    });
+    MIDI_DEVICE_DETECT_THREAD(&changed, &clock,
+                              {std::chrono::milliseconds(200), std::chrono::milliseconds(10000)});
+    EXPECT_EQ(clock.waits, c.expected_waits);
+    EXPECT_EQ(m_system.refused_client_count(), c.expected_refused);
+    EXPECT_EQ(changed.load(), c.expected_changed);
+    EXPECT_FALSE(changed_before_service);
+    m_system.set_reachable(true);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Service, DetectServiceTest,
+    ::testing::Values(SServiceCase{"NeverThere", 0, {200, 10000, 10000, 10000}, 3, false},
+                      SServiceCase{"BackAfterTwoFailures", 3, {200, 10000, 10000, 200, 200}, 2, true},
+                      SServiceCase{"ThereFromTheStart", 1, {200, 200, 200}, 0, true}),
+    [](const ::testing::TestParamInfo<SServiceCase>& info) { return std::string(info.param.name); });
+
 TEST(DetectStop, StopsPromptly)
 {
     std::atomic<bool> changed{false};
     CDetectStop stop;
-    std::thread thread(MIDI_DEVICE_DETECT_THREAD, &changed, &stop);
+    std::thread thread(MIDI_DEVICE_DETECT_THREAD, &changed, &stop, SDetectTiming{});
     stop.request();
     thread.join();
     EXPECT_TRUE(stop.wait_for(std::chrono::milliseconds(0)));
