@@ -1,4 +1,5 @@
 #include "audio/wave_format.h"
+#include "support/little_endian.h"
 #include "support/neat.h"
 
 #include <cstring>
@@ -53,6 +54,20 @@ SWaveFormatex from_bytes(const WaveFormatBytes& bytes)
     format.wBitsPerSample = get16(&bytes[14]);
     format.cbSize = get16(&bytes[16]);
     return format;
+}
+
+std::array<uint8_t, kWaveHeaderLength> wave_file_header(const SWaveFormatex& format, uint32_t data_length)
+{
+    std::array<uint8_t, kWaveHeaderLength> header{};
+    const WaveFormatBytes record = to_bytes(format);
+    std::memcpy(&header[0], "RIFF", 4);
+    LE::write32(&header[4], uint32_t(kWaveHeaderLength - 8) + data_length);
+    std::memcpy(&header[8], "WAVEfmt ", 8);
+    LE::write32(&header[16], uint32_t(record.size()));
+    std::memcpy(&header[20], record.data(), record.size());
+    std::memcpy(&header[38], "data", 4);
+    LE::write32(&header[42], data_length);
+    return header;
 }
 
 bool operator==(const SWaveFormatex& a, const SWaveFormatex& b)
