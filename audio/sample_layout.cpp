@@ -102,7 +102,8 @@ void decode_frames(const SSampleLayout& layout, const unsigned char* frames, siz
 {
     const size_t samples = count * layout.channels;
     if (layout.bytesPerSample == 1)
-        extract(frames, samples, 1, out, [](const unsigned char* at) { return int16_t((at[0] - 128) * 256); });
+        extract(frames, samples, 1, out,
+                [](const unsigned char* at) { return int16_t((at[0] - 128) * 256); });
     else
         extract(frames, samples, 2, out, [](const unsigned char* at) { return top16(at, 2); });
 }

@@ -11,9 +11,11 @@
 
 namespace {
 
-// Source frames per block: small enough that the buffers stay well under a megabyte,
-// large enough that soxr's per-call cost does not show.
-constexpr size_t kBlockFrames = 16384;
+// Source samples per block (16384 stereo frames): small enough that the buffers stay
+// well under a megabyte, large enough that soxr's per-call cost does not show. A file of
+// thousands of channels gets fewer frames, never fewer than kLeastBlockFrames.
+constexpr size_t kBlockSamples = 32768;
+constexpr size_t kLeastBlockFrames = 64;
 
 struct SSoxrDelete {
     void operator()(soxr* resampler) const { soxr_delete(resampler); }
@@ -78,7 +80,12 @@ class CPass {
 public:
     CPass(CAudioSource& source, const SConversion& conversion, const SChannelPlan& plan, CTask* task,
           const SongSink& sink, SConversionCounts& counts)
-        : m_source(source), m_conversion(conversion), m_plan(plan), m_task(task), m_sink(sink), m_counts(counts)
+        : m_source(source),
+          m_conversion(conversion),
+          m_plan(plan),
+          m_task(task),
+          m_sink(sink),
+          m_counts(counts)
     {
     }
 
@@ -86,14 +93,15 @@ public:
     {
         const SAudioSourceInfo& info = m_source.info();
         const double ratio = double(m_conversion.out_rate) / info.sample_rate;
-        m_out_capacity = size_t(std::ceil(kBlockFrames * ratio)) + 64;
-        m_raw.resize(kBlockFrames * m_plan.source);
-        m_selected.resize(kBlockFrames * m_plan.resampled);
+        const size_t block_frames = std::max(kLeastBlockFrames, kBlockSamples / m_plan.source);
+        m_out_capacity = size_t(std::ceil(double(block_frames) * ratio)) + 64;
+        m_raw.resize(block_frames * m_plan.source);
+        m_selected.resize(block_frames * m_plan.resampled);
         m_out.resize(m_out_capacity * m_plan.resampled);
         m_bytes.resize(m_out_capacity * m_conversion.out_channels * kSongBytesPerSample);
         const uint64_t total = expected_source_frames(ratio);
         for (;;) {
-            const int64_t got = m_source.read(m_raw.data(), kBlockFrames);
+            const int64_t got = m_source.read(m_raw.data(), block_frames);
             if (got < 0)
                 return EConvertResult::READ_ERROR;
             if (got == 0)
@@ -217,12 +225,13 @@ EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& convers
     // The 16-bit path uses the very specification of the one-shot conversion, so the same
     // source gives the same song bytes. Its clock-seeded default dither is off for the same
     // reason; the float path has no dither to turn off.
-    soxr_io_spec_t io = exact16 ? soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I) : soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT64_I);
+    soxr_io_spec_t io =
+        exact16 ? soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I) : soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT64_I);
     io.flags |= SOXR_NO_DITHER;
     const soxr_quality_spec_t quality = soxr_quality_spec(exact16 ? SOXR_HQ : SOXR_VHQ, 0);
     soxr_error_t error = nullptr;
-    const SoxrPointer resampler(soxr_create(double(info.sample_rate), double(conversion.out_rate), plan.resampled,
-                                            &error, &io, &quality, nullptr));
+    const SoxrPointer resampler(soxr_create(double(info.sample_rate), double(conversion.out_rate),
+                                            plan.resampled, &error, &io, &quality, nullptr));
     if (error || !resampler)
         return EConvertResult::RESAMPLER_ERROR;
     if (exact16)

@@ -10,10 +10,10 @@ class CTask;
 
 enum class EConvertResult {
     OK,
-    TOO_LONG,    // the output passed the conversion's maximum; the sink has not seen that block
-    CANCELLED,   // the task was cancelled between two blocks
-    READ_ERROR,  // the source failed part-way
-    WRITE_ERROR, // the sink refused a block
+    TOO_LONG,     // the output passed the conversion's maximum; the sink has not seen that block
+    CANCELLED,    // the task was cancelled between two blocks
+    READ_ERROR,   // the source failed part-way
+    WRITE_ERROR,  // the sink refused a block
     RESAMPLER_ERROR,
 };
 const char* convert_result_text(EConvertResult result);

@@ -78,7 +78,8 @@ ESongExportResult export_song(const unsigned char* song, size_t length, const SS
     const qint64 start = out.pos();
     // Sizes of 0 until the sound is written: a file cut short does not claim to be whole.
     const auto header = wave_file_header(wave_format, 0);
-    if (out.write(reinterpret_cast<const char*>(header.data()), qint64(header.size())) != qint64(header.size()))
+    if (out.write(reinterpret_cast<const char*>(header.data()), qint64(header.size())) !=
+        qint64(header.size()))
         return ESongExportResult::WRITE_ERROR;
 
     SConversion conversion;

@@ -26,5 +26,5 @@ struct SSongAudioFormat {
 // device's current position: resampled in floating point a block at a time and rounded
 // to 24 bits. The device must be seekable: the sizes are filled in at the end. A cancel
 // between blocks leaves a partial file for the caller to remove.
-[[nodiscard]] ESongExportResult export_song(const unsigned char* song, size_t length, const SSongAudioFormat& format,
-                                            QIODevice& out, CTask* task);
+[[nodiscard]] ESongExportResult export_song(const unsigned char* song, size_t length,
+                                            const SSongAudioFormat& format, QIODevice& out, CTask* task);

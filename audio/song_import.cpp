@@ -55,8 +55,8 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
         EWaveReadResult result = EWaveReadResult::OK;
         std::unique_ptr<CWaveSource> source = CWaveSource::open(device, result);
         if (!source) {
-            import.result = result == EWaveReadResult::EMPTY ? ESongImportResult::NO_SOUND
-                                                              : ESongImportResult::NOT_AUDIO;
+            import.result =
+                result == EWaveReadResult::EMPTY ? ESongImportResult::NO_SOUND : ESongImportResult::NOT_AUDIO;
             import.detail = QStringLiteral("WAV reader: %1").arg(wave_refusal_text(result));
         }
         return source;
@@ -76,10 +76,13 @@ void convert(CAudioSource& source, const SSongTarget& target, CTask* task, SSong
     const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;
     if (info.frames >= 0) {
         import.file_seconds = double(info.frames) / info.sample_rate;
-        import.converted_bytes = converted_frames(uint64_t(info.frames), info.sample_rate, kSongSampleRate) * frame_bytes;
+        import.converted_bytes =
+            converted_frames(uint64_t(info.frames), info.sample_rate, kSongSampleRate) * frame_bytes;
         if (import.converted_bytes > target.max_bytes) {
             import.result = ESongImportResult::TOO_LONG;
-            import.detail = QStringLiteral("%1 song bytes, the slot holds %2").arg(import.converted_bytes).arg(target.max_bytes);
+            import.detail = QStringLiteral("%1 song bytes, the slot holds %2")
+                                .arg(import.converted_bytes)
+                                .arg(target.max_bytes);
             return;
         }
     }
@@ -193,14 +196,16 @@ QString song_import_message(const SSongImport& import, const QString& path, cons
     const QString name = QFileInfo(path).fileName();
     switch (import.result) {
         case ESongImportResult::NOT_AUDIO:
-            return QStringLiteral("%1 is not an audio file Tandora can read. "
-                                  "Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files.")
+            return QStringLiteral(
+                       "%1 is not an audio file Tandora can read. "
+                       "Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files.")
                 .arg(name);
         case ESongImportResult::NO_SOUND:
             return QStringLiteral("%1 holds no sound.").arg(name);
         case ESongImportResult::TOO_LONG:
-            return QStringLiteral("%1\n%2").arg(song_import_result_text(import.result),
-                                               too_long_text(target.max_bytes, target.channels, import.file_seconds));
+            return QStringLiteral("%1\n%2").arg(
+                song_import_result_text(import.result),
+                too_long_text(target.max_bytes, target.channels, import.file_seconds));
         case ESongImportResult::READ_ERROR:
             return QStringLiteral("Tandora could not read %1.").arg(name);
         case ESongImportResult::OUT_OF_MEMORY:

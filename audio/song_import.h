@@ -16,11 +16,11 @@ extern const char* const kWavFileFilter;    // "Wav Files(*.wav)"
 
 enum class ESongImportResult {
     OK,
-    NOT_AUDIO,      // no format Tandora reads
-    NO_SOUND,       // a readable file without one whole frame
-    TOO_LONG,       // the song would not fit the slot (LOOPER_RESULT_FILE_TOO_LARGE)
+    NOT_AUDIO,  // no format Tandora reads
+    NO_SOUND,   // a readable file without one whole frame
+    TOO_LONG,   // the song would not fit the slot (LOOPER_RESULT_FILE_TOO_LARGE)
     CANCELLED,
-    READ_ERROR,     // the file failed part-way
+    READ_ERROR,  // the file failed part-way
     OUT_OF_MEMORY,
 };
 // A short name of the result ("File too large!" for TOO_LONG, as the pedal results say it).

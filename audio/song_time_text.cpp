@@ -55,7 +55,8 @@ QString too_long_text(uint64_t slot_max_bytes, unsigned int channels, std::optio
         return QStringLiteral("This slot holds at most %1; the file is longer.").arg(time_text(slot));
     // A file a fraction of a second too long would otherwise read as long as the slot.
     const double file = whole_seconds(*file_seconds) > whole_seconds(slot) ? *file_seconds : slot + 1;
-    return QStringLiteral("This slot holds at most %1; the file is %2.").arg(time_text(slot), time_text(file));
+    return QStringLiteral("This slot holds at most %1; the file is %2.")
+        .arg(time_text(slot), time_text(file));
 }
 
 QString no_space_text(uint64_t free_bytes, uint64_t needed_bytes, unsigned int channels)

@@ -15,6 +15,7 @@
 #include "signal_measure.h"
 #include "support/neat.h"
 
+#include <unistd.h>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -25,7 +26,6 @@
 #include <cstring>
 #include <functional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -83,7 +83,8 @@ double child_peak_of(const QString& path, const char* expected_result)
     if (length <= 0)
         return -1;
     self[length] = 0;
-    const QByteArray command = (QString("'%1' --import-peak '%2'").arg(QString::fromLocal8Bit(self), path)).toLocal8Bit();
+    const QByteArray command =
+        (QString("'%1' --import-peak '%2'").arg(QString::fromLocal8Bit(self), path)).toLocal8Bit();
     FILE* child = popen(command.constData(), "r");
     if (!child)
         return -1;
@@ -109,7 +110,8 @@ bool import_to_wave(const QString& from, const QString& to, unsigned int channel
     const auto header = wave_file_header(format, uint32_t(import.song.size()));
     QFile file(to);
     return file.open(QIODevice::WriteOnly) &&
-           file.write(reinterpret_cast<const char*>(header.data()), qint64(header.size())) == qint64(header.size()) &&
+           file.write(reinterpret_cast<const char*>(header.data()), qint64(header.size())) ==
+               qint64(header.size()) &&
            file.write(reinterpret_cast<const char*>(import.song.data()), qint64(import.song.size())) ==
                qint64(import.song.size());
 }
@@ -159,11 +161,12 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     const auto file = [&dir](const char* name) { return dir.path() + "/" + name; };
-    const bool made =
-        dir.isValid() &&
-        run(QString("sox -n -r 44100 -b 16 -c 2 '%1' synth 240 sine 220 sine 330 vol 0.5").arg(file("four.wav"))) &&
-        run(QString("sox -n -r 44100 -b 16 -c 2 '%1' trim 0 3600").arg(file("hour.wav"))) &&
-        run(QString("sox -n -r 44100 -b 24 -c 1 '%1' synth 5 sine 997 vol -60dB dither").arg(file("tone.wav")));
+    const bool made = dir.isValid() &&
+                      run(QString("sox -n -r 44100 -b 16 -c 2 '%1' synth 240 sine 220 sine 330 vol 0.5")
+                              .arg(file("four.wav"))) &&
+                      run(QString("sox -n -r 44100 -b 16 -c 2 '%1' trim 0 3600").arg(file("hour.wav"))) &&
+                      run(QString("sox -n -r 44100 -b 24 -c 1 '%1' synth 5 sine 997 vol -60dB dither")
+                              .arg(file("tone.wav")));
     if (!made) {
         std::fprintf(stderr, "sox could not make the inputs\n");
         return 1;
@@ -176,13 +179,16 @@ int main(int argc, char** argv)
         thd_n.push_back(round_trip_thd_n(file("tone.wav"), file("tone_out.wav")));
     }
     const auto ffmpeg = [&](const char* channels, const char* out) {
-        return run(QString("ffmpeg -v error -y -i '%1' -af aresample=resampler=soxr -ar 46875 %2 -c:a pcm_s24le '%3'")
-                       .arg(file("four.wav"), channels, file(out)));
+        return run(
+            QString(
+                "ffmpeg -v error -y -i '%1' -af aresample=resampler=soxr -ar 46875 %2 -c:a pcm_s24le '%3'")
+                .arg(file("four.wav"), channels, file(out)));
     };
     const double mono = time_ratio([&] { return import_to_wave(file("four.wav"), file("ours_mono.wav"), 1); },
                                    [&] { return ffmpeg("-ac 1", "ffmpeg_mono.wav"); });
-    const double stereo = time_ratio([&] { return import_to_wave(file("four.wav"), file("ours_stereo.wav"), 2); },
-                                     [&] { return ffmpeg("", "ffmpeg_stereo.wav"); });
+    const double stereo =
+        time_ratio([&] { return import_to_wave(file("four.wav"), file("ours_stereo.wav"), 2); },
+                   [&] { return ffmpeg("", "ffmpeg_stereo.wav"); });
 
     std::printf("import peak MB 4 min mono: %.1f\n", median(four));
     std::printf("import peak MB 60 min: %.1f\n", median(hour));

@@ -48,7 +48,8 @@ TEST_P(SongExport, WritesA48000Hz24BitWaveOfTheSong)
     QFile file(dir.path() + "/song.wav");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     CTask task;
-    ASSERT_EQ(export_song(song.data(), song.size(), pedal_format(channels), file, &task), ESongExportResult::OK);
+    ASSERT_EQ(export_song(song.data(), song.size(), pedal_format(channels), file, &task),
+              ESongExportResult::OK);
     file.close();
     EXPECT_EQ(task.progress().percent, 100);
 
@@ -82,7 +83,8 @@ TEST(SongExportFailure, RefusesOtherFormatsAndStopsOnWriteErrorOrCancel)
     EXPECT_EQ(export_song(song.data(), 2, pedal_format(1), buffer, nullptr), ESongExportResult::NOT_A_SONG);
     CTask task;
     task.cancel();
-    EXPECT_EQ(export_song(song.data(), song.size(), pedal_format(1), buffer, &task), ESongExportResult::CANCELLED);
+    EXPECT_EQ(export_song(song.data(), song.size(), pedal_format(1), buffer, &task),
+              ESongExportResult::CANCELLED);
 
     QBuffer read_only(&image);
     ASSERT_TRUE(read_only.open(QIODevice::ReadOnly));

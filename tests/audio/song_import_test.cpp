@@ -58,7 +58,8 @@ TEST_P(SongFormats, ConvertToStereoSongWithLengthAndLevel)
     for (const auto& e : expected) {
         const std::vector<double> samples = channel_of(wave, e.channel);
         EXPECT_NEAR(frequency_of(samples, kSongSampleRate), e.hz, e.hz * 1e-3) << "channel " << e.channel;
-        EXPECT_NEAR(decibels(amplitude_of(samples) / e.amplitude), 0.0, c.level_tolerance_db) << "channel " << e.channel;
+        EXPECT_NEAR(decibels(amplitude_of(samples) / e.amplitude), 0.0, c.level_tolerance_db)
+            << "channel " << e.channel;
     }
 }
 
@@ -109,20 +110,28 @@ INSTANTIATE_TEST_SUITE_P(
     Files, SongRefusals,
     ::testing::Values(
         SSongRefusalCase{"notes.txt", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, ESongImportResult::NOT_AUDIO,
-                     "notes.txt is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files."},
+                         "notes.txt is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, "
+                         "OGG, Opus and MP3 files."},
         SSongRefusalCase{"empty.mp3", Bytes{}, ESongImportResult::NOT_AUDIO,
-                     "empty.mp3 is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files."},
+                         "empty.mp3 is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, "
+                         "OGG, Opus and MP3 files."},
         SSongRefusalCase{"video.wav", concat({{'R', 'I', 'F', 'F'}, le32(4), {'A', 'V', 'I', ' '}}),
-                     ESongImportResult::NOT_AUDIO,
-                     "video.wav is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files."},
+                         ESongImportResult::NOT_AUDIO,
+                         "video.wav is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, "
+                         "OGG, Opus and MP3 files."},
         SSongRefusalCase{"no_data.wav", riff_wave({chunk("fmt ", format_body(1, 1, 44100, 16))}),
-                     ESongImportResult::NOT_AUDIO,
-                     "no_data.wav is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files."},
-        SSongRefusalCase{"adpcm.wav", riff_wave({chunk("fmt ", format_body(2, 1, 44100, 4, 256)), chunk("data", Bytes(512))}),
-                     ESongImportResult::NOT_AUDIO,
-                     "adpcm.wav is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files."},
-        SSongRefusalCase{"silence.wav", riff_wave({chunk("fmt ", format_body(1, 2, 44100, 16)), chunk("data", Bytes(3))}),
-                     ESongImportResult::NO_SOUND, "silence.wav holds no sound."}),
+                         ESongImportResult::NOT_AUDIO,
+                         "no_data.wav is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, "
+                         "OGG, Opus and MP3 files."},
+        SSongRefusalCase{
+            "adpcm.wav",
+            riff_wave({chunk("fmt ", format_body(2, 1, 44100, 4, 256)), chunk("data", Bytes(512))}),
+            ESongImportResult::NOT_AUDIO,
+            "adpcm.wav is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG, Opus and "
+            "MP3 files."},
+        SSongRefusalCase{"silence.wav",
+                         riff_wave({chunk("fmt ", format_body(1, 2, 44100, 16)), chunk("data", Bytes(3))}),
+                         ESongImportResult::NO_SOUND, "silence.wav holds no sound."}),
     [](const auto& info) {
         std::string name = info.param.name;
         return name.substr(0, name.find('.'));
@@ -132,7 +141,8 @@ TEST(SongImport, MissingFileIsAReadError)
 {
     const SSongImport import = import_song(QStringLiteral("/nonexistent/gone.wav"), song_target(1), nullptr);
     EXPECT_EQ(import.result, ESongImportResult::READ_ERROR);
-    EXPECT_EQ(song_import_message(import, "/nonexistent/gone.wav", song_target(1)), "Tandora could not read gone.wav.");
+    EXPECT_EQ(song_import_message(import, "/nonexistent/gone.wav", song_target(1)),
+              "Tandora could not read gone.wav.");
 }
 
 // A 60-minute file is judged by its header: refused without decoding one frame.
@@ -161,18 +171,19 @@ class UnknownLength : public ::testing::TestWithParam<const char*> {};
 TEST_P(UnknownLength, StopsAsSoonAsTheSongPassesTheSlot)
 {
     const uint64_t quarter_second = 140625 / 4 / 3 * 3;
-    const SSongImport import = import_song(fixture(GetParam()), song_target(1, EMonoMode::LEFT, quarter_second), nullptr);
+    const SSongImport import =
+        import_song(fixture(GetParam()), song_target(1, EMonoMode::LEFT, quarter_second), nullptr);
     EXPECT_EQ(import.result, ESongImportResult::TOO_LONG);
     EXPECT_TRUE(import.song.empty());
     EXPECT_GT(import.frames_decoded, 0u);
     EXPECT_LT(import.frames_decoded, 40000u) << "decoded to the end of a 44100-frame file";
-    EXPECT_EQ(song_import_message(import, fixture(GetParam()), song_target(1, EMonoMode::LEFT, quarter_second))
-                  .toStdString(),
-              "File too large!\nThis slot holds at most 0:00; the file is longer.");
+    EXPECT_EQ(
+        song_import_message(import, fixture(GetParam()), song_target(1, EMonoMode::LEFT, quarter_second))
+            .toStdString(),
+        "File too large!\nThis slot holds at most 0:00; the file is longer.");
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, UnknownLength,
-                         ::testing::Values("tone_piped.wav", "tone_piped.flac"),
+INSTANTIATE_TEST_SUITE_P(Fixtures, UnknownLength, ::testing::Values("tone_piped.wav", "tone_piped.flac"),
                          [](const auto& info) {
                              std::string name = info.param;
                              return name.substr(0, name.find('.')) + "_" + name.substr(name.find('.') + 1);
@@ -228,7 +239,8 @@ TEST_P(MonoModes, TakeLeftOrMixAll)
     const SMonoCase& c = GetParam();
     const SSongImport import = import_song(fixture(c.file), song_target(1, c.mode), nullptr);
     ASSERT_EQ(import.result, ESongImportResult::OK);
-    EXPECT_NEAR(amplitude_of(channel_of(song_wave(import.song, 1), 0)), c.amplitude, c.amplitude * 0.01 + 1e-4);
+    EXPECT_NEAR(amplitude_of(channel_of(song_wave(import.song, 1), 0)), c.amplitude,
+                c.amplitude * 0.01 + 1e-4);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -252,7 +264,8 @@ TEST(SongImport, MixOfOppositeChannelsIsSilent)
     QTemporaryDir dir;
     ASSERT_TRUE(wave.Save(dir.path() + "/opposite.wav"));
     const SSongImport left = import_song(dir.path() + "/opposite.wav", song_target(1), nullptr);
-    const SSongImport mix = import_song(dir.path() + "/opposite.wav", song_target(1, EMonoMode::MIX), nullptr);
+    const SSongImport mix =
+        import_song(dir.path() + "/opposite.wav", song_target(1, EMonoMode::MIX), nullptr);
     EXPECT_NEAR(amplitude_of(channel_of(song_wave(left.song, 1), 0)), 0.5, 0.01);
     EXPECT_LT(amplitude_of(channel_of(song_wave(mix.song, 1), 0)), 1e-6);
     EXPECT_STREQ(mono_mode_text(EMonoMode::LEFT), "Left channel");
