@@ -161,9 +161,8 @@ private:
         for (size_t i = 0; i < frames; ++i) {
             for (unsigned int c = 0; c < m_plan.resampled; ++c)
                 put_sample(at, *sample++);
-            if (m_plan.duplicate) {
+            if (m_plan.duplicate)
                 at = std::copy(at - kSongBytesPerSample, at, at);
-            }
         }
         const size_t length = size_t(at - m_bytes.data());
         m_counts.bytes_out += length;
@@ -217,7 +216,8 @@ EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& convers
                                 const SongSink& sink, SConversionCounts& counts)
 {
     const SAudioSourceInfo& info = source.info();
-    if (info.channels == 0 || info.sample_rate == 0 || conversion.out_channels == 0)
+    if (info.channels == 0 || info.sample_rate == 0 || conversion.out_channels == 0 ||
+        conversion.out_channels > 2)
         return EConvertResult::RESAMPLER_ERROR;
     const SChannelPlan plan = plan_channels(info, conversion);
     const bool exact16 = !info.wide && !plan.mix;

@@ -165,9 +165,9 @@ const char* song_import_result_text(ESongImportResult result)
 SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target, CTask* task)
 {
     SSongImport import;
-    if (target.channels == 0) {
+    if (target.channels != 1 && target.channels != 2) {
         import.result = ESongImportResult::NOT_AUDIO;
-        import.detail = QStringLiteral("no channels in the target");
+        import.detail = QStringLiteral("songs of %1 channels are not made").arg(target.channels);
     } else if (std::unique_ptr<CAudioSource> source = open_source(device, import)) {
         convert(*source, target, task, import);
     }

@@ -48,7 +48,8 @@ struct SSongImport {
 // not tell its length is converted until the song passes the slot's maximum. The task
 // gets a step per block and may cancel between blocks.
 [[nodiscard]] SSongImport import_song(const QString& path, const SSongTarget& target, CTask* task);
-// The same from an open, seekable device; `name` names it in the log.
+// The same from an open, seekable device positioned at the file's start; `name` names
+// it in the log.
 [[nodiscard]] SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target,
                                       CTask* task);
 
