@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <new>
+#include <exception>
 
 const char* const kAudioFileFilter = "Audio Files (*.wav *.aif *.aiff *.flac *.ogg *.opus *.mp3)";
 const char* const kWavFileFilter = "Wav Files(*.wav)";
@@ -105,11 +105,17 @@ void convert(CAudioSource& source, const SSongTarget& target, CTask* task, SSong
     conversion.max_bytes = target.max_bytes;
     SConversionCounts counts;
     std::vector<unsigned char>& song = import.song;
+    bool out_of_memory = false;
     const EConvertResult result = convert_to_24bit(
         source, conversion, task,
-        [&song](const unsigned char* bytes, size_t length) {
-            song.insert(song.end(), bytes, bytes + length);
-            return true;
+        [&song, &out_of_memory](const unsigned char* bytes, size_t length) {
+            // Only past the reservation, when a header gave too short a length.
+            try {
+                song.insert(song.end(), bytes, bytes + length);
+            } catch (const std::exception&) {
+                out_of_memory = true;
+            }
+            return !out_of_memory;
         },
         counts);
     import.frames_decoded = counts.frames_read;
@@ -121,12 +127,21 @@ void convert(CAudioSource& source, const SSongTarget& target, CTask* task, SSong
             break;
         case EConvertResult::TOO_LONG:
             import.result = ESongImportResult::TOO_LONG;
+            import.detail = QStringLiteral("more than the slot's %1 song bytes after %2 frames")
+                                .arg(target.max_bytes)
+                                .arg(counts.frames_read);
             break;
         case EConvertResult::CANCELLED:
             import.result = ESongImportResult::CANCELLED;
             break;
-        case EConvertResult::READ_ERROR:
         case EConvertResult::WRITE_ERROR:
+            if (out_of_memory) {
+                import.result = ESongImportResult::OUT_OF_MEMORY;
+                import.detail = QStringLiteral("%1 bytes for the song").arg(song.size());
+                break;
+            }
+            [[fallthrough]];
+        case EConvertResult::READ_ERROR:
         case EConvertResult::RESAMPLER_ERROR:
             import.result = ESongImportResult::READ_ERROR;
             import.detail = QStringLiteral("%1 after %2 frames: %3")
