@@ -1,4 +1,5 @@
 #include "audio/sample_layout.h"
+#include "support/little_endian.h"
 
 #include "support/little_endian.h"
 
@@ -30,8 +31,8 @@ int16_t top16(const unsigned char* sample, unsigned int bytes)
 }
 
 // One loop per layout keeps the per-sample work free of branches on the layout.
-template <typename Decode>
-void extract(const unsigned char* at, size_t count, unsigned int stride, int16_t* out, Decode decode)
+template <typename Sample, typename Decode>
+void extract(const unsigned char* at, size_t count, unsigned int stride, Sample* out, Decode decode)
 {
     for (size_t i = 0; i < count; ++i, at += stride)
         out[i] = decode(at);
@@ -91,5 +92,61 @@ void extract_channel(const SSampleLayout& layout, const unsigned char* frames, s
         extract(first, count, stride, out, [](const unsigned char* at) { return top16(at, 3); });
     } else {
         extract(first, count, stride, out, [](const unsigned char* at) { return top16(at, 4); });
+    }
+}
+
+bool is_wide(const SSampleLayout& layout)
+{
+    return layout.encoding == ESampleEncoding::FLOAT || layout.bytesPerSample > 2;
+}
+
+void decode_frames(const SSampleLayout& layout, const unsigned char* frames, size_t count, int16_t* out)
+{
+    const size_t samples = count * layout.channels;
+    if (layout.bytesPerSample == 1)
+        extract(frames, samples, 1, out,
+                [](const unsigned char* at) { return int16_t((at[0] - 128) * 256); });
+    else
+        extract(frames, samples, 2, out, [](const unsigned char* at) { return top16(at, 2); });
+}
+
+void decode_frames(const SSampleLayout& layout, const unsigned char* frames, size_t count, float* out)
+{
+    const size_t samples = count * layout.channels;
+    const unsigned int bytes = layout.bytesPerSample;
+    if (layout.encoding == ESampleEncoding::FLOAT) {
+        extract(frames, samples, bytes, out, [bytes](const unsigned char* at) {
+            double value;
+            if (bytes == 4) {
+                const uint32_t bits = LE::read32(at);
+                float single;
+                std::memcpy(&single, &bits, sizeof single);
+                value = single;
+            } else {
+                const uint64_t bits = LE::read32(at) | uint64_t(LE::read32(at + 4)) << 32;
+                std::memcpy(&value, &bits, sizeof value);
+            }
+            return std::isnan(value) ? 0.0f : float(value);
+        });
+        return;
+    }
+    switch (bytes) {
+        case 1:
+            extract(frames, samples, 1, out, [](const unsigned char* at) { return (at[0] - 128) / 128.0f; });
+            break;
+        case 2:
+            extract(frames, samples, 2, out,
+                    [](const unsigned char* at) { return float(int16_t(LE::read16(at))) / 32768.0f; });
+            break;
+        case 3:
+            extract(frames, samples, 3, out, [](const unsigned char* at) {
+                return float(int32_t(LE::read24(at) << 8) >> 8) / 8388608.0f;
+            });
+            break;
+        default:
+            extract(frames, samples, 4, out, [](const unsigned char* at) {
+                return float(double(int32_t(LE::read32(at))) / 2147483648.0);
+            });
+            break;
     }
 }

@@ -32,3 +32,14 @@ std::optional<SSampleLayout> sample_layout(const SWaveFormatex& format, uint16_t
 // integer sample, a float sample times 32768, truncated toward zero and held at full scale.
 void extract_channel(const SSampleLayout& layout, const unsigned char* frames, size_t count,
                      unsigned int channel, int16_t* out);
+
+// Samples of more than 16 bits (24/32-bit integer, float) go through the full-precision
+// conversion; 8- and 16-bit ones through the 16-bit one.
+bool is_wide(const SSampleLayout& layout);
+
+// All channels of `count` frames, interleaved, of a layout that is not wide: 16-bit
+// samples as they are, 8-bit ones as (value - 128) x 256.
+void decode_frames(const SSampleLayout& layout, const unsigned char* frames, size_t count, int16_t* out);
+// All channels of `count` frames, interleaved, as values of full scale 1.0 (integers
+// divided by 2^(bits-1); float as it is, NaN as 0).
+void decode_frames(const SSampleLayout& layout, const unsigned char* frames, size_t count, float* out);

@@ -3,7 +3,6 @@
 #include "support/neat.h"
 
 #include <QFile>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -45,14 +44,6 @@ void show_read_failure(EWaveReadResult result, const QByteArray& name, const SWa
     else if (const char* text = read_failure_text(result))
         NEAT::AfxMessageBox(text, name.constData());
 }
-
-void put32(char* at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = char(value >> (8 * i));
-}
-
-constexpr int HEADER_LENGTH = 46;  // RIFF header 12, "fmt " chunk 8 + 18, "data" header 8
 
 }  // namespace
 
@@ -100,27 +91,21 @@ bool CWave::Save(QFileDevice* file)
         written.wFormatTag = m_wSampleFormatTag;
         written.cbSize = 0;
     }
-    const WaveFormatBytes record = to_bytes(written);
-
-    char header[HEADER_LENGTH];
-    std::memcpy(header, "RIFF", 4);
-    put32(header + 4, 0);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
-    put32(header + 16, uint32_t(record.size()));
-    std::memcpy(header + 20, record.data(), record.size());
-    std::memcpy(header + 38, "data", 4);
-    put32(header + 42, dataLength);
+    const auto header = wave_file_header(written, dataLength);
+    const char* headerBytes = reinterpret_cast<const char*>(header.data());
+    constexpr qint64 headerLength = qint64(kWaveHeaderLength);
 
     const qint64 start = file->pos();
-    bool complete = dataLength <= std::numeric_limits<uint32_t>::max() - (HEADER_LENGTH - 8);
-    complete = complete && file->write(header, HEADER_LENGTH) == HEADER_LENGTH;
+    bool complete = dataLength <= std::numeric_limits<uint32_t>::max() - (headerLength - 8);
+    // The RIFF size goes in last, so a file cut short by a failed write does not claim
+    // to be whole.
+    complete = complete && file->write("RIFF\0\0\0\0", 8) == 8;
+    complete = complete && file->write(headerBytes + 8, headerLength - 8) == headerLength - 8;
     if (dataLength > 0)
         complete =
             complete && file->write(reinterpret_cast<const char*>(GetBuffer()), dataLength) == dataLength;
-    char riffSize[4];
-    put32(riffSize, HEADER_LENGTH - 8 + dataLength);
-    complete = complete && file->seek(start + 4) && file->write(riffSize, 4) == 4;
-    complete = complete && file->seek(start + HEADER_LENGTH + dataLength) && file->flush();
+    complete = complete && file->seek(start + 4) && file->write(headerBytes + 4, 4) == 4;
+    complete = complete && file->seek(start + headerLength + dataLength) && file->flush();
     if (!complete)
         NEAT::AfxMessageBox("Wave file '%s' could not be written", shown_name(file).constData());
     return complete;

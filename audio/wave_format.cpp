@@ -31,6 +31,20 @@ SWaveFormatex from_bytes(const WaveFormatBytes& bytes)
     return format;
 }
 
+std::array<uint8_t, kWaveHeaderLength> wave_file_header(const SWaveFormatex& format, uint32_t data_length)
+{
+    std::array<uint8_t, kWaveHeaderLength> header{};
+    const WaveFormatBytes record = to_bytes(format);
+    std::memcpy(&header[0], "RIFF", 4);
+    LE::write32(&header[4], uint32_t(kWaveHeaderLength - 8) + data_length);
+    std::memcpy(&header[8], "WAVEfmt ", 8);
+    LE::write32(&header[16], uint32_t(record.size()));
+    std::memcpy(&header[20], record.data(), record.size());
+    std::memcpy(&header[38], "data", 4);
+    LE::write32(&header[42], data_length);
+    return header;
+}
+
 bool operator==(const SWaveFormatex& a, const SWaveFormatex& b)
 {
     return std::memcmp(&a, &b, sizeof(SWaveFormatex)) == 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // The body of a WAVE "fmt " chunk as 18 bytes, laid out like the published WAVEFORMATEX.
@@ -29,6 +30,12 @@ using WaveFormatBytes = std::array<uint8_t, sizeof(SWaveFormatex)>;
 WaveFormatBytes to_bytes(const SWaveFormatex& format);
 // Reads the record from its little-endian image.
 SWaveFormatex from_bytes(const WaveFormatBytes& bytes);
+
+// The 46 bytes before the samples of a WAVE file as CWave::Save writes it: "RIFF", the
+// RIFF size (38 + data length), "WAVEfmt ", an 18-byte format chunk with `format`, "data"
+// and the data length.
+constexpr size_t kWaveHeaderLength = 46;
+std::array<uint8_t, kWaveHeaderLength> wave_file_header(const SWaveFormatex& format, uint32_t data_length);
 
 // All 18 bytes equal, cbSize included.
 bool operator==(const SWaveFormatex& a, const SWaveFormatex& b);

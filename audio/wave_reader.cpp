@@ -18,6 +18,8 @@ constexpr qint64 SUBFORMAT_OFFSET = 24;
 constexpr uint8_t SUBFORMAT_SUFFIX[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                           0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
+constexpr uint32_t UNKNOWN_LENGTH = 0xFFFFFFFF;
+
 bool read_exactly(QIODevice& device, qint64 position, uint8_t* into, qint64 length)
 {
     return device.seek(position) && device.read(reinterpret_cast<char*>(into), length) == length;
@@ -43,7 +45,7 @@ struct SChunk {
 
 }  // namespace
 
-EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents)
+EWaveReadResult read_wave_header(QIODevice& device, SWaveHeader& header)
 {
     const qint64 start = device.pos();
     const qint64 end = std::max(start, device.size());
@@ -55,6 +57,7 @@ EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents)
         return EWaveReadResult::NO_FORMAT;
 
     SChunk format, data;
+    uint32_t dataDeclared = 0;
     uint8_t formatBody[EXTENSIBLE_FORMAT] = {};
     // Every step moves at least one chunk header forward, so the walk ends within the image.
     for (qint64 at = start + 12; at + CHUNK_HEADER <= end && (format.body < 0 || data.body < 0);) {
@@ -71,6 +74,7 @@ EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents)
                 return EWaveReadResult::NO_FORMAT;
         } else if (data.body < 0 && std::memcmp(header, "data", 4) == 0) {
             data = chunk;
+            dataDeclared = uint32_t(declared);
         }
         at = body + declared + (declared & 1);
     }
@@ -82,28 +86,41 @@ EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents)
     // A body shorter than 18 bytes leaves the missing fields zero.
     WaveFormatBytes record{};
     std::memcpy(record.data(), formatBody, size_t(std::min<qint64>(format.length, qint64(record.size()))));
-    const SWaveFormatex wave = from_bytes(record);
-    const uint16_t tag = sample_format_tag(wave, formatBody, format.length);
-    if (!sample_layout(wave, tag)) {
-        contents.format = wave;
+    header.format = from_bytes(record);
+    header.sampleFormatTag = sample_format_tag(header.format, formatBody, format.length);
+    if (!sample_layout(header.format, header.sampleFormatTag))
         return EWaveReadResult::UNSUPPORTED;
-    }
+    header.dataStart = data.body;
+    header.dataLength = data.length;
+    header.lengthUnknown = dataDeclared == UNKNOWN_LENGTH;
+    return EWaveReadResult::OK;
+}
 
-    const qint64 frames = data.length / wave.nBlockAlign;
+EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents)
+{
+    SWaveHeader header;
+    const EWaveReadResult result = read_wave_header(device, header);
+    if (result == EWaveReadResult::UNSUPPORTED)
+        contents.format = header.format;
+    if (result != EWaveReadResult::OK)
+        return result;
+    const SWaveFormatex& wave = header.format;
+
+    const qint64 frames = header.dataLength / wave.nBlockAlign;
     if (frames == 0)
         return EWaveReadResult::EMPTY;
     const qint64 length = frames * wave.nBlockAlign;
     std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(length)]);
     if (!bytes)
         return EWaveReadResult::OUT_OF_MEMORY;
-    if (!device.seek(data.body))
+    if (!device.seek(header.dataStart))
         return EWaveReadResult::EMPTY;
     const qint64 got = std::max<qint64>(0, device.read(reinterpret_cast<char*>(bytes.get()), length));
     if (got / wave.nBlockAlign == 0)
         return EWaveReadResult::EMPTY;
 
     contents.format = wave;
-    contents.sampleFormatTag = tag;
+    contents.sampleFormatTag = header.sampleFormatTag;
     contents.frames = std::move(bytes);
     contents.frameCount = unsigned(got / wave.nBlockAlign);
     return EWaveReadResult::OK;

@@ -16,6 +16,17 @@ enum class EWaveReadResult {
     OUT_OF_MEMORY,
 };
 
+// Where the sound of a WAVE image lies, from its header alone.
+struct SWaveHeader {
+    SWaveFormatex format;          // the first 18 bytes of the "fmt " chunk, as written
+    uint16_t sampleFormatTag = 0;  // 1 or 3; for an extensible record, that of its sub-format
+    qint64 dataStart = 0;          // device position of the first sample byte
+    qint64 dataLength = 0;         // declared size of the "data" chunk, cut to the bytes present
+    // The size field holds 0xFFFFFFFF, as writers that cannot seek back (a pipe) leave it:
+    // the sound runs to the end of the device.
+    bool lengthUnknown = false;
+};
+
 struct SWaveFileContents {
     SWaveFormatex format;          // the first 18 bytes of the "fmt " chunk, as written
     uint16_t sampleFormatTag = 0;  // 1 or 3; for an extensible record, that of its sub-format
@@ -30,3 +41,7 @@ struct SWaveFileContents {
 // it read or allocate more. `contents` is filled on OK; on UNSUPPORTED
 // only its format, to name what was refused.
 [[nodiscard]] EWaveReadResult read_wave(QIODevice& device, SWaveFileContents& contents);
+
+// The header part of read_wave: OK, NO_RIFF, NO_FORMAT, NO_DATA or UNSUPPORTED (with
+// only `format` filled). Nothing of the data chunk is read.
+[[nodiscard]] EWaveReadResult read_wave_header(QIODevice& device, SWaveHeader& header);

@@ -1,51 +1,119 @@
-// Times the song conversions file to file (load, convert, save) on a five-minute
-// 44100 Hz stereo 16-bit file, beside sox doing the same jobs at its default (high)
-// rate quality, and the peak resident memory of the mono import.
+// Figures of the song import and export (Release build; median of five runs; MB here
+// are 10^6 bytes):
+//   import peak MB 4 min mono  peak resident memory of a fresh process converting a
+//                              4-minute 44100 Hz stereo 16-bit file into PULSE RING song
+//                              bytes (mono, conversion only)
+//   import peak MB 60 min      the same process refusing a 60-minute file
+//   import mono / ffmpeg       the conversion written to a 24-bit WAV file, against
+//   import stereo / ffmpeg     ffmpeg's soxr resampler doing the same in the same run
+//   thd+n 24-bit -60 dBFS dB   a dithered 24-bit tone through import and export
+// Inputs are made with sox in a temporary folder.
+#include "audio/song_export.h"
+#include "audio/song_import.h"
 #include "audio/wave.h"
+#include "audio/wave_format.h"
+#include "signal_measure.h"
+#include "support/neat.h"
 
-#include <QByteArray>
+#include <unistd.h>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
-#include <random>
+#include <string>
 #include <vector>
 
 namespace {
 
-constexpr unsigned int SOURCE_RATE = 44100;
-constexpr unsigned int SOURCE_SECONDS = 300;
-constexpr int RUNS = 5;
+constexpr int kRuns = 5;
+// A PULSE RING slot: 160 blocks of 64 pages of 4032 bytes.
+constexpr uint64_t kSlotBytes = 41287680;
 
-// Music-like material: a few tones drifting against each other, plus noise, different on
-// each channel so that taking the left channel alone is visible in the result.
-bool write_source(const QString& path)
+bool run(const QString& command)
 {
-    CWave wave;
-    wave.BuildFormat(2, SOURCE_RATE, 16);
-    const unsigned int frames = SOURCE_RATE * SOURCE_SECONDS;
-    auto* bytes = new unsigned char[size_t(frames) * 4];
-    std::mt19937 noise(7);
-    std::uniform_real_distribution<double> spread(-0.02, 0.02);
-    for (unsigned int i = 0; i < frames; ++i) {
-        const double t = double(i) / SOURCE_RATE;
-        const double left =
-            0.3 * std::sin(2 * M_PI * 220 * t) + 0.2 * std::sin(2 * M_PI * 1337 * t) + spread(noise);
-        const double right =
-            0.3 * std::sin(2 * M_PI * 330 * t) + 0.1 * std::sin(2 * M_PI * 5000 * t) + spread(noise);
-        for (int c = 0; c < 2; ++c) {
-            const auto sample = uint16_t(int16_t(std::lround((c ? right : left) * 32767)));
-            bytes[4 * size_t(i) + 2 * c] = uint8_t(sample);
-            bytes[4 * size_t(i) + 2 * c + 1] = uint8_t(sample >> 8);
-        }
+    const QByteArray line = (command + " 2>/dev/null").toLocal8Bit();
+    return std::system(line.constData()) == 0;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// VmHWM of this process in MB.
+double peak_mb()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toDouble() * 1024.0 / 1e6;
+    return -1;
+}
+
+SSongTarget pulse_ring(unsigned int channels)
+{
+    SSongTarget target;
+    target.channels = channels;
+    target.max_bytes = kSlotBytes * channels;
+    return target;
+}
+
+// The child: one import, then its own peak memory on stdout.
+int import_child(const char* path)
+{
+    const SSongImport import = import_song(QString::fromLocal8Bit(path), pulse_ring(1), nullptr);
+    std::printf("%s %.3f\n", song_import_result_text(import.result), peak_mb());
+    return 0;
+}
+
+// Peak memory of a fresh process of this program importing `path`: the child's line is
+// the import's result and, last, its peak.
+double child_peak_of(const QString& path, const char* expected_result)
+{
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return -1;
+    self[length] = 0;
+    const QByteArray command =
+        (QString("'%1' --import-peak '%2'").arg(QString::fromLocal8Bit(self), path)).toLocal8Bit();
+    FILE* child = popen(command.constData(), "r");
+    if (!child)
+        return -1;
+    char line[256] = {};
+    const bool got = std::fgets(line, sizeof line, child) != nullptr;
+    pclose(child);
+    const std::string text = got ? line : "";
+    const size_t space = text.rfind(' ');
+    if (space == std::string::npos || text.compare(0, std::strlen(expected_result), expected_result) != 0) {
+        std::fprintf(stderr, "import of %s: %s\n", qPrintable(path), text.c_str());
+        return -1;
     }
-    wave.SetBuffer(bytes, frames, false);
-    return wave.Save(path);
+    return std::atof(text.c_str() + space + 1);
+}
+
+bool import_to_wave(const QString& from, const QString& to, unsigned int channels)
+{
+    const SSongImport import = import_song(from, pulse_ring(channels), nullptr);
+    if (import.result != ESongImportResult::OK)
+        return false;
+    SWaveFormatex format;
+    NEAT::get_wave_format_ex(uint16_t(channels), kSongSampleRate, 24, format);
+    const auto header = wave_file_header(format, uint32_t(import.song.size()));
+    QFile file(to);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(reinterpret_cast<const char*>(header.data()), qint64(header.size())) ==
+               qint64(header.size()) &&
+           file.write(reinterpret_cast<const char*>(import.song.data()), qint64(import.song.size())) ==
+               qint64(import.song.size());
 }
 
 double elapsed_ms(const std::function<bool()>& job)
@@ -58,98 +126,74 @@ double elapsed_ms(const std::function<bool()>& job)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-struct STimes {
-    double ours = 1e300;
-    double sox = 1e300;
-};
-
-// Best of RUNS each, the two taking turns so that load from other processes weighs on
-// both alike.
-STimes compare(const std::function<bool()>& ours, const std::function<bool()>& sox)
+// Median time of ours over median time of ffmpeg's, the two taking turns.
+double time_ratio(const std::function<bool()>& ours, const std::function<bool()>& theirs)
 {
-    STimes best;
-    for (int run = 0; run < RUNS; ++run) {
-        best.ours = std::min(best.ours, elapsed_ms(ours));
-        best.sox = std::min(best.sox, elapsed_ms(sox));
+    std::vector<double> a, b;
+    for (int i = 0; i < kRuns; ++i) {
+        a.push_back(elapsed_ms(ours));
+        b.push_back(elapsed_ms(theirs));
     }
-    return best;
+    return median(a) / median(b);
 }
 
-bool convert(const QString& from, const QString& to, bool (CWave::*conversion)(int), int channels)
+double round_trip_thd_n(const QString& tone, const QString& exported)
 {
+    const SSongImport import = import_song(tone, pulse_ring(1), nullptr);
+    QFile file(exported);
+    SSongAudioFormat format;
+    if (import.result != ESongImportResult::OK || !file.open(QIODevice::WriteOnly) ||
+        export_song(import.song.data(), import.song.size(), format, file, nullptr) != ESongExportResult::OK)
+        return 0;
+    file.close();
     CWave wave;
-    return wave.Load(from) && (wave.*conversion)(channels) && wave.Save(to);
-}
-
-bool run_sox(const QString& arguments)
-{
-    const QByteArray command = ("sox " + arguments + " 2>/dev/null").toLocal8Bit();
-    return std::system(command.constData()) == 0;
-}
-
-// VmHWM, the peak resident set, in MB; writing 5 to clear_refs starts it afresh.
-void reset_peak()
-{
-    QFile clear("/proc/self/clear_refs");
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-double peak_mb()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
-    return -1;
+    if (!wave.Load(exported))
+        return 0;
+    return thd_n_db(channel_of(wave, 0), kExportSampleRate, 997);
 }
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--import-peak")
+        return import_child(argv[2]);
+
     QTemporaryDir dir;
     const auto file = [&dir](const char* name) { return dir.path() + "/" + name; };
-    if (!dir.isValid() || !write_source(file("source.wav"))) {
-        std::fprintf(stderr, "cannot write the source file\n");
+    const bool made = dir.isValid() &&
+                      run(QString("sox -n -r 44100 -b 16 -c 2 '%1' synth 240 sine 220 sine 330 vol 0.5")
+                              .arg(file("four.wav"))) &&
+                      run(QString("sox -n -r 44100 -b 16 -c 2 '%1' trim 0 3600").arg(file("hour.wav"))) &&
+                      run(QString("sox -n -r 44100 -b 24 -c 1 '%1' synth 5 sine 997 vol -60dB dither")
+                              .arg(file("tone.wav")));
+    if (!made) {
+        std::fprintf(stderr, "sox could not make the inputs\n");
         return 1;
     }
 
-    reset_peak();
-    if (!convert(file("source.wav"), file("song_mono.wav"), &CWave::ResampleLinerAs46875Wav, 1))
-        return 1;
-    const double importPeak = peak_mb();
+    std::vector<double> four, hour, thd_n;
+    for (int i = 0; i < kRuns; ++i) {
+        four.push_back(child_peak_of(file("four.wav"), "Imported"));
+        hour.push_back(child_peak_of(file("hour.wav"), "File too large!"));
+        thd_n.push_back(round_trip_thd_n(file("tone.wav"), file("tone_out.wav")));
+    }
+    const auto ffmpeg = [&](const char* channels, const char* out) {
+        return run(
+            QString(
+                "ffmpeg -v error -y -i '%1' -af aresample=resampler=soxr -ar 46875 %2 -c:a pcm_s24le '%3'")
+                .arg(file("four.wav"), channels, file(out)));
+    };
+    const double mono = time_ratio([&] { return import_to_wave(file("four.wav"), file("ours_mono.wav"), 1); },
+                                   [&] { return ffmpeg("-ac 1", "ffmpeg_mono.wav"); });
+    const double stereo =
+        time_ratio([&] { return import_to_wave(file("four.wav"), file("ours_stereo.wav"), 2); },
+                   [&] { return ffmpeg("", "ffmpeg_stereo.wav"); });
 
-    const STimes importMono = compare(
-        [&] {
-            return convert(file("source.wav"), file("song_mono.wav"), &CWave::ResampleLinerAs46875Wav, 1);
-        },
-        [&] {
-            return run_sox(file("source.wav") + " -b 24 " + file("sox_mono.wav") + " remix 1 rate 46875");
-        });
-    const STimes importStereo = compare(
-        [&] {
-            return convert(file("source.wav"), file("song_stereo.wav"), &CWave::ResampleLinerAs46875Wav, 2);
-        },
-        [&] { return run_sox(file("source.wav") + " -b 24 " + file("sox_stereo.wav") + " rate 46875"); });
-    const STimes exportMono = compare(
-        [&] {
-            return convert(file("song_mono.wav"), file("export_mono.wav"), &CWave::ResampleLinerAs48000Wav,
-                           1);
-        },
-        [&] { return run_sox(file("song_mono.wav") + " -b 24 " + file("sox_export.wav") + " rate 48000"); });
-
-    std::printf("import mono ms: %.1f\n", importMono.ours);
-    std::printf("import stereo ms: %.1f\n", importStereo.ours);
-    std::printf("export mono ms: %.1f\n", exportMono.ours);
-    std::printf("import peak MB: %.1f\n", importPeak);
-    std::printf("sox import mono ms: %.1f\n", importMono.sox);
-    std::printf("sox import stereo ms: %.1f\n", importStereo.sox);
-    std::printf("sox export mono ms: %.1f\n", exportMono.sox);
-    std::printf("import mono / sox: %.2f\n", importMono.ours / importMono.sox);
-    std::printf("import stereo / sox: %.2f\n", importStereo.ours / importStereo.sox);
-    std::printf("export mono / sox: %.2f\n", exportMono.ours / exportMono.sox);
+    std::printf("import peak MB 4 min mono: %.1f\n", median(four));
+    std::printf("import peak MB 60 min: %.1f\n", median(hour));
+    std::printf("import mono / ffmpeg: %.2f\n", mono);
+    std::printf("import stereo / ffmpeg: %.2f\n", stereo);
+    std::printf("thd+n 24-bit -60 dBFS dB: %.1f\n", median(thd_n));
     return 0;
 }

@@ -62,3 +62,26 @@ double amplitude_of(const std::vector<double>& samples)
         sum += samples[i] * samples[i];
     return std::sqrt(2.0 * sum / double(to - from));
 }
+
+double thd_n_db(const std::vector<double>& samples, double rate, double hz)
+{
+    const size_t from = samples.size() / 10;
+    const size_t to = samples.size() - from;
+    // Normal equations of samples ~ a sin + b cos.
+    double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0;
+    for (size_t i = from; i < to; ++i) {
+        const double s = std::sin(2 * M_PI * hz * double(i) / rate),
+                     c = std::cos(2 * M_PI * hz * double(i) / rate);
+        ss += s * s, cc += c * c, sc += s * c, ys += samples[i] * s, yc += samples[i] * c;
+    }
+    const double det = ss * cc - sc * sc;
+    const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
+    double tone = 0, rest = 0;
+    for (size_t i = from; i < to; ++i) {
+        const double fit =
+            a * std::sin(2 * M_PI * hz * double(i) / rate) + b * std::cos(2 * M_PI * hz * double(i) / rate);
+        tone += fit * fit;
+        rest += (samples[i] - fit) * (samples[i] - fit);
+    }
+    return 10 * std::log10(rest / tone);
+}

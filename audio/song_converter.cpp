@@ -1,0 +1,240 @@
+#include "audio/song_converter.h"
+#include "support/little_endian.h"
+#include "support/task.h"
+
+#include <soxr.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Source samples per block (16384 stereo frames): small enough that the buffers stay
+// well under a megabyte, large enough that soxr's per-call cost does not show. A file of
+// thousands of channels gets fewer frames, never fewer than kLeastBlockFrames.
+constexpr size_t kBlockSamples = 32768;
+constexpr size_t kLeastBlockFrames = 64;
+
+struct SSoxrDelete {
+    void operator()(soxr* resampler) const { soxr_delete(resampler); }
+};
+using SoxrPointer = std::unique_ptr<soxr, SSoxrDelete>;
+
+// How the source's channels become the channels that are resampled.
+struct SChannelPlan {
+    unsigned int source = 1;
+    unsigned int resampled = 1;  // 1 or 2
+    bool mix = false;            // one channel, the mean of all source channels
+    bool duplicate = false;      // one resampled channel fills both output channels
+};
+
+SChannelPlan plan_channels(const SAudioSourceInfo& info, const SConversion& conversion)
+{
+    SChannelPlan plan;
+    plan.source = info.channels;
+    if (conversion.out_channels >= 2) {
+        plan.resampled = info.channels >= 2 ? 2 : 1;
+        plan.duplicate = info.channels < 2;
+    } else {
+        plan.mix = conversion.mono_mode == EMonoMode::MIX && info.channels >= 2;
+    }
+    return plan;
+}
+
+template <typename Sample>
+void select_channels(const SChannelPlan& plan, const Sample* in, size_t frames, Sample* out)
+{
+    const unsigned int channels = plan.source;
+    for (size_t i = 0; i < frames; ++i, in += channels) {
+        if (plan.mix) {
+            double sum = 0;
+            for (unsigned int c = 0; c < channels; ++c)
+                sum += in[c];
+            *out++ = Sample(sum / channels);
+        } else {
+            for (unsigned int c = 0; c < plan.resampled; ++c)
+                *out++ = in[c];
+        }
+    }
+}
+
+void put_sample(unsigned char*& at, int16_t sample)
+{
+    // A 16-bit sample becomes the top two bytes of the 24-bit one, as the 16-bit path has
+    // always stored it.
+    at = LE::write24(at, uint32_t(uint16_t(sample)) << 8);
+}
+
+void put_sample(unsigned char*& at, double sample)
+{
+    const double scaled = std::nearbyint(sample * 8388608.0);
+    const double held = std::max(-8388608.0, std::min(8388607.0, scaled));
+    at = LE::write24(at, uint32_t(int32_t(held)));
+}
+
+// One pass over the source in blocks of `In` samples, resampled to `Out` samples.
+template <typename In, typename Out>
+class CPass {
+public:
+    CPass(CAudioSource& source, const SConversion& conversion, const SChannelPlan& plan, CTask* task,
+          const SongSink& sink, SConversionCounts& counts)
+        : m_source(source),
+          m_conversion(conversion),
+          m_plan(plan),
+          m_task(task),
+          m_sink(sink),
+          m_counts(counts)
+    {
+    }
+
+    EConvertResult run(soxr* resampler)
+    {
+        const SAudioSourceInfo& info = m_source.info();
+        const double ratio = double(m_conversion.out_rate) / info.sample_rate;
+        const size_t block_frames = std::max(kLeastBlockFrames, kBlockSamples / m_plan.source);
+        m_out_capacity = size_t(std::ceil(double(block_frames) * ratio)) + 64;
+        m_raw.resize(block_frames * m_plan.source);
+        m_selected.resize(block_frames * m_plan.resampled);
+        m_out.resize(m_out_capacity * m_plan.resampled);
+        m_bytes.resize(m_out_capacity * m_conversion.out_channels * kSongBytesPerSample);
+        const uint64_t total = expected_source_frames(ratio);
+        for (;;) {
+            const int64_t got = m_source.read(m_raw.data(), block_frames);
+            if (got < 0)
+                return EConvertResult::READ_ERROR;
+            if (got == 0)
+                break;
+            m_counts.frames_read += uint64_t(got);
+            const In* in = m_raw.data();
+            if (m_plan.mix || m_plan.resampled != m_plan.source) {
+                select_channels(m_plan, m_raw.data(), size_t(got), m_selected.data());
+                in = m_selected.data();
+            }
+            for (size_t done = 0; done < size_t(got);) {
+                size_t consumed = 0, produced = 0;
+                if (soxr_process(resampler, in + done * m_plan.resampled, size_t(got) - done, &consumed,
+                                 m_out.data(), m_out_capacity, &produced))
+                    return EConvertResult::RESAMPLER_ERROR;
+                const EConvertResult emitted = emit(produced);
+                if (emitted != EConvertResult::OK)
+                    return emitted;
+                if (consumed == 0 && produced == 0)
+                    return EConvertResult::RESAMPLER_ERROR;
+                done += consumed;
+            }
+            task_step(m_task, m_counts.frames_read, std::max(total, m_counts.frames_read));
+            if (task_cancelled(m_task))
+                return EConvertResult::CANCELLED;
+        }
+        for (;;) {
+            size_t produced = 0;
+            if (soxr_process(resampler, nullptr, 0, nullptr, m_out.data(), m_out_capacity, &produced))
+                return EConvertResult::RESAMPLER_ERROR;
+            if (produced == 0)
+                return EConvertResult::OK;
+            const EConvertResult emitted = emit(produced);
+            if (emitted != EConvertResult::OK)
+                return emitted;
+        }
+    }
+
+private:
+    // For the progress: the header's count, or as much as the maximum output allows.
+    uint64_t expected_source_frames(double ratio) const
+    {
+        if (m_source.info().frames >= 0)
+            return uint64_t(m_source.info().frames);
+        if (m_conversion.max_bytes == UINT64_MAX)
+            return 0;
+        const uint64_t frame_bytes = uint64_t{m_conversion.out_channels} * kSongBytesPerSample;
+        return uint64_t(double(m_conversion.max_bytes / frame_bytes) / ratio);
+    }
+
+    EConvertResult emit(size_t frames)
+    {
+        if (frames == 0)
+            return EConvertResult::OK;
+        unsigned char* at = m_bytes.data();
+        const Out* sample = m_out.data();
+        for (size_t i = 0; i < frames; ++i) {
+            for (unsigned int c = 0; c < m_plan.resampled; ++c)
+                put_sample(at, *sample++);
+            if (m_plan.duplicate)
+                at = std::copy(at - kSongBytesPerSample, at, at);
+        }
+        const size_t length = size_t(at - m_bytes.data());
+        m_counts.bytes_out += length;
+        if (m_counts.bytes_out > m_conversion.max_bytes)
+            return EConvertResult::TOO_LONG;
+        return m_sink(m_bytes.data(), length) ? EConvertResult::OK : EConvertResult::WRITE_ERROR;
+    }
+
+    CAudioSource& m_source;
+    const SConversion& m_conversion;
+    const SChannelPlan& m_plan;
+    CTask* m_task;
+    const SongSink& m_sink;
+    SConversionCounts& m_counts;
+    size_t m_out_capacity = 0;
+    std::vector<In> m_raw;
+    std::vector<In> m_selected;
+    std::vector<Out> m_out;
+    std::vector<unsigned char> m_bytes;
+};
+
+}  // namespace
+
+const char* convert_result_text(EConvertResult result)
+{
+    switch (result) {
+        case EConvertResult::OK:
+            return "converted";
+        case EConvertResult::TOO_LONG:
+            return "longer than allowed";
+        case EConvertResult::CANCELLED:
+            return "cancelled";
+        case EConvertResult::READ_ERROR:
+            return "read error";
+        case EConvertResult::WRITE_ERROR:
+            return "write error";
+        case EConvertResult::RESAMPLER_ERROR:
+            return "resampler error";
+    }
+    return "";
+}
+
+uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int out_rate)
+{
+    if (in_rate == 0)
+        return 0;
+    return uint64_t(std::llround(double(frames) * out_rate / in_rate));
+}
+
+EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion, CTask* task,
+                                const SongSink& sink, SConversionCounts& counts)
+{
+    const SAudioSourceInfo& info = source.info();
+    if (info.channels == 0 || info.sample_rate == 0 || conversion.out_channels == 0 ||
+        conversion.out_channels > 2)
+        return EConvertResult::RESAMPLER_ERROR;
+    const SChannelPlan plan = plan_channels(info, conversion);
+    const bool exact16 = !info.wide && !plan.mix;
+
+    // The 16-bit path uses the very specification of the one-shot conversion, so the same
+    // source gives the same song bytes. Its clock-seeded default dither is off for the same
+    // reason; the float path has no dither to turn off.
+    soxr_io_spec_t io =
+        exact16 ? soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I) : soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT64_I);
+    io.flags |= SOXR_NO_DITHER;
+    const soxr_quality_spec_t quality = soxr_quality_spec(exact16 ? SOXR_HQ : SOXR_VHQ, 0);
+    soxr_error_t error = nullptr;
+    const SoxrPointer resampler(soxr_create(double(info.sample_rate), double(conversion.out_rate),
+                                            plan.resampled, &error, &io, &quality, nullptr));
+    if (error || !resampler)
+        return EConvertResult::RESAMPLER_ERROR;
+    if (exact16)
+        return CPass<int16_t, int16_t>(source, conversion, plan, task, sink, counts).run(resampler.get());
+    return CPass<float, double>(source, conversion, plan, task, sink, counts).run(resampler.get());
+}

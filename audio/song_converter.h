@@ -1,0 +1,50 @@
+#pragma once
+
+#include "audio/audio_source.h"
+#include "audio/song_audio.h"
+
+#include <cstdint>
+#include <functional>
+
+class CTask;
+
+enum class EConvertResult {
+    OK,
+    TOO_LONG,     // the output passed the conversion's maximum; the sink has not seen that block
+    CANCELLED,    // the task was cancelled between two blocks
+    READ_ERROR,   // the source failed part-way
+    WRITE_ERROR,  // the sink refused a block
+    RESAMPLER_ERROR,
+};
+const char* convert_result_text(EConvertResult result);
+
+struct SConversion {
+    unsigned int out_rate = kSongSampleRate;
+    unsigned int out_channels = 1;  // 1 or 2
+    EMonoMode mono_mode = EMonoMode::LEFT;
+    uint64_t max_bytes = UINT64_MAX;  // output allowed
+};
+
+struct SConversionCounts {
+    uint64_t frames_read = 0;  // source frames decoded
+    uint64_t bytes_out = 0;    // output produced, the refused block included
+};
+
+// Takes each converted block: interleaved 24-bit little-endian frames. False stops the
+// conversion with WRITE_ERROR.
+using SongSink = std::function<bool(const unsigned char* bytes, size_t length)>;
+
+// Frames that the conversion of `frames` source frames yields, so a length can be judged
+// before anything is converted.
+uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int out_rate);
+
+// Reads the source to its end a block at a time, resamples it with soxr's streaming
+// interface and hands the 24-bit frames to `sink`; memory stays a few blocks whatever the
+// length. A source of at most 16 bits (taking its first channel or two) goes through the
+// same 16-bit resampling as CWave::ResampleLiner, byte for byte; wider ones, and a mix of
+// channels, are resampled in floating point at soxr's very high quality and rounded to 24
+// bits. A mono target takes the first channel or the mean of all (`mono_mode`); a stereo
+// target the first two channels, or the one channel twice. The task gets a step per block
+// and is checked for cancel between blocks.
+[[nodiscard]] EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion,
+                                              CTask* task, const SongSink& sink, SConversionCounts& counts);

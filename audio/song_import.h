@@ -1,0 +1,59 @@
+#pragma once
+
+#include "audio/song_audio.h"
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class CTask;
+class QIODevice;
+
+// The Import dialog's filters.
+extern const char* const kAudioFileFilter;  // "Audio Files (*.wav *.aif ... *.mp3)"
+extern const char* const kWavFileFilter;    // "Wav Files(*.wav)"
+
+enum class ESongImportResult {
+    OK,
+    NOT_AUDIO,  // no format Tandora reads
+    NO_SOUND,   // a readable file without one whole frame
+    TOO_LONG,   // the song would not fit the slot (LOOPER_RESULT_FILE_TOO_LARGE)
+    CANCELLED,
+    READ_ERROR,  // the file failed part-way
+    OUT_OF_MEMORY,
+};
+// A short name of the result ("File too large!" for TOO_LONG, as the pedal results say it).
+const char* song_import_result_text(ESongImportResult result);
+
+struct SSongImport {
+    ESongImportResult result = ESongImportResult::NOT_AUDIO;
+    // The song as the pedal stores it: 46875 Hz, 24-bit little-endian, the target's
+    // channels. Empty unless OK.
+    std::vector<unsigned char> song;
+    // Length of the file's sound, when its header or a full decode tells it.
+    std::optional<double> file_seconds;
+    // Song bytes the file converts to: exact on OK, from the header when refused before
+    // converting, otherwise what was produced before the conversion stopped.
+    uint64_t converted_bytes = 0;
+    // Source frames decoded: 0 when the file was refused from its header alone.
+    uint64_t frames_decoded = 0;
+    // What went wrong, in technical terms; already written to the log.
+    QString detail;
+};
+
+// Converts an audio file into a song for the slot `target` describes. RIFF/WAVE files
+// go to the program's WAV reader, everything else to libsndfile. A song too long for the
+// slot is refused from the header before anything is converted; a file whose header does
+// not tell its length is converted until the song passes the slot's maximum. The task
+// gets a step per block and may cancel between blocks.
+[[nodiscard]] SSongImport import_song(const QString& path, const SSongTarget& target, CTask* task);
+// The same from an open, seekable device positioned at the file's start; `name` names
+// it in the log.
+[[nodiscard]] SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target,
+                                      CTask* task);
+
+// What the user is told about a refused import of `path`, one or two lines:
+// "<name> is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG,
+// Opus and MP3 files.", or "File too large!" and the slot's and the file's lengths.
+QString song_import_message(const SSongImport& import, const QString& path, const SSongTarget& target);
