@@ -1,10 +1,14 @@
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
+#include "core/front_end_options.h"
+#include "core/starter_songs.h"
+#include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
+#include "support/neat.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
-#include <QTextCodec>
 #include <memory>
 
 int main(int argc, char** argv)
@@ -13,14 +17,36 @@ int main(int argc, char** argv)
     apply_app_identity();
     QGuiApplication::setDesktopFileName(app_id());
     QApplication::setWindowIcon(QIcon(":/TandoraQT/Resources/Pictures/tandora.png"));
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("GB18030"));
     CQtUserPrompt prompt;
     install_user_prompt(&prompt);
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    add_front_end_options(parser);
+    parser.process(app);
+    SFrontEndOptions options;
+    QString error;
+    if (!read_front_end_options(parser, options, error)) {
+        NEAT::AfxMessageBox(error);
+        return 2;
+    }
+    apply_update_server(options);
+
+    std::unique_ptr<CDemoPedal> demo;
+    if (options.demo) {
+        demo = std::make_unique<CDemoPedal>(
+            CDemoPedal::SSettings::of(options.product_id, options.instant, options.demo_reset));
+        const EDemoFlashResult started = demo->start(give_starter_songs);
+        if (started != EDemoFlashResult::OK && started != EDemoFlashResult::NO_FILE) {
+            NEAT::AfxMessageBox(demo_flash_result_text(started));
+            return 1;
+        }
+    }
     int exit_code = 0;
     {
         // The window is destroyed before the application object, so its detection
         // thread is stopped and joined while the MIDI service is still there.
-        auto window = std::make_unique<TandoraQT>(nullptr);
+        auto window = std::make_unique<TandoraQT>(nullptr, options.demo);
         window->show();
         exit_code = app.exec();
     }

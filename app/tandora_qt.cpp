@@ -25,8 +25,8 @@ const char kStyleSheet[] =
 
 }  // namespace
 
-TandoraQT::TandoraQT(QWidget* parent)
-    : QMainWindow(parent), m_promptHandover(std::make_unique<CPromptHandover>())
+TandoraQT::TandoraQT(QWidget* parent, bool demo)
+    : QMainWindow(parent), m_demo(demo), m_promptHandover(std::make_unique<CPromptHandover>())
 {
     // The pictures live in a static library; nothing else would pull them into the program.
     Q_INIT_RESOURCE(tandora);
@@ -138,7 +138,7 @@ void TandoraQT::update_window_title()
 {
     const CUSBConnect& link = m_session.link();
     setWindowTitle(
-        window_title(is_link_open(), link.is_in_update_mode(), link.product_id(), link.firmware_version()));
+        window_title(is_link_open(), link.is_in_update_mode(), link.product_id(), link.firmware_version(), m_demo));
 }
 
 void TandoraQT::OnDeviceConnectStatusChanged(int connected)

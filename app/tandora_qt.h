@@ -41,7 +41,8 @@ public:
         WORK_DELETE_SONG = 4,      // a slot is emptied
     };
 
-    explicit TandoraQT(QWidget* parent = nullptr);
+    // `demo`: the pedal is the emulated demo pedal, and the title says so.
+    explicit TandoraQT(QWidget* parent = nullptr, bool demo = false);
     // Waits for a running command and stops the detection thread before anything they
     // could touch goes away.
     ~TandoraQT() override;
@@ -139,6 +140,7 @@ private:
     bool is_still_selected(int slot) const;
 
     Ui_TandoraQTClass ui;
+    const bool m_demo;
     // Boxes a command raises on the worker are shown here, on the GUI thread.
     std::unique_ptr<CPromptHandover> m_promptHandover;
     QPushButton* m_btnCancel = nullptr;

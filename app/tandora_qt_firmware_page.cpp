@@ -1,7 +1,6 @@
 #include "app/desktop.h"
 #include "app/tandora_qt.h"
 #include "core/firmware_catalog.h"
-#include "core/firmware_package_download.h"
 #include "core/firmware_update.h"
 #include "support/neat.h"
 #include "support/user_prompt.h"
@@ -49,14 +48,7 @@ void TandoraQT::OnUpdateFirmware()
         return;
     const QString server_path = m_lstFirmwareFile[size_t(index)];
     start_firmware_update([server_path](CUSBConnect& link, bool forced, CTask& task) {
-        const SPackageDownload package = download_firmware_package(server_path, &task);
-        if (package.result.outcome == EDownloadOutcome::CANCELLED)
-            return COperationResult::cancelled();
-        if (!package.result.ok()) {
-            NEAT::AfxMessageBox(QStringLiteral("Download firmware failed !"));
-            return COperationResult::firmware(false).with_detail(package.result.message);
-        }
-        return update_firmware(link, package.file->fileName(), forced, &task);
+        return update_firmware_online(link, server_path, forced, &task);
     });
 }
 

@@ -20,6 +20,9 @@ constexpr int kIdleRetryMs = 500;
 
 void TandoraQT::init_online_update()
 {
+    // No address: the demo mode contacts no server unless it is given one.
+    if (UPDATE_SERVER::base().isEmpty())
+        return;
     m_pNetManager = new QNetworkAccessManager(this);
     connect(m_pNetManager, &QNetworkAccessManager::finished, this, &TandoraQT::OnDownloadFinished);
     QNetworkRequest request(QUrl(UPDATE_SERVER::base() + UPDATE_SERVER::EXE_INFO_PATH));
@@ -52,6 +55,8 @@ void TandoraQT::offer_new_program(float newest)
 
 void TandoraQT::init_firmware_list()
 {
+    if (UPDATE_SERVER::base().isEmpty())
+        return;
     const SFirmwareCatalog catalog = fetch_firmware_catalog(m_session.link().product_id(), nullptr);
     switch (catalog.result) {
         case ECatalogResult::DOWNLOAD_FAILED:

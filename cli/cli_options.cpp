@@ -53,12 +53,12 @@ SCliParse parse_cli(const QStringList& arguments)
     const QCommandLineOption verify("verify", "Read an imported song back and compare it.");
     const QCommandLineOption port("port", "Use the pedal on this port pair (name or number from 'ports').",
                                   "NAME|INDEX");
-    const QCommandLineOption server("update-server", "The update server's base address.", "URL");
     const QCommandLineOption mono("mono", "How a mono pedal takes a stereo file: left or mix.", "left|mix", "left");
     const QCommandLineOption online("online", "Take the firmware package from the update server.");
     const QCommandLineOption list("list", "List the update server's firmware packages.");
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
-    parser.addOptions({yes, force, json, verify, port, server, mono, online, list, name});
+    parser.addOptions({yes, force, json, verify, port, mono, online, list, name});
+    add_front_end_options(parser);
 
     SCliParse parse;
     if (!parser.parse(arguments)) {
@@ -83,13 +83,14 @@ SCliParse parse_cli(const QStringList& arguments)
     options.json = parser.isSet(json);
     options.verify = parser.isSet(verify);
     options.port = parser.value(port);
-    options.update_server = parser.value(server);
     options.mono = parser.value(mono);
     options.online = parser.isSet(online);
     options.list = parser.isSet(list);
     options.firmware_name = parser.value(name);
 
     parse.exit_code = 2;
+    if (!read_front_end_options(parser, options.front_end, parse.text))
+        return parse;
     if (!kCommands.contains(options.command)) {
         parse.text = options.command.isEmpty() ? QStringLiteral("No command given; see --help.")
                                                : QStringLiteral("Unknown command '%1'; see --help.").arg(options.command);

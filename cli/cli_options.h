@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/front_end_options.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,7 +16,7 @@ struct SCliOptions {
     bool json = false;
     bool verify = false;
     QString port;
-    QString update_server;
+    SFrontEndOptions front_end;
     QString mono;
     bool online = false;
     bool list = false;

@@ -1,14 +1,30 @@
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_prompt.h"
+#include "core/starter_songs.h"
+#include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
+
+namespace {
+
+// The lower layers narrate their work on the debug output; a terminal tool shows only
+// warnings and what its commands print.
+void quiet_debug(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(quiet_debug);
     QCoreApplication app(argc, argv);
     // The window's names: both programs share the settings and the demo pedal's folder.
     apply_app_identity();
@@ -18,9 +34,21 @@ int main(int argc, char** argv)
         std::fprintf(parse.exit_code == 0 ? stdout : stderr, "%s\n", parse.text.toUtf8().constData());
         return parse.exit_code;
     }
+    apply_update_server(parse.options->front_end);
     CTerminalPrompt prompt(parse.options->yes, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO));
     CUserPrompt* previous = install_user_prompt(&prompt);
     int code = CLI_EXIT_FAILED;
+    std::unique_ptr<CDemoPedal> demo;
+    if (parse.options->front_end.demo) {
+        const SFrontEndOptions& front_end = parse.options->front_end;
+        demo = std::make_unique<CDemoPedal>(
+            CDemoPedal::SSettings::of(front_end.product_id, front_end.instant, front_end.demo_reset));
+        const EDemoFlashResult started = demo->start(give_starter_songs);
+        if (started != EDemoFlashResult::OK && started != EDemoFlashResult::NO_FILE) {
+            std::fprintf(stderr, "%s\n", demo_flash_result_text(started).toUtf8().constData());
+            return CLI_EXIT_FAILED;
+        }
+    }
     {
         CInterruptWatch interrupt;
         SCliContext context{*parse.options, prompt, interrupt, ::isatty(STDERR_FILENO) != 0};

@@ -61,6 +61,8 @@ int run_cli_command(SCliContext& context)
     const QString& command = context.options.command;
     if (command == "ports")
         return run_ports(context);
+    if (command == "check-update")
+        return run_check_update(context);
     CPedalSession session;
     const int opened = open_chosen_pedal(context, session);
     if (opened != CLI_EXIT_OK)

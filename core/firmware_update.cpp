@@ -1,5 +1,6 @@
 #include "core/firmware_update.h"
 
+#include "core/firmware_package_download.h"
 #include "core/pack_flash_start_addr.h"
 #include "device/usb_connect.h"
 #include "firmware/flash_config.h"
@@ -192,4 +193,16 @@ COperationResult update_firmware(CUSBConnect& link, const QString& path, bool fo
     if (step == EStep::CANCELLED)
         return COperationResult::cancelled();
     return COperationResult::firmware(step == EStep::OK);
+}
+
+COperationResult update_firmware_online(CUSBConnect& link, const QString& server_path, bool force, CTask* task)
+{
+    const SPackageDownload package = download_firmware_package(server_path, task);
+    if (package.result.outcome == EDownloadOutcome::CANCELLED)
+        return COperationResult::cancelled();
+    if (!package.result.ok()) {
+        NEAT::AfxMessageBox(QStringLiteral("Download firmware failed !"));
+        return COperationResult::firmware(false).with_detail(package.result.message);
+    }
+    return update_firmware(link, package.file->fileName(), force, task);
 }

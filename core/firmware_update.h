@@ -15,3 +15,9 @@ class CTask;
 // The task may cancel the update until its first erase; from there it runs to its end,
 // since a pedal left half-written has no program to start.
 [[nodiscard]] COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force, CTask* task);
+
+// Downloads the online list's package at `server_path` (below the update server's
+// address) into a temporary file and installs it as update_firmware does. A failed download
+// says "Download firmware failed !", and the result's detail line says why.
+[[nodiscard]] COperationResult update_firmware_online(CUSBConnect& link, const QString& server_path, bool force,
+                                                      CTask* task);

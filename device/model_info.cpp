@@ -1,5 +1,7 @@
 #include "device/model_info.h"
 
+#include <algorithm>
+#include <cctype>
 #include <iterator>
 
 namespace {
@@ -24,4 +26,34 @@ const SModelInfo* get_model_info(unsigned int product_id)
         if (row.product_id == product_id)
             return &row;
     return nullptr;
+}
+
+namespace {
+
+bool same_name(const std::string& a, const char* b)
+{
+    const std::string other(b);
+    return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+const SModelInfo* get_model_info_by_name(const std::string& name)
+{
+    // The first row stands for a device whose ID was not read, not for a model.
+    for (auto row = std::next(std::begin(MODEL_TABLE)); row != std::end(MODEL_TABLE); ++row)
+        if (same_name(name, row->model_name))
+            return &*row;
+    return nullptr;
+}
+
+std::vector<std::string> model_names()
+{
+    std::vector<std::string> names;
+    for (auto row = std::next(std::begin(MODEL_TABLE)); row != std::end(MODEL_TABLE); ++row)
+        if (std::find(names.begin(), names.end(), row->model_name) == names.end())
+            names.emplace_back(row->model_name);
+    return names;
 }

@@ -1,0 +1,49 @@
+#include "core/front_end_options.h"
+
+#include "core/update_server.h"
+#include "device/model_info.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+void add_front_end_options(QCommandLineParser& parser)
+{
+    parser.addOption({"demo", "Run on an emulated pedal instead of a real one."});
+    parser.addOption({"model", "The demo pedal's model (quote names with spaces).", "NAME", "PULSE RING"});
+    parser.addOption({"demo-reset", "Start the demo pedal afresh, without the songs of earlier runs."});
+    parser.addOption({"demo-speed", "realistic: paced like a real pedal; instant: at once.", "realistic|instant",
+                      "realistic"});
+    parser.addOption({"update-server", "The update server's base address.", "URL"});
+}
+
+bool read_front_end_options(const QCommandLineParser& parser, SFrontEndOptions& options, QString& error)
+{
+    options.demo = parser.isSet("demo");
+    options.demo_reset = parser.isSet("demo-reset");
+    options.update_server = parser.value("update-server");
+    const QString speed = parser.value("demo-speed");
+    if (speed != "realistic" && speed != "instant") {
+        error = QStringLiteral("--demo-speed takes realistic or instant.");
+        return false;
+    }
+    options.instant = speed == "instant";
+    const SModelInfo* model = get_model_info_by_name(parser.value("model").toStdString());
+    if (!model) {
+        QStringList names;
+        for (const std::string& name : model_names())
+            names << QString::fromStdString(name);
+        error = QStringLiteral("Unknown model '%1'; the models are: %2.").arg(parser.value("model"), names.join(", "));
+        return false;
+    }
+    options.model = QString::fromLatin1(model->model_name);
+    options.product_id = model->product_id;
+    return true;
+}
+
+void apply_update_server(const SFrontEndOptions& options)
+{
+    if (!options.update_server.isEmpty())
+        UPDATE_SERVER::set_base(options.update_server);
+    else if (options.demo)
+        UPDATE_SERVER::set_base(QString());
+}

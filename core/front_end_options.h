@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class QCommandLineParser;
+
+// The options the window and the command-line tool share: the demo pedal and the update
+// server's address.
+struct SFrontEndOptions {
+    bool demo = false;
+    // The demo pedal's model and product ID, from the model table.
+    QString model = QStringLiteral("PULSE RING");
+    uint32_t product_id = 0x2712;
+    bool demo_reset = false;
+    // The demo pedal answers at once instead of at a real pedal's pace.
+    bool instant = false;
+    // Empty: the built-in address, or none at all in demo mode.
+    QString update_server;
+};
+
+void add_front_end_options(QCommandLineParser& parser);
+// False, with the reason in `error`, for an unknown model or speed.
+[[nodiscard]] bool read_front_end_options(const QCommandLineParser& parser, SFrontEndOptions& options,
+                                          QString& error);
+// Sets the update server's address as the options ask: the one given, the built-in one,
+// or, in demo mode without one given, none, so nothing is fetched.
+void apply_update_server(const SFrontEndOptions& options);

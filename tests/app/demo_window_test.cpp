@@ -1,0 +1,31 @@
+#include "app/tandora_qt.h"
+#include "core/starter_songs.h"
+#include "core/update_server.h"
+#include "emulator/demo_pedal.h"
+#include "scripted_prompt.h"
+
+#include <gtest/gtest.h>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+// The window on a new demo pedal: the demo title with the pedal's model and version, and
+// the starter songs in the list.
+TEST(DemoWindow, ShowsTheDemoTitleAndTheStarterSongs)
+{
+    QTemporaryDir folder;
+    CDemoPedal::SSettings settings = CDemoPedal::SSettings::of(0x2712, true, false);
+    settings.flash_path = folder.filePath("demo.flash");
+    CDemoPedal demo(settings);
+    ASSERT_EQ(demo.start(give_starter_songs), EDemoFlashResult::NO_FILE);
+    CScriptedPrompt prompt;
+    // Demo mode without an address given contacts no update server.
+    UPDATE_SERVER::set_base(QString());
+    TandoraQT window(nullptr, true);
+    EXPECT_EQ(window.windowTitle(), "Tandora V1.7 - (Demo - PULSE RING, Ver=V1.2.3)");
+    const auto* list = window.findChild<QListWidget*>("m_lstSong");
+    ASSERT_EQ(list->count(), 30);
+    EXPECT_TRUE(list->item(0)->text().startsWith("Song 001 -- (0."));
+    EXPECT_TRUE(list->item(1)->text().startsWith("Song 002 -- (0."));
+    EXPECT_EQ(list->item(2)->text(), "Song 003 -- (Empty)");
+    EXPECT_TRUE(prompt.messages().isEmpty());
+}
