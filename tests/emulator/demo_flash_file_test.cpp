@@ -237,14 +237,4 @@ INSTANTIATE_TEST_SUITE_P(
                 EDemoFlashResult::CORRUPT}),
     [](const ::testing::TestParamInfo<SDamage>& info) { return std::string(info.param.name); });
 
-TEST_F(DemoFlashFileTest, FileOfAnotherModelIsRefused)
-{
-    auto ring = make_pedal(0x2712);
-    CDemoFlashFile file(path());
-    ASSERT_EQ(file.lock(), EDemoFlashResult::OK);
-    ASSERT_EQ(file.save(*ring), EDemoFlashResult::OK);
-    auto wheel = make_pedal(0x2713);
-    EXPECT_EQ(file.load(*wheel), EDemoFlashResult::OTHER_MODEL);
-}
-
 }  // namespace
