@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <memory>
 
 // The window on a new demo pedal: the demo title with the pedal's model and version, and
 // the starter songs in the list.
@@ -19,8 +20,10 @@ TEST(DemoWindow, ShowsTheDemoTitleAndTheStarterSongs)
     ASSERT_EQ(demo.start(give_starter_songs), EDemoFlashResult::NO_FILE);
     CScriptedPrompt prompt;
     // Demo mode without an address given contacts no update server.
+    const QString server = UPDATE_SERVER::base();
     UPDATE_SERVER::set_base(QString());
-    TandoraQT window(nullptr, true);
+    auto window_holder = std::make_unique<TandoraQT>(nullptr, true);
+    TandoraQT& window = *window_holder;
     EXPECT_EQ(window.windowTitle(), "Tandora V1.7 - (Demo - PULSE RING, Ver=V1.2.3)");
     const auto* list = window.findChild<QListWidget*>("m_lstSong");
     ASSERT_EQ(list->count(), 30);
@@ -28,4 +31,6 @@ TEST(DemoWindow, ShowsTheDemoTitleAndTheStarterSongs)
     EXPECT_TRUE(list->item(1)->text().startsWith("Song 002 -- (0."));
     EXPECT_EQ(list->item(2)->text(), "Song 003 -- (Empty)");
     EXPECT_TRUE(prompt.messages().isEmpty());
+    window_holder.reset();
+    UPDATE_SERVER::set_base(server);
 }
