@@ -160,8 +160,8 @@ void build_image(CInput& input, const SModelInfo& model, CNandImage& image)
                 break;
             }
             case 2:  // another slot's info block, shared
-                image.copy(page_address(input.byte() % model.song_slot_count, 0), page_address(slot, 0),
-                           nand.block_size);
+                image.copy_block(page_address(input.byte() % model.song_slot_count, 0), page_address(slot, 0),
+                                 nand.block_size);
                 break;
             default:
                 image.failing.insert(page_address(slot, page) / nand.page_size);
