@@ -4,9 +4,9 @@
 
 class QObject;
 
-// A task for work the window still runs on the GUI thread: every change of the task's
-// progress posts the window's progress event (percent of 100) and lets the window handle
-// its events, as the transfers did themselves before they took a task.
+// A task for work the window still runs on the GUI thread: every step to a new percent
+// posts the window's progress event (percent of 100), and every change lets the window
+// handle its events, as the transfers did themselves before they took a task.
 class CWindowTask {
 public:
     explicit CWindowTask(QObject* window);
@@ -17,4 +17,5 @@ public:
 
 private:
     CTask m_task;
+    int m_posted = 0;
 };

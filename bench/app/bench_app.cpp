@@ -7,6 +7,7 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "firmware/pack_builder.h"
+#include "reply_wait_wakeups.h"
 #include "support/user_prompt.h"
 
 #include <QApplication>
@@ -114,6 +115,7 @@ int main(int argc, char** argv)
         std::printf("NAND update MB/s: %.1f\n", nandSize / MB / nandSeconds);
         std::printf("NAND update commands per MiB: %.0f\n", commands / (nandSize / MB));
     }
+    print_reply_wait_wakeups();
     install_midi_system(nullptr);
     install_user_prompt(nullptr);
     return 0;
