@@ -1,8 +1,8 @@
 #include "app/desktop.h"
 #include "app/tandora_qt.h"
+#include "app/window_task.h"
 #include "firmware/flash_config.h"
 #include "support/neat.h"
-#include "app/window_task.h"
 
 #include <QDir>
 #include <QTemporaryFile>

@@ -23,7 +23,8 @@ long long process_switches()
         std::ifstream status(task.path() / "status");
         std::string line;
         while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+                line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
                 sum += std::stoll(line.substr(line.find(':') + 1));
         }
     }
@@ -51,7 +52,8 @@ void print_reply_wait_wakeups()
         int status = -1;
         const bool answered =
             link.send_flash_erase_request(FLASH_TYPE_NAND, 0) && link.get_responds_responds(status, kWaitMs);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const long long switches = process_switches() - before;
         if (answered)
             std::printf("idle wakeups per s while waiting: the pedal answered\n");

@@ -77,8 +77,8 @@ TEST_P(CancelledBeforeTest, SendsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, CancelledBeforeTest,
-                         ::testing::Values(EFlashOp::READ, EFlashOp::WRITE, EFlashOp::ERASE, EFlashOp::CHECKSUM,
-                                           EFlashOp::VERIFY));
+                         ::testing::Values(EFlashOp::READ, EFlashOp::WRITE, EFlashOp::ERASE,
+                                           EFlashOp::CHECKSUM, EFlashOp::VERIFY));
 
 // The pedal stays silent on the second chunk and the task is cancelled while the link
 // waits for it: the wait ends without counting toward the 5000 ms, no third chunk is asked

@@ -71,7 +71,8 @@ TEST_P(FlashStepTest, WriteReportsOneStepAndItsBytesPerAcknowledgedChunk)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranges, FlashStepTest,
-                         ::testing::Values(SStepCase{0, 100, {33, 66, 100}}, SStepCase{80, 100, {86, 93, 100}}));
+                         ::testing::Values(SStepCase{0, 100, {33, 66, 100}},
+                                           SStepCase{80, 100, {86, 93, 100}}));
 
 TEST_F(FlashTest, WriteStopsAtTheFirstRefusedChunkAndKeepsTheEarlierOnes)
 {

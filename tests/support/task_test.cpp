@@ -61,7 +61,9 @@ TEST(Task, CancelWakesEveryRegisteredWaitOnce)
     int gone = 0;
     CTask::CCancelWake wake_first(&task, [&first] { ++first; });
     CTask::CCancelWake wake_second(&task, [&second] { ++second; });
-    { CTask::CCancelWake ended(&task, [&gone] { ++gone; }); }
+    {
+        CTask::CCancelWake ended(&task, [&gone] { ++gone; });
+    }
     EXPECT_FALSE(task.cancelled());
     task.cancel();
     task.cancel();
