@@ -15,13 +15,7 @@ constexpr uint8_t CMD_READ = 0x23;
 
 class CancelTest : public PedalTest {
 protected:
-    void SetUp() override
-    {
-        m_pedal = &add_pedal();
-        ASSERT_TRUE(open_link(*m_pedal));
-        m_pedal->wait_until_idle();
-        m_pedal->clear_command_log();
-    }
+    void SetUp() override { m_pedal = &add_opened_pedal(); }
     EReadEnd last_end() { return m_link->port().transfer().last_read_end(); }
 
     CPedalEmulator* m_pedal = nullptr;

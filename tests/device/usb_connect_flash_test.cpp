@@ -14,13 +14,7 @@ Bytes pattern(size_t n, unsigned int seed)
 
 class FlashTest : public PedalTest {
 protected:
-    void SetUp() override
-    {
-        m_pedal = &add_pedal();
-        ASSERT_TRUE(open_link(*m_pedal));
-        m_pedal->wait_until_idle();
-        m_pedal->clear_command_log();
-    }
+    void SetUp() override { m_pedal = &add_opened_pedal(); }
     CPedalEmulator* m_pedal = nullptr;
 };
 
