@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-
 WaveFormatBytes to_bytes(const SWaveFormatex& format)
 {
     WaveFormatBytes bytes{};

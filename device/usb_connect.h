@@ -20,7 +20,7 @@ public:
     // Ties the link's reply waits and chunk loops to `task` for the scope's life: a cancel
     // ends a wait at once and stops a loop before its next chunk, and the operation fails.
     // Scopes nest; a null task shields what runs inside from an outer task's cancel. Made
-    // and ended on the thread that runs the link's operations.
+    // and ended on the thread that runs the link's operations; the task outlives the scope.
     class CTaskScope {
     public:
         CTaskScope(CUSBConnect& link, CTask* task);

@@ -75,8 +75,8 @@ bool CUSBConnect::flash_write(EFlashType type, unsigned int address, const unsig
 bool CUSBConnect::flash_erase(EFlashType type, unsigned int address)
 {
     int status = -1;
-    return !cancelled() && send_flash_erase_request(type, address) && get_responds_responds(status, ERASE_REPLY_TIMEOUT) &&
-           status == 0;
+    return !cancelled() && send_flash_erase_request(type, address) &&
+           get_responds_responds(status, ERASE_REPLY_TIMEOUT) && status == 0;
 }
 
 bool CUSBConnect::flash_checksum(EFlashType type, unsigned int address, unsigned int n, unsigned int& sum)

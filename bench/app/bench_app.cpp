@@ -10,6 +10,7 @@
 #include "firmware/pack_builder.h"
 #include "bench_kit.h"
 #include "gui_stall.h"
+#include "reply_wait_wakeups.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
     }
     std::printf("max gui stall ms: %.1f\n", max_gui_stall_ms(pedal, prompt));
     print_download_peak();
+    print_reply_wait_wakeups();
     install_midi_system(nullptr);
     install_user_prompt(nullptr);
     return 0;

@@ -117,8 +117,8 @@ int run_link_benchmarks()
         std::nth_element(trips.begin(), trips.begin() + trips.size() / 2, trips.end());
         std::printf("round trip us: %.0f\n", trips[trips.size() / 2]);
 
-        // A pedal busy erasing answers late: the link waits 2000 counted 1 ms waits on
-        // an empty input while nothing arrives.
+        // A pedal busy erasing answers late: the link waits out 2000 ms on an empty input
+        // while nothing arrives.
         pedal.add_fault(SPedalFault::update(EPedalFaultKind::NO_REPLY, 0x24));
         const double thread_before = thread_cpu_seconds(RUSAGE_THREAD);
         const double process_before = thread_cpu_seconds(RUSAGE_SELF);

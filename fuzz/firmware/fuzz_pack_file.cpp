@@ -5,8 +5,8 @@
 //   2: patches (two bytes of offset, one byte XORed in) on a valid package from the
 //      builder, then re-sealed: forged lengths and offsets over real, unpackable streams.
 #include "firmware/pack_builder.h"
-#include "support/little_endian.h"
 #include "firmware/pack_file.h"
+#include "support/little_endian.h"
 #include "support/neat.h"
 
 #include <QFile>

@@ -416,5 +416,5 @@ TEST_P(Report, ShowsTheResultsTextInAMessageBox)
 INSTANTIATE_TEST_SUITE_P(Codes, Report,
                          ::testing::Values(SReportCase{0, "Successful !"},
                                            SReportCase{4, "Read data failed!"},
-                                           SReportCase{8, "Space not enough!"}, SReportCase{12, "Cancelled !"},
-                                           SReportCase{13, "Failed !"}));
+                                           SReportCase{8, "Space not enough!"},
+                                           SReportCase{12, "Cancelled !"}, SReportCase{-1, "Failed !"}));

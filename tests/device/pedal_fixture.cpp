@@ -11,6 +11,15 @@ bool PedalTest::open_link(CPedalEmulator& pedal)
     return m_link->open(pedal_port_word(m_system, pedal.port_name()), true);
 }
 
+CPedalEmulator& PedalTest::add_opened_pedal()
+{
+    CPedalEmulator& pedal = add_pedal();
+    EXPECT_TRUE(open_link(pedal));
+    pedal.wait_until_idle();
+    pedal.clear_command_log();
+    return pedal;
+}
+
 void PedalTest::fast_timeouts()
 {
     m_clock.set_settle([this] {

@@ -17,6 +17,8 @@ protected:
     CPedalEmulator& add_pedal(const SPedalConfig& config = {});
     // Opens the link on the first port pair carrying the pedal's name.
     [[nodiscard]] bool open_link(CPedalEmulator& pedal);
+    // A pedal with the link open on it, its log cleared of the opening's requests.
+    CPedalEmulator& add_opened_pedal();
     // The link's reply waits run on m_clock: once the pedals have answered what they were
     // sent, silence passes at once, and the time a read counted is the program's figure.
     void fast_timeouts();

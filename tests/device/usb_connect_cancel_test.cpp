@@ -15,13 +15,7 @@ constexpr uint8_t CMD_READ = 0x23;
 
 class CancelTest : public PedalTest {
 protected:
-    void SetUp() override
-    {
-        m_pedal = &add_pedal();
-        ASSERT_TRUE(open_link(*m_pedal));
-        m_pedal->wait_until_idle();
-        m_pedal->clear_command_log();
-    }
+    void SetUp() override { m_pedal = &add_opened_pedal(); }
     EReadEnd last_end() { return m_link->port().transfer().last_read_end(); }
 
     CPedalEmulator* m_pedal = nullptr;
@@ -77,8 +71,8 @@ TEST_P(CancelledBeforeTest, SendsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, CancelledBeforeTest,
-                         ::testing::Values(EFlashOp::READ, EFlashOp::WRITE, EFlashOp::ERASE, EFlashOp::CHECKSUM,
-                                           EFlashOp::VERIFY));
+                         ::testing::Values(EFlashOp::READ, EFlashOp::WRITE, EFlashOp::ERASE,
+                                           EFlashOp::CHECKSUM, EFlashOp::VERIFY));
 
 // The pedal stays silent on the second chunk and the task is cancelled while the link
 // waits for it: the wait ends without counting toward the 5000 ms, no third chunk is asked

@@ -14,13 +14,7 @@ Bytes pattern(size_t n, unsigned int seed)
 
 class FlashTest : public PedalTest {
 protected:
-    void SetUp() override
-    {
-        m_pedal = &add_pedal();
-        ASSERT_TRUE(open_link(*m_pedal));
-        m_pedal->wait_until_idle();
-        m_pedal->clear_command_log();
-    }
+    void SetUp() override { m_pedal = &add_opened_pedal(); }
     CPedalEmulator* m_pedal = nullptr;
 };
 
@@ -71,7 +65,8 @@ TEST_P(FlashStepTest, WriteReportsOneStepAndItsBytesPerAcknowledgedChunk)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranges, FlashStepTest,
-                         ::testing::Values(SStepCase{0, 100, {33, 66, 100}}, SStepCase{80, 100, {86, 93, 100}}));
+                         ::testing::Values(SStepCase{0, 100, {33, 66, 100}},
+                                           SStepCase{80, 100, {86, 93, 100}}));
 
 TEST_F(FlashTest, WriteStopsAtTheFirstRefusedChunkAndKeepsTheEarlierOnes)
 {

@@ -16,9 +16,9 @@ struct SReplyCase {
     EOperation operation;
     EPedalFaultKind fault;
     int command;
-    int result;          // bool operations: 1 true, 0 false; VERIFY: its result code
-    const char* box;     // whole-text pattern of the one box shown, or null for none
-    const char* debug;   // a debug line that must be written, or null
+    int result;              // bool operations: 1 true, 0 false; VERIFY: its result code
+    const char* box;         // whole-text pattern of the one box shown, or null for none
+    const char* debug;       // a debug line that must be written, or null
     unsigned int waited_ms;  // clock time the last read counted when it timed out, else 0
     bool logs_read_failure;
 };

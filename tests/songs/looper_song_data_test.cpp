@@ -324,7 +324,8 @@ TEST(LooperActionResultTest, EveryCodeHasItsMessageAndOthersFail)
                                                         {9, "FLASH erase failed!"},
                                                         {10, "File info erase failed!"},
                                                         {11, "Write wav flag failed!"},
-                                                        {12, "Failed !"},
+                                                        {12, "Cancelled !"},
+                                                        {13, "Failed !"},
                                                         {-1, "Failed !"},
                                                         {1000, "Failed !"}};
     for (const auto& [result, text] : texts)

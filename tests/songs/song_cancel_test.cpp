@@ -4,7 +4,7 @@
 
 namespace {
 
-// A song of two blocks and a bit overwrites slot 0's old song (or is read) and the task is
+// A song of two blocks and three pages overwrites slot 0's old song (or is read) and the task is
 // cancelled once `pages` pages of it have moved: inside the first block, at the end of a
 // block (the next command would erase the second), or in the last block.
 struct SCancelCase {
@@ -23,6 +23,7 @@ protected:
     void SetUp() override
     {
         connect(GetParam().product);
+        ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
         block_audio = geometry().pages_per_block * geometry().page_data_size;
         store_song(0, old_song);
         pedal().clear_command_log();
@@ -39,6 +40,8 @@ protected:
             sent_at_cancel = counted == CMD_WRITE ? flash_operations() : commands(counted).size();
         });
     }
+    // Two blocks and three pages, the last of them partial.
+    size_t new_length() const { return 2 * block_audio + 2 * geometry().page_data_size + 777; }
     uint64_t threshold() const { return uint64_t{GetParam().pages} * geometry().page_data_size; }
 
     const Bytes old_song = song_bytes(5000, 1);
@@ -48,7 +51,7 @@ protected:
 
 TEST_P(SongCancelTest, CancelledWriteSendsNothingMoreAndKeepsTheOldSong)
 {
-    const Bytes new_song = song_bytes(2 * block_audio + 777, 2);
+    const Bytes new_song = song_bytes(new_length(), 2);
     CTask task;
     cancel_after(task, threshold(), CMD_WRITE);
     EXPECT_EQ(m_store.write_file(0, new_song.data(), static_cast<unsigned>(new_song.size()), &task),
@@ -64,16 +67,16 @@ TEST_P(SongCancelTest, CancelledWriteSendsNothingMoreAndKeepsTheOldSong)
 
 TEST_P(SongCancelTest, CancelledReadAsksForNothingMore)
 {
-    const Bytes new_song = song_bytes(2 * block_audio + 777, 3);
-    store_song(1, new_song);
+    const Bytes new_song = song_bytes(new_length(), 3);
+    store_song(0, new_song);
     pedal().clear_command_log();
     CTask task;
-    const unsigned int length = m_store.get_file_length(1);
+    const unsigned int length = m_store.get_file_length(0);
     cancel_after(task, threshold(), CMD_READ);
     Bytes back(length);
-    EXPECT_EQ(m_store.read_file(1, back.data(), length, &task), LOOPER_RESULT_CANCELLED);
+    EXPECT_EQ(m_store.read_file(0, back.data(), length, &task), LOOPER_RESULT_CANCELLED);
     EXPECT_EQ(commands(CMD_READ).size(), sent_at_cancel);
-    EXPECT_EQ(read_song(1), stored_form(new_song, GetParam().product)) << "a later read is whole";
+    EXPECT_EQ(read_song(0), stored_form(new_song, GetParam().product)) << "a later read is whole";
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, SongCancelTest,
@@ -91,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Points, SongCancelTest,
 TEST_F(SongPedalTest, WriteOfACancelledTaskSendsNoFlashCommand)
 {
     connect(PULSE_RING);
+    ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
     CTask task;
     task.cancel();
     const Bytes song = song_bytes(3000, 4);
