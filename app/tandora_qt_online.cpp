@@ -27,7 +27,15 @@ void TandoraQT::init_online_update()
     connect(m_pNetManager, &QNetworkAccessManager::finished, this, &TandoraQT::OnDownloadFinished);
     QNetworkRequest request(QUrl(UPDATE_SERVER::base() + UPDATE_SERVER::EXE_INFO_PATH));
     request.setTransferTimeout(UPDATE_SERVER::TRANSFER_TIMEOUT_MS);
-    m_pNetManager->get(request);
+    QNetworkReply* reply = m_pNetManager->get(request);
+    // The reply keeps the whole body until it finishes: an endless or oversized file is cut
+    // off at the version file's limits, and its error then asks nothing.
+    const SDownloadLimits limits = UPDATE_SERVER::kSmallFileLimits;
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, limits](qint64 received, qint64 total) {
+        if (received > limits.max_bytes || total > limits.max_bytes)
+            reply->abort();
+    });
+    QTimer::singleShot(limits.deadline_ms, reply, &QNetworkReply::abort);
 }
 
 void TandoraQT::OnDownloadFinished(QNetworkReply* reply)

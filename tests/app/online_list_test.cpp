@@ -171,6 +171,14 @@ TEST_F(UpdateCheck, NoQuestionWhenTheUserSaysNoOrTheFileIsMissing)
     EXPECT_TRUE(m_desktop.opened.empty());
 }
 
+TEST_F(UpdateCheck, AnEndlessVersionFileIsCutOffAndAsksNothing)
+{
+    m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, SHttpReply::endless());
+    make_window();
+    wait_for_check();
+    EXPECT_TRUE(m_prompt.shown().empty());
+}
+
 TEST_F(UpdateCheck, QuestionWaitsUntilTheWindowIsIdle)
 {
     m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, "version=3.0");

@@ -153,7 +153,6 @@ void CHttpTestServer::send_body(QTcpSocket* socket, const SHttpReply& reply)
     switch (reply.kind) {
         case SHttpReply::EBody::WHOLE:
             socket->write(reply.body);
-            m_body_bytes_sent += reply.body.size();
             socket->disconnectFromHost();
             return;
         case SHttpReply::EBody::ENDLESS:
@@ -162,10 +161,7 @@ void CHttpTestServer::send_body(QTcpSocket* socket, const SHttpReply& reply)
             return;
         case SHttpReply::EBody::TRICKLE: {
             auto* timer = new QTimer(socket);
-            connect(timer, &QTimer::timeout, this, [this, socket] {
-                socket->write("x");
-                ++m_body_bytes_sent;
-            });
+            connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
             timer->start(reply.interval_ms);
             return;
         }
@@ -177,8 +173,6 @@ void CHttpTestServer::send_body(QTcpSocket* socket, const SHttpReply& reply)
 void CHttpTestServer::keep_filling(QTcpSocket* socket)
 {
     static const QByteArray piece(kPieceBytes, 'x');
-    while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < kQueuedBytes) {
+    while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < kQueuedBytes)
         socket->write(piece);
-        m_body_bytes_sent += piece.size();
-    }
 }

@@ -50,8 +50,6 @@ public:
     void serve(const QString& path, const SHttpReply& reply);
     // Paths asked for so far, in order.
     const QStringList& requests() const { return m_requests; }
-    // Body bytes written to clients so far.
-    qint64 body_bytes_sent() const { return m_body_bytes_sent; }
 
     // Called with the path of each request before it is answered.
     std::function<void(const QString&)> on_request;
@@ -65,5 +63,4 @@ private:
     QTcpServer m_server;
     QHash<QString, SHttpReply> m_replies;
     QStringList m_requests;
-    qint64 m_body_bytes_sent = 0;
 };
