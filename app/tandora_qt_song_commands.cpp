@@ -62,7 +62,7 @@ void TandoraQT::OnDownloadSong()
             const COperationResult result = import_song(m_session, path, slot, &task);
             // A refused file never reached the pedal: the store is as it was.
             if (!result.already_shown())
-                static_cast<void>(m_session.load_songs());
+                static_cast<void>(m_session.songs().reload_slot(static_cast<unsigned>(slot)));
             return result;
         },
         [this, slot](const COperationResult& result) {
@@ -88,7 +88,7 @@ void TandoraQT::OnDeleteSong()
             const COperationResult result = delete_song(m_session, slot);
             if (!result.ok())
                 return result;
-            return COperationResult::song(m_session.load_songs());
+            return COperationResult::song(m_session.songs().reload_slot(static_cast<unsigned>(slot)));
         },
         [this, slot](const COperationResult& result) {
             if (!result.ok())

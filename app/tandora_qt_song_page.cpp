@@ -25,10 +25,14 @@ void TandoraQT::load_data_from_device()
 {
     if (!is_ready_for_songs() || !m_session.song_format())
         return;
-    if (m_session.load_songs() == LOOPER_RESULT_OK)
-        InitTreeFromMicData();
-    else
+    if (m_session.load_songs() != LOOPER_RESULT_OK) {
         NEAT::AfxMessageBox(QStringLiteral("Load song info failed !"));
+        return;
+    }
+    InitTreeFromMicData();
+    // Once a connection: later loads find the same interrupted writes again.
+    for (unsigned int slot : m_session.songs().fallback_slots())
+        NEAT::AfxMessageBox(CLooperSongData::fallback_notice(slot));
 }
 
 void TandoraQT::InitTreeFromMicData()

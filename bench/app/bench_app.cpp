@@ -10,6 +10,7 @@
 #include "firmware/pack_builder.h"
 #include "bench_kit.h"
 #include "gui_stall.h"
+#include "reload_cost.h"
 #include "reply_wait_wakeups.h"
 
 #include <QApplication>
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
         std::printf("NAND update commands per MiB: %.0f\n", commands / (nandSize / MB));
     }
     std::printf("max gui stall ms: %.1f\n", max_gui_stall_ms(pedal, prompt));
+    std::printf("reload round trips after import: %.0f\n", reload_round_trips_after_import(pedal));
     print_download_peak();
     print_reply_wait_wakeups();
     install_midi_system(nullptr);
