@@ -110,7 +110,7 @@ TEST_F(DemoFlashFileTest, FileKeepsOnlyProgrammedPagesWithoutTheirErasedTails)
     size_t info_kept = info_sector.size();
     while (info_kept > 0 && info_sector[info_kept - 1] == 0xFF)
         --info_kept;
-    const size_t expected = 16 + 2 * 16 + 4 + (8 + info_kept) + (8 + 7) + 5 * 8 + 4 * 4032;
+    const size_t expected = 16 + 2 * 16 + 4 + (8 + info_kept) + (8 + 11) + (8 + 7) + 5 * 8 + 4 * 4032;
     EXPECT_EQ(file_bytes(path()).size(), expected);
 }
 

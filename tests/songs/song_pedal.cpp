@@ -58,11 +58,6 @@ void SongPedalTest::quick_timeouts()
     m_usb.port().transfer().set_clock(&m_clock);
 }
 
-void SongPedalTest::yielding_timeouts()
-{
-    m_usb.port().transfer().set_wait_tick(std::chrono::microseconds(0));
-}
-
 std::vector<SPedalCommandRecord> SongPedalTest::commands(int command) const
 {
     std::vector<SPedalCommandRecord> found;

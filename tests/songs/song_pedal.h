@@ -46,10 +46,6 @@ protected:
     // Puts the link's reply waits on m_clock until the next connect or reconnect: once the
     // pedal has answered what it was sent, its silence (after a power cut) passes at once.
     void quick_timeouts();
-    // Counts the link's waits in thread yields, so a reply that never comes costs a few
-    // milliseconds. A living pedal answers within a few hundred yields; the shortest wait
-    // for a write, erase or checksum reply is 30000.
-    void yielding_timeouts();
 
     CPedalEmulator& pedal() { return *m_pedal; }
     CEmulatedFlash& nand() { return m_pedal->nand(); }

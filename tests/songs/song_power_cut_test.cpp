@@ -126,7 +126,7 @@ TEST_P(SongPowerCutTest, EveryCutKeepsTheStateBeforeOrAfterTheCommand)
             ++runs;
             prepare();
             const std::vector<Bytes> others = other_info_blocks();
-            yielding_timeouts();
+            quick_timeouts();
             if (cut <= operations.size()) {
                 const uint32_t length = operations[cut - 1].length;
                 const uint32_t written = effect.written > 0   ? static_cast<uint32_t>(effect.written)
