@@ -13,7 +13,9 @@ int main(int argc, char** argv)
     apply_app_identity();
     QGuiApplication::setDesktopFileName(app_id());
     QApplication::setWindowIcon(QIcon(":/TandoraQT/Resources/Pictures/tandora.png"));
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("GB18030"));
+    // File names are UTF-8 on Linux and macOS, whatever the locale says (a C locale
+    // would make "Café.wav" unopenable).
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     CQtUserPrompt prompt;
     install_user_prompt(&prompt);
     int exit_code = 0;

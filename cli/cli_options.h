@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audio/song_audio.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -15,7 +17,7 @@ struct SCliOptions {
     bool verify = false;
     QString port;
     QString update_server;
-    QString mono;
+    EMonoMode mono_mode = EMonoMode::LEFT;
     bool online = false;
     bool list = false;
     QString firmware_name;

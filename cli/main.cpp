@@ -3,13 +3,17 @@
 #include "cli/terminal_prompt.h"
 #include "support/app_identity.h"
 
-#include <QCoreApplication>
-#include <cstdio>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QTextCodec>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // File names and arguments are UTF-8, whatever the locale says; set before the
+    // arguments are read.
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     // The window's names: both programs share the settings and the demo pedal's folder.
     apply_app_identity();
     QCoreApplication::setApplicationVersion(QStringLiteral("1.7"));
