@@ -102,11 +102,11 @@ QStringList log_lines_after(int before)
     return log_records().mid(before);
 }
 
-void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand, unsigned int slots)
+void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand, unsigned int slot_count)
 {
     const unsigned int chain = nand.max_song_blocks;
     const uint32_t units = chain * nand.pages_per_block * nand.page_data_size / nand.unit_size;
-    for (unsigned int slot = 0; slot < slots; ++slot) {
+    for (unsigned int slot = 0; slot < slot_count; ++slot) {
         // "HD", flag, length in units, the chain, and the 16-bit sum of all between.
         std::vector<uint8_t> record(2 * chain + 9, 0);
         record[0] = 'H';

@@ -78,7 +78,7 @@ QStringList log_lines_after(int before);
 
 struct SNandFlashConfig;
 // Programs a record of the current slot format straight into the NAND of `pedal` for
-// each slot below `slots`: slot i names the `nand.max_song_blocks` blocks from
+// each slot below `slot_count`: slot i names the `nand.max_song_blocks` blocks from
 // i * max_song_blocks on, with no audio written behind them. A pedal whose songs take
 // most of its flash, in no time; the store must be loaded again to see them.
-void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand, unsigned int slots);
+void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand, unsigned int slot_count);
