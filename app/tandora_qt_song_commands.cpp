@@ -41,11 +41,14 @@ QString with_wav_suffix(const QString& path)
     return chosen.suffix().isEmpty() && !chosen.exists() ? path + QStringLiteral(".wav") : path;
 }
 
-// A file refused as audio never reached the pedal: the store is as it was.
+// A file refused as audio, or as too long for the slot or the free space, never reached
+// the pedal: the store is as it was.
 bool reached_pedal(const std::vector<COperationResult>& results)
 {
     return std::any_of(results.begin(), results.end(), [](const COperationResult& result) {
-        return result.kind() != COperationResult::EKind::AUDIO;
+        return result.kind() != COperationResult::EKind::AUDIO &&
+               result.song_result() != LOOPER_RESULT_FILE_TOO_LARGE &&
+               result.song_result() != LOOPER_RESULT_NO_SPACE;
     });
 }
 

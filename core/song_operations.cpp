@@ -107,6 +107,7 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     const SSongTarget target{format->channels, session.slot_song_bytes(), mono_mode};
     set_percent_range(task, 0, kConvertPercent);
+    // The audio library's conversion of the file, an overload of its own.
     const SSongImport import = import_song(path, target, task);
     set_percent_range(task, kConvertPercent, 100);
     if (import.result != ESongImportResult::OK)

@@ -1,3 +1,4 @@
+#include "device/model_info.h"
 #include "song_page_fixture.h"
 #include "support/progress_event.h"
 #include "support/task.h"
@@ -155,6 +156,24 @@ TEST_F(SongImport, LinesTellTheirLengthAndTheLineUnderTheListTheFreeSpace)
     wait_for_port_change();
     probe().tick();
     EXPECT_EQ(widget<QLabel>("m_labelFreeSpace")->text(), "");
+}
+
+// Twelve songs of a whole chain each leave 50 of 1970 blocks; two minutes need 66.
+TEST_F(SongImport, SongTooLongForTheFreeSpaceIsRefusedWithTheNumbers)
+{
+    CPedalEmulator& pedal = connect_pedal(kPulseRing);
+    store_full_song_records(pedal, *get_model_info(kPulseRing)->nand, 12);
+    probe().load_data_from_device();
+    EXPECT_EQ(widget<QLabel>("m_labelFreeSpace")->text(), "Free: 1:31 of mono audio (12.3 MB)");
+    list().setCurrentRow(20);
+    write_tone(file("two minutes.wav"), 1, 8000, 120 * 8000);
+    pedal.clear_command_log();
+    m_prompt.answer_file(file("two minutes.wav"));
+    click("m_btnDownload");
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"Space not enough!\nFree: 1:31 (12.3 MB); the song needs 2:01 (16.2 MB)."}));
+    EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
+    EXPECT_FALSE(probe().songs().is_file_exist(20));
 }
 
 // The mix comes from the settings file and goes to the import; the choice is written
