@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QTextCodec>
 #include <memory>
 
 int main(int argc, char** argv)
@@ -17,6 +18,9 @@ int main(int argc, char** argv)
     apply_app_identity();
     QGuiApplication::setDesktopFileName(app_id());
     QApplication::setWindowIcon(QIcon(":/TandoraQT/Resources/Pictures/tandora.png"));
+    // File names are UTF-8 on Linux and macOS, whatever the locale says (a C locale
+    // would make "Café.wav" unopenable).
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     CQtUserPrompt prompt;
     install_user_prompt(&prompt);
 

@@ -2,6 +2,18 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
+
+namespace {
+
+// "wav" for "Wav Files(*.wav)": the first extension the filter names.
+QString default_suffix(const QString& filter)
+{
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+}  // namespace
 
 // Boxes have no parent: deep layers raise them in the middle of an operation, when the
 // window may not even be shown yet (the first connection runs inside its constructor).
@@ -25,5 +37,12 @@ QString CQtUserPrompt::get_open_file_name(QWidget* parent, const QString& captio
 QString CQtUserPrompt::get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
                                           const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+    QFileDialog dialog(parent, caption, proposed, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without an extension gets the filter's, before the dialog asks
+    // whether to replace a file of that name.
+    dialog.setDefaultSuffix(default_suffix(filter));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
 }

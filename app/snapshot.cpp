@@ -1,8 +1,8 @@
 // Saves pictures of the main window as it comes up into the given folder: song-page.png,
 // firmware-page.png, and firmware-page-local.png with the local package source chosen.
 // With --pedal, an emulated PULSE RING in update mode, holding songs in slots 1 and 3,
-// is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes that the start-up raises
-// are answered silently, so it runs unattended (offscreen or under Xvfb).
+// is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes that the
+// start-up raises are answered silently, so it runs unattended (offscreen or under Xvfb).
 //
 //   tandora_snapshot [--pedal] <folder>
 
@@ -64,7 +64,7 @@ bool store_songs()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("GB18030"));
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     const bool with_pedal = argc == 3 && std::strcmp(argv[1], "--pedal") == 0;
     if (argc != 2 && !with_pedal) {
         std::fprintf(stderr, "usage: %s [--pedal] <folder>\n", argv[0]);

@@ -108,6 +108,9 @@ void TandoraQT::init_ctrls()
 {
     m_iconTone.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
     m_iconToneNone.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
+    init_mono_mode();
+    ui.m_lstSong->viewport()->setAcceptDrops(true);
+    ui.m_lstSong->viewport()->installEventFilter(this);
     update_firmware_update_mode();
 }
 
@@ -150,6 +153,7 @@ void TandoraQT::OnDeviceConnectStatusChanged(int connected)
         init_firmware_list();
     } else {
         ui.m_lstSong->clear();
+        show_free_space();
         ui.m_comNewSoftware->clear();
     }
 }

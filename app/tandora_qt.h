@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/song_audio.h"
 #include "core/operation_result.h"
 #include "core/pedal_session.h"
 #include "device/device_detect.h"
@@ -9,6 +10,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -20,6 +22,7 @@
 
 class CPromptHandover;
 class CTask;
+class QDropEvent;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QPushButton;
@@ -38,7 +41,7 @@ public:
         WORK_DOWNLOAD_SONG = 1,    // a WAV file is written into a slot (Import)
         WORK_UPDATE_FIRMWARE = 2,  // a firmware package is written into the pedal
         WORK_IDLE = 3,
-        WORK_DELETE_SONG = 4,      // a slot is emptied
+        WORK_DELETE_SONG = 4,  // a slot is emptied
     };
 
     // `demo`: the pedal is the emulated demo pedal, and the title says so.
@@ -134,6 +137,19 @@ private:
     QString song_line(int slot) const;
     // After a command on `slot`: the list shows what the store now holds.
     void reload_after_command(int slot);
+    // "Free: 37:17 of mono audio (300.0 MB)" under the list; empty without a pedal.
+    void show_free_space();
+
+    // What a mono pedal takes from a file of more channels: the setting under the list,
+    // remembered in the settings file.
+    void init_mono_mode();
+    EMonoMode mono_mode() const;
+    // Imports `paths` into the slots from `first_slot` on, asked for already; files in
+    // `past_end` found no slot and are named in the report.
+    void start_import(int first_slot, const QStringList& paths, const QStringList& past_end);
+    // Audio files dropped on the list go into the slots from the one dropped on.
+    void accept_song_drag(QDropEvent* event) const;
+    void drop_songs(QDropEvent* event);
 
     // A command that asked the user goes on only if, meanwhile, no timer tick dropped or
     // replaced the pedal and the same slot is still selected.

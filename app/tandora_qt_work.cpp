@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDropEvent>
 #include <QEvent>
 #include <QPushButton>
 
@@ -46,6 +47,20 @@ bool TandoraQT::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui.progressBar && event->type() == QEvent::Resize)
         m_btnCancel->setGeometry(ui.progressBar->width() - kCancelWidth - 1, 1, kCancelWidth,
                                  ui.progressBar->height() - 2);
+    // The list's own drop handling would move its lines; files dropped on it are songs.
+    if (watched == ui.m_lstSong->viewport()) {
+        switch (event->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+                accept_song_drag(static_cast<QDropEvent*>(event));
+                return true;
+            case QEvent::Drop:
+                drop_songs(static_cast<QDropEvent*>(event));
+                return true;
+            default:
+                break;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -1,12 +1,14 @@
 #include "cli/cli_options.h"
 
+#include "core/song_operations.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 namespace {
 
-const QStringList kCommands = {"ports",  "info",     "list",     "import",      "export",
-                               "delete", "firmware", "check-update"};
+const QStringList kCommands = {"ports",  "info",   "list",     "import",
+                               "export", "delete", "firmware", "check-update"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
@@ -47,13 +49,15 @@ SCliParse parse_cli(const QStringList& arguments)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("command", "The command to run, see above.", "COMMAND [ARGUMENTS]");
-    const QCommandLineOption yes("yes", "Answer every question with yes (overwrite, delete, older firmware).");
+    const QCommandLineOption yes("yes",
+                                 "Answer every question with yes (overwrite, delete, older firmware).");
     const QCommandLineOption force("force", "Install a firmware package made for another product.");
     const QCommandLineOption json("json", "Print list, info and ports as JSON.");
     const QCommandLineOption verify("verify", "Read an imported song back and compare it.");
     const QCommandLineOption port("port", "Use the pedal on this port pair (name or number from 'ports').",
                                   "NAME|INDEX");
-    const QCommandLineOption mono("mono", "How a mono pedal takes a stereo file: left or mix.", "left|mix", "left");
+    const QCommandLineOption mono("mono", "How a mono pedal takes a stereo file: left or mix.", "left|mix",
+                                  "left");
     const QCommandLineOption online("online", "Take the firmware package from the update server.");
     const QCommandLineOption list("list", "List the update server's firmware packages.");
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
@@ -83,7 +87,6 @@ SCliParse parse_cli(const QStringList& arguments)
     options.json = parser.isSet(json);
     options.verify = parser.isSet(verify);
     options.port = parser.value(port);
-    options.mono = parser.value(mono);
     options.online = parser.isSet(online);
     options.list = parser.isSet(list);
     options.firmware_name = parser.value(name);
@@ -92,8 +95,9 @@ SCliParse parse_cli(const QStringList& arguments)
     if (!read_front_end_options(parser, options.front_end, parse.text))
         return parse;
     if (!kCommands.contains(options.command)) {
-        parse.text = options.command.isEmpty() ? QStringLiteral("No command given; see --help.")
-                                               : QStringLiteral("Unknown command '%1'; see --help.").arg(options.command);
+        parse.text = options.command.isEmpty()
+                         ? QStringLiteral("No command given; see --help.")
+                         : QStringLiteral("Unknown command '%1'; see --help.").arg(options.command);
         return parse;
     }
     const bool firmware_file = !options.online && !options.list;
@@ -105,10 +109,12 @@ SCliParse parse_cli(const QStringList& arguments)
         parse.text = QStringLiteral("Wrong number of arguments for '%1'; see --help.").arg(options.command);
         return parse;
     }
-    if (options.mono != "left" && options.mono != "mix") {
+    const std::optional<EMonoMode> mono_mode = mono_mode_from_name(parser.value(mono));
+    if (!mono_mode) {
         parse.text = QStringLiteral("--mono takes left or mix.");
         return parse;
     }
+    options.mono_mode = *mono_mode;
     parse.exit_code = 0;
     parse.options = options;
     return parse;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/song_audio.h"
 #include "core/front_end_options.h"
 
 #include <QString>
@@ -17,7 +18,7 @@ struct SCliOptions {
     bool verify = false;
     QString port;
     SFrontEndOptions front_end;
-    QString mono;
+    EMonoMode mono_mode = EMonoMode::LEFT;
     bool online = false;
     bool list = false;
     QString firmware_name;

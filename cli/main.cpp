@@ -6,6 +6,7 @@
 #include "support/app_identity.h"
 
 #include <QCoreApplication>
+#include <QTextCodec>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -26,6 +27,9 @@ int main(int argc, char** argv)
 {
     qInstallMessageHandler(quiet_debug);
     QCoreApplication app(argc, argv);
+    // File names and arguments are UTF-8, whatever the locale says; set before the
+    // arguments are read.
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     // The window's names: both programs share the settings and the demo pedal's folder.
     apply_app_identity();
     QCoreApplication::setApplicationVersion(QStringLiteral("1.7"));

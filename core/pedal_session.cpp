@@ -70,10 +70,19 @@ uint64_t CPedalSession::free_song_bytes() const
     return free_blocks * format->pages_per_block * format->page_data_size;
 }
 
+uint64_t CPedalSession::slot_song_bytes() const
+{
+    const SNandFlashConfig* format = song_format();
+    if (!format)
+        return 0;
+    return uint64_t{format->max_song_blocks} * format->pages_per_block * format->page_data_size;
+}
+
 double CPedalSession::song_seconds(uint64_t bytes) const
 {
     const SNandFlashConfig* format = song_format();
     if (!format)
         return 0;
-    return static_cast<double>(bytes) / (double(format->sample_rate) * format->channels * (format->bits_per_sample / 8));
+    return static_cast<double>(bytes) /
+           (double(format->sample_rate) * format->channels * (format->bits_per_sample / 8));
 }

@@ -40,6 +40,8 @@ public:
     bool slot_holds_song(int slot) const;
     // Song bytes the blocks no slot uses could still take; 0 without a song format.
     uint64_t free_song_bytes() const;
+    // Song bytes one slot holds at most (its longest block chain); 0 without a song format.
+    uint64_t slot_song_bytes() const;
     // Seconds of audio in `bytes` of the connected model's song format.
     double song_seconds(uint64_t bytes) const;
 

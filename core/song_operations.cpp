@@ -1,10 +1,13 @@
 #include "core/song_operations.h"
 
-#include "audio/wave.h"
+#include "audio/song_export.h"
+#include "audio/song_import.h"
+#include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "support/neat.h"
 #include "support/task.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -13,9 +16,40 @@
 
 namespace {
 
+// A file converts in seconds and goes to the pedal in minutes; a song comes from the
+// pedal in minutes and converts in seconds.
+constexpr int kConvertPercent = 5;
+constexpr int kReadPercent = 95;
+
+void set_percent_range(CTask* task, int from, int to)
+{
+    if (task)
+        task->set_percent_range(from, to);
+}
+
 COperationResult from_store(ELooperActionResult result)
 {
     return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
+}
+
+// The store takes whole blocks, so that is the space a song needs.
+uint64_t space_needed(const SNandFlashConfig& format, uint64_t song_bytes)
+{
+    const uint64_t per_block = uint64_t{format.pages_per_block} * format.page_data_size;
+    return per_block ? (song_bytes + per_block - 1) / per_block * per_block : song_bytes;
+}
+
+COperationResult refused_import(const SSongImport& import, const QString& path, const SSongTarget& target)
+{
+    switch (import.result) {
+        case ESongImportResult::CANCELLED:
+            return COperationResult::cancelled();
+        case ESongImportResult::TOO_LONG:
+            return COperationResult::song(LOOPER_RESULT_FILE_TOO_LARGE)
+                .with_detail(too_long_text(target.max_bytes, target.channels, import.file_seconds));
+        default:
+            return COperationResult::audio_failed(song_import_message(import, path, target));
+    }
 }
 
 // The user may name a device or a pipe: those are written in place, plain files through
@@ -31,7 +65,7 @@ std::unique_ptr<QFileDevice> open_export_target(const QString& path)
     if (file->open(QIODevice::WriteOnly))
         return file;
     NEAT::AfxMessageBox(
-        QString("Open file '%1' failed, it may be occupied by other process").arg(target.fileName()));
+        QStringLiteral("Open file '%1' failed, it may be occupied by other process").arg(target.fileName()));
     return nullptr;
 }
 
@@ -39,34 +73,77 @@ bool finish_export(QFileDevice& file, bool complete)
 {
     auto* save = qobject_cast<QSaveFile*>(&file);
     if (!save)
-        return complete;
+        return complete && file.flush();
     if (complete)
         return save->commit();
     save->cancelWriting();
     return false;
 }
 
+// The WAV header's sizes are filled in last: a device that cannot seek (a pipe) gets the
+// file from memory once it is whole.
+ESongExportResult write_export(const std::vector<unsigned char>& song, const SSongAudioFormat& format,
+                               QFileDevice& file, CTask* task)
+{
+    if (!file.isSequential())
+        return export_song(song.data(), song.size(), format, file, task);
+    QBuffer whole;
+    whole.open(QIODevice::WriteOnly);
+    const ESongExportResult result = export_song(song.data(), song.size(), format, whole, task);
+    if (result == ESongExportResult::OK && file.write(whole.data()) != whole.size())
+        return ESongExportResult::WRITE_ERROR;
+    return result;
+}
+
 }  // namespace
 
-COperationResult import_song(CPedalSession& session, const QString& path, int slot, CTask* task)
+COperationResult import_song(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
+                             CTask* task)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
         return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
-    CWave wave;
-    // The loader has shown why it refused the file; the pedal is not touched.
-    if (!wave.Load(path))
-        return COperationResult::refused_shown();
-    if (task_cancelled(task))
-        return COperationResult::cancelled();
-    if (!wave.ResampleLinerAs46875Wav(static_cast<int>(format->channels)) || wave.GetBufferLength() == 0)
-        return COperationResult::audio_failed();
     if (slot < 0)
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
+    const SSongTarget target{format->channels, session.slot_song_bytes(), mono_mode};
+    set_percent_range(task, 0, kConvertPercent);
+    // The audio library's conversion of the file, an overload of its own.
+    const SSongImport import = import_song(path, target, task);
+    set_percent_range(task, kConvertPercent, 100);
+    if (import.result != ESongImportResult::OK)
+        return refused_import(import, path, target);
     if (task_cancelled(task))
         return COperationResult::cancelled();
-    return from_store(session.songs().write_file(static_cast<unsigned int>(slot), wave.GetBuffer(),
-                                                 wave.GetBufferLength(), task));
+    const uint64_t free_bytes = session.free_song_bytes();
+    const ELooperActionResult written =
+        session.songs().write_file(static_cast<unsigned int>(slot), import.song.data(),
+                                   static_cast<unsigned int>(import.song.size()), task);
+    if (written == LOOPER_RESULT_NO_SPACE)
+        return COperationResult::song(written).with_detail(
+            no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
+    return from_store(written);
+}
+
+std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths, int first_slot,
+                                           EMonoMode mono_mode, CTask* task)
+{
+    std::vector<COperationResult> results;
+    const auto count = static_cast<unsigned>(paths.size());
+    for (unsigned i = 0; i < count; ++i) {
+        if (task)
+            task->set_part(i + 1, count);
+        if (task_cancelled(task)) {
+            results.push_back(COperationResult::cancelled());
+            continue;
+        }
+        const int slot = first_slot + static_cast<int>(i);
+        results.push_back(import_song(session, paths[int(i)], slot, mono_mode, task));
+        // The blocks of a song just replaced are free for the next file only once the
+        // store has read the slot again.
+        if (i + 1 < count && results.back().kind() == COperationResult::EKind::SONG)
+            static_cast<void>(session.songs().reload_slot(static_cast<unsigned int>(slot)));
+    }
+    return results;
 }
 
 COperationResult export_song(CPedalSession& session, int slot, const QString& path, CTask* task)
@@ -81,29 +158,34 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         return COperationResult::refused_shown();
     const unsigned int length = session.songs().get_file_length(static_cast<unsigned int>(slot));
     // The length comes from the pedal's record: a damaged one must not end the program.
-    std::unique_ptr<unsigned char[]> song(new (std::nothrow) unsigned char[length]);
-    if (!song) {
+    std::vector<unsigned char> song;
+    try {
+        song.resize(length);
+    } catch (const std::bad_alloc&) {
         finish_export(*file, false);
         return COperationResult::audio_failed();
     }
+    set_percent_range(task, 0, kReadPercent);
     const ELooperActionResult read =
-        session.songs().read_file(static_cast<unsigned int>(slot), song.get(), length, task);
+        session.songs().read_file(static_cast<unsigned int>(slot), song.data(), length, task);
     if (read != LOOPER_RESULT_OK) {
         finish_export(*file, false);
         return from_store(read);
     }
-    const auto channels = static_cast<unsigned short>(format->channels);
-    const auto bits = static_cast<unsigned short>(format->bits_per_sample);
-    CWave wave;
-    wave.BuildFormat(channels, format->sample_rate, bits);
-    wave.SetBuffer(song.release(), length / (bits / 8u * channels), false);
-    const bool converted = wave.ResampleLinerAs48000Wav(channels);
-    if (task_cancelled(task)) {
+    set_percent_range(task, kReadPercent, 100);
+    const SSongAudioFormat audio{format->channels, format->sample_rate, format->bits_per_sample};
+    const ESongExportResult written = write_export(song, audio, *file, task);
+    if (written == ESongExportResult::CANCELLED || task_cancelled(task)) {
         finish_export(*file, false);
         return COperationResult::cancelled();
     }
-    if (!finish_export(*file, converted && wave.Save(file.get())))
+    if (written != ESongExportResult::OK && written != ESongExportResult::WRITE_ERROR) {
+        finish_export(*file, false);
         return COperationResult::audio_failed();
+    }
+    if (!finish_export(*file, written == ESongExportResult::OK))
+        return COperationResult::audio_failed().with_detail(
+            QStringLiteral("%1 could not be written.").arg(QFileInfo(path).fileName()));
     return COperationResult::song(LOOPER_RESULT_OK);
 }
 
@@ -112,4 +194,17 @@ COperationResult delete_song(CPedalSession& session, int slot)
     if (slot < 0)
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     return COperationResult::song(session.songs().delete_file(static_cast<unsigned int>(slot)));
+}
+
+const char* mono_mode_name(EMonoMode mode)
+{
+    return mode == EMonoMode::MIX ? "mix" : "left";
+}
+
+std::optional<EMonoMode> mono_mode_from_name(const QString& name)
+{
+    for (EMonoMode mode : {EMonoMode::LEFT, EMonoMode::MIX})
+        if (name == QLatin1String(mono_mode_name(mode)))
+            return mode;
+    return std::nullopt;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "audio/song_audio.h"
 #include "core/operation_result.h"
 
 #include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
 
 class CPedalSession;
 class CTask;
@@ -10,13 +14,29 @@ class CTask;
 // The song commands, run on a worker with a task for progress and cancel. Slots are
 // 0-based. None of them reloads the store; the caller reloads what the command changed.
 
-// Converts the audio file at `path` to the pedal's format and writes it into `slot`. The
-// slot's record is committed last, so a cancelled or failed import leaves the old song.
-[[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot, CTask* task);
+// Converts the audio file at `path` to the pedal's format and writes it into `slot`; a
+// mono pedal takes a file of more channels as `mono_mode` says. A song too long for a
+// slot is refused before anything is converted, "File too large!" with the slot's and
+// the file's lengths; one the free blocks cannot take, "Space not enough!" with the free
+// and the needed space. The slot's record is committed last, so a cancelled or failed
+// import leaves the old song.
+[[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot,
+                                           EMonoMode mono_mode, CTask* task);
+
+// Imports `paths` into consecutive slots from `first_slot`, which must all exist, with the
+// task's part counting the files. A result per path, in order; once cancelled, the files
+// not yet begun are "Cancelled !" too.
+[[nodiscard]] std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths,
+                                                         int first_slot, EMonoMode mono_mode, CTask* task);
 
 // Reads `slot` and saves it at `path` as a 48000 Hz, 24-bit WAV file. The file is
 // replaced only once it is whole: a cancelled or failed export leaves a file that was
 // there as it was and creates none.
-[[nodiscard]] COperationResult export_song(CPedalSession& session, int slot, const QString& path, CTask* task);
+[[nodiscard]] COperationResult export_song(CPedalSession& session, int slot, const QString& path,
+                                           CTask* task);
 
 [[nodiscard]] COperationResult delete_song(CPedalSession& session, int slot);
+
+// The mono setting as the settings file and the command line spell it: "left", "mix".
+const char* mono_mode_name(EMonoMode mode);
+std::optional<EMonoMode> mono_mode_from_name(const QString& name);

@@ -1,117 +1,10 @@
-#include "audio/wave.h"
-#include "window_fixture.h"
+#include "song_page_fixture.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QProgressBar>
-#include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <cmath>
-#include <utility>
-#include <vector>
-
-namespace {
-
-using EKind = CScriptedPrompt::EKind;
-
-constexpr uint32_t kPulseRing = 0x2712;   // 30 current slots, mono
-constexpr uint32_t kSmallWheel = 0x2713;  // one legacy slot, mono
-constexpr uint8_t kFlashWrite = 0x22;
-
-QString empty_line(int slot)
-{
-    return QString::asprintf("Song %.3d -- (Empty)", slot + 1);
-}
-
-// A 16-bit sine, a different pitch per channel, saved as a WAV file.
-void write_tone(const QString& path, unsigned short channels, unsigned int rate, unsigned int frames)
-{
-    std::vector<int16_t> samples(size_t{frames} * channels);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const double pitch = 440.0 * (1 + i % channels);
-        samples[i] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * pitch * double(i / channels) / rate));
-    }
-    CWave wave;
-    wave.BuildFormat(channels, rate, 16);
-    wave.SetBuffer(samples.data(), frames, true);
-    ASSERT_TRUE(wave.Save(path));
-}
-
-// What the user tries while a song command runs: every song command.
-const std::vector<const char*> kSongCommands{"m_btnUpload", "m_btnDownload", "m_btnDelete"};
-
-class SongPage : public WindowWithPedals {
-protected:
-    void SetUp() override
-    {
-        QFile::remove(config_path());
-        ASSERT_TRUE(m_files.isValid());
-    }
-    void TearDown() override { QFile::remove(config_path()); }
-    static QString config_path() { return QCoreApplication::applicationDirPath() + "/Config.ini"; }
-
-    // Plugs a pedal, builds the window, which connects to it, then stores a song of the
-    // given byte count in each listed slot through the window's store and reloads.
-    CPedalEmulator& connect_pedal(uint32_t product_id,
-                                  const std::vector<std::pair<unsigned, unsigned>>& songs = {})
-    {
-        SPedalConfig config;
-        config.product_id = product_id;
-        CPedalEmulator& pedal = add_pedal(config);
-        make_window().show();
-        for (const auto& [slot, bytes] : songs) {
-            std::vector<unsigned char> song(bytes);
-            for (unsigned i = 0; i < bytes; ++i)
-                song[i] = static_cast<unsigned char>(i * 7 + slot);
-            EXPECT_EQ(probe().songs().write_file(slot, song.data(), bytes, nullptr), LOOPER_RESULT_OK);
-        }
-        if (!songs.empty())
-            probe().load_data_from_device();
-        m_prompt.clear();
-        return pedal;
-    }
-    QListWidget& list() const { return *widget<QListWidget>("m_lstSong"); }
-    QStringList lines() const
-    {
-        QStringList texts;
-        for (int row = 0; row < list().count(); ++row)
-            texts << list().item(row)->text();
-        return texts;
-    }
-    bool enabled(const char* button) const { return widget<QPushButton>(button)->isEnabled(); }
-    // Clicks and waits until the command the click started, if any, has ended.
-    void click(const char* button)
-    {
-        QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton);
-        wait_until_idle();
-    }
-    QString file(const QString& name) const { return m_files.filePath(name); }
-    std::vector<unsigned char> stored_song(unsigned slot)
-    {
-        std::vector<unsigned char> song(probe().songs().get_file_length(slot));
-        EXPECT_EQ(probe().songs().read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
-                  LOOPER_RESULT_OK);
-        return song;
-    }
-
-    QTemporaryDir m_files;
-};
-
-bool same_icon(const QListWidgetItem* line, const char* file)
-{
-    const QIcon expected(QString(":/TandoraQT/Resources/Pictures/") + file);
-    // Premultiplied on both sides, as the pixmaps hold them: no lossy conversion back.
-    const auto premultiplied = [](const QIcon& icon) {
-        return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    };
-    return premultiplied(line->icon()) == premultiplied(expected);
-}
-
-}  // namespace
 
 TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
 {
@@ -177,7 +70,8 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
     EXPECT_EQ(m_prompt.shown()[0].title, "Open wav file");
     EXPECT_EQ(m_prompt.shown()[0].text, "");
-    EXPECT_EQ(m_prompt.shown()[0].filter, "Wav Files(*.wav)");
+    EXPECT_EQ(m_prompt.shown()[0].filter,
+              "Audio Files (*.wav *.aif *.aiff *.flac *.ogg *.opus *.mp3);;Wav Files(*.wav)");
     EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), m_files.path() + "/");
     ASSERT_TRUE(import_user.acted);
     EXPECT_TRUE(import_user.song_tab);
@@ -233,7 +127,7 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
 
 struct SProposedName {
     const char* save_dir;
-    const char* proposed;
+    const char* proposed;  // after the folder
 };
 
 class ExportProposes : public SongPage, public ::testing::WithParamInterface<SProposedName> {};
@@ -248,16 +142,21 @@ TEST_P(ExportProposes, TheSlotsNameInTheLastFolder)
     ASSERT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::SAVE_FILE);
     EXPECT_EQ(m_prompt.shown()[0].title, "Open wav file");
-    EXPECT_EQ(m_prompt.shown()[0].text, GetParam().proposed);
+    // With no folder remembered, the user's music folder.
+    const QString folder = *GetParam().save_dir
+                               ? QString(GetParam().save_dir)
+                               : QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    EXPECT_EQ(m_prompt.shown()[0].text,
+              folder.isEmpty() ? GetParam().proposed : folder + GetParam().proposed);
     EXPECT_EQ(m_prompt.shown()[0].filter, "Wav Files(*.wav)");
     EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), GetParam().save_dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(SaveDirs, ExportProposes,
-                         ::testing::Values(SProposedName{"", "./Song 002"},
-                                           SProposedName{"/Users/a/out/", "/Users/a/out/./Song 002"}));
+                         ::testing::Values(SProposedName{"", "/Song 002.wav"},
+                                           SProposedName{"/Users/a/out/", "Song 002.wav"}));
 
-TEST_F(SongPage, FileThatIsNotAWavShowsTheLoadersMessageAndLeavesTheSlot)
+TEST_F(SongPage, FileThatIsNotAudioShowsTheFormatsAndLeavesTheSlot)
 {
     CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 19200}});
     QFile text(file("notes.wav"));
@@ -269,7 +168,9 @@ TEST_F(SongPage, FileThatIsNotAWavShowsTheLoadersMessageAndLeavesTheSlot)
     m_prompt.answer_yes_no(true);
     m_prompt.answer_file(file("notes.wav"));
     click("m_btnDownload");
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Wave file '" + file("notes.wav") + "' RIFF not found"}));
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"notes.wav is not an audio file Tandora can read. Tandora reads "
+                           "WAV, AIFF, FLAC, OGG, Opus and MP3 files."}));
     EXPECT_TRUE(pedal.command_log().empty());
     EXPECT_EQ(stored_song(0), before);
     EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
@@ -352,14 +253,14 @@ TEST_F(SongPage, ExportThatCannotBeWrittenIsNotASuccess)
     connect_pedal(kPulseRing, {{0, 19200}});
     m_prompt.answer_file("/dev/full");
     click("m_btnUpload");
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Wave file '/dev/full' could not be written", "Failed !"}));
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Failed !\nfull could not be written."}));
     EXPECT_TRUE(QFile::exists("/dev/full"));
 }
 
-TEST_F(SongPage, AudioThatCannotBeConvertedIsNotWritten)
+// 8-bit mono at 1000 Hz, 8:30:00 long: refused from its header, before any conversion.
+TEST_F(SongPage, SongTooLongForTheSlotIsRefusedWithTheNumbers)
 {
     CPedalEmulator& pedal = connect_pedal(kPulseRing);
-    // 8-bit mono at 1000 Hz whose 24-bit 46875 Hz form would pass the 4 GiB a CWave holds.
     {
         CWave huge;
         huge.BuildFormat(1, 1000, 8);
@@ -370,7 +271,8 @@ TEST_F(SongPage, AudioThatCannotBeConvertedIsNotWritten)
     pedal.clear_command_log();
     m_prompt.answer_file(file("low.wav"));
     click("m_btnDownload");
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Failed !"}));
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"File too large!\nThis slot holds at most 4:53; the file is 8:30:00."}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
     EXPECT_FALSE(probe().songs().is_file_exist(0));
 }

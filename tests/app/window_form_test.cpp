@@ -43,7 +43,10 @@ const SPlacedWidget kPlacedWidgets[] = {
     {"propSheet", "QTabWidget", "centralWidget", {}},
     {"progressBar", "QProgressBar", "centralWidget", {}},
     {"label", "QLabel", "song", {20, 10, 191, 16}},
-    {"m_lstSong", "QListWidget", "song", {20, 40, 261, 461}},
+    {"m_lstSong", "QListWidget", "song", {20, 40, 261, 401}},
+    {"m_labelMonoMode", "QLabel", "song", {20, 450, 61, 22}},
+    {"m_comMonoMode", "QComboBox", "song", {80, 450, 201, 22}},
+    {"m_labelFreeSpace", "QLabel", "song", {20, 480, 261, 16}},
     {"groupBox", "QGroupBox", "song", {310, 30, 341, 331}},
     {"m_btnUpload", "QPushButton", "groupBox", {90, 50, 151, 61}},
     {"m_btnDownload", "QPushButton", "groupBox", {90, 140, 151, 61}},
@@ -207,6 +210,9 @@ TEST_F(WindowForm, LabelsAndBoxesReadAsDesigned)
     EXPECT_EQ(find<QLabel>(window, "m_labelPath")->buddy(), find<QLineEdit>(window, "m_editPath"));
     EXPECT_EQ(find<QLabel>(window, "m_labelNewSoftware")->buddy(), find<QLineEdit>(window, "m_editPath"));
     EXPECT_EQ(find<QListWidget>(window, "m_lstSong")->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(find<QLabel>(window, "m_labelMonoMode")->text(), "Mono:");
+    EXPECT_EQ(find<QLabel>(window, "m_labelMonoMode")->buddy(), find<QComboBox>(window, "m_comMonoMode"));
+    EXPECT_TRUE(find<QListWidget>(window, "m_lstSong")->viewport()->acceptDrops());
 }
 
 // The form as designed gives the list title 12 points; the window may shrink it to fit
@@ -232,7 +238,7 @@ TEST_F(WindowForm, NoTextIsClipped)
     const int baseline = (title->height() - metrics.height()) / 2 + metrics.ascent();
     EXPECT_GE(baseline + ink.top(), 0);
     EXPECT_LT(baseline + ink.bottom(), title->height());
-    for (const char* name : {"label", "m_labelNewSoftware", "m_labelPath"}) {
+    for (const char* name : {"label", "m_labelNewSoftware", "m_labelPath", "m_labelMonoMode"}) {
         auto* label = find<QLabel>(window, name);
         EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
     }

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -71,8 +72,7 @@ protected:
         CUserPrompt* previous = install_user_prompt(&prompt);
         {
             CInterruptWatch interrupt;
-            SCliContext context{*parse.options, prompt, interrupt, false, out, err};
-            context.on_task_step = on_step;
+            SCliContext context{*parse.options, prompt, interrupt, false, out, err, on_step};
             result.code = run_cli_command(context);
         }
         install_user_prompt(previous);
@@ -139,14 +139,19 @@ TEST_P(CliBadInput, SaysWhyAndChangesNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBadInput,
-    ::testing::Values(SBadInput{"slot0", {"import", "0", "@tone.wav"}, 2, "this pedal has slots 1 to 30"},
-                      SBadInput{"slot31", {"delete", "31"}, 2, "this pedal has slots 1 to 30"},
-                      SBadInput{"missing", {"import", "2", "@nothing.wav"}, 1, "is not a file that can be read"},
-                      SBadInput{"not_audio", {"import", "2", "@notes.txt"}, 1, "notes.txt"},
-                      SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
-                      SBadInput{"command", {"play"}, 2, "Unknown command"},
-                      SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
-                      SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"}),
+    ::testing::Values(
+        SBadInput{"slot0", {"import", "0", "@tone.wav"}, 2, "this pedal has slots 1 to 30"},
+        SBadInput{"slot31", {"delete", "31"}, 2, "this pedal has slots 1 to 30"},
+        SBadInput{"missing", {"import", "2", "@nothing.wav"}, 1, "is not a file that can be read"},
+        SBadInput{"not_audio",
+                  {"import", "2", "@notes.txt"},
+                  1,
+                  "notes.txt is not an audio file Tandora can read."},
+        SBadInput{"mono", {"import", "2", "@tone.wav", "--mono", "right"}, 2, "--mono takes left or mix"},
+        SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
+        SBadInput{"command", {"play"}, 2, "Unknown command"},
+        SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
+        SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Cli, TwoPedalsNeedAPort)
@@ -191,7 +196,10 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
     EXPECT_TRUE(refused.err.contains("--yes"));
     EXPECT_EQ(flash_changes(), before);
     EXPECT_EQ(run({"delete", "2", "--yes"}).code, 0);
-    EXPECT_TRUE(QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array()[1].toObject()["empty"].toBool());
+    EXPECT_TRUE(QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8())
+                    .array()[1]
+                    .toObject()["empty"]
+                    .toBool());
 }
 
 TEST_F(Cli, InfoAndPortsAsJson)
@@ -235,4 +243,31 @@ TEST_F(Cli, InterruptCancelsImportAndExport)
     const SRun exported = run({"export", "1", file("cut.wav")}, interrupt_once);
     EXPECT_EQ(exported.code, 1);
     EXPECT_FALSE(QFileInfo::exists(file("cut.wav")));
+}
+
+// A file panned hard right: the left channel is silence, the mix is not.
+TEST_F(Cli, MonoOptionChoosesWhatAMonoPedalTakes)
+{
+    add_pedal();
+    std::vector<int16_t> right_only(2 * 4410);
+    for (size_t i = 1; i < right_only.size(); i += 2)
+        right_only[i] = static_cast<int16_t>(7000 * std::sin(0.05 * double(i / 2)));
+    CWave stereo;
+    stereo.BuildFormat(2, 44100, 16);
+    stereo.SetBuffer(right_only.data(), 4410, true);
+    ASSERT_TRUE(stereo.Save(file("right.wav")));
+    for (const char* mode : {"left", "mix"}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(run({"import", "1", file("right.wav"), "--mono", mode, "--yes"}).code, 0);
+        ASSERT_EQ(run({"export", "1", file(QString("%1.wav").arg(mode))}).code, 0);
+    }
+    CWave left, mix;
+    ASSERT_TRUE(left.Load(file("left.wav")));
+    ASSERT_TRUE(mix.Load(file("mix.wav")));
+    const auto silent = [](const CWave& wave) {
+        return std::all_of(wave.GetBuffer(), wave.GetBuffer() + wave.GetBufferLength(),
+                           [](unsigned char byte) { return byte == 0; });
+    };
+    EXPECT_TRUE(silent(left));
+    EXPECT_FALSE(silent(mix));
 }

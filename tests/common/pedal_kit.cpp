@@ -1,6 +1,8 @@
 #include "pedal_kit.h"
 
+#include "device/nand_flash_config.h"
 #include "emulator/host_port_pair.h"
+#include "support/little_endian.h"
 #include "support/log_file.h"
 
 #include <QFile>
@@ -8,6 +10,8 @@
 #include <algorithm>
 
 #include <mutex>
+#include <stdexcept>
+#include <vector>
 
 unsigned int pedal_port_word(CMidiSystem& system, const std::string& name, unsigned int which)
 {
@@ -96,4 +100,27 @@ int log_line_count()
 QStringList log_lines_after(int before)
 {
     return log_records().mid(before);
+}
+
+void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand, unsigned int slot_count)
+{
+    const unsigned int chain = nand.max_song_blocks;
+    const uint32_t units = chain * nand.pages_per_block * nand.page_data_size / nand.unit_size;
+    for (unsigned int slot = 0; slot < slot_count; ++slot) {
+        // "HD", flag, length in units, the chain, and the 16-bit sum of all between.
+        std::vector<uint8_t> record(2 * chain + 9, 0);
+        record[0] = 'H';
+        record[1] = 'D';
+        record[2] = 0xFF;
+        LE::write32(&record[3], units);
+        for (unsigned int i = 0; i < chain; ++i)
+            LE::write16(&record[7 + 2 * i], slot * chain + i);
+        uint32_t sum = 0;
+        for (size_t i = 2; i < 7 + 2 * chain; ++i)
+            sum += record[i];
+        LE::write16(&record[7 + 2 * chain], sum & 0xFFFF);
+        const uint32_t address = nand.base_addr + (nand.song_blocks + slot) * nand.block_size;
+        if (!pedal.nand().program(address, record.data(), static_cast<uint32_t>(record.size())))
+            throw std::runtime_error("the song record does not fit the pedal's NAND");
+    }
 }

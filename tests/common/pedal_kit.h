@@ -75,3 +75,10 @@ private:
 // Records of the log file: how many there are, and those after the first `before`.
 int log_line_count();
 QStringList log_lines_after(int before);
+
+struct SNandFlashConfig;
+// Programs a record of the current slot format straight into the NAND of `pedal` for
+// each slot below `slot_count`: slot i names the `nand.max_song_blocks` blocks from
+// i * max_song_blocks on, with no audio written behind them. A pedal whose songs take
+// most of its flash, in no time; the store must be loaded again to see them.
+void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand, unsigned int slot_count);

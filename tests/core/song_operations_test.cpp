@@ -2,14 +2,82 @@
 #include "core_pedal.h"
 
 #include "audio/wave.h"
+#include "device/model_info.h"
+#include "support/little_endian.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 namespace {
 
 constexpr uint32_t kPulseRing = 0x2712;
+constexpr uint8_t kErase = 0x21;
+constexpr uint8_t kWrite = 0x22;
+
+// 16-bit PCM at `rate`, one sine per channel given by its amplitude (0: silence).
+void write_sine(const QString& path, unsigned int rate, unsigned int frames, std::vector<double> amplitudes)
+{
+    const auto channels = static_cast<unsigned short>(amplitudes.size());
+    std::vector<int16_t> samples(size_t{frames} * channels);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(amplitudes[i % channels] *
+                                          std::sin(2 * M_PI * 440.0 * double(i / channels) / rate));
+    CWave wave;
+    wave.BuildFormat(channels, rate, 16);
+    wave.SetBuffer(samples.data(), frames, true);
+    ASSERT_TRUE(wave.Save(path));
+}
+
+void write_text(const QString& path)
+{
+    QFile text(path);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("these are not samples");
+}
+
+// The header of an hour of 44100 Hz 16-bit mono; the file is made that long without
+// writing its silence, so it costs no time (and no disk where files may be sparse).
+void write_hour_header(const QString& path)
+{
+    const uint32_t data_bytes = 3600u * 44100u * 2u;
+    unsigned char header[44];
+    std::copy_n("RIFF", 4, header);
+    LE::write32(header + 4, 36 + data_bytes);
+    std::copy_n("WAVEfmt ", 8, header + 8);
+    LE::write32(header + 16, 16);
+    LE::write16(header + 20, 1);
+    LE::write16(header + 22, 1);
+    LE::write32(header + 24, 44100);
+    LE::write32(header + 28, 88200);
+    LE::write16(header + 32, 2);
+    LE::write16(header + 34, 16);
+    std::copy_n("data", 4, header + 36);
+    LE::write32(header + 40, data_bytes);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(reinterpret_cast<const char*>(header), 44), 44);
+    ASSERT_TRUE(file.resize(44 + qint64{data_bytes}));
+}
+
+void write_two_minutes(const QString& path)
+{
+    write_sine(path, 8000, 120 * 8000, {8000});
+}
+
+// The largest sample of a song of 24-bit samples.
+int peak(const std::vector<unsigned char>& song)
+{
+    int largest = 0;
+    for (size_t at = 0; at + 3 <= song.size(); at += 3) {
+        const auto sample = static_cast<int32_t>(LE::read24(&song[at]) << 8) >> 8;
+        largest = std::max(largest, std::abs(sample));
+    }
+    return largest;
+}
 
 class SongOperations : public CorePedal {
 protected:
@@ -18,7 +86,7 @@ protected:
     std::vector<unsigned char> store_old_song()
     {
         write_tone(file("old.wav"), 20000);
-        EXPECT_TRUE(import_song(m_session, file("old.wav"), 0, nullptr).ok());
+        EXPECT_TRUE(import_song(m_session, file("old.wav"), 0, EMonoMode::LEFT, nullptr).ok());
         EXPECT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
         write_tone(file("new.wav"), 300000);
         return stored_song(0);
@@ -35,7 +103,7 @@ protected:
 TEST_F(SongOperations, ImportExportAndDeleteRunWithoutAWindow)
 {
     write_tone(file("tone.wav"), 44100);
-    const COperationResult imported = import_song(m_session, file("tone.wav"), 2, nullptr);
+    const COperationResult imported = import_song(m_session, file("tone.wav"), 2, EMonoMode::LEFT, nullptr);
     EXPECT_TRUE(imported.ok());
     EXPECT_EQ(imported.text(), "Successful !");
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
@@ -56,14 +124,14 @@ TEST_F(SongOperations, ImportExportAndDeleteRunWithoutAWindow)
 
 class ImportCancel : public SongOperations, public ::testing::WithParamInterface<int> {};
 
-// Cancelled at the first, a middle and a late step of the write: the old song stays,
-// and the pedal hears nothing more.
+// Cancelled while the file converts (the first steps) and while it is written: the old
+// song stays, and the pedal hears nothing more.
 TEST_P(ImportCancel, KeepsTheOldSongAndSendsNothingAfterTheCancel)
 {
     const std::vector<unsigned char> old_song = store_old_song();
     CTask task;
     CCancelAtStep cancel(task, *m_pedal, GetParam());
-    const COperationResult result = import_song(m_session, file("new.wav"), 0, &task);
+    const COperationResult result = import_song(m_session, file("new.wav"), 0, EMonoMode::LEFT, &task);
     m_pedal->wait_until_idle();
     ASSERT_GE(cancel.steps, GetParam());
     EXPECT_EQ(result.kind(), COperationResult::EKind::CANCELLED);
@@ -73,7 +141,7 @@ TEST_P(ImportCancel, KeepsTheOldSongAndSendsNothingAfterTheCancel)
     EXPECT_EQ(stored_song(0), old_song);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, ImportCancel, ::testing::Values(1, 3, 6));
+INSTANTIATE_TEST_SUITE_P(Steps, ImportCancel, ::testing::Values(1, 3, 8, 40));
 
 class ExportCancel : public SongOperations, public ::testing::WithParamInterface<int> {};
 
@@ -111,4 +179,104 @@ TEST_F(SongOperations, FailedExportOverAFileLeavesItByteIdentical)
     m_pedal->add_fault(SPedalFault::update(EPedalFaultKind::WRONG_ADDRESS, 0x23, 2));
     EXPECT_FALSE(export_song(m_session, 0, file("existing.wav"), nullptr).ok());
     EXPECT_EQ(read_file(file("existing.wav")), QByteArray(4096, '\x5A'));
+}
+
+struct SRefusal {
+    const char* file;
+    void (*make)(const QString& path);
+    unsigned int full_slots;  // slots whose songs take their whole chain, before the import
+    const char* text;
+    const char* detail;
+};
+
+class ImportRefusal : public SongOperations, public ::testing::WithParamInterface<SRefusal> {};
+
+// No box from below the front end, no flash changed, and numbers a musician can use.
+TEST_P(ImportRefusal, SaysWhyAndWritesNothing)
+{
+    const SRefusal& refusal = GetParam();
+    store_full_song_records(*m_pedal, *get_model_info(kPulseRing)->nand, refusal.full_slots);
+    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    refusal.make(file(refusal.file));
+    m_pedal->clear_command_log();
+    const COperationResult result = import_song(m_session, file(refusal.file), 20, EMonoMode::LEFT, nullptr);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.text(), refusal.text);
+    EXPECT_EQ(result.detail(), refusal.detail);
+    EXPECT_TRUE(update_commands(*m_pedal, kErase).empty());
+    EXPECT_TRUE(update_commands(*m_pedal, kWrite).empty());
+    EXPECT_TRUE(m_prompt.messages().isEmpty());
+    EXPECT_FALSE(m_session.slot_holds_song(20));
+}
+
+// Twelve whole chains leave 50 of 1970 blocks: 12902400 bytes. Two minutes of song
+// (16875000 bytes) take 66 blocks.
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImportRefusal,
+    ::testing::Values(SRefusal{"notes.wav", write_text, 0,
+                               "notes.wav is not an audio file Tandora can read. Tandora reads WAV, AIFF, "
+                               "FLAC, OGG, Opus and MP3 files.",
+                               ""},
+                      SRefusal{"hour.wav", write_hour_header, 0, "File too large!",
+                               "This slot holds at most 4:53; the file is 1:00:00."},
+                      SRefusal{"two minutes.wav", write_two_minutes, 12, "Space not enough!",
+                               "Free: 1:31 (12.3 MB); the song needs 2:01 (16.2 MB)."}));
+
+// A guitar panned hard right: silence from the left channel, half its level in the mix.
+TEST_F(SongOperations, MonoPedalTakesTheLeftChannelOrTheMixOfBoth)
+{
+    write_sine(file("right.wav"), 44100, 44100, {0, 8000});
+    ASSERT_TRUE(import_song(m_session, file("right.wav"), 0, EMonoMode::LEFT, nullptr).ok());
+    ASSERT_TRUE(import_song(m_session, file("right.wav"), 1, EMonoMode::MIX, nullptr).ok());
+    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    const std::vector<unsigned char> left = stored_song(0);
+    const std::vector<unsigned char> mix = stored_song(1);
+    ASSERT_EQ(left.size(), mix.size());
+    EXPECT_EQ(peak(left), 0);
+    EXPECT_NEAR(peak(mix), 4000 * 256, 4000 * 256 / 20);
+}
+
+class NonAsciiName : public SongOperations, public ::testing::WithParamInterface<const char*> {};
+
+// The names are given to the file system as UTF-8 bytes, as a file manager on Linux or
+// macOS does, whatever the locale.
+TEST_P(NonAsciiName, ImportsAndExports)
+{
+    const QString name = QString::fromUtf8(GetParam());
+    write_sine(file("ascii.wav"), 44100, 4410, {8000});
+    ASSERT_EQ(std::rename(file("ascii.wav").toUtf8().constData(), file(name + ".wav").toUtf8().constData()),
+              0);
+    ASSERT_TRUE(import_song(m_session, file(name + ".wav"), 0, EMonoMode::LEFT, nullptr).ok());
+    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    ASSERT_TRUE(export_song(m_session, 0, file(name + " out.wav"), nullptr).ok());
+    std::FILE* exported = std::fopen(file(name + " out.wav").toUtf8().constData(), "rb");
+    ASSERT_NE(exported, nullptr);
+    char head[4] = {};
+    EXPECT_EQ(std::fread(head, 1, 4, exported), 4u);
+    std::fclose(exported);
+    EXPECT_EQ(QByteArray(head, 4), "RIFF");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NonAsciiName, ::testing::Values("Caf\u00e9", "\u65e5\u672c\u8a9e"));
+
+// Cancelled as the second file begins: the first is in, the others are not begun.
+TEST_F(SongOperations, SeveralFilesFillTheSlotsInTurnAndStopBetweenFiles)
+{
+    const QStringList paths{file("a.wav"), file("b.wav"), file("c.wav")};
+    for (const QString& path : paths)
+        write_tone(path, 20000);
+    CTask task;
+    task.set_listener([&task] {
+        if (task.progress().part == 2)
+            task.cancel();
+    });
+    const std::vector<COperationResult> results = import_songs(m_session, paths, 27, EMonoMode::LEFT, &task);
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_TRUE(results[0].ok());
+    EXPECT_EQ(results[1].kind(), COperationResult::EKind::CANCELLED);
+    EXPECT_EQ(results[2].kind(), COperationResult::EKind::CANCELLED);
+    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    EXPECT_TRUE(m_session.slot_holds_song(27));
+    EXPECT_FALSE(m_session.slot_holds_song(28));
+    EXPECT_FALSE(m_session.slot_holds_song(29));
 }

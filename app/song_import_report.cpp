@@ -1,0 +1,39 @@
+#include "app/song_import_report.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString file_names(const QStringList& paths)
+{
+    QStringList names;
+    for (const QString& path : paths)
+        names << QFileInfo(path).fileName();
+    return names.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+QString overwrite_question(const QStringList& song_lines)
+{
+    if (song_lines.size() == 1)
+        return QStringLiteral("'%1' already exist, continue to overwrite the song?").arg(song_lines.front());
+    return QStringLiteral("These songs already exist, continue to overwrite them?\n%1")
+        .arg(song_lines.join(QLatin1Char('\n')));
+}
+
+QString song_import_report(int first_slot, const QStringList& paths,
+                           const std::vector<COperationResult>& results, const QStringList& past_end)
+{
+    QStringList lines;
+    for (size_t i = 0; i < results.size() && i < size_t(paths.size()); ++i) {
+        const COperationResult& result = results[i];
+        lines << QString::asprintf("Song %.3d", first_slot + int(i) + 1) + QStringLiteral(": ") +
+                     QFileInfo(paths[int(i)]).fileName() + QStringLiteral(" \u2014 ") + result.text();
+        if (!result.detail().isEmpty())
+            lines << result.detail();
+    }
+    if (!past_end.isEmpty())
+        lines << QStringLiteral("Not imported, no slot left after the last: %1").arg(file_names(past_end));
+    return lines.join(QLatin1Char('\n'));
+}
