@@ -108,6 +108,7 @@ void TandoraQT::init_ctrls()
 {
     m_iconTone.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
     m_iconToneNone.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
+    init_verify_import();
     update_firmware_update_mode();
 }
 

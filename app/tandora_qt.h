@@ -39,6 +39,8 @@ public:
         WORK_UPDATE_FIRMWARE = 2,  // a firmware package is written into the pedal
         WORK_IDLE = 3,
         WORK_DELETE_SONG = 4,      // a slot is emptied
+        WORK_BACKUP_SONGS = 5,     // every slot is read into a backup folder
+        WORK_RESTORE_SONGS = 6,    // a backup folder is written into the slots
     };
 
     explicit TandoraQT(QWidget* parent = nullptr);
@@ -73,6 +75,11 @@ protected slots:
     void OnUploadSong();
     void OnDownloadSong();
     void OnDeleteSong();
+    // Asks for a parent folder and backs the pedal up into a new, dated folder there.
+    void OnBackupSongs();
+    // Asks for a backup folder; the worker checks it whole, asks once which slots change,
+    // and restores it.
+    void OnRestoreSongs();
     void currentRowChanged(int currentRow);
 
 private:
@@ -82,6 +89,8 @@ private:
 
     void fit_font_to_form();
     void init_ctrls();
+    // The "Verify after import" box, remembered as "/Config/VerifyImport".
+    void init_verify_import();
     void init_style_sheet();
     void init_progress_area();
     void init_thread();

@@ -56,10 +56,11 @@ void TandoraQT::OnDownloadSong()
     write_config(kWavLoadDir, NEAT::get_folder_from_path(path));
     if (!is_still_selected(slot))
         return;
+    const bool verify = ui.m_chkVerifyImport->isChecked();
     start_work(
         WORK_DOWNLOAD_SONG,
-        [this, slot, path](CTask& task) {
-            const COperationResult result = import_song(m_session, path, slot, &task);
+        [this, slot, path, verify](CTask& task) {
+            const COperationResult result = import_song(m_session, path, slot, &task, verify);
             // A refused file never reached the pedal: the store is as it was.
             if (!result.already_shown())
                 static_cast<void>(m_session.load_songs());

@@ -75,5 +75,9 @@ int run_cli_command(SCliContext& context)
         return run_export(context, session);
     if (command == "delete")
         return run_delete(context, session);
+    if (command == "backup")
+        return run_backup(context, session);
+    if (command == "restore")
+        return run_restore(context, session);
     return run_firmware(context, session);
 }

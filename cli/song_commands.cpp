@@ -18,7 +18,7 @@ int run_import(SCliContext& context, CPedalSession& session)
             QStringLiteral("Overwrite warning"),
             QStringLiteral("'%1' already exist, continue to overwrite the song?").arg(session.songs().get_name(slot))))
         return CLI_EXIT_FAILED;
-    return run_with_task(context, [&](CTask& task) { return import_song(session, path, slot, &task); });
+    return run_with_task(context, [&](CTask& task) { return import_song(session, path, slot, &task, context.options.verify); });
 }
 
 int run_export(SCliContext& context, CPedalSession& session)

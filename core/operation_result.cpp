@@ -27,6 +27,17 @@ COperationResult COperationResult::cancelled()
     return {EKind::CANCELLED, LOOPER_RESULT_OK, false, QStringLiteral("Cancelled !")};
 }
 
+COperationResult COperationResult::backup(bool ok, const QString& text)
+{
+    return {EKind::BACKUP, LOOPER_RESULT_OK, ok, text};
+}
+
+COperationResult COperationResult::verify_failed(unsigned int slot)
+{
+    return {EKind::VERIFY, LOOPER_RESULT_OK, false,
+            QString::asprintf("Verify failed: the pedal returned different data for Song %.3u", slot + 1)};
+}
+
 COperationResult COperationResult::refused_shown()
 {
     COperationResult result{EKind::AUDIO, LOOPER_RESULT_OK, false, QStringLiteral("Failed !")};

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -48,7 +49,7 @@ bool finish_export(QFileDevice& file, bool complete)
 
 }  // namespace
 
-COperationResult import_song(CPedalSession& session, const QString& path, int slot, CTask* task)
+COperationResult import_song(CPedalSession& session, const QString& path, int slot, CTask* task, bool verify)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
@@ -65,8 +66,54 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     if (task_cancelled(task))
         return COperationResult::cancelled();
-    return from_store(session.songs().write_file(static_cast<unsigned int>(slot), wave.GetBuffer(),
-                                                 wave.GetBufferLength(), task));
+    // Reading back takes as long as writing: each gets half of the bar.
+    if (verify && task)
+        task->set_percent_range(0, 50);
+    const COperationResult written = from_store(
+        session.songs().write_file(static_cast<unsigned int>(slot), wave.GetBuffer(), wave.GetBufferLength(), task));
+    if (!verify || !written.ok())
+        return written;
+    if (task)
+        task->set_percent_range(50, 100);
+    return verify_slot(session, static_cast<unsigned int>(slot), wave.GetBuffer(), wave.GetBufferLength(), task);
+}
+
+COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
+                             unsigned int length, CTask* task)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    const ELooperActionResult reloaded = session.songs().reload_slot(slot);
+    if (reloaded != LOOPER_RESULT_OK)
+        return COperationResult::song(reloaded);
+    const uint64_t stored = session.songs().get_file_length(slot);
+    if (stored + format->unit_size <= length || stored >= uint64_t{length} + format->unit_size)
+        return COperationResult::verify_failed(slot);
+    std::unique_ptr<unsigned char[]> back(new (std::nothrow) unsigned char[stored]);
+    if (!back)
+        return COperationResult::audio_failed();
+    const ELooperActionResult read =
+        session.songs().read_file(slot, back.get(), static_cast<unsigned int>(stored), task);
+    if (read != LOOPER_RESULT_OK)
+        return from_store(read);
+    const size_t common = std::min<size_t>(stored, length);
+    const bool same = std::equal(back.get(), back.get() + common, song) &&
+                      std::all_of(back.get() + common, back.get() + stored, [](unsigned char b) { return b == 0; });
+    return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
+}
+
+bool save_song_as_wav(const SNandFlashConfig& format, std::unique_ptr<unsigned char[]> song, unsigned int length,
+                      QFileDevice& file)
+{
+    const auto channels = static_cast<unsigned short>(format.channels);
+    const auto bits = static_cast<unsigned short>(format.bits_per_sample);
+    CWave wave;
+    wave.BuildFormat(channels, format.sample_rate, bits);
+    wave.SetBuffer(song.release(), length / (bits / 8u * channels), false);
+    return wave.ResampleLinerAs48000Wav(channels) && wave.Save(&file);
 }
 
 COperationResult export_song(CPedalSession& session, int slot, const QString& path, CTask* task)
@@ -92,17 +139,11 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         finish_export(*file, false);
         return from_store(read);
     }
-    const auto channels = static_cast<unsigned short>(format->channels);
-    const auto bits = static_cast<unsigned short>(format->bits_per_sample);
-    CWave wave;
-    wave.BuildFormat(channels, format->sample_rate, bits);
-    wave.SetBuffer(song.release(), length / (bits / 8u * channels), false);
-    const bool converted = wave.ResampleLinerAs48000Wav(channels);
     if (task_cancelled(task)) {
         finish_export(*file, false);
         return COperationResult::cancelled();
     }
-    if (!finish_export(*file, converted && wave.Save(file.get())))
+    if (!finish_export(*file, save_song_as_wav(*format, std::move(song), length, *file)))
         return COperationResult::audio_failed();
     return COperationResult::song(LOOPER_RESULT_OK);
 }

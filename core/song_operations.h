@@ -3,16 +3,33 @@
 #include "core/operation_result.h"
 
 #include <QString>
+#include <memory>
 
 class CPedalSession;
 class CTask;
+class QFileDevice;
+struct SNandFlashConfig;
 
 // The song commands, run on a worker with a task for progress and cancel. Slots are
 // 0-based. None of them reloads the store; the caller reloads what the command changed.
 
 // Converts the audio file at `path` to the pedal's format and writes it into `slot`. The
 // slot's record is committed last, so a cancelled or failed import leaves the old song.
-[[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot, CTask* task);
+// With `verify` the slot is then read back and compared (verify_slot).
+[[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot, CTask* task,
+                                           bool verify = false);
+
+// Reads `slot` back from the pedal, its record included, and compares it with the `length`
+// bytes of `song` just written there. The stored length counts whole units, so the song
+// read back may end up to one unit before or after `length`; bytes past `length` must be
+// the zero fill. A difference is COperationResult::verify_failed.
+[[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
+                                           unsigned int length, CTask* task);
+
+// Writes `length` bytes of a song in the pedal's `format` to `file` as a 48000 Hz,
+// 24-bit WAV file; the song's buffer is taken over.
+[[nodiscard]] bool save_song_as_wav(const SNandFlashConfig& format, std::unique_ptr<unsigned char[]> song,
+                                    unsigned int length, QFileDevice& file);
 
 // Reads `slot` and saves it at `path` as a 48000 Hz, 24-bit WAV file. The file is
 // replaced only once it is whole: a cancelled or failed export leaves a file that was

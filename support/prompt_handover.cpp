@@ -102,3 +102,10 @@ QString CPromptHandover::get_save_file_name(QWidget* parent, const QString& capt
     on_gui_thread([&] { path = installed_user_prompt().get_save_file_name(parent, caption, proposed, filter); });
     return path;
 }
+
+QString CPromptHandover::get_existing_directory(QWidget* parent, const QString& caption, const QString& folder)
+{
+    QString path;
+    on_gui_thread([&] { path = installed_user_prompt().get_existing_directory(parent, caption, folder); });
+    return path;
+}

@@ -20,6 +20,7 @@ public:
     }
     QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 CSilentPrompt g_silent_prompt;

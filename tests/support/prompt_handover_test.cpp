@@ -27,6 +27,7 @@ public:
         return QStringLiteral("/chosen");
     }
     QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 
     std::vector<QThread*> threads;
     QStringList texts;

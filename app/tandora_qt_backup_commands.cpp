@@ -1,0 +1,76 @@
+#include "app/tandora_qt.h"
+
+#include "core/backup_reader.h"
+#include "core/pedal_backup.h"
+#include "core/pedal_restore.h"
+#include "core/restore_plan.h"
+#include "support/user_prompt.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+
+namespace {
+
+const QString kBackupDir = QStringLiteral("/Config/BackupDir");
+const QString kVerifyImport = QStringLiteral("/Config/VerifyImport");
+
+}  // namespace
+
+void TandoraQT::init_verify_import()
+{
+    ui.m_chkVerifyImport->setChecked(read_config(kVerifyImport) == QLatin1String("true"));
+    connect(ui.m_chkVerifyImport, &QCheckBox::toggled, this,
+            [](bool on) { write_config(kVerifyImport, on ? QStringLiteral("true") : QStringLiteral("false")); });
+}
+
+void TandoraQT::OnBackupSongs()
+{
+    if (m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
+        return;
+    const QString parent = user_prompt().get_existing_directory(
+        this, QStringLiteral("Choose the folder to put the backup in"), read_config(kBackupDir));
+    if (parent.isEmpty() || m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
+        return;
+    write_config(kBackupDir, parent);
+    const QString model = QString::fromLatin1(m_session.link().model_info()->model_name);
+    const QString folder = QDir(parent).filePath(backup_folder_name(model, QDateTime::currentDateTime()));
+    start_work(
+        WORK_BACKUP_SONGS, [this, folder](CTask& task) { return backup_pedal(m_session, folder, {}, &task); },
+        [this](const COperationResult& result) { report(result); });
+}
+
+void TandoraQT::OnRestoreSongs()
+{
+    if (m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
+        return;
+    const QString folder = user_prompt().get_existing_directory(this, QStringLiteral("Choose the backup to restore"),
+                                                                read_config(kBackupDir));
+    if (folder.isEmpty() || m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
+        return;
+    // Hashing a full pedal's songs takes a while: the check runs on the worker too, and its
+    // one question reaches the user through the prompt handover.
+    start_work(
+        WORK_RESTORE_SONGS,
+        [this, folder](CTask& task) {
+            QString why;
+            const std::optional<SBackupManifest> manifest = read_backup(folder, why);
+            std::optional<SRestorePlan> plan;
+            if (manifest)
+                plan = plan_restore(m_session, folder, *manifest, {}, why);
+            if (!plan)
+                return COperationResult::backup(false, why);
+            if (plan->steps.empty())
+                return COperationResult::backup(
+                    true, QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song."));
+            if (!user_prompt().ask_yes_no(QStringLiteral("Restore"), plan->question(m_session)))
+                return COperationResult::refused_shown();
+            const COperationResult result = restore_pedal(m_session, *plan, &task);
+            static_cast<void>(m_session.load_songs());
+            return result;
+        },
+        [this](const COperationResult& result) {
+            report(result);
+            reload_after_command(m_nCurSong);
+        });
+}
