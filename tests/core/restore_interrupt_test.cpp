@@ -74,7 +74,7 @@ TEST_P(RestoreInterrupt, LeavesEverySlotOldOrRestored)
     // The pedal takes the restore again and ends with the backup's songs.
     const COperationResult again = restore(folder);
     ASSERT_TRUE(again.ok()) << again.text().toStdString();
-    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    ASSERT_TRUE(loads());
     EXPECT_EQ(stored_songs(), restored);
 }
 
