@@ -38,9 +38,9 @@ public:
         WORK_DOWNLOAD_SONG = 1,    // a WAV file is written into a slot (Import)
         WORK_UPDATE_FIRMWARE = 2,  // a firmware package is written into the pedal
         WORK_IDLE = 3,
-        WORK_DELETE_SONG = 4,      // a slot is emptied
-        WORK_BACKUP_SONGS = 5,     // every slot is read into a backup folder
-        WORK_RESTORE_SONGS = 6,    // a backup folder is written into the slots
+        WORK_DELETE_SONG = 4,    // a slot is emptied
+        WORK_BACKUP_SONGS = 5,   // every slot is read into a backup folder
+        WORK_RESTORE_SONGS = 6,  // a backup folder is written into the slots
     };
 
     explicit TandoraQT(QWidget* parent = nullptr);

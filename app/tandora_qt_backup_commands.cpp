@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -20,8 +21,9 @@ const QString kVerifyImport = QStringLiteral("/Config/VerifyImport");
 void TandoraQT::init_verify_import()
 {
     ui.m_chkVerifyImport->setChecked(read_config(kVerifyImport) == QLatin1String("true"));
-    connect(ui.m_chkVerifyImport, &QCheckBox::toggled, this,
-            [](bool on) { write_config(kVerifyImport, on ? QStringLiteral("true") : QStringLiteral("false")); });
+    connect(ui.m_chkVerifyImport, &QCheckBox::toggled, this, [](bool on) {
+        write_config(kVerifyImport, on ? QStringLiteral("true") : QStringLiteral("false"));
+    });
 }
 
 void TandoraQT::OnBackupSongs()
@@ -34,7 +36,11 @@ void TandoraQT::OnBackupSongs()
         return;
     write_config(kBackupDir, parent);
     const QString model = QString::fromLatin1(m_session.link().model_info()->model_name);
-    const QString folder = QDir(parent).filePath(backup_folder_name(model, QDateTime::currentDateTime()));
+    // A second backup within the same minute gets a number rather than a refusal.
+    const QString name = backup_folder_name(model, QDateTime::currentDateTime());
+    QString folder = QDir(parent).filePath(name);
+    for (int copy = 2; QFileInfo::exists(folder); ++copy)
+        folder = QDir(parent).filePath(QStringLiteral("%1 (%2)").arg(name).arg(copy));
     start_work(
         WORK_BACKUP_SONGS, [this, folder](CTask& task) { return backup_pedal(m_session, folder, {}, &task); },
         [this](const COperationResult& result) { report(result); });
@@ -44,8 +50,8 @@ void TandoraQT::OnRestoreSongs()
 {
     if (m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
         return;
-    const QString folder = user_prompt().get_existing_directory(this, QStringLiteral("Choose the backup to restore"),
-                                                                read_config(kBackupDir));
+    const QString folder = user_prompt().get_existing_directory(
+        this, QStringLiteral("Choose the backup to restore"), read_config(kBackupDir));
     if (folder.isEmpty() || m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
         return;
     // Hashing a full pedal's songs takes a while: the check runs on the worker too, and its
@@ -62,7 +68,8 @@ void TandoraQT::OnRestoreSongs()
                 return COperationResult::backup(false, why);
             if (plan->steps.empty())
                 return COperationResult::backup(
-                    true, QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song."));
+                    true,
+                    QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song."));
             if (!user_prompt().ask_yes_no(QStringLiteral("Restore"), plan->question(m_session)))
                 return COperationResult::refused_shown();
             const COperationResult result = restore_pedal(m_session, *plan, &task);

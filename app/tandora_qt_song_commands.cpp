@@ -35,7 +35,8 @@ void TandoraQT::OnUploadSong()
         return;
     write_config(kWavSaveDir, NEAT::get_folder_from_path(path));
     start_work(
-        WORK_UPLOAD_SONG, [this, slot, path](CTask& task) { return export_song(m_session, slot, path, &task); },
+        WORK_UPLOAD_SONG,
+        [this, slot, path](CTask& task) { return export_song(m_session, slot, path, &task); },
         [this](const COperationResult& result) { report(result); });
 }
 

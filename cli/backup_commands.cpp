@@ -63,7 +63,9 @@ int run_restore(SCliContext& context, CPedalSession& session)
     if (!plan)
         return fail_with(context, CLI_EXIT_FAILED, why);
     if (plan->steps.empty()) {
-        print_line(context, QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song in those slots."));
+        print_line(context,
+                   QStringLiteral(
+                       "Nothing to restore: neither the backup nor the pedal holds a song in those slots."));
         return CLI_EXIT_OK;
     }
     if (!context.prompt.ask_yes_no(QStringLiteral("Restore"), plan->question(session)))

@@ -5,7 +5,7 @@
 
 namespace {
 
-const QStringList kCommands = {"ports",  "info",     "list",     "import",      "export",
+const QStringList kCommands = {"ports",  "info",     "list",         "import", "export",
                                "delete", "firmware", "check-update", "backup", "restore"};
 
 // How many arguments each command takes after its name.
@@ -49,14 +49,16 @@ SCliParse parse_cli(const QStringList& arguments)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("command", "The command to run, see above.", "COMMAND [ARGUMENTS]");
-    const QCommandLineOption yes("yes", "Answer every question with yes (overwrite, delete, older firmware).");
+    const QCommandLineOption yes("yes",
+                                 "Answer every question with yes (overwrite, delete, older firmware).");
     const QCommandLineOption force("force", "Install a firmware package made for another product.");
     const QCommandLineOption json("json", "Print list, info and ports as JSON.");
     const QCommandLineOption verify("verify", "Read an imported song back and compare it.");
     const QCommandLineOption port("port", "Use the pedal on this port pair (name or number from 'ports').",
                                   "NAME|INDEX");
     const QCommandLineOption server("update-server", "The update server's base address.", "URL");
-    const QCommandLineOption mono("mono", "How a mono pedal takes a stereo file: left or mix.", "left|mix", "left");
+    const QCommandLineOption mono("mono", "How a mono pedal takes a stereo file: left or mix.", "left|mix",
+                                  "left");
     const QCommandLineOption online("online", "Take the firmware package from the update server.");
     const QCommandLineOption list("list", "List the update server's firmware packages.");
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
@@ -97,8 +99,9 @@ SCliParse parse_cli(const QStringList& arguments)
 
     parse.exit_code = 2;
     if (!kCommands.contains(options.command)) {
-        parse.text = options.command.isEmpty() ? QStringLiteral("No command given; see --help.")
-                                               : QStringLiteral("Unknown command '%1'; see --help.").arg(options.command);
+        parse.text = options.command.isEmpty()
+                         ? QStringLiteral("No command given; see --help.")
+                         : QStringLiteral("Unknown command '%1'; see --help.").arg(options.command);
         return parse;
     }
     const bool firmware_file = !options.online && !options.list;

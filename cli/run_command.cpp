@@ -26,9 +26,9 @@ int parse_slot(SCliContext& context, const QString& text, const CPedalSession& s
     const int slot = text.toInt(&number);
     const int count = static_cast<int>(session.songs().slot_count());
     if (!number || slot < 1 || slot > count) {
-        fail_with(context, CLI_EXIT_USAGE, QStringLiteral("Slot '%1' does not exist: this pedal has slots 1 to %2.")
-                                      .arg(text)
-                                      .arg(count));
+        fail_with(
+            context, CLI_EXIT_USAGE,
+            QStringLiteral("Slot '%1' does not exist: this pedal has slots 1 to %2.").arg(text).arg(count));
         return -1;
     }
     return slot - 1;

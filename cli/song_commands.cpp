@@ -12,13 +12,16 @@ int run_import(SCliContext& context, CPedalSession& session)
         return CLI_EXIT_USAGE;
     const QString path = context.options.arguments[1];
     if (!QFileInfo(path).isFile())
-        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("'%1' is not a file that can be read.").arg(path));
+        return fail_with(context, CLI_EXIT_FAILED,
+                         QStringLiteral("'%1' is not a file that can be read.").arg(path));
     if (session.slot_holds_song(slot) &&
-        !context.prompt.ask_yes_no(
-            QStringLiteral("Overwrite warning"),
-            QStringLiteral("'%1' already exist, continue to overwrite the song?").arg(session.songs().get_name(slot))))
+        !context.prompt.ask_yes_no(QStringLiteral("Overwrite warning"),
+                                   QStringLiteral("'%1' already exist, continue to overwrite the song?")
+                                       .arg(session.songs().get_name(slot))))
         return CLI_EXIT_FAILED;
-    return run_with_task(context, [&](CTask& task) { return import_song(session, path, slot, &task, context.options.verify); });
+    return run_with_task(context, [&](CTask& task) {
+        return import_song(session, path, slot, &task, context.options.verify);
+    });
 }
 
 int run_export(SCliContext& context, CPedalSession& session)

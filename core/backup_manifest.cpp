@@ -32,9 +32,8 @@ std::optional<uint32_t> word_from_hex(const QJsonValue& value)
 
 QString SSlotFormat::text() const
 {
-    return QStringLiteral("%1 %2")
-        .arg(layout == LOOPER_SONG_FORMAT_OLD ? kLegacy : kCurrent,
-             channels == 1 ? QStringLiteral("mono") : QStringLiteral("stereo"));
+    return QStringLiteral("%1 %2").arg(layout == LOOPER_SONG_FORMAT_OLD ? kLegacy : kCurrent,
+                                       channels == 1 ? QStringLiteral("mono") : QStringLiteral("stereo"));
 }
 
 std::optional<SSlotFormat> SSlotFormat::from_text(const QString& text)
@@ -128,11 +127,12 @@ std::optional<SBackupManifest> SBackupManifest::from_json(const QByteArray& json
         const double length = entry.value("length").toDouble(0);
         slot.sha256 = QByteArray::fromHex(entry.value("sha256").toString().toLatin1());
         const bool in_order = manifest.songs.empty() || unsigned(number) > manifest.songs.back().number;
-        const bool described = !slot.readable || (length >= 1 && length <= UINT32_MAX &&
-                                                  slot.sha256.size() == kSha256Bytes &&
-                                                  entry.value("file").toString() == song_file_name(number));
+        const bool described =
+            !slot.readable || (length >= 1 && length <= UINT32_MAX && slot.sha256.size() == kSha256Bytes &&
+                               entry.value("file").toString() == song_file_name(number));
         if (number < 1 || number > count || !in_order || !described) {
-            why = QStringLiteral("The manifest's entry for slot %1 is not valid.").arg(entry.value("slot").toInt());
+            why = QStringLiteral("The manifest's entry for slot %1 is not valid.")
+                      .arg(entry.value("slot").toInt());
             return std::nullopt;
         }
         slot.number = static_cast<unsigned int>(number);

@@ -46,7 +46,7 @@ struct SBackupManifest {
     uint32_t product_id = 0;
     uint32_t firmware_version = 0;
     SSlotFormat slot_format;
-    unsigned int slot_count = 0;  // slots of the model; those not listed were empty
+    unsigned int slot_count = 0;     // slots of the model; those not listed were empty
     std::vector<SBackupSlot> songs;  // occupied slots, ascending
 
     QByteArray to_json() const;

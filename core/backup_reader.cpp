@@ -52,7 +52,8 @@ std::optional<SBackupManifest> read_backup(const QString& folder, QString& why)
         listed << name;
         if (!read_backup_song(folder, slot)) {
             why = QFile::exists(dir.filePath(name))
-                      ? QStringLiteral("'%1' does not match the manifest: its length or SHA-256 differs.").arg(name)
+                      ? QStringLiteral("'%1' does not match the manifest: its length or SHA-256 differs.")
+                            .arg(name)
                       : QStringLiteral("'%1' named in the manifest is missing.").arg(name);
             return std::nullopt;
         }
@@ -60,7 +61,8 @@ std::optional<SBackupManifest> read_backup(const QString& folder, QString& why)
     static const QRegularExpression song_file(QStringLiteral("^Song \\d{3}\\.raw$"));
     for (const QString& name : dir.entryList(QDir::Files)) {
         if (song_file.match(name).hasMatch() && !listed.contains(name)) {
-            why = QStringLiteral("'%1' is not in the manifest: the manifest does not match the song files.").arg(name);
+            why = QStringLiteral("'%1' is not in the manifest: the manifest does not match the song files.")
+                      .arg(name);
             return std::nullopt;
         }
     }
@@ -69,7 +71,8 @@ std::optional<SBackupManifest> read_backup(const QString& folder, QString& why)
 
 std::optional<QByteArray> read_backup_song(const QString& folder, const SBackupSlot& slot)
 {
-    std::optional<QByteArray> bytes = read_whole(QDir(folder).filePath(SBackupManifest::song_file_name(slot.number)));
+    std::optional<QByteArray> bytes =
+        read_whole(QDir(folder).filePath(SBackupManifest::song_file_name(slot.number)));
     if (!bytes || !matches(*bytes, slot))
         return std::nullopt;
     return bytes;

@@ -14,7 +14,8 @@ COperationResult COperationResult::song(ELooperActionResult result)
 
 COperationResult COperationResult::firmware(bool ok)
 {
-    return {EKind::FIRMWARE, LOOPER_RESULT_OK, ok, ok ? QStringLiteral("Successful!") : QStringLiteral("Failed!")};
+    return {EKind::FIRMWARE, LOOPER_RESULT_OK, ok,
+            ok ? QStringLiteral("Successful!") : QStringLiteral("Failed!")};
 }
 
 COperationResult COperationResult::audio_failed(const QString& text)

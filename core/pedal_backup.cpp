@@ -86,15 +86,17 @@ SBackupManifest manifest_of(const CPedalSession& session)
 COperationResult write_failed(const QString& folder, const QString& file)
 {
     return COperationResult::backup(
-        false, QStringLiteral("The backup could not be written: '%1' failed (is the disk full?); it was removed.")
-                   .arg(QDir(folder).filePath(file)));
+        false,
+        QStringLiteral("The backup could not be written: '%1' failed (is the disk full?); it was removed.")
+            .arg(QDir(folder).filePath(file)));
 }
 
 }  // namespace
 
 QString backup_folder_name(const QString& model_name, const QDateTime& when)
 {
-    return QStringLiteral("Tandora backup %1 %2").arg(model_name, when.toString(QStringLiteral("yyyy-MM-dd HH-mm")));
+    return QStringLiteral("Tandora backup %1 %2")
+        .arg(model_name, when.toString(QStringLiteral("yyyy-MM-dd HH-mm")));
 }
 
 QString backup_target_problem(const QString& folder)
@@ -123,7 +125,8 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
     // Left by a backup that was interrupted before it could clean up.
     QDir(work).removeRecursively();
     if (!QDir().mkpath(work))
-        return COperationResult::backup(false, QStringLiteral("The backup folder '%1' cannot be created.").arg(work));
+        return COperationResult::backup(
+            false, QStringLiteral("The backup folder '%1' cannot be created.").arg(work));
     auto abandon = [&work](COperationResult result) {
         QDir(work).removeRecursively();
         return result;
@@ -169,13 +172,15 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             manifest.songs.push_back(entry);
             continue;
         }
-        const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(song.get()), int(length));
+        const QByteArray bytes =
+            QByteArray::fromRawData(reinterpret_cast<const char*>(song.get()), int(length));
         entry.length = length;
         entry.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
         manifest.songs.push_back(entry);
         if (!writer.write(SBackupManifest::song_file_name(entry.number), bytes))
             return abandon(write_failed(final_path, writer.failed_file()));
-        if (options.wav && !writer.write_with(SBackupManifest::wav_file_name(entry.number), [&](QFileDevice& file) {
+        if (options.wav &&
+            !writer.write_with(SBackupManifest::wav_file_name(entry.number), [&](QFileDevice& file) {
                 return save_song_as_wav(*format, std::move(song), length, file);
             }))
             return abandon(write_failed(final_path, writer.failed_file()));

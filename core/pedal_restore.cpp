@@ -31,8 +31,8 @@ COperationResult reload(CPedalSession& session, unsigned int slot)
     return COperationResult::song(lost ? result : LOOPER_RESULT_OK);
 }
 
-COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, const SRestoreStep& step, bool verify,
-                          CTask* task)
+COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, const SRestoreStep& step,
+                          bool verify, CTask* task)
 {
     if (step.empties) {
         const COperationResult deleted = delete_song(session, static_cast<int>(step.slot));
@@ -43,7 +43,8 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
     const std::optional<QByteArray> song = read_backup_song(plan.folder, step.song);
     if (!song)
         return COperationResult::backup(
-            false, QStringLiteral("%1 of the backup changed after it was checked.").arg(song_name(step.slot)));
+            false,
+            QStringLiteral("%1 of the backup changed after it was checked.").arg(song_name(step.slot)));
     const auto* data = reinterpret_cast<const unsigned char*>(song->constData());
     const auto length = static_cast<unsigned int>(song->size());
     const COperationResult written = store_result(session.songs().write_file(step.slot, data, length, task));
@@ -69,13 +70,15 @@ COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan,
         const uint64_t bytes = step.empties ? 0 : step.song.length * passes;
         if (task) {
             task->set_part(static_cast<unsigned>(i + 1), static_cast<unsigned>(plan.steps.size()));
-            task->set_percent_range(static_cast<int>(100 * done / total), static_cast<int>(100 * (done + bytes) / total));
+            task->set_percent_range(static_cast<int>(100 * done / total),
+                                    static_cast<int>(100 * (done + bytes) / total));
         }
         done += bytes;
-        const COperationResult result =
-            task_cancelled(task) ? COperationResult::cancelled() : run_step(session, plan, step, verify, task);
+        const COperationResult result = task_cancelled(task) ? COperationResult::cancelled()
+                                                             : run_step(session, plan, step, verify, task);
         if (result.ok()) {
-            lines << QStringLiteral("%1: %2").arg(song_name(step.slot), step.empties ? "emptied" : "restored");
+            lines << QStringLiteral("%1: %2").arg(song_name(step.slot),
+                                                  step.empties ? "emptied" : "restored");
             continue;
         }
         lines << QStringLiteral("%1: failed (%2)").arg(song_name(step.slot), result.text());
@@ -83,6 +86,7 @@ COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan,
             lines << QStringLiteral("%1: not restored").arg(song_name(plan.steps[rest].slot));
         return result.with_detail(lines.join(QLatin1Char('\n')));
     }
-    return COperationResult::backup(true, QStringLiteral("Restore complete: %1 slots restored.").arg(plan.steps.size()))
+    return COperationResult::backup(
+               true, QStringLiteral("Restore complete: %1 slots restored.").arg(plan.steps.size()))
         .with_detail(lines.join(QLatin1Char('\n')));
 }

@@ -91,8 +91,8 @@ uint64_t SRestorePlan::song_bytes() const
 }
 
 std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QString& folder,
-                                         const SBackupManifest& manifest, const std::vector<unsigned int>& only,
-                                         QString& why)
+                                         const SBackupManifest& manifest,
+                                         const std::vector<unsigned int>& only, QString& why)
 {
     const SModelInfo* model = session.link().model_info();
     const SNandFlashConfig* format = session.song_format();
@@ -102,9 +102,10 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
     }
     const SSlotFormat own = SSlotFormat::of_model(*model);
     if (manifest.slot_format != own) {
-        why = QStringLiteral("The backup was made on a %1 (%2 slots); this %3 has %4 slots. Songs are not converted.")
-                  .arg(manifest.model_name, manifest.slot_format.text(), QString::fromLatin1(model->model_name),
-                       own.text());
+        why = QStringLiteral(
+                  "The backup was made on a %1 (%2 slots); this %3 has %4 slots. Songs are not converted.")
+                  .arg(manifest.model_name, manifest.slot_format.text(),
+                       QString::fromLatin1(model->model_name), own.text());
         return std::nullopt;
     }
     const unsigned int count = session.songs().slot_count();
@@ -123,19 +124,24 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
     }
     for (unsigned int slot : only) {
         if (slot >= count) {
-            why = QStringLiteral("Slot %1 does not exist: this pedal has slots 1 to %2.").arg(slot + 1).arg(count);
+            why = QStringLiteral("Slot %1 does not exist: this pedal has slots 1 to %2.")
+                      .arg(slot + 1)
+                      .arg(count);
             return std::nullopt;
         }
     }
     if (!session.songs().is_block_status_complete()) {
-        why = QStringLiteral("A slot of the pedal could not be read, so its free space is not known. Reconnect it and try again.");
+        why = QStringLiteral(
+            "A slot of the pedal could not be read, so its free space is not known. Reconnect it and try "
+            "again.");
         return std::nullopt;
     }
 
     SRestorePlan plan;
     plan.folder = folder;
     std::vector<SWrite> writes;
-    uint64_t free_blocks = session.free_song_bytes() / (uint64_t{format->pages_per_block} * format->page_data_size);
+    uint64_t free_blocks =
+        session.free_song_bytes() / (uint64_t{format->pages_per_block} * format->page_data_size);
     for (unsigned int slot = 0; slot < count; ++slot) {
         if (!only.empty() && std::find(only.begin(), only.end(), slot) == only.end())
             continue;
@@ -149,7 +155,8 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
         } else if (!entry->readable) {
             plan.kept.push_back(slot);
         } else {
-            writes.push_back({{slot, false, *entry}, blocks_for(*format, entry->length), blocks_held(session, slot)});
+            writes.push_back(
+                {{slot, false, *entry}, blocks_for(*format, entry->length), blocks_held(session, slot)});
         }
     }
     order_writes(writes);

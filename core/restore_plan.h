@@ -33,5 +33,5 @@ struct SRestorePlan {
 // new song at once, and emptied slots are emptied first. Writes run in the order that needs
 // the least room at once. The plan, or nothing with `why` set.
 std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QString& folder,
-                                         const SBackupManifest& manifest, const std::vector<unsigned int>& only,
-                                         QString& why);
+                                         const SBackupManifest& manifest,
+                                         const std::vector<unsigned int>& only, QString& why);

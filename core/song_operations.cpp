@@ -69,13 +69,14 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
     // Reading back takes as long as writing: each gets half of the bar.
     if (verify && task)
         task->set_percent_range(0, 50);
-    const COperationResult written = from_store(
-        session.songs().write_file(static_cast<unsigned int>(slot), wave.GetBuffer(), wave.GetBufferLength(), task));
+    const COperationResult written = from_store(session.songs().write_file(
+        static_cast<unsigned int>(slot), wave.GetBuffer(), wave.GetBufferLength(), task));
     if (!verify || !written.ok())
         return written;
     if (task)
         task->set_percent_range(50, 100);
-    return verify_slot(session, static_cast<unsigned int>(slot), wave.GetBuffer(), wave.GetBufferLength(), task);
+    return verify_slot(session, static_cast<unsigned int>(slot), wave.GetBuffer(), wave.GetBufferLength(),
+                       task);
 }
 
 COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
@@ -100,13 +101,14 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
     if (read != LOOPER_RESULT_OK)
         return from_store(read);
     const size_t common = std::min<size_t>(stored, length);
-    const bool same = std::equal(back.get(), back.get() + common, song) &&
-                      std::all_of(back.get() + common, back.get() + stored, [](unsigned char b) { return b == 0; });
+    const bool same =
+        std::equal(back.get(), back.get() + common, song) &&
+        std::all_of(back.get() + common, back.get() + stored, [](unsigned char b) { return b == 0; });
     return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
 }
 
-bool save_song_as_wav(const SNandFlashConfig& format, std::unique_ptr<unsigned char[]> song, unsigned int length,
-                      QFileDevice& file)
+bool save_song_as_wav(const SNandFlashConfig& format, std::unique_ptr<unsigned char[]> song,
+                      unsigned int length, QFileDevice& file)
 {
     const auto channels = static_cast<unsigned short>(format.channels);
     const auto bits = static_cast<unsigned short>(format.bits_per_sample);

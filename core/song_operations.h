@@ -23,8 +23,8 @@ struct SNandFlashConfig;
 // bytes of `song` just written there. The stored length counts whole units, so the song
 // read back may end up to one unit before or after `length`; bytes past `length` must be
 // the zero fill. A difference is COperationResult::verify_failed.
-[[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
-                                           unsigned int length, CTask* task);
+[[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot,
+                                           const unsigned char* song, unsigned int length, CTask* task);
 
 // Writes `length` bytes of a song in the pedal's `format` to `file` as a 48000 Hz,
 // 24-bit WAV file; the song's buffer is taken over.
@@ -34,6 +34,7 @@ struct SNandFlashConfig;
 // Reads `slot` and saves it at `path` as a 48000 Hz, 24-bit WAV file. The file is
 // replaced only once it is whole: a cancelled or failed export leaves a file that was
 // there as it was and creates none.
-[[nodiscard]] COperationResult export_song(CPedalSession& session, int slot, const QString& path, CTask* task);
+[[nodiscard]] COperationResult export_song(CPedalSession& session, int slot, const QString& path,
+                                           CTask* task);
 
 [[nodiscard]] COperationResult delete_song(CPedalSession& session, int slot);

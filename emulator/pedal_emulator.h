@@ -131,7 +131,7 @@ struct SPedalConfig {
     bool plugged = true;                          // plug in at construction
     // The factory writes a small application image into the application area's first sector.
     bool application_installed = true;
-    SPedalTiming timing;                          // instant unless set
+    SPedalTiming timing;  // instant unless set
 };
 
 class CPedalEmulator {

@@ -70,11 +70,14 @@ TEST_F(BackupWindow, BacksUpIntoADatedFolderAndRestoresAfterAsking)
     ASSERT_EQ(m_prompt.shown().size(), 2u);
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::FOLDER);
     ASSERT_EQ(m_prompt.messages().size(), 1);
-    EXPECT_TRUE(m_prompt.messages()[0].startsWith("Backup complete: 2 songs in")) << m_prompt.messages()[0].toStdString();
+    EXPECT_TRUE(m_prompt.messages()[0].startsWith("Backup complete: 2 songs in"))
+        << m_prompt.messages()[0].toStdString();
     EXPECT_EQ(TandoraQT::read_config("/Config/BackupDir"), m_files.path());
     const QStringList made = QDir(m_files.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(made.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^Tandora backup PULSE RING \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d$").match(made[0]).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^Tandora backup PULSE RING \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d$")
+                    .match(made[0])
+                    .hasMatch())
         << made[0].toStdString();
 
     ASSERT_EQ(probe().songs().delete_file(0), LOOPER_RESULT_OK);
@@ -89,7 +92,8 @@ TEST_F(BackupWindow, BacksUpIntoADatedFolderAndRestoresAfterAsking)
     EXPECT_EQ(m_prompt.shown()[1].kind, EKind::QUESTION);
     EXPECT_TRUE(m_prompt.shown()[1].text.contains("Replaced: Song 003\nWritten into empty slots: Song 001"))
         << m_prompt.shown()[1].text.toStdString();
-    EXPECT_EQ(m_prompt.shown()[2].text, "Restore complete: 2 slots restored.\nSong 003: restored\nSong 001: restored");
+    EXPECT_EQ(m_prompt.shown()[2].text,
+              "Restore complete: 2 slots restored.\nSong 003: restored\nSong 001: restored");
     ASSERT_TRUE(user.acted);
     EXPECT_TRUE(user.bar_shown);
     EXPECT_FALSE(user.firmware_tab);

@@ -147,7 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliBadInput,
     ::testing::Values(SBadInput{"slot0", {"import", "0", "@tone.wav"}, 2, "this pedal has slots 1 to 30"},
                       SBadInput{"slot31", {"delete", "31"}, 2, "this pedal has slots 1 to 30"},
-                      SBadInput{"missing", {"import", "2", "@nothing.wav"}, 1, "is not a file that can be read"},
+                      SBadInput{
+                          "missing", {"import", "2", "@nothing.wav"}, 1, "is not a file that can be read"},
                       SBadInput{"not_audio", {"import", "2", "@notes.txt"}, 1, "notes.txt"},
                       SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
                       SBadInput{"command", {"play"}, 2, "Unknown command"},
@@ -201,7 +202,10 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
     EXPECT_TRUE(refused.err.contains("--yes"));
     EXPECT_EQ(flash_changes(), before);
     EXPECT_EQ(run({"delete", "2", "--yes"}).code, 0);
-    EXPECT_TRUE(QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array()[1].toObject()["empty"].toBool());
+    EXPECT_TRUE(QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8())
+                    .array()[1]
+                    .toObject()["empty"]
+                    .toBool());
 }
 
 TEST_F(Cli, InfoAndPortsAsJson)

@@ -56,7 +56,8 @@ protected:
     void store(const Songs& songs)
     {
         for (const auto& [slot, song] : songs) {
-            ASSERT_EQ(m_session.songs().write_file(slot, song.data(), unsigned(song.size()), nullptr), LOOPER_RESULT_OK);
+            ASSERT_EQ(m_session.songs().write_file(slot, song.data(), unsigned(song.size()), nullptr),
+                      LOOPER_RESULT_OK);
             ASSERT_EQ(m_session.songs().reload_slot(slot), LOOPER_RESULT_OK);
         }
     }
@@ -123,7 +124,8 @@ protected:
     }
     size_t flash_changes() const
     {
-        return m_pedal->count_commands(EPedalMode::UPDATE, kErase) + m_pedal->count_commands(EPedalMode::UPDATE, kWrite);
+        return m_pedal->count_commands(EPedalMode::UPDATE, kErase) +
+               m_pedal->count_commands(EPedalMode::UPDATE, kWrite);
     }
     // Writes a record into `slot`'s info block naming `count` blocks from `first` as its song,
     // without their audio: only the record counts for free space.

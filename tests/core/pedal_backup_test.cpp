@@ -38,10 +38,12 @@ TEST_P(BackupRoundTrip, RestoresEverySlotByteForByteIntoAFreshPedal)
     ASSERT_EQ(manifest->songs.size(), before.size());
     for (const SBackupSlot& slot : manifest->songs) {
         const std::vector<unsigned char>& song = before.at(slot.number - 1);
-        const QByteArray raw = read_all(QDir(file("backup")).filePath(SBackupManifest::song_file_name(slot.number)));
+        const QByteArray raw =
+            read_all(QDir(file("backup")).filePath(SBackupManifest::song_file_name(slot.number)));
         EXPECT_EQ(raw, QByteArray(reinterpret_cast<const char*>(song.data()), int(song.size())));
         EXPECT_EQ(slot.sha256, QCryptographicHash::hash(raw, QCryptographicHash::Sha256));
-        EXPECT_TRUE(QFile::exists(QDir(file("backup")).filePath(SBackupManifest::wav_file_name(slot.number))));
+        EXPECT_TRUE(
+            QFile::exists(QDir(file("backup")).filePath(SBackupManifest::wav_file_name(slot.number))));
     }
     EXPECT_FALSE(QFile::exists(file("backup.incomplete")));
 
@@ -63,7 +65,8 @@ TEST_F(PedalBackup, RestoreOverOtherSongsReplacesAndEmptiesAfterAskingWhich)
     store({{0, noise(9000, 4)}, {5, noise(4000, 5)}});
 
     QString why;
-    const std::optional<SRestorePlan> plan = plan_restore(m_session, folder, *read_backup(folder, why), {}, why);
+    const std::optional<SRestorePlan> plan =
+        plan_restore(m_session, folder, *read_backup(folder, why), {}, why);
     ASSERT_TRUE(plan) << why.toStdString();
     const QString question = plan->question(m_session);
     EXPECT_TRUE(question.contains("Replaced: Song 001, Song 003")) << question.toStdString();
@@ -132,13 +135,15 @@ INSTANTIATE_TEST_SUITE_P(
                        write_all(path, read_all(path).left(40));
                    },
                    "damaged or truncated"},
-        SBadBackup{"NewerFormat", [](const QString& f) { edit_manifest(f, [](QJsonObject& r) { r["format_version"] = 2; }); },
-                   "format version 2"},
+        SBadBackup{
+            "NewerFormat",
+            [](const QString& f) { edit_manifest(f, [](QJsonObject& r) { r["format_version"] = 2; }); },
+            "format version 2"},
         SBadBackup{"SongFileNotInManifest",
                    [](const QString& f) { write_all(QDir(f).filePath("Song 007.raw"), QByteArray(192, 0)); },
                    "is not in the manifest"},
-        SBadBackup{"SongFileMissing", [](const QString& f) { QFile::remove(QDir(f).filePath("Song 001.raw")); },
-                   "is missing"},
+        SBadBackup{"SongFileMissing",
+                   [](const QString& f) { QFile::remove(QDir(f).filePath("Song 001.raw")); }, "is missing"},
         SBadBackup{"HashMismatch",
                    [](const QString& f) {
                        const QString path = QDir(f).filePath("Song 001.raw");
@@ -147,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                        write_all(path, bytes);
                    },
                    "length or SHA-256 differs"},
-        SBadBackup{"SlotOutOfRange", [](const QString& f) { move_song(f, 31); }, "this pedal has slots 1 to 30"},
+        SBadBackup{"SlotOutOfRange", [](const QString& f) { move_song(f, 31); },
+                   "this pedal has slots 1 to 30"},
         SBadBackup{"LongerThanAChain",
                    [](const QString& f) {
                        const QByteArray song(41287681, '\x11');
@@ -246,7 +252,8 @@ TEST_P(BackupTarget, FailsWithAClearMessageAndLeavesNoBackup)
     int opened = 0;
     SBackupOptions options;
     options.open_file = [&](const QString& path) -> std::unique_ptr<QFileDevice> {
-        auto out = std::make_unique<QFile>(++opened == GetParam().full_at ? QStringLiteral("/dev/full") : path);
+        auto out =
+            std::make_unique<QFile>(++opened == GetParam().full_at ? QStringLiteral("/dev/full") : path);
         return out->open(QIODevice::WriteOnly) ? std::move(out) : nullptr;
     };
     if (GetParam().full_at && !QFile::exists("/dev/full"))
@@ -260,22 +267,23 @@ TEST_P(BackupTarget, FailsWithAClearMessageAndLeavesNoBackup)
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, BackupTarget,
-    ::testing::Values(
-        SBackupTargetCase{"FullDiskAtFirstSong", [](const QString& f) { return f + "/b"; }, 1, "is the disk full?"},
-        SBackupTargetCase{"FullDiskAtManifest", [](const QString& f) { return f + "/b"; }, 3, "is the disk full?"},
-        SBackupTargetCase{"UnderAFile",
-                          [](const QString& f) {
-                              write_all(f + "/plain", "x");
-                              return f + "/plain/b";
-                          },
-                          0, "cannot be created"},
-        SBackupTargetCase{"NotEmpty",
-                          [](const QString& f) {
-                              QDir(f).mkpath("used");
-                              write_all(f + "/used/keep", "x");
-                              return f + "/used";
-                          },
-                          0, "is not empty"}),
+    ::testing::Values(SBackupTargetCase{"FullDiskAtFirstSong", [](const QString& f) { return f + "/b"; }, 1,
+                                        "is the disk full?"},
+                      SBackupTargetCase{"FullDiskAtManifest", [](const QString& f) { return f + "/b"; }, 3,
+                                        "is the disk full?"},
+                      SBackupTargetCase{"UnderAFile",
+                                        [](const QString& f) {
+                                            write_all(f + "/plain", "x");
+                                            return f + "/plain/b";
+                                        },
+                                        0, "cannot be created"},
+                      SBackupTargetCase{"NotEmpty",
+                                        [](const QString& f) {
+                                            QDir(f).mkpath("used");
+                                            write_all(f + "/used/keep", "x");
+                                            return f + "/used";
+                                        },
+                                        0, "is not empty"}),
     [](const ::testing::TestParamInfo<SBackupTargetCase>& info) { return info.param.name; });
 
 TEST_F(PedalBackup, VerifiedImportCatchesAFlashThatReturnsOtherBytes)

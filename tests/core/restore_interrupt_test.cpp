@@ -66,9 +66,10 @@ TEST_P(RestoreInterrupt, LeavesEverySlotOldOrRestored)
     for (unsigned slot : {0u, 1u, 2u, 5u}) {
         SCOPED_TRACE(slot);
         const auto now = after.find(slot);
-        const bool is_old = old.count(slot) ? now != after.end() && now->second == old.at(slot) : now == after.end();
-        const bool is_restored =
-            restored.count(slot) ? now != after.end() && now->second == restored.at(slot) : now == after.end();
+        const bool is_old =
+            old.count(slot) ? now != after.end() && now->second == old.at(slot) : now == after.end();
+        const bool is_restored = restored.count(slot) ? now != after.end() && now->second == restored.at(slot)
+                                                      : now == after.end();
         EXPECT_TRUE(is_old || is_restored);
     }
     // The pedal takes the restore again and ends with the backup's songs.
@@ -91,7 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SInterruptCase{EInterrupt::POWER_CUT, 2}, SInterruptCase{EInterrupt::POWER_CUT, 40},
                       SInterruptCase{EInterrupt::POWER_CUT, 79}, SInterruptCase{EInterrupt::POWER_CUT, 80},
                       SInterruptCase{EInterrupt::POWER_CUT, 150}, SInterruptCase{EInterrupt::POWER_CUT, 232},
-                      SInterruptCase{EInterrupt::POWER_CUT_HALF, 1}, SInterruptCase{EInterrupt::POWER_CUT_HALF, 2},
-                      SInterruptCase{EInterrupt::POWER_CUT_HALF, 79}, SInterruptCase{EInterrupt::POWER_CUT_HALF, 150},
+                      SInterruptCase{EInterrupt::POWER_CUT_HALF, 1},
+                      SInterruptCase{EInterrupt::POWER_CUT_HALF, 2},
+                      SInterruptCase{EInterrupt::POWER_CUT_HALF, 79},
+                      SInterruptCase{EInterrupt::POWER_CUT_HALF, 150},
                       SInterruptCase{EInterrupt::POWER_CUT_HALF, 232}),
     case_name);
