@@ -143,6 +143,12 @@ private:
     // After a command on `slot`: the list shows what the store now holds.
     void reload_after_command(int slot);
 
+    // Backup and restore: idle, connected, and a model that keeps songs.
+    bool can_run_whole_pedal_work() const;
+    // The folder the user picks for a backup or a restore; empty when cancelled or when the
+    // window can no longer run the command.
+    QString ask_backup_folder(const QString& caption);
+
     // A command that asked the user goes on only if, meanwhile, no timer tick dropped or
     // replaced the pedal and the same slot is still selected.
     bool is_still_selected(int slot) const;

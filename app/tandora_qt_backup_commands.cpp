@@ -26,13 +26,24 @@ void TandoraQT::init_verify_import()
     });
 }
 
+bool TandoraQT::can_run_whole_pedal_work() const
+{
+    return m_workState == WORK_IDLE && is_ready_for_songs() && m_session.song_format();
+}
+
+QString TandoraQT::ask_backup_folder(const QString& caption)
+{
+    if (!can_run_whole_pedal_work())
+        return {};
+    const QString folder = user_prompt().get_existing_directory(this, caption, read_config(kBackupDir));
+    // Meanwhile a timer tick may have dropped the pedal.
+    return can_run_whole_pedal_work() ? folder : QString();
+}
+
 void TandoraQT::OnBackupSongs()
 {
-    if (m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
-        return;
-    const QString parent = user_prompt().get_existing_directory(
-        this, QStringLiteral("Choose the folder to put the backup in"), read_config(kBackupDir));
-    if (parent.isEmpty() || m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
+    const QString parent = ask_backup_folder(QStringLiteral("Choose the folder to put the backup in"));
+    if (parent.isEmpty())
         return;
     write_config(kBackupDir, parent);
     const QString model = QString::fromLatin1(m_session.link().model_info()->model_name);
@@ -48,11 +59,8 @@ void TandoraQT::OnBackupSongs()
 
 void TandoraQT::OnRestoreSongs()
 {
-    if (m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
-        return;
-    const QString folder = user_prompt().get_existing_directory(
-        this, QStringLiteral("Choose the backup to restore"), read_config(kBackupDir));
-    if (folder.isEmpty() || m_workState != WORK_IDLE || !is_ready_for_songs() || !m_session.song_format())
+    const QString folder = ask_backup_folder(QStringLiteral("Choose the backup to restore"));
+    if (folder.isEmpty())
         return;
     // Hashing a full pedal's songs takes a while: the check runs on the worker too, and its
     // one question reaches the user through the prompt handover.

@@ -30,6 +30,11 @@ std::optional<uint32_t> word_from_hex(const QJsonValue& value)
 
 }  // namespace
 
+QString slot_song_name(unsigned int slot)
+{
+    return QString::asprintf("Song %.3u", slot + 1);
+}
+
 QString SSlotFormat::text() const
 {
     return QStringLiteral("%1 %2").arg(layout == LOOPER_SONG_FORMAT_OLD ? kLegacy : kCurrent,
@@ -55,12 +60,12 @@ SSlotFormat SSlotFormat::of_model(const SModelInfo& model)
 
 QString SBackupManifest::song_file_name(unsigned int number)
 {
-    return QString::asprintf("Song %.3u.raw", number);
+    return slot_song_name(number - 1) + QStringLiteral(".raw");
 }
 
 QString SBackupManifest::wav_file_name(unsigned int number)
 {
-    return QString::asprintf("Song %.3u.wav", number);
+    return slot_song_name(number - 1) + QStringLiteral(".wav");
 }
 
 QByteArray SBackupManifest::to_json() const

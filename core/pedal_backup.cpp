@@ -63,11 +63,6 @@ private:
     QString m_failed;
 };
 
-QString song_name(unsigned int slot)
-{
-    return QString::asprintf("Song %.3u", slot + 1);
-}
-
 SBackupManifest manifest_of(const CPedalSession& session)
 {
     const CUSBConnect& link = session.link();
@@ -168,7 +163,7 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             return abandon(COperationResult::cancelled());
         entry.readable = read == LOOPER_RESULT_OK;
         if (!entry.readable) {
-            unreadable << song_name(slot);
+            unreadable << slot_song_name(slot);
             manifest.songs.push_back(entry);
             continue;
         }

@@ -11,11 +11,6 @@
 
 namespace {
 
-QString song_name(unsigned int slot)
-{
-    return QString::asprintf("Song %.3u", slot + 1);
-}
-
 COperationResult store_result(ELooperActionResult result)
 {
     return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
@@ -44,7 +39,7 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
     if (!song)
         return COperationResult::backup(
             false,
-            QStringLiteral("%1 of the backup changed after it was checked.").arg(song_name(step.slot)));
+            QStringLiteral("%1 of the backup changed after it was checked.").arg(slot_song_name(step.slot)));
     const auto* data = reinterpret_cast<const unsigned char*>(song->constData());
     const auto length = static_cast<unsigned int>(song->size());
     const COperationResult written = store_result(session.songs().write_file(step.slot, data, length, task));
@@ -77,13 +72,13 @@ COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan,
         const COperationResult result = task_cancelled(task) ? COperationResult::cancelled()
                                                              : run_step(session, plan, step, verify, task);
         if (result.ok()) {
-            lines << QStringLiteral("%1: %2").arg(song_name(step.slot),
+            lines << QStringLiteral("%1: %2").arg(slot_song_name(step.slot),
                                                   step.empties ? "emptied" : "restored");
             continue;
         }
-        lines << QStringLiteral("%1: failed (%2)").arg(song_name(step.slot), result.text());
+        lines << QStringLiteral("%1: failed (%2)").arg(slot_song_name(step.slot), result.text());
         for (size_t rest = i + 1; rest < plan.steps.size(); ++rest)
-            lines << QStringLiteral("%1: not restored").arg(song_name(plan.steps[rest].slot));
+            lines << QStringLiteral("%1: not restored").arg(slot_song_name(plan.steps[rest].slot));
         return result.with_detail(lines.join(QLatin1Char('\n')));
     }
     return COperationResult::backup(

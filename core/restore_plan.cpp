@@ -6,11 +6,6 @@
 
 namespace {
 
-QString song_name(unsigned int slot)
-{
-    return QString::asprintf("Song %.3u", slot + 1);
-}
-
 // Blocks a song of `length` bytes takes, as the store counts them for a write.
 uint64_t blocks_for(const SNandFlashConfig& format, uint64_t length)
 {
@@ -49,7 +44,7 @@ QString join_names(const std::vector<unsigned int>& chosen)
 {
     QStringList names;
     for (unsigned int slot : chosen)
-        names << song_name(slot);
+        names << slot_song_name(slot);
     return names.join(QStringLiteral(", "));
 }
 
@@ -111,14 +106,14 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
     const unsigned int count = session.songs().slot_count();
     for (const SBackupSlot& slot : manifest.songs) {
         if (slot.number > count) {
-            why = QStringLiteral("The backup holds Song %1, but this pedal has slots 1 to %2.")
-                      .arg(slot.number, 3, 10, QLatin1Char('0'))
+            why = QStringLiteral("The backup holds %1, but this pedal has slots 1 to %2.")
+                      .arg(slot_song_name(slot.number - 1))
                       .arg(count);
             return std::nullopt;
         }
         if (slot.readable && blocks_for(*format, slot.length) > format->max_song_blocks) {
-            why = QStringLiteral("Song %1 of the backup is longer than one song can be on this pedal.")
-                      .arg(slot.number, 3, 10, QLatin1Char('0'));
+            why = QStringLiteral("%1 of the backup is longer than one song can be on this pedal.")
+                      .arg(slot_song_name(slot.number - 1));
             return std::nullopt;
         }
     }
