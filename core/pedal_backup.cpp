@@ -117,8 +117,13 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         return COperationResult::backup(false, problem);
     const QString final_path = QFileInfo(folder).absoluteFilePath();
     const QString work = final_path + kIncompleteSuffix;
-    // Left by a backup that was interrupted before it could clean up.
-    QDir(work).removeRecursively();
+    // Left by a backup the program could not clean up after (it was killed), or something
+    // of the user's: either way not ours to delete.
+    if (QFileInfo::exists(work))
+        return COperationResult::backup(
+            false, QStringLiteral(
+                       "'%1' is in the way, perhaps left by an interrupted backup; remove it and try again.")
+                       .arg(work));
     if (!QDir().mkpath(work))
         return COperationResult::backup(
             false, QStringLiteral("The backup folder '%1' cannot be created.").arg(work));

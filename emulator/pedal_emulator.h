@@ -89,11 +89,11 @@ struct SPedalFault {
 
     static SPedalFault update(EPedalFaultKind kind, int command, unsigned occurrence = 0)
     {
-        return {kind, EPedalMode::UPDATE, command, occurrence, 0};
+        return {kind, EPedalMode::UPDATE, command, occurrence, 0, 0, UINT32_MAX};
     }
     static SPedalFault app(EPedalFaultKind kind, int command, unsigned occurrence = 0)
     {
-        return {kind, EPedalMode::APP, command, occurrence, 0};
+        return {kind, EPedalMode::APP, command, occurrence, 0, 0, UINT32_MAX};
     }
 };
 

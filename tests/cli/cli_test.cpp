@@ -72,8 +72,7 @@ protected:
         CUserPrompt* previous = install_user_prompt(&prompt);
         {
             CInterruptWatch interrupt;
-            SCliContext context{*parse.options, prompt, interrupt, false, out, err};
-            context.on_task_step = on_step;
+            SCliContext context{*parse.options, prompt, interrupt, false, out, err, on_step};
             result.code = run_cli_command(context);
         }
         install_user_prompt(previous);

@@ -261,7 +261,8 @@ TEST_P(BackupTarget, FailsWithAClearMessageAndLeavesNoBackup)
     const COperationResult result = backup_pedal(m_session, folder, options, nullptr);
     EXPECT_FALSE(result.ok());
     EXPECT_TRUE(result.text().contains(GetParam().message)) << result.text().toStdString();
-    EXPECT_FALSE(QFile::exists(folder + ".incomplete"));
+    // A leftover of an earlier backup is not ours to delete; none of this one stays.
+    EXPECT_EQ(read_all(folder + ".incomplete/keep"), QFile::exists(folder + ".incomplete") ? "x" : "");
     EXPECT_FALSE(QFile::exists(QDir(folder).filePath("backup.json")));
 }
 
@@ -283,7 +284,14 @@ INSTANTIATE_TEST_SUITE_P(
                                             write_all(f + "/used/keep", "x");
                                             return f + "/used";
                                         },
-                                        0, "is not empty"}),
+                                        0, "is not empty"},
+                      SBackupTargetCase{"TemporaryNameTaken",
+                                        [](const QString& f) {
+                                            QDir(f).mkpath("b.incomplete");
+                                            write_all(f + "/b.incomplete/keep", "x");
+                                            return f + "/b";
+                                        },
+                                        0, "is in the way"}),
     [](const ::testing::TestParamInfo<SBackupTargetCase>& info) { return info.param.name; });
 
 TEST_F(PedalBackup, VerifiedImportCatchesAFlashThatReturnsOtherBytes)
