@@ -46,3 +46,8 @@ QString CQtUserPrompt::get_save_file_name(QWidget* parent, const QString& captio
         return {};
     return dialog.selectedFiles().front();
 }
+
+QString CQtUserPrompt::get_existing_directory(QWidget* parent, const QString& caption, const QString& folder)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, folder);
+}

@@ -11,4 +11,5 @@ public:
                                const QString& filter) override;
     QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
                                const QString& filter) override;
+    QString get_existing_directory(QWidget* parent, const QString& caption, const QString& folder) override;
 };

@@ -111,6 +111,7 @@ void TandoraQT::init_ctrls()
     init_mono_mode();
     ui.m_lstSong->viewport()->setAcceptDrops(true);
     ui.m_lstSong->viewport()->installEventFilter(this);
+    init_verify_import();
     update_firmware_update_mode();
 }
 

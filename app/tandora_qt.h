@@ -41,7 +41,9 @@ public:
         WORK_DOWNLOAD_SONG = 1,    // a WAV file is written into a slot (Import)
         WORK_UPDATE_FIRMWARE = 2,  // a firmware package is written into the pedal
         WORK_IDLE = 3,
-        WORK_DELETE_SONG = 4,  // a slot is emptied
+        WORK_DELETE_SONG = 4,    // a slot is emptied
+        WORK_BACKUP_SONGS = 5,   // every slot is read into a backup folder
+        WORK_RESTORE_SONGS = 6,  // a backup folder is written into the slots
     };
 
     // `demo`: the pedal is the emulated demo pedal, and the title says so.
@@ -77,6 +79,11 @@ protected slots:
     void OnUploadSong();
     void OnDownloadSong();
     void OnDeleteSong();
+    // Asks for a parent folder and backs the pedal up into a new, dated folder there.
+    void OnBackupSongs();
+    // Asks for a backup folder; the worker checks it whole, asks once which slots change,
+    // and restores it.
+    void OnRestoreSongs();
     void currentRowChanged(int currentRow);
 
 private:
@@ -86,6 +93,8 @@ private:
 
     void fit_font_to_form();
     void init_ctrls();
+    // The "Verify after import" box, remembered as "/Config/VerifyImport".
+    void init_verify_import();
     void init_style_sheet();
     void init_progress_area();
     void init_thread();
@@ -150,6 +159,12 @@ private:
     // Audio files dropped on the list go into the slots from the one dropped on.
     void accept_song_drag(QDropEvent* event) const;
     void drop_songs(QDropEvent* event);
+
+    // Backup and restore: idle, connected, and a model that keeps songs.
+    bool can_run_whole_pedal_work() const;
+    // The folder the user picks for a backup or a restore; empty when cancelled or when the
+    // window can no longer run the command.
+    QString ask_backup_folder(const QString& caption);
 
     // A command that asked the user goes on only if, meanwhile, no timer tick dropped or
     // replaced the pedal and the same slot is still selected.

@@ -105,10 +105,11 @@ void TandoraQT::start_import(int first_slot, const QStringList& paths, const QSt
     // Written on the worker, read on the GUI thread once the worker has ended.
     auto results = std::make_shared<std::vector<COperationResult>>();
     const EMonoMode mode = mono_mode();
+    const bool verify = ui.m_chkVerifyImport->isChecked();
     start_work(
         WORK_DOWNLOAD_SONG,
-        [this, first_slot, paths, mode, results](CTask& task) {
-            *results = import_songs(m_session, paths, first_slot, mode, &task);
+        [this, first_slot, paths, mode, verify, results](CTask& task) {
+            *results = import_songs(m_session, paths, first_slot, mode, &task, verify);
             // One slot changed: only it is read again; a drop of several files reads all.
             if (reached_pedal(*results) && results->size() == 1)
                 static_cast<void>(m_session.songs().reload_slot(static_cast<unsigned>(first_slot)));

@@ -94,6 +94,8 @@ void TandoraQT::update_button_status()
     ui.m_btnUpload->setEnabled(ready && songs);
     ui.m_btnDownload->setEnabled(ready && songs);
     ui.m_btnDelete->setEnabled(ready && songs);
+    ui.m_btnBackup->setEnabled(ready && songs);
+    ui.m_btnRestore->setEnabled(ready && songs);
     ui.m_btnOpen->setEnabled(ready);
     ui.m_btnUpdate->setEnabled(ready);
     // A stereo pedal takes both channels as they are.

@@ -24,7 +24,8 @@ constexpr int kCancelWidth = 64;
 bool is_song_work(TandoraQT::EWorkState state)
 {
     return state == TandoraQT::WORK_UPLOAD_SONG || state == TandoraQT::WORK_DOWNLOAD_SONG ||
-           state == TandoraQT::WORK_DELETE_SONG;
+           state == TandoraQT::WORK_DELETE_SONG || state == TandoraQT::WORK_BACKUP_SONGS ||
+           state == TandoraQT::WORK_RESTORE_SONGS;
 }
 
 }  // namespace

@@ -44,6 +44,8 @@ int run_export(SCliContext& context, CPedalSession& session);
 int run_delete(SCliContext& context, CPedalSession& session);
 int run_firmware(SCliContext& context, CPedalSession& session);
 int run_check_update(SCliContext& context);
+int run_backup(SCliContext& context, CPedalSession& session);
+int run_restore(SCliContext& context, CPedalSession& session);
 
 // Runs `work` with a task whose progress is drawn and which Ctrl-C cancels; prints the
 // result's text (and its detail) to stderr, or to stdout on success; the exit code.

@@ -7,15 +7,15 @@
 
 namespace {
 
-const QStringList kCommands = {"ports",  "info",   "list",     "import",
-                               "export", "delete", "firmware", "check-update"};
+const QStringList kCommands = {"ports",  "info",     "list",         "import", "export",
+                               "delete", "firmware", "check-update", "backup", "restore"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
 {
     if (command == "import" || command == "export")
         return 2;
-    if (command == "delete")
+    if (command == "delete" || command == "backup" || command == "restore")
         return 1;
     if (command == "firmware")
         return firmware_file ? 1 : 0;
@@ -36,7 +36,9 @@ QString description()
         "  firmware FILE.dat         update the pedal's firmware from a package\n"
         "  firmware --online --name NAME   update from the update server's list\n"
         "  firmware --list           the update server's packages for the pedal\n"
-        "  check-update              whether a newer Tandora exists\n\n"
+        "  check-update              whether a newer Tandora exists\n"
+        "  backup DIR [--wav]        every song, bit for bit, into the new or empty folder DIR\n"
+        "  restore DIR [--slots 1,3-5]   the backup in DIR back into the pedal, verified\n\n"
         "Exit codes: 0 success, 1 failure, 2 bad usage, 3 no pedal.");
 }
 
@@ -61,7 +63,9 @@ SCliParse parse_cli(const QStringList& arguments)
     const QCommandLineOption online("online", "Take the firmware package from the update server.");
     const QCommandLineOption list("list", "List the update server's firmware packages.");
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
-    parser.addOptions({yes, force, json, verify, port, mono, online, list, name});
+    const QCommandLineOption wav("wav", "backup: also save each song as a 48000 Hz WAV file for listening.");
+    const QCommandLineOption slot_list("slots", "restore: only these slots, e.g. 1,3-5.", "LIST");
+    parser.addOptions({yes, force, json, verify, port, mono, online, list, name, wav, slot_list});
     add_front_end_options(parser);
 
     SCliParse parse;
@@ -90,6 +94,8 @@ SCliParse parse_cli(const QStringList& arguments)
     options.online = parser.isSet(online);
     options.list = parser.isSet(list);
     options.firmware_name = parser.value(name);
+    options.wav = parser.isSet(wav);
+    options.slot_list = parser.value(slot_list);
 
     parse.exit_code = 2;
     if (!read_front_end_options(parser, options.front_end, parse.text))

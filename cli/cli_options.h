@@ -16,6 +16,8 @@ struct SCliOptions {
     bool force = false;
     bool json = false;
     bool verify = false;
+    bool wav = false;   // backup: a WAV copy of each song
+    QString slot_list;  // restore: "1,3-5"; empty: every slot
     QString port;
     SFrontEndOptions front_end;
     EMonoMode mono_mode = EMonoMode::LEFT;

@@ -26,9 +26,9 @@ int parse_slot(SCliContext& context, const QString& text, const CPedalSession& s
     const int slot = text.toInt(&number);
     const int count = static_cast<int>(session.songs().slot_count());
     if (!number || slot < 1 || slot > count) {
-        fail_with(context, CLI_EXIT_USAGE, QStringLiteral("Slot '%1' does not exist: this pedal has slots 1 to %2.")
-                                      .arg(text)
-                                      .arg(count));
+        fail_with(
+            context, CLI_EXIT_USAGE,
+            QStringLiteral("Slot '%1' does not exist: this pedal has slots 1 to %2.").arg(text).arg(count));
         return -1;
     }
     return slot - 1;
@@ -77,5 +77,9 @@ int run_cli_command(SCliContext& context)
         return run_export(context, session);
     if (command == "delete")
         return run_delete(context, session);
+    if (command == "backup")
+        return run_backup(context, session);
+    if (command == "restore")
+        return run_restore(context, session);
     return run_firmware(context, session);
 }

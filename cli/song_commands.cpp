@@ -20,7 +20,7 @@ int run_import(SCliContext& context, CPedalSession& session)
                                        .arg(session.songs().get_name(slot))))
         return CLI_EXIT_FAILED;
     return run_with_task(context, [&](CTask& task) {
-        return import_song(session, path, slot, context.options.mono_mode, &task);
+        return import_song(session, path, slot, context.options.mono_mode, &task, context.options.verify);
     });
 }
 

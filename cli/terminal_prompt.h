@@ -13,8 +13,15 @@ public:
 
     void show_message(const QString& title, const QString& text) override;
     bool ask_yes_no(const QString& title, const QString& text) override;
-    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 
     // A question came with no terminal to ask on and no --yes.
     bool refused() const { return m_refused; }

@@ -14,7 +14,8 @@ COperationResult COperationResult::song(ELooperActionResult result)
 
 COperationResult COperationResult::firmware(bool ok)
 {
-    return {EKind::FIRMWARE, LOOPER_RESULT_OK, ok, ok ? QStringLiteral("Successful!") : QStringLiteral("Failed!")};
+    return {EKind::FIRMWARE, LOOPER_RESULT_OK, ok,
+            ok ? QStringLiteral("Successful!") : QStringLiteral("Failed!")};
 }
 
 COperationResult COperationResult::audio_failed(const QString& text)
@@ -25,6 +26,17 @@ COperationResult COperationResult::audio_failed(const QString& text)
 COperationResult COperationResult::cancelled()
 {
     return {EKind::CANCELLED, LOOPER_RESULT_OK, false, QStringLiteral("Cancelled !")};
+}
+
+COperationResult COperationResult::backup(bool ok, const QString& text)
+{
+    return {EKind::BACKUP, LOOPER_RESULT_OK, ok, text};
+}
+
+COperationResult COperationResult::verify_failed(unsigned int slot)
+{
+    return {EKind::VERIFY, LOOPER_RESULT_OK, false,
+            QString::asprintf("Verify failed: the pedal returned different data for Song %.3u", slot + 1)};
 }
 
 COperationResult COperationResult::refused_shown()

@@ -10,13 +10,18 @@
 // that could not be converted or written reads "Failed !", as no song code says so.
 class COperationResult {
 public:
-    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED };
+    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, BACKUP, VERIFY };
 
     static COperationResult song(ELooperActionResult result);
     static COperationResult firmware(bool ok);
     // `text` replaces "Failed !" where the reason is one the user can act on.
     static COperationResult audio_failed(const QString& text = {});
     static COperationResult cancelled();
+    // A backup or a restore, with the text that sums it up; the slots in the detail.
+    static COperationResult backup(bool ok, const QString& text);
+    // `slot` (0-based) was written but read back different: a failure, whatever the write
+    // said. "Verify failed: the pedal returned different data for Song 004".
+    static COperationResult verify_failed(unsigned int slot);
     // The step that refused has already shown why (the WAV reader's own box, a file that
     // did not open); the front end shows nothing more.
     static COperationResult refused_shown();

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -98,7 +99,7 @@ ESongExportResult write_export(const std::vector<unsigned char>& song, const SSo
 }  // namespace
 
 COperationResult import_song(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
-                             CTask* task)
+                             CTask* task, bool verify)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
@@ -115,17 +116,58 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
     if (task_cancelled(task))
         return COperationResult::cancelled();
     const uint64_t free_bytes = session.free_song_bytes();
+    // Reading back takes as long as writing: each gets half of what is left of the bar.
+    if (verify)
+        set_percent_range(task, kConvertPercent, (100 + kConvertPercent) / 2);
     const ELooperActionResult written =
         session.songs().write_file(static_cast<unsigned int>(slot), import.song.data(),
                                    static_cast<unsigned int>(import.song.size()), task);
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
             no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
-    return from_store(written);
+    if (!verify || written != LOOPER_RESULT_OK)
+        return from_store(written);
+    set_percent_range(task, (100 + kConvertPercent) / 2, 100);
+    return verify_slot(session, static_cast<unsigned int>(slot), import.song.data(),
+                       static_cast<unsigned int>(import.song.size()), task);
+}
+
+COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
+                             unsigned int length, CTask* task)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    // Whatever the reload finds wrong elsewhere (another slot's torn record), this slot's
+    // record and song are judged by the comparison below.
+    static_cast<void>(session.songs().reload_slot(slot));
+    const uint64_t stored = session.songs().get_file_length(slot);
+    if (stored + format->unit_size <= length || stored >= uint64_t{length} + format->unit_size)
+        return COperationResult::verify_failed(slot);
+    std::unique_ptr<unsigned char[]> back(new (std::nothrow) unsigned char[stored]);
+    if (!back)
+        return COperationResult::audio_failed();
+    const ELooperActionResult read =
+        session.songs().read_file(slot, back.get(), static_cast<unsigned int>(stored), task);
+    if (read != LOOPER_RESULT_OK)
+        return from_store(read);
+    const size_t common = std::min<size_t>(stored, length);
+    const bool same =
+        std::equal(back.get(), back.get() + common, song) &&
+        std::all_of(back.get() + common, back.get() + stored, [](unsigned char b) { return b == 0; });
+    return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
+}
+
+bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song, QFileDevice& file)
+{
+    const SSongAudioFormat audio{format.channels, format.sample_rate, format.bits_per_sample};
+    return write_export(song, audio, file, nullptr) == ESongExportResult::OK;
 }
 
 std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths, int first_slot,
-                                           EMonoMode mono_mode, CTask* task)
+                                           EMonoMode mono_mode, CTask* task, bool verify)
 {
     std::vector<COperationResult> results;
     const auto count = static_cast<unsigned>(paths.size());
@@ -137,7 +179,7 @@ std::vector<COperationResult> import_songs(CPedalSession& session, const QString
             continue;
         }
         const int slot = first_slot + static_cast<int>(i);
-        results.push_back(import_song(session, paths[int(i)], slot, mono_mode, task));
+        results.push_back(import_song(session, paths[int(i)], slot, mono_mode, task, verify));
         // The blocks of a song just replaced are free for the next file only once the
         // store has read the slot again.
         if (i + 1 < count && results.back().kind() == COperationResult::EKind::SONG)

@@ -10,6 +10,8 @@
 
 class CPedalSession;
 class CTask;
+class QFileDevice;
+struct SNandFlashConfig;
 
 // The song commands, run on a worker with a task for progress and cancel. Slots are
 // 0-based. None of them reloads the store; the caller reloads what the command changed.
@@ -19,15 +21,28 @@ class CTask;
 // slot is refused before anything is converted, "File too large!" with the slot's and
 // the file's lengths; one the free blocks cannot take, "Space not enough!" with the free
 // and the needed space. The slot's record is committed last, so a cancelled or failed
-// import leaves the old song.
+// import leaves the old song. With `verify` the slot is then read back and compared
+// (verify_slot).
 [[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot,
-                                           EMonoMode mono_mode, CTask* task);
+                                           EMonoMode mono_mode, CTask* task, bool verify = false);
+
+// Reads `slot` back from the pedal, its record included, and compares it with the `length`
+// bytes of `song` just written there. The stored length counts whole units, so the song
+// read back may end up to one unit before or after `length`; bytes past `length` must be
+// the zero fill. A difference is COperationResult::verify_failed.
+[[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot,
+                                           const unsigned char* song, unsigned int length, CTask* task);
+
+// Writes a song in the pedal's `format` to `file` as a 48000 Hz, 24-bit WAV file.
+[[nodiscard]] bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song,
+                                    QFileDevice& file);
 
 // Imports `paths` into consecutive slots from `first_slot`, which must all exist, with the
 // task's part counting the files. A result per path, in order; once cancelled, the files
 // not yet begun are "Cancelled !" too.
 [[nodiscard]] std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths,
-                                                         int first_slot, EMonoMode mono_mode, CTask* task);
+                                                         int first_slot, EMonoMode mono_mode, CTask* task,
+                                                         bool verify = false);
 
 // Reads `slot` and saves it at `path` as a 48000 Hz, 24-bit WAV file. The file is
 // replaced only once it is whole: a cancelled or failed export leaves a file that was

@@ -121,12 +121,13 @@ void CPedalEmulator::clear_faults()
     m_faults.clear();
 }
 
-std::optional<SPedalFault> CPedalEmulator::take_fault(EPedalMode mode, uint8_t command)
+std::optional<SPedalFault> CPedalEmulator::take_fault(EPedalMode mode, uint8_t command, uint32_t address)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::optional<SPedalFault> fired;
     for (auto& slot : m_faults) {
-        if (slot.fault.mode != mode || (slot.fault.command >= 0 && slot.fault.command != command))
+        if (slot.fault.mode != mode || (slot.fault.command >= 0 && slot.fault.command != command) ||
+            address < slot.fault.first_address || address > slot.fault.last_address)
             continue;
         ++slot.seen;
         if (!fired && (slot.fault.occurrence == 0 || slot.fault.occurrence == slot.seen))

@@ -72,6 +72,8 @@ enum class EPedalFaultKind {
     DELAY,               // the reply is sent delay_ms late
     UNPLUG_BEFORE,       // the ports vanish before the command is carried out
     UNPLUG_AFTER,        // the command is carried out, then the ports vanish without a reply
+    WRONG_DATA,          // a read reply carries its first data byte inverted, as a failing
+                         // flash cell would return it; the reply itself stays well-formed
 };
 
 struct SPedalFault {
@@ -80,14 +82,18 @@ struct SPedalFault {
     int command = -1;                      // packet command byte (update) or second byte (app); -1: any
     unsigned occurrence = 0;               // 0: every match; n: only the n-th match after it was added
     unsigned delay_ms = 0;                 // for DELAY
+    // Update-mode flash commands match only when their address lies in this range, so a
+    // fault can hit the audio blocks and spare the info blocks.
+    uint32_t first_address = 0;
+    uint32_t last_address = UINT32_MAX;
 
     static SPedalFault update(EPedalFaultKind kind, int command, unsigned occurrence = 0)
     {
-        return {kind, EPedalMode::UPDATE, command, occurrence, 0};
+        return {kind, EPedalMode::UPDATE, command, occurrence, 0, 0, UINT32_MAX};
     }
     static SPedalFault app(EPedalFaultKind kind, int command, unsigned occurrence = 0)
     {
-        return {kind, EPedalMode::APP, command, occurrence, 0};
+        return {kind, EPedalMode::APP, command, occurrence, 0, 0, UINT32_MAX};
     }
 };
 
@@ -125,7 +131,7 @@ struct SPedalConfig {
     bool plugged = true;                          // plug in at construction
     // The factory writes a small application image into the application area's first sector.
     bool application_installed = true;
-    SPedalTiming timing;                          // instant unless set
+    SPedalTiming timing;  // instant unless set
 };
 
 class CPedalEmulator {
@@ -202,7 +208,7 @@ private:
         uint32_t written = HALF_OF_THE_WRITE;
     };
     // The fault, if any, that applies to this request (advances the occurrence counters).
-    std::optional<SPedalFault> take_fault(EPedalMode mode, uint8_t command);
+    std::optional<SPedalFault> take_fault(EPedalMode mode, uint8_t command, uint32_t address = 0);
 
     void receive(const std::vector<unsigned char>& message);
     void handle(SRequest& request);

@@ -73,6 +73,13 @@ void falsify_update_reply(std::vector<uint8_t>& packet, EPedalFaultKind kind)
         case EPedalFaultKind::BAD_CHECKSUM:
             packet.back() = static_cast<uint8_t>(~packet.back());
             break;
+        case EPedalFaultKind::WRONG_DATA:
+            // Payload: type, address (4), length (3), then the data.
+            if (packet[AT_COMMAND] == CMD_READ && packet.size() > AT_PAYLOAD + 8 + 1) {
+                packet[AT_PAYLOAD + 8] = static_cast<uint8_t>(~packet[AT_PAYLOAD + 8]);
+                refresh_checksum(packet);
+            }
+            break;
         case EPedalFaultKind::WRONG_LENGTH_FIELD: {
             std::vector<uint8_t> field;
             pedal_wire::put_le(field, pedal_wire::get_le(&packet[AT_LENGTH], 3) + 1, 3);
@@ -189,7 +196,7 @@ void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
         entry.length = pedal_wire::get_le(payload + 5, 4);
     record(entry);
 
-    const auto fault = take_fault(EPedalMode::UPDATE, command);
+    const auto fault = take_fault(EPedalMode::UPDATE, command, entry.address);
     if (fault && fault->kind == EPedalFaultKind::UNPLUG_BEFORE) {
         unplug();
         return;

@@ -88,17 +88,27 @@ bool CPromptHandover::ask_yes_no(const QString& title, const QString& text)
 }
 
 QString CPromptHandover::get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
-                                             const QString& filter)
+                                            const QString& filter)
 {
     QString path;
-    on_gui_thread([&] { path = installed_user_prompt().get_open_file_name(parent, caption, folder, filter); });
+    on_gui_thread(
+        [&] { path = installed_user_prompt().get_open_file_name(parent, caption, folder, filter); });
     return path;
 }
 
 QString CPromptHandover::get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
-                                             const QString& filter)
+                                            const QString& filter)
 {
     QString path;
-    on_gui_thread([&] { path = installed_user_prompt().get_save_file_name(parent, caption, proposed, filter); });
+    on_gui_thread(
+        [&] { path = installed_user_prompt().get_save_file_name(parent, caption, proposed, filter); });
+    return path;
+}
+
+QString CPromptHandover::get_existing_directory(QWidget* parent, const QString& caption,
+                                                const QString& folder)
+{
+    QString path;
+    on_gui_thread([&] { path = installed_user_prompt().get_existing_directory(parent, caption, folder); });
     return path;
 }

@@ -37,6 +37,7 @@ public:
                                const QString& filter) override;
     QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
                                const QString& filter) override;
+    QString get_existing_directory(QWidget* parent, const QString& caption, const QString& folder) override;
 
 private:
     // Runs `ask` on the GUI thread: directly when called there, otherwise handed over.

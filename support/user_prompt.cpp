@@ -18,8 +18,15 @@ public:
         qDebug().noquote() << "[question, answered No]" << title << ":" << text;
         return false;
     }
-    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 CSilentPrompt g_silent_prompt;

@@ -19,6 +19,9 @@ public:
                                        const QString& filter) = 0;
     virtual QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
                                        const QString& filter) = 0;
+    // A folder, existing or made in the dialog, starting in `folder`.
+    virtual QString get_existing_directory(QWidget* parent, const QString& caption,
+                                           const QString& folder) = 0;
 };
 
 // The prompt in force. Until one is installed, a silent one answers: it writes the text

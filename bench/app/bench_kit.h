@@ -18,6 +18,7 @@ public:
     {
         return {};
     }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
     QString last;
     QString open_file;
 };

@@ -21,6 +21,7 @@ public:
     {
         return {};
     }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 }  // namespace

@@ -37,6 +37,7 @@ public:
     {
         return {};
     }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 
     QStringList messages;
     QStringList questions;

@@ -25,6 +25,7 @@ namespace {
 constexpr uint32_t kPulseRing = 0x2712;
 constexpr uint8_t kErase = 0x21;
 constexpr uint8_t kWrite = 0x22;
+constexpr uint8_t kRead = 0x23;
 
 struct SRun {
     int code = -1;
@@ -81,6 +82,11 @@ protected:
         return result;
     }
     QString file(const QString& name) const { return m_files.filePath(name); }
+    QByteArray contents(const QString& name) const
+    {
+        QFile in(file(name));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
     void write_tone(const QString& path, unsigned frames) const
     {
         std::vector<int16_t> samples(frames);
@@ -151,7 +157,11 @@ INSTANTIATE_TEST_SUITE_P(
         SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
         SBadInput{"command", {"play"}, 2, "Unknown command"},
         SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
-        SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"}),
+        SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"},
+        SBadInput{"backup_not_empty", {"backup", "@"}, 1, "is not empty"},
+        SBadInput{"restore_no_backup", {"restore", "@"}, 1, "is not a Tandora backup"},
+        SBadInput{"restore_slots", {"restore", "@", "--slots", "3-1"}, 2, "--slots takes"},
+        SBadInput{"restore_no_args", {"restore"}, 2, "Wrong number of arguments"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Cli, TwoPedalsNeedAPort)
@@ -270,4 +280,51 @@ TEST_F(Cli, MonoOptionChoosesWhatAMonoPedalTakes)
     };
     EXPECT_TRUE(silent(left));
     EXPECT_FALSE(silent(mix));
+}
+
+// Back up, empty the pedal, restore: every song exports as it did before, and the backup's
+// WAV copies are those exports.
+TEST_F(Cli, BackupDeleteAllRestoreExportsTheSameSongs)
+{
+    add_pedal();
+    write_tone(file("a.wav"), 30000);
+    write_tone(file("b.wav"), 300000);
+    ASSERT_EQ(run({"import", "1", file("a.wav"), "--verify"}).code, 0);
+    ASSERT_EQ(run({"import", "4", file("b.wav")}).code, 0);
+    ASSERT_EQ(run({"export", "1", file("a_before.wav")}).code, 0);
+    ASSERT_EQ(run({"export", "4", file("b_before.wav")}).code, 0);
+
+    const SRun backed_up = run({"backup", file("backup"), "--wav"});
+    ASSERT_EQ(backed_up.code, 0) << backed_up.err.toStdString();
+    EXPECT_EQ(contents("backup/Song 001.wav"), contents("a_before.wav"));
+    ASSERT_EQ(run({"delete", "1", "--yes"}).code, 0);
+    ASSERT_EQ(run({"delete", "4", "--yes"}).code, 0);
+
+    const size_t before = flash_changes();
+    const SRun refused = run({"restore", file("backup")});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(flash_changes(), before);
+    const SRun restored = run({"restore", file("backup"), "--yes"});
+    ASSERT_EQ(restored.code, 0) << restored.err.toStdString();
+    EXPECT_TRUE(restored.out.contains("Song 004: restored")) << restored.out.toStdString();
+    ASSERT_EQ(run({"export", "1", file("a_after.wav")}).code, 0);
+    ASSERT_EQ(run({"export", "4", file("b_after.wav")}).code, 0);
+    EXPECT_EQ(contents("a_after.wav"), contents("a_before.wav"));
+    EXPECT_EQ(contents("b_after.wav"), contents("b_before.wav"));
+}
+
+// A read that returns other bytes than the flash holds fails --verify, and only --verify.
+TEST_F(Cli, VerifiedImportFailsOnDifferentData)
+{
+    CPedalEmulator& pedal = add_pedal();
+    write_tone(file("a.wav"), 30000);
+    SPedalFault fault = SPedalFault::update(EPedalFaultKind::WRONG_DATA, kRead);
+    fault.last_address = 1970u * 262144u - 1;  // the audio blocks; the slots' records read right
+    pedal.add_fault(fault);
+    const SRun verified = run({"import", "1", file("a.wav"), "--verify"});
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_TRUE(verified.err.contains("Verify failed: the pedal returned different data for Song 001"))
+        << verified.err.toStdString();
+    EXPECT_FALSE(verified.out.contains("Successful"));
+    EXPECT_EQ(run({"import", "1", file("a.wav"), "--yes"}).code, 0);
 }

@@ -45,6 +45,12 @@ QString CScriptedPrompt::get_save_file_name(QWidget*, const QString& caption, co
     return next_file();
 }
 
+QString CScriptedPrompt::get_existing_directory(QWidget*, const QString& caption, const QString& folder)
+{
+    m_shown.push_back({EKind::FOLDER, caption, folder, {}});
+    return next_file();
+}
+
 QString CScriptedPrompt::next_file()
 {
     if (m_files.empty())

@@ -12,7 +12,7 @@
 // unscripted file dialogs are cancelled, so a test can never hang on a box.
 class CScriptedPrompt final : public CUserPrompt {
 public:
-    enum class EKind { MESSAGE, QUESTION, OPEN_FILE, SAVE_FILE };
+    enum class EKind { MESSAGE, QUESTION, OPEN_FILE, SAVE_FILE, FOLDER };
     struct SShown {
         EKind kind;
         QString title;  // caption for file dialogs
@@ -39,6 +39,8 @@ public:
                                const QString& filter) override;
     QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
                                const QString& filter) override;
+    // Answered from the same queue as the file dialogs.
+    QString get_existing_directory(QWidget* parent, const QString& caption, const QString& folder) override;
 
 private:
     QString next_file();

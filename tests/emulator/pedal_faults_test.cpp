@@ -55,6 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
                                       [](Bytes b) {
                                           b[3] = 13;
                                           return b;
+                                      }},
+                      SReplyFaultCase{"WrongData", EPedalFaultKind::WRONG_DATA,
+                                      [](Bytes) {
+                                          return pedal_wire::make_packet(
+                                              0x23, hex_bytes("00 80 21 00 00 04 00 00 FF 07 01 00"));
                                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -88,6 +93,18 @@ TEST_F(PedalTest, OccurrenceFaultHitsOnlyTheNthMatchingCommand)
     EXPECT_EQ(request(0x11, {}), status(1));
     pedal->clear_faults();
     EXPECT_EQ(request(0x11, {}).size(), 34u);
+}
+
+TEST_F(PedalTest, AddressRangeFaultHitsOnlyCommandsInsideIt)
+{
+    start();
+    SPedalFault fault = SPedalFault::update(EPedalFaultKind::REFUSE, 0x23);
+    fault.first_address = 0x2181;
+    fault.last_address = 0x2182;
+    pedal->add_fault(fault);
+    EXPECT_EQ(request(0x23, read(0, 0x2180, 4)), healthy_read_reply());
+    EXPECT_EQ(request(0x23, read(0, 0x2182, 2)), status(1));
+    EXPECT_EQ(request(0x23, read(0, 0x2183, 1)).size(), 16u);
 }
 
 TEST_F(PedalTest, DelayedReplyComesLateButWhole)

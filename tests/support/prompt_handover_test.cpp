@@ -1,5 +1,5 @@
-#include "scripted_prompt.h"
 #include "support/prompt_handover.h"
+#include "scripted_prompt.h"
 
 #include <gtest/gtest.h>
 #include <QTest>
@@ -26,7 +26,11 @@ public:
     {
         return QStringLiteral("/chosen");
     }
-    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 
     std::vector<QThread*> threads;
     QStringList texts;

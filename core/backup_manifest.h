@@ -1,0 +1,61 @@
+#pragma once
+
+#include "device/model_info.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <vector>
+
+// backup.json: what a pedal backup holds, so a restore can check every byte before it
+// writes one. Each song file holds a slot's song exactly as the pedal stores it.
+struct SBackupSlot {
+    unsigned int number = 0;  // 1-based, as the user sees it
+    bool readable = true;     // false: the slot held a song that could not be read
+    uint32_t length = 0;      // bytes, readable slots only
+    QByteArray sha256;        // of the song file, readable slots only
+};
+
+// "Song 004" for the 0-based `slot`, as the list and the reports name it.
+QString slot_song_name(unsigned int slot);
+
+// The slot format a backup can only go back into: the model's record layout and its
+// channel count. Songs are never converted from one to the other.
+struct SSlotFormat {
+    ELooperSongFormat layout = LOOPER_SONG_FORMAT_NONE;
+    uint32_t channels = 0;
+
+    bool operator==(const SSlotFormat& other) const
+    {
+        return layout == other.layout && channels == other.channels;
+    }
+    bool operator!=(const SSlotFormat& other) const { return !(*this == other); }
+    // "current stereo", "legacy mono".
+    QString text() const;
+    static std::optional<SSlotFormat> from_text(const QString& text);
+    // The format of `model`; layout LOOPER_SONG_FORMAT_NONE when it keeps no songs.
+    static SSlotFormat of_model(const SModelInfo& model);
+};
+
+struct SBackupManifest {
+    static constexpr int kFormatVersion = 1;
+    static const char kFileName[];  // "backup.json"
+
+    int format_version = kFormatVersion;
+    QString program_version;
+    QDateTime date;
+    QString model_name;
+    uint32_t product_id = 0;
+    uint32_t firmware_version = 0;
+    SSlotFormat slot_format;
+    unsigned int slot_count = 0;     // slots of the model; those not listed were empty
+    std::vector<SBackupSlot> songs;  // occupied slots, ascending
+
+    QByteArray to_json() const;
+    // The manifest in `json`, or nothing with `why` set ("the manifest is truncated").
+    static std::optional<SBackupManifest> from_json(const QByteArray& json, QString& why);
+    // "Song 004.raw": the song file of slot `number` (1-based); ".wav" for its WAV copy.
+    static QString song_file_name(unsigned int number);
+    static QString wav_file_name(unsigned int number);
+};

@@ -1,0 +1,202 @@
+#include "core/pedal_backup.h"
+
+#include "core/backup_manifest.h"
+#include "core/pedal_session.h"
+#include "core/song_operations.h"
+#include "core/update_server.h"
+#include "support/task.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <new>
+#include <vector>
+
+namespace {
+
+const QString kIncompleteSuffix = QStringLiteral(".incomplete");
+
+std::unique_ptr<QFileDevice> open_plain_file(const QString& path)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return nullptr;
+    return file;
+}
+
+// Buffered bytes reach the disk only at the flush: a full disk shows there.
+bool close_written(QFileDevice& file, bool written)
+{
+    written = written && file.flush() && file.error() == QFileDevice::NoError;
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+class CBackupWriter {
+public:
+    CBackupWriter(const QString& folder, const SBackupOptions& options)
+        : m_folder(folder), m_open(options.open_file ? options.open_file : BackupFileOpener(open_plain_file))
+    {
+    }
+
+    const QString& failed_file() const { return m_failed; }
+
+    bool write(const QString& name, const QByteArray& bytes)
+    {
+        return write_with(name, [&](QFileDevice& file) { return file.write(bytes) == bytes.size(); });
+    }
+
+    bool write_with(const QString& name, const std::function<bool(QFileDevice&)>& fill)
+    {
+        const QString path = QDir(m_folder).filePath(name);
+        std::unique_ptr<QFileDevice> file = m_open(path);
+        if (file && close_written(*file, fill(*file)))
+            return true;
+        m_failed = name;
+        return false;
+    }
+
+private:
+    QString m_folder;
+    BackupFileOpener m_open;
+    QString m_failed;
+};
+
+SBackupManifest manifest_of(const CPedalSession& session)
+{
+    const CUSBConnect& link = session.link();
+    const SModelInfo* model = link.model_info();
+    SBackupManifest manifest;
+    manifest.program_version = QString::number(double(UPDATE_SERVER::own_program_version()), 'f', 1);
+    manifest.date = QDateTime::currentDateTime();
+    manifest.model_name = QString::fromLatin1(model->model_name);
+    manifest.product_id = link.product_id();
+    manifest.firmware_version = link.firmware_version();
+    manifest.slot_format = SSlotFormat::of_model(*model);
+    manifest.slot_count = session.songs().slot_count();
+    return manifest;
+}
+
+COperationResult write_failed(const QString& folder, const QString& file)
+{
+    return COperationResult::backup(
+        false,
+        QStringLiteral("The backup could not be written: '%1' failed (is the disk full?); it was removed.")
+            .arg(QDir(folder).filePath(file)));
+}
+
+}  // namespace
+
+QString backup_folder_name(const QString& model_name, const QDateTime& when)
+{
+    return QStringLiteral("Tandora backup %1 %2")
+        .arg(model_name, when.toString(QStringLiteral("yyyy-MM-dd HH-mm")));
+}
+
+QString backup_target_problem(const QString& folder)
+{
+    const QFileInfo target(folder);
+    if (!target.exists())
+        return {};
+    if (!target.isDir())
+        return QStringLiteral("'%1' exists and is not a folder.").arg(folder);
+    if (!QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        return QStringLiteral("'%1' is not empty; a backup needs a new or empty folder.").arg(folder);
+    return {};
+}
+
+COperationResult backup_pedal(CPedalSession& session, const QString& folder, const SBackupOptions& options,
+                              CTask* task)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    const QString problem = backup_target_problem(folder);
+    if (!problem.isEmpty())
+        return COperationResult::backup(false, problem);
+    const QString final_path = QFileInfo(folder).absoluteFilePath();
+    const QString work = final_path + kIncompleteSuffix;
+    // Left by a backup the program could not clean up after (it was killed), or something
+    // of the user's: either way not ours to delete.
+    if (QFileInfo::exists(work))
+        return COperationResult::backup(
+            false, QStringLiteral(
+                       "'%1' is in the way, perhaps left by an interrupted backup; remove it and try again.")
+                       .arg(work));
+    if (!QDir().mkpath(work))
+        return COperationResult::backup(
+            false, QStringLiteral("The backup folder '%1' cannot be created.").arg(work));
+    auto abandon = [&work](COperationResult result) {
+        QDir(work).removeRecursively();
+        return result;
+    };
+
+    SBackupManifest manifest = manifest_of(session);
+    std::vector<unsigned int> occupied;
+    uint64_t total = 0;
+    for (unsigned int slot = 0; slot < manifest.slot_count; ++slot) {
+        if (session.slot_holds_song(static_cast<int>(slot))) {
+            occupied.push_back(slot);
+            total += session.songs().get_file_length(slot);
+        }
+    }
+    if (task)
+        task->set_bytes_total(total);
+
+    CBackupWriter writer(work, options);
+    QStringList unreadable;
+    uint64_t done = 0;
+    for (size_t i = 0; i < occupied.size(); ++i) {
+        const unsigned int slot = occupied[i];
+        const unsigned int length = session.songs().get_file_length(slot);
+        if (task) {
+            task->set_part(static_cast<unsigned>(i + 1), static_cast<unsigned>(occupied.size()));
+            task->set_percent_range(static_cast<int>(100 * done / std::max<uint64_t>(total, 1)),
+                                    static_cast<int>(100 * (done + length) / std::max<uint64_t>(total, 1)));
+        }
+        done += length;
+        if (task_cancelled(task))
+            return abandon(COperationResult::cancelled());
+        SBackupSlot entry;
+        entry.number = slot + 1;
+        // The length comes from the pedal's record: a damaged one must not end the program.
+        std::unique_ptr<unsigned char[]> song(new (std::nothrow) unsigned char[length]);
+        const ELooperActionResult read =
+            song ? session.songs().read_file(slot, song.get(), length, task) : LOOPER_RESULT_READ_FAILED;
+        if (read == LOOPER_RESULT_CANCELLED)
+            return abandon(COperationResult::cancelled());
+        entry.readable = read == LOOPER_RESULT_OK;
+        if (!entry.readable) {
+            unreadable << slot_song_name(slot);
+            manifest.songs.push_back(entry);
+            continue;
+        }
+        const QByteArray bytes =
+            QByteArray::fromRawData(reinterpret_cast<const char*>(song.get()), int(length));
+        entry.length = length;
+        entry.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+        manifest.songs.push_back(entry);
+        if (!writer.write(SBackupManifest::song_file_name(entry.number), bytes))
+            return abandon(write_failed(final_path, writer.failed_file()));
+        if (options.wav &&
+            !writer.write_with(SBackupManifest::wav_file_name(entry.number), [&](QFileDevice& file) {
+                return save_song_as_wav(*format, std::vector<unsigned char>(song.get(), song.get() + length), file);
+            }))
+            return abandon(write_failed(final_path, writer.failed_file()));
+    }
+    if (!writer.write(SBackupManifest::kFileName, manifest.to_json()))
+        return abandon(write_failed(final_path, writer.failed_file()));
+    // An empty target folder given on the command line is replaced by the finished backup.
+    QDir().rmdir(final_path);
+    if (!QDir().rename(work, final_path))
+        return abandon(COperationResult::backup(
+            false, QStringLiteral("The finished backup could not be renamed to '%1'.").arg(final_path)));
+
+    if (!unreadable.isEmpty())
+        return COperationResult::backup(false, QStringLiteral("Incomplete backup: %1 could not be read.")
+                                                   .arg(unreadable.join(QStringLiteral(", "))))
+            .with_detail(QStringLiteral("The other songs are in '%1'.").arg(final_path));
+    return COperationResult::backup(
+        true, QStringLiteral("Backup complete: %1 songs in '%2'.").arg(occupied.size()).arg(final_path));
+}

@@ -1,0 +1,87 @@
+#include "core/pedal_restore.h"
+
+#include "core/backup_reader.h"
+#include "core/pedal_session.h"
+#include "core/restore_plan.h"
+#include "core/song_operations.h"
+#include "support/task.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace {
+
+COperationResult store_result(ELooperActionResult result)
+{
+    return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
+}
+
+// The store takes the next write only once it knows this slot's blocks. A record found
+// damaged in another slot (torn by an earlier interruption) reads as empty there and does
+// not stop the restore; a pedal that no longer answers does.
+COperationResult reload(CPedalSession& session, unsigned int slot)
+{
+    const ELooperActionResult result = session.songs().reload_slot(slot);
+    const bool lost = result == LOOPER_RESULT_READ_FAILED || result == LOOPER_RESULT_NOT_OPEN;
+    return COperationResult::song(lost ? result : LOOPER_RESULT_OK);
+}
+
+COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, const SRestoreStep& step,
+                          bool verify, CTask* task)
+{
+    if (step.empties) {
+        const COperationResult deleted = delete_song(session, static_cast<int>(step.slot));
+        if (!deleted.ok())
+            return deleted;
+        return reload(session, step.slot);
+    }
+    const std::optional<QByteArray> song = read_backup_song(plan.folder, step.song);
+    if (!song)
+        return COperationResult::backup(
+            false,
+            QStringLiteral("%1 of the backup changed after it was checked.").arg(slot_song_name(step.slot)));
+    const auto* data = reinterpret_cast<const unsigned char*>(song->constData());
+    const auto length = static_cast<unsigned int>(song->size());
+    const COperationResult written = store_result(session.songs().write_file(step.slot, data, length, task));
+    if (!written.ok())
+        return written;
+    if (verify)
+        return verify_slot(session, step.slot, data, length, task);
+    return reload(session, step.slot);
+}
+
+}  // namespace
+
+COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan, CTask* task, bool verify)
+{
+    const uint64_t passes = verify ? 2 : 1;
+    const uint64_t total = std::max<uint64_t>(plan.song_bytes() * passes, 1);
+    if (task)
+        task->set_bytes_total(plan.song_bytes() * passes);
+    QStringList lines;
+    uint64_t done = 0;
+    for (size_t i = 0; i < plan.steps.size(); ++i) {
+        const SRestoreStep& step = plan.steps[i];
+        const uint64_t bytes = step.empties ? 0 : step.song.length * passes;
+        if (task) {
+            task->set_part(static_cast<unsigned>(i + 1), static_cast<unsigned>(plan.steps.size()));
+            task->set_percent_range(static_cast<int>(100 * done / total),
+                                    static_cast<int>(100 * (done + bytes) / total));
+        }
+        done += bytes;
+        const COperationResult result = task_cancelled(task) ? COperationResult::cancelled()
+                                                             : run_step(session, plan, step, verify, task);
+        if (result.ok()) {
+            lines << QStringLiteral("%1: %2").arg(slot_song_name(step.slot),
+                                                  step.empties ? "emptied" : "restored");
+            continue;
+        }
+        lines << QStringLiteral("%1: failed (%2)").arg(slot_song_name(step.slot), result.text());
+        for (size_t rest = i + 1; rest < plan.steps.size(); ++rest)
+            lines << QStringLiteral("%1: not restored").arg(slot_song_name(plan.steps[rest].slot));
+        return result.with_detail(lines.join(QLatin1Char('\n')));
+    }
+    return COperationResult::backup(
+               true, QStringLiteral("Restore complete: %1 slots restored.").arg(plan.steps.size()))
+        .with_detail(lines.join(QLatin1Char('\n')));
+}
