@@ -38,7 +38,7 @@ public:
         WORK_DOWNLOAD_SONG = 1,    // a WAV file is written into a slot (Import)
         WORK_UPDATE_FIRMWARE = 2,  // a firmware package is written into the pedal
         WORK_IDLE = 3,
-        WORK_DELETE_SONG = 4,      // a slot is emptied
+        WORK_DELETE_SONG = 4,  // a slot is emptied
     };
 
     // `demo`: the pedal is the emulated demo pedal, and the title says so.
@@ -95,7 +95,8 @@ private:
     // true when the link is left open in update mode, the only mode it is left open in.
     [[nodiscard]] bool auto_connect();
     void OnDeviceConnectStatusChanged(int connected);
-    // The connection watch of one timer tick, once the detection thread saw a change.
+    // The connection watch of one timer tick, once the detection thread saw a change or
+    // while the pedal of a lost link is searched for.
     void check_device_change();
     bool is_link_open() const;
 
@@ -157,6 +158,10 @@ private:
     int m_nTimerId = 0;
     // A timer tick's connection check is under way (it may be showing a box).
     bool m_bCheckingConnection = false;
+    // After a lost link, the ticks that search for the pedal with no port change seen. Ten
+    // seconds: time to re-plug a cable that slipped out, not a search every second for ever.
+    static constexpr int kReconnectTicks = 10;
+    int m_nReconnectTicks = 0;
 
     // The command under way. The worker writes its result under the mutex; the queued
     // event it posts only wakes the GUI thread, which reads the task and the result.

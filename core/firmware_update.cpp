@@ -24,6 +24,7 @@ constexpr unsigned int kNandWriteGrain = 4096;
 constexpr int kErasePercent = 80;
 
 const QString kNoStopText = QStringLiteral("The pedal is being written; the update cannot stop now.");
+const QString kRestartText = QStringLiteral("Restart the pedal to run the new firmware.");
 
 // One section as the passes need it: its layout parsed and its image unpacked, once.
 struct SSection {
@@ -97,7 +98,8 @@ int write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address, c
         1U, static_cast<unsigned int>((uint64_t(lead) + length + kNandWriteGrain - 1) / kNandWriteGrain));
     unsigned int done = 0;
     for (unsigned int piece = 1; piece <= pieces; ++piece) {
-        const unsigned int size = std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
+        const unsigned int size =
+            std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
         const int code = link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
         if (code != 1)
             return code;
@@ -118,8 +120,8 @@ int write_section(CUSBConnect& link, const SSection& section, CTask* task)
     const auto* data = reinterpret_cast<const unsigned char*>(section.image.constData());
     const auto length = static_cast<unsigned int>(section.image.size());
     if (type != FLASH_TYPE_NAND && length > first.size) {
-        const int code =
-            write_and_verify(link, type, first.address + first.size, data + first.size, length - first.size, task);
+        const int code = write_and_verify(link, type, first.address + first.size, data + first.size,
+                                          length - first.size, task);
         if (code != 1)
             return code;
         return write_and_verify(link, type, first.address, data, first.size, task);
@@ -189,13 +191,21 @@ EStep install(CUSBConnect& link, const QString& path, bool force, CTask* task)
 
 COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force, CTask* task)
 {
+    const unsigned int version_before = link.firmware_version();
     const EStep step = install(link, path, force, task);
     if (step == EStep::CANCELLED)
         return COperationResult::cancelled();
-    return COperationResult::firmware(step == EStep::OK);
+    if (step != EStep::OK)
+        return COperationResult::firmware(false);
+    // A package that rewrote the information record shows its version at once; otherwise
+    // the pedal tells its new version only once it runs the new program.
+    if (!link.read_update_device_info() || link.firmware_version() == version_before)
+        return COperationResult::firmware(true).with_detail(kRestartText);
+    return COperationResult::firmware(true);
 }
 
-COperationResult update_firmware_online(CUSBConnect& link, const QString& server_path, bool force, CTask* task)
+COperationResult update_firmware_online(CUSBConnect& link, const QString& server_path, bool force,
+                                        CTask* task)
 {
     const SPackageDownload package = download_firmware_package(server_path, task);
     if (package.result.outcome == EDownloadOutcome::CANCELLED)

@@ -1,6 +1,7 @@
 #include "pedal_kit.h"
 
 #include "emulator/host_port_pair.h"
+#include "support/little_endian.h"
 #include "support/log_file.h"
 
 #include <QFile>
@@ -96,4 +97,17 @@ int log_line_count()
 QStringList log_lines_after(int before)
 {
     return log_records().mid(before);
+}
+
+QByteArray info_record_sector(uint32_t version, uint32_t product_id)
+{
+    QByteArray bytes(INFO_SECTOR_SIZE, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 13 + 9);
+    auto* record = reinterpret_cast<unsigned char*>(bytes.data()) + (0x2180 - INFO_SECTOR_ADDRESS);
+    LE::write32(record, version);
+    LE::write32(record + 4, product_id);
+    LE::write32(record + 8, 0);
+    LE::write32(record + 12, 0);
+    return bytes;
 }

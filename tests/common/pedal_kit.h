@@ -4,6 +4,7 @@
 #include "emulator/virtual_midi_system.h"
 #include "support/task.h"
 
+#include <QByteArray>
 #include <QStringList>
 
 #include <cstdint>
@@ -75,3 +76,10 @@ private:
 // Records of the log file: how many there are, and those after the first `before`.
 int log_line_count();
 QStringList log_lines_after(int before);
+
+// The program flash sector at INFO_SECTOR_ADDRESS as a firmware package section would
+// bring it: a fixed pattern with the information record at 0x2180 naming `version` and
+// `product_id` (third word 0).
+constexpr uint32_t INFO_SECTOR_ADDRESS = 0x2000;
+constexpr int INFO_SECTOR_SIZE = 0x800;
+QByteArray info_record_sector(uint32_t version, uint32_t product_id);
