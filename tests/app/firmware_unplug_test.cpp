@@ -48,7 +48,7 @@ TEST_F(FirmwareUpdate, OtherPortsChangingLeaveTheLinkWorking)
 {
     CPedalEmulator& pedal = start();
     probe().set_device_changed(false);
-    const auto synth = m_midi.system.add_destination("Synth", nullptr);
+    const auto synth = m_midi.system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
     wait_for_port_change();
     update_local(package({kGood}));
     EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
@@ -71,7 +71,7 @@ TEST_F(FirmwareUpdate, ApplicationModePedalIsToldOnceUntilUnplugged)
     EXPECT_EQ(m_prompt.messages(), told);
 
     m_prompt.clear();
-    const auto synth = m_midi.system.add_destination("Synth", nullptr);
+    const auto synth = m_midi.system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
     probe().set_device_changed(true);
     probe().tick();
     EXPECT_EQ(m_prompt.messages(), QStringList());

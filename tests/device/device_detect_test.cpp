@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SPortChangeCase{"SwappedForAnotherDeviceSameCount",
                                       [](CPedalEmulator& pedal, CVirtualMidiSystem& system) {
                                           pedal.unplug();
-                                          system.add_destination("Synth", nullptr);
+                                          system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
                                       },
                                       true,
                                       {"Synth"}},
@@ -165,7 +165,7 @@ TEST(DetectStop, StopsPromptly)
 {
     std::atomic<bool> changed{false};
     CDetectStop stop;
-    std::thread thread(MIDI_DEVICE_DETECT_THREAD, &changed, &stop, SDetectTiming{});
+    std::thread thread(MIDI_DEVICE_DETECT_THREAD, &changed, &stop, SDetectTiming{}, nullptr);
     stop.request();
     thread.join();
     EXPECT_TRUE(stop.wait_for(std::chrono::milliseconds(0)));
