@@ -46,6 +46,7 @@ void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop, SD
 {
     std::unique_ptr<CMidiOut> output;
     std::vector<std::string> last_names;
+    bool first_pass = true;
     std::chrono::milliseconds wait = timing.period;
     for (;;) {
         if (sleep_or_stop(stop, wait))
@@ -55,10 +56,13 @@ void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop, SD
             if (!output)
                 output = midi_system().make_output("RtMidi Output Client");
             std::vector<std::string> names = output_names(*output);
-            if (names != last_names) {
+            const bool differ = names != last_names;
+            // The first list goes out even when empty: a pedal may have left before it.
+            if (on_change && (differ || first_pass))
+                on_change(names);
+            first_pass = false;
+            if (differ) {
                 qDebug("Thread detect MIDI out dev changed ....");
-                if (on_change)
-                    on_change(names);
                 changed->store(true, std::memory_order_release);
                 last_names = std::move(names);
             }

@@ -33,14 +33,14 @@ private:
     bool m_stop = false;
 };
 
-// Called on the detection thread with the output port names, in enumeration order, each
-// time they changed.
+// Called on the detection thread with the output port names, in enumeration order, on
+// the first pass and each time they changed.
 using PortsChanged = std::function<void(const std::vector<std::string>& output_names)>;
 
 // Body of the detection thread: every period lists the MIDI output ports by name and,
 // when the list differs from the last one seen (empty before the first pass), calls
-// `on_change` and then sets *changed. Names, not the count: a pedal unplugged while
-// another device comes, or swapped for another, leaves the count as it was. It uses an
+// `on_change` and then sets *changed; `on_change` also hears the first pass's list. Names, not the count: a
+// pedal unplugged while another device comes, or swapped for another, leaves the count as it was. It uses an
 // output object of its own and survives a MIDI service that cannot be reached, trying
 // again after `retry_after_failure`. Runs until `stop` is requested; the program passes
 // none and lets it run for the life of the process.
