@@ -25,6 +25,8 @@ constexpr int kErasePercent = 80;
 
 const QString kNoStopText = QStringLiteral("The pedal is being written; the update cannot stop now.");
 const QString kRestartText = QStringLiteral("Restart the pedal to run the new firmware.");
+const QString kLostText =
+    QStringLiteral("The pedal was disconnected. Plug it in again and run the update again.");
 
 // One section as the passes need it: its layout parsed and its image unpacked, once.
 struct SSection {
@@ -195,8 +197,11 @@ COperationResult update_firmware(CUSBConnect& link, const QString& path, bool fo
     const EStep step = install(link, path, force, task);
     if (step == EStep::CANCELLED)
         return COperationResult::cancelled();
-    if (step != EStep::OK)
+    if (step != EStep::OK) {
+        if (link.port().transfer().waits_aborted())
+            return COperationResult::firmware(false).with_detail(kLostText);
         return COperationResult::firmware(false);
+    }
     // A package that rewrote the information record shows its version at once; otherwise
     // the pedal tells its new version only once it runs the new program.
     if (!link.read_update_device_info() || link.firmware_version() == version_before)

@@ -13,7 +13,8 @@ class CTask;
 // write pass in descending order of the sections' start addresses. Every step that fails
 // shows its own reason; the result is "Successful!" or "Failed!" for the caller to show.
 // After a success the link's device information is read again; where the version did not
-// change, the result's detail asks for a restart of the pedal.
+// change, the result's detail asks for a restart of the pedal. A failure because the
+// pedal's ports went away (the link's waits were aborted) says so in the detail.
 // The task may cancel the update until its first erase; from there it runs to its end,
 // since a pedal left half-written has no program to start.
 [[nodiscard]] COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force,

@@ -9,6 +9,8 @@ CPedalSession::CPedalSession() : m_link(std::make_unique<CUSBConnect>()), m_song
 
 bool CPedalSession::search_and_open()
 {
+    // No abort for the ports of the pedal being replaced may reach the one opened now.
+    set_port_name({});
     std::string name;
     const bool opened = search_and_open_pedal(*m_link, &m_answered, &name);
     set_port_name(name);

@@ -45,7 +45,7 @@ double seconds_to_message_after_unplug(CPedalEmulator& pedal, CResultPrompt& pro
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - unplugged).count();
-    while (prompt.last != "Failed!")
+    while (!prompt.last.startsWith(QStringLiteral("Failed!")))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     pedal.clear_faults();
     pedal.plug();

@@ -26,7 +26,8 @@ TEST_F(FirmwareUpdate, UnplugDuringTheReplyWaitFailsAtOnceAndTheReplugIsSeen)
     update_local(package({kGood}));
     EXPECT_EQ(probe().link().port().transfer().last_read_end(), EReadEnd::LINK_LOST);
     ASSERT_EQ(user.messages.size(), 2);
-    EXPECT_EQ(user.messages.back(), "Failed!");
+    EXPECT_EQ(user.messages.back(),
+              "Failed!\nThe pedal was disconnected. Plug it in again and run the update again.");
     expect_ended();
 
     probe().tick();
