@@ -124,7 +124,9 @@ void TandoraQT::init_thread()
 {
     m_bDevChanged = false;
     OnDeviceConnectStatusChanged(auto_connect() ? 1 : 0);
-    m_pDetectThread = std::make_unique<CMidiDeviceDetector>(&m_bDevChanged);
+    m_pDetectThread = std::make_unique<CMidiDeviceDetector>(
+        &m_bDevChanged, SDetectTiming{},
+        [this](const std::vector<std::string>& output_names) { m_session.notice_ports(output_names); });
     m_nTimerId = startTimer(1000, Qt::CoarseTimer);
 }
 
@@ -141,8 +143,8 @@ bool TandoraQT::auto_connect()
 void TandoraQT::update_window_title()
 {
     const CUSBConnect& link = m_session.link();
-    setWindowTitle(
-        window_title(is_link_open(), link.is_in_update_mode(), link.product_id(), link.firmware_version(), m_demo));
+    setWindowTitle(window_title(is_link_open(), link.is_in_update_mode(), link.product_id(),
+                                link.firmware_version(), m_demo));
 }
 
 void TandoraQT::OnDeviceConnectStatusChanged(int connected)
@@ -161,7 +163,8 @@ void TandoraQT::OnDeviceConnectStatusChanged(int connected)
 
 void TandoraQT::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() != m_nTimerId || m_workState != WORK_IDLE || !m_bDevChanged)
+    if (event->timerId() != m_nTimerId || m_workState != WORK_IDLE ||
+        (!m_bDevChanged && m_nReconnectTicks == 0))
         return;
     // The search and the link check show boxes, whose event loops deliver further ticks;
     // a nested search would reopen ports under the enumeration of the one that is
@@ -178,8 +181,11 @@ void TandoraQT::timerEvent(QTimerEvent* event)
 void TandoraQT::check_device_change()
 {
     if (!is_link_open()) {
+        if (m_nReconnectTicks > 0)
+            --m_nReconnectTicks;
         if (!auto_connect())
             return;
+        m_nReconnectTicks = 0;
         OnDeviceConnectStatusChanged(1);
         qDebug("CDevBaseDlg::connected=TRUE %d\n", static_cast<int>(m_session.link().product_id()));
         return;
@@ -187,6 +193,9 @@ void TandoraQT::check_device_change()
     if (m_session.check_connect())
         return;
     m_session.close();
+    // The pedal may already be back (re-plugged while an update waited for it) with the
+    // port list as it was, or come back in a moment: nothing else would look for it.
+    m_nReconnectTicks = kReconnectTicks;
     OnDeviceConnectStatusChanged(0);
     qDebug("CDevBaseDlg::connected=FALSE\n");
 }

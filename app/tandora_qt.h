@@ -107,7 +107,8 @@ private:
     // true when the link is left open in update mode, the only mode it is left open in.
     [[nodiscard]] bool auto_connect();
     void OnDeviceConnectStatusChanged(int connected);
-    // The connection watch of one timer tick, once the detection thread saw a change.
+    // The connection watch of one timer tick, once the detection thread saw a change or
+    // while the pedal of a lost link is searched for.
     void check_device_change();
     bool is_link_open() const;
 
@@ -188,6 +189,10 @@ private:
     int m_nTimerId = 0;
     // A timer tick's connection check is under way (it may be showing a box).
     bool m_bCheckingConnection = false;
+    // After a lost link, the ticks that search for the pedal with no port change seen. Ten
+    // seconds: time to re-plug a cable that slipped out, not a search every second for ever.
+    static constexpr int kReconnectTicks = 10;
+    int m_nReconnectTicks = 0;
 
     // The command under way. The worker writes its result under the mutex; the queued
     // event it posts only wakes the GUI thread, which reads the task and the result.

@@ -44,7 +44,8 @@ void TandoraQT::OnUpdateFirmware()
     if (fileVersion <= m_session.link().firmware_version() &&
         !user_prompt().ask_yes_no(
             QStringLiteral("Update"),
-            QStringLiteral("The selected firmware version less or equal to the connected device, still update ?")))
+            QStringLiteral(
+                "The selected firmware version less or equal to the connected device, still update ?")))
         return;
     const QString server_path = m_lstFirmwareFile[size_t(index)];
     start_firmware_update([server_path](CUSBConnect& link, bool forced, CTask& task) {
@@ -57,8 +58,17 @@ void TandoraQT::start_firmware_update(const FirmwareJob& job)
     // Read at the click: the Shift key held then installs a package of another product.
     const bool forced = desktop().keyboard_modifiers().testFlag(Qt::ShiftModifier);
     start_work(
-        WORK_UPDATE_FIRMWARE, [this, job, forced](CTask& task) { return job(m_session.link(), forced, task); },
-        [this](const COperationResult& result) { report(result); });
+        WORK_UPDATE_FIRMWARE,
+        [this, job, forced](CTask& task) { return job(m_session.link(), forced, task); },
+        [this](const COperationResult& result) {
+            // The update read the pedal's information again: its new version, if it has one.
+            update_window_title();
+            // An update that failed may have lost the pedal with the port list unchanged
+            // (re-plugged within one look of the detection thread): the next tick checks.
+            if (!result.ok())
+                m_bDevChanged = true;
+            report(result);
+        });
 }
 
 void TandoraQT::update_firmware_update_mode()

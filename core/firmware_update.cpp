@@ -24,6 +24,9 @@ constexpr unsigned int kNandWriteGrain = 4096;
 constexpr int kErasePercent = 80;
 
 const QString kNoStopText = QStringLiteral("The pedal is being written; the update cannot stop now.");
+const QString kRestartText = QStringLiteral("Restart the pedal to run the new firmware.");
+const QString kLostText =
+    QStringLiteral("The pedal was disconnected. Plug it in again and run the update again.");
 
 // One section as the passes need it: its layout parsed and its image unpacked, once.
 struct SSection {
@@ -190,13 +193,24 @@ EStep install(CUSBConnect& link, const QString& path, bool force, CTask* task)
 
 COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force, CTask* task)
 {
+    const unsigned int version_before = link.firmware_version();
     const EStep step = install(link, path, force, task);
     if (step == EStep::CANCELLED)
         return COperationResult::cancelled();
-    return COperationResult::firmware(step == EStep::OK);
+    if (step != EStep::OK) {
+        if (link.port().transfer().waits_aborted())
+            return COperationResult::firmware(false).with_detail(kLostText);
+        return COperationResult::firmware(false);
+    }
+    // A package that rewrote the information record shows its version at once; otherwise
+    // the pedal tells its new version only once it runs the new program.
+    if (!link.read_update_device_info() || link.firmware_version() == version_before)
+        return COperationResult::firmware(true).with_detail(kRestartText);
+    return COperationResult::firmware(true);
 }
 
-COperationResult update_firmware_online(CUSBConnect& link, const QString& server_path, bool force, CTask* task)
+COperationResult update_firmware_online(CUSBConnect& link, const QString& server_path, bool force,
+                                        CTask* task)
 {
     const SPackageDownload package = download_firmware_package(server_path, task);
     if (package.result.outcome == EDownloadOutcome::CANCELLED)

@@ -3,15 +3,38 @@
 #include "device/model_info.h"
 #include "device/pedal_search.h"
 
+#include <algorithm>
+
 CPedalSession::CPedalSession() : m_link(std::make_unique<CUSBConnect>()), m_songs(m_link.get()) {}
 
 bool CPedalSession::search_and_open()
 {
-    return search_and_open_pedal(*m_link);
+    // No abort for the ports of the pedal being replaced may reach the one opened now.
+    set_port_name({});
+    std::string name;
+    const bool opened = search_and_open_pedal(*m_link, &m_answered, &name);
+    set_port_name(name);
+    return opened;
+}
+
+void CPedalSession::set_port_name(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(m_port_mutex);
+    m_port_name = name;
+}
+
+void CPedalSession::notice_ports(const std::vector<std::string>& output_names)
+{
+    std::lock_guard<std::mutex> lock(m_port_mutex);
+    if (m_port_name.empty())
+        return;
+    if (std::find(output_names.begin(), output_names.end(), m_port_name) == output_names.end())
+        m_link->abort_waits();
 }
 
 bool CPedalSession::open_port(unsigned int ports)
 {
+    set_port_name({});
     if (!m_link->open(ports, true))
         return false;
     if (m_link->is_in_update_mode())
@@ -27,6 +50,7 @@ bool CPedalSession::check_connect()
 
 void CPedalSession::close()
 {
+    set_port_name({});
     m_link->close();
 }
 

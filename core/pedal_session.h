@@ -1,16 +1,20 @@
 #pragma once
 
+#include "device/pedal_search.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 struct SNandFlashConfig;
 
 // The connected pedal as the program works with it: the link and the song store on it.
 // One thread uses a session at a time: the front end's while no operation runs, the
-// operation's worker while one does.
+// operation's worker while one does; notice_ports alone may come from any thread.
 class CPedalSession {
 public:
     CPedalSession();
@@ -23,7 +27,8 @@ public:
     const CLooperSongData& songs() const { return m_songs; }
 
     // Searches the MIDI ports for a pedal and opens it (the search's boxes included); true
-    // when the link is left open in update mode.
+    // when the link is left open in update mode. A pedal in application mode raises its
+    // box once, not again at every search, until it has been unplugged.
     [[nodiscard]] bool search_and_open();
     // Opens the pedal on the port pair `ports` (output << 16 | input); true when it
     // answered in update mode. A pedal in application mode is let go again.
@@ -33,6 +38,10 @@ public:
     void close();
 
     bool is_open() const;
+    // From any thread (the detection thread), with the MIDI output ports now present: when
+    // the open pedal's ports are not among them, its link's reply waits end at once, so an
+    // operation under way fails now instead of after its time-out.
+    void notice_ports(const std::vector<std::string>& output_names);
     // In update mode, the only mode songs are read and written in.
     bool is_ready_for_songs() const;
     // The stored audio format of the connected model, or null when it keeps no songs.
@@ -49,6 +58,12 @@ public:
     [[nodiscard]] ELooperActionResult load_songs();
 
 private:
+    void set_port_name(const std::string& name);
+
     std::unique_ptr<CUSBConnect> m_link;
     CLooperSongData m_songs;
+    CAnsweredPedals m_answered;
+    // The open pedal's port name, empty when the link was not opened by a search.
+    mutable std::mutex m_port_mutex;
+    std::string m_port_name;
 };

@@ -14,6 +14,16 @@ bool sleep_or_stop(CDetectStop* stop, std::chrono::milliseconds period)
     std::this_thread::sleep_for(period);
     return false;
 }
+
+std::vector<std::string> output_names(CMidiOut& output)
+{
+    std::vector<std::string> names;
+    const unsigned int count = output.port_count();
+    names.reserve(count);
+    for (unsigned int port = 0; port < count; ++port)
+        names.push_back(output.port_name(port));
+    return names;
+}
 }  // namespace
 
 void CDetectStop::request()
@@ -31,10 +41,12 @@ bool CDetectStop::wait_for(std::chrono::milliseconds period)
     return m_wake.wait_for(lock, period, [this] { return m_stop; });
 }
 
-void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop, SDetectTiming timing)
+void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop, SDetectTiming timing,
+                               PortsChanged on_change)
 {
     std::unique_ptr<CMidiOut> output;
-    unsigned int last_count = 0;
+    std::vector<std::string> last_names;
+    bool first_pass = true;
     std::chrono::milliseconds wait = timing.period;
     for (;;) {
         if (sleep_or_stop(stop, wait))
@@ -43,22 +55,28 @@ void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop, SD
         try {
             if (!output)
                 output = midi_system().make_output("RtMidi Output Client");
-            const unsigned int count = output->port_count();
-            if (count != last_count) {
+            std::vector<std::string> names = output_names(*output);
+            const bool differ = names != last_names;
+            // The first list goes out even when empty: a pedal may have left before it.
+            if (on_change && (differ || first_pass))
+                on_change(names);
+            first_pass = false;
+            if (differ) {
                 qDebug("Thread detect MIDI out dev changed ....");
                 changed->store(true, std::memory_order_release);
-                last_count = count;
+                last_names = std::move(names);
             }
         } catch (const CMidiError&) {
-            // No MIDI service for now: keep the last count and build a new object later.
+            // No MIDI service for now: keep the last list and build a new object later.
             output.reset();
             wait = timing.retry_after_failure;
         }
     }
 }
 
-CMidiDeviceDetector::CMidiDeviceDetector(std::atomic<bool>* changed, SDetectTiming timing)
-    : m_thread(MIDI_DEVICE_DETECT_THREAD, changed, &m_stop, timing)
+CMidiDeviceDetector::CMidiDeviceDetector(std::atomic<bool>* changed, SDetectTiming timing,
+                                         PortsChanged on_change)
+    : m_thread(MIDI_DEVICE_DETECT_THREAD, changed, &m_stop, timing, std::move(on_change))
 {
 }
 

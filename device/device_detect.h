@@ -3,8 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 // How often the detection thread looks. Without a MIDI service every look builds a MIDI
 // library object that fails and prints its complaint to the console (two lines from the
@@ -30,19 +33,26 @@ private:
     bool m_stop = false;
 };
 
-// Body of the detection thread: every period counts the MIDI output ports and sets
-// *changed when the count differs from the last one seen (0 before the first pass). It
-// uses an output object of its own and survives a MIDI service that cannot be reached,
-// trying again after `retry_after_failure`. Runs until `stop` is requested; the program
-// passes none and lets it run for the life of the process.
+// Called on the detection thread with the output port names, in enumeration order, on
+// the first pass and each time they changed.
+using PortsChanged = std::function<void(const std::vector<std::string>& output_names)>;
+
+// Body of the detection thread: every period lists the MIDI output ports by name and,
+// when the list differs from the last one seen (empty before the first pass), calls
+// `on_change` and then sets *changed; `on_change` also hears the first pass's list. Names, not the count: a
+// pedal unplugged while another device comes, or swapped for another, leaves the count as it was. It uses an
+// output object of its own and survives a MIDI service that cannot be reached, trying
+// again after `retry_after_failure`. Runs until `stop` is requested; the program passes
+// none and lets it run for the life of the process.
 void MIDI_DEVICE_DETECT_THREAD(std::atomic<bool>* changed, CDetectStop* stop = nullptr,
-                               SDetectTiming timing = {});
+                               SDetectTiming timing = {}, PortsChanged on_change = nullptr);
 
 // The detection thread as an object that stops and joins it when destroyed, for a
 // window or test that does not live as long as the process.
 class CMidiDeviceDetector {
 public:
-    explicit CMidiDeviceDetector(std::atomic<bool>* changed, SDetectTiming timing = {});
+    explicit CMidiDeviceDetector(std::atomic<bool>* changed, SDetectTiming timing = {},
+                                 PortsChanged on_change = nullptr);
     ~CMidiDeviceDetector();
     CMidiDeviceDetector(const CMidiDeviceDetector&) = delete;
     CMidiDeviceDetector& operator=(const CMidiDeviceDetector&) = delete;

@@ -6,14 +6,23 @@
 #include "support/neat.h"
 
 #include <QString>
+#include <algorithm>
 
 namespace {
 // The command a replug-flagged model takes to drop its USB link and come back.
 constexpr unsigned char REPLUG_CMD[3] = {0x21, 0x00, 0x21};
 
-// A pedal answered in application mode: the program works only in update mode.
-void turn_away_app_mode_pedal(CUSBConnect& link)
+// A pedal answered in application mode: the program works only in update mode. One that
+// was told so already is let go silently.
+void turn_away_app_mode_pedal(CUSBConnect& link, CAnsweredPedals* answered, const std::string& port_name)
 {
+    if (answered) {
+        if (answered->contains(port_name)) {
+            link.close();
+            return;
+        }
+        answered->add(port_name);
+    }
     const SModelInfo* model = link.model_info();
     if (model && model->replug) {
         if (!link.send_free_cmd(REPLUG_CMD[0], REPLUG_CMD[1], REPLUG_CMD[2]))
@@ -28,13 +37,29 @@ void turn_away_app_mode_pedal(CUSBConnect& link)
 }
 }  // namespace
 
-bool search_and_open_pedal(CUSBConnect& link)
+void CAnsweredPedals::keep_only(const std::vector<std::string>& port_names)
+{
+    for (auto name = m_names.begin(); name != m_names.end();) {
+        if (std::find(port_names.begin(), port_names.end(), *name) == port_names.end())
+            name = m_names.erase(name);
+        else
+            ++name;
+    }
+}
+
+bool search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered, std::string* port_name)
 {
     try {
         auto inputs = midi_system().make_input("RtMidi Input Client", 100);
         auto outputs = midi_system().make_output("RtMidi Output Client");
         const unsigned int input_count = inputs->port_count();
         const unsigned int output_count = outputs->port_count();
+        if (answered) {
+            std::vector<std::string> present;
+            for (unsigned int i = 0; i < output_count; ++i)
+                present.push_back(outputs->port_name(i));
+            answered->keep_only(present);
+        }
         for (unsigned int c = 0; c < input_count; ++c) {
             const std::string input_name = inputs->port_name(c);
             bool opened = false;
@@ -44,9 +69,12 @@ bool search_and_open_pedal(CUSBConnect& link)
             }
             if (!opened)
                 continue;
-            if (link.is_in_update_mode())
+            if (link.is_in_update_mode()) {
+                if (port_name)
+                    *port_name = input_name;
                 return true;
-            turn_away_app_mode_pedal(link);
+            }
+            turn_away_app_mode_pedal(link, answered, input_name);
         }
     } catch (const CMidiError& error) {
         NEAT::AfxMessageBox(QString::fromLocal8Bit(error.what()));

@@ -76,6 +76,9 @@ public:
     unsigned int firmware_version() const { return m_firmware_version; }
     unsigned int product_id() const { return m_product_id; }
     unsigned int third_info_word() const { return m_third_info; }
+    // Update mode: reads the information record again, as after a firmware update that
+    // rewrote it. On failure the three words stay as they were.
+    [[nodiscard]] bool read_update_device_info();
     // The model table row of the product ID, or null.
     const SModelInfo* model_info() const;
 
@@ -140,7 +143,6 @@ private:
     // One information word by four nibble reads, from command `first_cmd` on.
     unsigned int read_app_info_word(unsigned char first_cmd);
     void read_app_device_info();
-    void read_update_device_info();
 
     CUSBPort m_port;
     CCriticalSection m_lock;

@@ -2,6 +2,7 @@
 
 #include "support/little_endian.h"
 
+#include <QDebug>
 #include <algorithm>
 
 namespace {
@@ -36,7 +37,9 @@ bool CUSBConnect::open(unsigned int ports, bool flag)
     std::string name;
     std::string version;
     if (get_device_name_and_version(name, version, UPDATE_PROBE_TIMEOUT)) {
-        read_update_device_info();
+        // A pedal whose record does not read is still open; the words keep what they held.
+        if (!read_update_device_info())
+            qDebug("CUSBConnect::open: the device information could not be read");
         return true;
     }
     if (!m_port.set_transfer_mode(TRANSFER_MODE_APP) || !handshake_simple(APP_PROBE_TIMEOUT)) {
@@ -47,14 +50,15 @@ bool CUSBConnect::open(unsigned int ports, bool flag)
     return true;
 }
 
-void CUSBConnect::read_update_device_info()
+bool CUSBConnect::read_update_device_info()
 {
     unsigned char record[INFO_RECORD_SIZE];
     if (!flash_read(FLASH_TYPE_SYSTEM, INFO_RECORD_ADDRESS, record, INFO_RECORD_SIZE))
-        return;
+        return false;
     m_firmware_version = LE::read32(record);
     m_product_id = LE::read32(record + 4);
     m_third_info = LE::read32(record + 8);
+    return true;
 }
 
 void CUSBConnect::read_app_device_info()

@@ -3,15 +3,16 @@
 // local package, in MB per second of image from the Update click to the result message,
 // and the flash commands the NAND section costs per MiB.
 #include "app/tandora_qt.h"
+#include "bench_kit.h"
 #include "core/update_server.h"
 #include "download_peak.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "firmware/pack_builder.h"
-#include "bench_kit.h"
 #include "gui_stall.h"
 #include "reload_cost.h"
 #include "reply_wait_wakeups.h"
+#include "unplug_message.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -98,6 +99,8 @@ int main(int argc, char** argv)
     }
     std::printf("max gui stall ms: %.1f\n", max_gui_stall_ms(pedal, prompt));
     std::printf("reload round trips after import: %.0f\n", reload_round_trips_after_import(pedal));
+    std::printf("seconds to message after unplug during firmware update: %.2f\n",
+                seconds_to_message_after_unplug(pedal, prompt));
     print_download_peak();
     print_reply_wait_wakeups();
     install_midi_system(nullptr);

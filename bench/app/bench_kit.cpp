@@ -14,6 +14,6 @@ void wait_for_result(CResultPrompt& prompt, const QString& expected)
 {
     while (prompt.last.isEmpty())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (prompt.last != expected)
+    if (prompt.last.section(QLatin1Char('\n'), 0, 0) != expected)
         fail("the command", prompt.last);
 }

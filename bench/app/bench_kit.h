@@ -24,7 +24,7 @@ public:
 };
 
 // Runs the event loop until a box has shown the command's result; ends the bench with
-// the text when it is not `expected`.
+// the text when its first line is not `expected`.
 void wait_for_result(CResultPrompt& prompt, const QString& expected);
 
 [[noreturn]] void fail(const char* what, const QString& detail);

@@ -60,10 +60,11 @@ TEST_P(OnlineUpdate, QuestionDownloadAndInstall)
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, OnlineUpdate,
-    ::testing::Values(SOnlineCase{"SameVersionAsksYes", 0x010203, false, true, true, {"Successful!"}},
-                      SOnlineCase{"SameVersionAsksNo", 0x010203, false, true, false, {}},
-                      SOnlineCase{"NewerEntryAsksNothing", 0x010202, false, false, false, {"Successful!"}},
-                      SOnlineCase{"UnreadVersionAsks", 0x010202, true, true, true, {"Successful!"}}),
+    ::testing::Values(
+        SOnlineCase{"SameVersionAsksYes", 0x010203, false, true, true, {kSuccessfulSameVersion}},
+        SOnlineCase{"SameVersionAsksNo", 0x010203, false, true, false, {}},
+        SOnlineCase{"NewerEntryAsksNothing", 0x010202, false, false, false, {kSuccessfulSameVersion}},
+        SOnlineCase{"UnreadVersionAsks", 0x010202, true, true, true, {"Successful!"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
@@ -92,7 +93,7 @@ TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
     EXPECT_FALSE(user.song_tab);
     EXPECT_FALSE(user.closed);
     EXPECT_EQ(m_server.requests().count(kEntry), 2);
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
+    EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kErase), 1u);
     expect_ended();
 }

@@ -22,6 +22,10 @@ constexpr unsigned kSystem = 0;
 constexpr unsigned kNand = 1;
 
 using Sections = std::vector<SPackSection>;
+
+// The result of an update that left the information record as it was.
+inline const QString kSuccessfulSameVersion =
+    QStringLiteral("Successful!\nRestart the pedal to run the new firmware.");
 using Range = std::pair<uint32_t, uint32_t>;  // address, length
 
 QByteArray layout(unsigned type, uint32_t start, uint32_t end, uint32_t sector);

@@ -18,6 +18,7 @@ TEST_F(FirmwareUpdate, ErasesAscendingWritesDescendingFirstSectorLastAndImagesLa
     update_local(
         package({{layout(kSystem, 0x2000, 0x3000, 0x800), high}, {layout(kSystem, 0, 0x800, 0x800), low}}));
 
+    // The high image covers the information record, whose version is then another.
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
     EXPECT_EQ(erases(), std::vector<uint32_t>({0x0000, 0x2000, 0x2800}));
     EXPECT_EQ(writes(kSystem), std::vector<Range>({{0x2800, 0x100}, {0x2000, 0x800}, {0x0000, 0x300}}));
@@ -32,7 +33,7 @@ TEST_F(FirmwareUpdate, NandSectionIsWrittenInWholePagesOnce)
     const QByteArray data = image(3 * 5120 + 100, 3);
     update_local(package({{layout(kNand, 0x40000, 0x80000, 0x40000), data}}));
 
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
+    EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
     EXPECT_EQ(erases(), std::vector<uint32_t>({0x40000}));
     uint32_t next = 0x40000;
     for (const Range& write : writes(kNand)) {
@@ -78,75 +79,75 @@ TEST_P(UpdateOutcome, MessagesAndFlashCommands)
 
 INSTANTIATE_TEST_SUITE_P(
     Packages, UpdateOutcome,
-    ::testing::Values(SOutcomeCase{"NoSections", {}, "10002", {}, false, {"Successful!"}, 0, 0},
-                      SOutcomeCase{"SpaceNotEnoughBeforeAnyErase",
-                                   {{layout(kSystem, 0x20000, 0x20800, 0x800), image(0x801, 5)}},
-                                   "10002",
-                                   {},
-                                   false,
-                                   {"Space not enough !", "Failed!"},
-                                   0,
-                                   0},
-                      SOutcomeCase{"OtherProduct",
-                                   {kGood},
-                                   "10003",
-                                   {},
-                                   false,
-                                   {"File not match the connected device,please confirm", "Failed!"},
-                                   0,
-                                   0},
-                      SOutcomeCase{
-                          "OtherProductWithShift", {kGood}, "10003", {}, true, {"Successful!"}, 1, 1},
-                      SOutcomeCase{"RefusedEraseNamesItsAddress",
-                                   {{layout(kSystem, 0x10000, 0x14000, 0x2000), image(0x3000, 6)}},
-                                   "10002",
-                                   SPedalFault::update(EPedalFaultKind::REFUSE, kErase, 2),
-                                   false,
-                                   {"Erase sector failed,address=0x00012000", "Failed!"},
-                                   2,
-                                   0},
-                      SOutcomeCase{"RefusedWrite",
-                                   {kGood},
-                                   "10002",
-                                   SPedalFault::update(EPedalFaultKind::REFUSE, kWrite),
-                                   false,
-                                   {"Write data failed !", "Failed!"},
-                                   1,
-                                   1},
-                      SOutcomeCase{"NoChecksumAnswer",
-                                   {kGood},
-                                   "10002",
-                                   SPedalFault::update(EPedalFaultKind::WRONG_TYPE, kChecksum),
-                                   false,
-                                   {"Write data timeout !", "Failed!"},
-                                   1,
-                                   1},
-                      // Both sections start at one address: the second write programs over the first.
-                      SOutcomeCase{"VerifyFails",
-                                   {{layout(kSystem, 0x10000, 0x10800, 0x800), QByteArray(0x100, '\x0F')},
-                                    {layout(kSystem, 0x10000, 0x10800, 0x800), QByteArray(0x100, '\xF0')}},
-                                   "10002",
-                                   {},
-                                   false,
-                                   {"Verify data failed", "Failed!"},
-                                   2,
-                                   2},
-                      SOutcomeCase{"BrokenLayoutFlashesNothing",
-                                   {kGood, {"[FLASH 1]\nTYPE=0\nEnd Address=0x100\n", kSmall}},
-                                   "10002",
-                                   {},
-                                   false,
-                                   {"FLASH start address is empty", "Failed!"},
-                                   0,
-                                   0},
-                      SOutcomeCase{"LayoutWithoutSectorFlashesNothing",
-                                   {kGood, {"[FLASH 1]\nStart Address=0\n", kSmall}},
-                                   "10002",
-                                   {},
-                                   false,
-                                   {"Data2 flash config has no sector !", "Failed!"},
-                                   0,
-                                   0}),
+    ::testing::Values(
+        SOutcomeCase{"NoSections", {}, "10002", {}, false, {kSuccessfulSameVersion}, 0, 0},
+        SOutcomeCase{"SpaceNotEnoughBeforeAnyErase",
+                     {{layout(kSystem, 0x20000, 0x20800, 0x800), image(0x801, 5)}},
+                     "10002",
+                     {},
+                     false,
+                     {"Space not enough !", "Failed!"},
+                     0,
+                     0},
+        SOutcomeCase{"OtherProduct",
+                     {kGood},
+                     "10003",
+                     {},
+                     false,
+                     {"File not match the connected device,please confirm", "Failed!"},
+                     0,
+                     0},
+        SOutcomeCase{"OtherProductWithShift", {kGood}, "10003", {}, true, {kSuccessfulSameVersion}, 1, 1},
+        SOutcomeCase{"RefusedEraseNamesItsAddress",
+                     {{layout(kSystem, 0x10000, 0x14000, 0x2000), image(0x3000, 6)}},
+                     "10002",
+                     SPedalFault::update(EPedalFaultKind::REFUSE, kErase, 2),
+                     false,
+                     {"Erase sector failed,address=0x00012000", "Failed!"},
+                     2,
+                     0},
+        SOutcomeCase{"RefusedWrite",
+                     {kGood},
+                     "10002",
+                     SPedalFault::update(EPedalFaultKind::REFUSE, kWrite),
+                     false,
+                     {"Write data failed !", "Failed!"},
+                     1,
+                     1},
+        SOutcomeCase{"NoChecksumAnswer",
+                     {kGood},
+                     "10002",
+                     SPedalFault::update(EPedalFaultKind::WRONG_TYPE, kChecksum),
+                     false,
+                     {"Write data timeout !", "Failed!"},
+                     1,
+                     1},
+        // Both sections start at one address: the second write programs over the first.
+        SOutcomeCase{"VerifyFails",
+                     {{layout(kSystem, 0x10000, 0x10800, 0x800), QByteArray(0x100, '\x0F')},
+                      {layout(kSystem, 0x10000, 0x10800, 0x800), QByteArray(0x100, '\xF0')}},
+                     "10002",
+                     {},
+                     false,
+                     {"Verify data failed", "Failed!"},
+                     2,
+                     2},
+        SOutcomeCase{"BrokenLayoutFlashesNothing",
+                     {kGood, {"[FLASH 1]\nTYPE=0\nEnd Address=0x100\n", kSmall}},
+                     "10002",
+                     {},
+                     false,
+                     {"FLASH start address is empty", "Failed!"},
+                     0,
+                     0},
+        SOutcomeCase{"LayoutWithoutSectorFlashesNothing",
+                     {kGood, {"[FLASH 1]\nStart Address=0\n", kSmall}},
+                     "10002",
+                     {},
+                     false,
+                     {"Data2 flash config has no sector !", "Failed!"},
+                     0,
+                     0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFails)
@@ -156,6 +157,7 @@ TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFai
     CPedalEmulator& pedal = start(pulse_ring(), SPedalFault::update(EPedalFaultKind::WRONG_TYPE, kRead, 1));
     ASSERT_EQ(m_probe->link().product_id(), CUSBConnect::UNKNOWN_INFO);
     update_local(package({kGood}, "4711"));
+    // The record reads after the update: the version is no longer the unknown one.
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
     expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
 
@@ -208,7 +210,7 @@ TEST_F(FirmwareUpdate, UpdateClickedDuringAnUpdateDoesNothing)
     ASSERT_TRUE(user.acted);
     EXPECT_FALSE(user.song_tab);
     EXPECT_FALSE(user.closed);
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
+    EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kErase), 1u);
     expect_ended();
 }

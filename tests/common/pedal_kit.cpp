@@ -124,3 +124,16 @@ void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand
             throw std::runtime_error("the song record does not fit the pedal's NAND");
     }
 }
+
+QByteArray info_record_sector(uint32_t version, uint32_t product_id)
+{
+    QByteArray bytes(INFO_SECTOR_SIZE, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 13 + 9);
+    auto* record = reinterpret_cast<unsigned char*>(bytes.data()) + (0x2180 - INFO_SECTOR_ADDRESS);
+    LE::write32(record, version);
+    LE::write32(record + 4, product_id);
+    LE::write32(record + 8, 0);
+    LE::write32(record + 12, 0);
+    return bytes;
+}

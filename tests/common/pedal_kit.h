@@ -4,6 +4,7 @@
 #include "emulator/virtual_midi_system.h"
 #include "support/task.h"
 
+#include <QByteArray>
 #include <QStringList>
 
 #include <cstdint>
@@ -82,3 +83,10 @@ struct SNandFlashConfig;
 // i * max_song_blocks on, with no audio written behind them. A pedal whose songs take
 // most of its flash, in no time; the store must be loaded again to see them.
 void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand, unsigned int slot_count);
+
+// The program flash sector at INFO_SECTOR_ADDRESS as a firmware package section would
+// bring it: a fixed pattern with the information record at 0x2180 naming `version` and
+// `product_id` (third word 0).
+constexpr uint32_t INFO_SECTOR_ADDRESS = 0x2000;
+constexpr int INFO_SECTOR_SIZE = 0x800;
+QByteArray info_record_sector(uint32_t version, uint32_t product_id);

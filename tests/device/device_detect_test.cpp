@@ -107,11 +107,65 @@ INSTANTIATE_TEST_SUITE_P(
                       SServiceCase{"ThereFromTheStart", 1, {200, 200, 200}, 0, true}),
     [](const ::testing::TestParamInfo<SServiceCase>& info) { return std::string(info.param.name); });
 
+struct SPortChangeCase {
+    const char* name;
+    // Between the first and the second pass: unplugs the first pedal, plugs what it names.
+    std::function<void(CPedalEmulator&, CVirtualMidiSystem&)> change;
+    bool expected_changed;
+    std::vector<std::string> expected_names;
+};
+
+class DetectPortChangeTest : public PedalTest, public ::testing::WithParamInterface<SPortChangeCase> {};
+
+// The second pass sees the change and reports the whole list, whatever happened to the
+// count; a list that came back as it was is no change.
+TEST_P(DetectPortChangeTest, SecondPassReportsAChangedListOfNames)
+{
+    const SPortChangeCase& c = GetParam();
+    CPedalEmulator& pedal = add_pedal();
+    std::atomic<bool> changed{false};
+    std::vector<std::vector<std::string>> reported;
+    CScriptedDetectClock clock(3, [&](unsigned int wait) {
+        if (wait == 2) {
+            changed = false;
+            reported.clear();
+            c.change(pedal, m_system);
+        }
+    });
+    MIDI_DEVICE_DETECT_THREAD(&changed, &clock, SDetectTiming{},
+                              [&](const std::vector<std::string>& names) { reported.push_back(names); });
+    EXPECT_EQ(changed.load(), c.expected_changed);
+    EXPECT_EQ(reported, c.expected_changed ? std::vector<std::vector<std::string>>{c.expected_names}
+                                           : std::vector<std::vector<std::string>>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, DetectPortChangeTest,
+    ::testing::Values(SPortChangeCase{"SwappedForAnotherDeviceSameCount",
+                                      [](CPedalEmulator& pedal, CVirtualMidiSystem& system) {
+                                          pedal.unplug();
+                                          system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
+                                      },
+                                      true,
+                                      {"Synth"}},
+                      SPortChangeCase{"Unplugged",
+                                      [](CPedalEmulator& pedal, CVirtualMidiSystem&) { pedal.unplug(); },
+                                      true,
+                                      {}},
+                      SPortChangeCase{"ReplugsWithinOnePeriod",
+                                      [](CPedalEmulator& pedal, CVirtualMidiSystem&) {
+                                          pedal.unplug();
+                                          pedal.plug();
+                                      },
+                                      false,
+                                      {}}),
+    [](const ::testing::TestParamInfo<SPortChangeCase>& info) { return std::string(info.param.name); });
+
 TEST(DetectStop, StopsPromptly)
 {
     std::atomic<bool> changed{false};
     CDetectStop stop;
-    std::thread thread(MIDI_DEVICE_DETECT_THREAD, &changed, &stop, SDetectTiming{});
+    std::thread thread(MIDI_DEVICE_DETECT_THREAD, &changed, &stop, SDetectTiming{}, nullptr);
     stop.request();
     thread.join();
     EXPECT_TRUE(stop.wait_for(std::chrono::milliseconds(0)));

@@ -1,0 +1,88 @@
+#include "firmware_update_fixture.h"
+
+#include <QStringList>
+
+namespace {
+
+constexpr uint32_t kNewVersion = 0x020000;
+
+bool shows_no_device(const QString& title)
+{
+    return title.endsWith(" - (No device connected !)");
+}
+
+}  // namespace
+
+// The pedal takes the first write and vanishes without a reply. The detection thread ends
+// the link's wait (the read ends as a lost link, not a time-out); the pedal comes back
+// while the failure is still shown, and the ticks after the update find it again even
+// when the detection thread reports nothing new. The update then runs again, and the title
+// shows the version of the record the package wrote.
+TEST_F(FirmwareUpdate, UnplugDuringTheReplyWaitFailsAtOnceAndTheReplugIsSeen)
+{
+    CPedalEmulator& pedal = start();
+    pedal.add_fault(SPedalFault::update(EPedalFaultKind::UNPLUG_AFTER, kWrite, 1));
+    CTickingPrompt user([&pedal] { pedal.plug(); }, true);
+    update_local(package({kGood}));
+    EXPECT_EQ(probe().link().port().transfer().last_read_end(), EReadEnd::LINK_LOST);
+    ASSERT_EQ(user.messages.size(), 2);
+    EXPECT_EQ(user.messages.back(),
+              "Failed!\nThe pedal was disconnected. Plug it in again and run the update again.");
+    expect_ended();
+
+    probe().tick();
+    EXPECT_PRED1(shows_no_device, title());
+    probe().set_device_changed(false);
+    probe().tick();
+    ASSERT_FALSE(shows_no_device(title()));
+
+    update_local(package({kGood,
+                          {layout(kSystem, INFO_SECTOR_ADDRESS, INFO_SECTOR_ADDRESS + 0x800, 0x800),
+                           info_record_sector(kNewVersion, kPulseRing)}}));
+    EXPECT_EQ(user.messages.mid(2), QStringList({"Successful!"}));
+    EXPECT_TRUE(title().endsWith("(Connected - PULSE RING, Ver=V2.0.0)")) << title().toStdString();
+    expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
+}
+
+// Another device coming or going while the pedal stays does not end the pedal's waits.
+TEST_F(FirmwareUpdate, OtherPortsChangingLeaveTheLinkWorking)
+{
+    CPedalEmulator& pedal = start();
+    probe().set_device_changed(false);
+    const auto synth = m_midi.system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
+    wait_for_port_change();
+    update_local(package({kGood}));
+    EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
+    EXPECT_FALSE(probe().link().port().transfer().waits_aborted());
+    expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
+    m_midi.system.unplug(synth);
+}
+
+// A pedal in application mode is told once; later searches let it go silently until it
+// has been unplugged.
+TEST_F(FirmwareUpdate, ApplicationModePedalIsToldOnceUntilUnplugged)
+{
+    SPedalConfig config = pulse_ring();
+    config.boot_mode = EPedalMode::APP;
+    CPedalEmulator& pedal = add_pedal(config);
+    make_window();
+    const QStringList told{
+        "You should enter update mode first! For how to enter update mode, please refer to the "
+        "manual"};
+    EXPECT_EQ(m_prompt.messages(), told);
+
+    m_prompt.clear();
+    const auto synth = m_midi.system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
+    probe().set_device_changed(true);
+    probe().tick();
+    EXPECT_EQ(m_prompt.messages(), QStringList());
+
+    pedal.unplug();
+    probe().set_device_changed(true);
+    probe().tick();
+    pedal.plug();
+    probe().set_device_changed(true);
+    probe().tick();
+    EXPECT_EQ(m_prompt.messages(), told);
+    m_midi.system.unplug(synth);
+}
