@@ -44,6 +44,29 @@ TEST_F(FirmwareUpdate, UnplugDuringTheReplyWaitFailsAtOnceAndTheReplugIsSeen)
     expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
 }
 
+// Once a lost link is closed, the ticks search for its pedal with no port change reported,
+// for ten ticks; after that only a port change starts a search again.
+TEST_F(FirmwareUpdate, LostLinkIsSearchedForOnTheNextTicksOnly)
+{
+    CPedalEmulator& pedal = start();
+    probe().stop_detection();
+    for (int ticks_away : {1, 10, 11}) {
+        SCOPED_TRACE(ticks_away);
+        pedal.unplug();
+        probe().set_device_changed(true);
+        probe().tick();
+        ASSERT_PRED1(shows_no_device, title());
+        for (int tick = 1; tick < ticks_away; ++tick)
+            probe().tick();
+        pedal.plug();
+        probe().tick();
+        EXPECT_EQ(shows_no_device(title()), ticks_away > 10);
+        probe().set_device_changed(true);
+        probe().tick();
+        EXPECT_FALSE(shows_no_device(title()));
+    }
+}
+
 // Another device coming or going while the pedal stays does not end the pedal's waits.
 TEST_F(FirmwareUpdate, OtherPortsChangingLeaveTheLinkWorking)
 {

@@ -29,6 +29,8 @@ public:
     const std::vector<QString>& firmware_files() const { return m_window.m_lstFirmwareFile; }
     void init_firmware_list() { m_window.init_firmware_list(); }
 
+    // Port changes are then only what the test reports with set_device_changed.
+    void stop_detection() { m_window.m_pDetectThread.reset(); }
     // Ticks then come only from tick(), with the id the window knows.
     void stop_real_timer() { m_window.killTimer(m_window.m_nTimerId); }
     void tick() { tick_with_id(m_window.m_nTimerId); }

@@ -141,24 +141,23 @@ TEST_P(DetectPortChangeTest, SecondPassReportsAChangedListOfNames)
 
 INSTANTIATE_TEST_SUITE_P(
     Ports, DetectPortChangeTest,
-    ::testing::Values(SPortChangeCase{"SwappedForAnotherDeviceSameCount",
-                                      [](CPedalEmulator& pedal, CVirtualMidiSystem& system) {
-                                          pedal.unplug();
-                                          system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
-                                      },
-                                      true,
-                                      {"Synth"}},
-                      SPortChangeCase{"Unplugged",
-                                      [](CPedalEmulator& pedal, CVirtualMidiSystem&) { pedal.unplug(); },
-                                      true,
-                                      {}},
-                      SPortChangeCase{"ReplugsWithinOnePeriod",
-                                      [](CPedalEmulator& pedal, CVirtualMidiSystem&) {
-                                          pedal.unplug();
-                                          pedal.plug();
-                                      },
-                                      false,
-                                      {}}),
+    ::testing::Values(
+        SPortChangeCase{"SwappedForAnotherDeviceSameCount",
+                        [](CPedalEmulator& pedal, CVirtualMidiSystem& system) {
+                            pedal.unplug();
+                            system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
+                        },
+                        true,
+                        {"Synth"}},
+        SPortChangeCase{
+            "Unplugged", [](CPedalEmulator& pedal, CVirtualMidiSystem&) { pedal.unplug(); }, true, {}},
+        SPortChangeCase{"ReplugsWithinOnePeriod",
+                        [](CPedalEmulator& pedal, CVirtualMidiSystem&) {
+                            pedal.unplug();
+                            pedal.plug();
+                        },
+                        false,
+                        {}}),
     [](const ::testing::TestParamInfo<SPortChangeCase>& info) { return std::string(info.param.name); });
 
 TEST(DetectStop, StopsPromptly)
