@@ -141,7 +141,7 @@ TEST_F(PedalTest, UnplugFaultsRemoveThePortsBeforeOrAfterTheCommand)
 
 TEST_F(PedalTest, ApplicationModeFaults)
 {
-    start(SPedalConfig{0x2712, 0, 0, EPedalMode::APP, "", {}, {}, true, {}, {}});
+    start(SPedalConfig{0x2712, 0, 0, EPedalMode::APP, "", {}, {}, true, true, {}});
     pedal->add_fault(SPedalFault::app(EPedalFaultKind::WRONG_TYPE, 0x12, 1));
     pedal->add_fault(SPedalFault::app(EPedalFaultKind::SHORT_REPLY, 0x12, 2));
     EXPECT_EQ(app_request("59 12 00 34"), hex_bytes("59 52 00 34"));
