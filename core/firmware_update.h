@@ -14,5 +14,4 @@ class CTask;
 // shows its own reason; the result is "Successful!" or "Failed!" for the caller to show.
 // The task may cancel the update until its first erase; from there it runs to its end,
 // since a pedal left half-written has no program to start.
-[[nodiscard]] COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force,
-                                               CTask* task);
+[[nodiscard]] COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force, CTask* task);
