@@ -100,8 +100,7 @@ int write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address, c
         1U, static_cast<unsigned int>((uint64_t(lead) + length + kNandWriteGrain - 1) / kNandWriteGrain));
     unsigned int done = 0;
     for (unsigned int piece = 1; piece <= pieces; ++piece) {
-        const unsigned int size =
-            std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
+        const unsigned int size = std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
         const int code = link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
         if (code != 1)
             return code;
@@ -122,8 +121,8 @@ int write_section(CUSBConnect& link, const SSection& section, CTask* task)
     const auto* data = reinterpret_cast<const unsigned char*>(section.image.constData());
     const auto length = static_cast<unsigned int>(section.image.size());
     if (type != FLASH_TYPE_NAND && length > first.size) {
-        const int code = write_and_verify(link, type, first.address + first.size, data + first.size,
-                                          length - first.size, task);
+        const int code =
+            write_and_verify(link, type, first.address + first.size, data + first.size, length - first.size, task);
         if (code != 1)
             return code;
         return write_and_verify(link, type, first.address, data, first.size, task);

@@ -26,8 +26,9 @@ COperationResult reload(CPedalSession& session, unsigned int slot)
     return COperationResult::song(lost ? result : LOOPER_RESULT_OK);
 }
 
+// `from`..`to`: the step's share of the bar; a verified write and its read-back get half each.
 COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, const SRestoreStep& step,
-                          bool verify, CTask* task)
+                          bool verify, CTask* task, int from, int to)
 {
     if (step.empties) {
         const COperationResult deleted = delete_song(session, static_cast<int>(step.slot));
@@ -42,12 +43,17 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
             QStringLiteral("%1 of the backup changed after it was checked.").arg(slot_song_name(step.slot)));
     const auto* data = reinterpret_cast<const unsigned char*>(song->constData());
     const auto length = static_cast<unsigned int>(song->size());
+    const int half = verify ? (from + to) / 2 : to;
+    if (task)
+        task->set_percent_range(from, half);
     const COperationResult written = store_result(session.songs().write_file(step.slot, data, length, task));
     if (!written.ok())
         return written;
-    if (verify)
-        return verify_slot(session, step.slot, data, length, task);
-    return reload(session, step.slot);
+    if (!verify)
+        return reload(session, step.slot);
+    if (task)
+        task->set_percent_range(half, to);
+    return verify_slot(session, step.slot, data, length, task);
 }
 
 }  // namespace
@@ -63,14 +69,14 @@ COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan,
     for (size_t i = 0; i < plan.steps.size(); ++i) {
         const SRestoreStep& step = plan.steps[i];
         const uint64_t bytes = step.empties ? 0 : step.song.length * passes;
-        if (task) {
+        const int from = static_cast<int>(100 * done / total);
+        const int to = static_cast<int>(100 * (done + bytes) / total);
+        if (task)
             task->set_part(static_cast<unsigned>(i + 1), static_cast<unsigned>(plan.steps.size()));
-            task->set_percent_range(static_cast<int>(100 * done / total),
-                                    static_cast<int>(100 * (done + bytes) / total));
-        }
         done += bytes;
-        const COperationResult result = task_cancelled(task) ? COperationResult::cancelled()
-                                                             : run_step(session, plan, step, verify, task);
+        const COperationResult result = task_cancelled(task)
+                                            ? COperationResult::cancelled()
+                                            : run_step(session, plan, step, verify, task, from, to);
         if (result.ok()) {
             lines << QStringLiteral("%1: %2").arg(slot_song_name(step.slot),
                                                   step.empties ? "emptied" : "restored");

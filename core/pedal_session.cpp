@@ -107,6 +107,5 @@ double CPedalSession::song_seconds(uint64_t bytes) const
     const SNandFlashConfig* format = song_format();
     if (!format)
         return 0;
-    return static_cast<double>(bytes) /
-           (double(format->sample_rate) * format->channels * (format->bits_per_sample / 8));
+    return static_cast<double>(bytes) / (double(format->sample_rate) * format->channels * (format->bits_per_sample / 8));
 }

@@ -48,8 +48,13 @@ TEST_P(BackupRoundTrip, RestoresEverySlotByteForByteIntoAFreshPedal)
     EXPECT_FALSE(QFile::exists(file("backup.incomplete")));
 
     replace_pedal(GetParam());
-    const COperationResult restored = restore(file("backup"));
+    CTaskRecorder restoring;
+    const COperationResult restored = restore(file("backup"), &restoring.task);
     ASSERT_TRUE(restored.ok()) << restored.text().toStdString() << restored.detail().toStdString();
+    // One bar for the whole job: each slot written, then read back, never a step back.
+    EXPECT_EQ(restoring.task.progress().parts, before.size());
+    EXPECT_TRUE(std::is_sorted(restoring.percents.begin(), restoring.percents.end()));
+    EXPECT_EQ(restoring.bytes(), 2 * progress.bytes());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     EXPECT_EQ(stored_songs(), before);
 }
