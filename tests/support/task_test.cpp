@@ -78,9 +78,14 @@ TEST(Task, ForbiddenCancelIsIgnored)
     CTask task;
     int woken = 0;
     CTask::CCancelWake wake(&task, [&woken] { ++woken; });
-    task.forbid_cancel(QStringLiteral("writing"));
+    ASSERT_TRUE(task.forbid_cancel(QStringLiteral("writing")));
     task.cancel();
     EXPECT_FALSE(task.cancelled());
+    // A cancel that came first wins: nothing is forbidden then.
+    CTask cancelled;
+    cancelled.cancel();
+    EXPECT_FALSE(cancelled.forbid_cancel(QStringLiteral("writing")));
+    EXPECT_TRUE(cancelled.progress().cancellable);
     EXPECT_EQ(woken, 0);
     EXPECT_FALSE(task.progress().cancellable);
     EXPECT_EQ(task.progress().why_not_cancellable, QStringLiteral("writing"));
