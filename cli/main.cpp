@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     }
     {
         CInterruptWatch interrupt;
-        SCliContext context{*parse.options, prompt, interrupt, ::isatty(STDERR_FILENO) != 0};
+        SCliContext context{*parse.options, prompt, interrupt, ::isatty(STDERR_FILENO) != 0, stdout, stderr, {}};
         code = run_cli_command(context);
     }
     install_user_prompt(previous);
