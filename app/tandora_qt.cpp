@@ -4,6 +4,7 @@
 #include "support/progress_event.h"
 #include "support/prompt_handover.h"
 #include "support/task.h"
+#include "support/thread_wake.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -40,6 +41,7 @@ TandoraQT::TandoraQT(QWidget* parent, bool demo)
     setFixedSize(size());
     fit_font_to_form();
     init_progress_area();
+    init_work_wake();
     m_workState = WORK_IDLE;
     m_nCurSong = -1;
     QEvent::registerEventType(PROGRESS_EVENT_TYPE);

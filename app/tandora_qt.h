@@ -22,6 +22,7 @@
 
 class CPromptHandover;
 class CTask;
+class CThreadWake;
 class QDropEvent;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -126,6 +127,7 @@ private:
     void finish_work();
     void show_progress();
     void wake_from_worker();
+    void init_work_wake();
     // Work states: the progress area shows and the page the work does not belong to is
     // disabled until the work ends.
     void begin_work_state(EWorkState state);
@@ -202,5 +204,6 @@ private:
     std::optional<COperationResult> m_workResult;
     Finish m_finish;
     std::atomic<bool> m_wakePending{false};
+    std::unique_ptr<CThreadWake> m_workWake;
     QElapsedTimer m_workClock;
 };

@@ -4,6 +4,7 @@
 #include "support/neat.h"
 #include "support/progress_event.h"
 #include "support/task.h"
+#include "support/thread_wake.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -90,10 +91,20 @@ void TandoraQT::start_work(EWorkState state, Job job, Finish finish)
 
 void TandoraQT::wake_from_worker()
 {
-    // One wake in flight at a time: a flood of progress steps must not flood the queue.
+    // One wake in flight at a time: a flood of progress steps must not flood the pipe.
     if (m_wakePending.exchange(true))
         return;
-    QCoreApplication::postEvent(this, new CEventBase(PROGRESS_EVENT_TYPE, 0, 0));
+    m_workWake->wake();
+}
+
+void TandoraQT::init_work_wake()
+{
+    // On the GUI thread, the wake arrives as the progress event, so whatever watches the
+    // window's events sees the work move.
+    m_workWake = std::make_unique<CThreadWake>([this] {
+        CEventBase woken(PROGRESS_EVENT_TYPE, 0, 0);
+        QCoreApplication::sendEvent(this, &woken);
+    });
 }
 
 void TandoraQT::on_work_woken()

@@ -1,5 +1,7 @@
 #include "core/my_http.h"
 
+#include "support/thread_wake.h"
+
 #include "core/update_server.h"
 #include "support/task.h"
 
@@ -28,7 +30,7 @@ int port_of(const QUrl& url)
 // CTask::cancel() calls the wakes outside its lock, possibly just as the download ends.
 struct SWakeTarget {
     std::mutex mutex;
-    QObject* target = nullptr;
+    CThreadWake* target = nullptr;
 };
 
 // One download: the requests of its redirects, its timers and the running count of bytes.
@@ -42,13 +44,13 @@ public:
 
     SDownloadResult run(const QUrl& url)
     {
+        CThreadWake cancelled([this] { end(EDownloadOutcome::CANCELLED); });
         auto wake_target = std::make_shared<SWakeTarget>();
-        wake_target->target = this;
-        CTask::CCancelWake wake(m_task, [wake_target, this] {
+        wake_target->target = &cancelled;
+        CTask::CCancelWake wake(m_task, [wake_target] {
             std::lock_guard<std::mutex> lock(wake_target->mutex);
             if (wake_target->target)
-                QMetaObject::invokeMethod(
-                    wake_target->target, [this] { end(EDownloadOutcome::CANCELLED); }, Qt::QueuedConnection);
+                wake_target->target->wake();
         });
         m_origin = url;
         m_deadline.setSingleShot(true);
