@@ -37,6 +37,11 @@ function(tandora_bench folder)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(bench_${folder} ${ARG_SOURCES})
   target_link_libraries(bench_${folder} PRIVATE ${ARG_LIBS})
+  # Figures from a sanitizer or fuzzing build mean nothing: there the benchmarks are built
+  # only on request, and the test builds stay shorter.
+  if(TANDORA_SANITIZE OR TANDORA_FUZZ)
+    set_target_properties(bench_${folder} PROPERTIES EXCLUDE_FROM_ALL ON)
+  endif()
 endfunction()
 
 # tandora_fuzzer(<name> LABEL <folder> SOURCES ... LIBS ... [CORPUS dir] [DICT file]): the
