@@ -222,7 +222,7 @@ EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& convers
     const SChannelPlan plan = plan_channels(info, conversion);
     const bool exact16 = !info.wide && !plan.mix;
 
-    // The 16-bit path uses the very specification of the one-shot conversion, so the same
+    // The 16-bit path sets soxr up exactly as the one-shot conversion does, so the same
     // source gives the same song bytes. Its clock-seeded default dither is off for the same
     // reason; the float path has no dither to turn off.
     soxr_io_spec_t io =
