@@ -1,7 +1,7 @@
 #include "cli/cli_context.h"
 #include "cli/pedal_choice.h"
 #include "core/pedal_session.h"
-#include "core/progress_text.h"
+#include "audio/song_time_text.h"
 #include "device/model_info.h"
 #include "support/neat.h"
 
@@ -83,7 +83,7 @@ int run_info(SCliContext& context, CPedalSession& session)
     print_line(context, QStringLiteral("Slots:      %1").arg(session.songs().slot_count()));
     if (session.song_format())
         print_line(context, QStringLiteral("Free:       %1 (%2 MB)")
-                       .arg(clock_text(free_seconds))
+                       .arg(time_text(free_seconds))
                        .arg(free_bytes / kMB, 0, 'f', 1));
     return CLI_EXIT_OK;
 }
@@ -102,7 +102,7 @@ int run_list(SCliContext& context, CPedalSession& session)
             continue;
         }
         if (song)
-            print_line(context, songs.get_name(slot) + QStringLiteral("  ") + clock_text(seconds));
+            print_line(context, songs.get_name(slot) + QStringLiteral("  ") + time_text(seconds));
         else
             print_line(context, QString::asprintf("Song %.3d -- (Empty)", int(slot + 1)));
     }

@@ -8,6 +8,3 @@
 // song list counts them. Speed and time left are left out until a transfer has run
 // `seconds` > 0 with bytes moved; the time left also when the total is not known.
 QString transfer_text(uint64_t done, uint64_t total, double seconds);
-
-// m:ss, or h:mm:ss from one hour up.
-QString clock_text(double seconds);
