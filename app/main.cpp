@@ -1,10 +1,11 @@
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
 #include "core/front_end_options.h"
+#include "core/pedal_session.h"
 #include "core/starter_songs.h"
 #include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
-#include "support/neat.h"
+#include "app/message_box.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
     SFrontEndOptions options;
     QString error;
     if (!read_front_end_options(parser, options, error)) {
-        NEAT::AfxMessageBox(error);
+        show_message(error);
         return 2;
     }
     apply_update_server(options);
@@ -42,7 +43,7 @@ int main(int argc, char** argv)
             CDemoPedal::SSettings::of(options.product_id, options.instant, options.demo_reset));
         const EDemoFlashResult started = demo->start(give_starter_songs);
         if (started != EDemoFlashResult::OK && started != EDemoFlashResult::NO_FILE) {
-            NEAT::AfxMessageBox(demo_flash_result_text(started));
+            show_message(demo_flash_result_text(started));
             return 1;
         }
     }
@@ -50,7 +51,8 @@ int main(int argc, char** argv)
     {
         // The window is destroyed before the application object, so its detection
         // thread is stopped and joined while the MIDI service is still there.
-        auto window = std::make_unique<TandoraQT>(nullptr, options.demo);
+        CPedalSession session;
+        auto window = std::make_unique<TandoraQT>(session, options.demo);
         window->show();
         exit_code = app.exec();
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/user_prompt.h"
+#include "app/user_prompt.h"
 
 // The prompt of the running program: real, modal Qt message boxes and file dialogs.
 class CQtUserPrompt final : public CUserPrompt {

@@ -1,16 +1,20 @@
 #include "app/tandora_qt.h"
 
+#include "app/firmware_page.h"
+#include "app/message_box.h"
+#include "app/pedal_watch.h"
+#include "app/program_update_offer.h"
+#include "app/song_page.h"
 #include "app/window_title.h"
-#include "support/progress_event.h"
-#include "support/prompt_handover.h"
-#include "support/task.h"
-#include "support/thread_wake.h"
+#include "app/work_runner.h"
+#include "core/firmware_catalog.h"
+#include "core/pedal_connect.h"
+#include "core/pedal_session.h"
+#include "core/pedal_view.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDebug>
 #include <QLabel>
-#include <QPushButton>
 #include <QTimerEvent>
 
 namespace {
@@ -24,45 +28,54 @@ const char kStyleSheet[] =
     "\t\t\t\t\t\t\t\t "
     "QMainWindow{background-image: url(:/TandoraQT/Resources/Pictures/Bg2.jpg);}";
 
+// Tab 0 holds the song page, tab 1 the firmware page.
+constexpr int kSongTab = 0;
+constexpr int kFirmwareTab = 1;
+
 }  // namespace
 
-TandoraQT::TandoraQT(QWidget* parent, bool demo)
-    : QMainWindow(parent), m_demo(demo), m_promptHandover(std::make_unique<CPromptHandover>())
+TandoraQT::TandoraQT(CPedalSession& session, bool demo, QWidget* parent)
+    : QMainWindow(parent), m_demo(demo), m_session(session)
 {
     // The pictures live in a static library; nothing else would pull them into the program.
     Q_INIT_RESOURCE(tandora);
     ui.setupUi(this);
-    ui.progressBar->hide();
-    ui.progressBar->setRange(0, 100);
-    ui.m_tabFirmwareUpdate->setWindowOpacity(0.5);
     setWindowFlags((windowFlags() & ~Qt::WindowMaximizeButtonHint) | Qt::MSWindowsFixedSizeDialogHint);
     // The pages place their widgets absolutely; a resized window would only show more
     // background, so the size is pinned where the fixed-size hint has no effect (X11).
     setFixedSize(size());
     fit_font_to_form();
-    init_progress_area();
-    init_work_wake();
-    m_workState = WORK_IDLE;
-    m_nCurSong = -1;
-    QEvent::registerEventType(PROGRESS_EVENT_TYPE);
-    init_ctrls();
+    m_runner = std::make_unique<CWorkRunner>(ui.progressBar, m_session);
+    m_song_page = new CSongPage(ui, m_session, *m_runner, this);
+    m_firmware_page = new CFirmwarePage(ui, m_session, *m_runner, this, [this](const COperationResult& result) {
+        // The update read the pedal's information again: its new version, if it has one.
+        update_window_title();
+        // An update that failed may have lost the pedal with the port list unchanged.
+        if (!result.ok())
+            m_watch->set_ports_changed(true);
+    });
+    connect(m_runner.get(), &CWorkRunner::state_changed, this, [this](EWorkState state) { show_work_state(state); });
     init_style_sheet();
-    init_thread();
-    init_online_update();
+    update_window_title();
+    m_song_page->update_buttons();
+    // The window shows before the first look ends: a pedal's box comes after it appears.
+    m_watch = std::make_unique<CPedalWatch>(
+        m_session, *m_runner,
+        [this](const SPedalConnect& connect, const SFirmwareCatalog* catalog) {
+            OnDeviceConnectStatusChanged(connect, catalog);
+        },
+        nullptr);
+    m_nTimerId = startTimer(1000, Qt::CoarseTimer);
+    new CProgramUpdateOffer([this] { return m_runner->idle(); }, this);
 }
 
 TandoraQT::~TandoraQT()
 {
-    // A command still running (only a test closes the window under one) is asked to stop
-    // and waited for: it uses the session and the task. A question it is waiting on is
-    // answered silently first, or the wait would never end.
-    m_promptHandover->close();
-    if (m_worker.joinable()) {
-        m_task->cancel();
-        m_worker.join();
-    }
-    // The thread writes m_bDevChanged, declared after it: it must end before anything.
-    m_pDetectThread.reset();
+    // The detection thread and a command still running (only a test closes the window under
+    // one) use the session: both end first. A question the command waits on is answered
+    // silently, or the wait would never end.
+    m_runner.reset();
+    m_watch.reset();
 }
 
 // The form measured its text boxes for one desktop's fonts; where fonts come out larger
@@ -106,114 +119,102 @@ void TandoraQT::fit_font_to_form()
     }
 }
 
-void TandoraQT::init_ctrls()
-{
-    m_iconTone.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
-    m_iconToneNone.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
-    init_mono_mode();
-    ui.m_lstSong->viewport()->setAcceptDrops(true);
-    ui.m_lstSong->viewport()->installEventFilter(this);
-    init_verify_import();
-    update_firmware_update_mode();
-}
 
 void TandoraQT::init_style_sheet()
 {
     setStyleSheet(QString::fromLatin1(kStyleSheet));
 }
 
-void TandoraQT::init_thread()
-{
-    m_bDevChanged = false;
-    OnDeviceConnectStatusChanged(auto_connect() ? 1 : 0);
-    m_pDetectThread = std::make_unique<CMidiDeviceDetector>(
-        &m_bDevChanged, SDetectTiming{},
-        [this](const std::vector<std::string>& output_names) { m_session.notice_ports(output_names); });
-    m_nTimerId = startTimer(1000, Qt::CoarseTimer);
-}
-
-bool TandoraQT::is_link_open() const
-{
-    return m_session.is_open();
-}
-
-bool TandoraQT::auto_connect()
-{
-    return m_session.search_and_open();
-}
-
 void TandoraQT::update_window_title()
 {
-    const CUSBConnect& link = m_session.link();
-    setWindowTitle(window_title(is_link_open(), link.is_in_update_mode(), link.product_id(),
-                                link.firmware_version(), m_demo));
+    setWindowTitle(window_title(pedal_identity(m_session), m_demo));
 }
 
-void TandoraQT::OnDeviceConnectStatusChanged(int connected)
+void TandoraQT::OnDeviceConnectStatusChanged(const SPedalConnect& connect, const SFirmwareCatalog* catalog)
 {
     update_window_title();
-    update_button_status();
-    if (connected) {
-        load_data_from_device();
-        init_firmware_list();
-    } else {
-        ui.m_lstSong->clear();
-        show_free_space();
-        ui.m_comNewSoftware->clear();
+    if (!connect.opened) {
+        m_song_page->clear();
+        m_firmware_page->clear();
+        show_messages(connect.messages);
+        return;
     }
+    // Slots that could not be read are not listed as empty.
+    if (connect.load_failed)
+        m_song_page->clear();
+    else
+        m_song_page->show_slots(0);
+    show_messages(connect.messages);
+    if (catalog)
+        m_firmware_page->show_catalog(*catalog);
+}
+
+void TandoraQT::show_work_state(int state)
+{
+    ui.propSheet->setTabEnabled(kSongTab, state != WORK_UPDATE_FIRMWARE);
+    const bool song_work = state != WORK_IDLE && state != WORK_UPDATE_FIRMWARE && state != WORK_CONNECT;
+    ui.propSheet->setTabEnabled(kFirmwareTab, !song_work);
+    m_song_page->update_buttons();
 }
 
 void TandoraQT::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() != m_nTimerId || m_workState != WORK_IDLE ||
-        (!m_bDevChanged && m_nReconnectTicks == 0))
-        return;
-    // The search and the link check show boxes, whose event loops deliver further ticks;
-    // a nested search would reopen ports under the enumeration of the one that is
-    // showing the box. The flag stays set, so the first tick after it handles the change.
-    if (m_bCheckingConnection)
-        return;
-    m_bDevChanged = false;
-    qDebug("timerEvent");
-    m_bCheckingConnection = true;
-    check_device_change();
-    m_bCheckingConnection = false;
-}
-
-void TandoraQT::check_device_change()
-{
-    if (!is_link_open()) {
-        if (m_nReconnectTicks > 0)
-            --m_nReconnectTicks;
-        if (!auto_connect())
-            return;
-        m_nReconnectTicks = 0;
-        OnDeviceConnectStatusChanged(1);
-        qDebug("CDevBaseDlg::connected=TRUE %d\n", static_cast<int>(m_session.link().product_id()));
-        return;
-    }
-    if (m_session.check_connect())
-        return;
-    m_session.close();
-    // The pedal may already be back (re-plugged while an update waited for it) with the
-    // port list as it was, or come back in a moment: nothing else would look for it.
-    m_nReconnectTicks = kReconnectTicks;
-    OnDeviceConnectStatusChanged(0);
-    qDebug("CDevBaseDlg::connected=FALSE\n");
-}
-
-void TandoraQT::customEvent(QEvent* event)
-{
-    if (event->type() == PROGRESS_EVENT_TYPE)
-        on_work_woken();
+    if (event->timerId() == m_nTimerId)
+        m_watch->tick();
 }
 
 void TandoraQT::paintEvent(QPaintEvent*) {}
 
 void TandoraQT::closeEvent(QCloseEvent* event)
 {
-    if (m_workState == WORK_IDLE)
+    // A look for the pedal is not the user's work: the window closes once it has ended.
+    if (m_runner->idle() || m_runner->state() == WORK_CONNECT)
         event->accept();
     else
         event->ignore();
+}
+
+void TandoraQT::OnOpenFirmwareFile()
+{
+    m_firmware_page->on_open_file();
+}
+
+void TandoraQT::OnUpdateFirmware()
+{
+    m_firmware_page->on_update();
+}
+
+void TandoraQT::OnSelectLocalFile(bool boSel)
+{
+    m_firmware_page->on_select_local(boSel);
+}
+
+void TandoraQT::OnUploadSong()
+{
+    m_song_page->on_export();
+}
+
+void TandoraQT::OnDownloadSong()
+{
+    m_song_page->on_import();
+}
+
+void TandoraQT::OnDeleteSong()
+{
+    m_song_page->on_delete();
+}
+
+void TandoraQT::OnBackupSongs()
+{
+    m_song_page->on_backup();
+}
+
+void TandoraQT::OnRestoreSongs()
+{
+    m_song_page->on_restore();
+}
+
+void TandoraQT::currentRowChanged(int currentRow)
+{
+    m_song_page->on_row_changed(currentRow);
 }

@@ -1,21 +1,19 @@
 #include "app/window_title.h"
 
-#include "device/model_info.h"
-#include "support/neat.h"
+#include "core/pedal_view.h"
 
-QString window_title(bool link_open, bool update_mode, unsigned int product_id, unsigned int version, bool demo)
+QString window_title(const SPedalIdentity& pedal, bool demo)
 {
     const QString base = program_title();
-    if (!link_open)
+    if (!pedal.open)
         return base + " - (No device connected !)";
-    if (!update_mode)
+    if (!pedal.update_mode)
         return base + " - (Please enter update mode !)";
-    const SModelInfo* model = get_model_info(product_id);
-    if (!model)
+    if (!pedal.known_model)
         return base + " - (Unknown device connected !)";
-    return QString("%1 - (%2 - %3, Ver=V%4)")
+    return QString("%1 - (%2 - %3, %4)")
         .arg(base)
         .arg(demo ? QStringLiteral("Demo") : QStringLiteral("Connected"))
-        .arg(QString::fromLocal8Bit(model->model_name))
-        .arg(NEAT::convert_version_to_str(version));
+        .arg(pedal.model)
+        .arg(QStringLiteral("Ver=") + firmware_version_text(pedal.firmware_version));
 }

@@ -1,10 +1,7 @@
 #include "cli/cli_context.h"
 #include "cli/terminal_prompt.h"
-#include "core/backup_reader.h"
 #include "core/pedal_backup.h"
 #include "core/pedal_restore.h"
-#include "core/pedal_session.h"
-#include "core/restore_plan.h"
 
 #include <optional>
 #include <vector>
@@ -40,12 +37,12 @@ int run_backup(SCliContext& context, CPedalSession& session)
         return fail_with(context, CLI_EXIT_FAILED, problem);
     SBackupOptions options;
     options.wav = context.options.wav;
-    return run_with_task(context, [&](CTask& task) { return backup_pedal(session, folder, options, &task); });
+    return run_with_task(context, session,
+                         [&](CTask& task) { return backup_pedal(session, folder, options, &task); });
 }
 
 int run_restore(SCliContext& context, CPedalSession& session)
 {
-    const QString folder = context.options.arguments[0];
     std::vector<unsigned int> only;
     if (!context.options.slot_list.isEmpty()) {
         const std::optional<std::vector<unsigned int>> listed = parse_slot_list(context.options.slot_list);
@@ -55,20 +52,7 @@ int run_restore(SCliContext& context, CPedalSession& session)
                                  .arg(context.options.slot_list));
         only = *listed;
     }
-    QString why;
-    const std::optional<SBackupManifest> manifest = read_backup(folder, why);
-    if (!manifest)
-        return fail_with(context, CLI_EXIT_FAILED, why);
-    const std::optional<SRestorePlan> plan = plan_restore(session, folder, *manifest, only, why);
-    if (!plan)
-        return fail_with(context, CLI_EXIT_FAILED, why);
-    if (plan->steps.empty()) {
-        print_line(context,
-                   QStringLiteral(
-                       "Nothing to restore: neither the backup nor the pedal holds a song in those slots."));
-        return CLI_EXIT_OK;
-    }
-    if (!context.prompt.ask_yes_no(QStringLiteral("Restore"), plan->question(session)))
-        return CLI_EXIT_FAILED;
-    return run_with_task(context, [&](CTask& task) { return restore_pedal(session, *plan, &task); });
+    return run_with_task(context, session, [&](CTask& task) {
+        return restore_backup(session, context.options.arguments[0], only, context.prompt, &task);
+    });
 }

@@ -47,13 +47,17 @@ int run_check_update(SCliContext& context);
 int run_backup(SCliContext& context, CPedalSession& session);
 int run_restore(SCliContext& context, CPedalSession& session);
 
-// Runs `work` with a task whose progress is drawn and which Ctrl-C cancels; prints the
-// result's text (and its detail) to stderr, or to stdout on success; the exit code.
-int run_with_task(SCliContext& context, const std::function<COperationResult(CTask&)>& work);
+// Runs `work` on the session with a task whose progress is drawn and which Ctrl-C cancels;
+// prints the result's notes and then its text (and its detail) to stderr, or the text to
+// stdout on success; the exit code. A declined question prints nothing more.
+int run_with_task(SCliContext& context, CPedalSession& session,
+                  const std::function<COperationResult(CTask&)>& work);
 // Prints `text` to the error output and returns `code`.
 int fail_with(SCliContext& context, int code, const QString& text);
 // Slot argument `text` (1-based) as a 0-based slot of the session's model, or -1 after
 // printing why.
 int parse_slot(SCliContext& context, const QString& text, const CPedalSession& session);
+// Prints each text to the error output.
+void print_errors(SCliContext& context, const QStringList& texts);
 // Prints `text` to the output, UTF-8, with a newline.
 void print_line(SCliContext& context, const QString& text);

@@ -2,7 +2,7 @@
 #include "cli/terminal_prompt.h"
 #include "core/firmware_catalog.h"
 #include "core/firmware_update.h"
-#include "core/pedal_session.h"
+#include "core/pedal_view.h"
 #include "core/program_update_check.h"
 #include "support/task.h"
 
@@ -25,13 +25,8 @@ int install_online(SCliContext& context, CPedalSession& session, const SFirmware
     for (const SFirmwareEntry& entry : catalog.entries) {
         if (entry.name != wanted)
             continue;
-        if (entry.version <= session.link().firmware_version() &&
-            !context.prompt.ask_yes_no(
-                QStringLiteral("Update"),
-                QStringLiteral("The selected firmware version less or equal to the connected device, still update ?")))
-            return CLI_EXIT_FAILED;
-        return run_with_task(context, [&](CTask& task) {
-            return update_firmware_online(session.link(), entry.server_path, context.options.force, &task);
+        return run_with_task(context, session, [&](CTask& task) {
+            return update_firmware_online(session, entry, context.options.force, context.prompt, &task);
         });
     }
     return fail_with(context, CLI_EXIT_FAILED,
@@ -44,7 +39,7 @@ int install_online(SCliContext& context, CPedalSession& session, const SFirmware
 int run_firmware(SCliContext& context, CPedalSession& session)
 {
     if (context.options.online || context.options.list) {
-        const SFirmwareCatalog catalog = fetch_firmware_catalog(session.link().product_id(), nullptr);
+        const SFirmwareCatalog catalog = fetch_firmware_catalog(pedal_identity(session).product_id, nullptr);
         switch (catalog.result) {
             case ECatalogResult::OK:
                 break;
@@ -60,9 +55,8 @@ int run_firmware(SCliContext& context, CPedalSession& session)
     const QString path = context.options.arguments.value(0);
     if (!QFileInfo(path).isFile())
         return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("'%1' is not a file that can be read.").arg(path));
-    return run_with_task(context, [&](CTask& task) {
-        return update_firmware(session.link(), path, context.options.force, &task);
-    });
+    return run_with_task(context, session,
+                         [&](CTask& task) { return update_firmware(session, path, context.options.force, &task); });
 }
 
 int run_check_update(SCliContext& context)

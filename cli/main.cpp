@@ -32,7 +32,7 @@ int main(int argc, char** argv)
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     // The window's names: both programs share the settings and the demo pedal's folder.
     apply_app_identity();
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.7"));
+    QCoreApplication::setApplicationVersion(program_version());
     const SCliParse parse = parse_cli(QCoreApplication::arguments());
     if (!parse.options) {
         std::fprintf(parse.exit_code == 0 ? stdout : stderr, "%s\n", parse.text.toUtf8().constData());
@@ -40,7 +40,6 @@ int main(int argc, char** argv)
     }
     apply_update_server(parse.options->front_end);
     CTerminalPrompt prompt(parse.options->yes, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO));
-    CUserPrompt* previous = install_user_prompt(&prompt);
     int code = CLI_EXIT_FAILED;
     std::unique_ptr<CDemoPedal> demo;
     if (parse.options->front_end.demo) {
@@ -58,6 +57,5 @@ int main(int argc, char** argv)
         SCliContext context{*parse.options, prompt, interrupt, ::isatty(STDERR_FILENO) != 0, stdout, stderr, {}};
         code = run_cli_command(context);
     }
-    install_user_prompt(previous);
     return code;
 }

@@ -1,8 +1,7 @@
-#include "cli/cli_context.h"
-#include "cli/pedal_choice.h"
-#include "core/pedal_session.h"
 #include "audio/song_time_text.h"
-#include "device/model_info.h"
+#include "cli/cli_context.h"
+#include "core/pedal_ports.h"
+#include "core/pedal_view.h"
 #include "support/neat.h"
 
 #include <QJsonArray>
@@ -11,8 +10,6 @@
 
 namespace {
 
-constexpr double kMB = 1048576.0;
-
 void print_json(SCliContext& context, const QJsonValue& value)
 {
     const QJsonDocument document =
@@ -20,93 +17,82 @@ void print_json(SCliContext& context, const QJsonValue& value)
     print_line(context, QString::fromUtf8(document.toJson(QJsonDocument::Indented)).trimmed());
 }
 
-QString version_text(unsigned int version)
+QString product_id_text(unsigned int product_id)
 {
-    return QStringLiteral("V") + NEAT::convert_version_to_str(version);
+    return QString::asprintf("0x%04X", product_id);
 }
 
 }  // namespace
 
 int run_ports(SCliContext& context)
 {
-    std::vector<SPortReport> reports;
+    std::vector<SPortLine> ports;
     QString error;
-    if (!probe_port_pairs(reports, error))
+    if (!list_pedal_ports(ports, error))
         return fail_with(context, CLI_EXIT_NO_PEDAL, error);
-    QJsonArray ports;
-    for (size_t i = 0; i < reports.size(); ++i) {
-        const SPortReport& report = reports[i];
-        const QString name = QString::fromStdString(report.pair.name);
+    QJsonArray listed;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        const SPortLine& port = ports[i];
         if (context.options.json) {
-            QJsonObject port{{"index", int(i + 1)}, {"name", name}, {"pedal", report.pedal}};
-            if (report.pedal) {
-                port["update_mode"] = report.update_mode;
-                port["model"] = report.model;
-                port["product_id"] = QString::asprintf("0x%04X", report.product_id);
+            QJsonObject line{{"index", int(i + 1)}, {"name", port.name}, {"pedal", port.pedal}};
+            if (port.pedal) {
+                line["update_mode"] = port.update_mode;
+                line["model"] = port.model;
+                line["product_id"] = product_id_text(port.product_id);
             }
-            ports.append(port);
+            listed.append(line);
             continue;
         }
-        QString line = QStringLiteral("%1  %2").arg(i + 1).arg(name);
-        if (report.pedal && report.update_mode)
-            line += QStringLiteral("  (pedal: %1, %2)").arg(report.model, version_text(report.version));
-        else if (report.pedal)
-            line += QStringLiteral("  (pedal: %1, not in update mode)").arg(report.model);
+        QString line = QStringLiteral("%1  %2").arg(i + 1).arg(port.name);
+        if (port.pedal && port.update_mode)
+            line += QStringLiteral("  (pedal: %1, %2)").arg(port.model, firmware_version_text(port.version));
+        else if (port.pedal)
+            line += QStringLiteral("  (pedal: %1, not in update mode)").arg(port.model);
         print_line(context, line);
     }
     if (context.options.json)
-        print_json(context, ports);
-    else if (reports.empty())
+        print_json(context, listed);
+    else if (ports.empty())
         print_line(context, QStringLiteral("No MIDI port pairs."));
     return CLI_EXIT_OK;
 }
 
 int run_info(SCliContext& context, CPedalSession& session)
 {
-    const CUSBConnect& link = session.link();
-    const SModelInfo* model = link.model_info();
-    const QString name = model ? QString::fromLatin1(model->model_name) : QString();
-    const uint64_t free_bytes = session.free_song_bytes();
-    const double free_seconds = session.song_seconds(free_bytes);
+    const SPedalIdentity pedal = pedal_identity(session);
+    const SFreeSpace free = free_space(session);
     if (context.options.json) {
-        print_json(context, QJsonObject{{"model", name},
-                               {"firmware_version", NEAT::convert_version_to_str(link.firmware_version())},
-                               {"product_id", QString::asprintf("0x%04X", link.product_id())},
-                               {"slots", int(session.songs().slot_count())},
-                               {"free_bytes", double(free_bytes)},
-                               {"free_seconds", free_seconds}});
+        print_json(context, QJsonObject{{"model", pedal.model},
+                                        {"firmware_version", NEAT::convert_version_to_str(pedal.firmware_version)},
+                                        {"product_id", product_id_text(pedal.product_id)},
+                                        {"slots", int(pedal.slot_count)},
+                                        {"free_bytes", double(free.bytes)},
+                                        {"free_seconds", free.seconds}});
         return CLI_EXIT_OK;
     }
-    print_line(context, QStringLiteral("Model:      %1").arg(name));
-    print_line(context, QStringLiteral("Firmware:   %1").arg(version_text(link.firmware_version())));
-    print_line(context, QString::asprintf("Product ID: 0x%04X", link.product_id()));
-    print_line(context, QStringLiteral("Slots:      %1").arg(session.songs().slot_count()));
-    if (session.song_format())
-        print_line(context, QStringLiteral("Free:       %1 (%2 MB)")
-                       .arg(time_text(free_seconds))
-                       .arg(free_bytes / kMB, 0, 'f', 1));
+    print_line(context, QStringLiteral("Model:      %1").arg(pedal.model));
+    print_line(context, QStringLiteral("Firmware:   %1").arg(firmware_version_text(pedal.firmware_version)));
+    print_line(context, QStringLiteral("Product ID: %1").arg(product_id_text(pedal.product_id)));
+    print_line(context, QStringLiteral("Slots:      %1").arg(pedal.slot_count));
+    if (pedal.keeps_songs)
+        print_line(context, QStringLiteral("Free:       %1 (%2)").arg(time_text(free.seconds), megabytes_text(free.bytes)));
     return CLI_EXIT_OK;
 }
 
 int run_list(SCliContext& context, CPedalSession& session)
 {
-    const CLooperSongData& songs = session.songs();
-    QJsonArray slot_list;
-    for (unsigned int slot = 0; slot < songs.slot_count(); ++slot) {
-        const bool song = songs.is_file_exist(slot);
-        const uint64_t bytes = song ? songs.get_file_length(slot) : 0;
-        const double seconds = session.song_seconds(bytes);
+    QJsonArray listed;
+    for (const SSlotLine& slot : slot_lines(session)) {
         if (context.options.json) {
-            slot_list.append(QJsonObject{{"slot", int(slot + 1)}, {"empty", !song}, {"bytes", double(bytes)},
-                                     {"seconds", seconds}});
+            listed.append(QJsonObject{{"slot", int(slot.slot + 1)},
+                                      {"empty", !slot.holds_song},
+                                      {"bytes", double(slot.bytes)},
+                                      {"seconds", slot.seconds}});
             continue;
         }
-        if (song)
-            print_line(context, songs.get_name(slot) + QStringLiteral("  ") + time_text(seconds));
-        else
-            print_line(context, QString::asprintf("Song %.3d -- (Empty)", int(slot + 1)));
+        print_line(context, slot.holds_song ? slot.text + QStringLiteral("  ") + time_text(slot.seconds) : slot.text);
     }
     if (context.options.json)
-        print_json(context, slot_list);
+        print_json(context, listed);
     return CLI_EXIT_OK;
 }

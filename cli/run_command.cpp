@@ -3,6 +3,7 @@
 #include "cli/pedal_choice.h"
 #include "cli/terminal_progress.h"
 #include "core/pedal_session.h"
+#include "core/pedal_view.h"
 #include "support/task.h"
 
 #include <cstdio>
@@ -12,6 +13,12 @@ int fail_with(SCliContext& context, int code, const QString& text)
     std::fprintf(context.err, "%s\n", text.toUtf8().constData());
     std::fflush(context.err);
     return code;
+}
+
+void print_errors(SCliContext& context, const QStringList& texts)
+{
+    for (const QString& text : texts)
+        fail_with(context, CLI_EXIT_FAILED, text);
 }
 
 void print_line(SCliContext& context, const QString& text)
@@ -24,7 +31,7 @@ int parse_slot(SCliContext& context, const QString& text, const CPedalSession& s
 {
     bool number = false;
     const int slot = text.toInt(&number);
-    const int count = static_cast<int>(session.songs().slot_count());
+    const int count = static_cast<int>(pedal_identity(session).slot_count);
     if (!number || slot < 1 || slot > count) {
         fail_with(
             context, CLI_EXIT_USAGE,
@@ -34,17 +41,19 @@ int parse_slot(SCliContext& context, const QString& text, const CPedalSession& s
     return slot - 1;
 }
 
-int run_with_task(SCliContext& context, const std::function<COperationResult(CTask&)>& work)
+int run_with_task(SCliContext& context, CPedalSession& session,
+                  const std::function<COperationResult(CTask&)>& work)
 {
     CTask task;
     std::optional<COperationResult> result;
     {
         CTerminalProgress progress(task, context.terminal, context.err, context.on_task_step);
         context.interrupt.watch(&task);
-        result = work(task);
+        result = session.with_notes(work(task));
         context.interrupt.watch(nullptr);
     }
-    if (result->already_shown())
+    print_errors(context, result->notes());
+    if (result->kind() == COperationResult::EKind::DECLINED)
         return CLI_EXIT_FAILED;
     QString text = result->text();
     if (!result->detail().isEmpty())

@@ -14,13 +14,9 @@ int run_import(SCliContext& context, CPedalSession& session)
     if (!QFileInfo(path).isFile())
         return fail_with(context, CLI_EXIT_FAILED,
                          QStringLiteral("'%1' is not a file that can be read.").arg(path));
-    if (session.slot_holds_song(slot) &&
-        !context.prompt.ask_yes_no(QStringLiteral("Overwrite warning"),
-                                   QStringLiteral("'%1' already exist, continue to overwrite the song?")
-                                       .arg(session.songs().get_name(slot))))
-        return CLI_EXIT_FAILED;
-    return run_with_task(context, [&](CTask& task) {
-        return import_song(session, path, slot, context.options.mono_mode, &task, context.options.verify);
+    return run_with_task(context, session, [&](CTask& task) {
+        return import_song(session, path, slot, context.options.mono_mode, &task, context.options.verify,
+                           &context.prompt);
     });
 }
 
@@ -36,7 +32,7 @@ int run_export(SCliContext& context, CPedalSession& session)
         !context.prompt.ask_yes_no(QStringLiteral("Export"),
                                    QStringLiteral("'%1' already exists, overwrite it?").arg(path)))
         return CLI_EXIT_FAILED;
-    return run_with_task(context, [&](CTask& task) { return export_song(session, slot, path, &task); });
+    return run_with_task(context, session, [&](CTask& task) { return export_song(session, slot, path, &task); });
 }
 
 int run_delete(SCliContext& context, CPedalSession& session)
@@ -46,9 +42,5 @@ int run_delete(SCliContext& context, CPedalSession& session)
         return CLI_EXIT_USAGE;
     if (!session.slot_holds_song(slot))
         return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
-    if (!context.prompt.ask_yes_no(
-            QStringLiteral("Delete"),
-            QStringLiteral("Continue to delete song '%1' ?").arg(session.songs().get_name(slot))))
-        return CLI_EXIT_FAILED;
-    return run_with_task(context, [&](CTask&) { return delete_song(session, slot); });
+    return run_with_task(context, session, [&](CTask&) { return delete_song(session, slot, context.prompt); });
 }

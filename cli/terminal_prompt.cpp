@@ -7,12 +7,6 @@ CTerminalPrompt::CTerminalPrompt(bool yes, bool interactive, std::FILE* in, std:
 {
 }
 
-void CTerminalPrompt::show_message(const QString&, const QString& text)
-{
-    std::fprintf(m_out, "%s\n", text.toUtf8().constData());
-    std::fflush(m_out);
-}
-
 bool CTerminalPrompt::ask_yes_no(const QString&, const QString& text)
 {
     if (m_yes)

@@ -1,11 +1,13 @@
 #include "core/firmware_update.h"
 
+#include "core/firmware_catalog.h"
 #include "core/firmware_package_download.h"
 #include "core/pack_flash_start_addr.h"
+#include "core/pedal_session.h"
+#include "core/questions.h"
 #include "device/usb_connect.h"
 #include "firmware/flash_config.h"
 #include "firmware/pack_file.h"
-#include "support/neat.h"
 #include "support/task.h"
 
 #include <QByteArray>
@@ -37,9 +39,20 @@ struct SSection {
 
 enum class EStep { OK, FAILED, CANCELLED };
 
-// Reads every section's layout and image, showing why when one does not load: the update
+// How the install went; a failed step says why.
+struct SInstall {
+    EStep step = EStep::OK;
+    QString why;
+};
+
+SInstall failed(const QString& why)
+{
+    return {EStep::FAILED, why};
+}
+
+// Reads every section's layout and image; `why` says which did not load, and the update
 // must then not touch the pedal at all.
-bool load_sections(CPackFile& pack, std::vector<SSection>& sections)
+bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& why)
 {
     sections.resize(pack.get_section_count());
     for (unsigned int i = 0; i < sections.size(); ++i) {
@@ -49,30 +62,31 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections)
         if (!text)
             return false;
         if (!section.layout.load_flash_config_text(QByteArray(text, static_cast<int>(length)))) {
-            NEAT::AfxMessageBox(section.layout.error_text());
+            why = section.layout.error_text();
             return false;
         }
         if (section.layout.sectors().empty()) {
-            NEAT::AfxMessageBox(QString::asprintf("Data%u flash config has no sector !", i + 1));
+            why = QString::asprintf("Data%u flash config has no sector !", i + 1);
             return false;
         }
         section.start = {i, section.layout.sectors().front().address};
         const char* data = pack.get_file_data(i, length);
         if (!data) {
-            NEAT::AfxMessageBox(pack.error_text());
+            why = pack.error_text();
             return false;
         }
         section.image = QByteArray(data, static_cast<int>(length));
         if (section.layout.total() < length) {
-            NEAT::AfxMessageBox(QStringLiteral("Space not enough !"));
+            why = QStringLiteral("Space not enough !");
             return false;
         }
     }
     return true;
 }
 
-// Erases the sectors `section`'s image needs, the first one at least.
-bool erase(CUSBConnect& link, const SSection& section, CTask* task)
+// Erases the sectors `section`'s image needs, the first one at least; `why` names the
+// sector that failed.
+bool erase(CUSBConnect& link, const SSection& section, CTask* task, QString& why)
 {
     const auto length = static_cast<unsigned int>(section.image.size());
     const unsigned int count = section.layout.envaluate_sector_count_to_save_data(length);
@@ -80,7 +94,7 @@ bool erase(CUSBConnect& link, const SSection& section, CTask* task)
     for (unsigned int i = 0; i < count && (i == 0 || erased < length); ++i) {
         const SFlashSector& sector = section.layout.sectors()[i];
         if (!link.flash_erase(static_cast<EFlashType>(sector.type), sector.address)) {
-            NEAT::AfxMessageBox(QString::asprintf("Erase sector failed,address=0x%.8X", sector.address));
+            why = QString::asprintf("Erase sector failed,address=0x%.8X", sector.address);
             return false;
         }
         erased += sector.size;
@@ -90,8 +104,8 @@ bool erase(CUSBConnect& link, const SSection& section, CTask* task)
 }
 
 // One flash_write_and_verify of the range; NAND in page-aligned pieces.
-int write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address, const unsigned char* data,
-                     unsigned int length, CTask* task)
+EFlashVerifyResult write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address,
+                                    const unsigned char* data, unsigned int length, CTask* task)
 {
     if (type != FLASH_TYPE_NAND)
         return link.flash_write_and_verify(type, address, data, length, task);
@@ -101,74 +115,53 @@ int write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address, c
     unsigned int done = 0;
     for (unsigned int piece = 1; piece <= pieces; ++piece) {
         const unsigned int size = std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
-        const int code = link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
-        if (code != 1)
-            return code;
+        const EFlashVerifyResult result =
+            link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
+        if (result != FLASH_VERIFY_OK)
+            return result;
         done += size;
         task_bytes(task, size);
         task_step(task, piece, pieces);
     }
-    return 1;
+    return FLASH_VERIFY_OK;
 }
 
 // Program flash sections longer than their first sector get that sector last: an
 // interrupted update leaves the start of the image erased, never a complete-looking start
 // in front of a half-written rest.
-int write_section(CUSBConnect& link, const SSection& section, CTask* task)
+EFlashVerifyResult write_section(CUSBConnect& link, const SSection& section, CTask* task)
 {
     const SFlashSector& first = section.layout.sectors().front();
     const auto type = static_cast<EFlashType>(first.type);
     const auto* data = reinterpret_cast<const unsigned char*>(section.image.constData());
     const auto length = static_cast<unsigned int>(section.image.size());
     if (type != FLASH_TYPE_NAND && length > first.size) {
-        const int code =
+        const EFlashVerifyResult rest =
             write_and_verify(link, type, first.address + first.size, data + first.size, length - first.size, task);
-        if (code != 1)
-            return code;
+        if (rest != FLASH_VERIFY_OK)
+            return rest;
         return write_and_verify(link, type, first.address, data, first.size, task);
     }
     return write_and_verify(link, type, first.address, data, length, task);
 }
 
-bool write(CUSBConnect& link, const SSection& section, CTask* task)
-{
-    const int code = write_section(link, section, task);
-    task_step(task, 1, 1);
-    switch (code) {
-        case 1:
-            return true;
-        case 0:
-            NEAT::AfxMessageBox(QStringLiteral("Write data failed !"));
-            return false;
-        case 3:
-            NEAT::AfxMessageBox(QStringLiteral("Verify data failed"));
-            return false;
-        default:
-            NEAT::AfxMessageBox(QStringLiteral("Write data timeout !"));
-            return false;
-    }
-}
-
-EStep install(CUSBConnect& link, const QString& path, bool force, CTask* task)
+SInstall install(CUSBConnect& link, const QString& path, bool force, CTask* task)
 {
     CPackFile pack;
-    if (!pack.open(path)) {
-        NEAT::AfxMessageBox(pack.error_text());
-        return EStep::FAILED;
-    }
+    if (!pack.open(path))
+        return failed(pack.error_text());
     const unsigned int device = link.product_id();
-    if (device != CUSBConnect::UNKNOWN_INFO && device != pack.get_file_product_ID() && !force) {
-        NEAT::AfxMessageBox(QStringLiteral("File not match the connected device,please confirm"));
-        return EStep::FAILED;
-    }
+    if (device != CUSBConnect::UNKNOWN_INFO && device != pack.get_file_product_ID() && !force)
+        return failed(QStringLiteral("File not match the connected device,please confirm"));
     std::vector<SSection> sections;
-    if (!load_sections(pack, sections))
-        return EStep::FAILED;
+    QString why;
+    if (!load_sections(pack, sections, why))
+        return failed(why);
     std::stable_sort(sections.begin(), sections.end(),
                      [](const SSection& a, const SSection& b) { return a.start < b.start; });
     if (task) {
         if (!task->forbid_cancel(kNoStopText))
-            return EStep::CANCELLED;
+            return {EStep::CANCELLED, {}};
         uint64_t bytes = 0;
         for (const SSection& section : sections)
             bytes += static_cast<uint64_t>(section.image.size());
@@ -176,30 +169,34 @@ EStep install(CUSBConnect& link, const QString& path, bool force, CTask* task)
         task->set_percent_range(0, kErasePercent);
     }
     for (const SSection& section : sections) {
-        if (!erase(link, section, task))
-            return EStep::FAILED;
+        if (!erase(link, section, task, why))
+            return failed(why);
     }
     if (task)
         task->set_percent_range(kErasePercent, 100);
     for (auto section = sections.rbegin(); section != sections.rend(); ++section) {
-        if (!write(link, *section, task))
-            return EStep::FAILED;
+        const EFlashVerifyResult written = write_section(link, *section, task);
+        task_step(task, 1, 1);
+        if (written != FLASH_VERIFY_OK)
+            return failed(flash_verify_text(written));
     }
-    return EStep::OK;
+    return {};
 }
 
 }  // namespace
 
-COperationResult update_firmware(CUSBConnect& link, const QString& path, bool force, CTask* task)
+COperationResult update_firmware(CPedalSession& session, const QString& path, bool force, CTask* task)
 {
+    CUSBConnect& link = session.link();
     const unsigned int version_before = link.firmware_version();
-    const EStep step = install(link, path, force, task);
-    if (step == EStep::CANCELLED)
+    const SInstall installed = install(link, path, force, task);
+    if (installed.step == EStep::CANCELLED)
         return COperationResult::cancelled();
-    if (step != EStep::OK) {
+    if (installed.step != EStep::OK) {
+        const COperationResult failure = COperationResult::firmware(false).with_notes_before({installed.why});
         if (link.port().transfer().waits_aborted())
-            return COperationResult::firmware(false).with_detail(kLostText);
-        return COperationResult::firmware(false);
+            return failure.with_detail(kLostText);
+        return failure;
     }
     // A package that rewrote the information record shows its version at once; otherwise
     // the pedal tells its new version only once it runs the new program.
@@ -208,15 +205,20 @@ COperationResult update_firmware(CUSBConnect& link, const QString& path, bool fo
     return COperationResult::firmware(true);
 }
 
-COperationResult update_firmware_online(CUSBConnect& link, const QString& server_path, bool force,
-                                        CTask* task)
+COperationResult update_firmware_online(CPedalSession& session, const SFirmwareEntry& entry, bool force,
+                                        CQuestions& questions, CTask* task)
 {
-    const SPackageDownload package = download_firmware_package(server_path, task);
+    if (entry.version <= session.link().firmware_version() &&
+        !questions.ask_yes_no(
+            QStringLiteral("Update"),
+            QStringLiteral("The selected firmware version less or equal to the connected device, still update ?")))
+        return COperationResult::declined();
+    const SPackageDownload package = download_firmware_package(entry.server_path, task);
     if (package.result.outcome == EDownloadOutcome::CANCELLED)
         return COperationResult::cancelled();
-    if (!package.result.ok()) {
-        NEAT::AfxMessageBox(QStringLiteral("Download firmware failed !"));
-        return COperationResult::firmware(false).with_detail(package.result.message);
-    }
-    return update_firmware(link, package.file->fileName(), force, task);
+    if (!package.result.ok())
+        return COperationResult::firmware(false)
+            .with_detail(package.result.message)
+            .with_notes_before({QStringLiteral("Download firmware failed !")});
+    return update_firmware(session, package.file->fileName(), force, task);
 }

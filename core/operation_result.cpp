@@ -39,11 +39,9 @@ COperationResult COperationResult::verify_failed(unsigned int slot)
             QString::asprintf("Verify failed: the pedal returned different data for Song %.3u", slot + 1)};
 }
 
-COperationResult COperationResult::refused_shown()
+COperationResult COperationResult::declined()
 {
-    COperationResult result{EKind::AUDIO, LOOPER_RESULT_OK, false, QStringLiteral("Failed !")};
-    result.m_shown = true;
-    return result;
+    return {EKind::DECLINED, LOOPER_RESULT_OK, false, {}};
 }
 
 bool COperationResult::ok() const
@@ -60,5 +58,12 @@ COperationResult COperationResult::with_detail(const QString& detail) const
 {
     COperationResult result = *this;
     result.m_detail = detail;
+    return result;
+}
+
+COperationResult COperationResult::with_notes_before(const QStringList& notes) const
+{
+    COperationResult result = *this;
+    result.m_notes = notes + m_notes;
     return result;
 }

@@ -3,14 +3,17 @@
 #include "songs/looper_action_result.h"
 
 #include <QString>
+#include <QStringList>
 
-// How an operation of the program ended, with the text the user is shown. Song commands
-// carry the store's ELooperActionResult with its own texts; a firmware update ends as
-// "Successful!" or "Failed!" after its steps have shown their own reasons; an audio file
-// that could not be converted or written reads "Failed !", as no song code says so.
+// How an operation of the program ended, with the texts the user is shown: first the
+// notes, each a message of its own in the order they arose (a bad reply from the pedal, the
+// firmware step that failed), then the text with its detail under it. Song commands carry
+// the store's ELooperActionResult with its own texts; a firmware update ends as
+// "Successful!" or "Failed!" after the notes that say why; an audio file that could not be
+// converted or written reads "Failed !", as no song code says so.
 class COperationResult {
 public:
-    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, BACKUP, VERIFY };
+    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, BACKUP, VERIFY, DECLINED };
 
     static COperationResult song(ELooperActionResult result);
     static COperationResult firmware(bool ok);
@@ -22,9 +25,9 @@ public:
     // `slot` (0-based) was written but read back different: a failure, whatever the write
     // said. "Verify failed: the pedal returned different data for Song 004".
     static COperationResult verify_failed(unsigned int slot);
-    // The step that refused has already shown why (the WAV reader's own box, a file that
-    // did not open); the front end shows nothing more.
-    static COperationResult refused_shown();
+    // The user answered No to the operation's question: nothing changed, and there is
+    // nothing to tell beyond that.
+    static COperationResult declined();
 
     EKind kind() const { return m_kind; }
     bool ok() const;
@@ -33,8 +36,11 @@ public:
     QString text() const;
     // A second line under the text, with the numbers behind it; empty when none.
     const QString& detail() const { return m_detail; }
-    bool already_shown() const { return m_shown; }
+    // Messages that come before the text, in order.
+    const QStringList& notes() const { return m_notes; }
     COperationResult with_detail(const QString& detail) const;
+    // `notes` placed before the notes the result has.
+    COperationResult with_notes_before(const QStringList& notes) const;
 
 private:
     COperationResult(EKind kind, ELooperActionResult song, bool ok, QString text);
@@ -44,5 +50,5 @@ private:
     bool m_ok;
     QString m_text;
     QString m_detail;
-    bool m_shown = false;
+    QStringList m_notes;
 };

@@ -2,6 +2,7 @@
 
 #include "core/backup_reader.h"
 #include "core/pedal_session.h"
+#include "core/questions.h"
 #include "core/restore_plan.h"
 #include "core/song_operations.h"
 #include "support/task.h"
@@ -90,4 +91,27 @@ COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan,
     return COperationResult::backup(
                true, QStringLiteral("Restore complete: %1 slots restored.").arg(plan.steps.size()))
         .with_detail(lines.join(QLatin1Char('\n')));
+}
+
+COperationResult restore_backup(CPedalSession& session, const QString& folder,
+                                const std::vector<unsigned int>& only, CQuestions& questions, CTask* task)
+{
+    QString why;
+    const std::optional<SBackupManifest> manifest = read_backup(folder, why);
+    std::optional<SRestorePlan> plan;
+    if (manifest)
+        plan = plan_restore(session, folder, *manifest, only, why);
+    if (!plan)
+        return COperationResult::backup(false, why);
+    if (plan->steps.empty())
+        return COperationResult::backup(
+            true, only.empty()
+                      ? QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song.")
+                      : QStringLiteral(
+                            "Nothing to restore: neither the backup nor the pedal holds a song in those slots."));
+    if (!questions.ask_yes_no(QStringLiteral("Restore"), plan->question(session)))
+        return COperationResult::declined();
+    const COperationResult result = restore_pedal(session, *plan, task);
+    static_cast<void>(session.load_songs());
+    return result;
 }

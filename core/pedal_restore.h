@@ -2,7 +2,11 @@
 
 #include "core/operation_result.h"
 
+#include <QString>
+#include <vector>
+
 class CPedalSession;
+class CQuestions;
 class CTask;
 struct SRestorePlan;
 
@@ -13,3 +17,11 @@ struct SRestorePlan;
 // lists every slot: restored, emptied, failed or not restored.
 [[nodiscard]] COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan, CTask* task,
                                              bool verify = true);
+
+// The whole restore of the backup in `folder` for the slots in `only` (0-based; empty:
+// every slot): the backup is read and checked, the plan is asked once through `questions`
+// (a No changes nothing), then run as restore_pedal does, and the store reads every slot
+// again so it shows what the pedal now holds.
+[[nodiscard]] COperationResult restore_backup(CPedalSession& session, const QString& folder,
+                                              const std::vector<unsigned int>& only, CQuestions& questions,
+                                              CTask* task);

@@ -1,20 +1,47 @@
 #include "core/pedal_session.h"
 
+#include "audio/song_time_text.h"
+#include "device/link_fault.h"
 #include "device/model_info.h"
 #include "device/pedal_search.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 
 #include <algorithm>
 
-CPedalSession::CPedalSession() : m_link(std::make_unique<CUSBConnect>()), m_songs(m_link.get()) {}
+CPedalSession::CPedalSession()
+    : m_link(std::make_unique<CUSBConnect>()),
+      m_songs(std::make_unique<CLooperSongData>(m_link.get())),
+      m_answered(std::make_unique<CAnsweredPedals>())
+{
+}
+
+CPedalSession::~CPedalSession() = default;
 
 bool CPedalSession::search_and_open()
 {
     // No abort for the ports of the pedal being replaced may reach the one opened now.
     set_port_name({});
-    std::string name;
-    const bool opened = search_and_open_pedal(*m_link, &m_answered, &name);
-    set_port_name(name);
-    return opened;
+    const SPedalSearch search = search_and_open_pedal(*m_link, m_answered.get());
+    m_search_notes += pedal_search_messages(search);
+    set_port_name(search.port_name);
+    return search.opened;
+}
+
+QStringList CPedalSession::take_notes()
+{
+    // The search raises its notes before it opens the pedal whose replies come after.
+    QStringList notes;
+    notes.swap(m_search_notes);
+    for (const SLinkFault& fault : m_link->take_faults())
+        notes << link_fault_text(fault);
+    notes += m_songs->take_load_problems();
+    return notes;
+}
+
+COperationResult CPedalSession::with_notes(const COperationResult& result)
+{
+    return result.with_notes_before(take_notes());
 }
 
 void CPedalSession::set_port_name(const std::string& name)
@@ -74,12 +101,17 @@ const SNandFlashConfig* CPedalSession::song_format() const
 
 bool CPedalSession::slot_holds_song(int slot) const
 {
-    return slot >= 0 && m_songs.is_file_exist(static_cast<unsigned int>(slot));
+    return slot >= 0 && m_songs->is_file_exist(static_cast<unsigned int>(slot));
 }
 
 ELooperActionResult CPedalSession::load_songs()
 {
-    return m_songs.load_song_info();
+    return m_songs->load_song_info();
+}
+
+ELooperActionResult CPedalSession::reload_slot(int slot)
+{
+    return slot < 0 ? LOOPER_RESULT_BAD_SLOT : m_songs->reload_slot(static_cast<unsigned int>(slot));
 }
 
 uint64_t CPedalSession::free_song_bytes() const
@@ -87,7 +119,7 @@ uint64_t CPedalSession::free_song_bytes() const
     const SNandFlashConfig* format = song_format();
     if (!format)
         return 0;
-    const BlockStatus& used = m_songs.get_block_status();
+    const BlockStatus& used = m_songs->get_block_status();
     uint64_t free_blocks = 0;
     for (uint32_t block = 0; block < format->song_blocks && block < used.size(); ++block)
         free_blocks += used.test(block) ? 0 : 1;
@@ -105,7 +137,5 @@ uint64_t CPedalSession::slot_song_bytes() const
 double CPedalSession::song_seconds(uint64_t bytes) const
 {
     const SNandFlashConfig* format = song_format();
-    if (!format)
-        return 0;
-    return static_cast<double>(bytes) / (double(format->sample_rate) * format->channels * (format->bits_per_sample / 8));
+    return format ? ::song_seconds(bytes, format->channels) : 0;
 }

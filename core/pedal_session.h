@@ -1,34 +1,41 @@
 #pragma once
 
-#include "device/pedal_search.h"
-#include "device/usb_connect.h"
-#include "songs/looper_song_data.h"
+#include "core/operation_result.h"
+#include "songs/looper_action_result.h"
 
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+class CAnsweredPedals;
+class CLooperSongData;
+class CUSBConnect;
 struct SNandFlashConfig;
 
 // The connected pedal as the program works with it: the link and the song store on it.
 // One thread uses a session at a time: the front end's while no operation runs, the
-// operation's worker while one does; notice_ports alone may come from any thread.
+// operation's worker while one does; notice_ports alone may come from any thread. Front
+// ends use the session through core's operations and views (pedal_view.h), never through
+// the link or the store.
 class CPedalSession {
 public:
     CPedalSession();
+    ~CPedalSession();
     CPedalSession(const CPedalSession&) = delete;
     CPedalSession& operator=(const CPedalSession&) = delete;
 
     CUSBConnect& link() { return *m_link; }
     const CUSBConnect& link() const { return *m_link; }
-    CLooperSongData& songs() { return m_songs; }
-    const CLooperSongData& songs() const { return m_songs; }
+    CLooperSongData& songs() { return *m_songs; }
+    const CLooperSongData& songs() const { return *m_songs; }
 
-    // Searches the MIDI ports for a pedal and opens it (the search's boxes included); true
-    // when the link is left open in update mode. A pedal in application mode raises its
-    // box once, not again at every search, until it has been unplugged.
+    // Searches the MIDI ports for a pedal and opens it; true when the link is left open in
+    // update mode. A pedal in application mode is told once (a note), not again at every
+    // search, until it has been unplugged; a MIDI service that cannot be reached is a note
+    // with the library's text.
     [[nodiscard]] bool search_and_open();
     // Opens the pedal on the port pair `ports` (output << 16 | input); true when it
     // answered in update mode. A pedal in application mode is let go again.
@@ -56,13 +63,23 @@ public:
 
     // Reads every slot's record; the list then shows what was found.
     [[nodiscard]] ELooperActionResult load_songs();
+    // Reads `slot`'s record again, after a command changed it.
+    [[nodiscard]] ELooperActionResult reload_slot(int slot);
+
+    // What the user must be told of what the session met since the last call, in the order
+    // met: the search's notes, the pedal's bad replies, the slots the store found broken.
+    [[nodiscard]] QStringList take_notes();
+    // `result` with take_notes() before its own notes: every operation's result as the front
+    // ends show it.
+    [[nodiscard]] COperationResult with_notes(const COperationResult& result);
 
 private:
     void set_port_name(const std::string& name);
 
     std::unique_ptr<CUSBConnect> m_link;
-    CLooperSongData m_songs;
-    CAnsweredPedals m_answered;
+    std::unique_ptr<CLooperSongData> m_songs;
+    std::unique_ptr<CAnsweredPedals> m_answered;
+    QStringList m_search_notes;
     // The open pedal's port name, empty when the link was not opened by a search.
     mutable std::mutex m_port_mutex;
     std::string m_port_name;

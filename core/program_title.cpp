@@ -1,6 +1,8 @@
 #include "core/program_title.h"
 
+#include "support/app_identity.h"
+
 QString program_title()
 {
-    return QStringLiteral("Tandora V1.7");
+    return QStringLiteral("Tandora V") + program_version();
 }

@@ -4,7 +4,8 @@
 #include "audio/song_import.h"
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
-#include "support/neat.h"
+#include "core/questions.h"
+#include "songs/looper_song_data.h"
 #include "support/task.h"
 
 #include <QBuffer>
@@ -65,9 +66,18 @@ std::unique_ptr<QFileDevice> open_export_target(const QString& path)
         file = std::make_unique<QSaveFile>(path);
     if (file->open(QIODevice::WriteOnly))
         return file;
-    NEAT::AfxMessageBox(
-        QStringLiteral("Open file '%1' failed, it may be occupied by other process").arg(target.fileName()));
     return nullptr;
+}
+
+const QString kOverwriteTitle = QStringLiteral("Overwrite warning");
+
+QStringList replaced_lines(const CPedalSession& session, int first_slot, int count)
+{
+    QStringList lines;
+    for (int slot = first_slot; slot < first_slot + count; ++slot)
+        if (session.slot_holds_song(slot))
+            lines << session.songs().get_name(static_cast<unsigned int>(slot));
+    return lines;
 }
 
 bool finish_export(QFileDevice& file, bool complete)
@@ -99,7 +109,7 @@ ESongExportResult write_export(const std::vector<unsigned char>& song, const SSo
 }  // namespace
 
 COperationResult import_song(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
-                             CTask* task, bool verify)
+                             CTask* task, bool verify, CQuestions* questions)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
@@ -115,6 +125,10 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
         return refused_import(import, path, target);
     if (task_cancelled(task))
         return COperationResult::cancelled();
+    const QStringList replaced = replaced_lines(session, slot, 1);
+    if (questions && !replaced.isEmpty() &&
+        !questions->ask_yes_no(kOverwriteTitle, overwrite_question(replaced)))
+        return COperationResult::declined();
     const uint64_t free_bytes = session.free_song_bytes();
     // Reading back takes as long as writing: each gets half of what is left of the bar.
     if (verify)
@@ -167,9 +181,14 @@ bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned
 }
 
 std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths, int first_slot,
-                                           EMonoMode mono_mode, CTask* task, bool verify)
+                                           EMonoMode mono_mode, CTask* task, bool verify, CQuestions& questions)
 {
     std::vector<COperationResult> results;
+    const QStringList replaced = replaced_lines(session, first_slot, int(paths.size()));
+    if (!replaced.isEmpty() && !questions.ask_yes_no(kOverwriteTitle, overwrite_question(replaced))) {
+        results.push_back(COperationResult::declined());
+        return results;
+    }
     const auto count = static_cast<unsigned>(paths.size());
     for (unsigned i = 0; i < count; ++i) {
         if (task)
@@ -197,7 +216,8 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     std::unique_ptr<QFileDevice> file = open_export_target(path);
     if (!file)
-        return COperationResult::refused_shown();
+        return COperationResult::audio_failed(
+            QStringLiteral("Open file '%1' failed, it may be occupied by other process").arg(QFileInfo(path).fileName()));
     const unsigned int length = session.songs().get_file_length(static_cast<unsigned int>(slot));
     // The length comes from the pedal's record: a damaged one must not end the program.
     std::vector<unsigned char> song;
@@ -231,11 +251,24 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
     return COperationResult::song(LOOPER_RESULT_OK);
 }
 
-COperationResult delete_song(CPedalSession& session, int slot)
+COperationResult delete_song(CPedalSession& session, int slot, CQuestions& questions)
 {
     if (slot < 0)
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
-    return COperationResult::song(session.songs().delete_file(static_cast<unsigned int>(slot)));
+    const auto unsigned_slot = static_cast<unsigned int>(slot);
+    if (session.slot_holds_song(slot) &&
+        !questions.ask_yes_no(QStringLiteral("Delete"), QStringLiteral("Continue to delete song '%1' ?")
+                                                            .arg(session.songs().get_name(unsigned_slot))))
+        return COperationResult::declined();
+    return COperationResult::song(session.songs().delete_file(unsigned_slot));
+}
+
+QString overwrite_question(const QStringList& song_lines)
+{
+    if (song_lines.size() == 1)
+        return QStringLiteral("'%1' already exist, continue to overwrite the song?").arg(song_lines.front());
+    return QStringLiteral("These songs already exist, continue to overwrite them?\n%1")
+        .arg(song_lines.join(QLatin1Char('\n')));
 }
 
 const char* mono_mode_name(EMonoMode mode)

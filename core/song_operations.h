@@ -9,6 +9,7 @@
 #include <vector>
 
 class CPedalSession;
+class CQuestions;
 class CTask;
 class QFileDevice;
 struct SNandFlashConfig;
@@ -22,9 +23,12 @@ struct SNandFlashConfig;
 // the file's lengths; one the free blocks cannot take, "Space not enough!" with the free
 // and the needed space. The slot's record is committed last, so a cancelled or failed
 // import leaves the old song. With `verify` the slot is then read back and compared
-// (verify_slot).
+// (verify_slot). A slot that holds a song is replaced only when `questions` say yes to the
+// overwrite question, asked once the file has converted, so a file that would be refused
+// asks nothing; without `questions` it is replaced unasked (the caller asked already).
 [[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot,
-                                           EMonoMode mono_mode, CTask* task, bool verify = false);
+                                           EMonoMode mono_mode, CTask* task, bool verify = false,
+                                           CQuestions* questions = nullptr);
 
 // Reads `slot` back from the pedal, its record included, and compares it with the `length`
 // bytes of `song` just written there. The stored length counts whole units, so the song
@@ -38,11 +42,12 @@ struct SNandFlashConfig;
                                     QFileDevice& file);
 
 // Imports `paths` into consecutive slots from `first_slot`, which must all exist, with the
-// task's part counting the files. A result per path, in order; once cancelled, the files
-// not yet begun are "Cancelled !" too.
+// task's part counting the files. The songs they replace are named in one question first;
+// a No is one declined result. Otherwise a result per path, in order; once cancelled, the
+// files not yet begun are "Cancelled !" too.
 [[nodiscard]] std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths,
                                                          int first_slot, EMonoMode mono_mode, CTask* task,
-                                                         bool verify = false);
+                                                         bool verify, CQuestions& questions);
 
 // Reads `slot` and saves it at `path` as a 48000 Hz, 24-bit WAV file. The file is
 // replaced only once it is whole: a cancelled or failed export leaves a file that was
@@ -50,7 +55,12 @@ struct SNandFlashConfig;
 [[nodiscard]] COperationResult export_song(CPedalSession& session, int slot, const QString& path,
                                            CTask* task);
 
-[[nodiscard]] COperationResult delete_song(CPedalSession& session, int slot);
+// Empties `slot` once `questions` said yes to deleting its song.
+[[nodiscard]] COperationResult delete_song(CPedalSession& session, int slot, CQuestions& questions);
+
+// The question before an import replaces songs, naming them by their list lines: the
+// one-song question the Import button has always asked, or one question for all of them.
+QString overwrite_question(const QStringList& song_lines);
 
 // The mono setting as the settings file and the command line spell it: "left", "mix".
 const char* mono_mode_name(EMonoMode mode);

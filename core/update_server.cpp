@@ -1,6 +1,6 @@
 #include "core/update_server.h"
 
-#include "core/program_title.h"
+#include "support/app_identity.h"
 
 #include <mutex>
 
@@ -56,8 +56,7 @@ bool read_newest_version(const QByteArray& file, float& newest)
 
 float own_program_version()
 {
-    const QString title = program_title();
-    return title.mid(title.indexOf('V') + 1).toFloat();
+    return program_version().toFloat();
 }
 
 }  // namespace UPDATE_SERVER

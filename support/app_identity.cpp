@@ -11,6 +11,11 @@ QString app_id()
     return QStringLiteral(TANDORA_APP_ID);
 }
 
+QString program_version()
+{
+    return QStringLiteral(TANDORA_VERSION);
+}
+
 void apply_app_identity()
 {
     QCoreApplication::setOrganizationName(kOrganisationName);

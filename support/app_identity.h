@@ -13,6 +13,10 @@ extern const char kApplicationName[];
 // after it.
 QString app_id();
 
+// The program's version as major.minor ("1.7"), from the project version in the top
+// CMakeLists.txt: the title, --version, the backups and the update check all read it here.
+QString program_version();
+
 // Call right after creating the application object, before any setting is read or any log
 // record written.
 void apply_app_identity();

@@ -7,8 +7,8 @@
 class QFile;
 struct SWaveFormatex;
 
-// Small chores shared by every subsystem. Failures are returned as 1/0 and, where a
-// user must know, shown in a message box from inside the function.
+// Small chores shared by every subsystem. Failures are returned as 1/0, with the reason
+// where a user must know it.
 namespace NEAT {
 
 // Folder of the running executable, with a trailing "/"; computed once, then cached.
@@ -20,12 +20,6 @@ int PeekAndPump();
 
 // Busy wait of at least `milliseconds`; processes no events.
 void Sleep(unsigned int milliseconds);
-
-// Modal information box titled "Message" with one OK button. The format form takes
-// printf conventions with 8-bit (locale codec) text.
-void AfxMessageBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void AfxMessageBox(const QString& text);
-void AfxMessageBox(int number);
 
 // Unsigned 32-bit sum of the bytes, wrapping; 0 for a count of 0 or less.
 uint32_t GetChecksumByByte(const unsigned char* data, int count);

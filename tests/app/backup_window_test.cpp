@@ -34,13 +34,13 @@ protected:
         std::vector<unsigned char> song(bytes);
         for (unsigned i = 0; i < bytes; ++i)
             song[i] = static_cast<unsigned char>(i * 13 + slot);
-        ASSERT_EQ(probe().songs().write_file(slot, song.data(), bytes, nullptr), LOOPER_RESULT_OK);
-        probe().load_data_from_device();
+        ASSERT_EQ(driver().songs().write_file(slot, song.data(), bytes, nullptr), LOOPER_RESULT_OK);
+        driver().load_data_from_device();
     }
     std::vector<unsigned char> stored_song(unsigned slot)
     {
-        std::vector<unsigned char> song(probe().songs().get_file_length(slot));
-        EXPECT_EQ(probe().songs().read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
+        std::vector<unsigned char> song(driver().songs().get_file_length(slot));
+        EXPECT_EQ(driver().songs().read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
                   LOOPER_RESULT_OK);
         return song;
     }
@@ -72,7 +72,7 @@ TEST_F(BackupWindow, BacksUpIntoADatedFolderAndRestoresAfterAsking)
     ASSERT_EQ(m_prompt.messages().size(), 1);
     EXPECT_TRUE(m_prompt.messages()[0].startsWith("Backup complete: 2 songs in"))
         << m_prompt.messages()[0].toStdString();
-    EXPECT_EQ(TandoraQT::read_config("/Config/BackupDir"), m_files.path());
+    EXPECT_EQ(read_config("/Config/BackupDir"), m_files.path());
     const QStringList made = QDir(m_files.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(made.size(), 1);
     EXPECT_TRUE(QRegularExpression("^Tandora backup PULSE RING \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d$")
@@ -80,13 +80,13 @@ TEST_F(BackupWindow, BacksUpIntoADatedFolderAndRestoresAfterAsking)
                     .hasMatch())
         << made[0].toStdString();
 
-    ASSERT_EQ(probe().songs().delete_file(0), LOOPER_RESULT_OK);
+    ASSERT_EQ(driver().songs().delete_file(0), LOOPER_RESULT_OK);
     store(2, 7000);
     m_prompt.clear();
     m_prompt.answer_file(QDir(m_files.path()).filePath(made[0]));
     m_prompt.answer_yes_no(true);
     CUserDuringWork user(*m_window, {"m_btnBackup", "m_btnRestore", "m_btnDelete"});
-    m_window->installEventFilter(&user);
+    m_window->work_runner().installEventFilter(&user);
     click("m_btnRestore");
     ASSERT_EQ(m_prompt.shown().size(), 3u);
     EXPECT_EQ(m_prompt.shown()[1].kind, EKind::QUESTION);
@@ -108,7 +108,7 @@ TEST_F(BackupWindow, VerifyAfterImportIsOffUntilTickedAndRemembered)
     EXPECT_EQ(verify->text(), "Verify after import");
     EXPECT_FALSE(verify->isChecked());
     QTest::mouseClick(verify, Qt::LeftButton);
-    EXPECT_EQ(TandoraQT::read_config("/Config/VerifyImport"), "true");
+    EXPECT_EQ(read_config("/Config/VerifyImport"), "true");
     m_window.reset();
     make_window();
     EXPECT_TRUE(widget<QCheckBox>("m_chkVerifyImport")->isChecked());

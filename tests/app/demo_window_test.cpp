@@ -3,6 +3,7 @@
 #include "core/update_server.h"
 #include "emulator/demo_pedal.h"
 #include "scripted_prompt.h"
+#include "window_driver.h"
 
 #include <gtest/gtest.h>
 #include <QListWidget>
@@ -22,8 +23,10 @@ TEST(DemoWindow, ShowsTheDemoTitleAndTheStarterSongs)
     // Demo mode without an address given contacts no update server.
     const QString server = UPDATE_SERVER::base();
     UPDATE_SERVER::set_base(QString());
-    auto window_holder = std::make_unique<TandoraQT>(nullptr, true);
+    CPedalSession session;
+    auto window_holder = std::make_unique<TandoraQT>(session, true);
     TandoraQT& window = *window_holder;
+    CWindowDriver(window, session).wait_until_idle();
     EXPECT_EQ(window.windowTitle(), "Tandora V1.7 - (Demo - PULSE RING, Ver=V1.2.3)");
     const auto* list = window.findChild<QListWidget*>("m_lstSong");
     ASSERT_EQ(list->count(), 30);

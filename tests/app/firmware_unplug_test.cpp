@@ -24,16 +24,16 @@ TEST_F(FirmwareUpdate, UnplugDuringTheReplyWaitFailsAtOnceAndTheReplugIsSeen)
     pedal.add_fault(SPedalFault::update(EPedalFaultKind::UNPLUG_AFTER, kWrite, 1));
     CTickingPrompt user([&pedal] { pedal.plug(); }, true);
     update_local(package({kGood}));
-    EXPECT_EQ(probe().link().port().transfer().last_read_end(), EReadEnd::LINK_LOST);
+    EXPECT_EQ(driver().link().port().transfer().last_read_end(), EReadEnd::LINK_LOST);
     ASSERT_EQ(user.messages.size(), 2);
     EXPECT_EQ(user.messages.back(),
               "Failed!\nThe pedal was disconnected. Plug it in again and run the update again.");
     expect_ended();
 
-    probe().tick();
+    driver().tick();
     EXPECT_PRED1(shows_no_device, title());
-    probe().set_device_changed(false);
-    probe().tick();
+    driver().set_device_changed(false);
+    driver().tick();
     ASSERT_FALSE(shows_no_device(title()));
 
     update_local(package({kGood,
@@ -49,20 +49,20 @@ TEST_F(FirmwareUpdate, UnplugDuringTheReplyWaitFailsAtOnceAndTheReplugIsSeen)
 TEST_F(FirmwareUpdate, LostLinkIsSearchedForOnTheNextTicksOnly)
 {
     CPedalEmulator& pedal = start();
-    probe().stop_detection();
+    driver().stop_detection();
     for (int ticks_away : {1, 10, 11}) {
         SCOPED_TRACE(ticks_away);
         pedal.unplug();
-        probe().set_device_changed(true);
-        probe().tick();
+        driver().set_device_changed(true);
+        driver().tick();
         ASSERT_PRED1(shows_no_device, title());
         for (int tick = 1; tick < ticks_away; ++tick)
-            probe().tick();
+            driver().tick();
         pedal.plug();
-        probe().tick();
+        driver().tick();
         EXPECT_EQ(shows_no_device(title()), ticks_away > 10);
-        probe().set_device_changed(true);
-        probe().tick();
+        driver().set_device_changed(true);
+        driver().tick();
         EXPECT_FALSE(shows_no_device(title()));
     }
 }
@@ -71,12 +71,12 @@ TEST_F(FirmwareUpdate, LostLinkIsSearchedForOnTheNextTicksOnly)
 TEST_F(FirmwareUpdate, OtherPortsChangingLeaveTheLinkWorking)
 {
     CPedalEmulator& pedal = start();
-    probe().set_device_changed(false);
+    driver().set_device_changed(false);
     const auto synth = m_midi.system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
     wait_for_port_change();
     update_local(package({kGood}));
     EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
-    EXPECT_FALSE(probe().link().port().transfer().waits_aborted());
+    EXPECT_FALSE(driver().link().port().transfer().waits_aborted());
     expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
     m_midi.system.unplug(synth);
 }
@@ -96,16 +96,16 @@ TEST_F(FirmwareUpdate, ApplicationModePedalIsToldOnceUntilUnplugged)
 
     m_prompt.clear();
     const auto synth = m_midi.system.add_destination("Synth", [](const std::vector<unsigned char>&) {});
-    probe().set_device_changed(true);
-    probe().tick();
+    driver().set_device_changed(true);
+    driver().tick();
     EXPECT_EQ(m_prompt.messages(), QStringList());
 
     pedal.unplug();
-    probe().set_device_changed(true);
-    probe().tick();
+    driver().set_device_changed(true);
+    driver().tick();
     pedal.plug();
-    probe().set_device_changed(true);
-    probe().tick();
+    driver().set_device_changed(true);
+    driver().tick();
     EXPECT_EQ(m_prompt.messages(), told);
     m_midi.system.unplug(synth);
 }

@@ -105,7 +105,7 @@ std::vector<Range> FirmwareUpdate::writes(unsigned type) const
 
 void FirmwareUpdate::expect_ended() const
 {
-    EXPECT_EQ(m_probe->work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_EQ(m_driver->work_state(), WORK_IDLE);
     EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
     EXPECT_TRUE(widget<QTabWidget>("propSheet")->isTabEnabled(0));
     EXPECT_EQ(QDir(NEAT::GetAppDir()).entryList({"~*"}, QDir::Files | QDir::Hidden), QStringList());

@@ -155,7 +155,7 @@ TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFai
     // The device information is read with the first flash read; without it the product
     // ID stays unknown.
     CPedalEmulator& pedal = start(pulse_ring(), SPedalFault::update(EPedalFaultKind::WRONG_TYPE, kRead, 1));
-    ASSERT_EQ(m_probe->link().product_id(), CUSBConnect::UNKNOWN_INFO);
+    ASSERT_EQ(m_driver->link().product_id(), CUSBConnect::UNKNOWN_INFO);
     update_local(package({kGood}, "4711"));
     // The record reads after the update: the version is no longer the unknown one.
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful!"}));
@@ -183,7 +183,7 @@ TEST_F(FirmwareUpdate, OpenDialogRemembersTheFolder)
     const QString config = QCoreApplication::applicationDirPath() + "/Config.ini";
     QFile::remove(config);
     start();
-    TandoraQT::write_config("/Config/FirmwareDir", "/old/");
+    write_config("/Config/FirmwareDir", "/old/");
     const QString chosen = m_files.filePath("sub/new.dat");
     m_prompt.answer_file(chosen);
     m_prompt.answer_file("");
@@ -197,7 +197,7 @@ TEST_F(FirmwareUpdate, OpenDialogRemembersTheFolder)
     EXPECT_EQ(m_prompt.shown()[0].filter, "DAT Files(*.dat)");
     EXPECT_EQ(m_prompt.shown()[1].text, m_files.path() + "/sub/");
     EXPECT_EQ(widget<QLineEdit>("m_editPath")->text(), chosen);
-    EXPECT_EQ(TandoraQT::read_config("/Config/FirmwareDir"), m_files.path() + "/sub/");
+    EXPECT_EQ(read_config("/Config/FirmwareDir"), m_files.path() + "/sub/");
     QFile::remove(config);
 }
 
@@ -205,7 +205,7 @@ TEST_F(FirmwareUpdate, UpdateClickedDuringAnUpdateDoesNothing)
 {
     CPedalEmulator& pedal = start();
     CUserDuringWork user(*m_window, {"m_btnUpdate"});
-    m_window->installEventFilter(&user);
+    m_window->work_runner().installEventFilter(&user);
     update_local(package({kGood}));
     ASSERT_TRUE(user.acted);
     EXPECT_FALSE(user.song_tab);

@@ -183,10 +183,10 @@ TEST_F(UpdateCheck, QuestionWaitsUntilTheWindowIsIdle)
 {
     m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, "version=3.0");
     make_window();
-    probe().set_work_state(TandoraQT::WORK_DOWNLOAD_SONG);
+    driver().hold_work(WORK_DOWNLOAD_SONG);
     wait_for_check();
     EXPECT_TRUE(m_prompt.shown().empty());
-    probe().set_work_state(TandoraQT::WORK_IDLE);
+    driver().release_work();
     QTRY_COMPARE(m_prompt.shown().size(), size_t{1});
 }
 
@@ -227,7 +227,7 @@ TEST_F(OnlineFirmwareList, ModelEntriesWithTheirServerPaths)
     EXPECT_EQ(shown(), QStringList({"A", "C", "PEDAL_V1.2.3"}));
     EXPECT_EQ(box()->currentIndex(), 0);
     EXPECT_EQ(
-        probe().firmware_files(),
+        driver().firmware_files(),
         std::vector<QString>({"/talvo_update/Firmware/10002/A.dat", "/talvo_update/Firmware/10002/B/C.dat",
                               "/talvo_update/Firmware/110002/PEDAL_V1.2.3.dat"}));
     EXPECT_FALSE(local_ticked());
@@ -235,9 +235,9 @@ TEST_F(OnlineFirmwareList, ModelEntriesWithTheirServerPaths)
     EXPECT_TRUE(m_prompt.shown().empty());
 
     // A reconnection rebuilds both lists side by side, never appending to stale items.
-    probe().init_firmware_list();
+    driver().init_firmware_list();
     EXPECT_EQ(box()->count(), 3);
-    EXPECT_EQ(probe().firmware_files().size(), 3u);
+    EXPECT_EQ(driver().firmware_files().size(), 3u);
 }
 
 TEST_F(OnlineFirmwareList, UnknownModelSwitchesToTheLocalFile)
@@ -261,7 +261,7 @@ TEST_F(OnlineFirmwareList, BrokenListIsReportedUnreachableListIsNot)
     EXPECT_EQ(m_server.requests().count(UPDATE_SERVER::FIRMWARE_LIST_PATH), 1);
 
     m_server.serve(UPDATE_SERVER::FIRMWARE_LIST_PATH, "<root><dir name='10002'>");
-    probe().init_firmware_list();
+    driver().init_firmware_list();
     EXPECT_EQ(m_prompt.messages(), QStringList({"Open web firmware info failed !"}));
     EXPECT_EQ(box()->count(), 0);
 }

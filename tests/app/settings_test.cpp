@@ -19,26 +19,26 @@ protected:
 
 TEST_F(Settings, MissingFileReadsEmptyAndWritesNothing)
 {
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), "");
+    EXPECT_EQ(read_config("/Config/WavLoadDir"), "");
     EXPECT_FALSE(QFile::exists(path()));
 }
 
 TEST_F(Settings, FoldersRoundTripThroughTheConfigGroup)
 {
-    TandoraQT::write_config("/Config/WavLoadDir", "/Users/a/b/");
-    TandoraQT::write_config("/Config/WavSaveDir", QString::fromUtf8("/Users/a/歌曲 out/"));
+    write_config("/Config/WavLoadDir", "/Users/a/b/");
+    write_config("/Config/WavSaveDir", QString::fromUtf8("/Users/a/歌曲 out/"));
     // On disk before the call returns, in group [Config].
     QSettings on_disk(path(), QSettings::IniFormat);
     EXPECT_EQ(on_disk.childGroups(), QStringList({"Config"}));
     EXPECT_EQ(on_disk.value("Config/WavLoadDir").toString(), "/Users/a/b/");
 
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), "/Users/a/b/");
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), QString::fromUtf8("/Users/a/歌曲 out/"));
-    EXPECT_EQ(TandoraQT::read_config("/Config/FirmwareDir"), "");
+    EXPECT_EQ(read_config("/Config/WavLoadDir"), "/Users/a/b/");
+    EXPECT_EQ(read_config("/Config/WavSaveDir"), QString::fromUtf8("/Users/a/歌曲 out/"));
+    EXPECT_EQ(read_config("/Config/FirmwareDir"), "");
 
-    TandoraQT::write_config("/Config/WavLoadDir", "/Users/c/");
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), "/Users/c/");
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), QString::fromUtf8("/Users/a/歌曲 out/"));
+    write_config("/Config/WavLoadDir", "/Users/c/");
+    EXPECT_EQ(read_config("/Config/WavLoadDir"), "/Users/c/");
+    EXPECT_EQ(read_config("/Config/WavSaveDir"), QString::fromUtf8("/Users/a/歌曲 out/"));
 }
 
 TEST_F(Settings, ReadsAFileWrittenByHand)
@@ -47,5 +47,5 @@ TEST_F(Settings, ReadsAFileWrittenByHand)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[Config]\nFirmwareDir=/opt/fw/\n");
     file.close();
-    EXPECT_EQ(TandoraQT::read_config("/Config/FirmwareDir"), "/opt/fw/");
+    EXPECT_EQ(read_config("/Config/FirmwareDir"), "/opt/fw/");
 }

@@ -58,7 +58,7 @@ protected:
 // Clicks Cancel as soon as the window shows the second file under way.
 class CCancelAtSecondFile : public QObject {
 public:
-    CCancelAtSecondFile(TandoraQT& window, CTandoraQTProbe& probe) : m_window(window), m_probe(probe) {}
+    CCancelAtSecondFile(TandoraQT& window, CWindowDriver& probe) : m_window(window), m_probe(probe) {}
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (event->type() == PROGRESS_EVENT_TYPE && m_probe.task() && m_probe.task()->progress().part == 2)
@@ -68,7 +68,7 @@ public:
 
 private:
     TandoraQT& m_window;
-    CTandoraQTProbe& m_probe;
+    CWindowDriver& m_probe;
 };
 
 }  // namespace
@@ -79,7 +79,7 @@ TEST_F(SongImport, FileDroppedOnAnEmptySlotGoesThere)
     drop_files(3, {tone("one.wav")});
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
     EXPECT_EQ(m_prompt.shown().size(), 1u);
-    EXPECT_TRUE(probe().songs().is_file_exist(3));
+    EXPECT_TRUE(driver().songs().is_file_exist(3));
     EXPECT_EQ(list().currentRow(), 3);
 }
 
@@ -102,7 +102,7 @@ TEST_F(SongImport, DroppedFileThatIsNotAudioGetsTheFormatMessage)
     connect_pedal(kPulseRing);
     drop_files(1, {text_file("notes.txt")});
     EXPECT_EQ(m_prompt.messages(), QStringList({"notes.txt" + kNotAudio}));
-    EXPECT_FALSE(probe().songs().is_file_exist(1));
+    EXPECT_FALSE(driver().songs().is_file_exist(1));
 }
 
 // Five files on slot 28 of 30: one question for the songs replaced, a line per file, and
@@ -123,23 +123,23 @@ TEST_F(SongImport, SeveralFilesFillTheSlotsFromTheOneDroppedOn)
                   "\n"
                   "Song 030: c.wav \u2014 Successful !\n"
                   "Not imported, no slot left after the last: d.wav, e.wav");
-    EXPECT_NE(probe().songs().get_file_length(27), 19200u);
-    EXPECT_EQ(probe().songs().get_file_length(28), 19200u);
-    EXPECT_TRUE(probe().songs().is_file_exist(29));
+    EXPECT_NE(driver().songs().get_file_length(27), 19200u);
+    EXPECT_EQ(driver().songs().get_file_length(28), 19200u);
+    EXPECT_TRUE(driver().songs().is_file_exist(29));
 }
 
 TEST_F(SongImport, CancelBetweenFilesKeepsTheFilesDoneAndBeginsNoOther)
 {
     connect_pedal(kPulseRing);
-    CCancelAtSecondFile user(*m_window, probe());
-    m_window->installEventFilter(&user);
+    CCancelAtSecondFile user(*m_window, driver());
+    m_window->work_runner().installEventFilter(&user);
     drop_files(0, {tone("a.wav"), tone("b.wav", 441000), tone("c.wav")});
     EXPECT_EQ(m_prompt.messages(), QStringList({"Song 001: a.wav \u2014 Successful !\n"
                                                 "Song 002: b.wav \u2014 Cancelled !\n"
                                                 "Song 003: c.wav \u2014 Cancelled !"}));
-    EXPECT_TRUE(probe().songs().is_file_exist(0));
-    EXPECT_FALSE(probe().songs().is_file_exist(1));
-    EXPECT_FALSE(probe().songs().is_file_exist(2));
+    EXPECT_TRUE(driver().songs().is_file_exist(0));
+    EXPECT_FALSE(driver().songs().is_file_exist(1));
+    EXPECT_FALSE(driver().songs().is_file_exist(2));
 }
 
 // 421875 bytes are stored as 2197 whole units (2.9996 s) in 2 blocks; 1968 of the 1970
@@ -151,10 +151,10 @@ TEST_F(SongImport, LinesTellTheirLengthAndTheLineUnderTheListTheFreeSpace)
     EXPECT_EQ(list().item(1)->toolTip(), "");
     EXPECT_EQ(widget<QLabel>("m_labelFreeSpace")->text(), "Free: 1:00:11 of mono audio (484.3 MB)");
     wait_for_port_change();
-    probe().tick();
+    driver().tick();
     pedal.unplug();
     wait_for_port_change();
-    probe().tick();
+    driver().tick();
     EXPECT_EQ(widget<QLabel>("m_labelFreeSpace")->text(), "");
 }
 
@@ -163,7 +163,7 @@ TEST_F(SongImport, SongTooLongForTheFreeSpaceIsRefusedWithTheNumbers)
 {
     CPedalEmulator& pedal = connect_pedal(kPulseRing);
     store_full_song_records(pedal, *get_model_info(kPulseRing)->nand, 12);
-    probe().load_data_from_device();
+    driver().load_data_from_device();
     EXPECT_EQ(widget<QLabel>("m_labelFreeSpace")->text(), "Free: 1:31 of mono audio (12.3 MB)");
     list().setCurrentRow(20);
     write_tone(file("two minutes.wav"), 1, 8000, 120 * 8000);
@@ -173,14 +173,14 @@ TEST_F(SongImport, SongTooLongForTheFreeSpaceIsRefusedWithTheNumbers)
     EXPECT_EQ(m_prompt.messages(),
               QStringList({"Space not enough!\nFree: 1:31 (12.3 MB); the song needs 2:01 (16.2 MB)."}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
-    EXPECT_FALSE(probe().songs().is_file_exist(20));
+    EXPECT_FALSE(driver().songs().is_file_exist(20));
 }
 
 // The mix comes from the settings file and goes to the import; the choice is written
 // back when it changes. The two channels differ, so their mix is not the left one.
 TEST_F(SongImport, MonoSettingIsRememberedAndUsed)
 {
-    TandoraQT::write_config("/Config/MonoMode", "mix");
+    write_config("/Config/MonoMode", "mix");
     connect_pedal(kPulseRing);
     EXPECT_EQ(mono_setting().currentText(), "Mix of both channels");
     EXPECT_TRUE(mono_setting().isEnabled());
@@ -190,7 +190,7 @@ TEST_F(SongImport, MonoSettingIsRememberedAndUsed)
     const std::vector<unsigned char> mixed = stored_song(0);
 
     mono_setting().setCurrentIndex(mono_setting().findText("Left channel"));
-    EXPECT_EQ(TandoraQT::read_config("/Config/MonoMode"), "left");
+    EXPECT_EQ(read_config("/Config/MonoMode"), "left");
     m_prompt.answer_yes_no(true);
     m_prompt.answer_file(file("two.wav"));
     click("m_btnDownload");

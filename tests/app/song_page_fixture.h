@@ -66,10 +66,10 @@ protected:
             std::vector<unsigned char> song(bytes);
             for (unsigned i = 0; i < bytes; ++i)
                 song[i] = static_cast<unsigned char>(i * 7 + slot);
-            EXPECT_EQ(probe().songs().write_file(slot, song.data(), bytes, nullptr), LOOPER_RESULT_OK);
+            EXPECT_EQ(driver().songs().write_file(slot, song.data(), bytes, nullptr), LOOPER_RESULT_OK);
         }
         if (!songs.empty())
-            probe().load_data_from_device();
+            driver().load_data_from_device();
         m_prompt.clear();
         return pedal;
     }
@@ -91,8 +91,8 @@ protected:
     QString file(const QString& name) const { return m_files.filePath(name); }
     std::vector<unsigned char> stored_song(unsigned slot)
     {
-        std::vector<unsigned char> song(probe().songs().get_file_length(slot));
-        EXPECT_EQ(probe().songs().read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
+        std::vector<unsigned char> song(driver().songs().get_file_length(slot));
+        EXPECT_EQ(driver().songs().read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
                   LOOPER_RESULT_OK);
         return song;
     }

@@ -11,18 +11,18 @@ TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
     connect_pedal(kPulseRing);
     EXPECT_EQ(list().count(), 30);
     EXPECT_EQ(list().currentRow(), 0);
-    EXPECT_EQ(probe().current_song(), 0);
+    EXPECT_EQ(driver().current_song(), 0);
     EXPECT_FALSE(enabled("m_btnUpload"));
     EXPECT_FALSE(enabled("m_btnDelete"));
     EXPECT_TRUE(enabled("m_btnDownload"));
     EXPECT_TRUE(same_icon(list().item(0), "toneNone.ico"));
 
     // 192 000 and 576 000 bytes: 0.183 and 0.549 MB.
-    ASSERT_EQ(probe().songs().write_file(0, std::vector<unsigned char>(192000, 1).data(), 192000, nullptr),
+    ASSERT_EQ(driver().songs().write_file(0, std::vector<unsigned char>(192000, 1).data(), 192000, nullptr),
               LOOPER_RESULT_OK);
-    ASSERT_EQ(probe().songs().write_file(2, std::vector<unsigned char>(576000, 2).data(), 576000, nullptr),
+    ASSERT_EQ(driver().songs().write_file(2, std::vector<unsigned char>(576000, 2).data(), 576000, nullptr),
               LOOPER_RESULT_OK);
-    probe().load_data_from_device();
+    driver().load_data_from_device();
     QStringList expected;
     for (int slot = 0; slot < 30; ++slot)
         expected << empty_line(slot);
@@ -35,7 +35,7 @@ TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
     EXPECT_TRUE(enabled("m_btnDelete"));
 
     list().setCurrentRow(1);
-    EXPECT_EQ(probe().current_song(), 1);
+    EXPECT_EQ(driver().current_song(), 1);
     EXPECT_FALSE(enabled("m_btnUpload"));
     EXPECT_FALSE(enabled("m_btnDelete"));
     EXPECT_TRUE(enabled("m_btnOpen"));
@@ -53,7 +53,7 @@ TEST_F(SongPage, ImportOverASongAsksFirstAndNoDoesNothingElse)
     EXPECT_EQ(m_prompt.shown()[0].text,
               "'Song 001 -- (0.18  MB)' already exist, continue to overwrite the song?");
     EXPECT_TRUE(pedal.command_log().empty());
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), "");
+    EXPECT_EQ(read_config("/Config/WavLoadDir"), "");
 }
 
 // 44100 Hz stereo in, 46875 Hz mono 24-bit on the pedal, 48000 Hz mono 24-bit out; the
@@ -64,7 +64,7 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     write_tone(file("tone.wav"), 2, 44100, 4410);
     m_prompt.answer_file(file("tone.wav"));
     CUserDuringWork import_user(*m_window, kSongCommands);
-    m_window->installEventFilter(&import_user);
+    m_window->work_runner().installEventFilter(&import_user);
     click("m_btnDownload");
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
@@ -72,7 +72,7 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_EQ(m_prompt.shown()[0].text, "");
     EXPECT_EQ(m_prompt.shown()[0].filter,
               "Audio Files (*.wav *.aif *.aiff *.flac *.ogg *.opus *.mp3);;Wav Files(*.wav)");
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavLoadDir"), m_files.path() + "/");
+    EXPECT_EQ(read_config("/Config/WavLoadDir"), m_files.path() + "/");
     ASSERT_TRUE(import_user.acted);
     EXPECT_TRUE(import_user.song_tab);
     EXPECT_FALSE(import_user.firmware_tab);
@@ -103,13 +103,13 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     longer.close();
     m_prompt.answer_file(file("out.wav"));
     CUserDuringWork export_user(*m_window, kSongCommands);
-    m_window->installEventFilter(&export_user);
+    m_window->work_runner().installEventFilter(&export_user);
     click("m_btnUpload");
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
     ASSERT_TRUE(export_user.acted);
     EXPECT_FALSE(export_user.firmware_tab);
     EXPECT_FALSE(export_user.closed);
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), m_files.path() + "/");
+    EXPECT_EQ(read_config("/Config/WavSaveDir"), m_files.path() + "/");
     CWave exported;
     ASSERT_TRUE(exported.Load(file("out.wav")));
     EXPECT_EQ(exported.GetFormat().nChannels, 1);
@@ -119,7 +119,7 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_EQ(QFileInfo(file("out.wav")).size(), 46 + qint64(exported.GetBufferLength()));
 
     // Idle again: the pages are back, the bar is gone and the window closes.
-    EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_EQ(driver().work_state(), WORK_IDLE);
     EXPECT_TRUE(widget<QTabWidget>("propSheet")->isTabEnabled(1));
     EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
     EXPECT_TRUE(m_window->close());
@@ -136,7 +136,7 @@ TEST_P(ExportProposes, TheSlotsNameInTheLastFolder)
 {
     connect_pedal(kPulseRing, {{1, 19200}});
     if (*GetParam().save_dir)
-        TandoraQT::write_config("/Config/WavSaveDir", GetParam().save_dir);
+        write_config("/Config/WavSaveDir", GetParam().save_dir);
     list().setCurrentRow(1);
     click("m_btnUpload");
     ASSERT_EQ(m_prompt.shown().size(), 1u);
@@ -149,7 +149,7 @@ TEST_P(ExportProposes, TheSlotsNameInTheLastFolder)
     EXPECT_EQ(m_prompt.shown()[0].text,
               folder.isEmpty() ? GetParam().proposed : folder + GetParam().proposed);
     EXPECT_EQ(m_prompt.shown()[0].filter, "Wav Files(*.wav)");
-    EXPECT_EQ(TandoraQT::read_config("/Config/WavSaveDir"), GetParam().save_dir);
+    EXPECT_EQ(read_config("/Config/WavSaveDir"), GetParam().save_dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(SaveDirs, ExportProposes,
@@ -173,7 +173,7 @@ TEST_F(SongPage, FileThatIsNotAudioShowsTheFormatsAndLeavesTheSlot)
                            "WAV, AIFF, FLAC, OGG, Opus and MP3 files."}));
     EXPECT_TRUE(pedal.command_log().empty());
     EXPECT_EQ(stored_song(0), before);
-    EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_EQ(driver().work_state(), WORK_IDLE);
     EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
 }
 
@@ -217,7 +217,7 @@ TEST_F(SongPage, ImportWithNoSlotSelectedFailsAndRebuildsTheList)
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
     EXPECT_EQ(list().count(), 30);
     EXPECT_EQ(list().currentRow(), -1);
-    EXPECT_EQ(probe().current_song(), -1);
+    EXPECT_EQ(driver().current_song(), -1);
 }
 
 // A failed export leaves no empty or cut-off file that would pass for the song, and no
@@ -231,7 +231,7 @@ TEST_F(SongPage, FailedExportRemovesItsOwnFileAndKeepsOneItWasToReplace)
     ASSERT_FALSE(m_prompt.messages().isEmpty());
     EXPECT_EQ(m_prompt.messages().last(), "Read data failed!");
     EXPECT_FALSE(QFile::exists(file("out.wav")));
-    EXPECT_EQ(probe().work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_EQ(driver().work_state(), WORK_IDLE);
 
     // A file exported over keeps what it held.
     const QByteArray earlier = "an earlier export";
@@ -274,7 +274,7 @@ TEST_F(SongPage, SongTooLongForTheSlotIsRefusedWithTheNumbers)
     EXPECT_EQ(m_prompt.messages(),
               QStringList({"File too large!\nThis slot holds at most 4:53; the file is 8:30:00."}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
-    EXPECT_FALSE(probe().songs().is_file_exist(0));
+    EXPECT_FALSE(driver().songs().is_file_exist(0));
 }
 
 // The question's box runs the event loop: a tick meanwhile may drop the pedal. The
@@ -283,12 +283,12 @@ TEST_F(SongPage, DeleteConfirmedAfterThePedalWasDroppedDoesNothing)
 {
     CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 19200}});
     wait_for_port_change();
-    probe().tick();
+    driver().tick();
     CTickingPrompt user(
         [&] {
             pedal.unplug();
             wait_for_port_change();
-            probe().tick();
+            driver().tick();
         },
         true);
     click("m_btnDelete");
@@ -296,7 +296,7 @@ TEST_F(SongPage, DeleteConfirmedAfterThePedalWasDroppedDoesNothing)
     EXPECT_TRUE(user.messages.isEmpty());
     EXPECT_EQ(list().count(), 0);
     pedal.plug();
-    EXPECT_TRUE(probe().songs().is_file_exist(0));
+    EXPECT_TRUE(driver().songs().is_file_exist(0));
 }
 
 struct SReportCase {
@@ -309,7 +309,7 @@ class Report : public WindowWithPedals, public ::testing::WithParamInterface<SRe
 TEST_P(Report, ShowsTheResultsTextInAMessageBox)
 {
     make_window();
-    probe().report(static_cast<ELooperActionResult>(GetParam().result));
+    driver().report(static_cast<ELooperActionResult>(GetParam().result));
     ASSERT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_EQ(m_prompt.shown()[0].title, "Message");
     EXPECT_EQ(m_prompt.shown()[0].text, GetParam().text);

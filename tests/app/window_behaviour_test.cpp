@@ -1,5 +1,6 @@
 #include "app/tandora_qt.h"
 #include "app/window_title.h"
+#include "device/model_info.h"
 #include "support/progress_event.h"
 #include "support/task.h"
 #include "window_fixture.h"
@@ -14,12 +15,14 @@ namespace {
 
 class Window : public ::testing::Test {
 protected:
+    Window() { probe.wait_until_idle(); }
     QProgressBar& bar() { return *window.findChild<QProgressBar*>("progressBar"); }
 
     CInstalledMidiSystem midi;
     CScriptedPrompt prompt;
-    TandoraQT window{nullptr};
-    CTandoraQTProbe probe{window};
+    CPedalSession session;
+    TandoraQT window{session};
+    CWindowDriver probe{window, session};
 };
 
 struct SProgressCase {
@@ -56,10 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Window, OtherEventTypesLeaveTheBarAlone)
 {
-    probe.set_work_state(TandoraQT::WORK_UPLOAD_SONG);
+    probe.hold_work(WORK_UPLOAD_SONG);
     bar().setValue(7);
-    QCoreApplication::postEvent(&window, new CEventBase(PROGRESS_EVENT_TYPE + 1, 5, 10));
-    QCoreApplication::sendPostedEvents(&window, 0);
+    QCoreApplication::postEvent(&window.work_runner(), new CEventBase(PROGRESS_EVENT_TYPE + 1, 5, 10));
+    QCoreApplication::sendPostedEvents(&window.work_runner(), 0);
     EXPECT_EQ(bar().value(), 7);
 }
 
@@ -67,24 +70,24 @@ TEST_F(Window, RefusesToCloseWhileWorking)
 {
     window.show();
     for (auto state :
-         {TandoraQT::WORK_UPLOAD_SONG, TandoraQT::WORK_DOWNLOAD_SONG, TandoraQT::WORK_UPDATE_FIRMWARE}) {
-        probe.set_work_state(state);
+         {WORK_UPLOAD_SONG, WORK_DOWNLOAD_SONG, WORK_UPDATE_FIRMWARE}) {
+        probe.hold_work(state);
         EXPECT_FALSE(window.close()) << state;
         EXPECT_TRUE(window.isVisible()) << state;
+        probe.release_work();
     }
-    probe.set_work_state(TandoraQT::WORK_IDLE);
     EXPECT_TRUE(window.close());
     EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(Window, StartsIdleWithNoSongSelectedAndTheTimerRunning)
 {
-    EXPECT_EQ(probe.work_state(), TandoraQT::WORK_IDLE);
+    EXPECT_EQ(probe.work_state(), WORK_IDLE);
     EXPECT_EQ(probe.current_song(), -1);
     const QList<QAbstractEventDispatcher::TimerInfo> timers =
         QAbstractEventDispatcher::instance()->registeredTimers(&window);
     const auto connection_timer = std::find_if(timers.begin(), timers.end(), [&](const auto& timer) {
-        return timer.timerId == probe.timer_id();
+        return timer.timerId == window.timer_id();
     });
     ASSERT_NE(connection_timer, timers.end());
     EXPECT_EQ(connection_timer->interval, 1000);
@@ -95,13 +98,13 @@ TEST_F(Window, TimerActsOnlyWhenIdleAndThePortsChanged)
 {
     CDebugCapture debug;
     probe.set_device_changed(true);
-    probe.tick_with_id(probe.timer_id() + 1000);
-    probe.set_work_state(TandoraQT::WORK_UPDATE_FIRMWARE);
+    probe.tick_with_id(window.timer_id() + 1000);
+    probe.hold_work(WORK_UPDATE_FIRMWARE);
     probe.tick();
     EXPECT_TRUE(probe.device_changed());
     EXPECT_FALSE(debug.contains("timerEvent"));
 
-    probe.set_work_state(TandoraQT::WORK_IDLE);
+    probe.release_work();
     probe.tick();
     EXPECT_FALSE(probe.device_changed());
     EXPECT_EQ(debug.lines().count("timerEvent"), 1);
@@ -122,7 +125,15 @@ class WindowTitle : public ::testing::TestWithParam<STitleCase> {};
 TEST_P(WindowTitle, NamesTheLinkState)
 {
     const STitleCase& sample = GetParam();
-    EXPECT_EQ(window_title(sample.open, sample.update_mode, sample.product_id, sample.version), sample.title);
+    SPedalIdentity pedal;
+    pedal.open = sample.open;
+    pedal.update_mode = sample.update_mode;
+    pedal.product_id = sample.product_id;
+    pedal.firmware_version = sample.version;
+    const SModelInfo* model = get_model_info(sample.product_id);
+    pedal.known_model = model != nullptr;
+    pedal.model = model ? QString::fromLatin1(model->model_name) : QString();
+    EXPECT_EQ(window_title(pedal), sample.title);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -101,9 +101,9 @@ TEST_F(WindowDevice, TitleAsksForUpdateModeWhileTheLinkIsInApplicationMode)
     make_window();
     ASSERT_EQ(m_prompt.messages().size(), 1);
     EXPECT_TRUE(m_prompt.messages()[0].startsWith("You should enter update mode first!"));
-    ASSERT_TRUE(probe().link().open(0, true));
-    ASSERT_TRUE(probe().link().is_in_app_mode());
-    probe().update_window_title();
+    ASSERT_TRUE(driver().link().open(0, true));
+    ASSERT_TRUE(driver().link().is_in_app_mode());
+    driver().update_window_title();
     EXPECT_EQ(title(), "Tandora V1.7 - (Please enter update mode !)");
 }
 
@@ -114,18 +114,18 @@ TEST_F(WindowDevice, UnplugWhileIdleDropsTheLinkAtTheNextTick)
     ASSERT_EQ(title(), kPulseRing);
     // The thread's first pass counts the pedal's port; the link still answers.
     wait_for_port_change();
-    probe().tick();
+    driver().tick();
     EXPECT_EQ(title(), kPulseRing);
-    EXPECT_TRUE(probe().link().is_in_update_mode());
+    EXPECT_TRUE(driver().link().is_in_update_mode());
 
     fill_lists();
     ring.unplug();
     wait_for_port_change();
     CDebugCapture debug;
-    probe().tick();
-    EXPECT_FALSE(probe().device_changed());
+    driver().tick();
+    EXPECT_FALSE(driver().device_changed());
     EXPECT_EQ(title(), kNoDevice);
-    EXPECT_EQ(probe().link().port().transfer_mode(), TRANSFER_MODE_CLOSED);
+    EXPECT_EQ(driver().link().port().transfer_mode(), TRANSFER_MODE_CLOSED);
     EXPECT_TRUE(lists_empty());
     EXPECT_FALSE(buttons().song_commands);
     EXPECT_FALSE(buttons().firmware_commands);
@@ -137,20 +137,20 @@ TEST_F(WindowDevice, UnplugDuringWorkWaitsUntilIdle)
     CPedalEmulator& ring = add_pedal(pedal(0x2712));
     make_window();
     wait_for_port_change();
-    probe().tick();
+    driver().tick();
     fill_lists();
 
-    probe().set_work_state(TandoraQT::WORK_DOWNLOAD_SONG);
+    driver().hold_work(WORK_DOWNLOAD_SONG);
     ring.unplug();
     wait_for_port_change();
-    probe().tick();
-    probe().tick();
-    EXPECT_TRUE(probe().device_changed());
+    driver().tick();
+    driver().tick();
+    EXPECT_TRUE(driver().device_changed());
     EXPECT_EQ(title(), kPulseRing);
     EXPECT_FALSE(lists_empty());
 
-    probe().set_work_state(TandoraQT::WORK_IDLE);
-    probe().tick();
+    driver().release_work();
+    driver().tick();
     EXPECT_EQ(title(), kNoDevice);
     EXPECT_TRUE(lists_empty());
 }
@@ -161,7 +161,7 @@ TEST_F(WindowDevice, PedalPluggedLaterConnectsAtTheNextTick)
     CDebugCapture debug;
     add_pedal(pedal(0x2713, EPedalMode::UPDATE, 0x020001));
     wait_for_port_change();
-    probe().tick();
+    driver().tick();
     EXPECT_EQ(title(), "Tandora V1.7 - (Connected - SMALL WHEEL, Ver=V2.0.1)");
     EXPECT_TRUE(buttons().song_commands);
     EXPECT_TRUE(debug.contains("CDevBaseDlg::connected=TRUE 10003\n"));
@@ -172,7 +172,7 @@ TEST_F(WindowDevice, PedalInApplicationModePluggedLaterStaysDisconnected)
     make_window();
     add_pedal(pedal(0x2712, EPedalMode::APP));
     wait_for_port_change();
-    probe().tick();
+    driver().tick();
     EXPECT_EQ(title(), kNoDevice);
     ASSERT_EQ(m_prompt.messages().size(), 1);
     EXPECT_TRUE(m_prompt.messages()[0].startsWith("You should enter update mode first!"));
@@ -183,7 +183,9 @@ TEST(WindowTimer, ConnectsAPedalPluggedAfterStart)
 {
     CInstalledMidiSystem midi;
     CScriptedPrompt prompt;
-    TandoraQT window(nullptr);
+    CPedalSession session;
+    TandoraQT window(session);
+    CWindowDriver(window, session).wait_until_idle();
     ASSERT_EQ(window.windowTitle(), kNoDevice);
     CPedalEmulator ring(midi.system, pedal(0x2712));
     QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QString(kPulseRing), 5000);
@@ -194,7 +196,9 @@ TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)
     CInstalledMidiSystem midi;
     midi.system.set_reachable(false);
     CScriptedPrompt prompt;
-    TandoraQT window(nullptr);
+    CPedalSession session;
+    TandoraQT window(session);
+    CWindowDriver(window, session).wait_until_idle();
     EXPECT_EQ(window.windowTitle(), kNoDevice);
     ASSERT_EQ(prompt.messages().size(), 1);
     EXPECT_EQ(prompt.messages()[0], "error creating ALSA sequencer client object");
@@ -207,12 +211,12 @@ TEST_F(WindowDevice, TickDuringTheSearchsBoxWaitsForTheSearchToEnd)
     wait_for_port_change();
     CTickingPrompt user(
         [this] {
-            probe().set_device_changed(true);
-            probe().tick();
+            driver().set_device_changed(true);
+            driver().tick();
         },
         false);
-    probe().tick();
+    driver().tick();
     EXPECT_EQ(user.messages.size(), 1);
-    EXPECT_TRUE(probe().device_changed());
+    EXPECT_TRUE(driver().device_changed());
     EXPECT_EQ(title(), kNoDevice);
 }

@@ -11,7 +11,7 @@
 
 WindowWithPedals::~WindowWithPedals()
 {
-    m_probe.reset();
+    m_driver.reset();
     m_window.reset();
     m_pedals.clear();
 }
@@ -25,15 +25,16 @@ CPedalEmulator& WindowWithPedals::add_pedal(const SPedalConfig& config)
 TandoraQT& WindowWithPedals::make_window()
 {
     UPDATE_SERVER::set_base(m_server.base());
-    m_window = std::make_unique<TandoraQT>(nullptr);
-    m_probe = std::make_unique<CTandoraQTProbe>(*m_window);
-    m_probe->stop_real_timer();
+    m_window = std::make_unique<TandoraQT>(m_session);
+    m_driver = std::make_unique<CWindowDriver>(*m_window, m_session);
+    m_driver->stop_real_timer();
+    m_driver->wait_until_idle();
     return *m_window;
 }
 
 void WindowWithPedals::wait_for_port_change()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(probe().device_changed(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(driver().device_changed(), 3000);
 }
 
 CTickingPrompt::CTickingPrompt(std::function<void()> on_first_box, bool answer)
@@ -93,5 +94,5 @@ bool CUserDuringWork::eventFilter(QObject*, QEvent* event)
 
 void WindowWithPedals::wait_until_idle()
 {
-    EXPECT_TRUE(QTest::qWaitFor([this] { return probe().work_state() == TandoraQT::WORK_IDLE; }, 120000));
+    driver().wait_until_idle();
 }

@@ -5,7 +5,7 @@
 #include "emulator/virtual_midi_system.h"
 #include "http_test_server.h"
 #include "pedal_kit.h"
-#include "window_probe.h"
+#include "window_driver.h"
 
 #include <gtest/gtest.h>
 #include <QEvent>
@@ -52,8 +52,8 @@ private:
 
 // What the user does at the first chance while a command runs: notes the states of the
 // pages and the bar, tries to close the window and clicks the named buttons. Installed
-// as the window's event filter, the chance is the first progress event; a test may call
-// `act` at a chance of its own instead (an update server's request, say).
+// as the work runner's event filter, the chance is the first progress event; a test may
+// call `act` at a chance of its own instead (an update server's request, say).
 class CUserDuringWork : public QObject {
 public:
     CUserDuringWork(TandoraQT& window, std::vector<const char*> buttons);
@@ -80,9 +80,10 @@ protected:
     ~WindowWithPedals() override;
 
     CPedalEmulator& add_pedal(const SPedalConfig& config);
-    // Builds the window and takes its connection timer over, so ticks come from the test.
+    // Builds the window, takes its connection timer over, so ticks come from the test, and
+    // lets its first look for the pedal end.
     TandoraQT& make_window();
-    CTandoraQTProbe& probe() { return *m_probe; }
+    CWindowDriver& driver() { return *m_driver; }
     // The detection thread sees the port count change within 200 ms.
     void wait_for_port_change();
     // Runs the event loop until no command runs: commands run on a worker thread and end
@@ -97,9 +98,11 @@ protected:
 
     CInstalledMidiSystem m_midi;
     CScriptedPrompt m_prompt;
+    // The window's session: the test reaches the pedal's store through it while idle.
+    CPedalSession m_session;
     // The window's update server; it serves nothing until a test gives it files.
     CHttpTestServer m_server;
     std::vector<std::unique_ptr<CPedalEmulator>> m_pedals;
     std::unique_ptr<TandoraQT> m_window;
-    std::unique_ptr<CTandoraQTProbe> m_probe;
+    std::unique_ptr<CWindowDriver> m_driver;
 };

@@ -26,9 +26,13 @@ T* find(const QWidget& window, const char* name)
 
 class WindowForm : public ::testing::Test {
 protected:
+    WindowForm() { probe.wait_until_idle(); }
+
     CInstalledMidiSystem midi;
     CScriptedPrompt prompt;
-    TandoraQT window{nullptr};
+    CPedalSession session;
+    TandoraQT window{session};
+    CWindowDriver probe{window, session};
 };
 
 struct SPlacedWidget {
@@ -317,7 +321,6 @@ TEST(Pictures, AreCompiledInWithTheirKindsAndSizes)
 // song and firmware commands.
 TEST_F(WindowForm, FormConnectsTheListAndTheSourceCheckBox)
 {
-    CTandoraQTProbe probe(window);
     auto* songs = find<QListWidget>(window, "m_lstSong");
     songs->addItems({"a", "b", "c"});
     songs->setCurrentRow(2);

@@ -48,7 +48,7 @@ protected:
         m_prompt.answer_file(path);
         QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
     }
-    bool working() { return probe().work_state() != TandoraQT::WORK_IDLE; }
+    bool working() { return driver().work_state() != WORK_IDLE; }
 
     QTemporaryDir m_files;
 };
@@ -80,8 +80,8 @@ TEST_F(WindowAtWork, CancelEndsASilentWaitAndKeepsTheOldSong)
     start_import(tone(20000));
     wait_until_idle();
     const std::vector<unsigned char> old_song = [this] {
-        std::vector<unsigned char> song(probe().songs().get_file_length(0));
-        EXPECT_EQ(probe().songs().read_file(0, song.data(), static_cast<unsigned>(song.size()), nullptr),
+        std::vector<unsigned char> song(driver().songs().get_file_length(0));
+        EXPECT_EQ(driver().songs().read_file(0, song.data(), static_cast<unsigned>(song.size()), nullptr),
                   LOOPER_RESULT_OK);
         return song;
     }();
@@ -93,8 +93,8 @@ TEST_F(WindowAtWork, CancelEndsASilentWaitAndKeepsTheOldSong)
     QTest::mouseClick(widget<QPushButton>("m_btnCancel"), Qt::LeftButton);
     wait_until_idle();
     EXPECT_EQ(m_prompt.messages(), QStringList({"Cancelled !"}));
-    std::vector<unsigned char> song(probe().songs().get_file_length(0));
-    ASSERT_EQ(probe().songs().read_file(0, song.data(), static_cast<unsigned>(song.size()), nullptr),
+    std::vector<unsigned char> song(driver().songs().get_file_length(0));
+    ASSERT_EQ(driver().songs().read_file(0, song.data(), static_cast<unsigned>(song.size()), nullptr),
               LOOPER_RESULT_OK);
     EXPECT_EQ(song, old_song);
 }

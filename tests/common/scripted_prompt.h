@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/user_prompt.h"
+#include "app/user_prompt.h"
 
 #include <QString>
 #include <QStringList>

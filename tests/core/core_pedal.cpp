@@ -13,7 +13,6 @@ void CorePedal::connect(uint32_t product_id)
     m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);
     ASSERT_TRUE(m_session.search_and_open());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
-    m_prompt.clear();
 }
 
 void CorePedal::write_tone(const QString& path, unsigned int frames) const

@@ -3,7 +3,7 @@
 #include "core/pedal_session.h"
 #include "emulator/pedal_emulator.h"
 #include "pedal_kit.h"
-#include "scripted_prompt.h"
+#include "scripted_questions.h"
 #include "support/task.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,8 @@ protected:
     size_t command_count() const { return m_pedal->command_log().size(); }
 
     CInstalledMidiSystem m_midi;
-    CScriptedPrompt m_prompt;
+    // A user who says yes to every question.
+    CScriptedQuestions m_yes{true};
     std::unique_ptr<CPedalEmulator> m_pedal;
     CPedalSession m_session;
     QTemporaryDir m_files;

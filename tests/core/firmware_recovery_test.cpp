@@ -135,8 +135,9 @@ TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
 {
     const SInterruptCase& c = GetParam();
     interrupt(c);
-    EXPECT_EQ(update_firmware(m_session.link(), m_package, false, nullptr).text(), "Failed!");
-    EXPECT_FALSE(m_prompt.messages().isEmpty());
+    const COperationResult interrupted = m_session.with_notes(update_firmware(m_session, m_package, false, nullptr));
+    EXPECT_EQ(interrupted.text(), "Failed!");
+    EXPECT_FALSE(interrupted.notes().isEmpty());
     m_session.close();
 
     bring_back(c.kind);
@@ -155,11 +156,11 @@ TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
     const bool shift_held = m_session.link().product_id() != kPulseRing;
     // A record written before the interruption already names the new version.
     const bool version_was_new = m_session.link().firmware_version() == kNewVersion;
-    m_prompt.clear();
-    const COperationResult again = update_firmware(m_session.link(), m_package, shift_held, nullptr);
+    static_cast<void>(m_session.take_notes());
+    const COperationResult again = m_session.with_notes(update_firmware(m_session, m_package, shift_held, nullptr));
     EXPECT_EQ(again.text().toStdString(), "Successful!");
     EXPECT_EQ(again.detail().isEmpty(), !version_was_new) << again.detail().toStdString();
-    EXPECT_EQ(m_prompt.messages(), QStringList());
+    EXPECT_EQ(again.notes(), QStringList());
     EXPECT_EQ(m_session.link().firmware_version(), kNewVersion);
     const Bytes application = m_pedal->program_flash().read(PEDAL_APPLICATION_START, kApplication.size());
     const Bytes info = m_pedal->program_flash().read(kInfoSector, kInfo.size());
@@ -183,7 +184,7 @@ TEST_F(CorePedal, UpdateLeavingTheVersionAsksForARestart)
     const QString path = file("same.dat");
     QString error;
     ASSERT_TRUE(write_pack_file(path, "10002", {{layout(0x10000, 0x10800), pattern(0x200, 1)}}, error));
-    const COperationResult result = update_firmware(m_session.link(), path, false, nullptr);
+    const COperationResult result = update_firmware(m_session, path, false, nullptr);
     EXPECT_EQ(result.text(), "Successful!");
     EXPECT_EQ(result.detail(), "Restart the pedal to run the new firmware.");
 }

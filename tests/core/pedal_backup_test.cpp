@@ -65,7 +65,7 @@ TEST_F(PedalBackup, RestoreOverOtherSongsReplacesAndEmptiesAfterAskingWhich)
 {
     const QString folder = backup({{0, noise(5000, 1)}, {1, noise(300000, 2)}, {2, noise(7000, 3)}});
     const Songs backed_up = stored_songs();
-    ASSERT_TRUE(delete_song(m_session, 1).ok());
+    ASSERT_TRUE(delete_song(m_session, 1, m_yes).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     store({{0, noise(9000, 4)}, {5, noise(4000, 5)}});
 
@@ -185,8 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PedalBackup, RestoreThatDoesNotFitIsRefusedBeforeItsFirstWrite)
 {
     const QString folder = backup({{0, noise(kThreeBlocks, 1)}, {1, noise(kThreeBlocks, 2)}});
-    ASSERT_TRUE(delete_song(m_session, 0).ok());
-    ASSERT_TRUE(delete_song(m_session, 1).ok());
+    ASSERT_TRUE(delete_song(m_session, 0, m_yes).ok());
+    ASSERT_TRUE(delete_song(m_session, 1, m_yes).ok());
     // 12 x 160 + 46 blocks claimed: 4 of 1970 stay free.
     for (unsigned slot = 10; slot < 22; ++slot)
         claim_blocks(slot, uint16_t((slot - 10) * 160), 160);

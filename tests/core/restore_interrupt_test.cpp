@@ -30,7 +30,7 @@ TEST_P(RestoreInterrupt, LeavesEverySlotOldOrRestored)
 {
     const QString folder = backup({{0, noise(300000, 1)}, {1, noise(5000, 2)}, {2, noise(600000, 3)}});
     const Songs restored = stored_songs();
-    ASSERT_TRUE(delete_song(m_session, 1).ok());
+    ASSERT_TRUE(delete_song(m_session, 1, m_yes).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     store({{0, noise(260000, 4)}, {2, noise(9000, 5)}, {5, noise(4000, 6)}});
     const Songs old = stored_songs();

@@ -1,4 +1,5 @@
 #include "core/song_operations.h"
+#include "core/pedal_view.h"
 #include "core_pedal.h"
 
 #include "audio/wave.h"
@@ -116,10 +117,10 @@ TEST_F(SongOperations, ImportExportAndDeleteRunWithoutAWindow)
     EXPECT_EQ(wave.GetFormat().nSamplesPerSec, 48000u);
     EXPECT_EQ(wave.GetFormat().wBitsPerSample, 24);
 
-    EXPECT_TRUE(delete_song(m_session, 2).ok());
+    EXPECT_TRUE(delete_song(m_session, 2, m_yes).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     EXPECT_FALSE(m_session.slot_holds_song(2));
-    EXPECT_TRUE(m_prompt.messages().isEmpty());
+    EXPECT_TRUE(m_session.take_notes().isEmpty());
 }
 
 class ImportCancel : public SongOperations, public ::testing::WithParamInterface<int> {};
@@ -181,6 +182,59 @@ TEST_F(SongOperations, FailedExportOverAFileLeavesItByteIdentical)
     EXPECT_EQ(read_file(file("existing.wav")), QByteArray(4096, '\x5A'));
 }
 
+struct SOverwrite {
+    const char* name;
+    bool audio;  // the file converts; otherwise it is refused before any question
+    bool yes;
+    COperationResult::EKind kind;
+    bool replaced;
+};
+
+void PrintTo(const SOverwrite& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OverwriteQuestion : public SongOperations, public ::testing::WithParamInterface<SOverwrite> {};
+
+// The question names the song it replaces, and comes only once the file has converted.
+TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
+{
+    const SOverwrite& c = GetParam();
+    const std::vector<unsigned char> old_song = store_old_song();
+    const QString line = slot_line(m_session, 0).text;
+    const QString path = c.audio ? file("new.wav") : file("notes.wav");
+    if (!c.audio)
+        write_text(path);
+    CScriptedQuestions user;
+    user.answer(c.yes);
+    m_pedal->clear_command_log();
+    const COperationResult result = import_song(m_session, path, 0, EMonoMode::LEFT, nullptr, false, &user);
+    EXPECT_EQ(result.kind(), c.kind);
+    EXPECT_EQ(user.asked, c.audio ? QStringList{"'" + line + "' already exist, continue to overwrite the song?"}
+                                  : QStringList());
+    EXPECT_EQ(stored_song(0) != old_song, c.replaced);
+    if (!c.replaced)
+        EXPECT_TRUE(update_commands(*m_pedal, kWrite).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, OverwriteQuestion,
+    ::testing::Values(SOverwrite{"Yes", true, true, COperationResult::EKind::SONG, true},
+                      SOverwrite{"No", true, false, COperationResult::EKind::DECLINED, false},
+                      SOverwrite{"RefusedFile", false, true, COperationResult::EKind::AUDIO, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SongOperations, DeleteAnsweredNoKeepsTheSong)
+{
+    store_old_song();
+    CScriptedQuestions user;
+    EXPECT_EQ(delete_song(m_session, 0, user).kind(), COperationResult::EKind::DECLINED);
+    EXPECT_EQ(user.asked, QStringList{"Continue to delete song '" + slot_line(m_session, 0).text + "' ?"});
+    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    EXPECT_TRUE(m_session.slot_holds_song(0));
+}
+
 struct SRefusal {
     const char* file;
     void (*make)(const QString& path);
@@ -205,7 +259,7 @@ TEST_P(ImportRefusal, SaysWhyAndWritesNothing)
     EXPECT_EQ(result.detail(), refusal.detail);
     EXPECT_TRUE(update_commands(*m_pedal, kErase).empty());
     EXPECT_TRUE(update_commands(*m_pedal, kWrite).empty());
-    EXPECT_TRUE(m_prompt.messages().isEmpty());
+    EXPECT_TRUE(m_session.take_notes().isEmpty());
     EXPECT_FALSE(m_session.slot_holds_song(20));
 }
 
@@ -270,7 +324,7 @@ TEST_F(SongOperations, SeveralFilesFillTheSlotsInTurnAndStopBetweenFiles)
         if (task.progress().part == 2)
             task.cancel();
     });
-    const std::vector<COperationResult> results = import_songs(m_session, paths, 27, EMonoMode::LEFT, &task);
+    const std::vector<COperationResult> results = import_songs(m_session, paths, 27, EMonoMode::LEFT, &task, false, m_yes);
     ASSERT_EQ(results.size(), 3u);
     EXPECT_TRUE(results[0].ok());
     EXPECT_EQ(results[1].kind(), COperationResult::EKind::CANCELLED);

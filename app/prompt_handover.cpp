@@ -1,15 +1,13 @@
-#include "support/prompt_handover.h"
+#include "app/prompt_handover.h"
+
+#include "app/user_prompt.h"
 
 #include <QThread>
 
-CPromptHandover::CPromptHandover()
-{
-    register_prompt_handover(this);
-}
+CPromptHandover::CPromptHandover() = default;
 
 CPromptHandover::~CPromptHandover()
 {
-    register_prompt_handover(nullptr);
     close();
 }
 
@@ -27,14 +25,9 @@ bool CPromptHandover::waiting()
     return m_pending != nullptr && !m_taken;
 }
 
-bool CPromptHandover::is_own_thread() const
-{
-    return QThread::currentThread() == thread();
-}
-
 void CPromptHandover::on_gui_thread(const std::function<void()>& ask)
 {
-    if (is_own_thread()) {
+    if (QThread::currentThread() == thread()) {
         ask();
         return;
     }
@@ -75,40 +68,9 @@ void CPromptHandover::serve()
     m_answered.notify_all();
 }
 
-void CPromptHandover::show_message(const QString& title, const QString& text)
-{
-    on_gui_thread([&] { installed_user_prompt().show_message(title, text); });
-}
-
 bool CPromptHandover::ask_yes_no(const QString& title, const QString& text)
 {
     bool answer = false;
-    on_gui_thread([&] { answer = installed_user_prompt().ask_yes_no(title, text); });
+    on_gui_thread([&] { answer = user_prompt().ask_yes_no(title, text); });
     return answer;
-}
-
-QString CPromptHandover::get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
-                                            const QString& filter)
-{
-    QString path;
-    on_gui_thread(
-        [&] { path = installed_user_prompt().get_open_file_name(parent, caption, folder, filter); });
-    return path;
-}
-
-QString CPromptHandover::get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
-                                            const QString& filter)
-{
-    QString path;
-    on_gui_thread(
-        [&] { path = installed_user_prompt().get_save_file_name(parent, caption, proposed, filter); });
-    return path;
-}
-
-QString CPromptHandover::get_existing_directory(QWidget* parent, const QString& caption,
-                                                const QString& folder)
-{
-    QString path;
-    on_gui_thread([&] { path = installed_user_prompt().get_existing_directory(parent, caption, folder); });
-    return path;
 }

@@ -1,10 +1,13 @@
-#include "app/tandora_qt.h"
+#include "app/song_page.h"
 
+#include "app/app_config.h"
+#include "app/message_box.h"
 #include "app/song_import_report.h"
+#include "app/user_prompt.h"
 #include "audio/song_import.h"
+#include "core/pedal_session.h"
 #include "core/song_operations.h"
 #include "support/neat.h"
-#include "support/user_prompt.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,12 +44,13 @@ QString with_wav_suffix(const QString& path)
     return chosen.suffix().isEmpty() && !chosen.exists() ? path + QStringLiteral(".wav") : path;
 }
 
-// A file refused as audio, or as too long for the slot or the free space, never reached
-// the pedal: the store is as it was.
+// A file refused as audio, or as too long for the slot or the free space, or a question
+// answered No, never reached the pedal: the store is as it was.
 bool reached_pedal(const std::vector<COperationResult>& results)
 {
     return std::any_of(results.begin(), results.end(), [](const COperationResult& result) {
         return result.kind() != COperationResult::EKind::AUDIO &&
+               result.kind() != COperationResult::EKind::DECLINED &&
                result.song_result() != LOOPER_RESULT_FILE_TOO_LARGE &&
                result.song_result() != LOOPER_RESULT_NO_SPACE;
     });
@@ -54,44 +58,42 @@ bool reached_pedal(const std::vector<COperationResult>& results)
 
 }  // namespace
 
-bool TandoraQT::is_still_selected(int slot) const
+bool CSongPage::is_still_selected(int slot) const
 {
-    return m_workState == WORK_IDLE && m_nCurSong == slot && is_ready_for_songs();
+    return m_runner.idle() && m_current == slot && m_session.is_ready_for_songs();
 }
 
-void TandoraQT::reload_after_command(int slot)
+void CSongPage::run_and_show(EWorkState state, CWorkRunner::Job job, int row)
 {
-    // Whatever the reload found is what the list shows; a failure reads as empty slots.
-    update_tree_name(slot);
+    m_runner.start(state, std::move(job), [this, row](const COperationResult& result) {
+        show_result(result);
+        show_slots(row);
+    });
 }
 
-void TandoraQT::OnUploadSong()
+void CSongPage::on_export()
 {
-    const int slot = m_nCurSong;
-    if (m_workState != WORK_IDLE || !slot_holds_song(slot))
+    const int slot = m_current;
+    if (!m_runner.idle() || !slot_holds_song(slot))
         return;
     const QString proposed = proposed_export_path(read_config(kWavSaveDir), slot);
-    const QString chosen = user_prompt().get_save_file_name(this, kWavCaption, proposed, kWavFilter);
+    const QString chosen = user_prompt().get_save_file_name(m_window, kWavCaption, proposed, kWavFilter);
     if (chosen.isEmpty() || !is_still_selected(slot) || !slot_holds_song(slot))
         return;
     const QString path = with_wav_suffix(chosen);
     write_config(kWavSaveDir, NEAT::get_folder_from_path(path));
-    start_work(
-        WORK_UPLOAD_SONG,
-        [this, slot, path](CTask& task) { return export_song(m_session, slot, path, &task); },
-        [this](const COperationResult& result) { report(result); });
+    m_runner.start(
+        WORK_UPLOAD_SONG, [this, slot, path](CTask& task) { return export_song(m_session, slot, path, &task); },
+        [](const COperationResult& result) { show_result(result); });
 }
 
-void TandoraQT::OnDownloadSong()
+void CSongPage::on_import()
 {
-    if (m_workState != WORK_IDLE)
+    if (!m_runner.idle())
         return;
-    const int slot = m_nCurSong;
-    if (slot_holds_song(slot) &&
-        !user_prompt().ask_yes_no(QStringLiteral("Overwrite warning"), overwrite_question({song_line(slot)})))
-        return;
+    const int slot = m_current;
     const QString path =
-        user_prompt().get_open_file_name(this, kWavCaption, read_config(kWavLoadDir), kImportFilter);
+        user_prompt().get_open_file_name(m_window, kWavCaption, read_config(kWavLoadDir), kImportFilter);
     if (path.isEmpty())
         return;
     write_config(kWavLoadDir, NEAT::get_folder_from_path(path));
@@ -100,55 +102,60 @@ void TandoraQT::OnDownloadSong()
     start_import(slot, {path}, {});
 }
 
-void TandoraQT::start_import(int first_slot, const QStringList& paths, const QStringList& past_end)
+void CSongPage::start_import(int first_slot, const QStringList& paths, const QStringList& past_end)
 {
     // Written on the worker, read on the GUI thread once the worker has ended.
     auto results = std::make_shared<std::vector<COperationResult>>();
     const EMonoMode mode = mono_mode();
-    const bool verify = ui.m_chkVerifyImport->isChecked();
-    start_work(
+    const bool verify = m_ui.m_chkVerifyImport->isChecked();
+    CQuestions& questions = m_runner.questions();
+    m_runner.start(
         WORK_DOWNLOAD_SONG,
-        [this, first_slot, paths, mode, verify, results](CTask& task) {
-            *results = import_songs(m_session, paths, first_slot, mode, &task, verify);
+        [this, first_slot, paths, mode, verify, results, &questions](CTask& task) {
+            if (paths.size() == 1)
+                results->push_back(
+                    import_song(m_session, paths.front(), first_slot, mode, &task, verify, &questions));
+            else
+                *results = import_songs(m_session, paths, first_slot, mode, &task, verify, questions);
             // One slot changed: only it is read again; a drop of several files reads all.
             if (reached_pedal(*results) && results->size() == 1)
-                static_cast<void>(m_session.songs().reload_slot(static_cast<unsigned>(first_slot)));
+                static_cast<void>(m_session.reload_slot(first_slot));
             else if (reached_pedal(*results))
                 static_cast<void>(m_session.load_songs());
             return results->back();
         },
-        [this, first_slot, paths, past_end, results](const COperationResult&) {
-            if (paths.size() == 1 && past_end.isEmpty())
-                report(results->front());
-            else
-                NEAT::AfxMessageBox(song_import_report(first_slot, paths, *results, past_end));
+        [this, first_slot, paths, past_end, results](const COperationResult& last) {
+            if (last.kind() == COperationResult::EKind::DECLINED)
+                return;
+            if (results->size() == 1 && past_end.isEmpty()) {
+                show_result(last);
+            } else {
+                show_messages(last.notes());
+                show_message(song_import_report(first_slot, paths, *results, past_end));
+            }
             if (reached_pedal(*results))
-                reload_after_command(first_slot);
+                show_slots(first_slot);
         });
 }
 
-void TandoraQT::OnDeleteSong()
+void CSongPage::on_delete()
 {
-    const int slot = m_nCurSong;
-    if (m_workState != WORK_IDLE || !slot_holds_song(slot))
+    const int slot = m_current;
+    if (!m_runner.idle() || !slot_holds_song(slot))
         return;
-    if (!user_prompt().ask_yes_no(QStringLiteral("Delete"),
-                                  QStringLiteral("Continue to delete song '%1' ?").arg(song_line(slot))))
-        return;
-    if (!is_still_selected(slot) || !slot_holds_song(slot))
-        return;
-    start_work(
+    CQuestions& questions = m_runner.questions();
+    m_runner.start(
         WORK_DELETE_SONG,
-        [this, slot](CTask&) {
-            const COperationResult result = delete_song(m_session, slot);
+        [this, slot, &questions](CTask&) {
+            const COperationResult result = delete_song(m_session, slot, questions);
             if (!result.ok())
                 return result;
-            return COperationResult::song(m_session.songs().reload_slot(static_cast<unsigned>(slot)));
+            return COperationResult::song(m_session.reload_slot(slot));
         },
         [this, slot](const COperationResult& result) {
             if (!result.ok())
-                report(result);
+                show_result(result);
             else
-                reload_after_command(slot);
+                show_slots(slot);
         });
 }

@@ -7,6 +7,9 @@
 //   tandora_snapshot [--pedal] <folder>
 
 #include "app/tandora_qt.h"
+#include "app/work_runner.h"
+#include "core/pedal_session.h"
+#include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "songs/looper_song_data.h"
@@ -25,8 +28,12 @@ namespace {
 
 bool save_pages(const QDir& folder)
 {
-    TandoraQT window(nullptr);
+    CPedalSession session;
+    TandoraQT window(session);
     window.show();
+    // The window looks for the pedal off its own thread.
+    while (!window.work_runner().idle())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
     auto* pages = window.findChild<QTabWidget*>("propSheet");
     const char* names[] = {"song-page.png", "firmware-page.png"};

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-// Every box and file dialog the user sees goes through the installed prompt, so the
+// Every box and file dialog the window shows goes through the installed prompt, so the
 // running program shows real Qt dialogs and tests read the texts and give the answers.
 class CUserPrompt {
 public:
@@ -24,18 +24,11 @@ public:
                                            const QString& folder) = 0;
 };
 
-// The prompt in force. Until one is installed, a silent one answers: it writes the text
-// to the debug output, presses OK or No and cancels every file dialog, so nothing that
-// runs without a user can hang on a box. Off the GUI thread, while a CPromptHandover
-// lives, the handover, which asks the installed prompt on the GUI thread.
+// The prompt in force, used on the GUI thread only (a worker's questions come through a
+// CPromptHandover). Until one is installed, a silent one answers: it writes the text to
+// the debug output, presses OK or No and cancels every file dialog, so nothing that runs
+// without a user can hang on a box.
 CUserPrompt& user_prompt();
-
-// The installed prompt itself, on whatever thread.
-CUserPrompt& installed_user_prompt();
-
-class CPromptHandover;
-// The handover in force (null: none); its constructor and destructor call this.
-void register_prompt_handover(CPromptHandover* handover);
 
 // Installs `prompt` (not owned; null restores the silent one) and returns the previous one.
 CUserPrompt* install_user_prompt(CUserPrompt* prompt);

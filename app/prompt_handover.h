@@ -1,29 +1,27 @@
 #pragma once
 
-#include "support/user_prompt.h"
+#include "core/questions.h"
 
 #include <QObject>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 
-// Puts every box and dialog on the GUI thread. While a handover lives, user_prompt()
-// called on another thread (a lower layer on a worker: the device protocol on a bad
-// reply, the WAV reader on a bad file) returns the handover: the question is handed to the
-// thread that made it, which shows it with the installed prompt, and the worker waits for
-// the answer. The GUI thread never waits for a worker, so the two cannot block each other.
+// The questions of an operation running on a worker (an overwrite, a delete, a restore
+// plan), put to the user on the GUI thread: the question is handed to the thread that made
+// the handover, which asks it with the installed prompt, and the worker waits for the
+// answer. The GUI thread never waits for a worker, so the two cannot block each other.
 // That thread must run its event loop whenever a worker may ask.
-class CPromptHandover final : public QObject, public CUserPrompt {
+class CPromptHandover final : public QObject, public CQuestions {
     Q_OBJECT
 
 public:
-    // Made on the GUI thread; at most one at a time.
+    // Made on the GUI thread.
     CPromptHandover();
     ~CPromptHandover() override;
     CPromptHandover(const CPromptHandover&) = delete;
     CPromptHandover& operator=(const CPromptHandover&) = delete;
 
-    bool is_own_thread() const;
     // A worker is waiting for its question to be answered.
     bool waiting();
     // From now on questions from workers, the one waiting included, get the silent
@@ -31,13 +29,7 @@ public:
     // must not wait for it for ever. Workers may still call in until they are joined.
     void close();
 
-    void show_message(const QString& title, const QString& text) override;
     bool ask_yes_no(const QString& title, const QString& text) override;
-    QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
-                               const QString& filter) override;
-    QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
-                               const QString& filter) override;
-    QString get_existing_directory(QWidget* parent, const QString& caption, const QString& folder) override;
 
 private:
     // Runs `ask` on the GUI thread: directly when called there, otherwise handed over.

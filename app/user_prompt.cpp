@@ -1,6 +1,4 @@
-#include "support/user_prompt.h"
-
-#include "support/prompt_handover.h"
+#include "app/user_prompt.h"
 
 #include <QDebug>
 #include <atomic>
@@ -31,26 +29,12 @@ public:
 
 CSilentPrompt g_silent_prompt;
 std::atomic<CUserPrompt*> g_prompt{&g_silent_prompt};
-std::atomic<CPromptHandover*> g_handover{nullptr};
 
 }  // namespace
 
 CUserPrompt& user_prompt()
 {
-    CPromptHandover* handover = g_handover.load();
-    if (handover && !handover->is_own_thread())
-        return *handover;
     return *g_prompt.load();
-}
-
-CUserPrompt& installed_user_prompt()
-{
-    return *g_prompt.load();
-}
-
-void register_prompt_handover(CPromptHandover* handover)
-{
-    g_handover.store(handover);
 }
 
 CUserPrompt* install_user_prompt(CUserPrompt* prompt)

@@ -1,9 +1,8 @@
+#include "app/program_update_offer.h"
+
 #include "app/desktop.h"
-#include "app/tandora_qt.h"
-#include "core/firmware_catalog.h"
+#include "app/user_prompt.h"
 #include "core/update_server.h"
-#include "support/neat.h"
-#include "support/user_prompt.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -18,16 +17,17 @@ constexpr int kIdleRetryMs = 500;
 
 }  // namespace
 
-void TandoraQT::init_online_update()
+CProgramUpdateOffer::CProgramUpdateOffer(std::function<bool()> idle, QObject* parent)
+    : QObject(parent), m_idle(std::move(idle))
 {
     // No address: the demo mode contacts no server unless it is given one.
     if (UPDATE_SERVER::base().isEmpty())
         return;
-    m_pNetManager = new QNetworkAccessManager(this);
-    connect(m_pNetManager, &QNetworkAccessManager::finished, this, &TandoraQT::OnDownloadFinished);
+    m_network = new QNetworkAccessManager(this);
+    connect(m_network, &QNetworkAccessManager::finished, this, &CProgramUpdateOffer::on_finished);
     QNetworkRequest request(QUrl(UPDATE_SERVER::base() + UPDATE_SERVER::EXE_INFO_PATH));
     request.setTransferTimeout(UPDATE_SERVER::TRANSFER_TIMEOUT_MS);
-    QNetworkReply* reply = m_pNetManager->get(request);
+    QNetworkReply* reply = m_network->get(request);
     // The reply keeps the whole body until it finishes: an endless or oversized file is cut
     // off at the version file's limits, and its error then asks nothing.
     const SDownloadLimits limits = UPDATE_SERVER::kSmallFileLimits;
@@ -38,7 +38,7 @@ void TandoraQT::init_online_update()
     QTimer::singleShot(limits.deadline_ms, reply, &QNetworkReply::abort);
 }
 
-void TandoraQT::OnDownloadFinished(QNetworkReply* reply)
+void CProgramUpdateOffer::on_finished(QNetworkReply* reply)
 {
     reply->deleteLater();
     float newest = 0;
@@ -46,47 +46,17 @@ void TandoraQT::OnDownloadFinished(QNetworkReply* reply)
         !UPDATE_SERVER::read_newest_version(reply->readAll(), newest))
         return;
     if (newest > UPDATE_SERVER::own_program_version())
-        offer_new_program(newest);
+        offer(newest);
 }
 
-void TandoraQT::offer_new_program(float newest)
+void CProgramUpdateOffer::offer(float newest)
 {
-    if (m_workState != WORK_IDLE) {
-        QTimer::singleShot(kIdleRetryMs, this, [this, newest] { offer_new_program(newest); });
+    if (!m_idle()) {
+        QTimer::singleShot(kIdleRetryMs, this, [this, newest] { offer(newest); });
         return;
     }
     const QString question =
         QString::asprintf("A new version(V%.2f) is available, would you like to download ?", double(newest));
     if (user_prompt().ask_yes_no(QStringLiteral("New version..."), question))
         desktop().open_url(QUrl(UPDATE_SERVER::base() + UPDATE_SERVER::PROGRAM_ARCHIVE_PATH));
-}
-
-void TandoraQT::init_firmware_list()
-{
-    if (UPDATE_SERVER::base().isEmpty())
-        return;
-    const SFirmwareCatalog catalog = fetch_firmware_catalog(m_session.link().product_id(), nullptr);
-    switch (catalog.result) {
-        case ECatalogResult::DOWNLOAD_FAILED:
-            return;
-        case ECatalogResult::UNKNOWN_MODEL:
-            ui.m_btnSelLocal->setCheckState(Qt::Checked);
-            update_firmware_update_mode();
-            return;
-        case ECatalogResult::LIST_BROKEN:
-            NEAT::AfxMessageBox(catalog.message);
-            return;
-        case ECatalogResult::OK:
-            break;
-    }
-    // Both lists restart together: an item left in the box would install the package of
-    // another index.
-    m_lstFirmwareFile.clear();
-    ui.m_comNewSoftware->clear();
-    for (const SFirmwareEntry& entry : catalog.entries) {
-        ui.m_comNewSoftware->addItem(entry.name);
-        m_lstFirmwareFile.push_back(entry.server_path);
-    }
-    if (ui.m_comNewSoftware->count() > 0)
-        ui.m_comNewSoftware->setCurrentIndex(0);
 }

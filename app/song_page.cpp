@@ -1,0 +1,133 @@
+#include "app/song_page.h"
+
+#include "app/app_config.h"
+#include "audio/song_time_text.h"
+#include "core/pedal_session.h"
+#include "core/pedal_view.h"
+#include "core/song_operations.h"
+#include "ui_tandora_qt.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QListWidgetItem>
+
+namespace {
+
+const QString kMonoModeKey = QStringLiteral("/Config/MonoMode");
+const QString kVerifyImport = QStringLiteral("/Config/VerifyImport");
+
+}  // namespace
+
+CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner& runner, QWidget* window)
+    : QObject(window), m_ui(ui), m_session(session), m_runner(runner), m_window(window)
+{
+    m_icon_song.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
+    m_icon_empty.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
+    init_mono_mode();
+    m_ui.m_lstSong->viewport()->setAcceptDrops(true);
+    m_ui.m_lstSong->viewport()->installEventFilter(this);
+    init_verify_import();
+}
+
+bool CSongPage::keeps_songs() const
+{
+    return m_session.is_ready_for_songs() && m_session.song_format();
+}
+
+bool CSongPage::slot_holds_song(int slot) const
+{
+    return m_session.slot_holds_song(slot);
+}
+
+QString CSongPage::line_text(int slot) const
+{
+    const QListWidgetItem* line = m_ui.m_lstSong->item(slot);
+    return line ? line->text() : QString();
+}
+
+void CSongPage::show_slots(int row)
+{
+    qDebug("InitTreeFromMicData\n");
+    m_ui.m_lstSong->clear();
+    for (const SSlotLine& slot : slot_lines(m_session)) {
+        auto* line = new QListWidgetItem(slot.holds_song ? m_icon_song : m_icon_empty, slot.text);
+        if (slot.holds_song)
+            line->setToolTip(time_text(slot.seconds));
+        m_ui.m_lstSong->addItem(line);
+    }
+    show_free_space();
+    // A row the rebuilt list does not have stays unselected rather than naming a slot
+    // the store no longer holds.
+    if (row >= 0 && row < m_ui.m_lstSong->count()) {
+        m_ui.m_lstSong->setCurrentRow(row);
+        on_row_changed(row);
+    }
+    update_buttons();
+}
+
+void CSongPage::clear()
+{
+    m_ui.m_lstSong->clear();
+    show_free_space();
+    update_buttons();
+}
+
+void CSongPage::on_row_changed(int row)
+{
+    m_current = row;
+    update_edit_buttons();
+}
+
+void CSongPage::update_buttons()
+{
+    const bool ready = m_runner.idle() && m_session.is_ready_for_songs();
+    const bool songs = ready && m_session.song_format() != nullptr;
+    for (QWidget* button : {m_ui.m_btnUpload, m_ui.m_btnDownload, m_ui.m_btnDelete, m_ui.m_btnBackup,
+                            m_ui.m_btnRestore})
+        button->setEnabled(songs);
+    m_ui.m_btnOpen->setEnabled(ready);
+    m_ui.m_btnUpdate->setEnabled(ready);
+    // A stereo pedal takes both channels as they are.
+    const SPedalIdentity pedal = pedal_identity(m_session);
+    m_ui.m_comMonoMode->setEnabled(pedal.channels <= 1);
+    update_edit_buttons();
+}
+
+void CSongPage::update_edit_buttons()
+{
+    const bool ready = m_runner.idle() && m_session.is_ready_for_songs();
+    const bool song = ready && slot_holds_song(m_current);
+    m_ui.m_btnOpen->setEnabled(ready && m_current != -1);
+    m_ui.m_btnUpload->setEnabled(song);
+    m_ui.m_btnDelete->setEnabled(song);
+}
+
+void CSongPage::show_free_space()
+{
+    m_ui.m_labelFreeSpace->setText(free_space(m_session).text);
+}
+
+void CSongPage::init_mono_mode()
+{
+    for (EMonoMode mode : {EMonoMode::LEFT, EMonoMode::MIX})
+        m_ui.m_comMonoMode->addItem(QString::fromLatin1(mono_mode_text(mode)),
+                                    QString::fromLatin1(mono_mode_name(mode)));
+    const EMonoMode remembered = mono_mode_from_name(read_config(kMonoModeKey)).value_or(EMonoMode::LEFT);
+    m_ui.m_comMonoMode->setCurrentIndex(
+        m_ui.m_comMonoMode->findData(QString::fromLatin1(mono_mode_name(remembered))));
+    connect(m_ui.m_comMonoMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this] { write_config(kMonoModeKey, m_ui.m_comMonoMode->currentData().toString()); });
+}
+
+void CSongPage::init_verify_import()
+{
+    m_ui.m_chkVerifyImport->setChecked(read_config(kVerifyImport) == QLatin1String("true"));
+    connect(m_ui.m_chkVerifyImport, &QCheckBox::toggled, this, [](bool on) {
+        write_config(kVerifyImport, on ? QStringLiteral("true") : QStringLiteral("false"));
+    });
+}
+
+EMonoMode CSongPage::mono_mode() const
+{
+    return mono_mode_from_name(m_ui.m_comMonoMode->currentData().toString()).value_or(EMonoMode::LEFT);
+}

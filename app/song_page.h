@@ -1,0 +1,82 @@
+#pragma once
+
+#include "audio/song_audio.h"
+#include "core/operation_result.h"
+#include "work_runner.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class CPedalSession;
+class QDropEvent;
+class QWidget;
+class Ui_TandoraQTClass;
+
+// The Song Edit page: one line per slot of the pedal, the free space under it, the mono
+// and verify settings, and the commands on the selected slot (Export, Import, Delete) and
+// on the whole pedal (Backup, Restore). The commands run on the work runner; what they do
+// lives in core/.
+class CSongPage : public QObject {
+    Q_OBJECT
+
+public:
+    CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner& runner, QWidget* window);
+
+    // Rebuilds the list from the session and selects `row` (-1: none).
+    void show_slots(int row);
+    // No pedal: an empty list and no free line.
+    void clear();
+    // Enables what the pedal and the runner's state allow.
+    void update_buttons();
+    // The selected slot, 0-based; -1 when none.
+    int current_slot() const { return m_current; }
+    // The list's line of `slot`, as questions name the song.
+    QString line_text(int slot) const;
+    // What a mono pedal takes from a file of more channels: the setting under the list.
+    EMonoMode mono_mode() const;
+
+    void on_row_changed(int row);
+    void on_export();
+    void on_import();
+    void on_delete();
+    // Asks for a parent folder and backs the pedal up into a new, dated folder there.
+    void on_backup();
+    // Asks for a backup folder; the worker checks it whole, asks once which slots change,
+    // and restores it.
+    void on_restore();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void init_mono_mode();
+    void init_verify_import();
+    void update_edit_buttons();
+    void show_free_space();
+    bool keeps_songs() const;
+    bool slot_holds_song(int slot) const;
+    // A command that asked the user goes on only if, meanwhile, no timer tick dropped or
+    // replaced the pedal and the same slot is still selected.
+    bool is_still_selected(int slot) const;
+    // Imports `paths` into the slots from `first_slot` on; files in `past_end` found no slot
+    // and are named in the report.
+    void start_import(int first_slot, const QStringList& paths, const QStringList& past_end);
+    // Audio files dropped on the list go into the slots from the one dropped on.
+    void accept_song_drag(QDropEvent* event) const;
+    void drop_songs(QDropEvent* event);
+    // The folder the user picks for a backup or a restore; empty when cancelled or when the
+    // page can no longer run the command.
+    QString ask_backup_folder(const QString& caption);
+    // Runs `job` as `state`; the result is shown, then the list shows slot `row` again.
+    void run_and_show(EWorkState state, CWorkRunner::Job job, int row);
+
+    Ui_TandoraQTClass& m_ui;
+    CPedalSession& m_session;
+    CWorkRunner& m_runner;
+    QWidget* m_window;
+    int m_current = -1;
+    QIcon m_icon_song;
+    QIcon m_icon_empty;
+};

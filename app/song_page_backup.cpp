@@ -1,0 +1,57 @@
+#include "app/song_page.h"
+
+#include "app/app_config.h"
+#include "app/message_box.h"
+#include "app/user_prompt.h"
+#include "core/pedal_backup.h"
+#include "core/pedal_restore.h"
+#include "core/pedal_view.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kBackupDir = QStringLiteral("/Config/BackupDir");
+
+}  // namespace
+
+QString CSongPage::ask_backup_folder(const QString& caption)
+{
+    if (!m_runner.idle() || !keeps_songs())
+        return {};
+    const QString folder = user_prompt().get_existing_directory(m_window, caption, read_config(kBackupDir));
+    // Meanwhile a timer tick may have dropped the pedal.
+    return m_runner.idle() && keeps_songs() ? folder : QString();
+}
+
+void CSongPage::on_backup()
+{
+    const QString parent = ask_backup_folder(QStringLiteral("Choose the folder to put the backup in"));
+    if (parent.isEmpty())
+        return;
+    write_config(kBackupDir, parent);
+    // A second backup within the same minute gets a number rather than a refusal.
+    const QString name = backup_folder_name(pedal_identity(m_session).model, QDateTime::currentDateTime());
+    QString folder = QDir(parent).filePath(name);
+    for (int copy = 2; QFileInfo::exists(folder); ++copy)
+        folder = QDir(parent).filePath(QStringLiteral("%1 (%2)").arg(name).arg(copy));
+    m_runner.start(
+        WORK_BACKUP_SONGS, [this, folder](CTask& task) { return backup_pedal(m_session, folder, {}, &task); },
+        [](const COperationResult& result) { show_result(result); });
+}
+
+void CSongPage::on_restore()
+{
+    const QString folder = ask_backup_folder(QStringLiteral("Choose the backup to restore"));
+    if (folder.isEmpty())
+        return;
+    // Hashing a full pedal's songs takes a while: the check runs on the worker too, and its
+    // one question reaches the user through the runner.
+    CQuestions& questions = m_runner.questions();
+    run_and_show(
+        WORK_RESTORE_SONGS,
+        [this, folder, &questions](CTask& task) { return restore_backup(m_session, folder, {}, questions, &task); },
+        m_current);
+}

@@ -1,0 +1,74 @@
+#include "app/song_page.h"
+
+#include "core/pedal_view.h"
+#include "ui_tandora_qt.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+QStringList dropped_files(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data)
+        return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
+}  // namespace
+
+bool CSongPage::eventFilter(QObject* watched, QEvent* event)
+{
+    // The list's own drop handling would move its lines; files dropped on it are songs.
+    if (watched == m_ui.m_lstSong->viewport()) {
+        switch (event->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+                accept_song_drag(static_cast<QDropEvent*>(event));
+                return true;
+            case QEvent::Drop:
+                drop_songs(static_cast<QDropEvent*>(event));
+                return true;
+            default:
+                break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CSongPage::accept_song_drag(QDropEvent* event) const
+{
+    const bool can_import = m_runner.idle() && keeps_songs() && m_ui.m_lstSong->indexAt(event->pos()).isValid() &&
+                            !dropped_files(event->mimeData()).isEmpty();
+    if (can_import)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CSongPage::drop_songs(QDropEvent* event)
+{
+    accept_song_drag(event);
+    if (!event->isAccepted())
+        return;
+    const int first_slot = m_ui.m_lstSong->indexAt(event->pos()).row();
+    const QStringList files = dropped_files(event->mimeData());
+    // The drag's source waits for the drop to end: the import, and its question, come after.
+    QMetaObject::invokeMethod(
+        this,
+        [this, first_slot, files] {
+            // Meanwhile a timer tick may have dropped or replaced the pedal.
+            if (!m_runner.idle() || !keeps_songs())
+                return;
+            const int room = static_cast<int>(pedal_identity(m_session).slot_count) - first_slot;
+            if (room <= 0)
+                return;
+            start_import(first_slot, files.mid(0, room), files.mid(room));
+        },
+        Qt::QueuedConnection);
+}

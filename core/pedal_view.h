@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+class CPedalSession;
+
+// What the front ends show of the connected pedal, computed here once so the window and
+// the command-line tool cannot drift apart. Slots are 0-based.
+
+struct SPedalIdentity {
+    bool open = false;         // a link to a pedal is open
+    bool update_mode = false;  // ... and the pedal answers in update mode
+    bool known_model = false;  // its product ID has a row in the model table
+    QString model;             // "PULSE RING"; empty when not known
+    unsigned int product_id = 0;
+    unsigned int firmware_version = 0;
+    // Songs can be read and written: update mode and a model with song slots.
+    bool keeps_songs = false;
+    unsigned int channels = 0;  // of the stored songs; 0 without songs
+    unsigned int slot_count = 0;
+};
+
+struct SSlotLine {
+    unsigned int slot = 0;
+    bool holds_song = false;
+    uint64_t bytes = 0;
+    double seconds = 0;
+    // "Song 004 -- (12.34  MB)", or "Song 004 -- (Empty)".
+    QString text;
+};
+
+struct SFreeSpace {
+    uint64_t bytes = 0;
+    double seconds = 0;
+    // "Free: 37:17 of mono audio (300.0 MB)"; empty without songs.
+    QString text;
+};
+
+SPedalIdentity pedal_identity(const CPedalSession& session);
+std::vector<SSlotLine> slot_lines(const CPedalSession& session);
+SSlotLine slot_line(const CPedalSession& session, unsigned int slot);
+SFreeSpace free_space(const CPedalSession& session);
+// "V1.2.3", as the pedal's firmware versions are shown.
+QString firmware_version_text(unsigned int version);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The yes/no questions an operation must put to the user before it changes the pedal
+// (an overwrite, a delete, an older firmware, a restore plan). The window shows a box on
+// its own thread, the command line asks on the terminal or takes --yes; an operation only
+// asks and goes on or stops.
+class CQuestions {
+public:
+    virtual ~CQuestions() = default;
+
+    // True only when the user says yes.
+    [[nodiscard]] virtual bool ask_yes_no(const QString& title, const QString& text) = 0;
+};
