@@ -46,8 +46,10 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections)
         SSection& section = sections[i];
         unsigned int length = 0;
         const char* text = pack.get_file_config(i, length);
-        if (!text)
+        if (!text) {
+            NEAT::AfxMessageBox(pack.error_text());
             return false;
+        }
         if (!section.layout.load_flash_config_text(QByteArray(text, static_cast<int>(length)))) {
             NEAT::AfxMessageBox(section.layout.error_text());
             return false;
@@ -90,8 +92,8 @@ bool erase(CUSBConnect& link, const SSection& section, CTask* task)
 }
 
 // One flash_write_and_verify of the range; NAND in page-aligned pieces.
-int write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address, const unsigned char* data,
-                     unsigned int length, CTask* task)
+EFlashVerifyResult write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address,
+                                    const unsigned char* data, unsigned int length, CTask* task)
 {
     if (type != FLASH_TYPE_NAND)
         return link.flash_write_and_verify(type, address, data, length, task);
@@ -101,29 +103,30 @@ int write_and_verify(CUSBConnect& link, EFlashType type, unsigned int address, c
     unsigned int done = 0;
     for (unsigned int piece = 1; piece <= pieces; ++piece) {
         const unsigned int size = std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
-        const int code = link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
-        if (code != 1)
+        const EFlashVerifyResult code =
+            link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
+        if (code != FLASH_VERIFY_OK)
             return code;
         done += size;
         task_bytes(task, size);
         task_step(task, piece, pieces);
     }
-    return 1;
+    return FLASH_VERIFY_OK;
 }
 
 // Program flash sections longer than their first sector get that sector last: an
 // interrupted update leaves the start of the image erased, never a complete-looking start
 // in front of a half-written rest.
-int write_section(CUSBConnect& link, const SSection& section, CTask* task)
+EFlashVerifyResult write_section(CUSBConnect& link, const SSection& section, CTask* task)
 {
     const SFlashSector& first = section.layout.sectors().front();
     const auto type = static_cast<EFlashType>(first.type);
     const auto* data = reinterpret_cast<const unsigned char*>(section.image.constData());
     const auto length = static_cast<unsigned int>(section.image.size());
     if (type != FLASH_TYPE_NAND && length > first.size) {
-        const int code =
-            write_and_verify(link, type, first.address + first.size, data + first.size, length - first.size, task);
-        if (code != 1)
+        const EFlashVerifyResult code = write_and_verify(link, type, first.address + first.size,
+                                                         data + first.size, length - first.size, task);
+        if (code != FLASH_VERIFY_OK)
             return code;
         return write_and_verify(link, type, first.address, data, first.size, task);
     }
@@ -132,21 +135,12 @@ int write_section(CUSBConnect& link, const SSection& section, CTask* task)
 
 bool write(CUSBConnect& link, const SSection& section, CTask* task)
 {
-    const int code = write_section(link, section, task);
+    const EFlashVerifyResult code = write_section(link, section, task);
     task_step(task, 1, 1);
-    switch (code) {
-        case 1:
-            return true;
-        case 0:
-            NEAT::AfxMessageBox(QStringLiteral("Write data failed !"));
-            return false;
-        case 3:
-            NEAT::AfxMessageBox(QStringLiteral("Verify data failed"));
-            return false;
-        default:
-            NEAT::AfxMessageBox(QStringLiteral("Write data timeout !"));
-            return false;
-    }
+    if (code == FLASH_VERIFY_OK)
+        return true;
+    NEAT::AfxMessageBox(flash_verify_text(code));
+    return false;
 }
 
 EStep install(CUSBConnect& link, const QString& path, bool force, CTask* task)

@@ -2,6 +2,7 @@
 
 #include "device/model_info.h"
 #include "device/pedal_search.h"
+#include "support/neat.h"
 
 #include <algorithm>
 
@@ -11,10 +12,11 @@ bool CPedalSession::search_and_open()
 {
     // No abort for the ports of the pedal being replaced may reach the one opened now.
     set_port_name({});
-    std::string name;
-    const bool opened = search_and_open_pedal(*m_link, &m_answered, &name);
-    set_port_name(name);
-    return opened;
+    const SPedalSearch search = search_and_open_pedal(*m_link, &m_answered);
+    for (const QString& message : pedal_search_messages(search))
+        NEAT::AfxMessageBox(message);
+    set_port_name(search.port_name);
+    return search.opened;
 }
 
 void CPedalSession::set_port_name(const std::string& name)
@@ -107,5 +109,6 @@ double CPedalSession::song_seconds(uint64_t bytes) const
     const SNandFlashConfig* format = song_format();
     if (!format)
         return 0;
-    return static_cast<double>(bytes) / (double(format->sample_rate) * format->channels * (format->bits_per_sample / 8));
+    return static_cast<double>(bytes) /
+           (double(format->sample_rate) * format->channels * (format->bits_per_sample / 8));
 }
