@@ -17,6 +17,7 @@ CWave& CWave::operator=(const CWave& other)
         return *this;
     m_WaveFormat = other.m_WaveFormat;
     m_wSampleFormatTag = other.m_wSampleFormatTag;
+    m_error = other.m_error;
     const CWaveBuffer& source = other.m_WaveBuffer;
     m_WaveBuffer.SetNumSamples(source.GetNumSamples(), int(source.GetBytesPerSample()));
     m_WaveBuffer.CopyBuffer(source.GetBuffer(), source.GetNumSamples(), int(source.GetBytesPerSample()));

@@ -35,16 +35,18 @@ public:
     void SetBuffer(void* bytes, unsigned int frames, bool copy);
 
     // A RIFF/WAVE file of integer PCM (8, 16, 24, 32 bit) or IEEE float (32, 64 bit),
-    // plain or extensible, any channel count. Failures are shown in a message box and
-    // leave the object unchanged.
+    // plain or extensible, any channel count. A failure leaves the sound unchanged and
+    // says why in error_text().
     [[nodiscard]] bool Load(const QString& path);
     // Reads from the file's current position.
     [[nodiscard]] bool Load(QFile* file);
-    // Writes "RIFF", "WAVEfmt " with an 18-byte format chunk, then "data". A failed write
-    // is shown in a message box and returns false.
+    // Writes "RIFF", "WAVEfmt " with an 18-byte format chunk, then "data". False, with
+    // error_text() set, when the file could not be opened or written whole.
     [[nodiscard]] bool Save(const QString& path);
     // Any file device: a QSaveFile replaces the target only once the whole file is written.
     [[nodiscard]] bool Save(QFileDevice* file);
+    // Why the last Load or Save failed, naming the file; empty after a success.
+    QString error_text() const { return m_error; }
 
     // Converts the frames in place to the integer PCM format built from the three values.
     // Every channel passes through 16-bit precision; a one-channel target takes the first
@@ -83,4 +85,5 @@ private:
     CWaveBuffer m_WaveBuffer;
     SWaveFormatex m_WaveFormat;
     uint16_t m_wSampleFormatTag = WAVE_FORMAT_PCM;
+    QString m_error;
 };

@@ -7,42 +7,34 @@
 
 namespace {
 
-// The name as the user typed it, in the 8-bit codec the message box decodes with.
-QByteArray shown_name(const QFileDevice* file)
-{
-    return file->fileName().toLocal8Bit();
-}
-
-// The message of a refusal without format details; its one %s is the file name.
-const char* read_failure_text(EWaveReadResult result)
+// The reason of a refusal after "Wave file '<name>' ".
+QString read_failure_reason(EWaveReadResult result, const SWaveFormatex& format)
 {
     switch (result) {
         case EWaveReadResult::NO_RIFF:
-            return "Wave file '%s' RIFF not found";
+            return QStringLiteral("RIFF not found");
         case EWaveReadResult::NO_FORMAT:
-            return "Wave file '%s' WAVEfmt not found";
+            return QStringLiteral("WAVEfmt not found");
         case EWaveReadResult::NO_DATA:
-            return "Wave file '%s' data segment not found";
+            return QStringLiteral("data segment not found");
         case EWaveReadResult::EMPTY:
-            return "Wave file '%s' holds no sound";
+            return QStringLiteral("holds no sound");
         case EWaveReadResult::OUT_OF_MEMORY:
-            return "Wave file '%s' is too large to load";
-        case EWaveReadResult::OK:
+            return QStringLiteral("is too large to load");
         case EWaveReadResult::UNSUPPORTED:
+            return QString::asprintf("sample format not supported (format %u, %u channels, %u bits, %u Hz)",
+                                     unsigned(format.wFormatTag), unsigned(format.nChannels),
+                                     unsigned(format.wBitsPerSample), unsigned(format.nSamplesPerSec));
+        case EWaveReadResult::OK:
             break;
     }
-    return nullptr;
+    return {};
 }
 
-void show_read_failure(EWaveReadResult result, const QByteArray& name, const SWaveFormatex& format)
+// The name as the user typed it.
+QString wave_file_text(const QFileDevice* file, const QString& reason)
 {
-    if (result == EWaveReadResult::UNSUPPORTED)
-        NEAT::AfxMessageBox(
-            "Wave file '%s' sample format not supported (format %u, %u channels, %u bits, %u Hz)",
-            name.constData(), unsigned(format.wFormatTag), unsigned(format.nChannels),
-            unsigned(format.wBitsPerSample), unsigned(format.nSamplesPerSec));
-    else if (const char* text = read_failure_text(result))
-        NEAT::AfxMessageBox(text, name.constData());
+    return QString("Wave file '%1' %2").arg(file->fileName(), reason);
 }
 
 }  // namespace
@@ -50,7 +42,7 @@ void show_read_failure(EWaveReadResult result, const QByteArray& name, const SWa
 bool CWave::Load(const QString& path)
 {
     QFile file;
-    if (!NEAT::OpenFile(file, path, QIODevice::ReadOnly, 1))
+    if (!NEAT::OpenFile(file, path, QIODevice::ReadOnly, &m_error))
         return false;
     const bool loaded = Load(&file);
     file.close();
@@ -62,9 +54,10 @@ bool CWave::Load(QFile* file)
     SWaveFileContents contents;
     const EWaveReadResult result = read_wave(*file, contents);
     if (result != EWaveReadResult::OK) {
-        show_read_failure(result, shown_name(file), contents.format);
+        m_error = wave_file_text(file, read_failure_reason(result, contents.format));
         return false;
     }
+    m_error.clear();
     m_WaveFormat = contents.format;
     m_wSampleFormatTag = contents.sampleFormatTag;
     m_WaveBuffer.SetBuffer(contents.frames.release(), contents.frameCount, m_WaveFormat.nBlockAlign);
@@ -74,7 +67,7 @@ bool CWave::Load(QFile* file)
 bool CWave::Save(const QString& path)
 {
     QFile file;
-    if (!NEAT::OpenFile(file, path, QIODevice::WriteOnly | QIODevice::Truncate, 1))
+    if (!NEAT::OpenFile(file, path, QIODevice::WriteOnly | QIODevice::Truncate, &m_error))
         return false;
     const bool saved = Save(&file);
     file.close();
@@ -106,7 +99,6 @@ bool CWave::Save(QFileDevice* file)
             complete && file->write(reinterpret_cast<const char*>(GetBuffer()), dataLength) == dataLength;
     complete = complete && file->seek(start + 4) && file->write(headerBytes + 4, 4) == 4;
     complete = complete && file->seek(start + headerLength + dataLength) && file->flush();
-    if (!complete)
-        NEAT::AfxMessageBox("Wave file '%s' could not be written", shown_name(file).constData());
+    m_error = complete ? QString() : wave_file_text(file, QStringLiteral("could not be written"));
     return complete;
 }

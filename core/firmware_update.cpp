@@ -59,8 +59,10 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& wh
         SSection& section = sections[i];
         unsigned int length = 0;
         const char* text = pack.get_file_config(i, length);
-        if (!text)
+        if (!text) {
+            why = pack.error_text();
             return false;
+        }
         if (!section.layout.load_flash_config_text(QByteArray(text, static_cast<int>(length)))) {
             why = section.layout.error_text();
             return false;

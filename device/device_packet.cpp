@@ -1,9 +1,7 @@
 #include "device/device_packet.h"
 
 #include "support/little_endian.h"
-#include "support/neat.h"
 
-#include <QString>
 #include <cstring>
 
 const unsigned char s_arrSysexHead[2] = {0x59, 0x00};
@@ -44,22 +42,19 @@ unsigned char* put_flash_target(unsigned char* at, EFlashType type, unsigned int
 
 }  // namespace
 
+unsigned char payload_checksum(const unsigned char* payload, unsigned int L)
+{
+    return static_cast<unsigned char>(~payload_sum(payload, L));
+}
+
 void add_checksum(unsigned char*& out, const unsigned char* payload, unsigned int L)
 {
-    *out++ = static_cast<unsigned char>(~payload_sum(payload, L));
+    *out++ = payload_checksum(payload, L);
 }
 
 bool verify_checksum(const unsigned char* payload, unsigned int L, unsigned char checksum)
 {
-    const unsigned char expected = static_cast<unsigned char>(~payload_sum(payload, L));
-    if (L == 0 || expected == checksum)
-        return true;
-    const auto hex = [](unsigned char value) {
-        return QString("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-    };
-    NEAT::AfxMessageBox(
-        QString::fromUtf8("Checksum错误,算出来是%1, 包内校验是%2").arg(hex(expected), hex(checksum)));
-    return false;
+    return L == 0 || payload_checksum(payload, L) == checksum;
 }
 
 unsigned int make_responds_packet(unsigned char* out, bool ok)

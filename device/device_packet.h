@@ -50,10 +50,11 @@ enum EPacketCommand : unsigned char {
                                                       unsigned int address, unsigned int n);
 [[nodiscard]] unsigned int make_mode_change_packet(unsigned char* out);
 
+// The NOT of the 8-bit sum of the L payload bytes.
+[[nodiscard]] unsigned char payload_checksum(const unsigned char* payload, unsigned int L);
 // Stores the checksum of the L payload bytes at `out` and advances `out`.
 void add_checksum(unsigned char*& out, const unsigned char* payload, unsigned int L);
-// True when `checksum` is the NOT of the payload's 8-bit sum (always for L = 0);
-// otherwise shows the checksum message box and returns false.
+// True when `checksum` is the payload's checksum, and always for L = 0.
 [[nodiscard]] bool verify_checksum(const unsigned char* payload, unsigned int L, unsigned char checksum);
 
 // Fields of a received packet.

@@ -3,9 +3,8 @@
 #include "device/midi_system.h"
 #include "device/model_info.h"
 #include "device/usb_connect.h"
-#include "support/neat.h"
 
-#include <QString>
+#include <QDebug>
 #include <algorithm>
 
 namespace {
@@ -14,7 +13,8 @@ constexpr unsigned char REPLUG_CMD[3] = {0x21, 0x00, 0x21};
 
 // A pedal answered in application mode: the program works only in update mode. One that
 // was told so already is let go silently.
-void turn_away_app_mode_pedal(CUSBConnect& link, CAnsweredPedals* answered, const std::string& port_name)
+void turn_away_app_mode_pedal(CUSBConnect& link, CAnsweredPedals* answered, const std::string& port_name,
+                              std::vector<EPedalNotice>& notices)
 {
     if (answered) {
         if (answered->contains(port_name)) {
@@ -28,12 +28,11 @@ void turn_away_app_mode_pedal(CUSBConnect& link, CAnsweredPedals* answered, cons
         if (!link.send_free_cmd(REPLUG_CMD[0], REPLUG_CMD[1], REPLUG_CMD[2]))
             qDebug("search_and_open_pedal: the replug command could not be sent");
         link.close();
-        NEAT::AfxMessageBox("Please replug the USB cable to enter update mode!");
+        notices.push_back(EPedalNotice::REPLUG);
         return;
     }
     link.close();
-    NEAT::AfxMessageBox(
-        "You should enter update mode first! For how to enter update mode, please refer to the manual");
+    notices.push_back(EPedalNotice::ENTER_UPDATE_MODE);
 }
 }  // namespace
 
@@ -47,8 +46,32 @@ void CAnsweredPedals::keep_only(const std::vector<std::string>& port_names)
     }
 }
 
-bool search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered, std::string* port_name)
+QString pedal_notice_text(EPedalNotice notice)
 {
+    switch (notice) {
+        case EPedalNotice::REPLUG:
+            return QStringLiteral("Please replug the USB cable to enter update mode!");
+        case EPedalNotice::ENTER_UPDATE_MODE:
+            return QStringLiteral(
+                "You should enter update mode first! For how to enter update mode, please refer to the "
+                "manual");
+    }
+    return {};
+}
+
+QStringList pedal_search_messages(const SPedalSearch& search)
+{
+    QStringList messages;
+    for (const EPedalNotice notice : search.notices)
+        messages.push_back(pedal_notice_text(notice));
+    if (!search.midi_error.isEmpty())
+        messages.push_back(search.midi_error);
+    return messages;
+}
+
+SPedalSearch search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered)
+{
+    SPedalSearch search;
     try {
         auto inputs = midi_system().make_input("RtMidi Input Client", 100);
         auto outputs = midi_system().make_output("RtMidi Output Client");
@@ -70,14 +93,15 @@ bool search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered, std::st
             if (!opened)
                 continue;
             if (link.is_in_update_mode()) {
-                if (port_name)
-                    *port_name = input_name;
-                return true;
+                search.opened = true;
+                search.port_name = input_name;
+                return search;
             }
-            turn_away_app_mode_pedal(link, answered, input_name);
+            turn_away_app_mode_pedal(link, answered, input_name, search.notices);
         }
     } catch (const CMidiError& error) {
-        NEAT::AfxMessageBox(QString::fromLocal8Bit(error.what()));
+        search.midi_error = QString::fromLocal8Bit(error.what());
     }
-    return link.is_in_update_mode();
+    search.opened = link.is_in_update_mode();
+    return search;
 }

@@ -2,11 +2,9 @@
 
 #include "device/model_info.h"
 #include "support/little_endian.h"
-#include "support/neat.h"
 #include "support/task.h"
 
 #include <QDebug>
-#include <QString>
 #include <algorithm>
 
 namespace {
@@ -23,12 +21,6 @@ constexpr unsigned int UPLOAD_DATA_AT = PAYLOAD_AT + 8;
 bool payload_fits(const unsigned char* packet, unsigned int count)
 {
     return count >= PACKET_OVERHEAD && packet_payload_length(packet) <= count - PACKET_OVERHEAD;
-}
-
-bool packet_checksum_ok(const unsigned char* packet)
-{
-    const unsigned int L = packet_payload_length(packet);
-    return verify_checksum(packet + PAYLOAD_AT, L, packet[PAYLOAD_AT + L]);
 }
 }  // namespace
 
@@ -52,6 +44,29 @@ const SModelInfo* CUSBConnect::model_info() const
     return get_model_info(m_product_id);
 }
 
+std::vector<SLinkFault> CUSBConnect::take_faults()
+{
+    std::vector<SLinkFault> taken;
+    taken.swap(m_faults);
+    return taken;
+}
+
+void CUSBConnect::record_fault(const SLinkFault& fault)
+{
+    if (m_faults.size() < MAX_FAULTS)
+        m_faults.push_back(fault);
+}
+
+bool CUSBConnect::reply_checksum_ok(const unsigned char* packet)
+{
+    const unsigned int L = packet_payload_length(packet);
+    const unsigned char* payload = packet + PAYLOAD_AT;
+    if (verify_checksum(payload, L, payload[L]))
+        return true;
+    record_fault({ELinkFault::CHECKSUM, payload_checksum(payload, L), payload[L]});
+    return false;
+}
+
 bool CUSBConnect::send_packet(unsigned int length)
 {
     unsigned int written = 0;
@@ -63,7 +78,7 @@ bool CUSBConnect::read_reply(unsigned char* buf, unsigned int len, unsigned int&
     count = 0;
     const bool got = m_port.Read(buf, len, count, timeout);
     // A wait cut short by a cancel or a lost link says nothing about the pedal's reply:
-    // whatever part of it came must not be judged (and boxed) as a bad one.
+    // whatever part of it came must not be judged (and recorded) as a bad one.
     const EReadEnd end = m_port.transfer().last_read_end();
     return got && end != EReadEnd::CANCELLED && end != EReadEnd::LINK_LOST;
 }
@@ -113,8 +128,7 @@ bool CUSBConnect::get_responds_responds(int& status, unsigned int timeout)
     if (!read_reply(m_recv.data(), STATUS_REPLY_SIZE, count, timeout))
         return false;
     if (count != STATUS_REPLY_SIZE) {
-        NEAT::AfxMessageBox(
-            QString::fromUtf8("读取回复码长度错误,需要%1字节,收到%2字节").arg(STATUS_REPLY_SIZE).arg(count));
+        record_fault({ELinkFault::STATUS_LENGTH, STATUS_REPLY_SIZE, count});
         return false;
     }
     if (m_recv[TYPE_AT] != PACKET_RESPONDS)
@@ -130,14 +144,14 @@ bool CUSBConnect::get_query_responds(EQueryCmd cmd, unsigned char* buf, unsigned
     if (!read_reply(buf, len, count, timeout))
         return false;
     if (count != len || !payload_fits(buf, count)) {
-        NEAT::AfxMessageBox("Data length error");
+        record_fault({ELinkFault::DATA_LENGTH});
         return false;
     }
     if (buf[TYPE_AT] != static_cast<unsigned char>(cmd)) {
-        NEAT::AfxMessageBox("Cmd type error");
+        record_fault({ELinkFault::COMMAND_TYPE});
         return false;
     }
-    return packet_checksum_ok(buf);
+    return reply_checksum_ok(buf);
 }
 
 bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlashType& type,
@@ -157,11 +171,10 @@ bool CUSBConnect::get_upload_responds(unsigned char* data, unsigned int n, EFlas
     if (count != expected || !payload_fits(reply, count)) {
         const unsigned int needed =
             count != expected ? expected : packet_payload_length(reply) + PACKET_OVERHEAD;
-        NEAT::AfxMessageBox("Data length error,need %d bytes,got %d bytes", static_cast<int>(needed),
-                            static_cast<int>(count));
+        record_fault({ELinkFault::READ_LENGTH, needed, count});
         return false;
     }
-    if (!packet_checksum_ok(reply)) {
+    if (!reply_checksum_ok(reply)) {
         qDebug("get_upload_responds::Checksum error!\n");
         return false;
     }
@@ -183,7 +196,7 @@ bool CUSBConnect::get_flash_checksum_responds(EFlashType& type, unsigned int& ad
     if (count != CHECKSUM_REPLY_SIZE || reply[TYPE_AT] != PACKET_FLASH_CHECKSUM ||
         !payload_fits(reply, count))
         return false;
-    if (!packet_checksum_ok(reply))
+    if (!reply_checksum_ok(reply))
         return false;
     type = static_cast<EFlashType>(reply[PAYLOAD_AT]);
     address = LE::read32(reply + PAYLOAD_AT + 1);

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "device/device_packet.h"
+#include "device/flash_verify_result.h"
+#include "device/link_fault.h"
 #include "device/usb_port.h"
 
 #include <array>
 #include <string>
+#include <vector>
 
 class CTask;
 struct SModelInfo;
@@ -12,9 +15,8 @@ struct SModelInfo;
 // The pedal's command protocol. In update mode it sends checksummed packets (flash read,
 // write, erase, range checksum, query, mode change); in application mode fixed four-byte
 // commands. Every request drops unread input first, so the next message read is its
-// reply. Bad replies raise the protocol's message boxes from inside the call; every
-// operation returns its failure and never throws. A reply wait ended by a cancel or a lost
-// link raises no box.
+// reply. Every operation returns its failure and never throws; a bad reply also leaves a
+// fault for take_faults(), while a reply wait ended by a cancel or a lost link leaves none.
 class CUSBConnect {
 public:
     // Ties the link's reply waits and chunk loops to `task` for the scope's life: a cancel
@@ -117,10 +119,12 @@ public:
     // The pedal's 16-bit sum of the n bytes at `address`.
     [[nodiscard]] bool flash_checksum(EFlashType type, unsigned int address, unsigned int n,
                                       unsigned int& sum);
-    // 1 written and verified, 0 the write failed, 3 the sums differ, 4 the checksum
-    // exchange failed. `task` as for flash_write.
-    [[nodiscard]] int flash_write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
-                                             unsigned int n, CTask* task);
+    // Writes, then compares the pedal's 16-bit sum of the range with the data's; a sum reply
+    // that is bad, not only one that is late, gives FLASH_VERIFY_TIMEOUT. `task` as for
+    // flash_write.
+    [[nodiscard]] EFlashVerifyResult flash_write_and_verify(EFlashType type, unsigned int address,
+                                                            const unsigned char* data, unsigned int n,
+                                                            CTask* task);
 
     // Application-mode commands, four raw bytes 59 a b c.
     [[nodiscard]] bool send_free_cmd(unsigned char a, unsigned char b, unsigned char c);
@@ -132,7 +136,16 @@ public:
     CUSBPort& port() { return m_port; }
     const CUSBPort& port() const { return m_port; }
 
+    // The faults of bad replies met since the last take, in order, and forgets them. Only
+    // the first MAX_FAULTS are kept: a pedal answering garbage in a loop must not grow the
+    // list without bound.
+    [[nodiscard]] std::vector<SLinkFault> take_faults();
+    static constexpr size_t MAX_FAULTS = 16;
+
 private:
+    void record_fault(const SLinkFault& fault);
+    // Checks the checksum of a received packet whose length field lies inside it.
+    [[nodiscard]] bool reply_checksum_ok(const unsigned char* packet);
     [[nodiscard]] bool send_packet(unsigned int length);
     [[nodiscard]] bool read_reply(unsigned char* buf, unsigned int len, unsigned int& count,
                                   unsigned int timeout);
@@ -151,4 +164,5 @@ private:
     unsigned int m_firmware_version = UNKNOWN_INFO;
     unsigned int m_product_id = UNKNOWN_INFO;
     unsigned int m_third_info = UNKNOWN_INFO;
+    std::vector<SLinkFault> m_faults;
 };

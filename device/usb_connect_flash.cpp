@@ -17,11 +17,6 @@ constexpr unsigned int WRITE_REPLY_TIMEOUT = 50000;
 constexpr unsigned int ERASE_REPLY_TIMEOUT = 30000;
 constexpr unsigned int CHECKSUM_REPLY_TIMEOUT = 30000;
 
-constexpr int VERIFY_OK = 1;
-constexpr int VERIFY_WRITE_FAILED = 0;
-constexpr int VERIFY_SUM_DIFFERS = 3;
-constexpr int VERIFY_CHECKSUM_FAILED = 4;
-
 unsigned int chunk_count(unsigned int n, unsigned int chunk)
 {
     return n / chunk + (n % chunk != 0 ? 1 : 0);
@@ -88,17 +83,17 @@ bool CUSBConnect::flash_checksum(EFlashType type, unsigned int address, unsigned
            get_flash_checksum_responds(got_type, got_address, got_length, sum, CHECKSUM_REPLY_TIMEOUT);
 }
 
-int CUSBConnect::flash_write_and_verify(EFlashType type, unsigned int address, const unsigned char* data,
-                                        unsigned int n, CTask* task)
+EFlashVerifyResult CUSBConnect::flash_write_and_verify(EFlashType type, unsigned int address,
+                                                       const unsigned char* data, unsigned int n, CTask* task)
 {
     const CTaskScope scope(*this, task ? task : this->task());
     if (!flash_write(type, address, data, n, task))
-        return VERIFY_WRITE_FAILED;
+        return FLASH_VERIFY_WRITE_FAILED;
     unsigned short own_sum = 0;
     for (unsigned int k = 0; k < n; ++k)
         own_sum = static_cast<unsigned short>(own_sum + data[k]);
     unsigned int device_sum = 0;
     if (!flash_checksum(type, address, n, device_sum))
-        return VERIFY_CHECKSUM_FAILED;
-    return device_sum == own_sum ? VERIFY_OK : VERIFY_SUM_DIFFERS;
+        return FLASH_VERIFY_TIMEOUT;
+    return device_sum == own_sum ? FLASH_VERIFY_OK : FLASH_VERIFY_MISMATCH;
 }

@@ -31,7 +31,7 @@ bool CPackFile::GetFileInfo(const QString& path)
     std::memset(m_fileHead, 0, sizeof m_fileHead);
 
     QFile file;
-    if (!NEAT::OpenFile(file, path, QIODevice::ReadOnly, 0)) {
+    if (!NEAT::OpenFile(file, path, QIODevice::ReadOnly, nullptr)) {
         fail("Open file failed");
         return false;
     }
@@ -178,9 +178,11 @@ bool CPackFile::ensure_capacity(uint64_t size)
 
 bool CPackFile::open_range(QFile& file, uint32_t offset, uint32_t length, unsigned index, const char* what)
 {
-    // The file-open message is shown by NEAT::OpenFile, as for every ranged read.
-    if (!NEAT::OpenFile(file, m_path, QIODevice::ReadOnly, 1))
+    QString error;
+    if (!NEAT::OpenFile(file, m_path, QIODevice::ReadOnly, &error)) {
+        fail(error);
         return false;
+    }
     if (uint64_t(offset) + length > static_cast<quint64>(file.size()) || !file.seek(offset)) {
         fail(section_text(index, what));
         return false;

@@ -34,6 +34,19 @@ ELooperActionResult CLooperSongBase::delete_file()
     return LOOPER_RESULT_OK;
 }
 
+bool CLooperSongBase::chain_in_table(const unsigned short* chain)
+{
+    const unsigned int blocks = get_block_used();
+    for (unsigned int i = 0; i < blocks; ++i) {
+        if (chain[i] >= BLOCK_STATUS_SIZE) {
+            problem = QString::asprintf("Error:Block chain %d greater than %d", static_cast<int>(i),
+                                        static_cast<int>(BLOCK_STATUS_SIZE));
+            return false;
+        }
+    }
+    return true;
+}
+
 uint64_t CLooperSongBase::blocks_for(uint64_t bytes) const
 {
     const uint64_t per_block = block_bytes();
@@ -91,9 +104,9 @@ ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned shor
                 bytes = padded.data();
             }
             const unsigned int address = page_address(block, chunk_page(index, chunk));
-            const bool ok =
-                verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, bytes, send, nullptr) == 1
-                       : usb->flash_write(FLASH_TYPE_NAND, address, bytes, send, nullptr);
+            const bool ok = verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, bytes, send,
+                                                                 nullptr) == FLASH_VERIFY_OK
+                                   : usb->flash_write(FLASH_TYPE_NAND, address, bytes, send, nullptr);
             if (!ok)
                 return failed(task, LOOPER_RESULT_WRITE_FAILED);
             written += take;

@@ -4,6 +4,7 @@
 #include "songs/looper_action_result.h"
 #include "songs/nand_reader.h"
 
+#include <QString>
 #include <bitset>
 #include <cstdint>
 #include <vector>
@@ -63,6 +64,9 @@ public:
     // song of the intact record before it. The torn page stays where it is: a load never
     // writes, and the next record goes after it.
     bool fell_back() const { return kept_earlier; }
+    // Why the last load dropped the song its record named, or empty: "Error:Block chain 2
+    // greater than 3000" for a chain entry outside the block table.
+    const QString& load_problem() const { return problem; }
 
 protected:
     // Audio bytes one block holds.
@@ -79,6 +83,9 @@ protected:
     // too short, too long or names a block outside the song area.
     [[nodiscard]] ELooperActionResult check_chain(const std::vector<unsigned short>& chain,
                                                   unsigned int length, unsigned int capacity) const;
+    // False, with the load problem set, when one of the get_block_used() entries of the
+    // loaded `chain` lies outside the block table.
+    [[nodiscard]] bool chain_in_table(const unsigned short* chain);
     // Erases each needed chain block and writes the song page by page, zero-filling the
     // last partial unit; `verify` has the pedal check each page's range sum. 0, 9, 4 or 12.
     [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain,
@@ -105,6 +112,8 @@ protected:
     SNandFlashConfig nand{};
     CUSBConnect* usb = nullptr;
     bool kept_earlier = false;
+    // Cleared by reset(), which every load starts with.
+    QString problem;
 
 private:
     CLinkNandReader link_reader{nullptr};

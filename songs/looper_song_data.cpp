@@ -47,6 +47,7 @@ ELooperActionResult CLooperSongData::load_song_info()
 {
     block_status_complete = false;
     full_reload_needed = true;
+    load_problems.clear();
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
     block_status.reset();
@@ -62,6 +63,7 @@ ELooperActionResult CLooperSongData::load_song_info(const SModelInfo& model, CNa
     full_reload_needed = true;
     alloc_song_buffer(model.song_format, model.song_slot_count);
     nand = model.nand ? *model.nand : SNandFlashConfig{};
+    load_problems.clear();
 
     // Every slot is read even after one fails: stopping would leave the later songs'
     // blocks unmarked for the next import to overwrite. Two unreadable slots in a row mean
@@ -74,7 +76,7 @@ ELooperActionResult CLooperSongData::load_song_info(const SModelInfo& model, CNa
     for (unsigned int i = 0; i < song_slots.size(); ++i) {
         song_slots[i]->set_nand_block(nand.song_blocks + i, nand, usb);
         song_slots[i]->set_reader(reader);
-        const ELooperActionResult result = song_slots[i]->load_song_info(marked);
+        const ELooperActionResult result = load_slot(i, marked);
         if (result != LOOPER_RESULT_OK && first_failure == LOOPER_RESULT_OK)
             first_failure = result;
         // A slot that could not be read may name any block; a slot whose record is corrupt
@@ -97,11 +99,12 @@ ELooperActionResult CLooperSongData::reload_slot(unsigned int slot)
 {
     if (full_reload_needed || !in_range(slot))
         return load_song_info();
+    load_problems.clear();
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
     BlockStatus marked;
     song_slots[slot]->set_reader(link_reader);
-    ELooperActionResult result = song_slots[slot]->load_song_info(marked);
+    ELooperActionResult result = load_slot(slot, marked);
     const ELooperActionResult kept = rebuild_block_status();
     if (result == LOOPER_RESULT_OK)
         result = kept;
@@ -109,6 +112,15 @@ ELooperActionResult CLooperSongData::reload_slot(unsigned int slot)
         full_reload_needed = true;
         block_status_complete = block_status_complete && result != LOOPER_RESULT_READ_FAILED;
     }
+    return result;
+}
+
+ELooperActionResult CLooperSongData::load_slot(unsigned int slot, BlockStatus& marked)
+{
+    const ELooperActionResult result = song_slots[slot]->load_song_info(marked);
+    const QString& problem = song_slots[slot]->load_problem();
+    if (!problem.isEmpty())
+        load_problems.push_back(problem);
     return result;
 }
 
@@ -150,6 +162,13 @@ QString CLooperSongData::fallback_notice(unsigned int slot)
 {
     return QString::asprintf("The last write to Song %.3d was interrupted; the earlier song was kept.",
                              static_cast<int>(slot + 1));
+}
+
+QStringList CLooperSongData::take_load_problems()
+{
+    QStringList taken;
+    taken.swap(load_problems);
+    return taken;
 }
 
 bool CLooperSongData::is_file_exist(unsigned int slot) const

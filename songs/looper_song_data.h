@@ -5,6 +5,7 @@
 #include "songs/nand_reader.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -47,6 +48,9 @@ public:
     std::vector<unsigned int> fallback_slots() const;
     // "The last write to Song 004 was interrupted; the earlier song was kept."
     static QString fallback_notice(unsigned int slot);
+    // Why the last load (of every slot or of one) dropped songs its records named, in the
+    // order met; each is handed out once.
+    [[nodiscard]] QStringList take_load_problems();
 
     bool is_file_exist(unsigned int slot) const;
     unsigned int get_file_length(unsigned int slot) const;
@@ -80,6 +84,8 @@ private:
     // slot's song now holds is dropped (its blocks were free and taken):
     // LOOPER_RESULT_CHECKSUM_ERROR then, else LOOPER_RESULT_OK.
     [[nodiscard]] ELooperActionResult rebuild_block_status();
+    // Loads one slot and keeps its load problem.
+    [[nodiscard]] ELooperActionResult load_slot(unsigned int slot, BlockStatus& marked);
 
     std::vector<std::unique_ptr<CLooperSongBase>> song_slots;
     BlockStatus block_status;
@@ -89,4 +95,5 @@ private:
     bool full_reload_needed = true;
     RandomSource random_source;
     CLinkNandReader link_reader;
+    QStringList load_problems;
 };

@@ -32,6 +32,7 @@ void CLooperSongFile::reset()
     block_chain.reset();
     journal_uncertain = true;
     kept_earlier = false;
+    problem.clear();
 }
 
 bool CLooperSongFile::page_has_record(unsigned int page, bool& has_record)
@@ -125,16 +126,11 @@ ELooperActionResult CLooperSongFile::load_song_info(BlockStatus& used)
     info_page = newest;
     journal_uncertain = false;
 
-    const unsigned int blocks = get_block_used();
-    for (unsigned int i = 0; i < blocks; ++i) {
-        if (block_chain[i] >= BLOCK_STATUS_SIZE) {
-            NEAT::AfxMessageBox("Error:Block chain %d greater than %d", static_cast<int>(i),
-                                static_cast<int>(BLOCK_STATUS_SIZE));
-            file_length = 0;
-            block_chain.reset();
-            kept_earlier = false;
-            return LOOPER_RESULT_OK;
-        }
+    if (!chain_in_table(block_chain.get())) {
+        file_length = 0;
+        block_chain.reset();
+        kept_earlier = false;
+        return LOOPER_RESULT_OK;
     }
     add_song_blocks(used);
     return LOOPER_RESULT_OK;

@@ -2,7 +2,6 @@
 
 #include "device/usb_connect.h"
 #include "support/little_endian.h"
-#include "support/neat.h"
 #include "support/task.h"
 
 #include <QDebug>
@@ -29,6 +28,7 @@ void CLooperSongOld::reset()
     song_info = SOldLoopSongData{};
     journal_uncertain = true;
     kept_earlier = false;
+    problem.clear();
 }
 
 uint64_t CLooperSongOld::stored_length() const
@@ -119,15 +119,10 @@ ELooperActionResult CLooperSongOld::load_song_info(BlockStatus& used)
     info_page = newest;
     journal_uncertain = false;
 
-    const unsigned int blocks = get_block_used();
-    for (unsigned int i = 0; i < blocks; ++i) {
-        if (song_info.block_chain[i] >= BLOCK_STATUS_SIZE) {
-            NEAT::AfxMessageBox("Error:Block chain %d greater than %d", static_cast<int>(i),
-                                static_cast<int>(BLOCK_STATUS_SIZE));
-            song_info = SOldLoopSongData{};
-            kept_earlier = false;
-            return LOOPER_RESULT_OK;
-        }
+    if (!chain_in_table(song_info.block_chain)) {
+        song_info = SOldLoopSongData{};
+        kept_earlier = false;
+        return LOOPER_RESULT_OK;
     }
     add_song_blocks(used);
     return LOOPER_RESULT_OK;

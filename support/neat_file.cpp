@@ -6,31 +6,32 @@
 
 namespace NEAT {
 
-int OpenFile(QFile& file, const QString& path, QIODevice::OpenMode mode, int show_error)
+int OpenFile(QFile& file, const QString& path, QIODevice::OpenMode mode, QString* error)
 {
     file.setFileName(path);
     if (file.open(mode))
         return 1;
-    if (show_error)
-        AfxMessageBox(QString("Open file '%1' failed, it may be occupied by other process")
-                          .arg(QFileInfo(path).fileName()));
+    if (error)
+        *error = QString("Open file '%1' failed, it may be occupied by other process")
+                     .arg(QFileInfo(path).fileName());
     return 0;
 }
 
-int ReadFile(const QString& path, unsigned int offset, unsigned int length, unsigned char* destination)
+int ReadFile(const QString& path, unsigned int offset, unsigned int length, unsigned char* destination,
+             QString* error)
 {
     QFile file;
-    if (!OpenFile(file, path, QIODevice::ReadOnly, 1))
+    if (!OpenFile(file, path, QIODevice::ReadOnly, error))
         return 0;
     if (file.seek(offset))
         file.read(reinterpret_cast<char*>(destination), length);
     return 1;
 }
 
-int WriteFile(const QString& path, const unsigned char* data, unsigned int length)
+int WriteFile(const QString& path, const unsigned char* data, unsigned int length, QString* error)
 {
     QFile file;
-    if (!OpenFile(file, path, QIODevice::WriteOnly | QIODevice::Truncate, 1))
+    if (!OpenFile(file, path, QIODevice::WriteOnly | QIODevice::Truncate, error))
         return 0;
     file.write(reinterpret_cast<const char*>(data), length);
     return 1;

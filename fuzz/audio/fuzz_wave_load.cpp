@@ -1,38 +1,14 @@
 // Feeds arbitrary files to the WAV reader and converts whatever it accepts to the stereo
 // song format, so the sample decoding of every accepted layout runs on hostile sizes too.
 #include "audio/wave.h"
-#include "support/user_prompt.h"
 
 #include <QTemporaryFile>
 #include <cstdint>
 
-namespace {
-
-// Refusals show a box; the fuzzer has no user and no need for the texts.
-class CNoUser final : public CUserPrompt {
-public:
-    void show_message(const QString&, const QString&) override {}
-    bool ask_yes_no(const QString&, const QString&) override { return false; }
-    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CNoUser user;
-    static CUserPrompt* installed = install_user_prompt(&user);
     static QTemporaryFile file;
     static bool opened = file.open();
-    (void)installed;
     if (!opened || !file.resize(0) || !file.seek(0))
         return 0;
     if (file.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size) || !file.seek(0))

@@ -1,5 +1,4 @@
 #include "audio/wave.h"
-#include "scripted_prompt.h"
 #include "signal_measure.h"
 
 #include <gtest/gtest.h>
@@ -18,16 +17,13 @@ struct SFixtureCase {
     double leftHz, leftAmplitude, rightHz, rightAmplitude;
 };
 
-class RealFiles : public ::testing::TestWithParam<SFixtureCase> {
-protected:
-    CScriptedPrompt user;
-};
+class RealFiles : public ::testing::TestWithParam<SFixtureCase> {};
 
 TEST_P(RealFiles, LoadAndConvertToBothSongFormats)
 {
     const SFixtureCase& c = GetParam();
     CWave wave;
-    ASSERT_TRUE(wave.Load(QString(AUDIO_FIXTURES "/") + c.file)) << user.messages().join("\n").toStdString();
+    ASSERT_TRUE(wave.Load(QString(AUDIO_FIXTURES "/") + c.file)) << wave.error_text().toStdString();
     EXPECT_EQ(wave.GetFormat().wFormatTag, c.formatTag);
     EXPECT_EQ(wave.GetSampleFormatTag(), c.sampleFormatTag);
     EXPECT_EQ(wave.GetFormat().nChannels, c.channels);

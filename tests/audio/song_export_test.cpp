@@ -1,6 +1,5 @@
 #include "audio/song_export.h"
 #include "audio/song_import.h"
-#include "scripted_prompt.h"
 #include "signal_measure.h"
 #include "song_test_kit.h"
 #include "support/little_endian.h"
@@ -35,10 +34,7 @@ SSongAudioFormat pedal_format(unsigned int channels)
 
 }  // namespace
 
-class SongExport : public ::testing::TestWithParam<unsigned int> {
-protected:
-    CScriptedPrompt user;
-};
+class SongExport : public ::testing::TestWithParam<unsigned int> {};
 
 TEST_P(SongExport, WritesA48000Hz24BitWaveOfTheSong)
 {
@@ -96,7 +92,6 @@ TEST(SongExportFailure, RefusesOtherFormatsAndStopsOnWriteErrorOrCancel)
 // bury it under 16-bit quantisation; full precision keeps its noise floor.
 TEST(SongRoundTrip, KeepsTheNoiseFloorOfA24BitTone)
 {
-    CScriptedPrompt user;
     CWave source;
     ASSERT_TRUE(source.Load(fixture("tone_s24_minus60.wav")));
     const double source_thd_n = thd_n_db(channel_of(source, 0), 44100, 997);

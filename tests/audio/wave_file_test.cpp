@@ -1,5 +1,4 @@
 #include "audio/wave.h"
-#include "scripted_prompt.h"
 #include "wave_builder.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@ const Bytes FRAMES_16_MONO = hex_bytes("01 00 FF 7F 00 80 34 12");
 class WaveFile : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    CScriptedPrompt user;
     QString path(const QString& name) const { return dir.path() + "/" + name; }
 
     // Writes `image` to a file and loads it into `wave`.
@@ -43,7 +41,7 @@ TEST_F(WaveFile, SavesThousandMonoFramesOf24BitsAsTheGoldenImage)
     const Bytes actual = read_file(path("out.wav"));
     EXPECT_EQ(actual.size(), 3046u);
     EXPECT_EQ(actual, expected) << hex_diff(actual, expected);
-    EXPECT_TRUE(user.shown().empty());
+    EXPECT_TRUE(wave.error_text().isEmpty());
 }
 
 TEST_F(WaveFile, CanonicalHeaderLoadsWithCbSizeZeroAndSurvivesARoundTrip)
@@ -106,7 +104,7 @@ class WaveFileLayouts : public WaveFile, public ::testing::WithParamInterface<SL
 TEST_P(WaveFileLayouts, LoadTheWholeFramesOfTheFirstDataChunk)
 {
     CWave wave;
-    ASSERT_TRUE(load(GetParam().image, wave)) << user.messages().join("\n").toStdString();
+    ASSERT_TRUE(load(GetParam().image, wave)) << wave.error_text().toStdString();
     EXPECT_EQ(wave.GetNumSamples(), GetParam().frames);
     EXPECT_EQ(Bytes(wave.GetBuffer(), wave.GetBuffer() + 2 * GetParam().frames),
               Bytes(FRAMES_16_MONO.begin(), FRAMES_16_MONO.begin() + 2 * GetParam().frames));
@@ -148,13 +146,12 @@ struct SRefusalCase {
 
 class WaveFileRefusals : public WaveFile, public ::testing::WithParamInterface<SRefusalCase> {};
 
-TEST_P(WaveFileRefusals, ShowTheirMessageAndLeaveTheWaveUnchanged)
+TEST_P(WaveFileRefusals, GiveTheirReasonAndLeaveTheWaveUnchanged)
 {
     CWave wave = pcm16_wave(22050, {{5, 6, 7}});
     const SWaveFormatex before = wave.GetFormat();
     EXPECT_FALSE(load(GetParam().image, wave));
-    EXPECT_EQ(user.messages(),
-              QStringList{QString("Wave file '%1' %2").arg(path("in.wav"), GetParam().message)});
+    EXPECT_EQ(wave.error_text(), QString("Wave file '%1' %2").arg(path("in.wav"), GetParam().message));
     EXPECT_EQ(wave.GetFormat(), before);
     EXPECT_EQ(frames_of(wave), hex_bytes("05 00 06 00 07 00"));
 }
@@ -191,23 +188,28 @@ INSTANTIATE_TEST_SUITE_P(
         SRefusalCase{"not_one_frame", riff_wave({FMT, chunk("data", hex_bytes("01"))}), "holds no sound"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(WaveFile, MessagesShowNamesOutsideLatin1Intact)
+TEST_F(WaveFile, ReasonsKeepNamesOutsideLatin1Intact)
 {
     const QString name = path(QString::fromUtf8("\xE6\xAD\x8C\xE6\x9B\xB2 \xC3\xA9t\xC3\xA9.wav"));
     write_file(name, hex_bytes("00 01 02 03"));
     CWave wave;
     EXPECT_FALSE(wave.Load(name));
-    EXPECT_EQ(user.messages(), QStringList{QString("Wave file '%1' RIFF not found").arg(name)});
+    EXPECT_EQ(wave.error_text(), QString("Wave file '%1' RIFF not found").arg(name));
 }
 
-TEST_F(WaveFile, FailedWritesAreReported)
+TEST_F(WaveFile, FailedOpensAndWritesAreReportedAndASuccessClearsThem)
 {
     CWave wave = pcm16_wave(44100, {{1, 2}});
+    EXPECT_FALSE(wave.Load(path("missing.wav")));
+    EXPECT_EQ(wave.error_text(), "Open file 'missing.wav' failed, it may be occupied by other process");
     EXPECT_FALSE(wave.Save(path("no/such/folder.wav")));
-    EXPECT_EQ(user.messages(),
-              QStringList{"Open file 'folder.wav' failed, it may be occupied by other process"});
-
-    user.clear();
+    EXPECT_EQ(wave.error_text(), "Open file 'folder.wav' failed, it may be occupied by other process");
     EXPECT_FALSE(wave.Save(QString("/dev/full")));
-    EXPECT_EQ(user.messages(), QStringList{"Wave file '/dev/full' could not be written"});
+    EXPECT_EQ(wave.error_text(), "Wave file '/dev/full' could not be written");
+
+    ASSERT_TRUE(wave.Save(path("fine.wav")));
+    EXPECT_TRUE(wave.error_text().isEmpty());
+    EXPECT_FALSE(load(Bytes{}, wave));
+    ASSERT_TRUE(wave.Load(path("fine.wav")));
+    EXPECT_TRUE(wave.error_text().isEmpty());
 }

@@ -94,7 +94,8 @@ TEST_F(FlashTest, ZeroBytesNeedNoTraffic)
 TEST_F(FlashTest, VerifyComparesTheSixteenBitRangeSum)
 {
     const Bytes ff = hex_bytes("FF FF");
-    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x1000, ff.data(), 2, nullptr), 1);
+    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x1000, ff.data(), 2, nullptr),
+              FLASH_VERIFY_OK);
     unsigned int sum = 0;
     ASSERT_TRUE(m_link->flash_checksum(FLASH_TYPE_NAND, 0x1000, 2, sum));
     EXPECT_EQ(sum, 0x01FEu);
@@ -102,13 +103,15 @@ TEST_F(FlashTest, VerifyComparesTheSixteenBitRangeSum)
     // Programming only clears bits: FF FF over 00 00 leaves 00 00, and the sums differ.
     const Bytes zeros = hex_bytes("00 00");
     ASSERT_TRUE(m_pedal->nand().program(0x3000, zeros.data(), 2));
-    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x3000, ff.data(), 2, nullptr), 3);
+    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x3000, ff.data(), 2, nullptr),
+              FLASH_VERIFY_MISMATCH);
 }
 
 TEST_F(FlashTest, VerifySumWrapsAtSixteenBits)
 {
     const Bytes data(300, 0xFF);  // 300 * 255 = 76500, 0x2AD4 after wrapping
-    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x8000, data.data(), 300, nullptr), 1);
+    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0x8000, data.data(), 300, nullptr),
+              FLASH_VERIFY_OK);
 }
 
 TEST_F(FlashTest, EraseReturnsTheUnitToFF)

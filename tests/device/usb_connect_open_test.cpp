@@ -2,7 +2,6 @@
 
 #include "device/model_info.h"
 #include "device/pedal_search.h"
-#include "scripted_prompt.h"
 
 #include <mutex>
 
@@ -136,21 +135,23 @@ TEST_F(PedalTest, MicCommandsStoreAndReadBackValues)
 
 TEST_F(PedalTest, SearchOpensAPedalInUpdateMode)
 {
-    add_pedal(pedal_config(0x2712, EPedalMode::UPDATE));
-    CScriptedPrompt prompt;
-    EXPECT_TRUE(search_and_open_pedal(*m_link));
+    const CPedalEmulator& pedal = add_pedal(pedal_config(0x2712, EPedalMode::UPDATE));
+    const SPedalSearch search = search_and_open_pedal(*m_link);
+    EXPECT_TRUE(search.opened);
+    EXPECT_EQ(search.port_name, pedal.port_name());
     EXPECT_TRUE(m_link->is_in_update_mode());
     EXPECT_EQ(m_link->product_id(), 0x2712u);
-    EXPECT_TRUE(prompt.messages().isEmpty());
+    EXPECT_TRUE(pedal_search_messages(search).isEmpty());
 }
 
 TEST_F(PedalTest, SearchAsksAReplugModelToReplug)
 {
     CPedalEmulator& pedal = add_pedal(pedal_config(0x2711, EPedalMode::APP));
-    CScriptedPrompt prompt;
-    EXPECT_FALSE(search_and_open_pedal(*m_link));
+    const SPedalSearch search = search_and_open_pedal(*m_link);
+    EXPECT_FALSE(search.opened);
     EXPECT_EQ(m_link->port().transfer_mode(), TRANSFER_MODE_CLOSED);
-    EXPECT_EQ(prompt.messages(), QStringList{"Please replug the USB cable to enter update mode!"});
+    EXPECT_EQ(pedal_search_messages(search),
+              QStringList{"Please replug the USB cable to enter update mode!"});
     pedal.wait_until_idle();
     EXPECT_TRUE(pedal.replug_requested());
     ASSERT_EQ(pedal.count_commands(EPedalMode::APP, 0x21), 1u);
@@ -162,10 +163,10 @@ TEST_F(PedalTest, SearchTellsOtherApplicationModePedalsToEnterUpdateMode)
 {
     for (const uint32_t product_id : {0x2712u, 0x2799u}) {
         CPedalEmulator& pedal = add_pedal(pedal_config(product_id, EPedalMode::APP));
-        CScriptedPrompt prompt;
-        EXPECT_FALSE(search_and_open_pedal(*m_link));
+        const SPedalSearch search = search_and_open_pedal(*m_link);
+        EXPECT_FALSE(search.opened);
         EXPECT_EQ(m_link->port().transfer_mode(), TRANSFER_MODE_CLOSED);
-        EXPECT_EQ(prompt.messages(), QStringList{UPDATE_FIRST}) << std::hex << product_id;
+        EXPECT_EQ(pedal_search_messages(search), QStringList{UPDATE_FIRST}) << std::hex << product_id;
         pedal.wait_until_idle();
         EXPECT_EQ(pedal.count_commands(EPedalMode::APP, 0x21), 0u);
         pedal.unplug();
@@ -183,14 +184,30 @@ TEST_F(PedalTest, SearchProbesPairsInInputOrderAndStopsAtTheFirstInUpdateMode)
     CPedalEmulator& a = add_pedal(first);
     add_pedal(second);
     CPedalEmulator& c = add_pedal(third);
-    CScriptedPrompt prompt;
-    EXPECT_TRUE(search_and_open_pedal(*m_link));
+    const SPedalSearch search = search_and_open_pedal(*m_link);
+    EXPECT_TRUE(search.opened);
     EXPECT_EQ(m_link->product_id(), 0x2716u);
-    EXPECT_EQ(prompt.messages(), QStringList{UPDATE_FIRST});
+    EXPECT_EQ(pedal_search_messages(search), QStringList{UPDATE_FIRST});
     a.wait_until_idle();
     EXPECT_EQ(a.count_commands(EPedalMode::APP, 0x12), 1u);
     c.wait_until_idle();
     EXPECT_TRUE(c.command_log().empty()) << "the search stops at the first pedal in update mode";
+}
+
+TEST_F(PedalTest, SearchTellsEveryApplicationModePedalInInputOrder)
+{
+    SPedalConfig first = pedal_config(0x2712, EPedalMode::APP);
+    first.port_name = "Looper A";
+    SPedalConfig second = pedal_config(0x2711, EPedalMode::APP);
+    second.port_name = "Looper B";
+    add_pedal(first);
+    add_pedal(second);
+    const SPedalSearch search = search_and_open_pedal(*m_link);
+    EXPECT_FALSE(search.opened);
+    EXPECT_EQ(search.notices,
+              (std::vector<EPedalNotice>{EPedalNotice::ENTER_UPDATE_MODE, EPedalNotice::REPLUG}));
+    EXPECT_EQ(pedal_search_messages(search),
+              (QStringList{UPDATE_FIRST, "Please replug the USB cable to enter update mode!"}));
 }
 
 // Two pedals whose four ports all carry one name: input 1 is first tried with output 0,
@@ -203,10 +220,10 @@ TEST_F(PedalTest, SearchPairsPortsOfIdenticalPedalsByTrialInInputOrder)
     second.port_name = "Looper";
     CPedalEmulator& a = add_pedal(first);
     CPedalEmulator& b = add_pedal(second);
-    CScriptedPrompt prompt;
-    EXPECT_TRUE(search_and_open_pedal(*m_link));
+    const SPedalSearch search = search_and_open_pedal(*m_link);
+    EXPECT_TRUE(search.opened);
     EXPECT_EQ(m_link->product_id(), 0x2716u);
-    EXPECT_EQ(prompt.messages(), QStringList{UPDATE_FIRST});
+    EXPECT_EQ(pedal_search_messages(search), QStringList{UPDATE_FIRST});
     a.wait_until_idle();
     EXPECT_EQ(a.count_commands(EPedalMode::APP, 0x12), 2u);
     b.wait_until_idle();
@@ -222,22 +239,22 @@ TEST_F(PedalTest, SearchProbesOnlyPortsWhoseNamesMatchExactly)
         std::lock_guard<std::mutex> lock(to_synth_mutex);
         to_synth.push_back(message);
     });
-    CScriptedPrompt prompt;
-    EXPECT_FALSE(search_and_open_pedal(*m_link));
-    EXPECT_TRUE(prompt.messages().isEmpty());
+    const SPedalSearch search = search_and_open_pedal(*m_link);
+    EXPECT_FALSE(search.opened);
+    EXPECT_TRUE(pedal_search_messages(search).isEmpty());
     std::lock_guard<std::mutex> lock(to_synth_mutex);
     EXPECT_TRUE(to_synth.empty());
     m_system.unplug(keyboard);
     m_system.unplug(synth);
 }
 
-TEST_F(PedalTest, SearchShowsTheLibraryTextWhenTheMidiServiceIsUnreachable)
+TEST_F(PedalTest, SearchGivesTheLibraryTextWhenTheMidiServiceIsUnreachable)
 {
     add_pedal();
     m_system.set_reachable(false);
-    CScriptedPrompt prompt;
-    EXPECT_FALSE(search_and_open_pedal(*m_link));
-    EXPECT_EQ(prompt.messages(), QStringList{"error creating ALSA sequencer client object"});
+    const SPedalSearch search = search_and_open_pedal(*m_link);
+    EXPECT_FALSE(search.opened);
+    EXPECT_EQ(pedal_search_messages(search), QStringList{"error creating ALSA sequencer client object"});
     m_system.set_reachable(true);
 }
 

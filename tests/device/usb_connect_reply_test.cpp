@@ -10,6 +10,14 @@ namespace {
 
 enum class EOperation { QUERY, READ, WRITE, ERASE, VERIFY };
 
+QStringList fault_texts(const std::vector<SLinkFault>& faults)
+{
+    QStringList texts;
+    for (const SLinkFault& fault : faults)
+        texts.push_back(link_fault_text(fault));
+    return texts;
+}
+
 // One faulty reply and what the link must make of it.
 struct SReplyCase {
     const char* name;
@@ -17,7 +25,7 @@ struct SReplyCase {
     EPedalFaultKind fault;
     int command;
     int result;              // bool operations: 1 true, 0 false; VERIFY: its result code
-    const char* box;         // whole-text pattern of the one box shown, or null for none
+    const char* left;        // whole-text pattern of the one link fault left, or null for none
     const char* debug;       // a debug line that must be written, or null
     unsigned int waited_ms;  // clock time the last read counted when it timed out, else 0
     bool logs_read_failure;
@@ -52,7 +60,7 @@ protected:
     }
 };
 
-TEST_P(ReplyCheck, FailsWithItsMessage)
+TEST_P(ReplyCheck, FailsWithItsFault)
 {
     const SReplyCase& c = GetParam();
     CPedalEmulator& pedal = add_pedal();
@@ -66,14 +74,16 @@ TEST_P(ReplyCheck, FailsWithItsMessage)
 
     EXPECT_EQ(run(c.operation), c.result);
 
-    if (c.box) {
-        ASSERT_EQ(prompt.messages().size(), 1) << prompt.messages().join(" | ").toStdString();
-        const QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromUtf8(c.box)));
-        EXPECT_TRUE(pattern.match(prompt.messages().front()).hasMatch())
-            << prompt.messages().front().toStdString();
+    const QStringList faults = fault_texts(m_link->take_faults());
+    if (c.left) {
+        ASSERT_EQ(faults.size(), 1) << faults.join(" | ").toStdString();
+        const QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromUtf8(c.left)));
+        EXPECT_TRUE(pattern.match(faults.front()).hasMatch()) << faults.front().toStdString();
     } else {
-        EXPECT_TRUE(prompt.messages().isEmpty()) << prompt.messages().join(" | ").toStdString();
+        EXPECT_TRUE(faults.isEmpty()) << faults.join(" | ").toStdString();
     }
+    EXPECT_TRUE(m_link->take_faults().empty()) << "a fault is handed out once";
+    EXPECT_TRUE(prompt.messages().isEmpty()) << prompt.messages().join(" | ").toStdString();
     if (c.debug) {
         EXPECT_TRUE(debug.contains(c.debug)) << debug.lines().join(" | ").toStdString();
     }
@@ -90,7 +100,7 @@ TEST_P(ReplyCheck, FailsWithItsMessage)
 }
 
 // A bad checksum names the computed value and the received one, its complement here.
-const char* const CHECKSUM_BOX = "Checksum错误,算出来是([0-9A-F]{2}), 包内校验是([0-9A-F]{2})";
+const char* const CHECKSUM_FAULT = "Checksum错误,算出来是([0-9A-F]{2}), 包内校验是([0-9A-F]{2})";
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReplyCheck,
@@ -102,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SReplyCase{"QueryWrongType", EOperation::QUERY, EPedalFaultKind::WRONG_TYPE, 0x11, 0,
                                  "Cmd type error", nullptr, 0, false},
                       SReplyCase{"QueryBadChecksum", EOperation::QUERY, EPedalFaultKind::BAD_CHECKSUM, 0x11,
-                                 0, CHECKSUM_BOX, nullptr, 0, false},
+                                 0, CHECKSUM_FAULT, nullptr, 0, false},
                       SReplyCase{"QuerySilent", EOperation::QUERY, EPedalFaultKind::NO_REPLY, 0x11, 0,
                                  nullptr, nullptr, 200, false},
                       SReplyCase{"ReadWrongType", EOperation::READ, EPedalFaultKind::WRONG_TYPE, 0x23, 0,
@@ -113,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  EPedalFaultKind::WRONG_LENGTH_FIELD, 0x23, 0,
                                  "Data length error,need 32 bytes,got 31 bytes", nullptr, 0, true},
                       SReplyCase{"ReadBadChecksum", EOperation::READ, EPedalFaultKind::BAD_CHECKSUM, 0x23, 0,
-                                 CHECKSUM_BOX, "get_upload_responds::Checksum error!", 0, true},
+                                 CHECKSUM_FAULT, "get_upload_responds::Checksum error!", 0, true},
                       SReplyCase{"ReadWrongAddress", EOperation::READ, EPedalFaultKind::WRONG_ADDRESS, 0x23,
                                  0, nullptr, nullptr, 0, true},
                       SReplyCase{"ReadSilent", EOperation::READ, EPedalFaultKind::NO_REPLY, 0x23, 0, nullptr,
@@ -133,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SReplyCase{"VerifyWriteFails", EOperation::VERIFY, EPedalFaultKind::REFUSE, 0x22, 0,
                                  nullptr, nullptr, 0, false},
                       SReplyCase{"VerifyChecksumBad", EOperation::VERIFY, EPedalFaultKind::BAD_CHECKSUM, 0x24,
-                                 4, CHECKSUM_BOX, nullptr, 0, false},
+                                 4, CHECKSUM_FAULT, nullptr, 0, false},
                       SReplyCase{"VerifyChecksumWrongType", EOperation::VERIFY, EPedalFaultKind::WRONG_TYPE,
                                  0x24, 4, nullptr, nullptr, 0, false},
                       SReplyCase{"VerifyChecksumShort", EOperation::VERIFY, EPedalFaultKind::SHORT_REPLY,
@@ -144,21 +154,40 @@ INSTANTIATE_TEST_SUITE_P(
                                  4, nullptr, nullptr, 30000, false}),
     [](const ::testing::TestParamInfo<SReplyCase>& info) { return std::string(info.param.name); });
 
-TEST_F(PedalTest, ChecksumBoxShowsTheComputedSumAndTheReceivedByte)
+TEST_F(PedalTest, ChecksumFaultCarriesTheComputedSumAndTheReceivedByte)
 {
     CPedalEmulator& pedal = add_pedal();
     ASSERT_TRUE(open_link(pedal));
     pedal.add_fault(SPedalFault::update(EPedalFaultKind::BAD_CHECKSUM, 0x11));
-    CScriptedPrompt prompt;
     std::string name;
     std::string version;
     EXPECT_FALSE(m_link->get_device_name_and_version(name, version, 200));
-    ASSERT_EQ(prompt.messages().size(), 1);
-    const QRegularExpressionMatch match =
-        QRegularExpression(QString::fromUtf8(CHECKSUM_BOX)).match(prompt.messages()[0]);
-    ASSERT_TRUE(match.hasMatch());
+    const std::vector<SLinkFault> faults = m_link->take_faults();
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].kind, ELinkFault::CHECKSUM);
     // The pedal inverted its checksum byte, so what came is the complement of what is due.
-    EXPECT_EQ(match.captured(1).toUInt(nullptr, 16) ^ match.captured(2).toUInt(nullptr, 16), 0xFFu);
+    EXPECT_EQ(faults[0].needed ^ faults[0].got, 0xFFu);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QString::fromUtf8(CHECKSUM_FAULT)).match(link_fault_text(faults[0]));
+    ASSERT_TRUE(match.hasMatch());
+    EXPECT_EQ(match.captured(1).toUInt(nullptr, 16), faults[0].needed);
+    EXPECT_EQ(match.captured(2).toUInt(nullptr, 16), faults[0].got);
+}
+
+TEST_F(PedalTest, AFloodOfBadRepliesKeepsOnlyTheFirstFaults)
+{
+    CPedalEmulator& pedal = add_pedal();
+    ASSERT_TRUE(open_link(pedal));
+    pedal.add_fault(SPedalFault::update(EPedalFaultKind::WRONG_TYPE, 0x11, 1));
+    pedal.add_fault(SPedalFault::update(EPedalFaultKind::SHORT_REPLY, 0x11));
+    std::string name;
+    std::string version;
+    for (unsigned int k = 0; k < CUSBConnect::MAX_FAULTS + 4; ++k)
+        EXPECT_FALSE(m_link->get_device_name_and_version(name, version, 200));
+    const std::vector<SLinkFault> faults = m_link->take_faults();
+    ASSERT_EQ(faults.size(), CUSBConnect::MAX_FAULTS);
+    EXPECT_EQ(faults.front().kind, ELinkFault::COMMAND_TYPE);
+    EXPECT_EQ(faults.back().kind, ELinkFault::DATA_LENGTH);
 }
 
 // A length near the top of the 32-bit range must not wrap the expected reply size into a
@@ -170,7 +199,6 @@ TEST_F(PedalTest, LengthsThatWouldWrapTheReplySizeAreRefused)
     ASSERT_TRUE(open_link(pedal));
     pedal.wait_until_idle();
     pedal.clear_command_log();
-    CScriptedPrompt prompt;
     unsigned char data[16] = {};
     EXPECT_FALSE(m_link->send_download_data(FLASH_TYPE_NAND, 0, data, 0xFFFFFFF8u));
 
@@ -182,7 +210,7 @@ TEST_F(PedalTest, LengthsThatWouldWrapTheReplySizeAreRefused)
     unsigned int address = 0;
     unsigned int length = 0;
     EXPECT_FALSE(m_link->get_upload_responds(data, 0xFFFFFFFFu, type, address, length, 5));
-    EXPECT_TRUE(prompt.messages().isEmpty()) << prompt.messages().join(" | ").toStdString();
+    EXPECT_TRUE(m_link->take_faults().empty());
     pedal.wait_until_idle();
     EXPECT_TRUE(pedal.command_log().empty());
 }
@@ -209,7 +237,7 @@ TEST_F(PedalTest, ClosedLinkFailsEveryRequestWithoutTraffic)
     EXPECT_FALSE(m_link->flash_write(FLASH_TYPE_NAND, 0, buf, 4, nullptr));
     EXPECT_FALSE(m_link->flash_erase(FLASH_TYPE_NAND, 0));
     EXPECT_FALSE(m_link->flash_checksum(FLASH_TYPE_NAND, 0, 4, sum));
-    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0, buf, 4, nullptr), 0);
+    EXPECT_EQ(m_link->flash_write_and_verify(FLASH_TYPE_NAND, 0, buf, 4, nullptr), FLASH_VERIFY_WRITE_FAILED);
     EXPECT_FALSE(m_link->get_device_name_and_version(name, version, 50));
     EXPECT_FALSE(m_link->check_connect());
     EXPECT_FALSE(m_link->send_free_cmd(0x21, 0x00, 0x21));

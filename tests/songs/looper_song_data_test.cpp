@@ -146,6 +146,26 @@ TEST_F(SongStoreTest, ChecksumErrorInSlot4StillLoadsTheLaterSlots)
     EXPECT_EQ(write(4, song_bytes(500, 1)), LOOPER_RESULT_OK);
 }
 
+TEST_F(SongStoreTest, ChainsOutsideTheBlockTableAreReportedInSlotOrderOnce)
+{
+    plant_song(2, 10, 2);
+    program_nand(DATA_BLOCKS + 7, 0, hd_record(2 * UNITS_PER_BLOCK, {20, 3000}, CHAIN));
+    program_nand(DATA_BLOCKS + 3, 0, hd_record(UNITS_PER_BLOCK, {4000}, CHAIN));
+
+    EXPECT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+    EXPECT_EQ(m_store.take_load_problems(), (QStringList{"Error:Block chain 0 greater than 3000",
+                                                         "Error:Block chain 1 greater than 3000"}));
+    EXPECT_TRUE(m_store.take_load_problems().isEmpty());
+    EXPECT_FALSE(m_store.is_file_exist(7));
+    EXPECT_TRUE(m_store.is_file_exist(2));
+
+    EXPECT_EQ(m_store.reload_slot(3), LOOPER_RESULT_OK);
+    EXPECT_EQ(m_store.take_load_problems(), QStringList{"Error:Block chain 0 greater than 3000"});
+    EXPECT_EQ(m_store.reload_slot(2), LOOPER_RESULT_OK);
+    EXPECT_TRUE(m_store.take_load_problems().isEmpty()) << "a reload reports only what it found";
+    EXPECT_TRUE(m_prompt.messages().isEmpty());
+}
+
 TEST_F(SongStoreTest, ReadFailureInOneSlotBlocksWritesWithoutFlashTraffic)
 {
     store_song(8, song_bytes(700, 8));
