@@ -14,14 +14,6 @@ QString file_names(const QStringList& paths)
 
 }  // namespace
 
-QString overwrite_question(const QStringList& song_lines)
-{
-    if (song_lines.size() == 1)
-        return QStringLiteral("'%1' already exist, continue to overwrite the song?").arg(song_lines.front());
-    return QStringLiteral("These songs already exist, continue to overwrite them?\n%1")
-        .arg(song_lines.join(QLatin1Char('\n')));
-}
-
 QString song_import_report(int first_slot, const QStringList& paths,
                            const std::vector<COperationResult>& results, const QStringList& past_end)
 {

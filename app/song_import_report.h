@@ -6,10 +6,6 @@
 #include <QStringList>
 #include <vector>
 
-// The question before an import replaces songs, naming them by their list lines: the
-// one-song question the Import button has always asked, or one question for all of them.
-QString overwrite_question(const QStringList& song_lines);
-
 // What became of files imported into the slots from `first_slot` (0-based) on: a line
 // per file with its slot and result, the result's detail under it, and a last line
 // naming the files no slot was left for.

@@ -8,6 +8,7 @@
 #include "core/pedal_session.h"
 #include "core/song_operations.h"
 #include "support/neat.h"
+#include "ui_tandora_qt.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -13,6 +13,7 @@
 
 class CPedalSession;
 class CPromptHandover;
+class CQuestions;
 class CTask;
 class CThreadWake;
 class QProgressBar;

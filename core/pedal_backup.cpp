@@ -2,6 +2,8 @@
 
 #include "core/backup_manifest.h"
 #include "core/pedal_session.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 #include "core/song_operations.h"
 #include "core/update_server.h"
 #include "support/task.h"

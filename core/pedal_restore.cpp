@@ -2,6 +2,8 @@
 
 #include "core/backup_reader.h"
 #include "core/pedal_session.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 #include "core/questions.h"
 #include "core/restore_plan.h"
 #include "core/song_operations.h"
@@ -32,7 +34,7 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
                           bool verify, CTask* task, int from, int to)
 {
     if (step.empties) {
-        const COperationResult deleted = delete_song(session, static_cast<int>(step.slot));
+        const COperationResult deleted = COperationResult::song(session.songs().delete_file(step.slot));
         if (!deleted.ok())
             return deleted;
         return reload(session, step.slot);

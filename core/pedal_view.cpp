@@ -4,6 +4,7 @@
 #include "core/pedal_session.h"
 #include "device/model_info.h"
 #include "device/nand_flash_config.h"
+#include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
 #include "support/neat.h"
 

@@ -1,6 +1,8 @@
 #include "core/restore_plan.h"
 
 #include "core/pedal_session.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 
 #include <algorithm>
 

@@ -1,6 +1,8 @@
 #include "core/starter_songs.h"
 
 #include "core/pedal_session.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 #include "device/nand_flash_config.h"
 #include "support/little_endian.h"
 

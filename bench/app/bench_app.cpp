@@ -4,6 +4,7 @@
 // and the flash commands the NAND section costs per MiB.
 #include "app/tandora_qt.h"
 #include "bench_kit.h"
+#include "core/pedal_session.h"
 #include "core/update_server.h"
 #include "download_peak.h"
 #include "emulator/pedal_emulator.h"
@@ -87,7 +88,9 @@ int main(int argc, char** argv)
         fail("building the packages", error);
 
     {
-        TandoraQT window(nullptr);
+        CPedalSession session;
+        TandoraQT window(session);
+        wait_until_idle(window);
         const double systemSeconds = update_seconds(window, prompt, systemPackage);
         pedal.clear_command_log();
         const double nandSeconds = update_seconds(window, prompt, nandPackage);

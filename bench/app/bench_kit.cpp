@@ -1,5 +1,8 @@
 #include "bench_kit.h"
 
+#include "app/tandora_qt.h"
+#include "app/work_runner.h"
+
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -16,4 +19,10 @@ void wait_for_result(CResultPrompt& prompt, const QString& expected)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (prompt.last.section(QLatin1Char('\n'), 0, 0) != expected)
         fail("the command", prompt.last);
+}
+
+void wait_until_idle(TandoraQT& window)
+{
+    while (!window.work_runner().idle())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }

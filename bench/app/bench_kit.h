@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/user_prompt.h"
+#include "app/user_prompt.h"
 
 #include <QString>
 
@@ -26,5 +26,9 @@ public:
 // Runs the event loop until a box has shown the command's result; ends the bench with
 // the text when its first line is not `expected`.
 void wait_for_result(CResultPrompt& prompt, const QString& expected);
+
+class TandoraQT;
+// Runs the event loop until the window runs no work (its first look for the pedal).
+void wait_until_idle(TandoraQT& window);
 
 [[noreturn]] void fail(const char* what, const QString& detail);

@@ -3,6 +3,7 @@
 #include "app/tandora_qt.h"
 #include "audio/wave.h"
 #include "bench_kit.h"
+#include "core/pedal_session.h"
 #include "emulator/pedal_emulator.h"
 
 #include <QElapsedTimer>
@@ -40,7 +41,9 @@ double max_gui_stall_ms(CPedalEmulator& pedal, CResultPrompt& prompt)
     if (!write_song(prompt.open_file))
         fail("writing the song", prompt.open_file);
     pedal.set_reply_latency(std::chrono::milliseconds(1));
-    TandoraQT window(nullptr);
+    CPedalSession session;
+    TandoraQT window(session);
+    wait_until_idle(window);
     window.findChild<QListWidget*>("m_lstSong")->setCurrentRow(0);
 
     QElapsedTimer clock;

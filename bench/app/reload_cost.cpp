@@ -2,6 +2,7 @@
 
 #include "bench_kit.h"
 #include "core/pedal_session.h"
+#include "songs/looper_song_data.h"
 #include "emulator/pedal_emulator.h"
 
 #include <vector>

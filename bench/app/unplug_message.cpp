@@ -2,6 +2,7 @@
 
 #include "app/tandora_qt.h"
 #include "bench_kit.h"
+#include "core/pedal_session.h"
 #include "emulator/pedal_emulator.h"
 #include "firmware/pack_builder.h"
 
@@ -29,7 +30,9 @@ double seconds_to_message_after_unplug(CPedalEmulator& pedal, CResultPrompt& pro
               QByteArray(768 * 1024, '\x3C')}},
             error))
         fail("building the package", error);
-    TandoraQT window(nullptr);
+    CPedalSession session;
+    TandoraQT window(session);
+    wait_until_idle(window);
     window.findChild<QCheckBox*>("m_btnSelLocal")->setChecked(true);
     window.findChild<QLineEdit*>("m_editPath")->setText(path);
     pedal.clear_command_log();

@@ -4,6 +4,8 @@
 #include "core/pedal_backup.h"
 #include "core/pedal_restore.h"
 #include "core/pedal_session.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 #include "core/restore_plan.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"

@@ -1,4 +1,4 @@
-#include "app/tandora_qt.h"
+#include "app/app_config.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>

@@ -103,7 +103,7 @@ TEST_F(WindowDevice, TitleAsksForUpdateModeWhileTheLinkIsInApplicationMode)
     EXPECT_TRUE(m_prompt.messages()[0].startsWith("You should enter update mode first!"));
     ASSERT_TRUE(driver().link().open(0, true));
     ASSERT_TRUE(driver().link().is_in_app_mode());
-    driver().update_window_title();
+    m_window->update_window_title();
     EXPECT_EQ(title(), "Tandora V1.7 - (Please enter update mode !)");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/app_config.h"
 #include "app/firmware_page.h"
 #include "app/message_box.h"
 #include "app/pedal_watch.h"
@@ -12,6 +13,7 @@
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QTest>
 #include <QTimerEvent>

@@ -1,6 +1,5 @@
 #include "audio/song_import.h"
 #include "audio/song_time_text.h"
-#include "scripted_prompt.h"
 #include "signal_measure.h"
 #include "song_test_kit.h"
 #include "support/task.h"

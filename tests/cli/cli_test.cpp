@@ -70,13 +70,11 @@ protected:
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         CTerminalPrompt prompt(parse.options->yes, false, stdin, err);
-        CUserPrompt* previous = install_user_prompt(&prompt);
         {
             CInterruptWatch interrupt;
             SCliContext context{*parse.options, prompt, interrupt, false, out, err, on_step};
             result.code = run_cli_command(context);
         }
-        install_user_prompt(previous);
         result.out = read_all(out);
         result.err = read_all(err);
         return result;

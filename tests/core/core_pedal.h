@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/pedal_session.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 #include "emulator/pedal_emulator.h"
 #include "pedal_kit.h"
 #include "scripted_questions.h"

@@ -1,6 +1,5 @@
 #include "firmware/pack_file.h"
 #include "package_bytes.h"
-#include "scripted_prompt.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -27,7 +26,6 @@ std::vector<SPackSection> five_sections()
 class PackFile : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    CScriptedPrompt user;
     CPackFile pack;
 
     QString store(const QByteArray& package, const QString& name = "firmware.dat")
@@ -71,7 +69,6 @@ TEST_P(PackRoundTrip, HandsBackIdenticalLayoutsAndImages)
     unsigned length = 0;
     EXPECT_EQ(pack.get_file_config(static_cast<unsigned>(sections.size()), length), nullptr);
     EXPECT_EQ(pack.get_file_data(static_cast<unsigned>(sections.size()), length), nullptr);
-    EXPECT_TRUE(user.shown().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Sections, PackRoundTrip, ::testing::Values(0, 1, 5));
@@ -166,7 +163,6 @@ TEST_F(PackFile, FailedOpenForgetsThePreviousPackage)
     EXPECT_FALSE(pack.open(dir.path() + "/missing.dat"));
     EXPECT_EQ(pack.error_text(), "Open file failed");
     expect_no_sections();
-    EXPECT_TRUE(user.shown().empty());
 }
 
 TEST_F(PackFile, CountZeroOpensWithoutSectionsAndSuccessKeepsTheOldError)
@@ -287,7 +283,6 @@ TEST_P(PackForgedRange, AccessorFailsWithoutShortDataOrHugeBuffers)
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(length, 0xDEADu);
     EXPECT_EQ(pack.error_text(), GetParam().error);
-    EXPECT_TRUE(user.shown().empty());
 }
 
 const SRangeForgery RANGE_FORGERIES[] = {
@@ -319,7 +314,6 @@ TEST_F(PackFile, PackageGoneAfterOpenGivesTheFileMessage)
     EXPECT_EQ(pack.error_text(), message);
     EXPECT_EQ(other.get_file_data(0, length), nullptr);
     EXPECT_EQ(other.error_text(), message);
-    EXPECT_TRUE(user.shown().empty());
 }
 
 TEST_F(PackFile, GetChecksumSumsWhatIsInTheFile)

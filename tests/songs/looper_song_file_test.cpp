@@ -182,7 +182,6 @@ TEST_P(SongFileBadRecordTest, ReadsAsEmptyAndMarksNoBlock)
     EXPECT_EQ(slot.get_block_used(), 0u);
     EXPECT_TRUE(used.none());
     EXPECT_EQ(slot.load_problem(), QString(bad.message));
-    EXPECT_TRUE(m_prompt.messages().isEmpty());
 
     // A record whose load failed ends no journal the next record could follow.
     ASSERT_EQ(write(slot, song_bytes(192, 1), {8}), LOOPER_RESULT_OK);

@@ -59,7 +59,6 @@ TEST_P(SongCancelTest, CancelledWriteSendsNothingMoreAndKeepsTheOldSong)
     ASSERT_TRUE(task.cancelled());
     EXPECT_EQ(flash_operations(), sent_at_cancel) << "no erase or write after the cancel";
     EXPECT_TRUE(m_store.is_block_status_complete()) << "the records are as they were";
-    EXPECT_TRUE(m_prompt.messages().isEmpty());
 
     ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
     EXPECT_EQ(read_song(0), stored_form(old_song, GetParam().product));

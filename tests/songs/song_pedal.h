@@ -7,7 +7,6 @@
 #include "fake_wait_clock.h"
 #include "hex_diff.h"
 #include "pedal_kit.h"
-#include "scripted_prompt.h"
 #include "songs/looper_song_data.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +29,8 @@ constexpr uint8_t NAND = 1;
 constexpr uint8_t PROGRAM_FLASH = 0;
 
 // A pedal of one model on a virtual MIDI system installed as the program's, an open device
-// link to it and a song store on that link. Boxes are answered by a scripted user. Every
-// test ends by checking that no flash page was programmed twice without an erase.
+// link to it and a song store on that link. Every test ends by checking that no flash page
+// was programmed twice without an erase.
 class SongPedalTest : public ::testing::Test {
 protected:
     SongPedalTest();
@@ -71,7 +70,6 @@ protected:
     std::unique_ptr<CPedalEmulator> m_pedal;
     CUSBConnect m_usb;
     CLooperSongData m_store{&m_usb};
-    CScriptedPrompt m_prompt;
     const SNandFlashConfig* m_geometry = nullptr;
 
 private:

@@ -1,4 +1,3 @@
-#include "scripted_prompt.h"
 #include "support/neat.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +11,6 @@
 class NeatFiles : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    CScriptedPrompt user;
     QString path(const QString& name) const { return dir.path() + "/" + name; }
 };
 
@@ -24,7 +22,6 @@ TEST_F(NeatFiles, OpenFailureNamesOnlyTheFileWhenAsked)
     EXPECT_FALSE(file.isOpen());
     EXPECT_EQ(error, "Open file 'missing.wav' failed, it may be occupied by other process");
     EXPECT_EQ(NEAT::OpenFile(file, path("missing.wav"), QIODevice::ReadOnly, nullptr), 0);
-    EXPECT_TRUE(user.shown().empty());
 }
 
 TEST_F(NeatFiles, WriteThenReadBackAndPastTheEnd)
@@ -45,14 +42,12 @@ TEST_F(NeatFiles, WriteThenReadBackAndPastTheEnd)
     // A rewrite truncates the old content.
     ASSERT_EQ(NEAT::WriteFile(path("a.bin"), data, 2), 1);
     EXPECT_EQ(QFile(path("a.bin")).size(), 2);
-    EXPECT_TRUE(user.shown().empty());
 
     QString error;
     EXPECT_EQ(NEAT::ReadFile(path("none.bin"), 0, 2, untouched, &error), 0);
     EXPECT_EQ(error, "Open file 'none.bin' failed, it may be occupied by other process");
     EXPECT_EQ(NEAT::WriteFile(path("no/such/folder.bin"), data, 2, &error), 0);
     EXPECT_EQ(error, "Open file 'folder.bin' failed, it may be occupied by other process");
-    EXPECT_TRUE(user.shown().empty());
 }
 
 TEST_F(NeatFiles, RemoveIfExistIsSilentEitherWay)
@@ -62,7 +57,6 @@ TEST_F(NeatFiles, RemoveIfExistIsSilentEitherWay)
     NEAT::remove_if_exist(path("x"));
     EXPECT_FALSE(QFile::exists(path("x")));
     NEAT::remove_if_exist(path("x"));
-    EXPECT_TRUE(user.shown().empty());
 }
 
 TEST(FolderFromPath, AbsoluteWithTrailingSlash)
@@ -94,16 +88,4 @@ TEST(SleepAndPump, SleepWaitsWithoutRunningEventsAndPumpRunsThem)
     NEAT::Sleep(0);
     EXPECT_EQ(NEAT::PeekAndPump(), 1);
     EXPECT_TRUE(fired);
-}
-
-TEST(MessageBoxes, FormatTextAndNumberFormsShareOneBox)
-{
-    CScriptedPrompt user;
-    NEAT::AfxMessageBox("Data length error,need %d bytes,got %d bytes", 20, 7);
-    NEAT::AfxMessageBox(QString("plain %1"));
-    NEAT::AfxMessageBox(-42);
-    EXPECT_EQ(user.messages(),
-              (QStringList{"Data length error,need 20 bytes,got 7 bytes", "plain %1", "-42"}));
-    for (const auto& shown : user.shown())
-        EXPECT_EQ(shown.title, "Message");
 }
