@@ -90,7 +90,9 @@ void CSongPage::update_buttons()
     // A stereo pedal takes both channels as they are.
     const SPedalIdentity pedal = pedal_identity(m_session);
     m_ui.m_comMonoMode->setEnabled(pedal.channels <= 1);
-    update_edit_buttons();
+    // Once a slot is chosen, what it holds decides the slot's commands.
+    if (m_current != -1)
+        update_edit_buttons();
 }
 
 void CSongPage::update_edit_buttons()

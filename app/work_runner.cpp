@@ -87,11 +87,6 @@ CQuestions& CWorkRunner::questions()
 void CWorkRunner::start(EWorkState state, Job job, Finish finish)
 {
     m_state = state;
-    m_bar->setValue(0);
-    m_bar->setFormat(QStringLiteral("%p%"));
-    // A connect runs unseen: it is short, cannot be cancelled, and is not the user's.
-    m_bar->setVisible(state != WORK_CONNECT);
-    m_cancel->setVisible(state != WORK_CONNECT);
     m_task = std::make_unique<CTask>();
     m_task->set_listener([this] { wake_from_worker(); });
     m_finish = std::move(finish);
@@ -100,7 +95,15 @@ void CWorkRunner::start(EWorkState state, Job job, Finish finish)
         m_result.reset();
     }
     m_clock.start();
-    show_progress();
+    // A look for the pedal runs unseen: it is short, cannot be cancelled, and is not the
+    // user's work.
+    if (state != WORK_CONNECT) {
+        m_bar->setValue(0);
+        m_bar->setFormat(QStringLiteral("%p%"));
+        m_bar->show();
+        m_cancel->show();
+        show_progress();
+    }
     emit state_changed(state);
     CTask* task = m_task.get();
     m_worker = std::thread([this, task, job = std::move(job)] {
@@ -132,7 +135,8 @@ void CWorkRunner::on_woken()
     m_wake_pending = false;
     if (!m_task)
         return;
-    show_progress();
+    if (m_state != WORK_CONNECT)
+        show_progress();
     bool finished = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -41,19 +41,22 @@ TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
     EXPECT_TRUE(enabled("m_btnOpen"));
 }
 
-TEST_F(SongPage, ImportOverASongAsksFirstAndNoDoesNothingElse)
+// The file is chosen and checked first; the question then names the song it replaces.
+TEST_F(SongPage, ImportOverASongAsksOnceTheFileIsCheckedAndNoDoesNothingElse)
 {
     CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 192000}});
+    write_tone(file("tone.wav"), 1, 44100, 4410);
     pedal.clear_command_log();
+    m_prompt.answer_file(file("tone.wav"));
     m_prompt.answer_yes_no(false);
     click("m_btnDownload");
-    ASSERT_EQ(m_prompt.shown().size(), 1u);
-    EXPECT_EQ(m_prompt.shown()[0].kind, EKind::QUESTION);
-    EXPECT_EQ(m_prompt.shown()[0].title, "Overwrite warning");
-    EXPECT_EQ(m_prompt.shown()[0].text,
+    ASSERT_EQ(m_prompt.shown().size(), 2u);
+    EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
+    EXPECT_EQ(m_prompt.shown()[1].kind, EKind::QUESTION);
+    EXPECT_EQ(m_prompt.shown()[1].title, "Overwrite warning");
+    EXPECT_EQ(m_prompt.shown()[1].text,
               "'Song 001 -- (0.18  MB)' already exist, continue to overwrite the song?");
     EXPECT_TRUE(pedal.command_log().empty());
-    EXPECT_EQ(read_config("/Config/WavLoadDir"), "");
 }
 
 // 44100 Hz stereo in, 46875 Hz mono 24-bit on the pedal, 48000 Hz mono 24-bit out; the
@@ -277,9 +280,9 @@ TEST_F(SongPage, SongTooLongForTheSlotIsRefusedWithTheNumbers)
     EXPECT_FALSE(driver().songs().is_file_exist(0));
 }
 
-// The question's box runs the event loop: a tick meanwhile may drop the pedal. The
-// answer must not then act on a slot of a pedal that is no longer there.
-TEST_F(SongPage, DeleteConfirmedAfterThePedalWasDroppedDoesNothing)
+// The pedal goes while the question is open: the delete, confirmed, fails with its reason
+// and the song is still there when the pedal comes back.
+TEST_F(SongPage, DeleteConfirmedAfterThePedalWentFailsAndKeepsTheSong)
 {
     CPedalEmulator& pedal = connect_pedal(kPulseRing, {{0, 19200}});
     wait_for_port_change();
@@ -293,8 +296,7 @@ TEST_F(SongPage, DeleteConfirmedAfterThePedalWasDroppedDoesNothing)
         true);
     click("m_btnDelete");
     EXPECT_EQ(user.questions.size(), 1);
-    EXPECT_TRUE(user.messages.isEmpty());
-    EXPECT_EQ(list().count(), 0);
+    EXPECT_EQ(user.messages, QStringList({"FLASH erase failed!"}));
     pedal.plug();
     EXPECT_TRUE(driver().songs().is_file_exist(0));
 }

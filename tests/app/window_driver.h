@@ -64,9 +64,12 @@ public:
     void tick() { tick_with_id(m_window.timer_id()); }
     void tick_with_id(int id)
     {
+        const bool looking = work_state() == WORK_CONNECT;
         QTimerEvent event(id);
         QCoreApplication::sendEvent(&m_window, &event);
-        EXPECT_TRUE(QTest::qWaitFor([this] { return work_state() != WORK_CONNECT; }, 120000));
+        // A tick while a look shows its box (from inside that box) starts nothing to wait for.
+        if (!looking)
+            EXPECT_TRUE(QTest::qWaitFor([this] { return work_state() != WORK_CONNECT; }, 120000));
     }
     void wait_until_idle()
     {
