@@ -4,6 +4,7 @@
 // and the flash commands the NAND section costs per MiB.
 #include "app/tandora_qt.h"
 #include "bench_kit.h"
+#include "connect_stall.h"
 #include "core/pedal_session.h"
 #include "core/update_server.h"
 #include "download_peak.h"
@@ -104,6 +105,7 @@ int main(int argc, char** argv)
     std::printf("reload round trips after import: %.0f\n", reload_round_trips_after_import(pedal));
     std::printf("seconds to message after unplug during firmware update: %.2f\n",
                 seconds_to_message_after_unplug(pedal, prompt));
+    std::printf("max gui stall ms at connect: %.1f\n", max_gui_stall_ms_at_connect(pedal));
     print_download_peak();
     print_reply_wait_wakeups();
     install_midi_system(nullptr);
