@@ -15,8 +15,8 @@ const QString kFirmwareDir = QStringLiteral("/Config/FirmwareDir");
 
 }  // namespace
 
-CFirmwarePage::CFirmwarePage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner& runner, QWidget* window,
-                             std::function<void(const COperationResult&)> on_written)
+CFirmwarePage::CFirmwarePage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner& runner,
+                             QWidget* window, std::function<void(const COperationResult&)> on_written)
     : QObject(window),
       m_ui(ui),
       m_session(session),
@@ -31,8 +31,8 @@ CFirmwarePage::CFirmwarePage(Ui_TandoraQTClass& ui, CPedalSession& session, CWor
 void CFirmwarePage::on_open_file()
 {
     const QString folder = read_config(kFirmwareDir);
-    const QString path = user_prompt().get_open_file_name(m_window, QStringLiteral("Open firmware file"), folder,
-                                                          QStringLiteral("DAT Files(*.dat)"));
+    const QString path = user_prompt().get_open_file_name(m_window, QStringLiteral("Open firmware file"),
+                                                          folder, QStringLiteral("DAT Files(*.dat)"));
     if (path.isEmpty())
         return;
     write_config(kFirmwareDir, NEAT::get_folder_from_path(path));

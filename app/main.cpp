@@ -1,3 +1,4 @@
+#include "app/message_box.h"
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
 #include "core/front_end_options.h"
@@ -5,7 +6,6 @@
 #include "core/starter_songs.h"
 #include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
-#include "app/message_box.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -82,8 +82,8 @@ void CSongPage::update_buttons()
 {
     const bool ready = m_runner.idle() && m_session.is_ready_for_songs();
     const bool songs = ready && m_session.song_format() != nullptr;
-    for (QWidget* button : {m_ui.m_btnUpload, m_ui.m_btnDownload, m_ui.m_btnDelete, m_ui.m_btnBackup,
-                            m_ui.m_btnRestore})
+    for (QWidget* button :
+         {m_ui.m_btnUpload, m_ui.m_btnDownload, m_ui.m_btnDelete, m_ui.m_btnBackup, m_ui.m_btnRestore})
         button->setEnabled(songs);
     m_ui.m_btnOpen->setEnabled(ready);
     m_ui.m_btnUpdate->setEnabled(ready);

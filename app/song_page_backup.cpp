@@ -52,6 +52,8 @@ void CSongPage::on_restore()
     CQuestions& questions = m_runner.questions();
     run_and_show(
         WORK_RESTORE_SONGS,
-        [this, folder, &questions](CTask& task) { return restore_backup(m_session, folder, {}, questions, &task); },
+        [this, folder, &questions](CTask& task) {
+            return restore_backup(m_session, folder, {}, questions, &task);
+        },
         m_current);
 }

@@ -84,7 +84,8 @@ void CSongPage::on_export()
     const QString path = with_wav_suffix(chosen);
     write_config(kWavSaveDir, NEAT::get_folder_from_path(path));
     m_runner.start(
-        WORK_UPLOAD_SONG, [this, slot, path](CTask& task) { return export_song(m_session, slot, path, &task); },
+        WORK_UPLOAD_SONG,
+        [this, slot, path](CTask& task) { return export_song(m_session, slot, path, &task); },
         [](const COperationResult& result) { show_result(result); });
 }
 

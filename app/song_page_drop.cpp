@@ -43,7 +43,8 @@ bool CSongPage::eventFilter(QObject* watched, QEvent* event)
 
 void CSongPage::accept_song_drag(QDropEvent* event) const
 {
-    const bool can_import = m_runner.idle() && keeps_songs() && m_ui.m_lstSong->indexAt(event->pos()).isValid() &&
+    const bool can_import = m_runner.idle() && keeps_songs() &&
+                            m_ui.m_lstSong->indexAt(event->pos()).isValid() &&
                             !dropped_files(event->mimeData()).isEmpty();
     if (can_import)
         event->acceptProposedAction();

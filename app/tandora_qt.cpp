@@ -47,14 +47,16 @@ TandoraQT::TandoraQT(CPedalSession& session, bool demo, QWidget* parent)
     fit_font_to_form();
     m_runner = std::make_unique<CWorkRunner>(ui.progressBar, m_session);
     m_song_page = new CSongPage(ui, m_session, *m_runner, this);
-    m_firmware_page = new CFirmwarePage(ui, m_session, *m_runner, this, [this](const COperationResult& result) {
-        // The update read the pedal's information again: its new version, if it has one.
-        update_window_title();
-        // An update that failed may have lost the pedal with the port list unchanged.
-        if (!result.ok())
-            m_watch->set_ports_changed(true);
-    });
-    connect(m_runner.get(), &CWorkRunner::state_changed, this, [this](EWorkState state) { show_work_state(state); });
+    m_firmware_page =
+        new CFirmwarePage(ui, m_session, *m_runner, this, [this](const COperationResult& result) {
+            // The update read the pedal's information again: its new version, if it has one.
+            update_window_title();
+            // An update that failed may have lost the pedal with the port list unchanged.
+            if (!result.ok())
+                m_watch->set_ports_changed(true);
+        });
+    connect(m_runner.get(), &CWorkRunner::state_changed, this,
+            [this](EWorkState state) { show_work_state(state); });
     init_style_sheet();
     update_window_title();
     m_song_page->update_buttons();
@@ -118,7 +120,6 @@ void TandoraQT::fit_font_to_form()
         setFont(form_font);
     }
 }
-
 
 void TandoraQT::init_style_sheet()
 {

@@ -1,5 +1,6 @@
 #include "audio/song_time_text.h"
 #include "audio/song_audio.h"
+#include "support/units.h"
 
 #include <cmath>
 
@@ -28,7 +29,7 @@ QString time_text(double seconds)
 
 QString megabytes_text(uint64_t bytes)
 {
-    return QStringLiteral("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(megabytes(bytes), 0, 'f', 1);
 }
 
 double song_seconds(uint64_t bytes, unsigned int channels)

@@ -29,9 +29,10 @@ int install_online(SCliContext& context, CPedalSession& session, const SFirmware
             return update_firmware_online(session, entry, context.options.force, context.prompt, &task);
         });
     }
-    return fail_with(context, CLI_EXIT_FAILED,
-                     QStringLiteral("The update server lists no firmware '%1' for this pedal; see firmware --list.")
-                         .arg(wanted));
+    return fail_with(
+        context, CLI_EXIT_FAILED,
+        QStringLiteral("The update server lists no firmware '%1' for this pedal; see firmware --list.")
+            .arg(wanted));
 }
 
 }  // namespace
@@ -50,13 +51,16 @@ int run_firmware(SCliContext& context, CPedalSession& session)
             case ECatalogResult::LIST_BROKEN:
                 return fail_with(context, CLI_EXIT_FAILED, catalog.message);
         }
-        return context.options.list ? list_online(context, catalog) : install_online(context, session, catalog);
+        return context.options.list ? list_online(context, catalog)
+                                    : install_online(context, session, catalog);
     }
     const QString path = context.options.arguments.value(0);
     if (!QFileInfo(path).isFile())
-        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("'%1' is not a file that can be read.").arg(path));
-    return run_with_task(context, session,
-                         [&](CTask& task) { return update_firmware(session, path, context.options.force, &task); });
+        return fail_with(context, CLI_EXIT_FAILED,
+                         QStringLiteral("'%1' is not a file that can be read.").arg(path));
+    return run_with_task(context, session, [&](CTask& task) {
+        return update_firmware(session, path, context.options.force, &task);
+    });
 }
 
 int run_check_update(SCliContext& context)

@@ -5,11 +5,11 @@
 #include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QTextCodec>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -54,7 +54,8 @@ int main(int argc, char** argv)
     }
     {
         CInterruptWatch interrupt;
-        SCliContext context{*parse.options, prompt, interrupt, ::isatty(STDERR_FILENO) != 0, stdout, stderr, {}};
+        SCliContext context{*parse.options, prompt, interrupt, ::isatty(STDERR_FILENO) != 0,
+                            stdout,         stderr, {}};
         code = run_cli_command(context);
     }
     return code;

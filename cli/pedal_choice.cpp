@@ -26,11 +26,13 @@ int open_chosen_pedal(SCliContext& context, CPedalSession& session)
             chosen.push_back(&port);
     }
     if (!wanted.isEmpty() && chosen.empty())
-        return fail_with(context, CLI_EXIT_USAGE, QStringLiteral("No port pair '%1'; see 'tandora-cli ports'.").arg(wanted));
-    if (chosen.size() > 1)
         return fail_with(context, CLI_EXIT_USAGE,
-                         QStringLiteral("%1 pedals are connected; choose one with --port (see 'tandora-cli ports').")
-                             .arg(chosen.size()));
+                         QStringLiteral("No port pair '%1'; see 'tandora-cli ports'.").arg(wanted));
+    if (chosen.size() > 1)
+        return fail_with(
+            context, CLI_EXIT_USAGE,
+            QStringLiteral("%1 pedals are connected; choose one with --port (see 'tandora-cli ports').")
+                .arg(chosen.size()));
     if (chosen.empty())
         return fail_with(context, CLI_EXIT_NO_PEDAL, kNoPedal);
     const SPedalConnect connect = connect_pedal_on(session, chosen.front()->ports);

@@ -62,12 +62,13 @@ int run_info(SCliContext& context, CPedalSession& session)
     const SPedalIdentity pedal = pedal_identity(session);
     const SFreeSpace free = free_space(session);
     if (context.options.json) {
-        print_json(context, QJsonObject{{"model", pedal.model},
-                                        {"firmware_version", NEAT::convert_version_to_str(pedal.firmware_version)},
-                                        {"product_id", product_id_text(pedal.product_id)},
-                                        {"slots", int(pedal.slot_count)},
-                                        {"free_bytes", double(free.bytes)},
-                                        {"free_seconds", free.seconds}});
+        print_json(context,
+                   QJsonObject{{"model", pedal.model},
+                               {"firmware_version", NEAT::convert_version_to_str(pedal.firmware_version)},
+                               {"product_id", product_id_text(pedal.product_id)},
+                               {"slots", int(pedal.slot_count)},
+                               {"free_bytes", double(free.bytes)},
+                               {"free_seconds", free.seconds}});
         return CLI_EXIT_OK;
     }
     print_line(context, QStringLiteral("Model:      %1").arg(pedal.model));
@@ -75,7 +76,9 @@ int run_info(SCliContext& context, CPedalSession& session)
     print_line(context, QStringLiteral("Product ID: %1").arg(product_id_text(pedal.product_id)));
     print_line(context, QStringLiteral("Slots:      %1").arg(pedal.slot_count));
     if (pedal.keeps_songs)
-        print_line(context, QStringLiteral("Free:       %1 (%2)").arg(time_text(free.seconds), megabytes_text(free.bytes)));
+        print_line(
+            context,
+            QStringLiteral("Free:       %1 (%2)").arg(time_text(free.seconds), megabytes_text(free.bytes)));
     return CLI_EXIT_OK;
 }
 
@@ -90,7 +93,8 @@ int run_list(SCliContext& context, CPedalSession& session)
                                       {"seconds", slot.seconds}});
             continue;
         }
-        print_line(context, slot.holds_song ? slot.text + QStringLiteral("  ") + time_text(slot.seconds) : slot.text);
+        print_line(context,
+                   slot.holds_song ? slot.text + QStringLiteral("  ") + time_text(slot.seconds) : slot.text);
     }
     if (context.options.json)
         print_json(context, listed);

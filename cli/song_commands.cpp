@@ -32,7 +32,8 @@ int run_export(SCliContext& context, CPedalSession& session)
         !context.prompt.ask_yes_no(QStringLiteral("Export"),
                                    QStringLiteral("'%1' already exists, overwrite it?").arg(path)))
         return CLI_EXIT_FAILED;
-    return run_with_task(context, session, [&](CTask& task) { return export_song(session, slot, path, &task); });
+    return run_with_task(context, session,
+                         [&](CTask& task) { return export_song(session, slot, path, &task); });
 }
 
 int run_delete(SCliContext& context, CPedalSession& session)
@@ -42,5 +43,6 @@ int run_delete(SCliContext& context, CPedalSession& session)
         return CLI_EXIT_USAGE;
     if (!session.slot_holds_song(slot))
         return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
-    return run_with_task(context, session, [&](CTask&) { return delete_song(session, slot, context.prompt); });
+    return run_with_task(context, session,
+                         [&](CTask&) { return delete_song(session, slot, context.prompt); });
 }

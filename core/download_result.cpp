@@ -1,11 +1,12 @@
 #include "core/download_result.h"
 
 #include "core/update_server.h"
+#include "support/units.h"
 
 QString size_text(int64_t bytes)
 {
-    if (bytes >= 1048576 && bytes % 1048576 == 0)
-        return QStringLiteral("%1 MB").arg(bytes / 1048576);
+    if (bytes >= int64_t(kBytesPerMegabyte) && bytes % int64_t(kBytesPerMegabyte) == 0)
+        return QStringLiteral("%1 MB").arg(bytes / int64_t(kBytesPerMegabyte));
     if (bytes >= 1024 && bytes % 1024 == 0)
         return QStringLiteral("%1 KB").arg(bytes / 1024);
     return QStringLiteral("%1 bytes").arg(bytes);

@@ -116,7 +116,8 @@ EFlashVerifyResult write_and_verify(CUSBConnect& link, EFlashType type, unsigned
         1U, static_cast<unsigned int>((uint64_t(lead) + length + kNandWriteGrain - 1) / kNandWriteGrain));
     unsigned int done = 0;
     for (unsigned int piece = 1; piece <= pieces; ++piece) {
-        const unsigned int size = std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
+        const unsigned int size =
+            std::min(length - done, kNandWriteGrain - (address + done) % kNandWriteGrain);
         const EFlashVerifyResult result =
             link.flash_write_and_verify(type, address + done, data + done, size, nullptr);
         if (result != FLASH_VERIFY_OK)
@@ -138,8 +139,8 @@ EFlashVerifyResult write_section(CUSBConnect& link, const SSection& section, CTa
     const auto* data = reinterpret_cast<const unsigned char*>(section.image.constData());
     const auto length = static_cast<unsigned int>(section.image.size());
     if (type != FLASH_TYPE_NAND && length > first.size) {
-        const EFlashVerifyResult rest =
-            write_and_verify(link, type, first.address + first.size, data + first.size, length - first.size, task);
+        const EFlashVerifyResult rest = write_and_verify(link, type, first.address + first.size,
+                                                         data + first.size, length - first.size, task);
         if (rest != FLASH_VERIFY_OK)
             return rest;
         return write_and_verify(link, type, first.address, data, first.size, task);
@@ -213,7 +214,8 @@ COperationResult update_firmware_online(CPedalSession& session, const SFirmwareE
     if (entry.version <= session.link().firmware_version() &&
         !questions.ask_yes_no(
             QStringLiteral("Update"),
-            QStringLiteral("The selected firmware version less or equal to the connected device, still update ?")))
+            QStringLiteral(
+                "The selected firmware version less or equal to the connected device, still update ?")))
         return COperationResult::declined();
     const SPackageDownload package = download_firmware_package(entry.server_path, task);
     if (package.result.outcome == EDownloadOutcome::CANCELLED)

@@ -2,10 +2,10 @@
 
 #include "core/backup_manifest.h"
 #include "core/pedal_session.h"
-#include "device/usb_connect.h"
-#include "songs/looper_song_data.h"
 #include "core/song_operations.h"
 #include "core/update_server.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 #include "support/task.h"
 
 #include <QCryptographicHash>
@@ -183,7 +183,8 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             return abandon(write_failed(final_path, writer.failed_file()));
         if (options.wav &&
             !writer.write_with(SBackupManifest::wav_file_name(entry.number), [&](QFileDevice& file) {
-                return save_song_as_wav(*format, std::vector<unsigned char>(song.get(), song.get() + length), file);
+                return save_song_as_wav(*format, std::vector<unsigned char>(song.get(), song.get() + length),
+                                        file);
             }))
             return abandon(write_failed(final_path, writer.failed_file()));
     }

@@ -2,11 +2,11 @@
 
 #include "core/backup_reader.h"
 #include "core/pedal_session.h"
-#include "device/usb_connect.h"
-#include "songs/looper_song_data.h"
 #include "core/questions.h"
 #include "core/restore_plan.h"
 #include "core/song_operations.h"
+#include "device/usb_connect.h"
+#include "songs/looper_song_data.h"
 #include "support/task.h"
 
 #include <QStringList>
@@ -107,10 +107,11 @@ COperationResult restore_backup(CPedalSession& session, const QString& folder,
         return COperationResult::backup(false, why);
     if (plan->steps.empty())
         return COperationResult::backup(
-            true, only.empty()
-                      ? QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song.")
-                      : QStringLiteral(
-                            "Nothing to restore: neither the backup nor the pedal holds a song in those slots."));
+            true,
+            only.empty()
+                ? QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song.")
+                : QStringLiteral(
+                      "Nothing to restore: neither the backup nor the pedal holds a song in those slots."));
     if (!questions.ask_yes_no(QStringLiteral("Restore"), plan->question(session)))
         return COperationResult::declined();
     const COperationResult result = restore_pedal(session, *plan, task);

@@ -1,11 +1,10 @@
 #include "core/progress_text.h"
 
 #include "audio/song_time_text.h"
-
+#include "support/units.h"
 
 namespace {
 
-constexpr double kMB = 1048576.0;
 constexpr double kKB = 1024.0;
 const QString kDot = QStringLiteral(" \u00b7 ");
 
@@ -13,8 +12,8 @@ const QString kDot = QStringLiteral(" \u00b7 ");
 
 QString transfer_text(uint64_t done, uint64_t total, double seconds)
 {
-    QString text = total > 0 ? QString::asprintf("%.1f of %.1f MB", done / kMB, total / kMB)
-                             : QString::asprintf("%.1f MB", done / kMB);
+    QString text = total > 0 ? QString::asprintf("%.1f of %.1f MB", megabytes(done), megabytes(total))
+                             : QString::asprintf("%.1f MB", megabytes(done));
     if (seconds <= 0 || done == 0)
         return text;
     const double rate = done / seconds;

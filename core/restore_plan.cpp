@@ -3,6 +3,7 @@
 #include "core/pedal_session.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
+#include "support/units.h"
 
 #include <algorithm>
 
@@ -165,7 +166,7 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
         plan.steps.push_back(write.step);
     }
     if (short_by > 0) {
-        const double mb = double(short_by) * format->pages_per_block * format->page_data_size / 1048576.0;
+        const double mb = megabytes(uint64_t{short_by} * format->pages_per_block * format->page_data_size);
         why = QStringLiteral("Not enough free space on the pedal: the restore needs %1 MB more.")
                   .arg(mb, 0, 'f', 2);
         return std::nullopt;

@@ -174,14 +174,16 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
     return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
 }
 
-bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song, QFileDevice& file)
+bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song,
+                      QFileDevice& file)
 {
     const SSongAudioFormat audio{format.channels, format.sample_rate, format.bits_per_sample};
     return write_export(song, audio, file, nullptr) == ESongExportResult::OK;
 }
 
 std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths, int first_slot,
-                                           EMonoMode mono_mode, CTask* task, bool verify, CQuestions& questions)
+                                           EMonoMode mono_mode, CTask* task, bool verify,
+                                           CQuestions& questions)
 {
     std::vector<COperationResult> results;
     const QStringList replaced = replaced_lines(session, first_slot, int(paths.size()));
@@ -217,7 +219,8 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
     std::unique_ptr<QFileDevice> file = open_export_target(path);
     if (!file)
         return COperationResult::audio_failed(
-            QStringLiteral("Open file '%1' failed, it may be occupied by other process").arg(QFileInfo(path).fileName()));
+            QStringLiteral("Open file '%1' failed, it may be occupied by other process")
+                .arg(QFileInfo(path).fileName()));
     const unsigned int length = session.songs().get_file_length(static_cast<unsigned int>(slot));
     // The length comes from the pedal's record: a damaged one must not end the program.
     std::vector<unsigned char> song;
@@ -257,8 +260,9 @@ COperationResult delete_song(CPedalSession& session, int slot, CQuestions& quest
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     const auto unsigned_slot = static_cast<unsigned int>(slot);
     if (session.slot_holds_song(slot) &&
-        !questions.ask_yes_no(QStringLiteral("Delete"), QStringLiteral("Continue to delete song '%1' ?")
-                                                            .arg(session.songs().get_name(unsigned_slot))))
+        !questions.ask_yes_no(
+            QStringLiteral("Delete"),
+            QStringLiteral("Continue to delete song '%1' ?").arg(session.songs().get_name(unsigned_slot))))
         return COperationResult::declined();
     return COperationResult::song(session.songs().delete_file(unsigned_slot));
 }

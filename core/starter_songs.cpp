@@ -1,9 +1,9 @@
 #include "core/starter_songs.h"
 
 #include "core/pedal_session.h"
+#include "device/nand_flash_config.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
-#include "device/nand_flash_config.h"
 #include "support/little_endian.h"
 
 #include <cmath>
@@ -22,8 +22,8 @@ double chord(double t)
 {
     // A minor, softly fading in and out.
     const double envelope = std::min({1.0, t * 4, (kSeconds - t) * 4});
-    return envelope * 0.18 * (std::sin(2 * kPi * 220.0 * t) + std::sin(2 * kPi * 261.63 * t) +
-                              std::sin(2 * kPi * 329.63 * t));
+    return envelope * 0.18 *
+           (std::sin(2 * kPi * 220.0 * t) + std::sin(2 * kPi * 261.63 * t) + std::sin(2 * kPi * 329.63 * t));
 }
 
 double beat(double t)
@@ -31,9 +31,11 @@ double beat(double t)
     // 100 beats a minute: a falling kick on each beat, a short noise-like hat between.
     const double beat_length = 0.6;
     const double in_beat = std::fmod(t, beat_length);
-    const double kick = std::exp(-in_beat * 18) * std::sin(2 * kPi * (60 + 90 * std::exp(-in_beat * 30)) * in_beat);
+    const double kick =
+        std::exp(-in_beat * 18) * std::sin(2 * kPi * (60 + 90 * std::exp(-in_beat * 30)) * in_beat);
     const double in_half = std::fmod(t + beat_length / 2, beat_length);
-    const double hat = std::exp(-in_half * 60) * std::sin(2 * kPi * 7919.0 * in_half) * std::sin(2 * kPi * 5003.0 * in_half);
+    const double hat =
+        std::exp(-in_half * 60) * std::sin(2 * kPi * 7919.0 * in_half) * std::sin(2 * kPi * 5003.0 * in_half);
     return 0.7 * kick + 0.25 * hat;
 }
 
@@ -45,7 +47,8 @@ std::vector<unsigned char> render(const SNandFlashConfig& format, const Voice& v
     unsigned char* at = song.data();
     const double full_scale = double((1u << (format.bits_per_sample - 1)) - 1);
     for (unsigned frame = 0; frame < frames; ++frame) {
-        const auto value = static_cast<int32_t>(std::lround(voice(double(frame) / format.sample_rate) * full_scale));
+        const auto value =
+            static_cast<int32_t>(std::lround(voice(double(frame) / format.sample_rate) * full_scale));
         for (unsigned channel = 0; channel < format.channels; ++channel)
             at = LE::write24(at, static_cast<uint32_t>(value));
     }
@@ -63,8 +66,8 @@ COperationResult write_starter_songs(CPedalSession& session, CTask* task)
     const std::vector<Voice> voices = {chord, beat};
     for (unsigned slot = 0; slot < voices.size() && slot < session.songs().slot_count(); ++slot) {
         const std::vector<unsigned char> song = render(*format, voices[slot]);
-        const ELooperActionResult written = session.songs().write_file(
-            slot, song.data(), static_cast<unsigned>(song.size()), task);
+        const ELooperActionResult written =
+            session.songs().write_file(slot, song.data(), static_cast<unsigned>(song.size()), task);
         if (written != LOOPER_RESULT_OK)
             return COperationResult::song(written);
     }

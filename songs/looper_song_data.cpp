@@ -4,6 +4,7 @@
 #include "songs/looper_song_file.h"
 #include "songs/looper_song_old.h"
 #include "support/neat.h"
+#include "support/units.h"
 
 #include <QDebug>
 
@@ -184,7 +185,7 @@ unsigned int CLooperSongData::get_file_length(unsigned int slot) const
 QString CLooperSongData::get_name(unsigned int slot) const
 {
     return QString::asprintf("Song %.3d -- (%.2f  MB)", static_cast<int>(slot + 1),
-                             get_file_length(slot) / 1048576.0);
+                             megabytes(get_file_length(slot)));
 }
 
 ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char* buffer, unsigned int size,

@@ -2,8 +2,8 @@
 
 #include "bench_kit.h"
 #include "core/pedal_session.h"
-#include "songs/looper_song_data.h"
 #include "emulator/pedal_emulator.h"
+#include "songs/looper_song_data.h"
 
 #include <vector>
 
@@ -14,7 +14,8 @@ double reload_round_trips_after_import(CPedalEmulator& pedal)
         fail("opening the pedal", "no pedal");
     // A 10-second mono song into slot 5, as an import writes it.
     const std::vector<unsigned char> song(46875 * 3 * 10, 0x11);
-    if (session.songs().write_file(4, song.data(), static_cast<unsigned>(song.size()), nullptr) != LOOPER_RESULT_OK)
+    if (session.songs().write_file(4, song.data(), static_cast<unsigned>(song.size()), nullptr) !=
+        LOOPER_RESULT_OK)
         fail("writing the song", "store");
     pedal.wait_until_idle();
     pedal.clear_command_log();

@@ -4,11 +4,11 @@
 #include "core/pedal_backup.h"
 #include "core/pedal_restore.h"
 #include "core/pedal_session.h"
-#include "device/usb_connect.h"
-#include "songs/looper_song_data.h"
 #include "core/restore_plan.h"
+#include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
+#include "songs/looper_song_data.h"
 
 #include <QTemporaryDir>
 #include <chrono>

@@ -18,8 +18,14 @@ public:
         threads.push_back(QThread::currentThread());
         return true;
     }
-    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString get_open_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString get_save_file_name(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
     QString get_existing_directory(QWidget*, const QString&, const QString&) override { return {}; }
 
     std::vector<QThread*> threads;

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 #include <QAbstractEventDispatcher>
-#include <algorithm>
 #include <QProgressBar>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -54,8 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SProgressCase{0, 100, 3, 10, 30}, SProgressCase{80, 100, 3, 10, 86},
                       SProgressCase{80, 100, 10, 10, 100}, SProgressCase{0, 100, 2, 3, 66},
                       // Byte counts of a whole song: the product needs more than 32 bits.
-                      SProgressCase{0, 100, 4000000000u, 4294967295u, 93},
-                      SProgressCase{0, 100, 0, 0, -1}));
+                      SProgressCase{0, 100, 4000000000u, 4294967295u, 93}, SProgressCase{0, 100, 0, 0, -1}));
 
 TEST_F(Window, OtherEventTypesLeaveTheBarAlone)
 {
@@ -69,8 +68,7 @@ TEST_F(Window, OtherEventTypesLeaveTheBarAlone)
 TEST_F(Window, RefusesToCloseWhileWorking)
 {
     window.show();
-    for (auto state :
-         {WORK_UPLOAD_SONG, WORK_DOWNLOAD_SONG, WORK_UPDATE_FIRMWARE}) {
+    for (auto state : {WORK_UPLOAD_SONG, WORK_DOWNLOAD_SONG, WORK_UPDATE_FIRMWARE}) {
         probe.hold_work(state);
         EXPECT_FALSE(window.close()) << state;
         EXPECT_TRUE(window.isVisible()) << state;
@@ -86,9 +84,8 @@ TEST_F(Window, StartsIdleWithNoSongSelectedAndTheTimerRunning)
     EXPECT_EQ(probe.current_song(), -1);
     const QList<QAbstractEventDispatcher::TimerInfo> timers =
         QAbstractEventDispatcher::instance()->registeredTimers(&window);
-    const auto connection_timer = std::find_if(timers.begin(), timers.end(), [&](const auto& timer) {
-        return timer.timerId == window.timer_id();
-    });
+    const auto connection_timer = std::find_if(
+        timers.begin(), timers.end(), [&](const auto& timer) { return timer.timerId == window.timer_id(); });
     ASSERT_NE(connection_timer, timers.end());
     EXPECT_EQ(connection_timer->interval, 1000);
     EXPECT_EQ(connection_timer->timerType, Qt::CoarseTimer);

@@ -53,7 +53,8 @@ public:
     // The online list fetched again and shown, as at a new connection.
     void init_firmware_list()
     {
-        m_window.firmware_page().show_catalog(fetch_firmware_catalog(pedal_identity(m_session).product_id, nullptr));
+        m_window.firmware_page().show_catalog(
+            fetch_firmware_catalog(pedal_identity(m_session).product_id, nullptr));
     }
 
     // Port changes are then only what the test reports with set_device_changed.
@@ -68,8 +69,9 @@ public:
         QTimerEvent event(id);
         QCoreApplication::sendEvent(&m_window, &event);
         // A tick while a look shows its box (from inside that box) starts nothing to wait for.
-        if (!looking)
+        if (!looking) {
             EXPECT_TRUE(QTest::qWaitFor([this] { return work_state() != WORK_CONNECT; }, 120000));
+        }
     }
     void wait_until_idle()
     {

@@ -89,7 +89,8 @@ TEST_F(WindowAtWork, CancelEndsASilentWaitAndKeepsTheOldSong)
     // The pedal takes a write and never answers it: only the cancel ends the wait.
     pedal.add_fault({EPedalFaultKind::NO_REPLY, EPedalMode::UPDATE, kFlashWrite, 2, 0});
     start_import(tone(200000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) >= 2; }, 60000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) >= 2; }, 60000));
     QTest::mouseClick(widget<QPushButton>("m_btnCancel"), Qt::LeftButton);
     wait_until_idle();
     EXPECT_EQ(m_prompt.messages(), QStringList({"Cancelled !"}));

@@ -34,7 +34,8 @@ std::vector<unsigned char> CorePedal::stored_song(unsigned slot)
     return song;
 }
 
-CCancelAtStep::CCancelAtStep(CTask& task, CPedalEmulator& pedal, int at) : m_task(task), m_pedal(pedal), m_at(at)
+CCancelAtStep::CCancelAtStep(CTask& task, CPedalEmulator& pedal, int at)
+    : m_task(task), m_pedal(pedal), m_at(at)
 {
     m_task.set_listener([this] {
         if (++steps != m_at)

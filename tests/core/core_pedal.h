@@ -2,10 +2,10 @@
 
 #include "core/pedal_session.h"
 #include "device/usb_connect.h"
-#include "songs/looper_song_data.h"
 #include "emulator/pedal_emulator.h"
 #include "pedal_kit.h"
 #include "scripted_questions.h"
+#include "songs/looper_song_data.h"
 #include "support/task.h"
 
 #include <gtest/gtest.h>

@@ -135,7 +135,8 @@ TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
 {
     const SInterruptCase& c = GetParam();
     interrupt(c);
-    const COperationResult interrupted = m_session.with_notes(update_firmware(m_session, m_package, false, nullptr));
+    const COperationResult interrupted =
+        m_session.with_notes(update_firmware(m_session, m_package, false, nullptr));
     EXPECT_EQ(interrupted.text(), "Failed!");
     EXPECT_FALSE(interrupted.notes().isEmpty());
     m_session.close();
@@ -157,7 +158,8 @@ TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
     // A record written before the interruption already names the new version.
     const bool version_was_new = m_session.link().firmware_version() == kNewVersion;
     static_cast<void>(m_session.take_notes());
-    const COperationResult again = m_session.with_notes(update_firmware(m_session, m_package, shift_held, nullptr));
+    const COperationResult again =
+        m_session.with_notes(update_firmware(m_session, m_package, shift_held, nullptr));
     EXPECT_EQ(again.text().toStdString(), "Successful!");
     EXPECT_EQ(again.detail().isEmpty(), !version_was_new) << again.detail().toStdString();
     EXPECT_EQ(again.notes(), QStringList());

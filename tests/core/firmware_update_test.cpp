@@ -12,8 +12,8 @@ constexpr uint8_t kWrite = 0x22;
 
 QByteArray layout(uint32_t start, uint32_t end, uint32_t sector)
 {
-    return QString::asprintf("[FLASH 1]\nTYPE=0\nStart Address=0x%X\nEnd Address=0x%X\nSector Size=0x%X\n", start,
-                             end, sector)
+    return QString::asprintf("[FLASH 1]\nTYPE=0\nStart Address=0x%X\nEnd Address=0x%X\nSector Size=0x%X\n",
+                             start, end, sector)
         .toLatin1();
 }
 
@@ -33,10 +33,10 @@ protected:
     {
         const QString path = file("update.dat");
         QString error;
-        EXPECT_TRUE(write_pack_file(path, "10002",
-                                    {{layout(0x2000, 0x3000, 0x800), image(0x900, 1)},
-                                     {layout(0, 0x800, 0x800), image(0x300, 2)}},
-                                    error))
+        EXPECT_TRUE(write_pack_file(
+            path, "10002",
+            {{layout(0x2000, 0x3000, 0x800), image(0x900, 1)}, {layout(0, 0x800, 0x800), image(0x300, 2)}},
+            error))
             << error.toStdString();
         return path;
     }

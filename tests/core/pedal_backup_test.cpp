@@ -302,13 +302,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PedalBackup, VerifiedImportCatchesAFlashThatReturnsOtherBytes)
 {
     write_tone(file("tone.wav"), 20000);
-    EXPECT_EQ(import_song(m_session, file("tone.wav"), 2, EMonoMode::LEFT, nullptr, true).text(), "Successful !");
+    EXPECT_EQ(import_song(m_session, file("tone.wav"), 2, EMonoMode::LEFT, nullptr, true).text(),
+              "Successful !");
 
     const SNandFlashConfig& nand = *m_session.song_format();
     SPedalFault fault = SPedalFault::update(EPedalFaultKind::WRONG_DATA, kRead);
     fault.last_address = nand.song_blocks * nand.block_size - 1;  // audio only, records intact
     m_pedal->add_fault(fault);
-    const COperationResult result = import_song(m_session, file("tone.wav"), 2, EMonoMode::LEFT, nullptr, true);
+    const COperationResult result =
+        import_song(m_session, file("tone.wav"), 2, EMonoMode::LEFT, nullptr, true);
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.text(), "Verify failed: the pedal returned different data for Song 003");
     EXPECT_TRUE(import_song(m_session, file("tone.wav"), 2, EMonoMode::LEFT, nullptr, false).ok());

@@ -211,11 +211,13 @@ TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
     m_pedal->clear_command_log();
     const COperationResult result = import_song(m_session, path, 0, EMonoMode::LEFT, nullptr, false, &user);
     EXPECT_EQ(result.kind(), c.kind);
-    EXPECT_EQ(user.asked, c.audio ? QStringList{"'" + line + "' already exist, continue to overwrite the song?"}
-                                  : QStringList());
+    EXPECT_EQ(user.asked, c.audio
+                              ? QStringList{"'" + line + "' already exist, continue to overwrite the song?"}
+                              : QStringList());
     EXPECT_EQ(stored_song(0) != old_song, c.replaced);
-    if (!c.replaced)
+    if (!c.replaced) {
         EXPECT_TRUE(update_commands(*m_pedal, kWrite).empty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,6 +235,18 @@ TEST_F(SongOperations, DeleteAnsweredNoKeepsTheSong)
     EXPECT_EQ(user.asked, QStringList{"Continue to delete song '" + slot_line(m_session, 0).text + "' ?"});
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     EXPECT_TRUE(m_session.slot_holds_song(0));
+}
+
+// A bad reply met on the way is the first thing the user is told, then the result.
+TEST_F(SongOperations, BadRepliesComeBeforeTheResultAndAreToldOnce)
+{
+    store_old_song();
+    m_pedal->add_fault(SPedalFault::update(EPedalFaultKind::SHORT_REPLY, 0x23, 2));
+    const COperationResult result = m_session.with_notes(export_song(m_session, 0, file("out.wav"), nullptr));
+    EXPECT_FALSE(result.ok());
+    ASSERT_EQ(result.notes().size(), 1);
+    EXPECT_TRUE(result.notes()[0].startsWith("Data length error,need ")) << result.notes()[0].toStdString();
+    EXPECT_TRUE(m_session.take_notes().isEmpty());
 }
 
 struct SRefusal {
@@ -324,7 +338,8 @@ TEST_F(SongOperations, SeveralFilesFillTheSlotsInTurnAndStopBetweenFiles)
         if (task.progress().part == 2)
             task.cancel();
     });
-    const std::vector<COperationResult> results = import_songs(m_session, paths, 27, EMonoMode::LEFT, &task, false, m_yes);
+    const std::vector<COperationResult> results =
+        import_songs(m_session, paths, 27, EMonoMode::LEFT, &task, false, m_yes);
     ASSERT_EQ(results.size(), 3u);
     EXPECT_TRUE(results[0].ok());
     EXPECT_EQ(results[1].kind(), COperationResult::EKind::CANCELLED);
