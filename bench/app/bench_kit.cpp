@@ -4,6 +4,7 @@
 #include "app/work_runner.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,4 +26,20 @@ void wait_until_idle(TandoraQT& window)
 {
     while (!window.work_runner().idle())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+CTickGaps::CTickGaps()
+{
+    m_ticks.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_ticks, &QTimer::timeout, [this] {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_worst = std::max(m_worst, now - m_last);
+        m_last = now;
+    });
+}
+
+void CTickGaps::start()
+{
+    m_clock.start();
+    m_ticks.start(1);
 }

@@ -27,6 +27,24 @@ public:
 // the text when its first line is not `expected`.
 void wait_for_result(CResultPrompt& prompt, const QString& expected);
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+// Ticks of a 1 ms timer on the GUI thread from start(): the largest gap between two, in ms,
+// is how long the GUI thread was kept from its events.
+class CTickGaps {
+public:
+    CTickGaps();
+    void start();
+    double worst_ms() const { return m_worst / 1e6; }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_ticks;
+    qint64 m_last = 0;
+    qint64 m_worst = 0;
+};
+
 class TandoraQT;
 // Runs the event loop until the window runs no work (its first look for the pedal).
 void wait_until_idle(TandoraQT& window);

@@ -8,9 +8,7 @@
 #include "songs/looper_song_data.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QListWidget>
-#include <QTimer>
 #include <algorithm>
 #include <vector>
 
@@ -46,23 +44,12 @@ double max_gui_stall_ms_at_connect(CPedalEmulator& pedal)
     TandoraQT window(session);
     wait_until_idle(window);
 
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 worst = 0;
-    QTimer ticks;
-    ticks.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
-    clock.start();
-    ticks.start(1);
+    CTickGaps gaps;
+    gaps.start();
     // The window's own timer sees the new ports within a second and looks.
     pedal.plug();
     while (!all_songs_listed(window) || !window.work_runner().idle())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    ticks.stop();
     pedal.set_timing(SPedalTiming{});
-    return worst / 1e6;
+    return gaps.worst_ms();
 }

@@ -6,11 +6,9 @@
 #include "core/pedal_session.h"
 #include "emulator/pedal_emulator.h"
 
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -46,23 +44,12 @@ double max_gui_stall_ms(CPedalEmulator& pedal, CResultPrompt& prompt)
     wait_until_idle(window);
     window.findChild<QListWidget*>("m_lstSong")->setCurrentRow(0);
 
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 worst = 0;
-    QTimer ticks;
-    ticks.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
+    CTickGaps gaps;
     prompt.last.clear();
     window.findChild<QPushButton*>("m_btnDownload")->click();
-    clock.start();
-    ticks.start(1);
+    gaps.start();
     wait_for_result(prompt, "Successful !");
-    ticks.stop();
     prompt.open_file.clear();
     pedal.set_reply_latency(std::chrono::microseconds(0));
-    return worst / 1e6;
+    return gaps.worst_ms();
 }
