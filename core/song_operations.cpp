@@ -29,6 +29,13 @@ void set_percent_range(CTask* task, int from, int to)
         task->set_percent_range(from, to);
 }
 
+// `bytes` more are to cross the link before the task ends.
+void expect_bytes(CTask* task, uint64_t bytes)
+{
+    if (task)
+        task->set_bytes_total(task->progress().bytes_done + bytes);
+}
+
 COperationResult from_store(ELooperActionResult result)
 {
     return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
@@ -129,6 +136,9 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
     if (questions && !replaced.isEmpty() &&
         !questions->ask_yes_no(kOverwriteTitle, overwrite_question(replaced)))
         return COperationResult::declined();
+    // The converted song is what crosses the link, once more when it is read back; earlier
+    // files of the same task have moved theirs already.
+    expect_bytes(task, uint64_t{import.song.size()} * (verify ? 2 : 1));
     const uint64_t free_bytes = session.free_song_bytes();
     // Reading back takes as long as writing: each gets half of what is left of the bar.
     if (verify)
@@ -231,6 +241,7 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         return COperationResult::audio_failed();
     }
     set_percent_range(task, 0, kReadPercent);
+    expect_bytes(task, length);
     const ELooperActionResult read =
         session.songs().read_file(static_cast<unsigned int>(slot), song.data(), length, task);
     if (read != LOOPER_RESULT_OK) {

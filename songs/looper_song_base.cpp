@@ -137,15 +137,16 @@ ELooperActionResult CLooperSongBase::read_audio(const unsigned short* chain, uns
                     return failed(task, LOOPER_RESULT_READ_FAILED);
                 std::memcpy(buffer + copied, last_page.data(), missing);
                 task_bytes(task, missing);
+                task_step(task, length, length);
                 return LOOPER_RESULT_OK;
             }
             if (!usb->flash_read(FLASH_TYPE_NAND, address, buffer + copied, nand.page_data_size))
                 return failed(task, LOOPER_RESULT_READ_FAILED);
             copied += nand.page_data_size;
             task_bytes(task, nand.page_data_size);
+            task_step(task, copied, length);
             if (copied == length)
                 return LOOPER_RESULT_OK;
-            task_step(task, copied, length);
         }
     }
     return LOOPER_RESULT_OK;

@@ -29,6 +29,7 @@ TEST_P(BackupRoundTrip, RestoresEverySlotByteForByteIntoAFreshPedal)
     EXPECT_EQ(progress.task.progress().parts, before.size());
     EXPECT_EQ(progress.task.progress().bytes_total, progress.bytes());
     EXPECT_TRUE(std::is_sorted(progress.percents.begin(), progress.percents.end()));
+    EXPECT_EQ(progress.task.progress().percent, 100);
 
     QString why;
     const std::optional<SBackupManifest> manifest = read_backup(file("backup"), why);
@@ -54,6 +55,7 @@ TEST_P(BackupRoundTrip, RestoresEverySlotByteForByteIntoAFreshPedal)
     // One bar for the whole job: each slot written, then read back, never a step back.
     EXPECT_EQ(restoring.task.progress().parts, before.size());
     EXPECT_TRUE(std::is_sorted(restoring.percents.begin(), restoring.percents.end()));
+    EXPECT_EQ(restoring.task.progress().percent, 100);
     EXPECT_EQ(restoring.bytes(), 2 * progress.bytes());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     EXPECT_EQ(stored_songs(), before);
