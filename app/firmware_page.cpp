@@ -49,8 +49,9 @@ void CFirmwarePage::on_update()
             show_message(QStringLiteral("No update file selected !"));
             return;
         }
-        start_update([this, path](bool forced, CTask& task) {
-            return update_firmware(m_session, path, forced, &task);
+        CQuestions& questions = m_runner.questions();
+        start_update([this, path, &questions](bool forced, CTask& task) {
+            return update_firmware(m_session, path, forced, questions, &task);
         });
         return;
     }

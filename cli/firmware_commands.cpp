@@ -59,7 +59,7 @@ int run_firmware(SCliContext& context, CPedalSession& session)
         return fail_with(context, CLI_EXIT_FAILED,
                          QStringLiteral("'%1' is not a file that can be read.").arg(path));
     return run_with_task(context, session, [&](CTask& task) {
-        return update_firmware(session, path, context.options.force, &task);
+        return update_firmware(session, path, context.options.force, context.prompt, &task);
     });
 }
 

@@ -5,12 +5,14 @@
 #include "core/pack_flash_start_addr.h"
 #include "core/pedal_session.h"
 #include "core/questions.h"
+#include "device/model_info.h"
 #include "device/usb_connect.h"
 #include "firmware/flash_config.h"
 #include "firmware/pack_file.h"
 #include "support/task.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <algorithm>
 #include <vector>
 
@@ -31,13 +33,21 @@ const QString kLostText =
     QStringLiteral("The pedal was disconnected. Plug it in again and run the update again.");
 
 // One section as the passes need it: its layout parsed and its image unpacked, once.
+// The package the user chose, by the name the user knows it by.
+struct SPackageChoice {
+    QString path;
+    QString name;
+    // Install a package made for another product (the window's Shift key).
+    bool force = false;
+};
+
 struct SSection {
     SPackFlashStartAddr start;
     CFlashConfig layout;
     QByteArray image;
 };
 
-enum class EStep { OK, FAILED, CANCELLED };
+enum class EStep { OK, FAILED, CANCELLED, DECLINED };
 
 // How the install went; a failed step says why.
 struct SInstall {
@@ -50,6 +60,19 @@ SInstall failed(const QString& why)
     return {EStep::FAILED, why};
 }
 
+// A refused package: its own text, and under it the sentence a musician can act on.
+QString refusal(const QString& text, EPackProblem problem)
+{
+    const QString plain = pack_problem_text(problem);
+    return plain.isEmpty() ? text : text + QLatin1Char('\n') + plain;
+}
+
+QString model_name(unsigned int product_id)
+{
+    const SModelInfo* model = get_model_info(product_id);
+    return model ? QString::fromLatin1(model->model_name) : QStringLiteral("product %1").arg(product_id);
+}
+
 // Reads every section's layout and image; `why` says which did not load, and the update
 // must then not touch the pedal at all.
 bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& why)
@@ -60,15 +83,15 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& wh
         unsigned int length = 0;
         const char* text = pack.get_file_config(i, length);
         if (!text) {
-            why = pack.error_text();
+            why = refusal(pack.error_text(), pack.problem());
             return false;
         }
         if (!section.layout.load_flash_config_text(QByteArray(text, static_cast<int>(length)))) {
-            why = section.layout.error_text();
+            why = refusal(section.layout.error_text(), EPackProblem::DAMAGED);
             return false;
         }
         if (section.layout.sectors().empty()) {
-            why = QString::asprintf("Data%u flash config has no sector !", i + 1);
+            why = refusal(QString::asprintf("Data%u flash config has no sector !", i + 1), EPackProblem::DAMAGED);
             return false;
         }
         section.start = {i, section.layout.sectors().front().address};
@@ -79,7 +102,7 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& wh
         }
         section.image = QByteArray(data, static_cast<int>(length));
         if (section.layout.total() < length) {
-            why = QStringLiteral("Space not enough !");
+            why = refusal(QStringLiteral("Space not enough !"), EPackProblem::DAMAGED);
             return false;
         }
     }
@@ -148,20 +171,31 @@ EFlashVerifyResult write_section(CUSBConnect& link, const SSection& section, CTa
     return write_and_verify(link, type, first.address, data, length, task);
 }
 
-SInstall install(CUSBConnect& link, const QString& path, bool force, CTask* task)
+// Checks the whole package before it asks: a package that would be refused asks nothing.
+SInstall install(CUSBConnect& link, const SPackageChoice& choice, CQuestions& questions, CTask* task)
 {
     CPackFile pack;
-    if (!pack.open(path))
-        return failed(pack.error_text());
+    if (!pack.open(choice.path))
+        return failed(refusal(pack.error_text(), pack.problem()));
     const unsigned int device = link.product_id();
-    if (device != CUSBConnect::UNKNOWN_INFO && device != pack.get_file_product_ID() && !force)
-        return failed(QStringLiteral("File not match the connected device,please confirm"));
+    if (device != CUSBConnect::UNKNOWN_INFO && device != pack.get_file_product_ID() && !choice.force)
+        return failed(QStringLiteral("File not match the connected device,please confirm\n"
+                                     "This package is for another pedal model (%1).")
+                          .arg(model_name(pack.get_file_product_ID())));
     std::vector<SSection> sections;
     QString why;
     if (!load_sections(pack, sections, why))
         return failed(why);
     std::stable_sort(sections.begin(), sections.end(),
                      [](const SSection& a, const SSection& b) { return a.start < b.start; });
+    const SModelInfo* model = link.model_info();
+    const QString pedal =
+        model ? QStringLiteral("the %1").arg(QString::fromLatin1(model->model_name)) : QStringLiteral("the pedal");
+    if (!questions.ask_yes_no(QStringLiteral("Update"),
+                              QStringLiteral("Write firmware %1 into %2? Keep the pedal plugged in until the "
+                                             "update ends.")
+                                  .arg(choice.name, pedal)))
+        return {EStep::DECLINED, {}};
     if (task) {
         if (!task->forbid_cancel(kNoStopText))
             return {EStep::CANCELLED, {}};
@@ -186,15 +220,16 @@ SInstall install(CUSBConnect& link, const QString& path, bool force, CTask* task
     return {};
 }
 
-}  // namespace
-
-COperationResult update_firmware(CPedalSession& session, const QString& path, bool force, CTask* task)
+COperationResult install_package(CPedalSession& session, const SPackageChoice& choice, CQuestions& questions,
+                                 CTask* task)
 {
     CUSBConnect& link = session.link();
     const unsigned int version_before = link.firmware_version();
-    const SInstall installed = install(link, path, force, task);
+    const SInstall installed = install(link, choice, questions, task);
     if (installed.step == EStep::CANCELLED)
         return COperationResult::cancelled();
+    if (installed.step == EStep::DECLINED)
+        return COperationResult::declined();
     if (installed.step != EStep::OK) {
         const COperationResult failure = COperationResult::firmware(false).with_notes_before({installed.why});
         if (link.port().transfer().waits_aborted())
@@ -207,6 +242,8 @@ COperationResult update_firmware(CPedalSession& session, const QString& path, bo
         return COperationResult::firmware(true).with_detail(kRestartText);
     return COperationResult::firmware(true);
 }
+
+}  // namespace
 
 COperationResult update_firmware_online(CPedalSession& session, const SFirmwareEntry& entry, bool force,
                                         CQuestions& questions, CTask* task)
@@ -224,5 +261,11 @@ COperationResult update_firmware_online(CPedalSession& session, const SFirmwareE
         return COperationResult::firmware(false)
             .with_detail(package.result.message)
             .with_notes_before({QStringLiteral("Download firmware failed !")});
-    return update_firmware(session, package.file->fileName(), force, task);
+    return install_package(session, {package.file->fileName(), entry.name, force}, questions, task);
+}
+
+COperationResult update_firmware(CPedalSession& session, const QString& path, bool force, CQuestions& questions,
+                                 CTask* task)
+{
+    return install_package(session, {path, QFileInfo(path).completeBaseName(), force}, questions, task);
 }

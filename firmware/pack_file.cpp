@@ -32,12 +32,12 @@ bool CPackFile::GetFileInfo(const QString& path)
 
     QFile file;
     if (!NEAT::OpenFile(file, path, QIODevice::ReadOnly, nullptr)) {
-        fail("Open file failed");
+        fail("Open file failed", EPackProblem::UNREADABLE);
         return false;
     }
     const qint64 headRead = file.read(reinterpret_cast<char*>(m_fileHead), PACK::HEADER_SIZE);
     if (std::memcmp(m_fileHead + PACK::TOKEN_OFFSET, PACK::TOKEN, PACK::TOKEN_SIZE) != 0) {
-        fail("File Token Error");
+        fail("File Token Error", EPackProblem::NOT_A_PACKAGE);
         return false;
     }
     // A header cut short has no stored checksum at all, whatever the zero fill sums to.
@@ -140,7 +140,7 @@ const char* CPackFile::get_file_data(unsigned index, unsigned& length)
     std::unique_ptr<unsigned char[]> stored(
         new (std::nothrow) unsigned char[std::max<uint32_t>(head.stored_length, 1)]);
     if (!stored) {
-        fail(section_text(index, "image does not fit into memory"));
+        fail(section_text(index, "image does not fit into memory"), EPackProblem::NO_MEMORY);
         return nullptr;
     }
     if (!read_exactly(file, stored.get(), head.stored_length, index, "image lies outside the file"))
@@ -156,9 +156,25 @@ const char* CPackFile::get_file_data(unsigned index, unsigned& length)
     return reinterpret_cast<const char*>(m_buffer.get());
 }
 
-void CPackFile::fail(const QString& text)
+void CPackFile::fail(const QString& text, EPackProblem problem)
 {
     m_error = text;
+    m_problem = problem;
+}
+
+QString pack_problem_text(EPackProblem problem)
+{
+    switch (problem) {
+        case EPackProblem::NOT_A_PACKAGE:
+            return QStringLiteral("This file is not a firmware package.");
+        case EPackProblem::DAMAGED:
+            return QStringLiteral("The package is damaged or incomplete.");
+        case EPackProblem::NONE:
+        case EPackProblem::UNREADABLE:
+        case EPackProblem::NO_MEMORY:
+            break;
+    }
+    return {};
 }
 
 bool CPackFile::ensure_capacity(uint64_t size)
@@ -169,7 +185,7 @@ bool CPackFile::ensure_capacity(uint64_t size)
     m_capacity = 0;
     m_buffer.reset(new (std::nothrow) unsigned char[size]);
     if (!m_buffer) {
-        fail("Not enough memory to read the firmware package");
+        fail("Not enough memory to read the firmware package", EPackProblem::NO_MEMORY);
         return false;
     }
     m_capacity = static_cast<uint32_t>(size);
@@ -180,7 +196,7 @@ bool CPackFile::open_range(QFile& file, uint32_t offset, uint32_t length, unsign
 {
     QString error;
     if (!NEAT::OpenFile(file, m_path, QIODevice::ReadOnly, &error)) {
-        fail(error);
+        fail(error, EPackProblem::UNREADABLE);
         return false;
     }
     if (uint64_t(offset) + length > static_cast<quint64>(file.size()) || !file.seek(offset)) {

@@ -18,6 +18,18 @@ class QFile;
 // pointer into one working buffer owned by the object, valid only until the next call of
 // either accessor. Failures set the error text (never cleared by a success), which the
 // caller shows.
+// Why a package was refused, in the words a musician can act on.
+enum class EPackProblem {
+    NONE,
+    UNREADABLE,     // the file could not be opened or read
+    NOT_A_PACKAGE,  // it does not start as a firmware package does
+    DAMAGED,        // a checksum, a count, a range or a stream is wrong, or a part is missing
+    NO_MEMORY,      // the computer could not hold it
+};
+
+// The plain sentence under a refusal's own text; empty where that text says it already.
+QString pack_problem_text(EPackProblem problem);
+
 class CPackFile {
 public:
     CPackFile() = default;
@@ -45,11 +57,12 @@ public:
     [[nodiscard]] const char* get_file_data(unsigned index, unsigned& length);
 
     const QString& error_text() const { return m_error; }
+    EPackProblem problem() const { return m_problem; }
     unsigned get_section_count() const { return m_sectionCount; }
     const std::vector<SDataHead>& data_heads() const { return m_dataHeads; }
 
 private:
-    void fail(const QString& text);
+    void fail(const QString& text, EPackProblem problem = EPackProblem::DAMAGED);
     [[nodiscard]] bool ensure_capacity(uint64_t size);
     // Opens the package and seeks to a range that must lie wholly inside it; otherwise
     // fails with "Data<n> <what>" before anything is allocated.
@@ -59,6 +72,7 @@ private:
                                     const char* what);
 
     QString m_error;
+    EPackProblem m_problem = EPackProblem::NONE;
     unsigned m_sectionCount = 0;
     QString m_path;
     unsigned char m_fileHead[PACK::HEADER_SIZE] = {};

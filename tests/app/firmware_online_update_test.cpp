@@ -37,16 +37,19 @@ TEST_P(OnlineUpdate, QuestionDownloadAndInstall)
     QByteArray bytes;
     ASSERT_TRUE(make_pack_file("10002", {kGood}, bytes, error));
     m_server.serve(entry, bytes);
-    m_prompt.answer_yes_no(GetParam().yes);
+    if (GetParam().asked)
+        m_prompt.answer_yes_no(GetParam().yes);
+    // Yes to writing the package once it has come.
+    m_prompt.answer_yes_no(true);
     widget<QPushButton>("m_btnUpdate")->click();
     wait_until_idle();
 
-    const bool questioned =
-        !m_prompt.shown().empty() && m_prompt.shown()[0].kind == CScriptedPrompt::EKind::QUESTION;
+    const auto& shown = m_prompt.shown();
+    const bool questioned = !shown.empty() && shown[0].text == kQuestion;
     EXPECT_EQ(questioned, GetParam().asked);
     if (questioned) {
-        EXPECT_EQ(m_prompt.shown()[0].title, "Update");
-        EXPECT_EQ(m_prompt.shown()[0].text, kQuestion);
+        EXPECT_EQ(shown[0].kind, CScriptedPrompt::EKind::QUESTION);
+        EXPECT_EQ(shown[0].title, "Update");
     }
     EXPECT_EQ(m_prompt.messages(), GetParam().messages);
     const bool installed = !GetParam().messages.isEmpty();
@@ -87,6 +90,7 @@ TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
     CUserDuringWork user(*m_window, {"m_btnUpdate"});
     m_server.on_request = [&user](const QString&) { user.act(); };
     m_prompt.clear();
+    m_prompt.answer_yes_no(true);
     widget<QPushButton>("m_btnUpdate")->click();
     wait_until_idle();
     ASSERT_TRUE(user.acted);

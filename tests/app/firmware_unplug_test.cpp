@@ -22,7 +22,7 @@ TEST_F(FirmwareUpdate, UnplugDuringTheReplyWaitFailsAtOnceAndTheReplugIsSeen)
 {
     CPedalEmulator& pedal = start();
     pedal.add_fault(SPedalFault::update(EPedalFaultKind::UNPLUG_AFTER, kWrite, 1));
-    CTickingPrompt user([&pedal] { pedal.plug(); }, true);
+    CTickingPrompt user([&pedal] { pedal.plug(); }, true, true);
     update_local(package({kGood}));
     EXPECT_EQ(driver().link().port().transfer().last_read_end(), EReadEnd::LINK_LOST);
     ASSERT_EQ(user.messages.size(), 2);

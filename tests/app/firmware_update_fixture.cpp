@@ -79,6 +79,8 @@ QString FirmwareUpdate::package(const Sections& sections, const QByteArray& prod
 
 void FirmwareUpdate::update_local(const QString& path)
 {
+    // Yes to writing the package, asked once it has been checked.
+    m_prompt.answer_yes_no(true);
     widget<QCheckBox>("m_btnSelLocal")->setChecked(true);
     widget<QLineEdit>("m_editPath")->setText(path);
     widget<QPushButton>("m_btnUpdate")->click();

@@ -49,6 +49,8 @@ TEST_F(FirmwareUpdate, NandSectionIsWrittenInWholePagesOnce)
 
 namespace {
 
+const QString kDamaged = QStringLiteral("The package is damaged or incomplete.");
+
 struct SOutcomeCase {
     const char* name;
     Sections sections;
@@ -86,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "10002",
                      {},
                      false,
-                     {"Space not enough !", "Failed!"},
+                     {"Space not enough !\n" + kDamaged, "Failed!"},
                      0,
                      0},
         SOutcomeCase{"OtherProduct",
@@ -94,7 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "10003",
                      {},
                      false,
-                     {"File not match the connected device,please confirm", "Failed!"},
+                     {"File not match the connected device,please confirm\nThis package is for another pedal model "
+                      "(SMALL WHEEL).",
+                      "Failed!"},
                      0,
                      0},
         SOutcomeCase{"OtherProductWithShift", {kGood}, "10003", {}, true, {kSuccessfulSameVersion}, 1, 1},
@@ -137,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "10002",
                      {},
                      false,
-                     {"FLASH start address is empty", "Failed!"},
+                     {"FLASH start address is empty\n" + kDamaged, "Failed!"},
                      0,
                      0},
         SOutcomeCase{"LayoutWithoutSectorFlashesNothing",
@@ -145,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "10002",
                      {},
                      false,
-                     {"Data2 flash config has no sector !", "Failed!"},
+                     {"Data2 flash config has no sector !\n" + kDamaged, "Failed!"},
                      0,
                      0}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -165,7 +169,25 @@ TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFai
     const QString junk = m_files.filePath("junk.dat");
     ASSERT_TRUE(NEAT::WriteFile(junk, reinterpret_cast<const unsigned char*>("not a package"), 13));
     update_local(junk);
-    EXPECT_EQ(m_prompt.messages(), QStringList({"File Token Error", "Failed!"}));
+    EXPECT_EQ(m_prompt.messages(), QStringList({"File Token Error\nThis file is not a firmware package.", "Failed!"}));
+    expect_ended();
+}
+
+// The package is checked whole, then the user says whether it goes in; No writes nothing.
+TEST_F(FirmwareUpdate, AsksBeforeWritingAndNoLeavesThePedalAlone)
+{
+    CPedalEmulator& pedal = start();
+    const QString path = package({kGood});
+    m_prompt.answer_yes_no(false);
+    widget<QCheckBox>("m_btnSelLocal")->setChecked(true);
+    widget<QLineEdit>("m_editPath")->setText(path);
+    widget<QPushButton>("m_btnUpdate")->click();
+    wait_until_idle();
+    ASSERT_EQ(m_prompt.shown().size(), 1u);
+    EXPECT_EQ(m_prompt.shown()[0].kind, CScriptedPrompt::EKind::QUESTION);
+    EXPECT_EQ(m_prompt.shown()[0].text,
+              "Write firmware firmware into the PULSE RING? Keep the pedal plugged in until the update ends.");
+    EXPECT_TRUE(pedal.command_log().empty());
     expect_ended();
 }
 

@@ -37,8 +37,11 @@ void WindowWithPedals::wait_for_port_change()
     QTRY_VERIFY_WITH_TIMEOUT(driver().device_changed(), 3000);
 }
 
-CTickingPrompt::CTickingPrompt(std::function<void()> on_first_box, bool answer)
-    : m_previous(install_user_prompt(this)), m_on_first_box(std::move(on_first_box)), m_answer(answer)
+CTickingPrompt::CTickingPrompt(std::function<void()> on_first_box, bool answer, bool messages_only)
+    : m_previous(install_user_prompt(this)),
+      m_on_first_box(std::move(on_first_box)),
+      m_answer(answer),
+      m_messages_only(messages_only)
 {
 }
 
@@ -62,7 +65,7 @@ bool CTickingPrompt::ask_yes_no(const QString&, const QString& text)
 
 void CTickingPrompt::on_box()
 {
-    if (messages.size() + questions.size() == 1)
+    if (messages.size() + (m_messages_only ? 0 : questions.size()) == 1)
         m_on_first_box();
 }
 

@@ -22,7 +22,8 @@
 // after the ports changed). Questions get `answer`, file dialogs are cancelled.
 class CTickingPrompt final : public CUserPrompt {
 public:
-    CTickingPrompt(std::function<void()> on_first_box, bool answer);
+    // `messages_only`: the first message box is the chance, not a question before it.
+    CTickingPrompt(std::function<void()> on_first_box, bool answer, bool messages_only = false);
     ~CTickingPrompt() override;
     CTickingPrompt(const CTickingPrompt&) = delete;
     CTickingPrompt& operator=(const CTickingPrompt&) = delete;
@@ -48,6 +49,7 @@ private:
     CUserPrompt* m_previous;
     std::function<void()> m_on_first_box;
     bool m_answer;
+    bool m_messages_only;
 };
 
 // What the user does at the first chance while a command runs: notes the states of the

@@ -136,7 +136,7 @@ TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
     const SInterruptCase& c = GetParam();
     interrupt(c);
     const COperationResult interrupted =
-        m_session.with_notes(update_firmware(m_session, m_package, false, nullptr));
+        m_session.with_notes(update_firmware(m_session, m_package, false, m_yes, nullptr));
     EXPECT_EQ(interrupted.text(), "Failed!");
     EXPECT_FALSE(interrupted.notes().isEmpty());
     m_session.close();
@@ -159,7 +159,7 @@ TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
     const bool version_was_new = m_session.link().firmware_version() == kNewVersion;
     static_cast<void>(m_session.take_notes());
     const COperationResult again =
-        m_session.with_notes(update_firmware(m_session, m_package, shift_held, nullptr));
+        m_session.with_notes(update_firmware(m_session, m_package, shift_held, m_yes, nullptr));
     EXPECT_EQ(again.text().toStdString(), "Successful!");
     EXPECT_EQ(again.detail().isEmpty(), !version_was_new) << again.detail().toStdString();
     EXPECT_EQ(again.notes(), QStringList());
@@ -186,7 +186,7 @@ TEST_F(CorePedal, UpdateLeavingTheVersionAsksForARestart)
     const QString path = file("same.dat");
     QString error;
     ASSERT_TRUE(write_pack_file(path, "10002", {{layout(0x10000, 0x10800), pattern(0x200, 1)}}, error));
-    const COperationResult result = update_firmware(m_session, path, false, nullptr);
+    const COperationResult result = update_firmware(m_session, path, false, m_yes, nullptr);
     EXPECT_EQ(result.text(), "Successful!");
     EXPECT_EQ(result.detail(), "Restart the pedal to run the new firmware.");
 }

@@ -62,7 +62,7 @@ TEST_F(CoreFirmwareUpdate, ProgressRunsThroughBothPasses)
         if (percents.empty() || percents.back() != percent)
             percents.push_back(percent);
     });
-    const COperationResult result = update_firmware(m_session, path, false, &task);
+    const COperationResult result = update_firmware(m_session, path, false, m_yes, &task);
     EXPECT_EQ(result.text(), "Successful!");
     EXPECT_EQ(percents, std::vector<int>({0, 80, 40, 80, 100}));
     EXPECT_EQ(task.progress().bytes_done, 0xC00u);
@@ -74,7 +74,7 @@ TEST_F(CoreFirmwareUpdate, CancelBeforeTheFirstEraseTouchesNothing)
     m_pedal->clear_command_log();
     CTask task;
     task.cancel();
-    const COperationResult result = update_firmware(m_session, path, false, &task);
+    const COperationResult result = update_firmware(m_session, path, false, m_yes, &task);
     EXPECT_EQ(result.kind(), COperationResult::EKind::CANCELLED);
     m_pedal->wait_until_idle();
     EXPECT_TRUE(m_pedal->command_log().empty());
@@ -92,7 +92,7 @@ TEST_F(CoreFirmwareUpdate, CancelAfterTheFirstEraseIsRefusedAndTheUpdateEnds)
             task.cancel();
         }
     });
-    const COperationResult result = update_firmware(m_session, path, false, &task);
+    const COperationResult result = update_firmware(m_session, path, false, m_yes, &task);
     EXPECT_TRUE(tried);
     EXPECT_FALSE(task.cancelled());
     EXPECT_FALSE(task.progress().cancellable);
@@ -115,7 +115,7 @@ TEST_F(CoreFirmwareUpdate, ASectionThatDoesNotUnpackIsShownBeforeFailed)
     ASSERT_EQ(package.write(bytes), bytes.size());
     package.close();
     m_pedal->clear_command_log();
-    const COperationResult result = m_session.with_notes(update_firmware(m_session, path, false, nullptr));
+    const COperationResult result = m_session.with_notes(update_firmware(m_session, path, false, m_yes, nullptr));
     EXPECT_EQ(result.text(), "Failed!");
     ASSERT_EQ(result.notes().size(), 1);
     EXPECT_TRUE(result.notes()[0].contains("decode bin file failed")) << result.notes()[0].toStdString();
