@@ -6,6 +6,7 @@
 #include "app/user_prompt.h"
 #include "app/work_runner.h"
 #include "core/firmware_update.h"
+#include "core/pedal_session.h"
 #include "support/neat.h"
 #include "ui_tandora_qt.h"
 
@@ -26,6 +27,19 @@ CFirmwarePage::CFirmwarePage(Ui_TandoraQTClass& ui, CPedalSession& session, CWor
 {
     m_ui.m_tabFirmwareUpdate->setWindowOpacity(0.5);
     show_update_mode();
+    connect(m_ui.m_editPath, &QLineEdit::textChanged, this, [this] { update_buttons(); });
+}
+
+void CFirmwarePage::update_buttons()
+{
+    const bool ready = m_runner.idle() && m_session.is_ready_for_songs();
+    const std::initializer_list<QWidget*> controls{m_ui.m_btnSelLocal, m_ui.m_comNewSoftware, m_ui.m_editPath,
+                                                   m_ui.m_btnOpen};
+    for (QWidget* control : controls)
+        control->setEnabled(ready);
+    const bool local = m_ui.m_btnSelLocal->checkState() == Qt::Checked;
+    const bool chosen = local ? !m_ui.m_editPath->text().isEmpty() : !m_entries.empty();
+    m_ui.m_btnUpdate->setEnabled(ready && chosen);
 }
 
 void CFirmwarePage::on_open_file()
@@ -85,6 +99,7 @@ void CFirmwarePage::show_catalog(const SFirmwareCatalog& catalog)
         case ECatalogResult::UNKNOWN_MODEL:
             m_ui.m_btnSelLocal->setCheckState(Qt::Checked);
             show_update_mode();
+            update_buttons();
             return;
         case ECatalogResult::LIST_BROKEN:
             show_message(catalog.message);
@@ -100,12 +115,14 @@ void CFirmwarePage::show_catalog(const SFirmwareCatalog& catalog)
         m_ui.m_comNewSoftware->addItem(entry.name);
     if (m_ui.m_comNewSoftware->count() > 0)
         m_ui.m_comNewSoftware->setCurrentIndex(0);
+    update_buttons();
 }
 
 void CFirmwarePage::clear()
 {
     m_entries.clear();
     m_ui.m_comNewSoftware->clear();
+    update_buttons();
 }
 
 void CFirmwarePage::show_update_mode()
@@ -121,4 +138,5 @@ void CFirmwarePage::show_update_mode()
 void CFirmwarePage::on_select_local(bool)
 {
     show_update_mode();
+    update_buttons();
 }

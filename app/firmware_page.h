@@ -29,6 +29,9 @@ public:
     void show_catalog(const SFirmwareCatalog& catalog);
     // No pedal: nothing to offer.
     void clear();
+    // Enables what the pedal and the runner's state allow: Update only with something to
+    // install.
+    void update_buttons();
     // The packages offered, in the order of the list.
     const std::vector<SFirmwareEntry>& entries() const { return m_entries; }
 

@@ -13,10 +13,43 @@
 #include <QTextCodec>
 #include <memory>
 
+namespace {
+
+void describe(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "The desktop companion of USB-MIDI looper pedals: finds the pedal, lists its song slots, "
+        "imports audio files into them, exports, deletes, backs up and restores them, and updates "
+        "the pedal's firmware. tandora-cli does the same from a terminal."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    add_front_end_options(parser);
+}
+
+// --help and --version answer on the terminal, with no display needed, and end the program.
+void answer_help_or_version(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument != "--help" && argument != "-h" && argument != "--version" && argument != "-v")
+            continue;
+        QCoreApplication terminal(argc, argv);
+        apply_app_identity();
+        QCoreApplication::setApplicationVersion(program_version());
+        QCommandLineParser parser;
+        describe(parser);
+        parser.process(terminal);
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    answer_help_or_version(argc, argv);
     QApplication app(argc, argv);
     apply_app_identity();
+    QCoreApplication::setApplicationVersion(program_version());
     QGuiApplication::setDesktopFileName(app_id());
     QApplication::setWindowIcon(QIcon(":/TandoraQT/Resources/Pictures/tandora.png"));
     // File names are UTF-8 on Linux and macOS, whatever the locale says (a C locale
@@ -26,8 +59,7 @@ int main(int argc, char** argv)
     install_user_prompt(&prompt);
 
     QCommandLineParser parser;
-    parser.addHelpOption();
-    add_front_end_options(parser);
+    describe(parser);
     parser.process(app);
     SFrontEndOptions options;
     QString error;
@@ -35,6 +67,7 @@ int main(int argc, char** argv)
         show_message(error);
         return 2;
     }
+    apply_diagnostics(options);
     apply_update_server(options);
 
     std::unique_ptr<CDemoPedal> demo;

@@ -80,16 +80,15 @@ void CSongPage::on_row_changed(int row)
 
 void CSongPage::update_buttons()
 {
-    const bool ready = m_runner.idle() && m_session.is_ready_for_songs();
-    const bool songs = ready && m_session.song_format() != nullptr;
+    // During work every command waits; only Cancel, in the progress area, stays live.
+    const bool idle = m_runner.idle();
+    const bool songs = idle && keeps_songs();
     for (QWidget* button :
          {m_ui.m_btnUpload, m_ui.m_btnDownload, m_ui.m_btnDelete, m_ui.m_btnBackup, m_ui.m_btnRestore})
         button->setEnabled(songs);
-    m_ui.m_btnOpen->setEnabled(ready);
-    m_ui.m_btnUpdate->setEnabled(ready);
+    m_ui.m_chkVerifyImport->setEnabled(idle);
     // A stereo pedal takes both channels as they are.
-    const SPedalIdentity pedal = pedal_identity(m_session);
-    m_ui.m_comMonoMode->setEnabled(pedal.channels <= 1);
+    m_ui.m_comMonoMode->setEnabled(idle && pedal_identity(m_session).channels <= 1);
     // Once a slot is chosen, what it holds decides the slot's commands.
     if (m_current != -1)
         update_edit_buttons();
@@ -97,9 +96,7 @@ void CSongPage::update_buttons()
 
 void CSongPage::update_edit_buttons()
 {
-    const bool ready = m_runner.idle() && m_session.is_ready_for_songs();
-    const bool song = ready && slot_holds_song(m_current);
-    m_ui.m_btnOpen->setEnabled(ready && m_current != -1);
+    const bool song = m_runner.idle() && keeps_songs() && slot_holds_song(m_current);
     m_ui.m_btnUpload->setEnabled(song);
     m_ui.m_btnDelete->setEnabled(song);
 }

@@ -60,6 +60,7 @@ TandoraQT::TandoraQT(CPedalSession& session, bool demo, QWidget* parent)
     init_style_sheet();
     update_window_title();
     m_song_page->update_buttons();
+    m_firmware_page->update_buttons();
     // The window shows before the first look ends: a pedal's box comes after it appears.
     m_watch = std::make_unique<CPedalWatch>(
         m_session, *m_runner,
@@ -156,6 +157,7 @@ void TandoraQT::show_work_state(int state)
     const bool song_work = state != WORK_IDLE && state != WORK_UPDATE_FIRMWARE && state != WORK_CONNECT;
     ui.propSheet->setTabEnabled(kFirmwareTab, !song_work);
     m_song_page->update_buttons();
+    m_firmware_page->update_buttons();
 }
 
 void TandoraQT::timerEvent(QTimerEvent* event)

@@ -16,6 +16,8 @@ enum ECliExit : int {
     CLI_EXIT_FAILED = 1,
     CLI_EXIT_USAGE = 2,
     CLI_EXIT_NO_PEDAL = 3,
+    // As a shell reports a program ended by Ctrl-C (128 + SIGINT).
+    CLI_EXIT_CANCELLED = 130,
 };
 
 // What every command needs: the options, the terminal, and the program's output.
@@ -49,15 +51,21 @@ int run_restore(SCliContext& context, CPedalSession& session);
 
 // Runs `work` on the session with a task whose progress is drawn and which Ctrl-C cancels;
 // prints the result's notes and then its text (and its detail) to stderr, or the text to
-// stdout on success; the exit code. A declined question prints nothing more.
+// stdout on success (not with --quiet); the exit code. A declined question prints
+// "Nothing changed."; a cancel ends with 130.
 int run_with_task(SCliContext& context, CPedalSession& session,
                   const std::function<COperationResult(CTask&)>& work);
 // Prints `text` to the error output and returns `code`.
 int fail_with(SCliContext& context, int code, const QString& text);
+// As fail_with; with --json the text goes to the output as {"error": text}, so a script
+// that reads JSON reads the failure too.
+int fail_in_kind(SCliContext& context, int code, const QString& text);
 // Slot argument `text` (1-based) as a 0-based slot of the session's model, or -1 after
 // printing why.
 int parse_slot(SCliContext& context, const QString& text, const CPedalSession& session);
 // Prints each text to the error output.
 void print_errors(SCliContext& context, const QStringList& texts);
+// A question was answered no: says that nothing changed; the exit code.
+int declined(SCliContext& context);
 // Prints `text` to the output, UTF-8, with a newline.
 void print_line(SCliContext& context, const QString& text);

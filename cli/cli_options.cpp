@@ -39,7 +39,8 @@ QString description()
         "  check-update              whether a newer Tandora exists\n"
         "  backup DIR [--wav]        every song, bit for bit, into the new or empty folder DIR\n"
         "  restore DIR [--slots 1,3-5]   the backup in DIR back into the pedal, verified\n\n"
-        "Exit codes: 0 success, 1 failure, 2 bad usage, 3 no pedal.");
+        "Exit codes: 0 success; 1 failure, or a question answered no (\"Nothing changed.\"); 2 bad "
+        "usage; 3 no pedal, or no MIDI service; 130 cancelled with Ctrl-C.");
 }
 
 }  // namespace
@@ -65,7 +66,8 @@ SCliParse parse_cli(const QStringList& arguments)
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
     const QCommandLineOption wav("wav", "backup: also save each song as a 48000 Hz WAV file for listening.");
     const QCommandLineOption slot_list("slots", "restore: only these slots, e.g. 1,3-5.", "LIST");
-    parser.addOptions({yes, force, json, verify, port, mono, online, list, name, wav, slot_list});
+    const QCommandLineOption quiet("quiet", "Print no progress and no success line; failures still.");
+    parser.addOptions({yes, force, json, verify, quiet, port, mono, online, list, name, wav, slot_list});
     add_front_end_options(parser);
 
     SCliParse parse;
@@ -90,6 +92,7 @@ SCliParse parse_cli(const QStringList& arguments)
     options.force = parser.isSet(force);
     options.json = parser.isSet(json);
     options.verify = parser.isSet(verify);
+    options.quiet = parser.isSet(quiet);
     options.port = parser.value(port);
     options.online = parser.isSet(online);
     options.list = parser.isSet(list);

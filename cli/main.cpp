@@ -13,19 +13,17 @@
 
 namespace {
 
-// The lower layers narrate their work on the debug output; a terminal tool shows only
-// warnings and what its commands print.
-void quiet_debug(QtMsgType type, const QMessageLogContext&, const QString& text)
+// Whatever the logging rules let through, as plain lines on stderr.
+void print_message(QtMsgType, const QMessageLogContext&, const QString& text)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    qInstallMessageHandler(quiet_debug);
+    qInstallMessageHandler(print_message);
     QCoreApplication app(argc, argv);
     // File names and arguments are UTF-8, whatever the locale says; set before the
     // arguments are read.
@@ -38,6 +36,7 @@ int main(int argc, char** argv)
         std::fprintf(parse.exit_code == 0 ? stdout : stderr, "%s\n", parse.text.toUtf8().constData());
         return parse.exit_code;
     }
+    apply_diagnostics(parse.options->front_end);
     apply_update_server(parse.options->front_end);
     CTerminalPrompt prompt(parse.options->yes, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO));
     int code = CLI_EXIT_FAILED;

@@ -16,7 +16,7 @@ int open_chosen_pedal(SCliContext& context, CPedalSession& session)
     std::vector<SPortLine> ports;
     QString error;
     if (!list_pedal_ports(ports, error))
-        return fail_with(context, CLI_EXIT_NO_PEDAL, error);
+        return fail_in_kind(context, CLI_EXIT_NO_PEDAL, error);
     const QString& wanted = context.options.port;
     std::vector<const SPortLine*> chosen;
     for (size_t i = 0; i < ports.size(); ++i) {

@@ -29,7 +29,7 @@ int run_ports(SCliContext& context)
     std::vector<SPortLine> ports;
     QString error;
     if (!list_pedal_ports(ports, error))
-        return fail_with(context, CLI_EXIT_NO_PEDAL, error);
+        return fail_in_kind(context, CLI_EXIT_NO_PEDAL, error);
     QJsonArray listed;
     for (size_t i = 0; i < ports.size(); ++i) {
         const SPortLine& port = ports[i];

@@ -6,6 +6,8 @@
 #include "core/pedal_view.h"
 #include "support/task.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 
 int fail_with(SCliContext& context, int code, const QString& text)
@@ -13,6 +15,20 @@ int fail_with(SCliContext& context, int code, const QString& text)
     std::fprintf(context.err, "%s\n", text.toUtf8().constData());
     std::fflush(context.err);
     return code;
+}
+
+int fail_in_kind(SCliContext& context, int code, const QString& text)
+{
+    if (!context.options.json)
+        return fail_with(context, code, text);
+    const QJsonDocument document(QJsonObject{{"error", text}});
+    print_line(context, QString::fromUtf8(document.toJson(QJsonDocument::Compact)));
+    return code;
+}
+
+int declined(SCliContext& context)
+{
+    return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Nothing changed."));
 }
 
 void print_errors(SCliContext& context, const QStringList& texts)
@@ -47,22 +63,25 @@ int run_with_task(SCliContext& context, CPedalSession& session,
     CTask task;
     std::optional<COperationResult> result;
     {
-        CTerminalProgress progress(task, context.terminal, context.err, context.on_task_step);
+        CTerminalProgress progress(task, context.terminal, context.options.quiet ? nullptr : context.err,
+                                   context.on_task_step);
         context.interrupt.watch(&task);
         result = session.with_notes(work(task));
         context.interrupt.watch(nullptr);
     }
     print_errors(context, result->notes());
     if (result->kind() == COperationResult::EKind::DECLINED)
-        return CLI_EXIT_FAILED;
+        return declined(context);
     QString text = result->text();
     if (!result->detail().isEmpty())
         text += '\n' + result->detail();
     if (result->ok()) {
-        print_line(context, text);
+        if (!context.options.quiet)
+            print_line(context, text);
         return CLI_EXIT_OK;
     }
-    return fail_with(context, CLI_EXIT_FAILED, text);
+    const bool cancelled = result->kind() == COperationResult::EKind::CANCELLED;
+    return fail_with(context, cancelled ? CLI_EXIT_CANCELLED : CLI_EXIT_FAILED, text);
 }
 
 int run_cli_command(SCliContext& context)

@@ -31,7 +31,7 @@ int run_export(SCliContext& context, CPedalSession& session)
     if (QFileInfo::exists(path) &&
         !context.prompt.ask_yes_no(QStringLiteral("Export"),
                                    QStringLiteral("'%1' already exists, overwrite it?").arg(path)))
-        return CLI_EXIT_FAILED;
+        return declined(context);
     return run_with_task(context, session,
                          [&](CTask& task) { return export_song(session, slot, path, &task); });
 }

@@ -35,6 +35,8 @@ CTerminalProgress::~CTerminalProgress()
 void CTerminalProgress::show()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_out)
+        return;
     const STaskProgress progress = m_task.progress();
     QString text = QString::asprintf("%3d%%", progress.percent);
     if (progress.parts > 1)

@@ -12,7 +12,7 @@ class CTask;
 // percent, speed and time left; otherwise a plain line at every tenth of the way.
 class CTerminalProgress {
 public:
-    // `on_step` (may be empty) is called at every step too.
+    // `on_step` (may be empty) is called at every step too. With no `out`, nothing is shown.
     CTerminalProgress(CTask& task, bool terminal, std::FILE* out, std::function<void(CTask&)> on_step = {});
     ~CTerminalProgress();
     CTerminalProgress(const CTerminalProgress&) = delete;

@@ -18,7 +18,8 @@ bool CTerminalPrompt::ask_yes_no(const QString&, const QString& text)
         std::fflush(m_out);
         return false;
     }
-    std::fprintf(m_out, "%s [y/N] ", text.toUtf8().constData());
+    // A progress bar may be drawn on the line: the question takes its place.
+    std::fprintf(m_out, "\r\033[K%s [y/N] ", text.toUtf8().constData());
     std::fflush(m_out);
     char line[64] = {};
     if (!std::fgets(line, sizeof line, m_in))

@@ -54,6 +54,8 @@ QString message_of(EDownloadOutcome outcome, const SDownloadLimits& limits, cons
             return QStringLiteral("The download failed: %1.").arg(detail);
         case EDownloadOutcome::STORE_FAILED:
             return QStringLiteral("The download could not be stored: %1.").arg(detail);
+        case EDownloadOutcome::NO_SERVER:
+            return QStringLiteral("The demo pedal has no update server; give one with --update-server.");
     }
     return QString();
 }

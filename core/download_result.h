@@ -26,6 +26,7 @@ enum class EDownloadOutcome {
     HTTP_ERROR,                // any other status than 2xx
     NETWORK_ERROR,             // no connection, or it broke off before the whole body
     STORE_FAILED,              // the bytes could not be written where they go
+    NO_SERVER,                 // no update server is set (the demo mode without one given)
 };
 
 struct SDownloadResult {

@@ -4,6 +4,7 @@
 #include "device/model_info.h"
 
 #include <QCommandLineParser>
+#include <QLoggingCategory>
 #include <QStringList>
 
 void add_front_end_options(QCommandLineParser& parser)
@@ -14,12 +15,14 @@ void add_front_end_options(QCommandLineParser& parser)
     parser.addOption({"demo-speed", "realistic: paced like a real pedal; instant: at once.", "realistic|instant",
                       "realistic"});
     parser.addOption({"update-server", "The update server's base address.", "URL"});
+    parser.addOption({"verbose", "Print the program's diagnostic lines (QT_LOGGING_RULES also turns them on)."});
 }
 
 bool read_front_end_options(const QCommandLineParser& parser, SFrontEndOptions& options, QString& error)
 {
     options.demo = parser.isSet("demo");
     options.demo_reset = parser.isSet("demo-reset");
+    options.verbose = parser.isSet("verbose");
     options.update_server = parser.value("update-server");
     const QString speed = parser.value("demo-speed");
     if (speed != "realistic" && speed != "instant") {
@@ -46,4 +49,12 @@ void apply_update_server(const SFrontEndOptions& options)
         UPDATE_SERVER::set_base(options.update_server);
     else if (options.demo)
         UPDATE_SERVER::set_base(QString());
+}
+
+void apply_diagnostics(const SFrontEndOptions& options)
+{
+    // The program narrates its work in the default category's debug lines; rules in
+    // QT_LOGGING_RULES still override these.
+    QLoggingCategory::setFilterRules(options.verbose ? QStringLiteral("default.debug=true")
+                                                     : QStringLiteral("default.debug=false"));
 }

@@ -17,6 +17,8 @@ struct SFrontEndOptions {
     bool instant = false;
     // Empty: the built-in address, or none at all in demo mode.
     QString update_server;
+    // The diagnostic lines are shown.
+    bool verbose = false;
 };
 
 void add_front_end_options(QCommandLineParser& parser);
@@ -26,3 +28,6 @@ void add_front_end_options(QCommandLineParser& parser);
 // Sets the update server's address as the options ask: the one given, the built-in one,
 // or, in demo mode without one given, none, so nothing is fetched.
 void apply_update_server(const SFrontEndOptions& options);
+// The program's diagnostic lines are off unless --verbose (or QT_LOGGING_RULES) asks for
+// them.
+void apply_diagnostics(const SFrontEndOptions& options);

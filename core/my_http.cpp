@@ -244,6 +244,10 @@ SDownloadResult CMyHttp::download_file(const QString& url, QByteArray& data)
 
 SDownloadResult CMyHttp::download_file(const QString& url, QIODevice& sink)
 {
+    const QUrl address(url, QUrl::TolerantMode);
+    // A path alone: the update server's address in front of it was empty.
+    if (address.scheme().isEmpty())
+        return download_result(EDownloadOutcome::NO_SERVER, m_limits);
     CTransfer transfer(m_limits, m_task, sink);
-    return transfer.run(QUrl(url, QUrl::TolerantMode));
+    return transfer.run(address);
 }

@@ -12,7 +12,8 @@ bool list_pedal_ports(std::vector<SPortLine>& lines, QString& error)
     try {
         pairs = list_midi_port_pairs();
     } catch (const CMidiError& failure) {
-        error = QString::fromLocal8Bit(failure.what());
+        log_midi_failure(failure);
+        error = midi_unreachable_text();
         return false;
     }
     for (const SMidiPortPair& pair : pairs) {

@@ -15,6 +15,7 @@ struct SPortLine {
     unsigned int product_id = 0;
 };
 
-// Every port pair, probed in turn, in input-port order. False, with the MIDI library's text
-// in `error`, when the MIDI service cannot be reached.
+// Every port pair, probed in turn, in input-port order. False, with the sentence that says
+// so in `error` (the library's own text goes to the log), when the MIDI service cannot be
+// reached.
 [[nodiscard]] bool list_pedal_ports(std::vector<SPortLine>& lines, QString& error);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -14,6 +16,11 @@ class CMidiError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// What the user is told when the computer's MIDI service cannot be reached, in the
+// program's own words; the library's text is for the log (log_midi_failure).
+QString midi_unreachable_text();
+void log_midi_failure(const CMidiError& error);
 
 enum class EMidiApi { RTMIDI, VIRTUAL };
 

@@ -65,7 +65,7 @@ QStringList pedal_search_messages(const SPedalSearch& search)
     for (const EPedalNotice notice : search.notices)
         messages.push_back(pedal_notice_text(notice));
     if (!search.midi_error.isEmpty())
-        messages.push_back(search.midi_error);
+        messages.push_back(midi_unreachable_text());
     return messages;
 }
 
@@ -100,6 +100,7 @@ SPedalSearch search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered)
             turn_away_app_mode_pedal(link, answered, input_name, search.notices);
         }
     } catch (const CMidiError& error) {
+        log_midi_failure(error);
         search.midi_error = QString::fromLocal8Bit(error.what());
     }
     search.opened = link.is_in_update_mode();

@@ -1,15 +1,64 @@
 #include "device/rtmidi_backend.h"
 
-#include <RtMidi.h>
+#include "support/log_file.h"
 
+#include <RtMidi.h>
+#include <alsa/asoundlib.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <streambuf>
 #include <utility>
 
 namespace {
 
-// Runs one library call, turning whatever it throws into CMidiError.
+// alsa-lib writes its complaints (no sequencer on this machine, say) straight to stderr,
+// where a terminal user reads them as the program's; they go to the log instead.
+void log_alsa_complaint(const char* file, int line, const char* function, int, const char* format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "ALSA %s:%d (%s): %s", file, line, function, text);
+}
+
+// Swallows what the library writes.
+class CDiscard final : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+};
+
+// RtMidi prints every error to std::cerr before it throws it, from its constructors too,
+// where no error callback can be set yet. The text reaches the caller in the exception.
+class CQuietLibrary {
+public:
+    CQuietLibrary() : m_lock(mutex()), m_previous(std::cerr.rdbuf(&m_discard)) {}
+    ~CQuietLibrary() { std::cerr.rdbuf(m_previous); }
+    CQuietLibrary(const CQuietLibrary&) = delete;
+    CQuietLibrary& operator=(const CQuietLibrary&) = delete;
+
+private:
+    static std::mutex& mutex()
+    {
+        static std::mutex shared;
+        return shared;
+    }
+    std::lock_guard<std::mutex> m_lock;
+    CDiscard m_discard;
+    std::streambuf* m_previous;
+};
+
+// Runs one library call, quietly, turning whatever it throws into CMidiError.
 template <typename Call>
 auto guarded(Call&& call) -> decltype(call())
 {
+    static std::once_flag alsa_quieted;
+    std::call_once(alsa_quieted, [] { snd_lib_error_set_handler(log_alsa_complaint); });
+    const CQuietLibrary quiet;
     try {
         return call();
     } catch (const RtMidiError& error) {

@@ -26,8 +26,7 @@ programs="tandora"
   for size in 16 24 32 48 64 128 256 512; do
     echo "usr/share/icons/hicolor/${size}x$size/apps/$app_id.png"
   done
-  for program in $programs; do echo "usr/bin/$program"; done
-  case "$programs" in *tandora-cli*) echo "usr/share/man/man1/tandora-cli.1.gz" ;; esac
+  for program in $programs; do echo "usr/bin/$program"; echo "usr/share/man/man1/$program.1.gz"; done
 } | sort >"$scratch/expected"
 (cd "$root" && find . -type f | sed 's|^\./||' | sort) >"$scratch/found"
 diff -u "$scratch/expected" "$scratch/found" >&2 || fail "the package's files differ from the list above"
@@ -87,9 +86,9 @@ for program in $programs; do
   if nm -D "$binary" | grep -q ' __[at]san_init'; then fail "$program is a sanitizer build"; fi
 done
 
-if [ -e "$root/usr/bin/tandora-cli" ]; then
-  "$root/usr/bin/tandora-cli" --help >/dev/null || fail "the unpacked tandora-cli --help fails"
-fi
+for program in $programs; do
+  "$root/usr/bin/$program" --help >/dev/null || fail "the unpacked $program --help fails"
+done
 
 [ "$failed" -eq 0 ] || exit 1
 echo "check_package: $(basename "$deb") is complete and its dependencies cover what its programs load"

@@ -191,13 +191,16 @@ TEST_F(FirmwareUpdate, AsksBeforeWritingAndNoLeavesThePedalAlone)
     expect_ended();
 }
 
-TEST_F(FirmwareUpdate, LocalSourceWithoutFileSaysSoAndStartsNothing)
+// Update waits until there is something to install: a chosen file, or a package of the list.
+TEST_F(FirmwareUpdate, UpdateIsOfferedOnlyWithSomethingToInstall)
 {
-    CPedalEmulator& pedal = start();
-    update_local("");
-    EXPECT_EQ(m_prompt.messages(), QStringList({"No update file selected !"}));
-    EXPECT_TRUE(pedal.command_log().empty());
-    EXPECT_TRUE(widget<QProgressBar>("progressBar")->isHidden());
+    start();
+    auto* update = widget<QPushButton>("m_btnUpdate");
+    EXPECT_FALSE(update->isEnabled()) << "the online list is empty";
+    widget<QCheckBox>("m_btnSelLocal")->setChecked(true);
+    EXPECT_FALSE(update->isEnabled()) << "no file chosen";
+    widget<QLineEdit>("m_editPath")->setText(m_files.filePath("firmware.dat"));
+    EXPECT_TRUE(update->isEnabled());
 }
 
 TEST_F(FirmwareUpdate, OpenDialogRemembersTheFolder)

@@ -111,15 +111,26 @@ struct SVersionCase {
 
 class UpdateCheck : public WindowWithPedals {
 protected:
+    // The window, watched from before its first event: the version file's reply may come
+    // while its first look for the pedal runs.
+    void make_watched_window()
+    {
+        make_window(false);
+        qRegisterMetaType<QNetworkReply*>();
+        m_finished = std::make_unique<QSignalSpy>(m_window->findChild<QNetworkAccessManager*>(),
+                                                  &QNetworkAccessManager::finished);
+        wait_until_idle();
+    }
     // The version file's reply, handled by the window.
     void wait_for_check()
     {
-        qRegisterMetaType<QNetworkReply*>();
-        QSignalSpy finished(m_window->findChild<QNetworkAccessManager*>(), &QNetworkAccessManager::finished);
-        ASSERT_TRUE(finished.wait(5000));
+        if (m_finished->isEmpty()) {
+            ASSERT_TRUE(m_finished->wait(5000));
+        }
         QCoreApplication::processEvents();
     }
     CTestDesktop m_desktop;
+    std::unique_ptr<QSignalSpy> m_finished;
 };
 
 class ProgramUpdateCheck : public UpdateCheck, public ::testing::WithParamInterface<SVersionCase> {};
@@ -128,7 +139,7 @@ TEST_P(ProgramUpdateCheck, AsksOnlyForANewerVersionAndOpensTheArchiveOnYes)
 {
     m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, GetParam().file);
     m_prompt.answer_yes_no(true);
-    make_window();
+    make_watched_window();
     wait_for_check();
     EXPECT_EQ(m_server.requests(), QStringList({UPDATE_SERVER::EXE_INFO_PATH}));
     if (!GetParam().question) {
@@ -159,13 +170,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UpdateCheck, NoQuestionWhenTheUserSaysNoOrTheFileIsMissing)
 {
-    make_window();
+    make_watched_window();
     wait_for_check();
     EXPECT_TRUE(m_prompt.shown().empty());
 
     m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, "version=3.0");
     m_window.reset();
-    make_window();
+    make_watched_window();
     wait_for_check();
     EXPECT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_TRUE(m_desktop.opened.empty());
@@ -174,7 +185,7 @@ TEST_F(UpdateCheck, NoQuestionWhenTheUserSaysNoOrTheFileIsMissing)
 TEST_F(UpdateCheck, AnEndlessVersionFileIsCutOffAndAsksNothing)
 {
     m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, SHttpReply::endless());
-    make_window();
+    make_watched_window();
     wait_for_check();
     EXPECT_TRUE(m_prompt.shown().empty());
 }
@@ -182,7 +193,7 @@ TEST_F(UpdateCheck, AnEndlessVersionFileIsCutOffAndAsksNothing)
 TEST_F(UpdateCheck, QuestionWaitsUntilTheWindowIsIdle)
 {
     m_server.serve(UPDATE_SERVER::EXE_INFO_PATH, "version=3.0");
-    make_window();
+    make_watched_window();
     driver().hold_work(WORK_DOWNLOAD_SONG);
     wait_for_check();
     EXPECT_TRUE(m_prompt.shown().empty());

@@ -31,8 +31,8 @@ protected:
     SButtonsEnabled buttons() const
     {
         const bool songs = widget<QPushButton>("m_btnDownload")->isEnabled();
-        const bool firmware = widget<QPushButton>("m_btnUpdate")->isEnabled();
-        EXPECT_EQ(widget<QPushButton>("m_btnOpen")->isEnabled(), firmware);
+        const bool firmware = widget<QPushButton>("m_btnOpen")->isEnabled();
+        EXPECT_EQ(widget<QCheckBox>("m_btnSelLocal")->isEnabled(), firmware);
         return {songs, firmware};
     }
     // The song list is the pedal's own; this stands in for the online firmware list.
@@ -201,7 +201,9 @@ TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)
     CWindowDriver(window, session).wait_until_idle();
     EXPECT_EQ(window.windowTitle(), kNoDevice);
     ASSERT_EQ(prompt.messages().size(), 1);
-    EXPECT_EQ(prompt.messages()[0], "error creating ALSA sequencer client object");
+    EXPECT_EQ(prompt.messages()[0].toStdString(),
+              "This computer's MIDI service cannot be reached, so Tandora cannot look for the pedal. Start "
+              "Tandora with --demo to try it without a pedal.");
 }
 
 TEST_F(WindowDevice, TickDuringTheSearchsBoxWaitsForTheSearchToEnd)

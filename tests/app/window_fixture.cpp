@@ -22,13 +22,14 @@ CPedalEmulator& WindowWithPedals::add_pedal(const SPedalConfig& config)
     return *m_pedals.back();
 }
 
-TandoraQT& WindowWithPedals::make_window()
+TandoraQT& WindowWithPedals::make_window(bool first_look_ends)
 {
     UPDATE_SERVER::set_base(m_server.base());
     m_window = std::make_unique<TandoraQT>(m_session);
     m_driver = std::make_unique<CWindowDriver>(*m_window, m_session);
     m_driver->stop_real_timer();
-    m_driver->wait_until_idle();
+    if (first_look_ends)
+        m_driver->wait_until_idle();
     return *m_window;
 }
 

@@ -83,8 +83,8 @@ protected:
 
     CPedalEmulator& add_pedal(const SPedalConfig& config);
     // Builds the window, takes its connection timer over, so ticks come from the test, and
-    // lets its first look for the pedal end.
-    TandoraQT& make_window();
+    // lets its first look for the pedal end unless told not to.
+    TandoraQT& make_window(bool first_look_ends = true);
     CWindowDriver& driver() { return *m_driver; }
     // The detection thread sees the port count change within 200 ms.
     void wait_for_port_change();

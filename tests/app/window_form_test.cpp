@@ -331,6 +331,8 @@ TEST_F(WindowForm, FormConnectsTheListAndTheSourceCheckBox)
     find<QTabWidget>(window, "propSheet")->setCurrentIndex(1);
     EXPECT_TRUE(find<QComboBox>(window, "m_comNewSoftware")->isVisible());
     EXPECT_FALSE(find<QLineEdit>(window, "m_editPath")->isVisible());
+    // Without a pedal the box is disabled; the form's connection is what is under test.
+    local->setEnabled(true);
     QTest::mouseClick(local, Qt::LeftButton, {}, QPoint(8, local->height() / 2));
     ASSERT_TRUE(local->isChecked());
     EXPECT_FALSE(find<QComboBox>(window, "m_comNewSoftware")->isVisible());
