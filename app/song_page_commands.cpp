@@ -66,9 +66,10 @@ bool CSongPage::is_still_selected(int slot) const
 
 void CSongPage::run_and_show(EWorkState state, CWorkRunner::Job job, int row)
 {
+    // The list shows the new state before the box that tells the result.
     m_runner.start(state, std::move(job), [this, row](const COperationResult& result) {
-        show_result(result);
         show_slots(row);
+        show_result(result);
     });
 }
 
@@ -129,14 +130,14 @@ void CSongPage::start_import(int first_slot, const QStringList& paths, const QSt
         [this, first_slot, paths, past_end, results](const COperationResult& last) {
             if (last.kind() == COperationResult::EKind::DECLINED)
                 return;
+            if (reached_pedal(*results))
+                show_slots(first_slot);
             if (results->size() == 1 && past_end.isEmpty()) {
                 show_result(last);
             } else {
                 show_messages(last.notes());
                 show_message(song_import_report(first_slot, paths, *results, past_end));
             }
-            if (reached_pedal(*results))
-                show_slots(first_slot);
         });
 }
 

@@ -6,15 +6,19 @@
 #include "app/program_update_offer.h"
 #include "app/song_page.h"
 #include "app/window_title.h"
+#include "app/user_prompt.h"
+#include "app/work_closing.h"
 #include "app/work_runner.h"
 #include "core/firmware_catalog.h"
 #include "core/pedal_connect.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
+#include "support/task.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QTimer>
 #include <QTimerEvent>
 
 namespace {
@@ -158,6 +162,8 @@ void TandoraQT::show_work_state(int state)
     ui.propSheet->setTabEnabled(kFirmwareTab, !song_work);
     m_song_page->update_buttons();
     m_firmware_page->update_buttons();
+    if (state == WORK_IDLE && m_close_when_idle)
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TandoraQT::timerEvent(QTimerEvent* event)
@@ -171,10 +177,25 @@ void TandoraQT::paintEvent(QPaintEvent*) {}
 void TandoraQT::closeEvent(QCloseEvent* event)
 {
     // A look for the pedal is not the user's work: the window closes once it has ended.
-    if (m_runner->idle() || m_runner->state() == WORK_CONNECT)
+    if (m_runner->idle() || m_runner->state() == WORK_CONNECT) {
         event->accept();
-    else
-        event->ignore();
+        return;
+    }
+    event->ignore();
+    if (m_close_when_idle)
+        return;
+    const EWorkState state = m_runner->state();
+    if (m_runner->task()->progress().cancellable) {
+        if (!user_prompt().ask_yes_no(QStringLiteral("Close"), close_question(state)))
+            return;
+        m_runner->task()->cancel();
+    } else {
+        show_message(close_notice(state));
+    }
+    // The answer's box ran the event loop: the work may have ended meanwhile.
+    if (m_runner->idle())
+        QTimer::singleShot(0, this, &QWidget::close);
+    m_close_when_idle = true;
 }
 
 void TandoraQT::OnOpenFirmwareFile()

@@ -61,7 +61,8 @@ private:
     void init_style_sheet();
     // A look found the pedal or lost it: the title, the pages and the look's messages.
     void OnDeviceConnectStatusChanged(const SPedalConnect& connect, const SFirmwareCatalog* catalog);
-    // Work states: the page the work does not belong to is disabled until the work ends.
+    // Work states: the page the work does not belong to is disabled until the work ends; a
+    // window asked to close during work closes once it has ended.
     void show_work_state(int state);
 
     Ui_TandoraQTClass ui;
@@ -72,4 +73,6 @@ private:
     CFirmwarePage* m_firmware_page = nullptr;
     std::unique_ptr<CPedalWatch> m_watch;
     int m_nTimerId = 0;
+    // The user asked to close while work ran: the window closes as soon as it ends.
+    bool m_close_when_idle = false;
 };

@@ -95,7 +95,6 @@ TEST_F(OnlineSource, FailedDownloadAndClicksDuringTheDownload)
     wait_until_idle();
     ASSERT_TRUE(user.acted);
     EXPECT_FALSE(user.song_tab);
-    EXPECT_FALSE(user.closed);
     EXPECT_EQ(m_server.requests().count(kEntry), 2);
     EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kErase), 1u);

@@ -234,8 +234,28 @@ TEST_F(FirmwareUpdate, UpdateClickedDuringAnUpdateDoesNothing)
     update_local(package({kGood}));
     ASSERT_TRUE(user.acted);
     EXPECT_FALSE(user.song_tab);
-    EXPECT_FALSE(user.closed);
     EXPECT_EQ(m_prompt.messages(), QStringList({kSuccessfulSameVersion}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kErase), 1u);
     expect_ended();
+}
+
+// Past its first erase an update cannot stop: closing says so, and the window closes once
+// the update has finished.
+TEST_F(FirmwareUpdate, ClosingDuringTheWriteClosesWhenTheUpdateHasFinished)
+{
+    CPedalEmulator& pedal = start();
+    m_window->show();
+    pedal.set_reply_latency(std::chrono::milliseconds(1));
+    m_prompt.answer_yes_no(true);
+    widget<QCheckBox>("m_btnSelLocal")->setChecked(true);
+    widget<QLineEdit>("m_editPath")->setText(package({kGood}));
+    widget<QPushButton>("m_btnUpdate")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kErase) > 0; }, 60000));
+    EXPECT_FALSE(m_window->close());
+    wait_until_idle();
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"The firmware update cannot stop now. The window closes when it has finished.",
+                           kSuccessfulSameVersion}));
+    expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
+    QTRY_VERIFY(!m_window->isVisible());
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
 
@@ -68,8 +69,13 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     m_prompt.answer_file(file("tone.wav"));
     CUserDuringWork import_user(*m_window, kSongCommands);
     m_window->work_runner().installEventFilter(&import_user);
+    QString line_at_result;
+    m_prompt.on_message = [&](const QString&) { line_at_result = lines()[0]; };
     click("m_btnDownload");
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
+    // The list showed the new song before the box said so.
+    EXPECT_TRUE(line_at_result.startsWith("Song 001 -- (0.01  MB)")) << line_at_result.toStdString();
+    EXPECT_EQ(import_user.live_controls, QStringList());
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
     EXPECT_EQ(m_prompt.shown()[0].title, "Open wav file");
     EXPECT_EQ(m_prompt.shown()[0].text, "");
@@ -80,7 +86,6 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_TRUE(import_user.song_tab);
     EXPECT_FALSE(import_user.firmware_tab);
     EXPECT_TRUE(import_user.bar_shown);
-    EXPECT_FALSE(import_user.closed);
 
     CWave pedal_wave;
     ASSERT_TRUE(pedal_wave.Load(file("tone.wav")));
@@ -111,7 +116,6 @@ TEST_F(SongPage, ImportedSongIsStoredInThePedalsFormatAndExportedAt48000)
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
     ASSERT_TRUE(export_user.acted);
     EXPECT_FALSE(export_user.firmware_tab);
-    EXPECT_FALSE(export_user.closed);
     EXPECT_EQ(read_config("/Config/WavSaveDir"), m_files.path() + "/");
     CWave exported;
     ASSERT_TRUE(exported.Load(file("out.wav")));
@@ -322,3 +326,69 @@ INSTANTIATE_TEST_SUITE_P(Codes, Report,
                                            SReportCase{4, "Read data failed!"},
                                            SReportCase{8, "Space not enough!"},
                                            SReportCase{12, "Cancelled !"}, SReportCase{-1, "Failed !"}));
+
+// Both directions know their size before the first byte moves: the bar gives the total and
+// the time left. Each reply comes a millisecond late, so time passes between two steps.
+TEST_F(SongPage, ImportAndExportShowTheTotalAndTheTimeLeft)
+{
+    CPedalEmulator& pedal = connect_pedal(kPulseRing);
+    pedal.set_reply_latency(std::chrono::milliseconds(1));
+    write_tone(file("tone.wav"), 1, 44100, 441000);
+    const QRegularExpression with_time_left(
+        QStringLiteral("\\d+% \u00b7 \\d+\\.\\d of 1\\.3 MB \u00b7 \\d+ kB/s \u00b7 \\d+:\\d\\d left"));
+    const auto shows_time_left = [&](const QStringList& texts) {
+        return std::any_of(texts.begin(), texts.end(),
+                           [&](const QString& text) { return with_time_left.match(text).hasMatch(); });
+    };
+    m_prompt.answer_file(file("tone.wav"));
+    CUserDuringWork import_user(*m_window, {});
+    m_window->work_runner().installEventFilter(&import_user);
+    click("m_btnDownload");
+    EXPECT_TRUE(shows_time_left(import_user.bar_texts)) << import_user.bar_texts.join(" | ").toStdString();
+
+    m_prompt.answer_file(file("out.wav"));
+    CUserDuringWork export_user(*m_window, {});
+    m_window->work_runner().installEventFilter(&export_user);
+    click("m_btnUpload");
+    EXPECT_TRUE(shows_time_left(export_user.bar_texts)) << export_user.bar_texts.join(" | ").toStdString();
+}
+
+namespace {
+
+struct SCloseCase {
+    const char* name;
+    bool yes;
+    bool closes;
+    bool imported;
+};
+
+class CloseDuringImport : public SongPage, public ::testing::WithParamInterface<SCloseCase> {};
+
+}  // namespace
+
+// Closing asks first; Yes cancels the import and the window closes once it has stopped.
+TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
+{
+    const SCloseCase& c = GetParam();
+    CPedalEmulator& pedal = connect_pedal(kPulseRing);
+    pedal.set_reply_latency(std::chrono::milliseconds(1));
+    write_tone(file("tone.wav"), 1, 44100, 441000);
+    m_window->show();
+    m_prompt.answer_file(file("tone.wav"));
+    m_prompt.answer_yes_no(c.yes);
+    CUserDuringWork user(*m_window, {});
+    m_window->work_runner().installEventFilter(&user);
+    QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
+    EXPECT_FALSE(m_window->close());
+    wait_until_idle();
+    ASSERT_GE(m_prompt.shown().size(), 2u);
+    EXPECT_EQ(m_prompt.shown()[1].text, "An import is running. Cancel it and close?");
+    QTRY_COMPARE(m_window->isVisible(), !c.closes);
+    EXPECT_EQ(driver().songs().is_file_exist(0), c.imported);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringImport,
+                         ::testing::Values(SCloseCase{"Yes", true, true, false},
+                                           SCloseCase{"No", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });

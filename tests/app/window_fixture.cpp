@@ -84,15 +84,21 @@ void CUserDuringWork::act()
     song_tab = pages->isTabEnabled(0);
     firmware_tab = pages->isTabEnabled(1);
     bar_shown = m_window.findChild<QProgressBar*>("progressBar")->isVisible();
-    closed = m_window.close();
+    for (const char* name : {"m_btnUpload", "m_btnDownload", "m_btnDelete", "m_btnBackup", "m_btnRestore",
+                             "m_comMonoMode", "m_chkVerifyImport", "m_btnSelLocal", "m_comNewSoftware",
+                             "m_editPath", "m_btnOpen", "m_btnUpdate"})
+        if (m_window.findChild<QWidget*>(name)->isEnabled())
+            live_controls << name;
     for (const char* name : m_buttons)
         QTest::mouseClick(m_window.findChild<QPushButton*>(name), Qt::LeftButton);
 }
 
 bool CUserDuringWork::eventFilter(QObject*, QEvent* event)
 {
-    if (event->type() == PROGRESS_EVENT_TYPE)
+    if (event->type() == PROGRESS_EVENT_TYPE) {
+        bar_texts << m_window.findChild<QProgressBar*>("progressBar")->text();
         act();
+    }
     return false;
 }
 

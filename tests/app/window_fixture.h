@@ -53,7 +53,8 @@ private:
 };
 
 // What the user does at the first chance while a command runs: notes the states of the
-// pages and the bar, tries to close the window and clicks the named buttons. Installed
+// pages, the bar and the command controls, and clicks the named buttons. Every progress
+// event's bar text is noted too. Installed
 // as the work runner's event filter, the chance is the first progress event; a test may
 // call `act` at a chance of its own instead (an update server's request, say).
 class CUserDuringWork : public QObject {
@@ -67,7 +68,9 @@ public:
     bool song_tab = false;
     bool firmware_tab = true;
     bool bar_shown = false;
-    bool closed = true;
+    // The command controls that were enabled: none should be, Cancel aside.
+    QStringList live_controls;
+    QStringList bar_texts;
 
 private:
     TandoraQT& m_window;

@@ -44,7 +44,6 @@ protected:
     void start_import(const QString& path)
     {
         widget<QListWidget>("m_lstSong")->setCurrentRow(0);
-        m_prompt.answer_yes_no(true);
         m_prompt.answer_file(path);
         QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
     }
@@ -56,7 +55,7 @@ protected:
 }  // namespace
 
 // While the pedal is silent, the GUI thread goes on handling its events: a timer fires,
-// the bar and Cancel show, and closing is refused.
+// the bar and Cancel show, and closing asks first (answered No here).
 TEST_F(WindowAtWork, StaysResponsiveWhileThePedalIsSilent)
 {
     CPedalEmulator& pedal = connect_slow_pedal();
@@ -88,6 +87,7 @@ TEST_F(WindowAtWork, CancelEndsASilentWaitAndKeepsTheOldSong)
     m_prompt.clear();
     // The pedal takes a write and never answers it: only the cancel ends the wait.
     pedal.add_fault({EPedalFaultKind::NO_REPLY, EPedalMode::UPDATE, kFlashWrite, 2, 0});
+    m_prompt.answer_yes_no(true);
     start_import(tone(200000));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) >= 2; }, 60000));

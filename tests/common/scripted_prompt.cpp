@@ -19,6 +19,8 @@ QStringList CScriptedPrompt::messages() const
 void CScriptedPrompt::show_message(const QString& title, const QString& text)
 {
     m_shown.push_back({EKind::MESSAGE, title, text, {}});
+    if (on_message)
+        on_message(text);
 }
 
 bool CScriptedPrompt::ask_yes_no(const QString& title, const QString& text)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // A user who answers from a script. It records every box and dialog shown, in order,
@@ -29,6 +30,8 @@ public:
     void answer_file(const QString& path) { m_files.push_back(path); }
 
     const std::vector<SShown>& shown() const { return m_shown; }
+    // Runs as each message box is shown, with its text: what the user sees meanwhile.
+    std::function<void(const QString&)> on_message;
     // Texts of the message boxes shown so far, in order.
     QStringList messages() const;
     void clear() { m_shown.clear(); }
