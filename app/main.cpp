@@ -1,6 +1,8 @@
 #include "app/message_box.h"
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
+#include "app/user_prompt.h"
+#include "core/demo_reset.h"
 #include "core/front_end_options.h"
 #include "core/pedal_session.h"
 #include "core/starter_songs.h"
@@ -72,6 +74,9 @@ int main(int argc, char** argv)
 
     std::unique_ptr<CDemoPedal> demo;
     if (options.demo) {
+        if (options.demo_reset &&
+            !user_prompt().ask_yes_no(demo_reset_title(), demo_reset_question(options.model)))
+            return 1;
         demo = std::make_unique<CDemoPedal>(
             CDemoPedal::SSettings::of(options.product_id, options.instant, options.demo_reset));
         const EDemoFlashResult started = demo->start(give_starter_songs);

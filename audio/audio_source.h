@@ -10,6 +10,9 @@ struct SAudioSourceInfo {
     // Frames the header announces; -1 when it does not know (a FLAC or WAV file written to
     // a pipe, an MP3 file without a length header).
     int64_t frames = -1;
+    // Frames the header promises when the file ends before them (a WAV data chunk cut
+    // short, whose `frames` are those present); -1 otherwise.
+    int64_t promised_frames = -1;
     // The samples carry more than 16 bits (24/32-bit integer, float, a lossy decoder's
     // output): they are converted at full precision rather than through 16 bits.
     bool wide = false;

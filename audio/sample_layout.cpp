@@ -126,7 +126,7 @@ void decode_frames(const SSampleLayout& layout, const unsigned char* frames, siz
                 const uint64_t bits = LE::read32(at) | uint64_t(LE::read32(at + 4)) << 32;
                 std::memcpy(&value, &bits, sizeof value);
             }
-            return std::isnan(value) ? 0.0f : float(value);
+            return float(value);
         });
         return;
     }

@@ -41,5 +41,6 @@ bool is_wide(const SSampleLayout& layout);
 // samples as they are, 8-bit ones as (value - 128) x 256.
 void decode_frames(const SSampleLayout& layout, const unsigned char* frames, size_t count, int16_t* out);
 // All channels of `count` frames, interleaved, as values of full scale 1.0 (integers
-// divided by 2^(bits-1); float as it is, NaN as 0).
+// divided by 2^(bits-1); float as it is, NaN and infinities too, for the conversion to
+// refuse; a double beyond the range of float becomes an infinity).
 void decode_frames(const SSampleLayout& layout, const unsigned char* frames, size_t count, float* out);

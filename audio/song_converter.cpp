@@ -60,6 +60,31 @@ void select_channels(const SChannelPlan& plan, const Sample* in, size_t frames, 
     }
 }
 
+// Integer samples are always within full scale.
+bool hold_to_full_scale(int16_t*, size_t, SConversionCounts&, unsigned int)
+{
+    return true;
+}
+
+// A NaN or an infinity has no sound to give: false, with its frame counted from the
+// frames already read. Finite samples past full scale are clipped to it and counted, so
+// one stray value does not swing the resampler's output over a whole block.
+bool hold_to_full_scale(float* samples, size_t count, SConversionCounts& counts, unsigned int channels)
+{
+    for (size_t i = 0; i < count; ++i) {
+        float& sample = samples[i];
+        if (!std::isfinite(sample)) {
+            counts.not_finite_frame = counts.frames_read + i / channels;
+            return false;
+        }
+        if (sample > 1.0f || sample < -1.0f) {
+            sample = sample > 0 ? 1.0f : -1.0f;
+            ++counts.clipped_samples;
+        }
+    }
+    return true;
+}
+
 void put_sample(unsigned char*& at, int16_t sample)
 {
     // A 16-bit sample becomes the top two bytes of the 24-bit one, as the 16-bit path has
@@ -106,6 +131,8 @@ public:
                 return EConvertResult::READ_ERROR;
             if (got == 0)
                 break;
+            if (!hold_to_full_scale(m_raw.data(), size_t(got) * m_plan.source, m_counts, m_plan.source))
+                return EConvertResult::NOT_FINITE;
             m_counts.frames_read += uint64_t(got);
             const In* in = m_raw.data();
             if (m_plan.mix || m_plan.resampled != m_plan.source) {
@@ -201,6 +228,8 @@ const char* convert_result_text(EConvertResult result)
             return "write error";
         case EConvertResult::RESAMPLER_ERROR:
             return "resampler error";
+        case EConvertResult::NOT_FINITE:
+            return "a sample that is not a number";
     }
     return "";
 }

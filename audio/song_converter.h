@@ -15,6 +15,7 @@ enum class EConvertResult {
     READ_ERROR,   // the source failed part-way
     WRITE_ERROR,  // the sink refused a block
     RESAMPLER_ERROR,
+    NOT_FINITE,  // a float source holds a NaN or an infinity; nothing after its block was converted
 };
 const char* convert_result_text(EConvertResult result);
 
@@ -28,6 +29,10 @@ struct SConversion {
 struct SConversionCounts {
     uint64_t frames_read = 0;  // source frames decoded
     uint64_t bytes_out = 0;    // output produced, the refused block included
+    // Float source samples beyond full scale, clipped to it before resampling.
+    uint64_t clipped_samples = 0;
+    // On NOT_FINITE: the source frame holding the first NaN or infinity.
+    uint64_t not_finite_frame = 0;
 };
 
 // Takes each converted block: interleaved 24-bit little-endian frames. False stops the

@@ -104,6 +104,7 @@ ESongExportResult export_song(const unsigned char* song, size_t length, const SS
         case EConvertResult::TOO_LONG:
         case EConvertResult::READ_ERROR:
         case EConvertResult::WRITE_ERROR:
+        case EConvertResult::NOT_FINITE:
             return ESongExportResult::WRITE_ERROR;
     }
 

@@ -123,7 +123,16 @@ void convert(CAudioSource& source, const SSongTarget& target, CTask* task, SSong
     switch (result) {
         case EConvertResult::OK:
             import.result = song.empty() ? ESongImportResult::NO_SOUND : ESongImportResult::OK;
+            if (std::max(info.frames, info.promised_frames) > int64_t(counts.frames_read))
+                import.header_seconds =
+                    double(std::max(info.frames, info.promised_frames)) / info.sample_rate;
             import.file_seconds = double(counts.frames_read) / info.sample_rate;
+            import.clipped_samples = counts.clipped_samples;
+            break;
+        case EConvertResult::NOT_FINITE:
+            import.result = ESongImportResult::NOT_FINITE;
+            import.not_finite_seconds = double(counts.not_finite_frame) / info.sample_rate;
+            import.detail = QStringLiteral("NaN or infinity in frame %1").arg(counts.not_finite_frame);
             break;
         case EConvertResult::TOO_LONG:
             import.result = ESongImportResult::TOO_LONG;
@@ -173,6 +182,8 @@ const char* song_import_result_text(ESongImportResult result)
             return "Read error";
         case ESongImportResult::OUT_OF_MEMORY:
             return "Out of memory";
+        case ESongImportResult::NOT_FINITE:
+            return "Sample not a number";
     }
     return "";
 }
@@ -206,6 +217,17 @@ SSongImport import_song(const QString& path, const SSongTarget& target, CTask* t
     return import_song(file, path, target, task);
 }
 
+QStringList song_import_notes(const SSongImport& import)
+{
+    QStringList notes;
+    if (import.header_seconds && import.file_seconds)
+        notes << QStringLiteral("The file ends at %1 of the %2 its header gives.")
+                     .arg(time_text(*import.file_seconds), time_text(*import.header_seconds));
+    if (import.clipped_samples > 0)
+        notes << QStringLiteral("%1 samples beyond full scale were clipped.").arg(import.clipped_samples);
+    return notes;
+}
+
 QString song_import_message(const SSongImport& import, const QString& path, const SSongTarget& target)
 {
     const QString name = QFileInfo(path).fileName();
@@ -225,6 +247,9 @@ QString song_import_message(const SSongImport& import, const QString& path, cons
             return QStringLiteral("Tandora could not read %1.").arg(name);
         case ESongImportResult::OUT_OF_MEMORY:
             return QStringLiteral("There is not enough memory to convert %1.").arg(name);
+        case ESongImportResult::NOT_FINITE:
+            return QStringLiteral("%1 holds a sample that is not a number (NaN or infinity) at %2.")
+                .arg(name, time_text(import.not_finite_seconds));
         case ESongImportResult::CANCELLED:
         case ESongImportResult::OK:
             break;

@@ -3,6 +3,7 @@
 #include "audio/song_audio.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -22,6 +23,7 @@ enum class ESongImportResult {
     CANCELLED,
     READ_ERROR,  // the file failed part-way
     OUT_OF_MEMORY,
+    NOT_FINITE,  // a float sample is a NaN or an infinity
 };
 // A short name of the result ("File too large!" for TOO_LONG, as the pedal results say it).
 const char* song_import_result_text(ESongImportResult result);
@@ -40,6 +42,13 @@ struct SSongImport {
     uint64_t frames_decoded = 0;
     // What went wrong, in technical terms; already written to the log.
     QString detail;
+    // Float samples beyond full scale, clipped to it.
+    uint64_t clipped_samples = 0;
+    // NOT_FINITE: where in the file the first NaN or infinity lies.
+    double not_finite_seconds = 0;
+    // The length the header gives, when the file ends before it (`file_seconds` is then
+    // the length of the sound there is).
+    std::optional<double> header_seconds;
 };
 
 // Converts an audio file into a song for the slot `target` describes. RIFF/WAVE files
@@ -52,6 +61,10 @@ struct SSongImport {
 // it in the log.
 [[nodiscard]] SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target,
                                       CTask* task);
+
+// What the user is told about an import that went through with a flaw, a line each: a
+// file shorter than its header says, samples clipped. Empty for a faultless import.
+[[nodiscard]] QStringList song_import_notes(const SSongImport& import);
 
 // What the user is told about a refused import of `path`, one or two lines:
 // "<name> is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG,

@@ -92,6 +92,7 @@ EWaveReadResult read_wave_header(QIODevice& device, SWaveHeader& header)
         return EWaveReadResult::UNSUPPORTED;
     header.dataStart = data.body;
     header.dataLength = data.length;
+    header.dataDeclared = dataDeclared;
     header.lengthUnknown = dataDeclared == UNKNOWN_LENGTH;
     return EWaveReadResult::OK;
 }

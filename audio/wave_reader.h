@@ -22,6 +22,7 @@ struct SWaveHeader {
     uint16_t sampleFormatTag = 0;  // 1 or 3; for an extensible record, that of its sub-format
     qint64 dataStart = 0;          // device position of the first sample byte
     qint64 dataLength = 0;         // declared size of the "data" chunk, cut to the bytes present
+    qint64 dataDeclared = 0;       // the size the "data" chunk declares
     // The size field holds 0xFFFFFFFF, as writers that cannot seek back (a pipe) leave it:
     // the sound runs to the end of the device.
     bool lengthUnknown = false;

@@ -25,6 +25,8 @@ CWaveSource::CWaveSource(QIODevice& device, const SWaveHeader& header, const SSa
     m_info.sample_rate = layout.sampleRate;
     m_info.channels = layout.channels;
     m_info.frames = header.lengthUnknown ? -1 : header.dataLength / layout.frameBytes;
+    if (!header.lengthUnknown && header.dataDeclared > header.dataLength)
+        m_info.promised_frames = header.dataDeclared / layout.frameBytes;
     m_info.wide = is_wide(layout);
 }
 

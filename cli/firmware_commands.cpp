@@ -68,8 +68,8 @@ int run_check_update(SCliContext& context)
     const SProgramUpdate update = check_program_update(nullptr);
     if (!update.download.ok())
         return fail_with(context, CLI_EXIT_FAILED, update.download.message);
-    if (!update.has_version)
-        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("The update server names no version."));
+    if (update.version != UPDATE_SERVER::EVersionFile::NUMBER)
+        return fail_with(context, CLI_EXIT_FAILED, UPDATE_SERVER::version_file_text(update.version));
     if (!update.newer) {
         print_line(context, QStringLiteral("Tandora is up to date."));
         return CLI_EXIT_OK;

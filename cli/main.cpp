@@ -1,6 +1,7 @@
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_prompt.h"
+#include "core/demo_reset.h"
 #include "core/starter_songs.h"
 #include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
@@ -43,6 +44,9 @@ int main(int argc, char** argv)
     std::unique_ptr<CDemoPedal> demo;
     if (parse.options->front_end.demo) {
         const SFrontEndOptions& front_end = parse.options->front_end;
+        if (front_end.demo_reset &&
+            !prompt.ask_yes_no(demo_reset_title(), demo_reset_question(front_end.model)))
+            return CLI_EXIT_FAILED;
         demo = std::make_unique<CDemoPedal>(
             CDemoPedal::SSettings::of(front_end.product_id, front_end.instant, front_end.demo_reset));
         const EDemoFlashResult started = demo->start(give_starter_songs);

@@ -8,6 +8,7 @@
 #include <QJsonParseError>
 
 const char SBackupManifest::kFileName[] = "backup.json";
+const char SBackupManifest::kIncompleteMarker[] = "backup.incomplete";
 
 namespace {
 

@@ -41,6 +41,9 @@ struct SSlotFormat {
 struct SBackupManifest {
     static constexpr int kFormatVersion = 1;
     static const char kFileName[];  // "backup.json"
+    // In a backup written into a folder that existed (a fresh USB stick's mount point)
+    // until its last file is written: a folder holding it is an incomplete backup.
+    static const char kIncompleteMarker[];  // "backup.incomplete"
 
     int format_version = kFormatVersion;
     QString program_version;

@@ -34,6 +34,10 @@ std::optional<SBackupManifest> read_backup(const QString& folder, QString& why)
         why = QStringLiteral("'%1' does not exist.").arg(folder);
         return std::nullopt;
     }
+    if (QFile::exists(dir.filePath(SBackupManifest::kIncompleteMarker))) {
+        why = QStringLiteral("'%1' holds an incomplete backup: it was stopped before its end.").arg(folder);
+        return std::nullopt;
+    }
     const std::optional<QByteArray> json = read_whole(dir.filePath(SBackupManifest::kFileName));
     if (!json) {
         why = QStringLiteral("'%1' is not a Tandora backup: it has no readable %2.")

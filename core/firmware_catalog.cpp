@@ -4,28 +4,35 @@
 #include "core/my_http.h"
 #include "device/model_info.h"
 #include "support/neat.h"
+#include "support/printable_text.h"
 
 #include <QRegExp>
 #include <list>
 #include <string>
 
-bool read_firmware_catalog(const QByteArray& list, unsigned int product_id,
-                           std::vector<SFirmwareEntry>& entries)
+SFirmwareCatalog read_firmware_catalog(const QByteArray& list, unsigned int product_id)
 {
-    entries.clear();
+    SFirmwareCatalog catalog;
     CHttpXmlFile file;
-    if (!file.open(list))
-        return false;
+    if (!file.open(list)) {
+        catalog.result = ECatalogResult::LIST_BROKEN;
+        catalog.message = QStringLiteral("Open web firmware info failed !");
+        return catalog;
+    }
     const QByteArray filter = QString::asprintf("%05d", static_cast<int>(product_id)).toLatin1();
     std::list<std::string> paths;
-    file.get_file_in_folder(filter.constData(), paths);
+    if (!file.get_file_in_folder(filter.constData(), paths)) {
+        catalog.result = ECatalogResult::LIST_BROKEN;
+        catalog.message = QStringLiteral("The firmware list is too large or malformed.");
+        return catalog;
+    }
     for (const std::string& text : paths) {
         const QString entry = QString::fromStdString(text);
-        const QString name = entry.mid(entry.lastIndexOf('/') + 1);
-        entries.push_back({name, UPDATE_SERVER::FIRMWARE_FOLDER + entry + QStringLiteral(".dat"),
-                           get_verion_from_file_name(name)});
+        const QString name = printable_text(entry.mid(entry.lastIndexOf('/') + 1));
+        catalog.entries.push_back({name, UPDATE_SERVER::FIRMWARE_FOLDER + entry + QStringLiteral(".dat"),
+                                   get_verion_from_file_name(name)});
     }
-    return true;
+    return catalog;
 }
 
 SFirmwareCatalog fetch_firmware_catalog(unsigned int product_id, CTask* task, const SDownloadLimits& limits)
@@ -37,13 +44,13 @@ SFirmwareCatalog fetch_firmware_catalog(unsigned int product_id, CTask* task, co
     if (!download.ok()) {
         catalog.result = ECatalogResult::DOWNLOAD_FAILED;
         catalog.message = download.message;
-    } else if (!get_model_info(product_id)) {
-        catalog.result = ECatalogResult::UNKNOWN_MODEL;
-    } else if (!read_firmware_catalog(list, product_id, catalog.entries)) {
-        catalog.result = ECatalogResult::LIST_BROKEN;
-        catalog.message = QStringLiteral("Open web firmware info failed !");
+        return catalog;
     }
-    return catalog;
+    if (!get_model_info(product_id)) {
+        catalog.result = ECatalogResult::UNKNOWN_MODEL;
+        return catalog;
+    }
+    return read_firmware_catalog(list, product_id);
 }
 
 unsigned get_verion_from_file_name(QString name)

@@ -118,19 +118,34 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
     if (!problem.isEmpty())
         return COperationResult::backup(false, problem);
     const QString final_path = QFileInfo(folder).absoluteFilePath();
-    const QString work = final_path + kIncompleteSuffix;
-    // Left by a backup the program could not clean up after (it was killed), or something
-    // of the user's: either way not ours to delete.
-    if (QFileInfo::exists(work))
-        return COperationResult::backup(
-            false, QStringLiteral(
-                       "'%1' is in the way, perhaps left by an interrupted backup; remove it and try again.")
-                       .arg(work));
-    if (!QDir().mkpath(work))
-        return COperationResult::backup(
-            false, QStringLiteral("The backup folder '%1' cannot be created.").arg(work));
-    auto abandon = [&work](COperationResult result) {
-        QDir(work).removeRecursively();
+    // An empty folder that exists (a fresh USB stick's mount point) is written in place,
+    // marked incomplete until the end: a folder made beside it would lie on the parent's
+    // file system, from where no rename reaches it. A new folder is made under a
+    // temporary name and renamed when whole.
+    const bool in_place = QFileInfo(final_path).isDir();
+    const QString work = in_place ? final_path : final_path + kIncompleteSuffix;
+    if (!in_place) {
+        // Left by a backup the program could not clean up after (it was killed), or
+        // something of the user's: either way not ours to delete.
+        if (QFileInfo::exists(work))
+            return COperationResult::backup(
+                false,
+                QStringLiteral(
+                    "'%1' is in the way, perhaps left by an interrupted backup; remove it and try again.")
+                    .arg(work));
+        if (!QDir().mkpath(work))
+            return COperationResult::backup(
+                false, QStringLiteral("The backup folder '%1' cannot be created.").arg(work));
+    }
+    // The folder in place was empty: whatever is in it now is this backup's.
+    auto abandon = [&work, in_place](COperationResult result) {
+        QDir dir(work);
+        if (in_place) {
+            for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+                dir.remove(name);
+        } else {
+            dir.removeRecursively();
+        }
         return result;
     };
 
@@ -147,6 +162,8 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         task->set_bytes_total(total);
 
     CBackupWriter writer(work, options);
+    if (in_place && !writer.write(SBackupManifest::kIncompleteMarker, {}))
+        return abandon(write_failed(final_path, writer.failed_file()));
     QStringList unreadable;
     uint64_t done = 0;
     for (size_t i = 0; i < occupied.size(); ++i) {
@@ -190,11 +207,9 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
     }
     if (!writer.write(SBackupManifest::kFileName, manifest.to_json()))
         return abandon(write_failed(final_path, writer.failed_file()));
-    // An empty target folder given on the command line is replaced by the finished backup.
-    QDir().rmdir(final_path);
-    if (!QDir().rename(work, final_path))
+    if (in_place ? !QDir(work).remove(SBackupManifest::kIncompleteMarker) : !QDir().rename(work, final_path))
         return abandon(COperationResult::backup(
-            false, QStringLiteral("The finished backup could not be renamed to '%1'.").arg(final_path)));
+            false, QStringLiteral("The finished backup could not be completed in '%1'.").arg(final_path)));
 
     if (!unreadable.isEmpty())
         return COperationResult::backup(false, QStringLiteral("Incomplete backup: %1 could not be read.")

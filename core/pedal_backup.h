@@ -28,9 +28,10 @@ QString backup_folder_name(const QString& model_name, const QDateTime& when);
 QString backup_target_problem(const QString& folder);
 
 // Writes every occupied slot of the session's pedal into `folder`, with the manifest
-// (backup_manifest.h). The backup is made under `folder` + ".incomplete" and renamed at
-// the end, so an interrupted one never looks complete; a cancelled one, or one whose
-// files could not be written, is removed. A slot that cannot be read is recorded as
-// unreadable, the rest is backed up, and the result is "Incomplete backup" naming it.
+// (backup_manifest.h). A new folder is made under `folder` + ".incomplete" and renamed at
+// the end; an existing empty folder is written in place, holding the incomplete marker
+// until the end; either way an interrupted backup never looks complete. A cancelled one,
+// or one whose files could not be written, is removed (an existing folder is emptied). A slot that cannot be
+// read is recorded as unreadable, the rest is backed up, and the result is "Incomplete backup" naming it.
 [[nodiscard]] COperationResult backup_pedal(CPedalSession& session, const QString& folder,
                                             const SBackupOptions& options, CTask* task);

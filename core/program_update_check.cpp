@@ -10,8 +10,8 @@ SProgramUpdate check_program_update(CTask* task, const SDownloadLimits& limits)
         CMyHttp(limits, task).download_file(UPDATE_SERVER::base() + UPDATE_SERVER::EXE_INFO_PATH, file);
     if (!update.download.ok())
         return update;
-    update.has_version = UPDATE_SERVER::read_newest_version(file, update.newest);
-    update.newer = update.has_version && update.newest > UPDATE_SERVER::own_program_version();
+    update.version = UPDATE_SERVER::read_version_file(file, update.newest);
+    update.newer = update.newest > UPDATE_SERVER::own_program_version();
     update.archive = QUrl(UPDATE_SERVER::base() + UPDATE_SERVER::PROGRAM_ARCHIVE_PATH);
     return update;
 }

@@ -9,8 +9,8 @@ class CTask;
 
 struct SProgramUpdate {
     SDownloadResult download;
-    // The version file names a version (after "version="); `newest` is 0 otherwise.
-    bool has_version = false;
+    // What the version file says; `newest` is 0 unless it names a version number.
+    UPDATE_SERVER::EVersionFile version = UPDATE_SERVER::EVersionFile::NO_VERSION;
     float newest = 0;
     // `newest` is above own_program_version(): offer `archive` to the user's browser.
     bool newer = false;

@@ -149,11 +149,15 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
             no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
-    if (!verify || written != LOOPER_RESULT_OK)
-        return from_store(written);
-    set_percent_range(task, (100 + kConvertPercent) / 2, 100);
-    return verify_slot(session, static_cast<unsigned int>(slot), import.song.data(),
-                       static_cast<unsigned int>(import.song.size()), task);
+    COperationResult result = from_store(written);
+    if (verify && written == LOOPER_RESULT_OK) {
+        set_percent_range(task, (100 + kConvertPercent) / 2, 100);
+        result = verify_slot(session, static_cast<unsigned int>(slot), import.song.data(),
+                             static_cast<unsigned int>(import.song.size()), task);
+    }
+    // A song that went in with a flaw of its file says so under the result.
+    const QStringList notes = song_import_notes(import);
+    return result.ok() && !notes.isEmpty() ? result.with_detail(notes.join('\n')) : result;
 }
 
 COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,

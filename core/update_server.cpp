@@ -2,6 +2,7 @@
 
 #include "support/app_identity.h"
 
+#include <cmath>
 #include <mutex>
 
 namespace UPDATE_SERVER {
@@ -42,16 +43,39 @@ void set_base(const QString& base)
     current_base() = base;
 }
 
-bool read_newest_version(const QByteArray& file, float& newest)
+QString version_file_text(EVersionFile result)
 {
+    switch (result) {
+        case EVersionFile::NUMBER:
+            return QStringLiteral("The update server names a version.");
+        case EVersionFile::NOT_A_NUMBER:
+            return QStringLiteral("The update server's version file gives no version number.");
+        case EVersionFile::NO_VERSION:
+            return QStringLiteral("The update server names no version.");
+    }
+    return QStringLiteral("Unknown version file result.");
+}
+
+EVersionFile read_version_file(const QByteArray& file, float& newest)
+{
+    newest = 0;
     const int end = file.indexOf('\0');
     const QString text = QString::fromUtf8(end < 0 ? file : file.left(end));
     const QString key = QStringLiteral("version=");
     const int at = text.indexOf(key);
     if (at < 0)
-        return false;
-    newest = text.mid(at + key.size()).toFloat();
-    return true;
+        return EVersionFile::NO_VERSION;
+    bool number = false;
+    const float read = text.mid(at + key.size()).toFloat(&number);
+    if (!number || !std::isfinite(read) || read <= 0)
+        return EVersionFile::NOT_A_NUMBER;
+    newest = read;
+    return EVersionFile::NUMBER;
+}
+
+bool read_newest_version(const QByteArray& file, float& newest)
+{
+    return read_version_file(file, newest) != EVersionFile::NO_VERSION;
 }
 
 float own_program_version()

@@ -33,10 +33,20 @@ constexpr SDownloadLimits kPackageLimits{256 * int64_t{1048576}, 15 * 60 * 1000,
 // Redirects followed, each only to the same scheme, host and port.
 constexpr int kMaxRedirects = 3;
 
+// What a version file says.
+enum class EVersionFile {
+    NUMBER,        // "version=" and a number
+    NOT_A_NUMBER,  // "version=" and anything else: no version to compare with
+    NO_VERSION,    // no "version="
+};
+[[nodiscard]] QString version_file_text(EVersionFile result);
+
 // The newest program version named by a version file: the text after its first
 // "version=" up to the end (the file ends at its first NUL byte), as a decimal number
-// with a point; anything but white space after the number makes it 0. False when the
-// file does not say "version=".
+// with a point. `newest` is 0 unless the result is NUMBER: anything but white space after
+// the number makes it NOT_A_NUMBER.
+[[nodiscard]] EVersionFile read_version_file(const QByteArray& file, float& newest);
+// True when the file says "version=", whatever follows it (`newest` 0 when not a number).
 [[nodiscard]] bool read_newest_version(const QByteArray& file, float& newest);
 
 // The running program's own version: the text after the first "V" of its title.

@@ -1,13 +1,24 @@
 #include "emulator/demo_flash_file.h"
 
+#include "emulator/demo_flash_pages.h"
 #include "emulator/pedal_emulator.h"
-#include "emulator/pedal_wire.h"
 
 #include <QFile>
 #include <QLockFile>
-#include <QSaveFile>
 
-CDemoFlashFile::CDemoFlashFile(const QString& path) : m_path(path) {}
+namespace {
+
+SDemoFlashChips chips_of(CPedalEmulator& pedal)
+{
+    return {pedal.program_flash().geometry(), pedal.nand().geometry()};
+}
+
+}  // namespace
+
+CDemoFlashFile::CDemoFlashFile(const QString& path, PageFileOpener open_file)
+    : m_path(path), m_open_file(std::move(open_file))
+{
+}
 
 CDemoFlashFile::~CDemoFlashFile()
 {
@@ -43,69 +54,57 @@ void CDemoFlashFile::unlock()
     m_lock.reset();
 }
 
-EDemoFlashResult CDemoFlashFile::load(CPedalEmulator& pedal)
+EDemoFlashResult CDemoFlashFile::open(CPedalEmulator& pedal)
 {
     if (!is_locked())
         return EDemoFlashResult::NOT_LOCKED;
-    QFile file(m_path);
-    if (!file.exists())
-        return EDemoFlashResult::NO_FILE;
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = file.errorString();
+    if (!QFile::exists(m_path))
+        return create(pedal);
+    const std::shared_ptr<CPageFile> file = m_open_file(m_path, false, 0, m_error);
+    if (!file)
         return EDemoFlashResult::READ_FAILED;
-    }
-    const qint64 size = file.size();
-    if (size == 0)
-        return EDemoFlashResult::CORRUPT;
-    // A saved pedal holds tens of megabytes: map it rather than copy it.
-    if (const uchar* mapped = file.map(0, size))
-        return read_flash_image(mapped, static_cast<size_t>(size), pedal.program_flash(), pedal.nand());
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != size) {
-        m_error = file.errorString();
-        return EDemoFlashResult::READ_FAILED;
-    }
-    return read_flash_image(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(size),
-                            pedal.program_flash(), pedal.nand());
-}
-
-EDemoFlashResult CDemoFlashFile::save(CPedalEmulator& pedal)
-{
-    if (!is_locked())
-        return EDemoFlashResult::NOT_LOCKED;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = file.errorString();
-        return EDemoFlashResult::WRITE_FAILED;
-    }
-    const bool written =
-        write_flash_image(pedal.program_flash(), pedal.nand(), [&](const uint8_t* data, size_t size) {
-            return file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
-                   static_cast<qint64>(size);
-        });
-    if (!written || !file.commit()) {
-        m_error = file.errorString();
-        return EDemoFlashResult::WRITE_FAILED;
-    }
+    SDemoFlashPages pages;
+    const EDemoFlashResult opened = open_demo_flash_pages(file, chips_of(pedal), pages);
+    if (opened == EDemoFlashResult::READ_FAILED)
+        m_error = file->error();
+    if (opened != EDemoFlashResult::OK)
+        return opened;
+    // Adopting cannot fail: nothing is copied.
+    static_cast<void>(pedal.program_flash().keep_pages_in(std::move(pages.program_flash), true));
+    static_cast<void>(pedal.nand().keep_pages_in(std::move(pages.nand), true));
     return EDemoFlashResult::OK;
 }
 
-EDemoFlashResult CDemoFlashFile::reset(CPedalEmulator& pedal)
+// Made beside its place and renamed into it when whole, so a program killed meanwhile
+// leaves no half-made file behind.
+EDemoFlashResult CDemoFlashFile::create(CPedalEmulator& pedal)
+{
+    const SDemoFlashChips chips = chips_of(pedal);
+    const QString new_path = m_path + QStringLiteral(".new");
+    const std::shared_ptr<CPageFile> file = m_open_file(new_path, true, demo_flash_file_size(chips), m_error);
+    if (!file)
+        return EDemoFlashResult::WRITE_FAILED;
+    SDemoFlashPages pages;
+    const bool made = start_demo_flash_file(*file, chips) &&
+                      open_demo_flash_pages(file, chips, pages) == EDemoFlashResult::OK &&
+                      pedal.program_flash().keep_pages_in(std::move(pages.program_flash), false) &&
+                      pedal.nand().keep_pages_in(std::move(pages.nand), false);
+    if (!made || !QFile::rename(new_path, m_path)) {
+        m_error = made ? QStringLiteral("cannot rename %1").arg(new_path) : file->error();
+        QFile::remove(new_path);
+        return EDemoFlashResult::WRITE_FAILED;
+    }
+    return EDemoFlashResult::NO_FILE;
+}
+
+EDemoFlashResult CDemoFlashFile::remove()
 {
     if (!is_locked())
         return EDemoFlashResult::NOT_LOCKED;
-    CEmulatedFlash& program_flash = pedal.program_flash();
-    uint8_t record[12];
-    if (!program_flash.read(PEDAL_DEVICE_INFO_ADDRESS, record, sizeof(record)))
-        return EDemoFlashResult::OTHER_MODEL;
     QFile file(m_path);
     if (file.exists() && !file.remove()) {
         m_error = file.errorString();
         return EDemoFlashResult::WRITE_FAILED;
     }
-    pedal.nand().erase_all();
-    program_flash.erase_all();
-    pedal.set_device_info(pedal_wire::get_le(record, 4), pedal_wire::get_le(record + 4, 4),
-                          pedal_wire::get_le(record + 8, 4));
     return EDemoFlashResult::OK;
 }

@@ -10,7 +10,8 @@ constexpr uint32_t kDemoFirmware = 0x010203;
 
 }  // namespace
 
-CDemoPedal::CDemoPedal(const SSettings& settings) : m_settings(settings), m_file(settings.flash_path)
+CDemoPedal::CDemoPedal(const SSettings& settings)
+    : m_settings(settings), m_file(settings.flash_path, settings.open_file)
 {
     m_previous_midi = install_midi_system(&m_midi);
     SPedalConfig config;
@@ -24,15 +25,14 @@ CDemoPedal::CDemoPedal(const SSettings& settings) : m_settings(settings), m_file
 
 CDemoPedal::~CDemoPedal()
 {
-    if (m_started)
-        static_cast<void>(save());
     m_pedal.reset();
     install_midi_system(m_previous_midi);
 }
 
-QString CDemoPedal::default_flash_path()
+QString CDemoPedal::default_flash_path(uint32_t product_id)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/demo-pedal.flash");
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/demo-pedal-%1.flash").arg(product_id, 4, 16, QLatin1Char('0'));
 }
 
 EDemoFlashResult CDemoPedal::start(const std::function<void()>& prepare_new)
@@ -41,13 +41,15 @@ EDemoFlashResult CDemoPedal::start(const std::function<void()>& prepare_new)
     EDemoFlashResult result = m_file.lock();
     if (result != EDemoFlashResult::OK)
         return result;
-    result = m_settings.reset ? m_file.reset(*m_pedal) : m_file.load(*m_pedal);
-    if (result == EDemoFlashResult::OK && m_settings.reset)
-        result = EDemoFlashResult::NO_FILE;
+    if (m_settings.reset) {
+        result = m_file.remove();
+        if (result != EDemoFlashResult::OK)
+            return result;
+    }
+    result = m_file.open(*m_pedal);
     if (result != EDemoFlashResult::OK && result != EDemoFlashResult::NO_FILE)
         return result;
     m_new = result == EDemoFlashResult::NO_FILE;
-    m_started = true;
     m_pedal->plug();
     if (m_new && prepare_new) {
         // Preparing the demo need not wait at a real pedal's pace.
@@ -57,10 +59,4 @@ EDemoFlashResult CDemoPedal::start(const std::function<void()>& prepare_new)
         m_pedal->set_timing(paced);
     }
     return result;
-}
-
-EDemoFlashResult CDemoPedal::save()
-{
-    m_pedal->wait_until_idle();
-    return m_file.save(*m_pedal);
 }

@@ -1,23 +1,21 @@
 #pragma once
 
+#include "emulator/emulated_flash_geometry.h"
+#include "emulator/flash_pages.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
-// The layout of one emulated flash chip.
-struct SFlashGeometry {
-    uint32_t erase_unit_size;  // bytes; an erase clears the whole unit holding the address
-    uint32_t page_size;        // bytes; the programming unit, and the grain of sparse storage
-    uint32_t unit_count;       // erase units on the chip
-};
-
 // CEmulatedFlash: a flash chip kept sparsely. Only pages that were programmed hold memory;
 // every other byte reads as the erased value 0xFF. Programming only clears bits (the new
 // byte is old AND data), erasing sets a whole erase unit back to 0xFF and frees its pages.
 // A page programmed again without an erase in between is counted: on NAND that is a fault
 // of the writer (the chip allows a few partial programs, and our pedals' firmware none).
+// The pages live in memory unless the chip is told to keep them elsewhere (keep_pages_in);
+// a place that fails to read or keep a page fails the read, program or erase at hand.
 // Every member is thread-safe; addresses outside the chip are refused and change nothing.
 class CEmulatedFlash {
 public:
@@ -41,29 +39,30 @@ public:
     [[nodiscard]] bool sum16(uint32_t address, uint32_t length, uint16_t& sum) const;
 
     // Erases the whole chip (all units) and forgets the double-program count.
-    void erase_all();
+    [[nodiscard]] bool erase_all();
     [[nodiscard]] uint32_t double_program_count() const;
     void reset_double_program_count();
     // Pages holding memory: those programmed since their last erase.
     [[nodiscard]] uint32_t stored_page_count() const;
-    [[nodiscard]] uint32_t page_count() const { return static_cast<uint32_t>(m_pages.size()); }
+    [[nodiscard]] uint32_t page_count() const { return m_geometry.page_count(); }
 
-    // For saving and restoring a chip: visits each stored page (index, page_size bytes) in
-    // ascending order, under the chip's lock; and stores a page as programmed with `length`
-    // bytes of `data` followed by erased bytes. restore_page refuses an index off the chip
-    // or a length over the page size.
-    void for_each_stored_page(const std::function<void(uint32_t page, const uint8_t* bytes)>& visit) const;
-    [[nodiscard]] bool restore_page(uint32_t page, const uint8_t* data, uint32_t length);
+    // Keeps the pages in `pages` from now on. With `adopt` the chip takes the pages held
+    // there as its contents; without, its own pages are copied there first. False when
+    // that copy fails; the chip then keeps its pages where they were.
+    [[nodiscard]] bool keep_pages_in(std::unique_ptr<CFlashPages> pages, bool adopt);
 
 private:
-    using PageBytes = std::unique_ptr<uint8_t[]>;  // null: erased
-    // Calls `change` on every page of the unit holding `address`, under the lock.
-    bool change_unit(uint32_t address, const std::function<void(PageBytes&)>& change);
+    // Index of the first page of the unit holding `address`; the address must be on the chip.
+    uint32_t unit_first_page(uint32_t address) const;
+    // Under the lock: the page's bytes, erased when it is not held; false when unreadable.
+    bool page_bytes(uint32_t page, uint8_t* out) const;
+    bool keep_page(uint32_t page, const uint8_t* bytes);
+    bool drop_pages(uint32_t first, uint32_t count);
 
     SFlashGeometry m_geometry;
     uint32_t m_pages_per_unit;
     mutable std::mutex m_mutex;
-    std::vector<PageBytes> m_pages;
+    std::unique_ptr<CFlashPages> m_pages;
     uint32_t m_stored_pages = 0;
     uint32_t m_double_programs = 0;
 };

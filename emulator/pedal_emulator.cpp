@@ -173,15 +173,18 @@ void CPedalEmulator::set_reply_latency(std::chrono::microseconds latency)
     m_latency = latency;
 }
 
-bool CPedalEmulator::flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address, const uint8_t* data,
-                                     uint32_t length)
+CPedalEmulator::EFlashOutcome CPedalEmulator::flash_operation(CEmulatedFlash& flash, bool erase,
+                                                              uint32_t address, const uint8_t* data,
+                                                              uint32_t length)
 {
     SPowerCut power_cut;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const bool cut = m_power_cut.remaining > 0 && --m_power_cut.remaining == 0;
-        if (!cut)
-            return erase ? flash.erase(address) : flash.program(address, data, length);
+        if (!cut) {
+            const bool done = erase ? flash.erase(address) : flash.program(address, data, length);
+            return done ? EFlashOutcome::DONE : EFlashOutcome::FAILED;
+        }
         power_cut = m_power_cut;
         m_powered = false;
     }
@@ -191,7 +194,7 @@ bool CPedalEmulator::flash_operation(CEmulatedFlash& flash, bool erase, uint32_t
             power_cut.written == HALF_OF_THE_WRITE ? length / 2 : std::min(power_cut.written, length);
         static_cast<void>(erase ? flash.erase_half_way(address) : flash.program(address, data, written));
     }
-    return false;
+    return EFlashOutcome::POWER_CUT;
 }
 
 void CPedalEmulator::record(const SPedalCommandRecord& entry)

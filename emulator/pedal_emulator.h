@@ -34,7 +34,9 @@
 // refuse get a status reply with a nonzero code, never silence, so the host fails fast:
 //   1 refused (injected fault), 2 address range outside the chip, 3 bad checksum,
 //   4 length field not matching the packet or a size over the buffer, 5 unknown command
-//   or flash type. Messages without the 59 00 head, or not framed F0 ... F7, are ignored.
+//   or flash type, 6 the flash failed the erase, write, read or checksum (a chip whose
+//   pages are kept in a file that could not be read or written). Messages without the 59 00 head, or not
+//   framed F0 ... F7, are ignored.
 //
 // Application mode: raw four-byte commands in F0 ... F7.
 //   59 12 00 34  handshake, echoed;
@@ -217,9 +219,10 @@ private:
     // Sends `reply` (nothing when empty) as the fault allows, after the reply latency.
     void finish(std::vector<uint8_t> reply, EPedalMode mode, const std::optional<SPedalFault>& fault);
     void send_status(uint8_t status, const std::optional<SPedalFault>& fault);
-    // Carries out one erase or write; false when the power is cut at it.
-    [[nodiscard]] bool flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address,
-                                       const uint8_t* data, uint32_t length);
+    enum class EFlashOutcome { DONE, FAILED, POWER_CUT };
+    // Carries out one erase or write.
+    [[nodiscard]] EFlashOutcome flash_operation(CEmulatedFlash& flash, bool erase, uint32_t address,
+                                                const uint8_t* data, uint32_t length);
     void record(const SPedalCommandRecord& entry);
     // The mode a power-up starts in. Called with m_mutex held.
     EPedalMode power_up_mode() const;

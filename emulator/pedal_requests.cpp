@@ -19,6 +19,7 @@ constexpr uint8_t STATUS_OUT_OF_RANGE = 2;
 constexpr uint8_t STATUS_BAD_CHECKSUM = 3;
 constexpr uint8_t STATUS_BAD_LENGTH = 4;
 constexpr uint8_t STATUS_UNKNOWN = 5;
+constexpr uint8_t STATUS_FLASH_FAILED = 6;
 
 // The pedal's packet buffer holds 5120 bytes: a write carries at most that much data, and
 // a read reply of n + 15 bytes must fit it, so a read asks for at most 5105.
@@ -246,18 +247,26 @@ void CPedalEmulator::handle_update(const std::vector<unsigned char>& message)
     switch (command) {
         case CMD_ERASE:
         case CMD_WRITE:
-            if (!flash_operation(*flash, command == CMD_ERASE, entry.address, payload + 8, entry.length))
-                return;
-            return send_status(STATUS_DONE, fault);
+            switch (flash_operation(*flash, command == CMD_ERASE, entry.address, payload + 8, entry.length)) {
+                case EFlashOutcome::DONE:
+                    return send_status(STATUS_DONE, fault);
+                case EFlashOutcome::FAILED:
+                    return send_status(STATUS_FLASH_FAILED, fault);
+                case EFlashOutcome::POWER_CUT:
+                    return;
+            }
+            return;
         case CMD_READ: {
             std::vector<uint8_t> reply(payload, payload + 8);
             reply.resize(8 + entry.length);
-            static_cast<void>(flash->read(entry.address, reply.data() + 8, entry.length));
+            if (!flash->read(entry.address, reply.data() + 8, entry.length))
+                return send_status(STATUS_FLASH_FAILED, fault);
             return finish(pedal_wire::make_packet(CMD_READ, reply), EPedalMode::UPDATE, fault);
         }
         default: {
             uint16_t sum = 0;
-            static_cast<void>(flash->sum16(entry.address, entry.length, sum));
+            if (!flash->sum16(entry.address, entry.length, sum))
+                return send_status(STATUS_FLASH_FAILED, fault);
             std::vector<uint8_t> reply(payload, payload + 9);
             pedal_wire::put_le(reply, sum, 2);
             return finish(pedal_wire::make_packet(CMD_CHECKSUM, reply), EPedalMode::UPDATE, fault);

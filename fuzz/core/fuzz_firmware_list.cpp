@@ -21,8 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     std::list<std::string> all;
     std::list<std::string> model;
-    list.get_file_in_folder(nullptr, all);
-    list.get_file_in_folder("1", model);
+    // Past a bound the whole list fails, whichever entries are asked for.
+    const bool bounded = list.get_file_in_folder(nullptr, all);
+    if (list.get_file_in_folder("1", model) != bounded)
+        std::abort();
+    if (!bounded)
+        return 0;
 
     auto next = all.begin();
     for (const std::string& entry : model) {
@@ -42,11 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         })) != model.size())
         std::abort();
 
-    std::vector<SFirmwareEntry> catalog;
-    if (!read_firmware_catalog(QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size)), 1,
-                               catalog))
+    const SFirmwareCatalog catalog =
+        read_firmware_catalog(QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size)), 1);
+    if (catalog.result != ECatalogResult::OK)
         std::abort();
-    for (const SFirmwareEntry& entry : catalog) {
+    for (const SFirmwareEntry& entry : catalog.entries) {
         if (entry.name.contains('/') || !entry.server_path.startsWith(UPDATE_SERVER::FIRMWARE_FOLDER) ||
             !entry.server_path.endsWith(QLatin1String(".dat")) ||
             !entry.server_path.contains(QLatin1String("00001")))

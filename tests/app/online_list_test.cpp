@@ -24,7 +24,7 @@ Entries entries_of(const QByteArray& xml, const char* filter)
     CHttpXmlFile list;
     EXPECT_TRUE(list.open(xml)) << xml.constData();
     Entries entries{"left over"};
-    list.get_file_in_folder(filter, entries);
+    EXPECT_TRUE(list.get_file_in_folder(filter, entries));
     return entries;
 }
 
@@ -83,7 +83,7 @@ TEST(FirmwareListFile, BrokenXmlAndMissingFileDoNotOpen)
     file.close();
     ASSERT_TRUE(list.open(file.fileName()));
     Entries entries;
-    list.get_file_in_folder(nullptr, entries);
+    EXPECT_TRUE(list.get_file_in_folder(nullptr, entries));
     EXPECT_EQ(entries, Entries({"7/F"}));
 }
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -287,3 +288,54 @@ TEST(SongImport, ReportsProgressAndStopsWhenCancelled)
     EXPECT_LT(stopped.frames_decoded, 100000u);
     EXPECT_EQ(song_import_message(stopped, "x.wav", song_target(1)), "Cancelled");
 }
+
+// Files that hold less or other than a sound: refused with the time of the first sample
+// that is not a number, or imported with a line for each flaw.
+struct SFlawedFileCase {
+    const char* name;
+    Bytes content;
+    ESongImportResult result;
+    const char* text;  // the message of a refused file; the notes of an imported one
+};
+
+// Ten seconds of 8000 Hz mono float samples of 0.25, `value` at `at` seconds `count` times.
+Bytes float_wave(float value, double at, int count)
+{
+    std::vector<float> samples(80000, 0.25f);
+    std::fill_n(samples.begin() + std::lround(at * 8000), count, value);
+    Bytes data(samples.size() * 4);
+    std::memcpy(data.data(), samples.data(), data.size());
+    return riff_wave({chunk("fmt ", format_body(3, 1, 8000, 32)), chunk("data", data)});
+}
+
+class FlawedFiles : public ::testing::TestWithParam<SFlawedFileCase> {};
+
+TEST_P(FlawedFiles, RefusedAtTheBadSampleOrImportedWithANote)
+{
+    const SFlawedFileCase& c = GetParam();
+    const SSongImport import = import_bytes(c.content, song_target(1));
+    ASSERT_EQ(import.result, c.result) << import.detail.toStdString();
+    const QString text = c.result == ESongImportResult::OK
+                             ? song_import_notes(import).join('\n')
+                             : song_import_message(import, QStringLiteral("/x/take.wav"), song_target(1));
+    EXPECT_EQ(text.toStdString(), c.text);
+    EXPECT_EQ(import.song.empty(), c.result != ESongImportResult::OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FlawedFiles,
+    ::testing::Values(
+        SFlawedFileCase{"Infinity", float_wave(INFINITY, 3.5, 1), ESongImportResult::NOT_FINITE,
+                        "take.wav holds a sample that is not a number (NaN or infinity) at 0:03."},
+        SFlawedFileCase{"NegativeInfinity", float_wave(-INFINITY, 9.9, 1), ESongImportResult::NOT_FINITE,
+                        "take.wav holds a sample that is not a number (NaN or infinity) at 0:09."},
+        SFlawedFileCase{"NaN", float_wave(NAN, 0, 1), ESongImportResult::NOT_FINITE,
+                        "take.wav holds a sample that is not a number (NaN or infinity) at 0:00."},
+        SFlawedFileCase{"BeyondFullScale", float_wave(-1.5f, 2, 3), ESongImportResult::OK,
+                        "3 samples beyond full scale were clipped."},
+        SFlawedFileCase{"AtFullScale", float_wave(1.0f, 2, 3), ESongImportResult::OK, ""},
+        SFlawedFileCase{"ShorterThanItsHeader",
+                        riff_wave({chunk("fmt ", format_body(1, 1, 8000, 16)),
+                                   chunk("data", Bytes(80000, 0x10), 160000)}),
+                        ESongImportResult::OK, "The file ends at 0:05 of the 0:10 its header gives."}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
+#include <csignal>
 #include <vector>
 
 namespace {
@@ -19,17 +20,41 @@ protected:
     QByteArray run(const QStringList& arguments, int expected_code = 0)
     {
         QProcess process;
+        start(process, QStringList({"--demo-speed", "instant"}) + arguments);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), expected_code) << process.readAllStandardError().toStdString();
+        return process.readAllStandardOutput();
+    }
+    void start(QProcess& process, const QStringList& arguments)
+    {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", m_home.path());
         environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
         environment.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
         process.setProcessEnvironment(environment);
-        process.start(TANDORA_CLI, QStringList({"--demo", "--demo-speed", "instant"}) + arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        EXPECT_EQ(process.exitCode(), expected_code) << process.readAllStandardError().toStdString();
-        return process.readAllStandardOutput();
+        process.start(TANDORA_CLI, QStringList({"--demo"}) + arguments);
     }
     QString file(const QString& name) const { return m_home.filePath(name); }
+    // A mono tone of `count` samples at 44100 Hz.
+    QString tone(int count)
+    {
+        std::vector<int16_t> samples(static_cast<size_t>(count));
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<int16_t>(9000 * std::sin(0.03 * double(i)));
+        CWave wave;
+        wave.BuildFormat(1, 44100, 16);
+        wave.SetBuffer(samples.data(), static_cast<unsigned>(samples.size()), true);
+        const QString path = file(QStringLiteral("tone-%1.wav").arg(count));
+        EXPECT_TRUE(wave.Save(path));
+        return path;
+    }
+    bool slot_empty(int slot, const QStringList& model = {})
+    {
+        return QJsonDocument::fromJson(run(model + QStringList{"list", "--json"}))
+            .array()[slot - 1]
+            .toObject()["empty"]
+            .toBool();
+    }
 
     QTemporaryDir m_home;
 };
@@ -52,14 +77,8 @@ TEST_F(CliDemo, SongsLastFromOneRunToTheNext)
     EXPECT_FALSE(fresh[1].toObject()["empty"].toBool());
     EXPECT_TRUE(fresh[2].toObject()["empty"].toBool());
 
-    std::vector<int16_t> samples(30000);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(9000 * std::sin(0.03 * double(i)));
-    CWave wave;
-    wave.BuildFormat(1, 44100, 16);
-    wave.SetBuffer(samples.data(), static_cast<unsigned>(samples.size()), true);
-    ASSERT_TRUE(wave.Save(file("tone.wav")));
-    run({"import", "3", file("tone.wav")});
+    const QString tone_file = tone(30000);
+    run({"import", "3", tone_file});
     run({"export", "3", file("first.wav")});
     run({"export", "3", file("second.wav")});
     const QByteArray first = read_file(file("first.wav"));
@@ -67,11 +86,45 @@ TEST_F(CliDemo, SongsLastFromOneRunToTheNext)
     EXPECT_EQ(first, read_file(file("second.wav")));
 
     run({"delete", "3", "--yes"});
-    EXPECT_TRUE(QJsonDocument::fromJson(run({"list", "--json"})).array()[2].toObject()["empty"].toBool());
-    // Started afresh, the pedal has only its starter songs again.
-    run({"import", "3", file("tone.wav")});
-    run({"list", "--demo-reset"});
-    const QJsonArray reset = QJsonDocument::fromJson(run({"list", "--json"})).array();
-    EXPECT_FALSE(reset[0].toObject()["empty"].toBool());
-    EXPECT_TRUE(reset[2].toObject()["empty"].toBool());
+    EXPECT_TRUE(slot_empty(3));
+}
+
+// Each model keeps its own pedal; a reset asks first (refused with no terminal and no
+// --yes) and starts afresh only the chosen model's pedal.
+TEST_F(CliDemo, EachModelKeepsItsOwnPedalAndResetAsksFirst)
+{
+    const QStringList dual = {"--model", "DUAL WHEEL"};  // one slot
+    run({"import", "3", tone(30000)});
+    run(dual + QStringList{"delete", "1", "--yes"});
+    EXPECT_TRUE(slot_empty(1, dual));
+    EXPECT_FALSE(slot_empty(1));
+    EXPECT_FALSE(slot_empty(3));
+
+    run({"list", "--demo-reset"}, 1);
+    EXPECT_FALSE(slot_empty(3));
+    run(dual + QStringList{"list", "--demo-reset", "--yes"});
+    EXPECT_FALSE(slot_empty(1, dual));  // its starter song again
+    EXPECT_FALSE(slot_empty(3));
+}
+
+// Killed in the middle of a paced import, as if the pedal lost power: the next run finds
+// the file sound and the slot empty as before, and imports into it again.
+TEST_F(CliDemo, KilledImportLeavesTheSlotAsItWas)
+{
+    EXPECT_TRUE(slot_empty(3));
+    const QString long_tone = tone(441000);
+    QProcess import;
+    start(import, {"import", "3", long_tone});
+    import.setReadChannel(QProcess::StandardError);
+    QByteArray progress;
+    while (!progress.contains(" MB") && import.waitForReadyRead(120000))
+        progress += import.readAllStandardError();
+    ASSERT_TRUE(progress.contains(" MB")) << progress.toStdString();
+    ::kill(static_cast<pid_t>(import.processId()), SIGKILL);
+    ASSERT_TRUE(import.waitForFinished(120000));
+    EXPECT_EQ(import.exitStatus(), QProcess::CrashExit);
+
+    EXPECT_TRUE(slot_empty(3));
+    run({"import", "3", long_tone});
+    EXPECT_FALSE(slot_empty(3));
 }

@@ -55,8 +55,9 @@ protected:
 
 TEST(FirmwareCatalog, EntriesOfTheModelWithPathsAndVersions)
 {
-    std::vector<SFirmwareEntry> entries{{"left over", "", 0}};
-    ASSERT_TRUE(read_firmware_catalog(kList, kKnownModel, entries));
+    const SFirmwareCatalog catalog = read_firmware_catalog(kList, kKnownModel);
+    ASSERT_EQ(catalog.result, ECatalogResult::OK);
+    const std::vector<SFirmwareEntry>& entries = catalog.entries;
     const std::vector<std::pair<QString, QString>> expected = {
         {"PEDAL_V1.2.3", "/talvo_update/Firmware/10002/PEDAL_V1.2.3.dat"},
         {"C_V2.0.0", "/talvo_update/Firmware/10002/B/C_V2.0.0.dat"},
@@ -65,9 +66,27 @@ TEST(FirmwareCatalog, EntriesOfTheModelWithPathsAndVersions)
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].version, 0x010203u);
     EXPECT_EQ(entries[2].version, 0x010300u);
+}
 
-    EXPECT_FALSE(read_firmware_catalog("<root><dir name='10002'>", kKnownModel, entries));
-    EXPECT_TRUE(entries.empty());
+// A name is shown without the characters that would move a terminal's cursor or turn the
+// reading direction; the server's path keeps them, since the file is called so.
+TEST(FirmwareCatalog, EntryNamesLoseControlCharacters)
+{
+    const SFirmwareCatalog catalog = read_firmware_catalog(
+        "<root><dir name='10002'><file>P&#27;[2J_V1.0.0&#x202E;lmth</file></dir></root>", kKnownModel);
+    ASSERT_EQ(catalog.entries.size(), 1u);
+    EXPECT_EQ(catalog.entries[0].name, "P[2J_V1.0.0lmth");
+    EXPECT_EQ(catalog.entries[0].server_path, QString::fromUtf8("/talvo_update/Firmware/10002/P\x1b[2J_V1.0.0"
+                                                                "\u202Elmth.dat"));
+}
+
+// A list of a few files in one folder, `name` repeated `name_repeat` times as the folder.
+QByteArray list_of(int files, const char* name = "x", int name_repeat = 1)
+{
+    QByteArray list = "<root><dir name='10002'><dir name='" + QByteArray(name).repeated(name_repeat) + "'>";
+    for (int file = 0; file < files; ++file)
+        list += "<file>F</file>";
+    return list + "</dir></dir></root>";
 }
 
 TEST(FirmwareCatalog, VersionReadFromTheName)
@@ -83,6 +102,7 @@ TEST(FirmwareCatalog, VersionReadFromTheName)
 
 TEST_F(OnlineServer, CatalogResults)
 {
+    const char* const kTooLarge = "The firmware list is too large or malformed.";
     const struct {
         const char* name;
         QByteArray list;  // empty: not served
@@ -97,6 +117,15 @@ TEST_F(OnlineServer, CatalogResults)
          "Open web firmware info failed !", 0},
         {"Missing", "", kKnownModel, ECatalogResult::DOWNLOAD_FAILED,
          "The update server answered 404 Not Found.", 0},
+        {"MostEntries", list_of(10000), kKnownModel, ECatalogResult::OK, "", 10000},
+        {"TooManyEntries", list_of(10001), kKnownModel, ECatalogResult::LIST_BROKEN, kTooLarge, 0},
+        {"LongestFolderPath", list_of(1, "x", 1017), kKnownModel, ECatalogResult::OK, "", 1},
+        {"FolderPathTooLong", list_of(1, "x", 1018), kKnownModel, ECatalogResult::LIST_BROKEN, kTooLarge, 0},
+        {"FileNameTooLong", "<root><dir name='10002'><file>" + QByteArray(1025, 'F') + "</file></dir></root>",
+         kKnownModel, ECatalogResult::LIST_BROKEN, kTooLarge, 0},
+        // 1000 three-byte characters: the entries' texts pass 16 MiB before 10,000 entries.
+        {"TextTooLarge", list_of(6000, "\xE2\x82\xAC", 1000), kKnownModel, ECatalogResult::LIST_BROKEN,
+         kTooLarge, 0},
     };
     for (const auto& test : cases) {
         m_server.serve(UPDATE_SERVER::FIRMWARE_LIST_PATH, test.list.isEmpty()
@@ -156,15 +185,17 @@ TEST_F(OnlineServer, ProgramUpdateCheck)
 {
     const struct {
         const char* file;  // null: not served
-        bool has_version;
+        UPDATE_SERVER::EVersionFile version;
         float newest;
         bool newer;
     } cases[] = {
-        {"name=Tandora\nversion=1.8\n", true, 1.8f, true},
-        {"version=1.70", true, 1.7f, false},
-        {"version=1.8\nchannel=beta", true, 0, false},
-        {"Version=2.0", false, 0, false},
-        {nullptr, false, 0, false},
+        {"name=Tandora\nversion=1.8\n", UPDATE_SERVER::EVersionFile::NUMBER, 1.8f, true},
+        {"version=1.70", UPDATE_SERVER::EVersionFile::NUMBER, 1.7f, false},
+        {"version=1.8\nchannel=beta", UPDATE_SERVER::EVersionFile::NOT_A_NUMBER, 0, false},
+        {"version=abc", UPDATE_SERVER::EVersionFile::NOT_A_NUMBER, 0, false},
+        {"version=-3", UPDATE_SERVER::EVersionFile::NOT_A_NUMBER, 0, false},
+        {"Version=2.0", UPDATE_SERVER::EVersionFile::NO_VERSION, 0, false},
+        {nullptr, UPDATE_SERVER::EVersionFile::NO_VERSION, 0, false},
     };
     for (const auto& test : cases) {
         const char* what = test.file ? test.file : "(no version file)";
@@ -175,7 +206,7 @@ TEST_F(OnlineServer, ProgramUpdateCheck)
         SProgramUpdate update;
         ASSERT_TRUE(run_in_worker(m_task, [&] { update = check_program_update(&m_task); }));
         EXPECT_EQ(update.download.ok(), test.file != nullptr) << what;
-        EXPECT_EQ(update.has_version, test.has_version) << what;
+        EXPECT_EQ(update.version, test.version) << what;
         EXPECT_FLOAT_EQ(update.newest, test.newest) << what;
         EXPECT_EQ(update.newer, test.newer) << what;
         if (update.newer) {

@@ -179,7 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
                        edit_manifest(f, [](QJsonObject& root) { root["slot_format"] = "legacy stereo"; });
                    },
                    "Songs are not converted"},
-        SBadBackup{"NotAFolder", [](const QString& f) { QDir(f).removeRecursively(); }, "does not exist"}),
+        SBadBackup{"NotAFolder", [](const QString& f) { QDir(f).removeRecursively(); }, "does not exist"},
+        SBadBackup{"MarkedIncomplete",
+                   [](const QString& f) { write_all(QDir(f).filePath("backup.incomplete"), ""); },
+                   "holds an incomplete backup"}),
     [](const ::testing::TestParamInfo<SBadBackup>& info) { return info.param.name; });
 
 // The whole restore is checked first: the first song would fit, the second not, so
@@ -271,6 +274,7 @@ TEST_P(BackupTarget, FailsWithAClearMessageAndLeavesNoBackup)
     // A leftover of an earlier backup is not ours to delete; none of this one stays.
     EXPECT_EQ(read_all(folder + ".incomplete/keep"), QFile::exists(folder + ".incomplete") ? "x" : "");
     EXPECT_FALSE(QFile::exists(QDir(folder).filePath("backup.json")));
+    EXPECT_FALSE(QFile::exists(QDir(folder).filePath("backup.incomplete")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -279,6 +283,12 @@ INSTANTIATE_TEST_SUITE_P(
                                         "is the disk full?"},
                       SBackupTargetCase{"FullDiskAtManifest", [](const QString& f) { return f + "/b"; }, 3,
                                         "is the disk full?"},
+                      SBackupTargetCase{"FullDiskInAnEmptyFolder",
+                                        [](const QString& f) {
+                                            QDir(f).mkpath("stick");
+                                            return f + "/stick";
+                                        },
+                                        2, "is the disk full?"},
                       SBackupTargetCase{"UnderAFile",
                                         [](const QString& f) {
                                             write_all(f + "/plain", "x");
@@ -300,6 +310,31 @@ INSTANTIATE_TEST_SUITE_P(
                                         },
                                         0, "is in the way"}),
     [](const ::testing::TestParamInfo<SBackupTargetCase>& info) { return info.param.name; });
+
+// A fresh USB stick's mount point: the backup goes into it, marked incomplete until its
+// manifest is written, and nothing is written beside it.
+TEST_F(PedalBackup, EmptyFolderIsWrittenInPlaceAndMarkedUntilTheEnd)
+{
+    store({{0, noise(5000, 1)}});
+    ASSERT_TRUE(QDir(m_files.path()).mkpath("stick"));
+    const QString stick = file("stick");
+    bool marked_at_manifest = false;
+    SBackupOptions options;
+    options.open_file = [&](const QString& path) -> std::unique_ptr<QFileDevice> {
+        if (path.endsWith(SBackupManifest::kFileName))
+            marked_at_manifest = QFile::exists(QDir(stick).filePath(SBackupManifest::kIncompleteMarker));
+        auto out = std::make_unique<QFile>(path);
+        return out->open(QIODevice::WriteOnly) ? std::move(out) : nullptr;
+    };
+    const COperationResult result = backup_pedal(m_session, stick, options, nullptr);
+    ASSERT_TRUE(result.ok()) << result.text().toStdString();
+    EXPECT_TRUE(marked_at_manifest);
+    EXPECT_FALSE(QFile::exists(QDir(stick).filePath(SBackupManifest::kIncompleteMarker)));
+    EXPECT_EQ(QDir(m_files.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"stick"}));
+    QString why;
+    EXPECT_TRUE(read_backup(stick, why)) << why.toStdString();
+}
 
 TEST_F(PedalBackup, VerifiedImportCatchesAFlashThatReturnsOtherBytes)
 {

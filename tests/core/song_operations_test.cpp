@@ -123,6 +123,18 @@ TEST_F(SongOperations, ImportExportAndDeleteRunWithoutAWindow)
     EXPECT_TRUE(m_session.take_notes().isEmpty());
 }
 
+// A file cut short goes in as far as it goes, and the result's second line says so.
+TEST_F(SongOperations, FileShorterThanItsHeaderIsImportedWithALine)
+{
+    write_sine(file("cut.wav"), 8000, 80000, {8000});
+    QFile cut(file("cut.wav"));
+    ASSERT_TRUE(cut.resize(44 + 80000));
+    const COperationResult imported = import_song(m_session, file("cut.wav"), 2, EMonoMode::LEFT, nullptr);
+    EXPECT_TRUE(imported.ok());
+    EXPECT_EQ(imported.text(), "Successful !");
+    EXPECT_EQ(imported.detail(), "The file ends at 0:05 of the 0:10 its header gives.");
+}
+
 class ImportCancel : public SongOperations, public ::testing::WithParamInterface<int> {};
 
 // Cancelled while the file converts (the first steps) and while it is written: the old
