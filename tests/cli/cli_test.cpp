@@ -155,6 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
         SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
         SBadInput{"command", {"play"}, 2, "Unknown command"},
         SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
+        SBadInput{"overwrite_unanswered", {"import", "1", "@tone.wav"}, 1, "Nothing changed."},
         SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"},
         SBadInput{"backup_not_empty", {"backup", "@"}, 1, "is not empty"},
         SBadInput{"restore_no_backup", {"restore", "@"}, 1, "is not a Tandora backup"},
@@ -176,7 +177,13 @@ TEST_F(Cli, NoPedalExitsWithThree)
 {
     EXPECT_EQ(run({"list"}).code, 3);
     m_midi.system.set_reachable(false);
-    EXPECT_EQ(run({"ports"}).code, 3);
+    const SRun ports = run({"ports"});
+    EXPECT_EQ(ports.code, 3);
+    EXPECT_TRUE(ports.err.startsWith("This computer's MIDI service cannot be reached")) << ports.err.toStdString();
+    const SRun json = run({"ports", "--json"});
+    EXPECT_EQ(json.code, 3);
+    EXPECT_TRUE(QJsonDocument::fromJson(json.out.toUtf8()).object()["error"].toString().contains("--demo"))
+        << json.out.toStdString();
 }
 
 TEST_F(Cli, SongsGoInComeOutAndGoAway)
@@ -240,7 +247,7 @@ TEST_F(Cli, InterruptCancelsImportAndExport)
             std::this_thread::yield();
     };
     const SRun import = run({"import", "1", file("long.wav"), "--yes"}, interrupt_once);
-    EXPECT_EQ(import.code, 1);
+    EXPECT_EQ(import.code, 130);
     EXPECT_TRUE(import.err.contains("Cancelled !")) << import.err.toStdString();
     ASSERT_EQ(run({"export", "1", file("again.wav")}).code, 0);
     QFile before(file("old_out.wav"));
@@ -249,7 +256,7 @@ TEST_F(Cli, InterruptCancelsImportAndExport)
     EXPECT_EQ(before.readAll(), after.readAll());
 
     const SRun exported = run({"export", "1", file("cut.wav")}, interrupt_once);
-    EXPECT_EQ(exported.code, 1);
+    EXPECT_EQ(exported.code, 130);
     EXPECT_FALSE(QFileInfo::exists(file("cut.wav")));
 }
 

@@ -248,13 +248,15 @@ TEST_F(PedalTest, SearchProbesOnlyPortsWhoseNamesMatchExactly)
     m_system.unplug(synth);
 }
 
-TEST_F(PedalTest, SearchGivesTheLibraryTextWhenTheMidiServiceIsUnreachable)
+// The user reads the program's own words; the library's text is kept for the log.
+TEST_F(PedalTest, SearchSaysWhenTheMidiServiceIsUnreachable)
 {
     add_pedal();
     m_system.set_reachable(false);
     const SPedalSearch search = search_and_open_pedal(*m_link);
     EXPECT_FALSE(search.opened);
-    EXPECT_EQ(pedal_search_messages(search), QStringList{"error creating ALSA sequencer client object"});
+    EXPECT_EQ(search.midi_error, "error creating ALSA sequencer client object");
+    EXPECT_EQ(pedal_search_messages(search), QStringList{midi_unreachable_text()});
     m_system.set_reachable(true);
 }
 
