@@ -52,10 +52,10 @@ protected:
     void expect_writes_held_until_reload(unsigned slot)
     {
         pedal().clear_command_log();
-        EXPECT_EQ(write(slot, song_bytes(100, slot)), LOOPER_RESULT_READ_FAILED);
+        EXPECT_EQ(write(slot, song_bytes(200, slot)), LOOPER_RESULT_READ_FAILED);
         EXPECT_TRUE(commands().empty());
         ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
-        EXPECT_EQ(write(slot, song_bytes(100, slot)), LOOPER_RESULT_OK);
+        EXPECT_EQ(write(slot, song_bytes(200, slot)), LOOPER_RESULT_OK);
     }
 };
 
@@ -197,7 +197,7 @@ TEST_F(SongStoreTest, PedalThatStopsAnsweringEndsTheLoadAfterTwoSilentSlots)
 TEST_F(SongStoreTest, FailedWriteOrDeleteHoldsWritesUntilReload)
 {
     pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 2));
-    EXPECT_EQ(write(3, song_bytes(100, 2)), LOOPER_RESULT_WRITE_FAILED);
+    EXPECT_EQ(write(3, song_bytes(200, 2)), LOOPER_RESULT_WRITE_FAILED);
     pedal().clear_faults();
     expect_writes_held_until_reload(3);
 
@@ -236,6 +236,24 @@ TEST_F(SongStoreTest, SongWrittenAfterADeleteWithoutReloadIsFoundByTheNextLoad)
     ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
     EXPECT_TRUE(read_song(6) == song);
 }
+
+class SongStoreShortTest : public SongStoreTest, public ::testing::WithParamInterface<unsigned> {};
+
+// Less than one unit would be recorded as no song: refused, the old song kept, the store's
+// view whole.
+TEST_P(SongStoreShortTest, SongShorterThanAUnitIsRefusedAndKeepsTheOldSong)
+{
+    const Bytes old_song = song_bytes(3000, 1);
+    store_song(4, old_song);
+    pedal().clear_command_log();
+    EXPECT_EQ(write(4, song_bytes(GetParam(), 2)), LOOPER_RESULT_FILE_TOO_SHORT);
+    EXPECT_TRUE(commands().empty());
+    EXPECT_TRUE(m_store.is_block_status_complete());
+    ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+    EXPECT_TRUE(read_song(4) == stored_form(old_song, PULSE_RING));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SongStoreShortTest, ::testing::Values(0u, 1u, 191u));
 
 TEST_F(SongStoreTest, SongLongerThanAChainGives7BeforeAnyFlashCommand)
 {
@@ -344,7 +362,8 @@ TEST(LooperActionResultTest, EveryCodeHasItsMessageAndOthersFail)
                                                         {10, "File info erase failed!"},
                                                         {11, "Write wav flag failed!"},
                                                         {12, "Cancelled !"},
-                                                        {13, "Failed !"},
+                                                        {13, "File too short!"},
+                                                        {14, "Failed !"},
                                                         {-1, "Failed !"},
                                                         {1000, "Failed !"}};
     for (const auto& [result, text] : texts)
