@@ -175,3 +175,25 @@ TEST_F(SongStoreReloadTest, FailedWriteMakesTheNextReloadReadEverySlot)
 }
 
 }  // namespace
+
+namespace {
+
+// A journal entry left by another pedal of the model, or by another model: the blocks it
+// names do not sum as it says, so the empty slot stays empty, with nothing written or said.
+TEST_F(SongPedalTest, JournalOfAnotherPedalWritesNothing)
+{
+    connect(PULSE_RING);
+    SSongJournalEntry entry{PULSE_RING, 0, {}, {hd_record(20, {5}, 160), {{5, 1, 0x1234}}}};
+    CSongJournal journal(m_journal);
+    ASSERT_TRUE(journal.put(entry));
+    entry.product_id = SMALL_WHEEL;
+    ASSERT_TRUE(journal.put(entry));
+    EXPECT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+    EXPECT_FALSE(m_store.is_file_exist(0));
+    EXPECT_TRUE(m_store.take_load_problems().isEmpty());
+    EXPECT_EQ(commands(CMD_CHECKSUM).size(), 1u) << "only the entry of this model is checked";
+    EXPECT_TRUE(commands(CMD_ERASE).empty());
+    EXPECT_TRUE(commands(CMD_WRITE).empty());
+}
+
+}  // namespace
