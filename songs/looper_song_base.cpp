@@ -268,8 +268,8 @@ bool CLooperSongBase::pedal_sums(std::vector<SBlockRunSum>& runs) const
 {
     for (SBlockRunSum& run : runs) {
         unsigned int sum = 0;
-        if (!usb->flash_checksum(FLASH_TYPE_NAND, block_address(run.first_block), run.blocks * nand.block_size,
-                                 sum))
+        if (!usb->flash_checksum(FLASH_TYPE_NAND, block_address(run.first_block),
+                                 run.blocks * nand.block_size, sum))
             return false;
         run.sum = static_cast<uint16_t>(sum);
     }

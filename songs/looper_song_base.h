@@ -147,8 +147,8 @@ private:
     // (the range sum reply's 24-bit length field); sums not filled.
     std::vector<SBlockRunSum> block_runs(const unsigned short* chain, unsigned int blocks) const;
     // The runs' sums of the blocks as write_audio leaves them holding `data`.
-    std::vector<SBlockRunSum> written_sums(const std::vector<unsigned short>& chain, const unsigned char* data,
-                                           unsigned int length) const;
+    std::vector<SBlockRunSum> written_sums(const std::vector<unsigned short>& chain,
+                                           const unsigned char* data, unsigned int length) const;
     [[nodiscard]] bool pedal_sums(std::vector<SBlockRunSum>& runs) const;
     void note_rollover(const SIncomingSong& incoming);
 

@@ -90,7 +90,8 @@ ELooperActionResult CLooperSongData::load_slots(const SModelInfo& model, CNandRe
 {
     block_status_complete = false;
     full_reload_needed = true;
-    if (model.song_format != slot_format || model.song_slot_count != earlier.size())
+    if (model.product_id != product_id || model.song_format != slot_format ||
+        model.song_slot_count != earlier.size())
         earlier.clear();
     alloc_song_buffer(model.song_format, model.song_slot_count);
     nand = model.nand ? *model.nand : SNandFlashConfig{};
@@ -126,9 +127,9 @@ ELooperActionResult CLooperSongData::load_slots(const SModelInfo& model, CNandRe
     }
     if (&reader == &link_reader)
         recover_rollovers(loaded);
-    const auto failed = std::find_if(loaded.begin(), loaded.begin() + static_cast<long>(read_slots),
-                                     [](ELooperActionResult result) { return result != LOOPER_RESULT_OK; });
-    ELooperActionResult first_failure = failed == loaded.begin() + static_cast<long>(read_slots) ? LOOPER_RESULT_OK : *failed;
+    ELooperActionResult first_failure = LOOPER_RESULT_OK;
+    for (size_t i = 0; i < read_slots && first_failure == LOOPER_RESULT_OK; ++i)
+        first_failure = loaded[i];
     const ELooperActionResult kept = rebuild_block_status();
     if (first_failure == LOOPER_RESULT_OK)
         first_failure = kept;
@@ -178,7 +179,8 @@ void CLooperSongData::recover_rollovers(std::vector<ELooperActionResult>& loaded
         return;
     for (const SSongJournalEntry& entry : journal->entries()) {
         const unsigned int slot = entry.slot;
-        if (entry.product_id != product_id || slot >= loaded.size() || loaded[slot] == LOOPER_RESULT_READ_FAILED)
+        if (entry.product_id != product_id || slot >= loaded.size() ||
+            loaded[slot] == LOOPER_RESULT_READ_FAILED)
             continue;
         CLooperSongBase& song = *song_slots[slot];
         // A record read whole: the erase never began, or the record after it was written.
@@ -275,7 +277,8 @@ QString CLooperSongData::fallback_notice(unsigned int slot)
 
 QString CLooperSongData::recovered_notice(unsigned int slot)
 {
-    return QString::asprintf("Song %.3d was recovered after an interrupted write.", static_cast<int>(slot + 1));
+    return QString::asprintf("Song %.3d was recovered after an interrupted write.",
+                             static_cast<int>(slot + 1));
 }
 
 QStringList CLooperSongData::take_load_problems()

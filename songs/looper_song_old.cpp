@@ -174,7 +174,8 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
         journal_uncertain = true;
         return LOOPER_RESULT_ERASE_FAILED;
     }
-    if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record_bytes, sizeof record, nullptr)) {
+    if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record_bytes, sizeof record,
+                         nullptr)) {
         record_committed();
         song_info = record;
         info_page = page;

@@ -67,7 +67,10 @@ public:
     void length_convert(unsigned int length, t_time& position) const;
 
 private:
-    const unsigned short* song_chain() const override { return stored_length() ? song_info.block_chain : nullptr; }
+    const unsigned short* song_chain() const override
+    {
+        return stored_length() ? song_info.block_chain : nullptr;
+    }
     enum ERecordState { RECORD_INTACT, RECORD_TORN, RECORD_DAMAGED };
 
     uint64_t stored_length() const;

@@ -41,7 +41,8 @@ void put_record(QByteArray& out, const SJournalRecord& side)
 class CReader {
 public:
     explicit CReader(const QByteArray& bytes)
-        : m_at(reinterpret_cast<const unsigned char*>(bytes.constData())), m_left(static_cast<size_t>(bytes.size()))
+        : m_at(reinterpret_cast<const unsigned char*>(bytes.constData())),
+          m_left(static_cast<size_t>(bytes.size()))
     {
     }
     bool ok() const { return m_ok; }
@@ -106,7 +107,8 @@ CFileJournalStorage::CFileJournalStorage(QString path) : m_path(std::move(path))
 
 QString CFileJournalStorage::default_path()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/song-journal.bin");
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/song-journal.bin");
 }
 
 QByteArray CFileJournalStorage::load()

@@ -181,6 +181,20 @@ TEST_F(SongStoreTest, ReadFailureInOneSlotBlocksWritesWithoutFlashTraffic)
     expect_writes_held_until_reload(0);
 }
 
+// A reload that cannot read the slot shows what was there, and the next one reads it again.
+TEST_F(SongStoreTest, FailedReloadKeepsTheSlotAsShownUntilTheNextReload)
+{
+    const Bytes song = song_bytes(3000, 5);
+    store_song(5, song);
+    pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_READ, 1));
+    EXPECT_EQ(m_store.reload_slot(5), LOOPER_RESULT_READ_FAILED);
+    pedal().clear_faults();
+    EXPECT_TRUE(m_store.is_file_exist(5));
+    EXPECT_TRUE(m_store.needs_full_reload());
+    EXPECT_EQ(m_store.reload_slot(5), LOOPER_RESULT_OK);
+    EXPECT_TRUE(read_song(5) == stored_form(song, PULSE_RING));
+}
+
 TEST_F(SongStoreTest, PedalThatStopsAnsweringEndsTheLoadAfterTwoSilentSlots)
 {
     store_song(20, song_bytes(800, 20));

@@ -141,7 +141,8 @@ TEST_P(SongPowerCutTest, EveryCutKeepsTheStateBeforeOrAfterTheCommand)
             const bool partly = effect.effect == EPowerCutEffect::PARTLY_DONE;
             const bool info_erase_cut = cut_at_erase && on_info_block(operations[cut - 1]);
             // The legacy record ends in a fill byte after its tail tag: without it, it is whole.
-            const bool record_whole = cut == commit && effect.written < 0 && GetParam().product == SMALL_WHEEL;
+            const bool record_whole =
+                cut == commit && effect.written < 0 && GetParam().product == SMALL_WHEEL;
             const bool recovered = rollover && !record_whole && (cut == commit || (info_erase_cut && partly));
             const ELooperActionResult loaded = m_store.load_song_info();
             if (info_erase_cut && partly && !recovered) {
