@@ -6,14 +6,23 @@
 #include "device/pedal_search.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
+#include "songs/song_journal.h"
 
 #include <algorithm>
 
 CPedalSession::CPedalSession()
     : m_link(std::make_unique<CUSBConnect>()),
+      m_journal(std::make_unique<CFileJournalStorage>(CFileJournalStorage::default_path())),
       m_songs(std::make_unique<CLooperSongData>(m_link.get())),
       m_answered(std::make_unique<CAnsweredPedals>())
 {
+    m_songs->set_journal(m_journal.get());
+}
+
+void CPedalSession::set_journal_storage(std::unique_ptr<CSongJournalStorage> storage)
+{
+    m_songs->set_journal(storage.get());
+    m_journal = std::move(storage);
 }
 
 CPedalSession::~CPedalSession() = default;

@@ -12,6 +12,7 @@
 
 class CAnsweredPedals;
 class CLooperSongData;
+class CSongJournalStorage;
 class CUSBConnect;
 struct SNandFlashConfig;
 
@@ -61,6 +62,10 @@ public:
     // Seconds of audio in `bytes` of the connected model's song format.
     double song_seconds(uint64_t bytes) const;
 
+    // Where the song store keeps its journal of info block erases: a file in the user's
+    // data folder unless replaced here (tests keep theirs in memory).
+    void set_journal_storage(std::unique_ptr<CSongJournalStorage> storage);
+
     // Reads every slot's record; the list then shows what was found.
     [[nodiscard]] ELooperActionResult load_songs();
     // Reads `slot`'s record again, after a command changed it.
@@ -77,6 +82,8 @@ private:
     void set_port_name(const std::string& name);
 
     std::unique_ptr<CUSBConnect> m_link;
+    // Before the store, which uses it until its end.
+    std::unique_ptr<CSongJournalStorage> m_journal;
     std::unique_ptr<CLooperSongData> m_songs;
     std::unique_ptr<CAnsweredPedals> m_answered;
     QStringList m_search_notes;

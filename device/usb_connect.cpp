@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <algorithm>
+#include <chrono>
 
 namespace {
 // Offsets in a received packet.
@@ -15,6 +16,12 @@ constexpr unsigned int STATUS_REPLY_SIZE = 8;
 constexpr unsigned int CHECKSUM_REPLY_SIZE = 18;
 // Read reply: header, type, address, 24-bit length, the data, checksum.
 constexpr unsigned int UPLOAD_DATA_AT = PAYLOAD_AT + 8;
+// Owed replies counted at most: a few requests in a row left without a reply already mean
+// a pedal that has stopped answering.
+constexpr unsigned int MAX_OWED_REPLIES = 4;
+// ms the query that settles owed replies may wait: the pedal answers it only once it has
+// finished the request owed, which may be a block erase (the erase reply's time-out).
+constexpr unsigned int SETTLE_TIMEOUT = 30000;
 
 // True when the payload length field of a received packet of `count` bytes stays inside
 // the bytes received, so its checksum can be located.
@@ -69,18 +76,88 @@ bool CUSBConnect::reply_checksum_ok(const unsigned char* packet)
 
 bool CUSBConnect::send_packet(unsigned int length)
 {
+    const unsigned char* packet = m_send.data();
+    m_awaited = SAwaitedReply{};
+    switch (packet[TYPE_AT]) {
+        case PACKET_FLASH_ERASE:
+        case PACKET_FLASH_WRITE:
+            m_awaited.type = PACKET_RESPONDS;
+            break;
+        case PACKET_FLASH_READ:
+        case PACKET_FLASH_CHECKSUM:
+            m_awaited.type = packet[TYPE_AT];
+            m_awaited.flash = packet[PAYLOAD_AT];
+            m_awaited.address = LE::read32(packet + PAYLOAD_AT + 1);
+            m_awaited.length = LE::read24(packet + PAYLOAD_AT + 5);
+            break;
+        case QUERY_NAME_AND_VERSION:
+            m_awaited.type = QUERY_NAME_AND_VERSION;
+            break;
+        default:
+            break;
+    }
     unsigned int written = 0;
-    return m_port.Write(m_send.data(), length, written, true);
+    return m_port.Write(packet, length, written, true);
+}
+
+bool CUSBConnect::answers_another_request(unsigned int count) const
+{
+    const unsigned char* packet = m_recv.data();
+    if (!payload_fits(packet, count) || count != packet_payload_length(packet) + PACKET_OVERHEAD)
+        return false;
+    const unsigned int L = packet_payload_length(packet);
+    if (!verify_checksum(packet + PAYLOAD_AT, L, packet[PAYLOAD_AT + L]))
+        return false;
+    const unsigned char type = packet[TYPE_AT];
+    if (type != PACKET_RESPONDS && type != QUERY_NAME_AND_VERSION && type != PACKET_FLASH_READ &&
+        type != PACKET_FLASH_CHECKSUM)
+        return false;
+    if (type != m_awaited.type)
+        return true;
+    if (type != PACKET_FLASH_READ && type != PACKET_FLASH_CHECKSUM)
+        return false;
+    // Both echo the flash type, the address and the length (24 bits) first.
+    return L < 8 || packet[PAYLOAD_AT] != m_awaited.flash ||
+           LE::read32(packet + PAYLOAD_AT + 1) != m_awaited.address ||
+           LE::read24(packet + PAYLOAD_AT + 5) != m_awaited.length;
 }
 
 bool CUSBConnect::read_reply(unsigned char* buf, unsigned int len, unsigned int& count, unsigned int timeout)
 {
-    count = 0;
-    const bool got = m_port.Read(buf, len, count, timeout);
-    // A wait cut short by a cancel or a lost link says nothing about the pedal's reply:
-    // whatever part of it came must not be judged (and recorded) as a bad one.
-    const EReadEnd end = m_port.transfer().last_read_end();
-    return got && end != EReadEnd::CANCELLED && end != EReadEnd::LINK_LOST;
+    using std::chrono::milliseconds;
+    CWaitClock::duration left = milliseconds(timeout);
+    for (;;) {
+        count = 0;
+        const auto wait_ms = static_cast<unsigned int>(std::chrono::ceil<milliseconds>(left).count());
+        const bool got = m_port.Read(m_recv.data(), BUFFER_SIZE, count, wait_ms);
+        // A wait cut short by a cancel or a lost link says nothing about the pedal's reply:
+        // whatever part of it came must not be judged (and recorded) as a bad one.
+        const EReadEnd end = m_port.transfer().last_read_end();
+        if (!got || end == EReadEnd::CANCELLED || end == EReadEnd::LINK_LOST) {
+            m_owed_replies = std::min(m_owed_replies + 1, MAX_OWED_REPLIES);
+            return false;
+        }
+        left -= m_port.transfer().last_read_waited();
+        if (m_owed_replies == 0 || !is_in_update_mode() || !answers_another_request(count))
+            break;
+        qDebug("CUSBConnect: a late reply of type 0x%.2X to an earlier request was skipped", m_recv[TYPE_AT]);
+        --m_owed_replies;
+    }
+    m_owed_replies = 0;
+    count = std::min(count, len);
+    if (buf != m_recv.data())
+        std::copy(m_recv.data(), m_recv.data() + count, buf);
+    return true;
+}
+
+bool CUSBConnect::settle_owed_replies()
+{
+    if (m_owed_replies == 0)
+        return true;
+    unsigned char reply[QUERY_REPLY_SIZE];
+    unsigned int got = 0;
+    return send_query_request(QUERY_NAME_AND_VERSION) &&
+           get_query_responds(QUERY_NAME_AND_VERSION, reply, QUERY_REPLY_SIZE, got, SETTLE_TIMEOUT);
 }
 
 bool CUSBConnect::send_responds_request(bool ok)
@@ -97,7 +174,7 @@ bool CUSBConnect::send_download_data(EFlashType type, unsigned int address, cons
                                      unsigned int n)
 {
     // Compared this way round so that no n, however large, wraps past the check.
-    if (n > BUFFER_SIZE - (PACKET_OVERHEAD + 8))
+    if (n > BUFFER_SIZE - (PACKET_OVERHEAD + 8) || !settle_owed_replies())
         return false;
     return send_packet(make_flash_write_packet(m_send.data(), type, address, data, n));
 }
@@ -109,6 +186,8 @@ bool CUSBConnect::send_upload_request(EFlashType type, unsigned int address, uns
 
 bool CUSBConnect::send_flash_erase_request(EFlashType type, unsigned int address)
 {
+    if (!settle_owed_replies())
+        return false;
     return send_packet(make_flash_erase_packet(m_send.data(), type, address));
 }
 

@@ -146,9 +146,20 @@ private:
     void record_fault(const SLinkFault& fault);
     // Checks the checksum of a received packet whose length field lies inside it.
     [[nodiscard]] bool reply_checksum_ok(const unsigned char* packet);
+    // Sends the packet built in the send buffer and notes the reply it asks for.
     [[nodiscard]] bool send_packet(unsigned int length);
+    // Reads the reply to the request just sent: at most `len` bytes of it into `buf`. While
+    // replies are owed to earlier requests, a sound packet answering another request is
+    // taken for one of them and skipped, all within the one `timeout`.
     [[nodiscard]] bool read_reply(unsigned char* buf, unsigned int len, unsigned int& count,
                                   unsigned int timeout);
+    // The `count` bytes in the receive buffer are a whole packet with a sound checksum that
+    // answers some request of the pedal's protocol, but not the one just sent.
+    [[nodiscard]] bool answers_another_request(unsigned int count) const;
+    // A status reply cannot tell which request it answers: while a reply is owed, a request
+    // answered by one is preceded by a query, whose reply comes only after every reply
+    // owed before it. False when the query got no reply.
+    [[nodiscard]] bool settle_owed_replies();
     [[nodiscard]] bool send_app_cmd(unsigned char a, unsigned char b, unsigned char c);
     // Sends 59 a b c and reads the four-byte reply into `reply`.
     [[nodiscard]] bool app_exchange(unsigned char a, unsigned char b, unsigned char c, unsigned char* reply,
@@ -165,4 +176,18 @@ private:
     unsigned int m_product_id = UNKNOWN_INFO;
     unsigned int m_third_info = UNKNOWN_INFO;
     std::vector<SLinkFault> m_faults;
+    // The reply the request just sent asks for: its type byte, and for a flash read or range
+    // sum the flash type, address and 24-bit length it echoes. NO_REPLY when none.
+    struct SAwaitedReply {
+        static constexpr unsigned int NO_REPLY = 0x100;
+        unsigned int type = NO_REPLY;
+        unsigned char flash = 0;
+        unsigned int address = 0;
+        unsigned int length = 0;
+    };
+    SAwaitedReply m_awaited;
+    // Requests whose reply waits ended without the reply (a cancel, a time-out, a lost link):
+    // the pedal may still send those replies. 0 again once a request got its own reply, since
+    // the pedal answers in order.
+    unsigned int m_owed_replies = 0;
 };

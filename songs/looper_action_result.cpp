@@ -27,6 +27,8 @@ QString looper_action_result_text(int result)
             return QStringLiteral("Write wav flag failed!");
         case LOOPER_RESULT_CANCELLED:
             return QStringLiteral("Cancelled !");
+        case LOOPER_RESULT_FILE_TOO_SHORT:
+            return QStringLiteral("File too short!");
         default:
             return QStringLiteral("Failed !");
     }

@@ -19,6 +19,9 @@ enum ELooperActionResult : int {
     // The task was cancelled; a write stopped before its info record, so the slot keeps
     // its previous song.
     LOOPER_RESULT_CANCELLED = 12,
+    // The song is shorter than one storage unit, which the slot's record would store as
+    // no song at all; refused before any flash command.
+    LOOPER_RESULT_FILE_TOO_SHORT = 13,
 };
 
 // The user-facing text of a result; "Failed !" for a value outside the enumeration.

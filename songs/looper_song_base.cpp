@@ -28,6 +28,10 @@ ELooperActionResult CLooperSongBase::delete_file()
 {
     if (!erase_info_block())
         return LOOPER_RESULT_ERASE_FAILED;
+    // No song is to come back into the slot the user emptied.
+    if (journal)
+        journal->drop(journal_product, journal_slot);
+    journalled = false;
     // The object must not keep the erased journal's position: a record written after it
     // would land behind erased pages, where no search looks.
     reset();
@@ -168,12 +172,126 @@ bool CLooperSongBase::erase_info_block()
     return usb->flash_erase(FLASH_TYPE_NAND, block_address(info_block));
 }
 
-bool CLooperSongBase::take_record_page(unsigned int next, bool journal_known, unsigned int& page)
+bool CLooperSongBase::take_record_page(unsigned int next, bool journal_known, const SIncomingSong& incoming,
+                                       unsigned int& page)
 {
     if (next < nand.pages_per_block && journal_known) {
         page = next;
         return true;
     }
+    note_rollover(incoming);
     page = 0;
     return erase_info_block();
+}
+
+void CLooperSongBase::set_journal(CSongJournal* target, uint32_t product_id, unsigned int slot)
+{
+    journal = target;
+    journal_product = product_id;
+    journal_slot = slot;
+    journalled = false;
+}
+
+void CLooperSongBase::note_rollover(const SIncomingSong& incoming)
+{
+    if (!journal)
+        return;
+    SSongJournalEntry entry;
+    entry.product_id = journal_product;
+    entry.slot = journal_slot;
+    entry.after.record = incoming.record;
+    entry.after.sums = written_sums(incoming.chain, incoming.data, incoming.length);
+    // A few range sums of the pedal's: a song of n blocks takes n / 63 + 1 exchanges or so.
+    std::vector<SBlockRunSum> runs = block_runs(song_chain(), get_block_used());
+    if (is_file_exist() && pedal_sums(runs)) {
+        entry.before.record = current_record();
+        entry.before.sums = std::move(runs);
+    }
+    journalled = journal->put(entry);
+    if (!journalled)
+        qDebug("Slot %u: its info block is erased without a journal entry", journal_slot);
+}
+
+void CLooperSongBase::record_committed()
+{
+    if (journal && journalled)
+        journal->drop(journal_product, journal_slot);
+    journalled = false;
+}
+
+std::vector<SBlockRunSum> CLooperSongBase::block_runs(const unsigned short* chain, unsigned int blocks) const
+{
+    std::vector<SBlockRunSum> runs;
+    if (!chain || nand.block_size == 0)
+        return runs;
+    const unsigned int longest = std::max(1u, 0xFFFFFFu / nand.block_size);
+    for (unsigned int i = 0; i < blocks; ++i) {
+        if (!runs.empty() && runs.back().first_block + runs.back().blocks == chain[i] &&
+            runs.back().blocks < longest) {
+            ++runs.back().blocks;
+        } else {
+            runs.push_back({chain[i], 1, 0});
+        }
+    }
+    return runs;
+}
+
+std::vector<SBlockRunSum> CLooperSongBase::written_sums(const std::vector<unsigned short>& chain,
+                                                        const unsigned char* data, unsigned int length) const
+{
+    const auto blocks = static_cast<unsigned int>(std::min<uint64_t>(blocks_for(length), chain.size()));
+    std::vector<SBlockRunSum> runs = block_runs(chain.data(), blocks);
+    // The block was erased whole (every byte 0xFF) before its pages were written; each page
+    // write replaced `send` bytes (the audio, then zeros to a whole unit).
+    unsigned int written = 0;
+    size_t run = 0;
+    unsigned int in_run = 0;
+    for (unsigned int index = 0; index < blocks; ++index) {
+        uint32_t sum = 0xFFu * nand.block_size;
+        for (unsigned int chunk = 0; chunk < nand.pages_per_block && written < length; ++chunk) {
+            const unsigned int take = std::min(nand.page_data_size, length - written);
+            const unsigned int send = (take + nand.unit_size - 1) / nand.unit_size * nand.unit_size;
+            sum -= 0xFFu * send;
+            for (unsigned int k = 0; k < take; ++k)
+                sum += data[written + k];
+            written += take;
+        }
+        runs[run].sum = static_cast<uint16_t>(runs[run].sum + sum);
+        if (++in_run == runs[run].blocks) {
+            ++run;
+            in_run = 0;
+        }
+    }
+    return runs;
+}
+
+bool CLooperSongBase::pedal_sums(std::vector<SBlockRunSum>& runs) const
+{
+    for (SBlockRunSum& run : runs) {
+        unsigned int sum = 0;
+        if (!usb->flash_checksum(FLASH_TYPE_NAND, block_address(run.first_block),
+                                 run.blocks * nand.block_size, sum))
+            return false;
+        run.sum = static_cast<uint16_t>(sum);
+    }
+    return true;
+}
+
+bool CLooperSongBase::blocks_hold(const std::vector<SBlockRunSum>& runs) const
+{
+    std::vector<SBlockRunSum> found = runs;
+    if (runs.empty() || !pedal_sums(found))
+        return false;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (found[i].sum != runs[i].sum)
+            return false;
+    }
+    return true;
+}
+
+bool CLooperSongBase::restore_record(const std::vector<unsigned char>& record)
+{
+    // Erased whole again: an erase cut short leaves pages that are neither erased nor data.
+    return erase_info_block() && usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, 0), record.data(),
+                                                  static_cast<unsigned int>(record.size()), nullptr);
 }

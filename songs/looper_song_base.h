@@ -3,6 +3,7 @@
 #include "device/nand_flash_config.h"
 #include "songs/looper_action_result.h"
 #include "songs/nand_reader.h"
+#include "songs/song_journal.h"
 
 #include <QString>
 #include <bitset>
@@ -68,6 +69,19 @@ public:
     // greater than 3000" for a chain entry outside the block table.
     const QString& load_problem() const { return problem; }
 
+    // Where the slot notes an erase of its info block for the next record before it erases
+    // it, and whose entry it drops once that record is written or the slot deleted; null
+    // for none. `slot` is the slot's 0-based number on the pedal of `product_id`.
+    void set_journal(CSongJournal* target, uint32_t product_id, unsigned int slot);
+    // The slot's current record, as its info block holds it; empty when the slot has none.
+    virtual std::vector<unsigned char> current_record() const = 0;
+    // Erases the info block and writes `record` to its first page, after an erase for the
+    // next record was cut short. The object is not changed: the caller loads the slot.
+    [[nodiscard]] virtual bool restore_record(const std::vector<unsigned char>& record);
+    // True when the pedal's sums of the runs are those given; false too when one could not
+    // be read.
+    [[nodiscard]] bool blocks_hold(const std::vector<SBlockRunSum>& runs) const;
+
 protected:
     // Audio bytes one block holds.
     unsigned int block_bytes() const { return nand.page_data_size * nand.pages_per_block; }
@@ -103,10 +117,23 @@ protected:
     // Bits only set, never cleared.
     static void mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count);
     [[nodiscard]] bool erase_info_block();
+    // A new record and the song it names, as write_file hands them over.
+    struct SIncomingSong {
+        const std::vector<unsigned char>& record;
+        const std::vector<unsigned short>& chain;
+        const unsigned char* data;
+        unsigned int length;
+    };
     // Page for the next info record: `next` while it lies in the block and the journal's
     // end is known; otherwise the info block is erased first (so no page is programmed a
-    // second time) and page 0 is used. False when that erase failed.
-    [[nodiscard]] bool take_record_page(unsigned int next, bool journal_known, unsigned int& page);
+    // second time) and page 0 is used, with the current and the incoming record noted in
+    // the song journal before. False when that erase failed.
+    [[nodiscard]] bool take_record_page(unsigned int next, bool journal_known, const SIncomingSong& incoming,
+                                        unsigned int& page);
+    // The incoming record is on the flash: the journal's entry for the slot is dropped.
+    void record_committed();
+    // The current song's chain; null when the slot is empty.
+    virtual const unsigned short* song_chain() const = 0;
 
     unsigned int info_block = 0;
     SNandFlashConfig nand{};
@@ -116,6 +143,20 @@ protected:
     QString problem;
 
 private:
+    // The first `blocks` chain entries as runs of consecutive blocks, each at most 16 MB
+    // (the range sum reply's 24-bit length field); sums not filled.
+    std::vector<SBlockRunSum> block_runs(const unsigned short* chain, unsigned int blocks) const;
+    // The runs' sums of the blocks as write_audio leaves them holding `data`.
+    std::vector<SBlockRunSum> written_sums(const std::vector<unsigned short>& chain,
+                                           const unsigned char* data, unsigned int length) const;
+    [[nodiscard]] bool pedal_sums(std::vector<SBlockRunSum>& runs) const;
+    void note_rollover(const SIncomingSong& incoming);
+
+    CSongJournal* journal = nullptr;
+    uint32_t journal_product = 0;
+    unsigned int journal_slot = 0;
+    // An entry for this slot was saved by this object's last rollover.
+    bool journalled = false;
     CLinkNandReader link_reader{nullptr};
     CNandReader* reader = &link_reader;
 };

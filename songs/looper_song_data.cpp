@@ -7,6 +7,7 @@
 #include "support/units.h"
 
 #include <QDebug>
+#include <algorithm>
 
 CLooperSongData::CLooperSongData(CUSBConnect* connection)
     : usb(connection), random_source(NEAT::get_random_dword), link_reader(connection)
@@ -33,6 +34,7 @@ void CLooperSongData::release_song_buffer()
 void CLooperSongData::alloc_song_buffer(ELooperSongFormat format, unsigned int count)
 {
     release_song_buffer();
+    slot_format = format;
     if (format != LOOPER_SONG_FORMAT_OLD && format != LOOPER_SONG_FORMAT_FILE)
         return;
     song_slots.reserve(count);
@@ -42,6 +44,26 @@ void CLooperSongData::alloc_song_buffer(ELooperSongFormat format, unsigned int c
         else
             song_slots.push_back(std::make_unique<CLooperSongFile>());
     }
+}
+
+std::unique_ptr<CLooperSongBase> CLooperSongData::make_slot(unsigned int slot, CNandReader& reader) const
+{
+    std::unique_ptr<CLooperSongBase> song;
+    if (slot_format == LOOPER_SONG_FORMAT_OLD)
+        song = std::make_unique<CLooperSongOld>();
+    else
+        song = std::make_unique<CLooperSongFile>();
+    song->set_nand_block(nand.song_blocks + slot, nand, usb);
+    song->set_reader(reader);
+    song->set_journal(journal.get(), product_id, slot);
+    return song;
+}
+
+void CLooperSongData::set_journal(CSongJournalStorage* storage)
+{
+    journal = storage ? std::make_unique<CSongJournal>(*storage) : nullptr;
+    for (unsigned int i = 0; i < song_slots.size(); ++i)
+        song_slots[i]->set_journal(journal.get(), product_id, i);
 }
 
 ELooperActionResult CLooperSongData::load_song_info()
@@ -55,39 +77,59 @@ ELooperActionResult CLooperSongData::load_song_info()
     const SModelInfo* model = get_model_info(usb->product_id());
     if (!model)
         return LOOPER_RESULT_NOT_SUPPORTED;
-    return load_song_info(*model, link_reader);
+    return load_slots(*model, link_reader, {});
 }
 
 ELooperActionResult CLooperSongData::load_song_info(const SModelInfo& model, CNandReader& reader)
 {
+    return load_slots(model, reader, {});
+}
+
+ELooperActionResult CLooperSongData::load_slots(const SModelInfo& model, CNandReader& reader,
+                                                std::vector<std::unique_ptr<CLooperSongBase>> earlier)
+{
     block_status_complete = false;
     full_reload_needed = true;
+    if (model.product_id != product_id || model.song_format != slot_format ||
+        model.song_slot_count != earlier.size())
+        earlier.clear();
     alloc_song_buffer(model.song_format, model.song_slot_count);
     nand = model.nand ? *model.nand : SNandFlashConfig{};
+    product_id = model.product_id;
     load_problems.clear();
 
     // Every slot is read even after one fails: stopping would leave the later songs'
     // blocks unmarked for the next import to overwrite. Two unreadable slots in a row mean
     // the pedal has stopped answering; every further slot would only freeze the window for
     // another reply time-out (5 s), and writes are held after any unreadable slot anyway.
-    ELooperActionResult first_failure = LOOPER_RESULT_OK;
     bool unreadable = false;
     bool previous_unreadable = false;
     BlockStatus marked;
+    std::vector<ELooperActionResult> loaded(song_slots.size(), LOOPER_RESULT_READ_FAILED);
+    size_t read_slots = 0;
     for (unsigned int i = 0; i < song_slots.size(); ++i) {
         song_slots[i]->set_nand_block(nand.song_blocks + i, nand, usb);
         song_slots[i]->set_reader(reader);
-        const ELooperActionResult result = load_slot(i, marked);
-        if (result != LOOPER_RESULT_OK && first_failure == LOOPER_RESULT_OK)
-            first_failure = result;
+        song_slots[i]->set_journal(journal.get(), product_id, i);
+        loaded[i] = load_slot(i, marked);
+        read_slots = i + 1;
         // A slot that could not be read may name any block; a slot whose record is corrupt
         // names none the pedal would play.
-        const bool slot_unreadable = result == LOOPER_RESULT_READ_FAILED;
+        const bool slot_unreadable = loaded[i] == LOOPER_RESULT_READ_FAILED;
         unreadable = unreadable || slot_unreadable;
         if (slot_unreadable && previous_unreadable)
             break;
         previous_unreadable = slot_unreadable;
     }
+    for (unsigned int i = 0; i < earlier.size(); ++i) {
+        if (loaded[i] == LOOPER_RESULT_READ_FAILED)
+            song_slots[i] = std::move(earlier[i]);
+    }
+    if (&reader == &link_reader)
+        recover_rollovers(loaded);
+    ELooperActionResult first_failure = LOOPER_RESULT_OK;
+    for (size_t i = 0; i < read_slots && first_failure == LOOPER_RESULT_OK; ++i)
+        first_failure = loaded[i];
     const ELooperActionResult kept = rebuild_block_status();
     if (first_failure == LOOPER_RESULT_OK)
         first_failure = kept;
@@ -98,14 +140,29 @@ ELooperActionResult CLooperSongData::load_song_info(const SModelInfo& model, CNa
 
 ELooperActionResult CLooperSongData::reload_slot(unsigned int slot)
 {
-    if (full_reload_needed || !in_range(slot))
-        return load_song_info();
+    if (full_reload_needed || !in_range(slot)) {
+        load_problems.clear();
+        if (!is_open())
+            return LOOPER_RESULT_NOT_OPEN;
+        const SModelInfo* model = get_model_info(usb->product_id());
+        if (!model)
+            return load_song_info();
+        return load_slots(*model, link_reader, std::move(song_slots));
+    }
     load_problems.clear();
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
+    // Loaded into a new object: one that cannot be read leaves the slot as it was shown.
+    std::unique_ptr<CLooperSongBase> earlier = std::move(song_slots[slot]);
+    song_slots[slot] = make_slot(slot, link_reader);
     BlockStatus marked;
-    song_slots[slot]->set_reader(link_reader);
-    ELooperActionResult result = load_slot(slot, marked);
+    std::vector<ELooperActionResult> loaded(song_slots.size(), LOOPER_RESULT_READ_FAILED);
+    loaded[slot] = load_slot(slot, marked);
+    if (loaded[slot] == LOOPER_RESULT_READ_FAILED)
+        song_slots[slot] = std::move(earlier);
+    else
+        recover_rollovers(loaded);
+    ELooperActionResult result = loaded[slot];
     const ELooperActionResult kept = rebuild_block_status();
     if (result == LOOPER_RESULT_OK)
         result = kept;
@@ -114,6 +171,59 @@ ELooperActionResult CLooperSongData::reload_slot(unsigned int slot)
         block_status_complete = block_status_complete && result != LOOPER_RESULT_READ_FAILED;
     }
     return result;
+}
+
+void CLooperSongData::recover_rollovers(std::vector<ELooperActionResult>& loaded)
+{
+    if (!journal)
+        return;
+    for (const SSongJournalEntry& entry : journal->entries()) {
+        const unsigned int slot = entry.slot;
+        if (entry.product_id != product_id || slot >= loaded.size() ||
+            loaded[slot] == LOOPER_RESULT_READ_FAILED)
+            continue;
+        CLooperSongBase& song = *song_slots[slot];
+        // A record read whole: the erase never began, or the record after it was written.
+        if (loaded[slot] == LOOPER_RESULT_OK && song.is_file_exist()) {
+            journal->drop(product_id, slot);
+            continue;
+        }
+        if (!recover_slot(slot, entry))
+            continue;
+        BlockStatus marked;
+        loaded[slot] = load_slot(slot, marked);
+        if (loaded[slot] == LOOPER_RESULT_OK && song.is_file_exist()) {
+            load_problems.push_back(recovered_notice(slot));
+            journal->drop(product_id, slot);
+        }
+    }
+}
+
+bool CLooperSongData::recover_slot(unsigned int slot, const SSongJournalEntry& entry)
+{
+    BlockStatus others;
+    for (unsigned int i = 0; i < song_slots.size(); ++i) {
+        if (i != slot)
+            song_slots[i]->add_song_blocks(others);
+    }
+    CLooperSongBase& song = *song_slots[slot];
+    // The new song first: its blocks were written whole before the erase began.
+    for (const SJournalRecord* side : {&entry.after, &entry.before}) {
+        if (side->record.empty())
+            continue;
+        const bool taken = std::any_of(side->sums.begin(), side->sums.end(), [&](const SBlockRunSum& run) {
+            for (unsigned int block = run.first_block; block < run.first_block + run.blocks; ++block) {
+                if (block >= others.size() || others.test(block))
+                    return true;
+            }
+            return false;
+        });
+        if (taken || !song.blocks_hold(side->sums))
+            continue;
+        qDebug("Slot %u: the record of an interrupted info block erase is written back", slot);
+        return song.restore_record(side->record);
+    }
+    return false;
 }
 
 ELooperActionResult CLooperSongData::load_slot(unsigned int slot, BlockStatus& marked)
@@ -162,6 +272,12 @@ std::vector<unsigned int> CLooperSongData::fallback_slots() const
 QString CLooperSongData::fallback_notice(unsigned int slot)
 {
     return QString::asprintf("The last write to Song %.3d was interrupted; the earlier song was kept.",
+                             static_cast<int>(slot + 1));
+}
+
+QString CLooperSongData::recovered_notice(unsigned int slot)
+{
+    return QString::asprintf("Song %.3d was recovered after an interrupted write.",
                              static_cast<int>(slot + 1));
 }
 
@@ -224,9 +340,10 @@ ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigne
         // without a reload cannot land on either song.
         for (unsigned short block : chain)
             block_status.set(block);
-    } else if (result != LOOPER_RESULT_CANCELLED) {
+    } else if (result != LOOPER_RESULT_CANCELLED && result != LOOPER_RESULT_FILE_TOO_SHORT) {
         // The new record may or may not have reached the flash. A cancelled write stopped
-        // before it, so the records are still those the load found.
+        // before it, and a song too short was refused before any flash command, so the
+        // records are still those the load found.
         block_status_complete = false;
         full_reload_needed = true;
     }

@@ -48,9 +48,17 @@ public:
     std::vector<unsigned int> fallback_slots() const;
     // "The last write to Song 004 was interrupted; the earlier song was kept."
     static QString fallback_notice(unsigned int slot);
-    // Why the last load (of every slot or of one) dropped songs its records named, in the
-    // order met; each is handed out once.
+    // Why the last load (of every slot or of one) dropped songs its records named, and the
+    // songs it recovered (recovered_notice), in the order met; each is handed out once.
     [[nodiscard]] QStringList take_load_problems();
+    // "Song 004 was recovered after an interrupted write."
+    static QString recovered_notice(unsigned int slot);
+
+    // Where the store keeps its journal of info block erases (not owned; it must outlive
+    // the store), or null for none. With one, a load that finds a slot's info block blank
+    // or unreadable while the journal holds an entry for it writes back the record the
+    // entry names whose blocks still hold its song, the new one first.
+    void set_journal(CSongJournalStorage* storage);
 
     bool is_file_exist(unsigned int slot) const;
     unsigned int get_file_length(unsigned int slot) const;
@@ -86,6 +94,15 @@ private:
     [[nodiscard]] ELooperActionResult rebuild_block_status();
     // Loads one slot and keeps its load problem.
     [[nodiscard]] ELooperActionResult load_slot(unsigned int slot, BlockStatus& marked);
+    std::unique_ptr<CLooperSongBase> make_slot(unsigned int slot, CNandReader& reader) const;
+    // `earlier`: the slot objects of the load before on the same pedal; a slot that cannot
+    // be read now keeps its object, so that a failed reload shows no song as gone.
+    [[nodiscard]] ELooperActionResult load_slots(const SModelInfo& model, CNandReader& reader,
+                                                 std::vector<std::unique_ptr<CLooperSongBase>> earlier);
+    // Writes back the journalled records of the slots whose `loaded` result left their info
+    // block blank or unreadable (see set_journal); drops the entries of slots read whole.
+    void recover_rollovers(std::vector<ELooperActionResult>& loaded);
+    [[nodiscard]] bool recover_slot(unsigned int slot, const SSongJournalEntry& entry);
 
     std::vector<std::unique_ptr<CLooperSongBase>> song_slots;
     BlockStatus block_status;
@@ -96,4 +113,7 @@ private:
     RandomSource random_source;
     CLinkNandReader link_reader;
     QStringList load_problems;
+    ELooperSongFormat slot_format = LOOPER_SONG_FORMAT_NONE;
+    uint32_t product_id = 0;
+    std::unique_ptr<CSongJournal> journal;
 };

@@ -165,6 +165,9 @@ std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units,
 ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chain, const unsigned char* data,
                                                 unsigned int length, CTask* task)
 {
+    // The record counts whole units only: a shorter song would be stored as none.
+    if (length < nand.unit_size)
+        return LOOPER_RESULT_FILE_TOO_SHORT;
     const unsigned int n = chain_capacity();
     ELooperActionResult result = check_chain(chain, length, n);
     if (result != LOOPER_RESULT_OK)
@@ -183,17 +186,19 @@ ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chai
     std::fill(new_chain.get(), new_chain.get() + n, UNUSED_ENTRY);
     std::copy(chain.begin(), chain.end(), new_chain.get());
 
+    const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.get());
     unsigned int page = 0;
-    if (!take_record_page(info_page + 1, !journal_uncertain, page)) {  // NO_INFO_PAGE wraps to 0
+    // NO_INFO_PAGE wraps to 0.
+    if (!take_record_page(info_page + 1, !journal_uncertain, {record, chain, data, length}, page)) {
         journal_uncertain = true;
         return LOOPER_RESULT_ERASE_FAILED;
     }
-    const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.get());
     if (!usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record.data(),
                           static_cast<unsigned int>(record.size()), nullptr)) {
         journal_uncertain = true;
         return LOOPER_RESULT_WRITE_FAILED;
     }
+    record_committed();
     file_length = length;
     info_flag = RECORD_FLAG;
     block_chain = new_chain;
@@ -201,6 +206,13 @@ ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chai
     journal_uncertain = false;
     qDebug("File FAT Page=%d", static_cast<int>(page));
     return LOOPER_RESULT_OK;
+}
+
+std::vector<unsigned char> CLooperSongFile::current_record() const
+{
+    if (file_length == 0)
+        return {};
+    return build_record(file_length / nand.unit_size, block_chain.get());
 }
 
 void CLooperSongFile::get_block_status_table(BlockStatus& table) const

@@ -29,8 +29,10 @@ public:
     void get_block_status_table(BlockStatus& table) const override;
     void add_song_blocks(BlockStatus& used) const override;
     void reset() override;
+    std::vector<unsigned char> current_record() const override;
 
 private:
+    const unsigned short* song_chain() const override { return file_length ? block_chain.get() : nullptr; }
     unsigned int chain_capacity() const { return nand.max_song_blocks; }
     unsigned int record_size() const { return 2 * chain_capacity() + 9; }
     enum ERecordState { RECORD_INTACT, RECORD_TORN, RECORD_DAMAGED };

@@ -166,13 +166,17 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
     length_convert(length, record.last_unit);
     std::copy(chain.begin(), chain.end(), record.block_chain);
 
+    const auto* record_bytes = reinterpret_cast<const unsigned char*>(&record);
+    const std::vector<unsigned char> incoming(record_bytes, record_bytes + sizeof record);
     unsigned int page = 0;
-    if (!take_record_page(info_page + 2, !journal_uncertain, page)) {  // NO_INFO_PAGE wraps to 0
+    // NO_INFO_PAGE wraps to 0.
+    if (!take_record_page(info_page + 2, !journal_uncertain, {incoming, chain, data, length}, page)) {
         journal_uncertain = true;
         return LOOPER_RESULT_ERASE_FAILED;
     }
-    if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page),
-                         reinterpret_cast<unsigned char*>(&record), sizeof record, nullptr)) {
+    if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record_bytes, sizeof record,
+                         nullptr)) {
+        record_committed();
         song_info = record;
         info_page = page;
         journal_uncertain = false;
@@ -184,6 +188,19 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
     if (!write_song_file_flag(0))
         return LOOPER_RESULT_FLAG_WRITE_FAILED;
     return result;
+}
+
+std::vector<unsigned char> CLooperSongOld::current_record() const
+{
+    if (stored_length() == 0)
+        return {};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&song_info);
+    return {bytes, bytes + sizeof song_info};
+}
+
+bool CLooperSongOld::restore_record(const std::vector<unsigned char>& record)
+{
+    return CLooperSongBase::restore_record(record) && write_song_file_flag(0);
 }
 
 void CLooperSongOld::get_block_status_table(BlockStatus& table) const

@@ -58,12 +58,19 @@ public:
     void get_block_status_table(BlockStatus& table) const override;
     void add_song_blocks(BlockStatus& used) const override;
     void reset() override;
+    std::vector<unsigned char> current_record() const override;
+    // Writes the song flag after the record, as a write does.
+    [[nodiscard]] bool restore_record(const std::vector<unsigned char>& record) override;
 
     // Erases the 32 KB flag area of the program flash and stores `value` there.
     [[nodiscard]] bool write_song_file_flag(unsigned int value);
     void length_convert(unsigned int length, t_time& position) const;
 
 private:
+    const unsigned short* song_chain() const override
+    {
+        return stored_length() ? song_info.block_chain : nullptr;
+    }
     enum ERecordState { RECORD_INTACT, RECORD_TORN, RECORD_DAMAGED };
 
     uint64_t stored_length() const;

@@ -1,6 +1,7 @@
 #include "core_pedal.h"
 
 #include "audio/wave.h"
+#include "songs/song_journal.h"
 
 #include <cmath>
 #include <vector>
@@ -8,6 +9,7 @@
 void CorePedal::connect(uint32_t product_id)
 {
     ASSERT_TRUE(m_files.isValid());
+    m_session.set_journal_storage(std::make_unique<CMemoryJournalStorage>());
     SPedalConfig config;
     config.product_id = product_id;
     m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);

@@ -64,6 +64,11 @@ void write_hour_header(const QString& path)
     ASSERT_TRUE(file.resize(44 + qint64{data_bytes}));
 }
 
+void write_one_frame(const QString& path)
+{
+    write_sine(path, 44100, 1, {8000});
+}
+
 void write_two_minutes(const QString& path)
 {
     write_sine(path, 8000, 120 * 8000, {8000});
@@ -300,7 +305,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SRefusal{"hour.wav", write_hour_header, 0, "File too large!",
                                "This slot holds at most 4:53; the file is 1:00:00."},
                       SRefusal{"two minutes.wav", write_two_minutes, 12, "Space not enough!",
-                               "Free: 1:31 (12.3 MB); the song needs 2:01 (16.2 MB)."}));
+                               "Free: 1:31 (12.3 MB); the song needs 2:01 (16.2 MB)."},
+                      SRefusal{"one frame.wav", write_one_frame, 0, "File too short!", ""}));
 
 // A guitar panned hard right: silence from the left channel, half its level in the mix.
 TEST_F(SongOperations, MonoPedalTakesTheLeftChannelOrTheMixOfBoth)

@@ -152,6 +152,71 @@ INSTANTIATE_TEST_SUITE_P(Kinds, InterruptTest, ::testing::Values(EInterrupt::CAN
                              return info.param == EInterrupt::CANCEL ? "Cancel" : "Abort";
                          });
 
+// A request cancelled while the pedal is still at it, answered late, once the next request
+// has gone out: the late reply is skipped and the next request gets its own. A status
+// reply, which names no request, is settled by a query before an erase or a write.
+struct SLateReply {
+    const char* name;
+    uint8_t cancelled;  // the command whose reply comes late
+    uint8_t next;
+};
+
+class LateReplyTest : public CancelTest, public ::testing::WithParamInterface<SLateReply> {
+protected:
+    bool run(uint8_t command, unsigned int address)
+    {
+        unsigned int sum = 0;
+        switch (command) {
+            case CMD_READ:
+                return m_link->flash_read(FLASH_TYPE_NAND, address, m_read.data(), 16);
+            case CMD_WRITE:
+                return m_link->flash_write(FLASH_TYPE_NAND, address + 0x1000, m_read.data(), 16, nullptr);
+            case CMD_ERASE:
+                return m_link->flash_erase(FLASH_TYPE_NAND, address + 0x40000);
+            default:
+                return m_link->flash_checksum(FLASH_TYPE_NAND, address, 16, sum);
+        }
+    }
+    Bytes m_read = Bytes(16);
+};
+
+TEST_P(LateReplyTest, IsSkippedByTheNextRequest)
+{
+    ASSERT_TRUE(m_pedal->nand().program(0, Bytes(32, 0x11).data(), 32));
+    ASSERT_TRUE(m_pedal->nand().program(0x800, Bytes(16, 0x5A).data(), 16));
+    SPedalFault late = SPedalFault::update(EPedalFaultKind::DELAY, GetParam().cancelled, 1);
+    late.delay_ms = 100;
+    m_pedal->add_fault(late);
+    fast_timeouts();
+    // The first wait is cancelled at once; later ones wait for the pedal's replies.
+    m_clock.set_settle([this] {
+        if (!m_task.cancelled())
+            m_task.cancel();
+        else
+            m_pedal->wait_until_idle();
+    });
+    {
+        const CUSBConnect::CTaskScope scope(*m_link, &m_task);
+        EXPECT_FALSE(run(GetParam().cancelled, 0));
+    }
+    EXPECT_EQ(last_end(), EReadEnd::CANCELLED);
+    EXPECT_TRUE(run(GetParam().next, 0x800));
+    if (GetParam().next == CMD_READ) {
+        EXPECT_EQ(m_read, Bytes(16, 0x5A));
+    }
+    EXPECT_TRUE(m_link->take_faults().empty());
+    EXPECT_EQ(m_clock.elapsed(), std::chrono::milliseconds(0)) << "no time-out waited out";
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, LateReplyTest,
+                         ::testing::Values(SLateReply{"StatusBeforeARead", CMD_WRITE, CMD_READ},
+                                           SLateReply{"ReadOfAnotherAddress", CMD_READ, CMD_READ},
+                                           SLateReply{"SumBeforeARead", 0x24, CMD_READ},
+                                           SLateReply{"ReadBeforeASum", CMD_READ, 0x24},
+                                           SLateReply{"StatusBeforeAnErase", CMD_ERASE, CMD_ERASE},
+                                           SLateReply{"StatusBeforeAWrite", CMD_WRITE, CMD_WRITE}),
+                         [](const ::testing::TestParamInfo<SLateReply>& info) { return info.param.name; });
+
 TEST_F(CancelTest, LostLinkTakesNoRequestUntilTheNextOpen)
 {
     m_link->abort_waits();

@@ -52,10 +52,10 @@ protected:
     void expect_writes_held_until_reload(unsigned slot)
     {
         pedal().clear_command_log();
-        EXPECT_EQ(write(slot, song_bytes(100, slot)), LOOPER_RESULT_READ_FAILED);
+        EXPECT_EQ(write(slot, song_bytes(200, slot)), LOOPER_RESULT_READ_FAILED);
         EXPECT_TRUE(commands().empty());
         ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
-        EXPECT_EQ(write(slot, song_bytes(100, slot)), LOOPER_RESULT_OK);
+        EXPECT_EQ(write(slot, song_bytes(200, slot)), LOOPER_RESULT_OK);
     }
 };
 
@@ -181,6 +181,20 @@ TEST_F(SongStoreTest, ReadFailureInOneSlotBlocksWritesWithoutFlashTraffic)
     expect_writes_held_until_reload(0);
 }
 
+// A reload that cannot read the slot shows what was there, and the next one reads it again.
+TEST_F(SongStoreTest, FailedReloadKeepsTheSlotAsShownUntilTheNextReload)
+{
+    const Bytes song = song_bytes(3000, 5);
+    store_song(5, song);
+    pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_READ, 1));
+    EXPECT_EQ(m_store.reload_slot(5), LOOPER_RESULT_READ_FAILED);
+    pedal().clear_faults();
+    EXPECT_TRUE(m_store.is_file_exist(5));
+    EXPECT_TRUE(m_store.needs_full_reload());
+    EXPECT_EQ(m_store.reload_slot(5), LOOPER_RESULT_OK);
+    EXPECT_TRUE(read_song(5) == stored_form(song, PULSE_RING));
+}
+
 TEST_F(SongStoreTest, PedalThatStopsAnsweringEndsTheLoadAfterTwoSilentSlots)
 {
     store_song(20, song_bytes(800, 20));
@@ -197,7 +211,7 @@ TEST_F(SongStoreTest, PedalThatStopsAnsweringEndsTheLoadAfterTwoSilentSlots)
 TEST_F(SongStoreTest, FailedWriteOrDeleteHoldsWritesUntilReload)
 {
     pedal().add_fault(SPedalFault::update(EPedalFaultKind::REFUSE, CMD_WRITE, 2));
-    EXPECT_EQ(write(3, song_bytes(100, 2)), LOOPER_RESULT_WRITE_FAILED);
+    EXPECT_EQ(write(3, song_bytes(200, 2)), LOOPER_RESULT_WRITE_FAILED);
     pedal().clear_faults();
     expect_writes_held_until_reload(3);
 
@@ -236,6 +250,24 @@ TEST_F(SongStoreTest, SongWrittenAfterADeleteWithoutReloadIsFoundByTheNextLoad)
     ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
     EXPECT_TRUE(read_song(6) == song);
 }
+
+class SongStoreShortTest : public SongStoreTest, public ::testing::WithParamInterface<unsigned> {};
+
+// Less than one unit would be recorded as no song: refused, the old song kept, the store's
+// view whole.
+TEST_P(SongStoreShortTest, SongShorterThanAUnitIsRefusedAndKeepsTheOldSong)
+{
+    const Bytes old_song = song_bytes(3000, 1);
+    store_song(4, old_song);
+    pedal().clear_command_log();
+    EXPECT_EQ(write(4, song_bytes(GetParam(), 2)), LOOPER_RESULT_FILE_TOO_SHORT);
+    EXPECT_TRUE(commands().empty());
+    EXPECT_TRUE(m_store.is_block_status_complete());
+    ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+    EXPECT_TRUE(read_song(4) == stored_form(old_song, PULSE_RING));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SongStoreShortTest, ::testing::Values(0u, 1u, 191u));
 
 TEST_F(SongStoreTest, SongLongerThanAChainGives7BeforeAnyFlashCommand)
 {
@@ -344,7 +376,8 @@ TEST(LooperActionResultTest, EveryCodeHasItsMessageAndOthersFail)
                                                         {10, "File info erase failed!"},
                                                         {11, "Write wav flag failed!"},
                                                         {12, "Cancelled !"},
-                                                        {13, "Failed !"},
+                                                        {13, "File too short!"},
+                                                        {14, "Failed !"},
                                                         {-1, "Failed !"},
                                                         {1000, "Failed !"}};
     for (const auto& [result, text] : texts)

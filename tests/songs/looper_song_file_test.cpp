@@ -88,7 +88,7 @@ TEST_P(SongFileLayoutTest, PagesFollowTheRotatedOrderOfTheFirstBlock)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, SongFileLayoutTest,
-                         ::testing::Values(SAudioLayout{1, 1, 0, 63, 192},
+                         ::testing::Values(SAudioLayout{193, 1, 0, 63, 384},
                                            SAudioLayout{PAGE_DATA, 1, 0, 63, PAGE_DATA},
                                            SAudioLayout{PAGE_DATA + 1, 2, 0, 0, 192},
                                            SAudioLayout{BLOCK_AUDIO, 64, 0, 62, PAGE_DATA},

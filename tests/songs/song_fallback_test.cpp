@@ -1,5 +1,6 @@
 #include "song_pedal.h"
 
+#include <QTemporaryDir>
 #include <set>
 
 namespace {
@@ -172,6 +173,49 @@ TEST_F(SongStoreReloadTest, FailedWriteMakesTheNextReloadReadEverySlot)
     ASSERT_EQ(m_store.reload_slot(4), LOOPER_RESULT_OK);
     EXPECT_EQ(read_blocks().size(), 30u);
     EXPECT_FALSE(m_store.needs_full_reload());
+}
+
+}  // namespace
+
+namespace {
+
+// A journal entry left by another pedal of the model, or by another model: the blocks it
+// names do not sum as it says, so the empty slot stays empty, with nothing written or said.
+TEST_F(SongPedalTest, JournalOfAnotherPedalWritesNothing)
+{
+    connect(PULSE_RING);
+    SSongJournalEntry entry{PULSE_RING, 0, {}, {hd_record(20, {5}, 160), {{5, 1, 0x1234}}}};
+    CSongJournal journal(m_journal);
+    ASSERT_TRUE(journal.put(entry));
+    entry.product_id = SMALL_WHEEL;
+    ASSERT_TRUE(journal.put(entry));
+    EXPECT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+    EXPECT_FALSE(m_store.is_file_exist(0));
+    EXPECT_TRUE(m_store.take_load_problems().isEmpty());
+    EXPECT_EQ(commands(CMD_CHECKSUM).size(), 1u) << "only the entry of this model is checked";
+    EXPECT_TRUE(commands(CMD_ERASE).empty());
+    EXPECT_TRUE(commands(CMD_WRITE).empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The program's journal file: entries read back as put, dropped one by one.
+TEST(SongJournalFile, KeepsEntriesAcrossObjects)
+{
+    QTemporaryDir dir;
+    CFileJournalStorage file(dir.filePath("data/song-journal.bin"));
+    ASSERT_TRUE(CSongJournal(file).put({PULSE_RING, 3, {{1, 2}, {{7, 2, 0xBEEF}}}, {{3}, {{9, 1, 0x0102}}}}));
+    ASSERT_TRUE(CSongJournal(file).put({SMALL_WHEEL, 0, {}, {{4}, {}}}));
+    CFileJournalStorage again(dir.filePath("data/song-journal.bin"));
+    const std::vector<SSongJournalEntry> entries = CSongJournal(again).entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].before.record, (std::vector<unsigned char>{1, 2}));
+    EXPECT_EQ(entries[0].before.sums[0].sum, 0xBEEF);
+    EXPECT_EQ(entries[1].after.record, std::vector<unsigned char>{4});
+    CSongJournal(again).drop(PULSE_RING, 3);
+    EXPECT_EQ(CSongJournal(file).entries().size(), 1u);
 }
 
 }  // namespace

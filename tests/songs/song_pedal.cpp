@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <random>
 
-SongPedalTest::SongPedalTest() = default;
+SongPedalTest::SongPedalTest()
+{
+    m_store.set_journal(&m_journal);
+}
 
 SongPedalTest::~SongPedalTest()
 {
@@ -33,6 +36,7 @@ void SongPedalTest::connect(uint32_t product_id)
     m_usb.port().transfer().set_clock(nullptr);
     check_flash_rules();
     m_pedal.reset();
+    m_journal = CMemoryJournalStorage();
     SPedalConfig config;
     config.product_id = product_id;
     m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);

@@ -69,6 +69,8 @@ protected:
     CInstalledMidiSystem m_midi;
     std::unique_ptr<CPedalEmulator> m_pedal;
     CUSBConnect m_usb;
+    // The store's journal; a connect starts it empty, a reconnect keeps it.
+    CMemoryJournalStorage m_journal;
     CLooperSongData m_store{&m_usb};
     const SNandFlashConfig* m_geometry = nullptr;
 
