@@ -10,8 +10,24 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QListWidgetItem>
+#include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace {
+
+// At most this high, so 30 lines fit in a window 1000 px high.
+constexpr int kLineHeight = 26;
+
+class CSlotLineDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::min(size.height(), kLineHeight));
+        return size;
+    }
+};
 
 const QString kMonoModeKey = QStringLiteral("/Config/MonoMode");
 const QString kVerifyImport = QStringLiteral("/Config/VerifyImport");
@@ -24,6 +40,7 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
     m_icon_song.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
     m_icon_empty.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
     init_mono_mode();
+    m_ui.m_lstSong->setItemDelegate(new CSlotLineDelegate(m_ui.m_lstSong));
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);
     m_ui.m_lstSong->viewport()->installEventFilter(this);
     init_verify_import();

@@ -2,6 +2,7 @@
 
 #include "app/firmware_page.h"
 #include "app/message_box.h"
+#include "app/page_anchors.h"
 #include "app/pedal_watch.h"
 #include "app/program_update_offer.h"
 #include "app/song_page.h"
@@ -17,20 +18,25 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QImage>
 #include <QLabel>
 #include <QTimer>
 #include <QTimerEvent>
 
 namespace {
 
-// Three rules separated by eight tabs and a blank, byte for byte as the window has
-// always carried them.
-const char kStyleSheet[] =
-    "QWidget#song{background-image: url(:/TandoraQT/Resources/Pictures/Bg1.jpg);}"
-    "\t\t\t\t\t\t\t\t "
-    "QWidget#m_tabFirmwareUpdate{background-image: url(:/TandoraQT/Resources/Pictures/Bg3.jpg);}"
-    "\t\t\t\t\t\t\t\t "
-    "QMainWindow{background-image: url(:/TandoraQT/Resources/Pictures/Bg2.jpg);}";
+const QString kPictures = QStringLiteral(":/TandoraQT/Resources/Pictures/");
+
+// A page's picture stays at the top left, drawn once; where the window has grown past it,
+// the page shows the colour the picture ends in, so the two meet without a seam.
+QString background_rule(const QString& selector, const QString& picture)
+{
+    const QImage image(kPictures + picture);
+    const QColor rest = image.isNull() ? QColor(Qt::white) : image.pixelColor(image.width() - 1, image.height() - 1);
+    return QStringLiteral("%1{background-image: url(%2%3); background-repeat: no-repeat; "
+                          "background-position: top left; background-color: %4;}")
+        .arg(selector, kPictures, picture, rest.name());
+}
 
 // Tab 0 holds the song page, tab 1 the firmware page.
 constexpr int kSongTab = 0;
@@ -44,11 +50,11 @@ TandoraQT::TandoraQT(CPedalSession& session, bool demo, QWidget* parent)
     // The pictures live in a static library; nothing else would pull them into the program.
     Q_INIT_RESOURCE(tandora);
     ui.setupUi(this);
-    setWindowFlags((windowFlags() & ~Qt::WindowMaximizeButtonHint) | Qt::MSWindowsFixedSizeDialogHint);
-    // The pages place their widgets absolutely; a resized window would only show more
-    // background, so the size is pinned where the fixed-size hint has no effect (X11).
-    setFixedSize(size());
+    // The form's size is the smallest: the pages place their widgets by hand, and the room
+    // a larger window gives goes to the song list.
+    setMinimumSize(size());
     fit_font_to_form();
+    anchor_pages();
     m_runner = std::make_unique<CWorkRunner>(ui.progressBar, m_session);
     m_song_page = new CSongPage(ui, m_session, *m_runner, this);
     m_firmware_page =
@@ -128,7 +134,19 @@ void TandoraQT::fit_font_to_form()
 
 void TandoraQT::init_style_sheet()
 {
-    setStyleSheet(QString::fromLatin1(kStyleSheet));
+    setStyleSheet(background_rule(QStringLiteral("QWidget#song"), QStringLiteral("Bg1.jpg")) +
+                  background_rule(QStringLiteral("QWidget#m_tabFirmwareUpdate"), QStringLiteral("Bg3.jpg")) +
+                  background_rule(QStringLiteral("QMainWindow"), QStringLiteral("Bg2.jpg")));
+}
+
+void TandoraQT::anchor_pages()
+{
+    auto* song = new CPageAnchors(ui.song);
+    song->anchor(ui.m_lstSong, CPageAnchors::GROW_WIDE | CPageAnchors::GROW_TALL);
+    song->anchor(ui.m_labelMonoMode, CPageAnchors::MOVE_DOWN);
+    song->anchor(ui.m_comMonoMode, CPageAnchors::MOVE_DOWN | CPageAnchors::GROW_WIDE);
+    song->anchor(ui.m_labelFreeSpace, CPageAnchors::MOVE_DOWN | CPageAnchors::GROW_WIDE);
+    song->anchor(ui.groupBox, CPageAnchors::MOVE_RIGHT);
 }
 
 void TandoraQT::update_window_title()

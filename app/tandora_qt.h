@@ -59,6 +59,9 @@ protected slots:
 private:
     void fit_font_to_form();
     void init_style_sheet();
+    // As the window grows the song list takes the room; the Edit Song box keeps its place
+    // at the right edge, the settings under the list theirs at the bottom.
+    void anchor_pages();
     // A look found the pedal or lost it: the title, the pages and the look's messages.
     void OnDeviceConnectStatusChanged(const SPedalConnect& connect, const SFirmwareCatalog* catalog);
     // Work states: the page the work does not belong to is disabled until the work ends; a

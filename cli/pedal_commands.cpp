@@ -93,8 +93,7 @@ int run_list(SCliContext& context, CPedalSession& session)
                                       {"seconds", slot.seconds}});
             continue;
         }
-        print_line(context,
-                   slot.holds_song ? slot.text + QStringLiteral("  ") + time_text(slot.seconds) : slot.text);
+        print_line(context, slot.text);
     }
     if (context.options.json)
         print_json(context, listed);

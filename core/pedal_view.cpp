@@ -40,7 +40,7 @@ SSlotLine slot_line(const CPedalSession& session, unsigned int slot)
     }
     line.bytes = session.songs().get_file_length(slot);
     line.seconds = session.song_seconds(line.bytes);
-    line.text = session.songs().get_name(slot);
+    line.text = session.songs().get_name(slot) + QStringLiteral("  ") + time_text(line.seconds);
     return line;
 }
 

@@ -27,7 +27,7 @@ struct SSlotLine {
     bool holds_song = false;
     uint64_t bytes = 0;
     double seconds = 0;
-    // "Song 004 -- (12.34  MB)", or "Song 004 -- (Empty)".
+    // "Song 004 -- (12.34  MB)  4:00", or "Song 004 -- (Empty)".
     QString text;
 };
 

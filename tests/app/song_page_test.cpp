@@ -392,3 +392,24 @@ INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringImport,
                          ::testing::Values(SCloseCase{"Yes", true, true, false},
                                            SCloseCase{"No", false, false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The list takes the room of a larger window: at 1000 px every slot shows, the Edit Song box
+// keeps its place at the right edge and the settings theirs at the bottom.
+TEST_F(SongPage, AGrownWindowGivesTheListTheRoom)
+{
+    connect_pedal(kPulseRing, {{2, 4032 * 64}});
+    m_window->show();
+    auto* page = widget<QWidget>("song");
+    auto* box = widget<QWidget>("groupBox");
+    auto* mono = widget<QWidget>("m_comMonoMode");
+    const int right_gap = page->width() - box->geometry().right();
+    const int bottom_gap = page->height() - mono->geometry().bottom();
+    m_window->resize(1000, 1000);
+    QTRY_COMPARE(m_window->height(), 1000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page->width() - box->geometry().right(), right_gap);
+    EXPECT_EQ(page->height() - mono->geometry().bottom(), bottom_gap);
+    const QRect last = list().visualItemRect(list().item(29));
+    EXPECT_LE(last.bottom(), list().viewport()->height()) << last.bottom();
+    EXPECT_TRUE(list().item(2)->text().endsWith("  0:01")) << list().item(2)->text().toStdString();
+}

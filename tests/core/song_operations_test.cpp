@@ -1,5 +1,4 @@
 #include "core/song_operations.h"
-#include "core/pedal_view.h"
 #include "core_pedal.h"
 
 #include "audio/wave.h"
@@ -219,7 +218,7 @@ TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
 {
     const SOverwrite& c = GetParam();
     const std::vector<unsigned char> old_song = store_old_song();
-    const QString line = slot_line(m_session, 0).text;
+    const QString line = m_session.songs().get_name(0);
     const QString path = c.audio ? file("new.wav") : file("notes.wav");
     if (!c.audio)
         write_text(path);
@@ -249,7 +248,7 @@ TEST_F(SongOperations, DeleteAnsweredNoKeepsTheSong)
     store_old_song();
     CScriptedQuestions user;
     EXPECT_EQ(delete_song(m_session, 0, user).kind(), COperationResult::EKind::DECLINED);
-    EXPECT_EQ(user.asked, QStringList{"Continue to delete song '" + slot_line(m_session, 0).text + "' ?"});
+    EXPECT_EQ(user.asked, QStringList{"Continue to delete song '" + m_session.songs().get_name(0) + "' ?"});
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     EXPECT_TRUE(m_session.slot_holds_song(0));
 }

@@ -1,0 +1,42 @@
+#include "app/page_anchors.h"
+
+#include <QEvent>
+#include <QResizeEvent>
+#include <QWidget>
+
+CPageAnchors::CPageAnchors(QWidget* page) : QObject(page), m_page(page)
+{
+    page->installEventFilter(this);
+}
+
+void CPageAnchors::anchor(QWidget* widget, unsigned edges)
+{
+    m_anchored.push_back({widget, widget->geometry(), edges});
+}
+
+bool CPageAnchors::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_page && event->type() == QEvent::Resize)
+        place(static_cast<QResizeEvent*>(event)->size());
+    return false;
+}
+
+void CPageAnchors::place(QSize page)
+{
+    if (!m_default.isValid())
+        m_default = page;
+    const int dx = std::max(0, page.width() - m_default.width());
+    const int dy = std::max(0, page.height() - m_default.height());
+    for (const SAnchored& anchored : m_anchored) {
+        QRect at = anchored.design;
+        if (anchored.edges & MOVE_RIGHT)
+            at.translate(dx, 0);
+        if (anchored.edges & MOVE_DOWN)
+            at.translate(0, dy);
+        if (anchored.edges & GROW_WIDE)
+            at.setWidth(at.width() + dx);
+        if (anchored.edges & GROW_TALL)
+            at.setHeight(at.height() + dy);
+        anchored.widget->setGeometry(at);
+    }
+}
