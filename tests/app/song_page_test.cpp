@@ -27,8 +27,8 @@ TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
     QStringList expected;
     for (int slot = 0; slot < 30; ++slot)
         expected << empty_line(slot);
-    expected[0] = "Song 001 -- (0.18  MB)";
-    expected[2] = "Song 003 -- (0.55  MB)";
+    expected[0] = "Song 001 -- (0.18  MB)  0:01";
+    expected[2] = "Song 003 -- (0.55  MB)  0:04";
     EXPECT_EQ(lines(), expected);
     EXPECT_TRUE(same_icon(list().item(0), "tone.ico"));
     EXPECT_TRUE(same_icon(list().item(1), "toneNone.ico"));
@@ -194,7 +194,8 @@ TEST_F(SongPage, DeletingTheOnlySongOfALegacyModelAsksAndLeavesItEmpty)
     click("m_btnDelete");
     ASSERT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_EQ(m_prompt.shown()[0].title, "Delete");
-    EXPECT_EQ(m_prompt.shown()[0].text, "Continue to delete song '" + before[0] + "' ?");
+    // The question names the song as the list does, without its length.
+    EXPECT_EQ(m_prompt.shown()[0].text, "Continue to delete song '" + before[0].section("  ", 0, 1) + "' ?");
     EXPECT_EQ(lines(), before);
 
     m_prompt.answer_yes_no(true);
