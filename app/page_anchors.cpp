@@ -1,10 +1,9 @@
 #include "app/page_anchors.h"
 
 #include <QEvent>
-#include <QResizeEvent>
 #include <QWidget>
 
-CPageAnchors::CPageAnchors(QWidget* page) : QObject(page), m_page(page)
+CPageAnchors::CPageAnchors(QWidget* page, const QWidget* window) : QObject(page), m_page(page), m_window(window)
 {
     page->installEventFilter(this);
 }
@@ -17,16 +16,14 @@ void CPageAnchors::anchor(QWidget* widget, unsigned edges)
 bool CPageAnchors::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_page && event->type() == QEvent::Resize)
-        place(static_cast<QResizeEvent*>(event)->size());
+        place();
     return false;
 }
 
-void CPageAnchors::place(QSize page)
+void CPageAnchors::place()
 {
-    if (!m_default.isValid())
-        m_default = page;
-    const int dx = std::max(0, page.width() - m_default.width());
-    const int dy = std::max(0, page.height() - m_default.height());
+    const int dx = std::max(0, m_window->width() - m_window->minimumWidth());
+    const int dy = std::max(0, m_window->height() - m_window->minimumHeight());
     for (const SAnchored& anchored : m_anchored) {
         QRect at = anchored.design;
         if (anchored.edges & MOVE_RIGHT)

@@ -141,7 +141,7 @@ void TandoraQT::init_style_sheet()
 
 void TandoraQT::anchor_pages()
 {
-    auto* song = new CPageAnchors(ui.song);
+    auto* song = new CPageAnchors(ui.song, this);
     song->anchor(ui.m_lstSong, CPageAnchors::GROW_WIDE | CPageAnchors::GROW_TALL);
     song->anchor(ui.m_labelMonoMode, CPageAnchors::MOVE_DOWN);
     song->anchor(ui.m_comMonoMode, CPageAnchors::MOVE_DOWN | CPageAnchors::GROW_WIDE);

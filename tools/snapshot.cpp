@@ -1,11 +1,13 @@
 // Saves pictures of the main window as it comes up into the given folder: song-page.png,
-// firmware-page.png, and firmware-page-local.png with the local package source chosen.
+// firmware-page.png, firmware-page-local.png with the local package source chosen, and
+// song-page-large.png of the window grown to 900 x 1000.
 // With --pedal, an emulated PULSE RING in update mode, holding songs in slots 1 and 3,
 // is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes that the
 // start-up raises are answered silently, so it runs unattended (offscreen or under Xvfb).
 //
 //   tandora_snapshot [--pedal] <folder>
 
+#include "app/firmware_page.h"
 #include "app/tandora_qt.h"
 #include "app/work_runner.h"
 #include "core/pedal_session.h"
@@ -43,9 +45,15 @@ bool save_pages(const QDir& folder)
         QApplication::processEvents();
         saved &= window.grab().save(folder.filePath(names[page]));
     }
-    window.findChild<QCheckBox*>("m_btnSelLocal")->click();
+    window.findChild<QCheckBox*>("m_btnSelLocal")->setChecked(true);
+    window.firmware_page().on_select_local(true);
     QApplication::processEvents();
     saved &= window.grab().save(folder.filePath("firmware-page-local.png"));
+    // The window grown: every slot shows.
+    pages->setCurrentIndex(0);
+    window.resize(900, 1000);
+    QApplication::processEvents();
+    saved &= window.grab().save(folder.filePath("song-page-large.png"));
     std::printf("%s\n", qPrintable(window.windowTitle()));
     return saved;
 }
