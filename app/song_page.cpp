@@ -56,12 +56,6 @@ bool CSongPage::slot_holds_song(int slot) const
     return m_session.slot_holds_song(slot);
 }
 
-QString CSongPage::line_text(int slot) const
-{
-    const QListWidgetItem* line = m_ui.m_lstSong->item(slot);
-    return line ? line->text() : QString();
-}
-
 void CSongPage::show_slots(int row)
 {
     qDebug("InitTreeFromMicData\n");

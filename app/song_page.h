@@ -32,8 +32,6 @@ public:
     void update_buttons();
     // The selected slot, 0-based; -1 when none.
     int current_slot() const { return m_current; }
-    // The list's line of `slot`, as questions name the song.
-    QString line_text(int slot) const;
     // What a mono pedal takes from a file of more channels: the setting under the list.
     EMonoMode mono_mode() const;
 
@@ -69,8 +67,6 @@ private:
     // The folder the user picks for a backup or a restore; empty when cancelled or when the
     // page can no longer run the command.
     QString ask_backup_folder(const QString& caption);
-    // Runs `job` as `state`; the result is shown, then the list shows slot `row` again.
-    void run_and_show(EWorkState state, CWorkRunner::Job job, int row);
 
     Ui_TandoraQTClass& m_ui;
     CPedalSession& m_session;

@@ -50,10 +50,15 @@ void CSongPage::on_restore()
     // Hashing a full pedal's songs takes a while: the check runs on the worker too, and its
     // one question reaches the user through the runner.
     CQuestions& questions = m_runner.questions();
-    run_and_show(
+    const int row = m_current;
+    // The list shows the new state before the box that tells the result.
+    m_runner.start(
         WORK_RESTORE_SONGS,
         [this, folder, &questions](CTask& task) {
             return restore_backup(m_session, folder, {}, questions, &task);
         },
-        m_current);
+        [this, row](const COperationResult& result) {
+            show_slots(row);
+            show_result(result);
+        });
 }

@@ -64,15 +64,6 @@ bool CSongPage::is_still_selected(int slot) const
     return m_runner.idle() && m_current == slot && m_session.is_ready_for_songs();
 }
 
-void CSongPage::run_and_show(EWorkState state, CWorkRunner::Job job, int row)
-{
-    // The list shows the new state before the box that tells the result.
-    m_runner.start(state, std::move(job), [this, row](const COperationResult& result) {
-        show_slots(row);
-        show_result(result);
-    });
-}
-
 void CSongPage::on_export()
 {
     const int slot = m_current;
