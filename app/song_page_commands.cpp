@@ -119,11 +119,14 @@ void CSongPage::start_import(int first_slot, const QStringList& paths, const QSt
             return results->back();
         },
         [this, first_slot, paths, past_end, results](const COperationResult& last) {
-            if (last.kind() == COperationResult::EKind::DECLINED)
-                return;
             if (reached_pedal(*results))
                 show_slots(first_slot);
-            if (results->size() == 1 && past_end.isEmpty()) {
+            // A No has nothing to tell; the files before it do.
+            if (last.kind() == COperationResult::EKind::DECLINED)
+                results->pop_back();
+            if (results->empty())
+                return;
+            if (paths.size() == 1 && past_end.isEmpty()) {
                 show_result(last);
             } else {
                 show_messages(last.notes());

@@ -13,8 +13,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -115,8 +117,13 @@ ESongExportResult write_export(const std::vector<unsigned char>& song, const SSo
 
 }  // namespace
 
-COperationResult import_song(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
-                             CTask* task, bool verify, CQuestions* questions)
+namespace {
+
+// Whether the song in `slot` may be replaced; asked once the file for it has converted.
+using ReplaceCheck = std::function<bool(int slot)>;
+
+COperationResult import_checked(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
+                                CTask* task, bool verify, const ReplaceCheck& may_replace)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
@@ -132,9 +139,7 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
         return refused_import(import, path, target);
     if (task_cancelled(task))
         return COperationResult::cancelled();
-    const QStringList replaced = replaced_lines(session, slot, 1);
-    if (questions && !replaced.isEmpty() &&
-        !questions->ask_yes_no(kOverwriteTitle, overwrite_question(replaced)))
+    if (session.slot_holds_song(slot) && !may_replace(slot))
         return COperationResult::declined();
     // The converted song is what crosses the link, once more when it is read back; earlier
     // files of the same task have moved theirs already.
@@ -158,6 +163,17 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
     // A song that went in with a flaw of its file says so under the result.
     const QStringList notes = song_import_notes(import);
     return result.ok() && !notes.isEmpty() ? result.with_detail(notes.join('\n')) : result;
+}
+
+}  // namespace
+
+COperationResult import_song(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
+                             CTask* task, bool verify, CQuestions* questions)
+{
+    return import_checked(session, path, slot, mono_mode, task, verify, [&](int replaced) {
+        return !questions || questions->ask_yes_no(kOverwriteTitle,
+                                                   overwrite_question(replaced_lines(session, replaced, 1)));
+    });
 }
 
 COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
@@ -200,12 +216,17 @@ std::vector<COperationResult> import_songs(CPedalSession& session, const QString
                                            CQuestions& questions)
 {
     std::vector<COperationResult> results;
-    const QStringList replaced = replaced_lines(session, first_slot, int(paths.size()));
-    if (!replaced.isEmpty() && !questions.ask_yes_no(kOverwriteTitle, overwrite_question(replaced))) {
-        results.push_back(COperationResult::declined());
-        return results;
-    }
     const auto count = static_cast<unsigned>(paths.size());
+    // One question, when the first file that replaces a song has passed its check: it names
+    // that song and those the files after it replace.
+    std::optional<bool> replace;
+    const ReplaceCheck may_replace = [&](int slot) {
+        if (!replace)
+            replace = questions.ask_yes_no(
+                kOverwriteTitle,
+                overwrite_question(replaced_lines(session, slot, first_slot + int(count) - slot)));
+        return *replace;
+    };
     for (unsigned i = 0; i < count; ++i) {
         if (task)
             task->set_part(i + 1, count);
@@ -214,7 +235,9 @@ std::vector<COperationResult> import_songs(CPedalSession& session, const QString
             continue;
         }
         const int slot = first_slot + static_cast<int>(i);
-        results.push_back(import_song(session, paths[int(i)], slot, mono_mode, task, verify));
+        results.push_back(import_checked(session, paths[int(i)], slot, mono_mode, task, verify, may_replace));
+        if (results.back().kind() == COperationResult::EKind::DECLINED)
+            break;
         // The blocks of a song just replaced are free for the next file only once the
         // store has read the slot again.
         if (i + 1 < count && results.back().kind() == COperationResult::EKind::SONG)

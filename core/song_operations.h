@@ -42,9 +42,10 @@ struct SNandFlashConfig;
                                     QFileDevice& file);
 
 // Imports `paths` into consecutive slots from `first_slot`, which must all exist, with the
-// task's part counting the files. The songs they replace are named in one question first;
-// a No is one declined result. Otherwise a result per path, in order; once cancelled, the
-// files not yet begun are "Cancelled !" too.
+// task's part counting the files. The songs they replace are named in one question, asked
+// when the first file that replaces a song has passed its check; a No ends the import there
+// with a declined result. Otherwise a result per path, in order; once cancelled, the files
+// not yet begun are "Cancelled !" too.
 [[nodiscard]] std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths,
                                                          int first_slot, EMonoMode mono_mode, CTask* task,
                                                          bool verify, CQuestions& questions);

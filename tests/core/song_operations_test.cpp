@@ -243,6 +243,29 @@ INSTANTIATE_TEST_SUITE_P(
                       SOverwrite{"RefusedFile", false, true, COperationResult::EKind::AUDIO, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Several files: a refused file over a song asks nothing; a No stops before the file that
+// asked.
+TEST_F(SongOperations, SeveralFilesAskOnceAFileThatReplacesASongHasPassed)
+{
+    const std::vector<unsigned char> old_song = store_old_song();
+    write_text(file("notes.wav"));
+    CScriptedQuestions user;
+    std::vector<COperationResult> results = import_songs(m_session, {file("notes.wav"), file("new.wav")}, 0,
+                                                         EMonoMode::LEFT, nullptr, false, user);
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].kind(), COperationResult::EKind::AUDIO);
+    EXPECT_TRUE(results[1].ok());
+    EXPECT_TRUE(user.asked.isEmpty());
+
+    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    results =
+        import_songs(m_session, {file("new.wav"), file("new.wav")}, 0, EMonoMode::LEFT, nullptr, false, user);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].kind(), COperationResult::EKind::DECLINED);
+    EXPECT_EQ(user.asked.size(), 1);
+    EXPECT_EQ(stored_song(0), old_song);
+}
+
 TEST_F(SongOperations, DeleteAnsweredNoKeepsTheSong)
 {
     store_old_song();
