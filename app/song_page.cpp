@@ -35,7 +35,12 @@ const QString kVerifyImport = QStringLiteral("/Config/VerifyImport");
 }  // namespace
 
 CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner& runner, QWidget* window)
-    : QObject(window), m_ui(ui), m_session(session), m_runner(runner), m_window(window)
+    : QObject(window),
+      m_ui(ui),
+      m_list_viewport(ui.m_lstSong->viewport()),
+      m_session(session),
+      m_runner(runner),
+      m_window(window)
 {
     m_icon_song.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
     m_icon_empty.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);

@@ -69,6 +69,9 @@ private:
     QString ask_backup_folder(const QString& caption);
 
     Ui_TandoraQTClass& m_ui;
+    // The list's viewport, whose drops are songs; known by address alone, since it may be
+    // destroyed, with the list, before the page.
+    const QObject* m_list_viewport;
     CPedalSession& m_session;
     CWorkRunner& m_runner;
     QWidget* m_window;

@@ -25,7 +25,7 @@ QStringList dropped_files(const QMimeData* data)
 bool CSongPage::eventFilter(QObject* watched, QEvent* event)
 {
     // The list's own drop handling would move its lines; files dropped on it are songs.
-    if (watched == m_ui.m_lstSong->viewport()) {
+    if (watched == m_list_viewport) {
         switch (event->type()) {
             case QEvent::DragEnter:
             case QEvent::DragMove:
