@@ -1,5 +1,4 @@
-#include "audio/wave.h"
-#include "window_fixture.h"
+#include "song_page_fixture.h"
 
 #include <QListWidget>
 #include <QProgressBar>
@@ -7,12 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <cmath>
-#include <vector>
 
 namespace {
-
-constexpr uint8_t kFlashWrite = 0x22;
 
 // A window on a PULSE RING whose pedal is slow to answer: the commands run on the worker
 // while the test acts on the GUI thread.
@@ -28,16 +23,11 @@ protected:
         m_prompt.clear();
         return pedal;
     }
-    QString tone(int frames)
+    // A mono 44100 Hz tone of `frames` frames, written with the song page tests' writer.
+    QString tone(unsigned int frames)
     {
-        std::vector<int16_t> samples(static_cast<size_t>(frames));
-        for (size_t i = 0; i < samples.size(); ++i)
-            samples[i] = static_cast<int16_t>(8000 * std::sin(0.02 * double(i)));
-        CWave wave;
-        wave.BuildFormat(1, 44100, 16);
-        wave.SetBuffer(samples.data(), static_cast<unsigned>(frames), true);
         const QString path = m_files.filePath(QString::number(frames) + ".wav");
-        EXPECT_TRUE(wave.Save(path));
+        write_tone(path, 1, 44100, frames);
         return path;
     }
     // Starts an import into slot 1 without waiting for it.
