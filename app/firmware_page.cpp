@@ -7,6 +7,7 @@
 #include "app/work_runner.h"
 #include "core/firmware_update.h"
 #include "core/pedal_session.h"
+#include "core/pedal_view.h"
 #include "support/neat.h"
 #include "ui_tandora_qt.h"
 
@@ -32,7 +33,7 @@ CFirmwarePage::CFirmwarePage(Ui_TandoraQTClass& ui, CPedalSession& session, CWor
 
 void CFirmwarePage::update_buttons()
 {
-    const bool ready = m_runner.idle() && m_session.is_ready_for_songs();
+    const bool ready = m_runner.idle() && pedal_identity(m_session).update_mode;
     const std::initializer_list<QWidget*> controls{m_ui.m_btnSelLocal, m_ui.m_comNewSoftware, m_ui.m_editPath,
                                                    m_ui.m_btnOpen};
     for (QWidget* control : controls)

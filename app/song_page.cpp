@@ -53,7 +53,7 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
 
 bool CSongPage::keeps_songs() const
 {
-    return m_session.is_ready_for_songs() && m_session.song_format();
+    return pedal_identity(m_session).keeps_songs;
 }
 
 bool CSongPage::slot_holds_song(int slot) const
