@@ -39,6 +39,11 @@ COperationResult COperationResult::verify_failed(unsigned int slot)
             QString::asprintf("Verify failed: the pedal returned different data for Song %.3u", slot + 1)};
 }
 
+COperationResult COperationResult::library(bool ok, const QString& text)
+{
+    return {EKind::LIBRARY, LOOPER_RESULT_OK, ok, text};
+}
+
 COperationResult COperationResult::declined()
 {
     return {EKind::DECLINED, LOOPER_RESULT_OK, false, {}};

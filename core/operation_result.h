@@ -13,7 +13,7 @@
 // converted or written reads "Failed !", as no song code says so.
 class COperationResult {
 public:
-    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, BACKUP, VERIFY, DECLINED };
+    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, BACKUP, VERIFY, DECLINED, LIBRARY };
 
     static COperationResult song(ELooperActionResult result);
     static COperationResult firmware(bool ok);
@@ -25,6 +25,8 @@ public:
     // `slot` (0-based) was written but read back different: a failure, whatever the write
     // said. "Verify failed: the pedal returned different data for Song 004".
     static COperationResult verify_failed(unsigned int slot);
+    // A change of what the song library keeps (a name), with the sentence that tells it.
+    static COperationResult library(bool ok, const QString& text);
     // The user answered No to the operation's question: nothing changed, and there is
     // nothing to tell beyond that.
     static COperationResult declined();

@@ -5,6 +5,7 @@
 #include "device/model_info.h"
 #include "device/pedal_search.h"
 #include "device/usb_connect.h"
+#include "library/song_library.h"
 #include "songs/looper_song_data.h"
 #include "songs/song_journal.h"
 
@@ -14,7 +15,8 @@ CPedalSession::CPedalSession()
     : m_link(std::make_unique<CUSBConnect>()),
       m_journal(std::make_unique<CFileJournalStorage>(CFileJournalStorage::default_path())),
       m_songs(std::make_unique<CLooperSongData>(m_link.get())),
-      m_answered(std::make_unique<CAnsweredPedals>())
+      m_answered(std::make_unique<CAnsweredPedals>()),
+      m_library(std::make_unique<CSongLibrary>())
 {
     m_songs->set_journal(m_journal.get());
 }
@@ -23,6 +25,11 @@ void CPedalSession::set_journal_storage(std::unique_ptr<CSongJournalStorage> sto
 {
     m_songs->set_journal(storage.get());
     m_journal = std::move(storage);
+}
+
+void CPedalSession::set_library(std::unique_ptr<CSongLibrary> library)
+{
+    m_library = std::move(library);
 }
 
 CPedalSession::~CPedalSession() = default;
@@ -45,6 +52,7 @@ QStringList CPedalSession::take_notes()
     for (const SLinkFault& fault : m_link->take_faults())
         notes << link_fault_text(fault);
     notes += m_songs->take_load_problems();
+    notes += m_library->take_notes();
     return notes;
 }
 
@@ -106,6 +114,16 @@ const SNandFlashConfig* CPedalSession::song_format() const
     if (!model || model->product_id == CUSBConnect::UNKNOWN_INFO || model->song_slot_count == 0)
         return nullptr;
     return model->nand;
+}
+
+uint32_t CPedalSession::product_id() const
+{
+    return is_open() ? m_link->product_id() : 0;
+}
+
+QString CPedalSession::slot_fingerprint(int slot) const
+{
+    return slot_holds_song(slot) ? m_songs->slot_fingerprint(static_cast<unsigned int>(slot)) : QString();
 }
 
 bool CPedalSession::slot_holds_song(int slot) const

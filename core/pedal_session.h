@@ -13,6 +13,7 @@
 class CAnsweredPedals;
 class CLooperSongData;
 class CSongJournalStorage;
+class CSongLibrary;
 class CUSBConnect;
 struct SNandFlashConfig;
 
@@ -62,6 +63,17 @@ public:
     // Seconds of audio in `bytes` of the connected model's song format.
     double song_seconds(uint64_t bytes) const;
 
+    // The pedal model's product ID; 0 while no pedal is open.
+    uint32_t product_id() const;
+    // The fingerprint of the song in `slot` (CLooperSongData::slot_fingerprint); empty for
+    // an empty slot.
+    QString slot_fingerprint(int slot) const;
+    // What the computer knows of the songs it put into pedals: "library.sqlite" in the
+    // user's data folder unless replaced here. Core's operations use it; front ends see it
+    // through the views.
+    CSongLibrary& library() const { return *m_library; }
+    void set_library(std::unique_ptr<CSongLibrary> library);
+
     // Where the song store keeps its journal of info block erases: a file in the user's
     // data folder unless replaced here (tests keep theirs in memory).
     void set_journal_storage(std::unique_ptr<CSongJournalStorage> storage);
@@ -72,7 +84,8 @@ public:
     [[nodiscard]] ELooperActionResult reload_slot(int slot);
 
     // What the user must be told of what the session met since the last call, in the order
-    // met: the search's notes, the pedal's bad replies, the slots the store found broken.
+    // met: the search's notes, the pedal's bad replies, the slots the store found broken,
+    // the library's troubles.
     [[nodiscard]] QStringList take_notes();
     // `result` with take_notes() before its own notes: every operation's result as the front
     // ends show it.
@@ -86,6 +99,7 @@ private:
     std::unique_ptr<CSongJournalStorage> m_journal;
     std::unique_ptr<CLooperSongData> m_songs;
     std::unique_ptr<CAnsweredPedals> m_answered;
+    std::unique_ptr<CSongLibrary> m_library;
     QStringList m_search_notes;
     // The open pedal's port name, empty when the link was not opened by a search.
     mutable std::mutex m_port_mutex;

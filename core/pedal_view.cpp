@@ -5,6 +5,7 @@
 #include "device/model_info.h"
 #include "device/nand_flash_config.h"
 #include "device/usb_connect.h"
+#include "library/song_library.h"
 #include "songs/looper_song_data.h"
 #include "support/neat.h"
 
@@ -29,7 +30,24 @@ SPedalIdentity pedal_identity(const CPedalSession& session)
     return identity;
 }
 
-SSlotLine slot_line(const CPedalSession& session, unsigned int slot)
+namespace {
+
+// The library's songs of the open pedal's model; none while no pedal is open.
+std::vector<SLibrarySong> known_songs(const CPedalSession& session)
+{
+    return session.product_id() ? session.library().songs_of(session.product_id())
+                                : std::vector<SLibrarySong>();
+}
+
+QString name_in(const std::vector<SLibrarySong>& known, unsigned int slot, const QString& fingerprint)
+{
+    for (const SLibrarySong& song : known)
+        if (song.slot == slot && song.fingerprint == fingerprint)
+            return song.name;
+    return {};
+}
+
+SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::vector<SLibrarySong>& known)
 {
     SSlotLine line;
     line.slot = slot;
@@ -40,15 +58,26 @@ SSlotLine slot_line(const CPedalSession& session, unsigned int slot)
     }
     line.bytes = session.songs().get_file_length(slot);
     line.seconds = session.song_seconds(line.bytes);
+    line.name = name_in(known, slot, session.slot_fingerprint(static_cast<int>(slot)));
     line.text = session.songs().get_name(slot) + QStringLiteral("  ") + time_text(line.seconds);
+    if (!line.name.isEmpty())
+        line.text += QStringLiteral("  ") + line.name;
     return line;
+}
+
+}  // namespace
+
+SSlotLine slot_line(const CPedalSession& session, unsigned int slot)
+{
+    return line_of(session, slot, known_songs(session));
 }
 
 std::vector<SSlotLine> slot_lines(const CPedalSession& session)
 {
+    const std::vector<SLibrarySong> known = known_songs(session);
     std::vector<SSlotLine> lines;
     for (unsigned int slot = 0; slot < session.songs().slot_count(); ++slot)
-        lines.push_back(slot_line(session, slot));
+        lines.push_back(line_of(session, slot, known));
     return lines;
 }
 

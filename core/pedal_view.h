@@ -27,7 +27,10 @@ struct SSlotLine {
     bool holds_song = false;
     uint64_t bytes = 0;
     double seconds = 0;
-    // "Song 004 -- (12.34  MB)  4:00", or "Song 004 -- (Empty)".
+    // The song's name in the library; empty when it has none, or the slot was rewritten
+    // since by anyone else.
+    QString name;
+    // "Song 004 -- (12.34  MB)  4:00  Intro jam", or "Song 004 -- (Empty)".
     QString text;
 };
 

@@ -5,6 +5,7 @@
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/questions.h"
+#include "core/song_records.h"
 #include "songs/looper_song_data.h"
 #include "support/task.h"
 
@@ -148,9 +149,12 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
     // Reading back takes as long as writing: each gets half of what is left of the bar.
     if (verify)
         set_percent_range(task, kConvertPercent, (100 + kConvertPercent) / 2);
+    const QString replaced = session.slot_fingerprint(slot);
     const ELooperActionResult written =
         session.songs().write_file(static_cast<unsigned int>(slot), import.song.data(),
                                    static_cast<unsigned int>(import.song.size()), task);
+    if (written == LOOPER_RESULT_OK)
+        record_import(session, slot, replaced, path, mono_mode);
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
             no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
@@ -275,6 +279,7 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         finish_export(*file, false);
         return from_store(read);
     }
+    record_read(session, slot);
     set_percent_range(task, kReadPercent, 100);
     const SSongAudioFormat audio{format->channels, format->sample_rate, format->bits_per_sample};
     const ESongExportResult written = write_export(song, audio, *file, task);
@@ -302,7 +307,11 @@ COperationResult delete_song(CPedalSession& session, int slot, CQuestions& quest
             QStringLiteral("Delete"),
             QStringLiteral("Continue to delete song '%1' ?").arg(session.songs().get_name(unsigned_slot))))
         return COperationResult::declined();
-    return COperationResult::song(session.songs().delete_file(unsigned_slot));
+    const QString fingerprint = session.slot_fingerprint(slot);
+    const ELooperActionResult deleted = session.songs().delete_file(unsigned_slot);
+    if (deleted == LOOPER_RESULT_OK)
+        forget_song(session, slot, fingerprint);
+    return COperationResult::song(deleted);
 }
 
 QString overwrite_question(const QStringList& song_lines)

@@ -75,6 +75,8 @@ public:
     void set_journal(CSongJournal* target, uint32_t product_id, unsigned int slot);
     // The slot's current record, as its info block holds it; empty when the slot has none.
     virtual std::vector<unsigned char> current_record() const = 0;
+    // The info block page of the newest record; all ones when the block has none.
+    virtual unsigned int record_page() const = 0;
     // Erases the info block and writes `record` to its first page, after an erase for the
     // next record was cut short. The object is not changed: the caller loads the slot.
     [[nodiscard]] virtual bool restore_record(const std::vector<unsigned char>& record);

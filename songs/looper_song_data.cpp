@@ -3,9 +3,11 @@
 #include "device/usb_connect.h"
 #include "songs/looper_song_file.h"
 #include "songs/looper_song_old.h"
+#include "support/little_endian.h"
 #include "support/neat.h"
 #include "support/units.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <algorithm>
 
@@ -302,6 +304,20 @@ QString CLooperSongData::get_name(unsigned int slot) const
 {
     return QString::asprintf("Song %.3d -- (%.2f  MB)", static_cast<int>(slot + 1),
                              megabytes(get_file_length(slot)));
+}
+
+QString CLooperSongData::slot_fingerprint(unsigned int slot) const
+{
+    if (!is_file_exist(slot))
+        return {};
+    const CLooperSongBase& song = *song_slots[slot];
+    const std::vector<unsigned char> record = song.current_record();
+    unsigned char page[4];
+    LE::write32(page, song.record_page());
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(reinterpret_cast<const char*>(page), sizeof page);
+    hash.addData(reinterpret_cast<const char*>(record.data()), int(record.size()));
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char* buffer, unsigned int size,

@@ -64,6 +64,10 @@ public:
     unsigned int get_file_length(unsigned int slot) const;
     // "Song 001 -- (2.86  MB)".
     QString get_name(unsigned int slot) const;
+    // What tells this song in `slot` from any other the slot held or will hold: a hash of
+    // its current info record and that record's page in the info block, so any rewrite, by
+    // any program or by the pedal, changes it. Empty for an empty slot.
+    QString slot_fingerprint(unsigned int slot) const;
     unsigned int slot_count() const { return static_cast<unsigned int>(song_slots.size()); }
 
     // `task` as for the slot's read_file and write_file: progress, bytes and cancel (12).

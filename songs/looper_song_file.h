@@ -30,6 +30,7 @@ public:
     void add_song_blocks(BlockStatus& used) const override;
     void reset() override;
     std::vector<unsigned char> current_record() const override;
+    unsigned int record_page() const override { return info_page; }
 
 private:
     const unsigned short* song_chain() const override { return file_length ? block_chain.get() : nullptr; }

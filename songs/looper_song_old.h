@@ -59,6 +59,7 @@ public:
     void add_song_blocks(BlockStatus& used) const override;
     void reset() override;
     std::vector<unsigned char> current_record() const override;
+    unsigned int record_page() const override { return info_page; }
     // Writes the song flag after the record, as a write does.
     [[nodiscard]] bool restore_record(const std::vector<unsigned char>& record) override;
 

@@ -1,0 +1,107 @@
+#include "core/song_records.h"
+
+#include "audio/title_tag.h"
+#include "core/backup_manifest.h"
+#include "core/pedal_session.h"
+#include "core/song_operations.h"
+#include "device/nand_flash_config.h"
+#include "library/song_library.h"
+#include "library/song_name.h"
+#include "songs/looper_song_data.h"
+#include "support/file_hash.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// A row for the song `slot` holds now, with what the slot itself tells.
+SLibrarySong slot_song(const CPedalSession& session, int slot)
+{
+    SLibrarySong song;
+    song.product_id = session.product_id();
+    song.slot = static_cast<unsigned int>(slot);
+    song.fingerprint = session.slot_fingerprint(slot);
+    song.date = QDateTime::currentDateTimeUtc();
+    song.stored_bytes = session.songs().get_file_length(song.slot);
+    song.seconds = session.song_seconds(song.stored_bytes);
+    return song;
+}
+
+}  // namespace
+
+std::optional<SLibrarySong> known_song(const CPedalSession& session, int slot)
+{
+    const QString fingerprint = session.slot_fingerprint(slot);
+    if (fingerprint.isEmpty())
+        return std::nullopt;
+    return session.library().find(session.product_id(), static_cast<unsigned int>(slot), fingerprint);
+}
+
+QString known_name(const CPedalSession& session, int slot)
+{
+    const std::optional<SLibrarySong> song = known_song(session, slot);
+    return song ? song->name : QString();
+}
+
+QString imported_song_name(const QString& path)
+{
+    const QString title = song_name_from(title_tag(path));
+    return title.isEmpty() ? song_name_from(QFileInfo(path).completeBaseName()) : title;
+}
+
+void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
+                   EMonoMode mono_mode)
+{
+    SLibrarySong song = slot_song(session, slot);
+    song.name = imported_song_name(path);
+    song.source_path = QFileInfo(path).absoluteFilePath();
+    song.source_sha256 = file_sha256(path);
+    if (session.song_format() && session.song_format()->channels == 1)
+        song.mono_mode = QString::fromLatin1(mono_mode_name(mono_mode));
+    session.library().record(song, replaced_fingerprint);
+}
+
+void record_restore(CPedalSession& session, int slot, const QString& replaced_fingerprint,
+                    const QString& name)
+{
+    SLibrarySong song = slot_song(session, slot);
+    song.name = name;
+    session.library().record(song, replaced_fingerprint);
+}
+
+void record_read(CPedalSession& session, int slot)
+{
+    if (!known_song(session, slot) && session.slot_holds_song(slot))
+        session.library().record(slot_song(session, slot), {});
+}
+
+void forget_song(CPedalSession& session, int slot, const QString& fingerprint)
+{
+    if (!fingerprint.isEmpty())
+        session.library().forget(session.product_id(), static_cast<unsigned int>(slot), fingerprint);
+}
+
+COperationResult rename_song(CPedalSession& session, int slot, const QString& name)
+{
+    if (slot < 0 || slot >= int(session.songs().slot_count()))
+        return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
+    if (!session.slot_holds_song(slot))
+        return COperationResult::library(false,
+                                         slot_song_name(unsigned(slot)) + QStringLiteral(" is empty."));
+    const std::optional<QString> valid = valid_song_name(name);
+    if (!valid)
+        return COperationResult::library(false, song_name_rule_text());
+    if (!session.library().rename(session.product_id(), unsigned(slot), session.slot_fingerprint(slot),
+                                  *valid))
+        return COperationResult::library(false, QStringLiteral("The name was not kept."));
+    return COperationResult::library(
+        true, valid->isEmpty()
+                  ? QStringLiteral("%1 has no name now.").arg(slot_song_name(unsigned(slot)))
+                  : QStringLiteral("%1 is now named %2.").arg(slot_song_name(unsigned(slot)), *valid));
+}
+
+QString export_file_name(const CPedalSession& session, int slot)
+{
+    const QString name = file_safe_name(known_name(session, slot));
+    return (name.isEmpty() ? slot_song_name(unsigned(slot)) : name) + QStringLiteral(".wav");
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "library/library_song.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class CLibraryConnection;
+
+// The song library: what Tandora knows of the songs it put into pedals' slots, kept on
+// the computer in one SQLite file that the window and the command-line tool may use at
+// the same time. A library that cannot be used never stops work with the pedal: calls
+// then find nothing and write nothing, and the user is told once (take_notes).
+class CSongLibrary {
+public:
+    // "library.sqlite" in the user's data folder.
+    static QString default_path();
+
+    explicit CSongLibrary(QString path = default_path());
+    const QString& path() const { return m_path; }
+
+    // Every song recorded for the model `product_id`.
+    [[nodiscard]] std::vector<SLibrarySong> songs_of(uint32_t product_id);
+    [[nodiscard]] std::optional<SLibrarySong> find(uint32_t product_id, unsigned int slot,
+                                                   const QString& fingerprint);
+    // Records `song`, replacing a row of the same slot and fingerprint and the row of the
+    // song it replaced on the pedal (`replaced_fingerprint`, empty for none).
+    bool record(const SLibrarySong& song, const QString& replaced_fingerprint);
+    // Sets the name of the song in the slot with `fingerprint`, recording the song when the
+    // library did not know it. The name must be valid (valid_song_name).
+    bool rename(uint32_t product_id, unsigned int slot, const QString& fingerprint, const QString& name);
+    // Drops what the library knows of the song in the slot with `fingerprint`.
+    bool forget(uint32_t product_id, unsigned int slot, const QString& fingerprint);
+
+    // What the user must be told of the library since the last call: a damaged file set
+    // aside, a library that cannot be used or written.
+    [[nodiscard]] QStringList take_notes();
+
+private:
+    // Opens the file and brings its schema up to date once per library object; a damaged
+    // file is moved aside and a fresh one started. False when there is no usable library.
+    bool ready();
+    bool open_and_migrate();
+    // A failure of a call that wrote or read: a note unless another program held the file.
+    void note_failure(const CLibraryConnection& connection, const char* doing);
+    void note(const QString& text);
+    bool write(const std::function<bool(CLibraryConnection&)>& change, const char* doing);
+
+    QString m_path;
+    std::mutex m_mutex;
+    enum class EState { UNCHECKED, READY, UNUSABLE } m_state = EState::UNCHECKED;
+    QStringList m_notes;
+};
