@@ -1,33 +1,21 @@
 #include "app/song_page.h"
 
 #include "app/app_config.h"
+#include "app/message_box.h"
+#include "app/slot_line_delegate.h"
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
 #include "core/song_operations.h"
+#include "core/song_records.h"
 #include "ui_tandora_qt.h"
 
 #include <QComboBox>
 #include <QDebug>
 #include <QListWidgetItem>
-#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace {
-
-// At most this high, so 30 lines fit in a window 1000 px high.
-constexpr int kLineHeight = 26;
-
-class CSlotLineDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::min(size.height(), kLineHeight));
-        return size;
-    }
-};
 
 const QString kMonoModeKey = QStringLiteral("/Config/MonoMode");
 const QString kVerifyImport = QStringLiteral("/Config/VerifyImport");
@@ -45,7 +33,9 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
     m_icon_song.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
     m_icon_empty.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
     init_mono_mode();
-    m_ui.m_lstSong->setItemDelegate(new CSlotLineDelegate(m_ui.m_lstSong));
+    m_ui.m_lstSong->setItemDelegate(new CSlotLineDelegate(
+        [this](int row, const QString& name) { on_rename(row, name); }, m_ui.m_lstSong));
+    m_ui.m_lstSong->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);
     m_ui.m_lstSong->viewport()->installEventFilter(this);
     init_verify_import();
@@ -67,8 +57,11 @@ void CSongPage::show_slots(int row)
     m_ui.m_lstSong->clear();
     for (const SSlotLine& slot : slot_lines(m_session)) {
         auto* line = new QListWidgetItem(slot.holds_song ? m_icon_song : m_icon_empty, slot.text);
-        if (slot.holds_song)
+        if (slot.holds_song) {
             line->setToolTip(time_text(slot.seconds));
+            line->setData(CSlotLineDelegate::kNameRole, slot.name);
+            line->setFlags(line->flags() | Qt::ItemIsEditable);
+        }
         m_ui.m_lstSong->addItem(line);
     }
     show_free_space();
@@ -145,4 +138,18 @@ void CSongPage::init_verify_import()
 EMonoMode CSongPage::mono_mode() const
 {
     return mono_mode_from_name(m_ui.m_comMonoMode->currentData().toString()).value_or(EMonoMode::LEFT);
+}
+
+void CSongPage::on_rename(int slot, const QString& name)
+{
+    // The worker owns the session while it works; a name waits for the pedal to be free.
+    if (!m_runner.idle() || !slot_holds_song(slot))
+        return;
+    // A library write takes milliseconds: it runs here, not as work on the pedal.
+    const COperationResult result = m_session.with_notes(rename_song(m_session, slot, name));
+    show_slots(slot);
+    if (result.ok())
+        show_messages(result.notes());
+    else
+        show_result(result);
 }

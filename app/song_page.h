@@ -39,6 +39,8 @@ public:
     void on_export();
     void on_import();
     void on_delete();
+    // Names the song in `slot`, from the list's line editor (F2 or a double-click).
+    void on_rename(int slot, const QString& name);
     // Asks for a parent folder and backs the pedal up into a new, dated folder there.
     void on_backup();
     // Asks for a backup folder; the worker checks it whole, asks once which slots change,

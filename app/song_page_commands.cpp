@@ -7,6 +7,7 @@
 #include "audio/song_import.h"
 #include "core/pedal_session.h"
 #include "core/song_operations.h"
+#include "core/song_records.h"
 #include "support/neat.h"
 #include "ui_tandora_qt.h"
 
@@ -26,10 +27,9 @@ const QString kWavFilter = QString::fromLatin1(kWavFileFilter);
 // Every format first, the WAV files alone as the second choice of the same dialog.
 const QString kImportFilter = QString::fromLatin1(kAudioFileFilter) + QStringLiteral(";;") + kWavFilter;
 
-// The last export's folder, or the user's music folder the first time.
-QString proposed_export_path(const QString& saved_folder, int slot)
+// `name` in the last export's folder, or in the user's music folder the first time.
+QString proposed_export_path(const QString& saved_folder, const QString& name)
 {
-    const QString name = QString::asprintf("Song %.3d.wav", slot + 1);
     const QString folder = saved_folder.isEmpty()
                                ? QStandardPaths::writableLocation(QStandardPaths::MusicLocation)
                                : saved_folder;
@@ -69,7 +69,8 @@ void CSongPage::on_export()
     const int slot = m_current;
     if (!m_runner.idle() || !slot_holds_song(slot))
         return;
-    const QString proposed = proposed_export_path(read_config(kWavSaveDir), slot);
+    const QString proposed =
+        proposed_export_path(read_config(kWavSaveDir), export_file_name(m_session, slot));
     const QString chosen = user_prompt().get_save_file_name(m_window, kWavCaption, proposed, kWavFilter);
     if (chosen.isEmpty() || !is_still_selected(slot) || !slot_holds_song(slot))
         return;

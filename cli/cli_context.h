@@ -44,6 +44,7 @@ int run_list(SCliContext& context, CPedalSession& session);
 int run_import(SCliContext& context, CPedalSession& session);
 int run_export(SCliContext& context, CPedalSession& session);
 int run_delete(SCliContext& context, CPedalSession& session);
+int run_rename(SCliContext& context, CPedalSession& session);
 int run_firmware(SCliContext& context, CPedalSession& session);
 int run_check_update(SCliContext& context);
 int run_backup(SCliContext& context, CPedalSession& session);

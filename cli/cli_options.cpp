@@ -7,13 +7,13 @@
 
 namespace {
 
-const QStringList kCommands = {"ports",  "info",     "list",         "import", "export",
-                               "delete", "firmware", "check-update", "backup", "restore"};
+const QStringList kCommands = {"ports",    "info",         "list",   "import",  "export", "delete",
+                               "firmware", "check-update", "backup", "restore", "rename"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
 {
-    if (command == "import" || command == "export")
+    if (command == "import" || command == "export" || command == "rename")
         return 2;
     if (command == "delete" || command == "backup" || command == "restore")
         return 1;
@@ -29,10 +29,11 @@ QString description()
         "Commands:\n"
         "  ports                     the MIDI port pairs seen, numbered, and which is a pedal\n"
         "  info                      model, firmware version, product ID, slots, free space\n"
-        "  list                      every slot with its size and duration\n"
+        "  list                      every slot with its size, duration and name\n"
         "  import SLOT FILE          convert an audio file into slot SLOT (1-30)\n"
         "  export SLOT FILE          save slot SLOT as a 48000 Hz 24-bit WAV file\n"
         "  delete SLOT               empty slot SLOT\n"
+        "  rename SLOT NAME          name the song in slot SLOT (\"\" removes the name)\n"
         "  firmware FILE.dat         update the pedal's firmware from a package\n"
         "  firmware --online --name NAME   update from the update server's list\n"
         "  firmware --list           the update server's packages for the pedal\n"

@@ -90,7 +90,8 @@ int run_list(SCliContext& context, CPedalSession& session)
             listed.append(QJsonObject{{"slot", int(slot.slot + 1)},
                                       {"empty", !slot.holds_song},
                                       {"bytes", double(slot.bytes)},
-                                      {"seconds", slot.seconds}});
+                                      {"seconds", slot.seconds},
+                                      {"name", slot.name.isEmpty() ? QJsonValue() : QJsonValue(slot.name)}});
             continue;
         }
         print_line(context, slot.text);

@@ -105,6 +105,8 @@ int run_cli_command(SCliContext& context)
         return run_export(context, session);
     if (command == "delete")
         return run_delete(context, session);
+    if (command == "rename")
+        return run_rename(context, session);
     if (command == "backup")
         return run_backup(context, session);
     if (command == "restore")

@@ -2,6 +2,7 @@
 #include "cli/terminal_prompt.h"
 #include "core/pedal_session.h"
 #include "core/song_operations.h"
+#include "core/song_records.h"
 
 #include <QFileInfo>
 
@@ -45,4 +46,13 @@ int run_delete(SCliContext& context, CPedalSession& session)
         return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
     return run_with_task(context, session,
                          [&](CTask&) { return delete_song(session, slot, context.prompt); });
+}
+
+int run_rename(SCliContext& context, CPedalSession& session)
+{
+    const int slot = parse_slot(context, context.options.arguments[0], session);
+    if (slot < 0)
+        return CLI_EXIT_USAGE;
+    return run_with_task(context, session,
+                         [&](CTask&) { return rename_song(session, slot, context.options.arguments[1]); });
 }

@@ -1,5 +1,6 @@
 #include "core/backup_manifest.h"
 
+#include "library/song_name.h"
 #include "support/neat.h"
 
 #include <QJsonArray>
@@ -64,9 +65,11 @@ QString SBackupManifest::song_file_name(unsigned int number)
     return slot_song_name(number - 1) + QStringLiteral(".raw");
 }
 
-QString SBackupManifest::wav_file_name(unsigned int number)
+QString SBackupManifest::wav_file_name(unsigned int number, const QString& name)
 {
-    return slot_song_name(number - 1) + QStringLiteral(".wav");
+    const QString safe = file_safe_name(name);
+    return (safe.isEmpty() ? slot_song_name(number - 1) : QString::asprintf("%02u ", number) + safe) +
+           QStringLiteral(".wav");
 }
 
 QByteArray SBackupManifest::to_json() const
@@ -79,6 +82,8 @@ QByteArray SBackupManifest::to_json() const
             entry.insert("length", double(slot.length));
             entry.insert("sha256", QString::fromLatin1(slot.sha256.toHex()));
         }
+        if (!slot.name.isEmpty())
+            entry.insert("name", slot.name);
         listed.append(entry);
     }
     const QJsonObject root{{"format_version", format_version},
@@ -132,6 +137,9 @@ std::optional<SBackupManifest> SBackupManifest::from_json(const QByteArray& json
         slot.readable = entry.value("readable").toBool(true);
         const double length = entry.value("length").toDouble(0);
         slot.sha256 = QByteArray::fromHex(entry.value("sha256").toString().toLatin1());
+        // A backup's names are outside text like a tag: whatever they hold, what enters the
+        // library is a valid name.
+        slot.name = song_name_from(entry.value("name").toString());
         const bool in_order = manifest.songs.empty() || unsigned(number) > manifest.songs.back().number;
         const bool described =
             !slot.readable || (length >= 1 && length <= UINT32_MAX && slot.sha256.size() == kSha256Bytes &&

@@ -15,6 +15,7 @@ struct SBackupSlot {
     bool readable = true;     // false: the slot held a song that could not be read
     uint32_t length = 0;      // bytes, readable slots only
     QByteArray sha256;        // of the song file, readable slots only
+    QString name;             // the song's name in the library; empty for none
 };
 
 // "Song 004" for the 0-based `slot`, as the list and the reports name it.
@@ -58,7 +59,8 @@ struct SBackupManifest {
     QByteArray to_json() const;
     // The manifest in `json`, or nothing with `why` set ("the manifest is truncated").
     static std::optional<SBackupManifest> from_json(const QByteArray& json, QString& why);
-    // "Song 004.raw": the song file of slot `number` (1-based); ".wav" for its WAV copy.
+    // "Song 004.raw": the song file of slot `number` (1-based).
     static QString song_file_name(unsigned int number);
-    static QString wav_file_name(unsigned int number);
+    // Its WAV copy: "04 Intro jam.wav" for a song with a name, "Song 004.wav" without.
+    static QString wav_file_name(unsigned int number, const QString& name);
 };

@@ -3,6 +3,7 @@
 #include "core/backup_manifest.h"
 #include "core/pedal_session.h"
 #include "core/song_operations.h"
+#include "core/song_records.h"
 #include "core/update_server.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
@@ -179,6 +180,7 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             return abandon(COperationResult::cancelled());
         SBackupSlot entry;
         entry.number = slot + 1;
+        entry.name = known_name(session, int(slot));
         // The length comes from the pedal's record: a damaged one must not end the program.
         std::unique_ptr<unsigned char[]> song(new (std::nothrow) unsigned char[length]);
         const ELooperActionResult read =
@@ -193,16 +195,18 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         }
         const QByteArray bytes =
             QByteArray::fromRawData(reinterpret_cast<const char*>(song.get()), int(length));
+        record_read(session, int(slot));
         entry.length = length;
         entry.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
         manifest.songs.push_back(entry);
         if (!writer.write(SBackupManifest::song_file_name(entry.number), bytes))
             return abandon(write_failed(final_path, writer.failed_file()));
         if (options.wav &&
-            !writer.write_with(SBackupManifest::wav_file_name(entry.number), [&](QFileDevice& file) {
-                return save_song_as_wav(*format, std::vector<unsigned char>(song.get(), song.get() + length),
-                                        file);
-            }))
+            !writer.write_with(
+                SBackupManifest::wav_file_name(entry.number, entry.name), [&](QFileDevice& file) {
+                    return save_song_as_wav(
+                        *format, std::vector<unsigned char>(song.get(), song.get() + length), file);
+                }))
             return abandon(write_failed(final_path, writer.failed_file()));
     }
     if (!writer.write(SBackupManifest::kFileName, manifest.to_json()))

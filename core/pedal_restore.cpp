@@ -5,6 +5,7 @@
 #include "core/questions.h"
 #include "core/restore_plan.h"
 #include "core/song_operations.h"
+#include "core/song_records.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
 #include "support/task.h"
@@ -33,10 +34,12 @@ COperationResult reload(CPedalSession& session, unsigned int slot)
 COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, const SRestoreStep& step,
                           bool verify, CTask* task, int from, int to)
 {
+    const QString replaced = session.slot_fingerprint(int(step.slot));
     if (step.empties) {
         const COperationResult deleted = COperationResult::song(session.songs().delete_file(step.slot));
         if (!deleted.ok())
             return deleted;
+        forget_song(session, int(step.slot), replaced);
         return reload(session, step.slot);
     }
     const std::optional<QByteArray> song = read_backup_song(plan.folder, step.song);
@@ -52,8 +55,11 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
     const COperationResult written = store_result(session.songs().write_file(step.slot, data, length, task));
     if (!written.ok())
         return written;
+    const COperationResult reloaded = reload(session, step.slot);
+    if (reloaded.ok())
+        record_restore(session, int(step.slot), replaced, step.song.name);
     if (!verify)
-        return reload(session, step.slot);
+        return reloaded;
     if (task)
         task->set_percent_range(half, to);
     return verify_slot(session, step.slot, data, length, task);

@@ -153,7 +153,8 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
     const ELooperActionResult written =
         session.songs().write_file(static_cast<unsigned int>(slot), import.song.data(),
                                    static_cast<unsigned int>(import.song.size()), task);
-    if (written == LOOPER_RESULT_OK)
+    // The library records the song as the pedal's record gives it, whole units.
+    if (written == LOOPER_RESULT_OK && session.reload_slot(slot) == LOOPER_RESULT_OK)
         record_import(session, slot, replaced, path, mono_mode);
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(

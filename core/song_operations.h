@@ -15,7 +15,8 @@ class QFileDevice;
 struct SNandFlashConfig;
 
 // The song commands, run on a worker with a task for progress and cancel. Slots are
-// 0-based. None of them reloads the store; the caller reloads what the command changed.
+// 0-based. An import reads its slot's record again to record the song in the library as the
+// pedal holds it; otherwise the caller reloads what the command changed.
 
 // Converts the audio file at `path` to the pedal's format and writes it into `slot`; a
 // mono pedal takes a file of more channels as `mono_mode` says. A song too long for a

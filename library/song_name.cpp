@@ -1,5 +1,7 @@
 #include "library/song_name.h"
 
+#include <QVector>
+
 namespace {
 
 bool has_control(const QString& text)
@@ -10,12 +12,25 @@ bool has_control(const QString& text)
     return false;
 }
 
+// Characters as the user counts them: a character outside the basic plane is one, not the
+// two UTF-16 units it takes.
+int character_count(const QString& text)
+{
+    return text.toUcs4().size();
+}
+
+QString first_characters(const QString& text, int count)
+{
+    const QVector<uint> characters = text.toUcs4();
+    return characters.size() <= count ? text : QString::fromUcs4(characters.constData(), count);
+}
+
 }  // namespace
 
 std::optional<QString> valid_song_name(const QString& text)
 {
     const QString name = text.trimmed();
-    if (name.size() > kSongNameMax || has_control(name))
+    if (character_count(name) > kSongNameMax || has_control(name))
         return std::nullopt;
     return name;
 }
@@ -32,8 +47,7 @@ QString song_name_from(const QString& text)
     for (QChar& c : name)
         if (c.category() == QChar::Other_Control)
             c = QLatin1Char(' ');
-    name = name.simplified().left(kSongNameMax);
-    return name.trimmed();
+    return first_characters(name.simplified(), kSongNameMax).trimmed();
 }
 
 QString file_safe_name(const QString& name)

@@ -179,7 +179,8 @@ TEST_F(Cli, NoPedalExitsWithThree)
     m_midi.system.set_reachable(false);
     const SRun ports = run({"ports"});
     EXPECT_EQ(ports.code, 3);
-    EXPECT_TRUE(ports.err.startsWith("This computer's MIDI service cannot be reached")) << ports.err.toStdString();
+    EXPECT_TRUE(ports.err.startsWith("This computer's MIDI service cannot be reached"))
+        << ports.err.toStdString();
     const SRun json = run({"ports", "--json"});
     EXPECT_EQ(json.code, 3);
     EXPECT_TRUE(QJsonDocument::fromJson(json.out.toUtf8()).object()["error"].toString().contains("--demo"))
@@ -198,6 +199,13 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
     EXPECT_FALSE(slot_list[1].toObject()["empty"].toBool());
     EXPECT_NEAR(slot_list[1].toObject()["seconds"].toDouble(), 1.0, 0.01);
     EXPECT_TRUE(slot_list[0].toObject()["empty"].toBool());
+    EXPECT_EQ(slot_list[1].toObject()["name"].toString(), "tone");
+    EXPECT_TRUE(slot_list[0].toObject()["name"].isNull());
+    const SRun renamed = run({"rename", "2", "Intro jam"});
+    EXPECT_EQ(renamed.code, 0) << renamed.err.toStdString();
+    EXPECT_EQ(renamed.out.trimmed(), "Song 002 is now named Intro jam.");
+    EXPECT_TRUE(run({"list"}).out.split('\n')[1].endsWith("  Intro jam"));
+    EXPECT_EQ(run({"rename", "2", QString(101, 'x')}).code, 1);
 
     EXPECT_EQ(run({"export", "2", file("out.wav")}).code, 0);
     CWave wave;
@@ -301,7 +309,7 @@ TEST_F(Cli, BackupDeleteAllRestoreExportsTheSameSongs)
 
     const SRun backed_up = run({"backup", file("backup"), "--wav"});
     ASSERT_EQ(backed_up.code, 0) << backed_up.err.toStdString();
-    EXPECT_EQ(contents("backup/Song 001.wav"), contents("a_before.wav"));
+    EXPECT_EQ(contents("backup/01 a.wav"), contents("a_before.wav"));
     ASSERT_EQ(run({"delete", "1", "--yes"}).code, 0);
     ASSERT_EQ(run({"delete", "4", "--yes"}).code, 0);
 

@@ -1,6 +1,7 @@
 #include "core_pedal.h"
 
 #include "audio/wave.h"
+#include "library/song_library.h"
 #include "songs/song_journal.h"
 
 #include <cmath>
@@ -10,6 +11,8 @@ void CorePedal::connect(uint32_t product_id)
 {
     ASSERT_TRUE(m_files.isValid());
     m_session.set_journal_storage(std::make_unique<CMemoryJournalStorage>());
+    // Each test's own library: what another test recorded for its pedal's slots stays there.
+    m_session.set_library(std::make_unique<CSongLibrary>(m_data.filePath("library.sqlite")));
     SPedalConfig config;
     config.product_id = product_id;
     m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);

@@ -31,6 +31,8 @@ protected:
     std::unique_ptr<CPedalEmulator> m_pedal;
     CPedalSession m_session;
     QTemporaryDir m_files;
+    // The session's song library, apart from the files a test writes and lists.
+    QTemporaryDir m_data;
 };
 
 // Cancels its task at the `at`-th change of progress (from 1) and notes how many commands

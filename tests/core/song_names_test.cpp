@@ -1,0 +1,126 @@
+#include "backup_pedal.h"
+#include "core/pedal_view.h"
+#include "core/song_records.h"
+#include "library/song_library.h"
+#include "support/file_hash.h"
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+class SongNames : public PedalBackup {
+protected:
+    // A short tone at `name`, with `title` in its tags unless empty; imported into `slot`.
+    void import_tone(const QString& name, unsigned slot, const char* title = "")
+    {
+        write_tone(file(name), 4410);
+        if (*title) {
+            TagLib::FileRef tagged(QFile::encodeName(file(name)).constData());
+            ASSERT_FALSE(tagged.isNull());
+            tagged.tag()->setTitle(TagLib::String(title, TagLib::String::UTF8));
+            ASSERT_TRUE(tagged.save());
+        }
+        ASSERT_TRUE(import_song(m_session, file(name), int(slot), EMonoMode::MIX, nullptr).ok());
+        ASSERT_EQ(m_session.reload_slot(int(slot)), LOOPER_RESULT_OK);
+    }
+    QString name_in_line(unsigned slot) { return slot_line(m_session, slot).name; }
+};
+
+}  // namespace
+
+TEST_F(SongNames, ImportRecordsNameSourceAndFingerprintFoundAgainAfterAReconnect)
+{
+    import_tone("Intro jam.wav", 3);
+    import_tone("track02.wav", 4, "Night Drive");
+    const std::optional<SLibrarySong> song = known_song(m_session, 3);
+    ASSERT_TRUE(song);
+    EXPECT_EQ(song->source_path, QFileInfo(file("Intro jam.wav")).absoluteFilePath());
+    EXPECT_EQ(song->source_sha256, file_sha256(file("Intro jam.wav")));
+    EXPECT_EQ(song->source_sha256.size(), 64);
+    EXPECT_EQ(song->mono_mode, "mix");
+    EXPECT_EQ(song->fingerprint, m_session.slot_fingerprint(3));
+    EXPECT_EQ(song->stored_bytes, m_session.songs().get_file_length(3));
+    EXPECT_NEAR(song->seconds, 0.1, 0.01);
+
+    reconnect();
+    EXPECT_EQ(slot_line(m_session, 3).text, m_session.songs().get_name(3) + "  0:00  Intro jam");
+    EXPECT_EQ(name_in_line(4), "Night Drive");
+    EXPECT_EQ(export_file_name(m_session, 3), "Intro jam.wav");
+    EXPECT_EQ(export_file_name(m_session, 5), "Song 006.wav");
+}
+
+// Another program, another computer or the pedal itself wrote the slot: the name the
+// library holds belongs to a song that is gone.
+TEST_F(SongNames, SlotRewrittenBehindTheLibrarysBackLosesItsName)
+{
+    import_tone("Intro jam.wav", 2);
+    ASSERT_EQ(name_in_line(2), "Intro jam");
+    const QString before = m_session.slot_fingerprint(2);
+    store({{2, noise(5000, 7)}});
+    EXPECT_NE(m_session.slot_fingerprint(2), before);
+    EXPECT_EQ(name_in_line(2), "");
+    EXPECT_EQ(slot_line(m_session, 2).text, m_session.songs().get_name(2) + "  0:00");
+
+    // The same bytes written again, by Tandora this time: the new record is named anew.
+    import_tone("Intro jam.wav", 2);
+    EXPECT_NE(m_session.slot_fingerprint(2), before);
+    EXPECT_EQ(name_in_line(2), "Intro jam");
+}
+
+TEST_F(SongNames, RenameKeepsValidNamesOnly)
+{
+    store({{0, noise(5000, 1)}});
+    struct {
+        int slot;
+        QString name;
+        bool ok;
+        const char* shown;
+    } const cases[] = {
+        {0, "  Encore ", true, "Encore"},  {0, "", true, ""},
+        {0, QString(101, 'x'), false, ""}, {0, "Bell\a", false, ""},
+        {1, "Nothing here", false, ""},    {30, "Past the end", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        EXPECT_EQ(rename_song(m_session, c.slot, c.name).ok(), c.ok);
+        EXPECT_EQ(name_in_line(0).toStdString(), c.shown);
+    }
+}
+
+TEST_F(SongNames, NamesGoThroughBackupAndRestoreIntoAFreshPedal)
+{
+    import_tone("Intro jam.wav", 0);
+    import_tone("b.wav", 3);
+    ASSERT_TRUE(rename_song(m_session, 3, "Outro: Part 2").ok());
+    SBackupOptions options;
+    options.wav = true;
+    const QString folder = file("backup");
+    ASSERT_TRUE(backup_pedal(m_session, folder, options, nullptr).ok());
+    EXPECT_TRUE(QFile::exists(folder + "/01 Intro jam.wav"));
+    EXPECT_TRUE(QFile::exists(folder + "/04 Outro_ Part 2.wav"));
+
+    replace_pedal(kPulseRing);
+    ASSERT_TRUE(restore(folder).ok());
+    EXPECT_EQ(name_in_line(0), "Intro jam");
+    EXPECT_EQ(name_in_line(3), "Outro: Part 2");
+
+    // A backup made before songs had names restores as it always did, with none.
+    QJsonObject manifest = QJsonDocument::fromJson(read_all(folder + "/backup.json")).object();
+    QJsonArray listed = manifest["slots"].toArray();
+    for (QJsonValueRef slot : listed) {
+        QJsonObject entry = slot.toObject();
+        entry.remove("name");
+        slot = entry;
+    }
+    manifest["slots"] = listed;
+    write_all(folder + "/backup.json", QJsonDocument(manifest).toJson());
+    replace_pedal(kPulseRing);
+    ASSERT_TRUE(restore(folder).ok());
+    EXPECT_TRUE(m_session.slot_holds_song(3));
+    EXPECT_EQ(name_in_line(3), "");
+}
