@@ -34,7 +34,12 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
     m_icon_empty.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
     init_mono_mode();
     m_ui.m_lstSong->setItemDelegate(new CSlotLineDelegate(
-        [this](int row, const QString& name) { on_rename(row, name); }, m_ui.m_lstSong));
+        [this](int row, const QString& name) {
+            // After the edit has ended: the rename rebuilds the list the editor lies in.
+            QMetaObject::invokeMethod(
+                this, [this, row, name] { on_rename(row, name); }, Qt::QueuedConnection);
+        },
+        m_ui.m_lstSong));
     m_ui.m_lstSong->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);
     m_ui.m_lstSong->viewport()->installEventFilter(this);

@@ -91,16 +91,17 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Space not enough !\n" + kDamaged, "Failed!"},
                      0,
                      0},
-        SOutcomeCase{"OtherProduct",
-                     {kGood},
-                     "10003",
-                     {},
-                     false,
-                     {"File not match the connected device,please confirm\nThis package is for another pedal model "
-                      "(SMALL WHEEL).",
-                      "Failed!"},
-                     0,
-                     0},
+        SOutcomeCase{
+            "OtherProduct",
+            {kGood},
+            "10003",
+            {},
+            false,
+            {"File not match the connected device,please confirm\nThis package is for another pedal model "
+             "(SMALL WHEEL).",
+             "Failed!"},
+            0,
+            0},
         SOutcomeCase{"OtherProductWithShift", {kGood}, "10003", {}, true, {kSuccessfulSameVersion}, 1, 1},
         SOutcomeCase{"RefusedEraseNamesItsAddress",
                      {{layout(kSystem, 0x10000, 0x14000, 0x2000), image(0x3000, 6)}},
@@ -169,7 +170,8 @@ TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFai
     const QString junk = m_files.filePath("junk.dat");
     ASSERT_TRUE(NEAT::WriteFile(junk, reinterpret_cast<const unsigned char*>("not a package"), 13));
     update_local(junk);
-    EXPECT_EQ(m_prompt.messages(), QStringList({"File Token Error\nThis file is not a firmware package.", "Failed!"}));
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"File Token Error\nThis file is not a firmware package.", "Failed!"}));
     expect_ended();
 }
 
@@ -185,8 +187,9 @@ TEST_F(FirmwareUpdate, AsksBeforeWritingAndNoLeavesThePedalAlone)
     wait_until_idle();
     ASSERT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_EQ(m_prompt.shown()[0].kind, CScriptedPrompt::EKind::QUESTION);
-    EXPECT_EQ(m_prompt.shown()[0].text,
-              "Write firmware firmware into the PULSE RING? Keep the pedal plugged in until the update ends.");
+    EXPECT_EQ(
+        m_prompt.shown()[0].text,
+        "Write firmware firmware into the PULSE RING? Keep the pedal plugged in until the update ends.");
     EXPECT_TRUE(pedal.command_log().empty());
     expect_ended();
 }
@@ -257,5 +260,5 @@ TEST_F(FirmwareUpdate, ClosingDuringTheWriteClosesWhenTheUpdateHasFinished)
               QStringList({"The firmware update cannot stop now. The window closes when it has finished.",
                            kSuccessfulSameVersion}));
     expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
-    QTRY_VERIFY(!m_window->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }));
 }

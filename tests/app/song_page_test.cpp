@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -380,12 +381,13 @@ TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
     CUserDuringWork user(*m_window, {});
     m_window->work_runner().installEventFilter(&user);
     QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
     EXPECT_FALSE(m_window->close());
     wait_until_idle();
     ASSERT_GE(m_prompt.shown().size(), 2u);
     EXPECT_EQ(m_prompt.shown()[1].text, "An import is running. Cancel it and close?");
-    QTRY_COMPARE(m_window->isVisible(), !c.closes);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible() == !c.closes; }));
     EXPECT_EQ(driver().songs().is_file_exist(0), c.imported);
 }
 
@@ -401,7 +403,7 @@ TEST_F(SongPage, AGrownWindowGivesTheListTheRoom)
     connect_pedal(kPulseRing, {{2, 4032 * 64}});
     m_window->show();
     m_window->resize(1000, 1000);
-    QTRY_COMPARE(m_window->height(), 1000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->height() == 1000; }));
     QCoreApplication::processEvents();
     // The form's places at 704 x 595, moved or stretched by the 296 x 405 the window grew.
     EXPECT_EQ(widget<QWidget>("groupBox")->geometry(), QRect(310 + 296, 30, 341, 411));
@@ -410,4 +412,35 @@ TEST_F(SongPage, AGrownWindowGivesTheListTheRoom)
     const QRect last = list().visualItemRect(list().item(29));
     EXPECT_LE(last.bottom(), list().viewport()->height()) << last.bottom();
     EXPECT_TRUE(list().item(2)->text().endsWith("  0:01")) << list().item(2)->text().toStdString();
+}
+
+TEST_F(SongPage, NameShowsInTheLineIsEditedInPlaceAndNamesTheExport)
+{
+    connect_pedal(kPulseRing);
+    write_tone(file("Intro jam.wav"), 1, 44100, 4410);
+    m_prompt.answer_file(file("Intro jam.wav"));
+    click("m_btnDownload");
+    EXPECT_TRUE(lines()[0].endsWith("0:00  Intro jam")) << lines()[0].toStdString();
+
+    const auto editor = [this] { return list().findChild<QLineEdit*>("m_editSongName"); };
+    QTest::keyClick(&list(), Qt::Key_F2);
+    ASSERT_TRUE(editor());
+    EXPECT_EQ(editor()->text(), "Intro jam");
+    editor()->setText("Encore: Part 2");
+    QTest::keyClick(editor(), Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lines()[0].endsWith("0:00  Encore: Part 2"); }));
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
+
+    // An empty slot has no song to name.
+    const QRect empty = list().visualItemRect(list().item(1));
+    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, empty.center());
+    QTest::mouseDClick(list().viewport(), Qt::LeftButton, {}, empty.center());
+    EXPECT_FALSE(editor() && editor()->isVisible());
+
+    list().setCurrentRow(0);
+    m_prompt.clear();
+    click("m_btnUpload");
+    ASSERT_EQ(m_prompt.shown().size(), 1u);
+    EXPECT_TRUE(m_prompt.shown()[0].text.endsWith("/Encore_ Part 2.wav"))
+        << m_prompt.shown()[0].text.toStdString();
 }

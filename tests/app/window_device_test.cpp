@@ -90,7 +90,7 @@ TEST_F(WindowDevice, PedalInApplicationModeIsTurnedAwayDuringConstruction)
     make_window();
     EXPECT_EQ(title(), kNoDevice);
     // The pedal takes its commands on a thread of its own.
-    QTRY_VERIFY_WITH_TIMEOUT(replug.replug_requested(), 2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return replug.replug_requested(); }, 2000));
     EXPECT_EQ(m_prompt.messages(), QStringList({"Please replug the USB cable to enter update mode!"}));
     EXPECT_FALSE(buttons().firmware_commands);
 }
@@ -188,7 +188,7 @@ TEST(WindowTimer, ConnectsAPedalPluggedAfterStart)
     CWindowDriver(window, session).wait_until_idle();
     ASSERT_EQ(window.windowTitle(), kNoDevice);
     CPedalEmulator ring(midi.system, pedal(0x2712));
-    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QString(kPulseRing), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == QString(kPulseRing); }, 5000));
 }
 
 TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)

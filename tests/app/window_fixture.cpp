@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "core/update_server.h"
+#include "library/song_library.h"
 #include "support/progress_event.h"
 
 #include <QProgressBar>
@@ -25,6 +26,8 @@ CPedalEmulator& WindowWithPedals::add_pedal(const SPedalConfig& config)
 TandoraQT& WindowWithPedals::make_window(bool first_look_ends)
 {
     UPDATE_SERVER::set_base(m_server.base());
+    // Each test's own library: what another test recorded for its pedal's slots stays there.
+    m_session.set_library(std::make_unique<CSongLibrary>(m_data.filePath("library.sqlite")));
     m_window = std::make_unique<TandoraQT>(m_session);
     m_driver = std::make_unique<CWindowDriver>(*m_window, m_session);
     m_driver->stop_real_timer();
@@ -35,7 +38,7 @@ TandoraQT& WindowWithPedals::make_window(bool first_look_ends)
 
 void WindowWithPedals::wait_for_port_change()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(driver().device_changed(), 3000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return driver().device_changed(); }, 3000));
 }
 
 CTickingPrompt::CTickingPrompt(std::function<void()> on_first_box, bool answer, bool messages_only)
@@ -84,9 +87,9 @@ void CUserDuringWork::act()
     song_tab = pages->isTabEnabled(0);
     firmware_tab = pages->isTabEnabled(1);
     bar_shown = m_window.findChild<QProgressBar*>("progressBar")->isVisible();
-    for (const char* name : {"m_btnUpload", "m_btnDownload", "m_btnDelete", "m_btnBackup", "m_btnRestore",
-                             "m_comMonoMode", "m_chkVerifyImport", "m_btnSelLocal", "m_comNewSoftware",
-                             "m_editPath", "m_btnOpen", "m_btnUpdate"})
+    for (const char* name :
+         {"m_btnUpload", "m_btnDownload", "m_btnDelete", "m_btnBackup", "m_btnRestore", "m_comMonoMode",
+          "m_chkVerifyImport", "m_btnSelLocal", "m_comNewSoftware", "m_editPath", "m_btnOpen", "m_btnUpdate"})
         if (m_window.findChild<QWidget*>(name)->isEnabled())
             live_controls << name;
     for (const char* name : m_buttons)

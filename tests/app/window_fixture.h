@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QTemporaryDir>
+
 #include "app/tandora_qt.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
@@ -105,6 +107,8 @@ protected:
     CScriptedPrompt m_prompt;
     // The window's session: the test reaches the pedal's store through it while idle.
     CPedalSession m_session;
+    // Where the session keeps its song library.
+    QTemporaryDir m_data;
     // The window's update server; it serves nothing until a test gives it files.
     CHttpTestServer m_server;
     std::vector<std::unique_ptr<CPedalEmulator>> m_pedals;

@@ -306,8 +306,8 @@ TEST_F(WindowForm, StyleSheetIsTheThreeBackgroundRules)
         const QString corner = picture.pixelColor(picture.width() - 1, picture.height() - 1).name();
         EXPECT_EQ(rules[i].toStdString(),
                   (selectors[i] + "{background-image: url(:/TandoraQT/Resources/Pictures/" + pictures[i] +
-                   "); background-repeat: no-repeat; background-position: top left; background-color: " + corner +
-                   ";")
+                   "); background-repeat: no-repeat; background-position: top left; background-color: " +
+                   corner + ";")
                       .toStdString());
     }
     for (const char* name : {"propSheet", "groupBox", "groupBox_2", "m_btnOpen", "m_btnUpload"})

@@ -18,17 +18,17 @@ TEST_F(DetectTest, FlagIsSetWhenTheOutputPortCountChanges)
     CMidiDeviceDetector detector(&changed);
 
     CPedalEmulator& pedal = add_pedal();
-    QTRY_VERIFY_WITH_TIMEOUT(changed.load(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
     EXPECT_TRUE(debug.contains("Thread detect MIDI out dev changed ...."));
 
     changed = false;
     pedal.unplug();
-    QTRY_VERIFY_WITH_TIMEOUT(changed.load(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
 
     changed = false;
     const auto input_only = m_system.add_source("Keyboard");
     pedal.plug();
-    QTRY_VERIFY_WITH_TIMEOUT(changed.load(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
     m_system.unplug(input_only);
 }
 
@@ -42,7 +42,7 @@ TEST_F(DetectTest, ThreadSurvivesAnUnreachableMidiService)
     QTest::qWait(450);
     EXPECT_FALSE(changed.load());
     m_system.set_reachable(true);
-    QTRY_VERIFY_WITH_TIMEOUT(changed.load(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
 }
 
 // The detection thread's clock: each wait returns at once after running the script's
