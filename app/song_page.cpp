@@ -63,7 +63,10 @@ void CSongPage::show_slots(int row)
     for (const SSlotLine& slot : slot_lines(m_session)) {
         auto* line = new QListWidgetItem(slot.holds_song ? m_icon_song : m_icon_empty, slot.text);
         if (slot.holds_song) {
-            line->setToolTip(time_text(slot.seconds));
+            // A narrow window cuts a long line: the tool tip keeps the name readable.
+            line->setToolTip(slot.name.isEmpty()
+                                 ? time_text(slot.seconds)
+                                 : slot.name + QStringLiteral("  ") + time_text(slot.seconds));
             line->setData(CSlotLineDelegate::kNameRole, slot.name);
             line->setFlags(line->flags() | Qt::ItemIsEditable);
         }

@@ -61,8 +61,8 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
     session.library().record(song, replaced_fingerprint);
 }
 
-void record_restore(CPedalSession& session, int slot, const QString& replaced_fingerprint,
-                    const QString& name)
+void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,
+                       const QString& name)
 {
     SLibrarySong song = slot_song(session, slot);
     song.name = name;

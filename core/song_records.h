@@ -27,9 +27,10 @@ QString imported_song_name(const QString& path);
 // slot held before (`replaced_fingerprint`, empty for none).
 void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
                    EMonoMode mono_mode);
-// Records the song a restore just wrote into `slot`, with the name its backup gave it.
-void record_restore(CPedalSession& session, int slot, const QString& replaced_fingerprint,
-                    const QString& name);
+// Records the song Tandora just wrote into `slot` from no file (a restore, a starter song),
+// with the name it comes with.
+void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,
+                       const QString& name);
 // Records the song just read whole from `slot`, unless the library knows it already.
 void record_read(CPedalSession& session, int slot);
 // Drops what the library knows of the song `slot` held, with `fingerprint`, once deleted.

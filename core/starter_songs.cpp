@@ -1,6 +1,7 @@
 #include "core/starter_songs.h"
 
 #include "core/pedal_session.h"
+#include "core/song_records.h"
 #include "device/nand_flash_config.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
@@ -8,6 +9,7 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,13 +65,19 @@ COperationResult write_starter_songs(CPedalSession& session, CTask* task)
     // Models that keep no songs, and 16-bit formats the renderer does not write, stay empty.
     if (!format || format->bits_per_sample != 24)
         return COperationResult::song(LOOPER_RESULT_OK);
-    const std::vector<Voice> voices = {chord, beat};
+    const std::vector<std::pair<Voice, QString>> voices = {{chord, QStringLiteral("A minor pad")},
+                                                           {beat, QStringLiteral("Beat at 100")}};
     for (unsigned slot = 0; slot < voices.size() && slot < session.songs().slot_count(); ++slot) {
-        const std::vector<unsigned char> song = render(*format, voices[slot]);
+        const std::vector<unsigned char> song = render(*format, voices[slot].first);
+        const QString replaced = session.slot_fingerprint(int(slot));
         const ELooperActionResult written =
             session.songs().write_file(slot, song.data(), static_cast<unsigned>(song.size()), task);
         if (written != LOOPER_RESULT_OK)
             return COperationResult::song(written);
+        const ELooperActionResult reloaded = session.reload_slot(int(slot));
+        if (reloaded != LOOPER_RESULT_OK)
+            return COperationResult::song(reloaded);
+        record_named_song(session, int(slot), replaced, voices[slot].second);
     }
     return COperationResult::song(session.load_songs());
 }

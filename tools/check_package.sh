@@ -90,5 +90,21 @@ for program in $programs; do
   "$root/usr/bin/$program" --help >/dev/null || fail "the unpacked $program --help fails"
 done
 
+# Qt loads its SQLite driver as a plugin, which ldd does not see: its package must be declared,
+# and the unpacked tool must open its song library with it (on the demo pedal, in a data
+# folder of its own).
+sqlite_driver=$(dpkg -S 'sqldrivers/libqsqlite.so' 2>/dev/null | head -n 1 | cut -d: -f1)
+case "$closure" in
+  *" $sqlite_driver "*) ;;
+  *) fail "Qt's SQLite driver (${sqlite_driver:-no package}) is not among the declared dependencies" ;;
+esac
+if [ -e "$root/usr/bin/tandora-cli" ]; then
+  XDG_DATA_HOME="$scratch/data" QT_QPA_PLATFORM=offscreen "$root/usr/bin/tandora-cli" --demo --demo-speed instant \
+    list >/dev/null 2>"$scratch/library.err" || fail "the unpacked tandora-cli --demo list fails"
+  if grep -i "song library" "$scratch/library.err" >&2 || ! [ -s "$scratch/data/Tandora/Tandora/library.sqlite" ]; then
+    fail "the unpacked tandora-cli cannot open its song library"
+  fi
+fi
+
 [ "$failed" -eq 0 ] || exit 1
 echo "check_package: $(basename "$deb") is complete and its dependencies cover what its programs load"

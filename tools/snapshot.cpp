@@ -1,25 +1,29 @@
 // Saves pictures of the main window as it comes up into the given folder: song-page.png,
 // firmware-page.png, firmware-page-local.png with the local package source chosen, and
 // song-page-large.png of the window grown to 900 x 1000.
-// With --pedal, an emulated PULSE RING in update mode, holding songs in slots 1 and 3,
-// is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes that the
-// start-up raises are answered silently, so it runs unattended (offscreen or under Xvfb).
+// With --pedal, an emulated PULSE RING in update mode, holding songs named in the library in
+// slots 1 and 3, is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes
+// that the start-up raises are answered silently, so it runs unattended (offscreen or under Xvfb).
 //
 //   tandora_snapshot [--pedal] <folder>
 
 #include "app/firmware_page.h"
+#include "app/song_page.h"
 #include "app/tandora_qt.h"
 #include "app/work_runner.h"
 #include "core/pedal_session.h"
+#include "core/song_records.h"
 #include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
+#include "library/song_library.h"
 #include "songs/looper_song_data.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextCodec>
 #include <cstdio>
 #include <cstring>
@@ -31,11 +35,19 @@ namespace {
 bool save_pages(const QDir& folder)
 {
     CPedalSession session;
+    // A library of its own, so the pictures neither read nor change the user's.
+    const QTemporaryDir data;
+    session.set_library(std::make_unique<CSongLibrary>(data.filePath("library.sqlite")));
     TandoraQT window(session);
     window.show();
     // The window looks for the pedal off its own thread.
     while (!window.work_runner().idle())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (session.slot_holds_song(0) && session.slot_holds_song(2)) {
+        static_cast<void>(rename_song(session, 0, QStringLiteral("Intro jam")));
+        static_cast<void>(rename_song(session, 2, QStringLiteral("Night drive (click track)")));
+        window.song_page().show_slots(0);
+    }
     QApplication::processEvents();
     auto* pages = window.findChild<QTabWidget*>("propSheet");
     const char* names[] = {"song-page.png", "firmware-page.png"};

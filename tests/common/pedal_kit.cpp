@@ -1,7 +1,9 @@
 #include "pedal_kit.h"
 
+#include "device/midi_transfer.h"
 #include "device/nand_flash_config.h"
 #include "emulator/host_port_pair.h"
+#include "fake_wait_clock.h"
 #include "support/little_endian.h"
 #include "support/log_file.h"
 
@@ -136,4 +138,14 @@ QByteArray info_record_sector(uint32_t version, uint32_t product_id)
     LE::write32(record + 8, 0);
     LE::write32(record + 12, 0);
     return bytes;
+}
+
+bool open_settled(CMIDITranfer& transfer, CPedalEmulator& pedal, const std::function<bool()>& open)
+{
+    CFakeWaitClock clock;
+    clock.set_settle([&pedal] { pedal.wait_until_idle(); });
+    transfer.set_clock(&clock);
+    const bool opened = open();
+    transfer.set_clock(nullptr);
+    return opened;
 }

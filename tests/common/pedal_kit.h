@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,3 +91,11 @@ void store_full_song_records(CPedalEmulator& pedal, const SNandFlashConfig& nand
 constexpr uint32_t INFO_SECTOR_ADDRESS = 0x2000;
 constexpr int INFO_SECTOR_SIZE = 0x800;
 QByteArray info_record_sector(uint32_t version, uint32_t product_id);
+
+class CMIDITranfer;
+
+// Runs `open` (a link's open, or a session's search) with the link's reply waits on a clock
+// that moves only once `pedal` has answered all it was sent: on a busy machine the pedal's
+// thread may run after the open's 200 ms probe, which would fail it. The link is back on
+// real time afterwards. `open`'s result.
+bool open_settled(CMIDITranfer& transfer, CPedalEmulator& pedal, const std::function<bool()>& open);

@@ -86,7 +86,8 @@ protected:
         m_session.link().port().transfer().set_clock(nullptr);
         m_pedal->power_cycle();
         m_pedal->plug();
-        ASSERT_TRUE(m_session.search_and_open());
+        ASSERT_TRUE(open_settled(m_session.link().port().transfer(), *m_pedal,
+                                 [this] { return m_session.search_and_open(); }));
         ASSERT_TRUE(loads());
     }
     // A delete cut short leaves its info block half erased: the slot then reads as empty

@@ -16,7 +16,8 @@ void CorePedal::connect(uint32_t product_id)
     SPedalConfig config;
     config.product_id = product_id;
     m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);
-    ASSERT_TRUE(m_session.search_and_open());
+    ASSERT_TRUE(open_settled(m_session.link().port().transfer(), *m_pedal,
+                             [this] { return m_session.search_and_open(); }));
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
 }
 

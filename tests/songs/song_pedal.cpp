@@ -40,7 +40,9 @@ void SongPedalTest::connect(uint32_t product_id)
     SPedalConfig config;
     config.product_id = product_id;
     m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);
-    ASSERT_TRUE(m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true));
+    ASSERT_TRUE(open_settled(m_usb.port().transfer(), *m_pedal, [this] {
+        return m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true);
+    }));
     ASSERT_EQ(m_usb.product_id(), product_id);
     const SModelInfo* model = get_model_info(product_id);
     m_geometry = model ? model->nand : nullptr;
@@ -52,7 +54,9 @@ void SongPedalTest::reconnect()
     m_usb.close();
     m_usb.port().transfer().set_clock(nullptr);
     m_pedal->power_cycle();
-    ASSERT_TRUE(m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true));
+    ASSERT_TRUE(open_settled(m_usb.port().transfer(), *m_pedal, [this] {
+        return m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true);
+    }));
     m_pedal->clear_command_log();
 }
 

@@ -87,7 +87,8 @@ protected:
     void SetUp() override
     {
         connect(PRODUCT);
-        bind(slot);
+        if (!HasFatalFailure())
+            bind(slot);
     }
     unsigned info_block() const { return geometry().song_blocks; }
     void bind(TSlot& target) { target.set_nand_block(info_block(), geometry(), &m_usb); }
