@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <cmath>
+#include <utility>
 
 const char SBackupManifest::kFileName[] = "backup.json";
 const char SBackupManifest::kIncompleteMarker[] = "backup.incomplete";
@@ -28,6 +30,37 @@ std::optional<uint32_t> word_from_hex(const QJsonValue& value)
     bool ok = false;
     const uint32_t word = value.toString().toUInt(&ok, 0);
     return ok ? std::optional<uint32_t>(word) : std::nullopt;
+}
+
+// The loudness figures under their manifest keys.
+const std::pair<const char*, std::optional<double> SLibrarySong::*> kFigures[] = {
+    {"loudness_lufs", &SLibrarySong::loudness_lufs},
+    {"loudness_range_lu", &SLibrarySong::loudness_range_lu},
+    {"true_peak_dbtp", &SLibrarySong::true_peak_dbtp},
+};
+
+// The name and the loudness figures, each only when known.
+void insert_facts(QJsonObject& entry, const SLibrarySong& facts)
+{
+    if (!facts.name.isEmpty())
+        entry.insert("name", facts.name);
+    for (const auto& [key, figure] : kFigures)
+        if (facts.*figure)
+            entry.insert(key, std::round(*(facts.*figure) * 100) / 100);
+}
+
+SLibrarySong facts_from(const QJsonObject& entry)
+{
+    SLibrarySong facts;
+    // A backup's names are outside text like a tag: whatever they hold, what enters the
+    // library is a valid name.
+    facts.name = song_name_from(entry.value("name").toString());
+    for (const auto& [key, figure] : kFigures) {
+        const QJsonValue value = entry.value(key);
+        if (value.isDouble() && std::isfinite(value.toDouble()))
+            facts.*figure = value.toDouble();
+    }
+    return facts;
 }
 
 }  // namespace
@@ -82,8 +115,7 @@ QByteArray SBackupManifest::to_json() const
             entry.insert("length", double(slot.length));
             entry.insert("sha256", QString::fromLatin1(slot.sha256.toHex()));
         }
-        if (!slot.name.isEmpty())
-            entry.insert("name", slot.name);
+        insert_facts(entry, slot.facts);
         listed.append(entry);
     }
     const QJsonObject root{{"format_version", format_version},
@@ -137,9 +169,7 @@ std::optional<SBackupManifest> SBackupManifest::from_json(const QByteArray& json
         slot.readable = entry.value("readable").toBool(true);
         const double length = entry.value("length").toDouble(0);
         slot.sha256 = QByteArray::fromHex(entry.value("sha256").toString().toLatin1());
-        // A backup's names are outside text like a tag: whatever they hold, what enters the
-        // library is a valid name.
-        slot.name = song_name_from(entry.value("name").toString());
+        slot.facts = facts_from(entry);
         const bool in_order = manifest.songs.empty() || unsigned(number) > manifest.songs.back().number;
         const bool described =
             !slot.readable || (length >= 1 && length <= UINT32_MAX && slot.sha256.size() == kSha256Bytes &&

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/model_info.h"
+#include "library/library_song.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,7 +16,8 @@ struct SBackupSlot {
     bool readable = true;     // false: the slot held a song that could not be read
     uint32_t length = 0;      // bytes, readable slots only
     QByteArray sha256;        // of the song file, readable slots only
-    QString name;             // the song's name in the library; empty for none
+    // What the library knew of the song: its name (empty for none) and loudness figures.
+    SLibrarySong facts;
 };
 
 // "Song 004" for the 0-based `slot`, as the list and the reports name it.

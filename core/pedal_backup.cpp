@@ -180,7 +180,8 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             return abandon(COperationResult::cancelled());
         SBackupSlot entry;
         entry.number = slot + 1;
-        entry.name = known_name(session, int(slot));
+        if (const std::optional<SLibrarySong> known = known_song(session, int(slot)))
+            entry.facts = *known;
         // The length comes from the pedal's record: a damaged one must not end the program.
         std::unique_ptr<unsigned char[]> song(new (std::nothrow) unsigned char[length]);
         const ELooperActionResult read =
@@ -203,7 +204,7 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             return abandon(write_failed(final_path, writer.failed_file()));
         if (options.wav &&
             !writer.write_with(
-                SBackupManifest::wav_file_name(entry.number, entry.name), [&](QFileDevice& file) {
+                SBackupManifest::wav_file_name(entry.number, entry.facts.name), [&](QFileDevice& file) {
                     return save_song_as_wav(
                         *format, std::vector<unsigned char>(song.get(), song.get() + length), file);
                 }))

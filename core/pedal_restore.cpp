@@ -57,7 +57,7 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
         return written;
     const COperationResult reloaded = reload(session, step.slot);
     if (reloaded.ok())
-        record_named_song(session, int(step.slot), replaced, step.song.name);
+        record_named_song(session, int(step.slot), replaced, step.song.facts);
     if (!verify)
         return reloaded;
     if (task)

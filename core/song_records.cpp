@@ -62,10 +62,13 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
 }
 
 void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,
-                       const QString& name)
+                       const SLibrarySong& facts)
 {
     SLibrarySong song = slot_song(session, slot);
-    song.name = name;
+    song.name = facts.name;
+    song.loudness_lufs = facts.loudness_lufs;
+    song.loudness_range_lu = facts.loudness_range_lu;
+    song.true_peak_dbtp = facts.true_peak_dbtp;
     session.library().record(song, replaced_fingerprint);
 }
 

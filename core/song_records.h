@@ -28,9 +28,9 @@ QString imported_song_name(const QString& path);
 void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
                    EMonoMode mono_mode);
 // Records the song Tandora just wrote into `slot` from no file (a restore, a starter song),
-// with the name it comes with.
+// with what it comes with: the name and the loudness figures of `facts`.
 void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,
-                       const QString& name);
+                       const SLibrarySong& facts);
 // Records the song just read whole from `slot`, unless the library knows it already.
 void record_read(CPedalSession& session, int slot);
 // Drops what the library knows of the song `slot` held, with `fingerprint`, once deleted.

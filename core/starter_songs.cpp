@@ -77,7 +77,9 @@ COperationResult write_starter_songs(CPedalSession& session, CTask* task)
         const ELooperActionResult reloaded = session.reload_slot(int(slot));
         if (reloaded != LOOPER_RESULT_OK)
             return COperationResult::song(reloaded);
-        record_named_song(session, int(slot), replaced, voices[slot].second);
+        SLibrarySong facts;
+        facts.name = voices[slot].second;
+        record_named_song(session, int(slot), replaced, facts);
     }
     return COperationResult::song(session.load_songs());
 }

@@ -44,7 +44,7 @@ TEST_P(BackupRoundTrip, RestoresEverySlotByteForByteIntoAFreshPedal)
         EXPECT_EQ(raw, QByteArray(reinterpret_cast<const char*>(song.data()), int(song.size())));
         EXPECT_EQ(slot.sha256, QCryptographicHash::hash(raw, QCryptographicHash::Sha256));
         EXPECT_TRUE(QFile::exists(
-            QDir(file("backup")).filePath(SBackupManifest::wav_file_name(slot.number, slot.name))));
+            QDir(file("backup")).filePath(SBackupManifest::wav_file_name(slot.number, slot.facts.name))));
     }
     EXPECT_FALSE(QFile::exists(file("backup.incomplete")));
 

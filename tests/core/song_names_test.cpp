@@ -92,11 +92,16 @@ TEST_F(SongNames, RenameKeepsValidNamesOnly)
     }
 }
 
-TEST_F(SongNames, NamesGoThroughBackupAndRestoreIntoAFreshPedal)
+TEST_F(SongNames, NamesAndLoudnessGoThroughBackupAndRestoreIntoAFreshPedal)
 {
     import_tone("Intro jam.wav", 0);
     import_tone("b.wav", 3);
     ASSERT_TRUE(rename_song(m_session, 3, "Outro: Part 2").ok());
+    SLibrarySong measured = *known_song(m_session, 0);
+    measured.loudness_lufs = -14.2;
+    measured.loudness_range_lu = 6.5;
+    measured.true_peak_dbtp = -1.04;
+    ASSERT_TRUE(m_session.library().record(measured, {}));
     SBackupOptions options;
     options.wav = true;
     const QString folder = file("backup");
@@ -108,6 +113,11 @@ TEST_F(SongNames, NamesGoThroughBackupAndRestoreIntoAFreshPedal)
     ASSERT_TRUE(restore(folder).ok());
     EXPECT_EQ(name_in_line(0), "Intro jam");
     EXPECT_EQ(name_in_line(3), "Outro: Part 2");
+    const SLibrarySong restored = *known_song(m_session, 0);
+    EXPECT_EQ(restored.loudness_lufs, -14.2);
+    EXPECT_EQ(restored.loudness_range_lu, 6.5);
+    EXPECT_EQ(restored.true_peak_dbtp, -1.04);
+    EXPECT_FALSE(known_song(m_session, 3)->loudness_lufs);
 
     // A backup made before songs had names restores as it always did, with none.
     QJsonObject manifest = QJsonDocument::fromJson(read_all(folder + "/backup.json")).object();
