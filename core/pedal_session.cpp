@@ -133,6 +133,9 @@ bool CPedalSession::slot_holds_song(int slot) const
 
 ELooperActionResult CPedalSession::load_songs()
 {
+    // The library is opened here, on the connection's worker: a damaged file is then told
+    // with the connection.
+    static_cast<void>(m_library->usable());
     return m_songs->load_song_info();
 }
 

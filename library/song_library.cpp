@@ -124,6 +124,12 @@ bool CSongLibrary::ready()
     return false;
 }
 
+bool CSongLibrary::usable()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return ready();
+}
+
 void CSongLibrary::note(const QString& text)
 {
     if (!m_notes.contains(text))

@@ -40,9 +40,13 @@ public:
     // aside, a library that cannot be used or written.
     [[nodiscard]] QStringList take_notes();
 
-private:
-    // Opens the file and brings its schema up to date once per library object; a damaged
+    // Opens the file and brings its schema up to date, once per library object; a damaged
     // file is moved aside and a fresh one started. False when there is no usable library.
+    // Every call does this first; the session calls it as it reads a pedal's slots, so that
+    // what it meets is told with the connection.
+    bool usable();
+
+private:
     bool ready();
     bool open_and_migrate();
     // A failure of a call that wrote or read: a note unless another program held the file.
