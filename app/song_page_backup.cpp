@@ -5,7 +5,9 @@
 #include "app/user_prompt.h"
 #include "core/pedal_backup.h"
 #include "core/pedal_restore.h"
+#include "core/pedal_session.h"
 #include "core/pedal_view.h"
+#include "core/previous_backup.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -38,7 +40,13 @@ void CSongPage::on_backup()
     for (int copy = 2; QFileInfo::exists(folder); ++copy)
         folder = QDir(parent).filePath(QStringLiteral("%1 (%2)").arg(name).arg(copy));
     m_runner.start(
-        WORK_BACKUP_SONGS, [this, folder](CTask& task) { return backup_pedal(m_session, folder, {}, &task); },
+        WORK_BACKUP_SONGS,
+        [this, parent, folder](CTask& task) {
+            // An earlier backup of this model in the same folder spares reading what has not changed.
+            SBackupOptions options;
+            options.since = latest_backup_in(parent, m_session.product_id());
+            return backup_pedal(m_session, folder, options, &task);
+        },
         [](const COperationResult& result) { show_result(result); });
 }
 

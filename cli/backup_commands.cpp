@@ -37,6 +37,7 @@ int run_backup(SCliContext& context, CPedalSession& session)
         return fail_with(context, CLI_EXIT_FAILED, problem);
     SBackupOptions options;
     options.wav = context.options.wav;
+    options.since = context.options.since;
     return run_with_task(context, session,
                          [&](CTask& task) { return backup_pedal(session, folder, options, &task); });
 }

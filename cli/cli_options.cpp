@@ -38,7 +38,8 @@ QString description()
         "  firmware --online --name NAME   update from the update server's list\n"
         "  firmware --list           the update server's packages for the pedal\n"
         "  check-update              whether a newer Tandora exists\n"
-        "  backup DIR [--wav]        every song, bit for bit, into the new or empty folder DIR\n"
+        "  backup DIR [--wav] [--since PREVIOUS]   every song, bit for bit, into the new or empty\n"
+        "                            folder DIR; songs unchanged since the backup PREVIOUS come from it\n"
         "  restore DIR [--slots 1,3-5]   the backup in DIR back into the pedal, verified\n\n"
         "Exit codes: 0 success; 1 failure, or a question answered no (\"Nothing changed.\"); 2 bad "
         "usage; 3 no pedal, or no MIDI service; 130 cancelled with Ctrl-C.");
@@ -67,8 +68,11 @@ SCliParse parse_cli(const QStringList& arguments)
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
     const QCommandLineOption wav("wav", "backup: also save each song as a 48000 Hz WAV file for listening.");
     const QCommandLineOption slot_list("slots", "restore: only these slots, e.g. 1,3-5.", "LIST");
+    const QCommandLineOption since(
+        "since", "backup: take the songs unchanged since this earlier backup from it.", "PREVIOUS");
     const QCommandLineOption quiet("quiet", "Print no progress and no success line; failures still.");
-    parser.addOptions({yes, force, json, verify, quiet, port, mono, online, list, name, wav, slot_list});
+    parser.addOptions(
+        {yes, force, json, verify, quiet, port, mono, online, list, name, wav, slot_list, since});
     add_front_end_options(parser);
 
     SCliParse parse;
@@ -100,6 +104,7 @@ SCliParse parse_cli(const QStringList& arguments)
     options.firmware_name = parser.value(name);
     options.wav = parser.isSet(wav);
     options.slot_list = parser.value(slot_list);
+    options.since = parser.value(since);
 
     parse.exit_code = 2;
     if (!read_front_end_options(parser, options.front_end, parse.text))

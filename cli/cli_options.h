@@ -16,9 +16,10 @@ struct SCliOptions {
     bool force = false;
     bool json = false;
     bool verify = false;
-    bool quiet = false;    // no progress and no success line; failures are still told
-    bool wav = false;   // backup: a WAV copy of each song
-    QString slot_list;  // restore: "1,3-5"; empty: every slot
+    bool quiet = false;  // no progress and no success line; failures are still told
+    bool wav = false;    // backup: a WAV copy of each song
+    QString slot_list;   // restore: "1,3-5"; empty: every slot
+    QString since;       // backup: an earlier backup to take unchanged songs from
     QString port;
     SFrontEndOptions front_end;
     EMonoMode mono_mode = EMonoMode::LEFT;

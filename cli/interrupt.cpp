@@ -2,9 +2,9 @@
 
 #include "support/task.h"
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 

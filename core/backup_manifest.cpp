@@ -63,6 +63,35 @@ SLibrarySong facts_from(const QJsonObject& entry)
     return facts;
 }
 
+void insert_block_sums(QJsonObject& entry, const SBackupSlot& slot)
+{
+    if (slot.fingerprint.isEmpty() || slot.block_sums.empty())
+        return;
+    QJsonArray sums;
+    for (const SBlockRunSum& run : slot.block_sums)
+        sums.append(QJsonArray{int(run.first_block), int(run.blocks), int(run.sum)});
+    entry.insert("fingerprint", slot.fingerprint);
+    entry.insert("block_sums", sums);
+}
+
+// Sums that do not read whole are dropped with the fingerprint: the slot is then read again.
+void block_sums_from(const QJsonObject& entry, SBackupSlot& slot)
+{
+    std::vector<SBlockRunSum> sums;
+    for (const QJsonValue& value : entry.value("block_sums").toArray()) {
+        const QJsonArray run = value.toArray();
+        const auto word = [&run](int i) { return run.at(i).toInt(-1); };
+        if (run.size() != 3 || word(0) < 0 || word(0) > 0xFFFF || word(1) < 1 || word(1) > 0xFFFF ||
+            word(2) < 0 || word(2) > 0xFFFF)
+            return;
+        sums.push_back({uint16_t(word(0)), uint16_t(word(1)), uint16_t(word(2))});
+    }
+    if (sums.empty())
+        return;
+    slot.fingerprint = entry.value("fingerprint").toString();
+    slot.block_sums = std::move(sums);
+}
+
 }  // namespace
 
 QString slot_song_name(unsigned int slot)
@@ -116,6 +145,7 @@ QByteArray SBackupManifest::to_json() const
             entry.insert("sha256", QString::fromLatin1(slot.sha256.toHex()));
         }
         insert_facts(entry, slot.facts);
+        insert_block_sums(entry, slot);
         listed.append(entry);
     }
     const QJsonObject root{{"format_version", format_version},
@@ -170,6 +200,7 @@ std::optional<SBackupManifest> SBackupManifest::from_json(const QByteArray& json
         const double length = entry.value("length").toDouble(0);
         slot.sha256 = QByteArray::fromHex(entry.value("sha256").toString().toLatin1());
         slot.facts = facts_from(entry);
+        block_sums_from(entry, slot);
         const bool in_order = manifest.songs.empty() || unsigned(number) > manifest.songs.back().number;
         const bool described =
             !slot.readable || (length >= 1 && length <= UINT32_MAX && slot.sha256.size() == kSha256Bytes &&

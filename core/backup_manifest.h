@@ -2,6 +2,7 @@
 
 #include "device/model_info.h"
 #include "library/library_song.h"
+#include "songs/song_journal.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -18,6 +19,10 @@ struct SBackupSlot {
     QByteArray sha256;        // of the song file, readable slots only
     // What the library knew of the song: its name (empty for none) and loudness figures.
     SLibrarySong facts;
+    // The slot's fingerprint and the pedal's sums of the song's blocks when it was backed
+    // up: a later backup that finds both the same takes the song file from this one.
+    QString fingerprint;
+    std::vector<SBlockRunSum> block_sums;
 };
 
 // "Song 004" for the 0-based `slot`, as the list and the reports name it.

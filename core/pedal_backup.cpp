@@ -2,6 +2,7 @@
 
 #include "core/backup_manifest.h"
 #include "core/pedal_session.h"
+#include "core/previous_backup.h"
 #include "core/song_operations.h"
 #include "core/song_records.h"
 #include "core/update_server.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -39,7 +41,9 @@ bool close_written(QFileDevice& file, bool written)
 class CBackupWriter {
 public:
     CBackupWriter(const QString& folder, const SBackupOptions& options)
-        : m_folder(folder), m_open(options.open_file ? options.open_file : BackupFileOpener(open_plain_file))
+        : m_folder(folder),
+          m_open(options.open_file ? options.open_file : BackupFileOpener(open_plain_file)),
+          m_custom_open(bool(options.open_file))
     {
     }
 
@@ -60,9 +64,20 @@ public:
         return false;
     }
 
+    // The file at `from` as `name`: a hard link, or a copy through the opener.
+    bool take(const QString& name, const QString& from)
+    {
+        if (!m_custom_open && link_or_copy(from, QDir(m_folder).filePath(name)))
+            return true;
+        QFile source(from);
+        return source.open(QIODevice::ReadOnly) && write(name, source.readAll());
+    }
+
 private:
     QString m_folder;
     BackupFileOpener m_open;
+    // Tests hand out failing files: a link would pass by them.
+    bool m_custom_open;
     QString m_failed;
 };
 
@@ -79,6 +94,51 @@ SBackupManifest manifest_of(const CPedalSession& session)
     manifest.slot_format = SSlotFormat::of_model(*model);
     manifest.slot_count = session.songs().slot_count();
     return manifest;
+}
+
+// A slot's entry before its song is read: its number, what the library knows of it, and
+// the fingerprint and block sums a later backup compares with. Sums that cannot be read
+// leave the entry without both, and the next backup reads the slot.
+SBackupSlot slot_entry(CPedalSession& session, unsigned int slot)
+{
+    SBackupSlot entry;
+    entry.number = slot + 1;
+    if (const std::optional<SLibrarySong> known = known_song(session, int(slot)))
+        entry.facts = *known;
+    if (session.songs().slot_block_sums(slot, entry.block_sums))
+        entry.fingerprint = session.slot_fingerprint(int(slot));
+    else
+        entry.block_sums.clear();
+    return entry;
+}
+
+// The song file, and its WAV copy when asked for; `entry` gets the length and hash.
+bool write_song(CBackupWriter& writer, SBackupSlot& entry, const QByteArray& bytes,
+                const SNandFlashConfig& format, bool wav)
+{
+    entry.length = uint32_t(bytes.size());
+    entry.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return writer.write(SBackupManifest::song_file_name(entry.number), bytes) &&
+           (!wav ||
+            writer.write_with(
+                SBackupManifest::wav_file_name(entry.number, entry.facts.name), [&](QFileDevice& file) {
+                    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+                    return save_song_as_wav(format, std::vector<unsigned char>(data, data + bytes.size()),
+                                            file);
+                }));
+}
+
+// The unchanged song's file from the earlier backup, linked where the file system allows;
+// its WAV copy is made afresh, as its name may have changed.
+bool take_song(CBackupWriter& writer, SBackupSlot& entry, const SBackupSlot& kept,
+               const CPreviousBackup& previous, const SNandFlashConfig& format, bool wav)
+{
+    entry.length = kept.length;
+    entry.sha256 = kept.sha256;
+    if (!wav)
+        return writer.take(SBackupManifest::song_file_name(entry.number), previous.song_path(kept));
+    QFile file(previous.song_path(kept));
+    return file.open(QIODevice::ReadOnly) && write_song(writer, entry, file.readAll(), format, wav);
 }
 
 COperationResult write_failed(const QString& folder, const QString& file)
@@ -150,6 +210,16 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         return result;
     };
 
+    std::optional<CPreviousBackup> previous;
+    QStringList notes;
+    if (!options.since.isEmpty()) {
+        QString why;
+        previous = CPreviousBackup::open(session, options.since, why);
+        if (!previous)
+            notes << QStringLiteral(
+                         "The earlier backup in '%1' is not used: %2 Every song is read from the pedal.")
+                         .arg(options.since, why);
+    }
     SBackupManifest manifest = manifest_of(session);
     std::vector<unsigned int> occupied;
     uint64_t total = 0;
@@ -166,6 +236,7 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
     if (in_place && !writer.write(SBackupManifest::kIncompleteMarker, {}))
         return abandon(write_failed(final_path, writer.failed_file()));
     QStringList unreadable;
+    unsigned int taken = 0;
     uint64_t done = 0;
     for (size_t i = 0; i < occupied.size(); ++i) {
         const unsigned int slot = occupied[i];
@@ -178,10 +249,15 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         done += length;
         if (task_cancelled(task))
             return abandon(COperationResult::cancelled());
-        SBackupSlot entry;
-        entry.number = slot + 1;
-        if (const std::optional<SLibrarySong> known = known_song(session, int(slot)))
-            entry.facts = *known;
+        SBackupSlot entry = slot_entry(session, slot);
+        if (const SBackupSlot* kept =
+                previous ? previous->unchanged(slot, entry.fingerprint, entry.block_sums) : nullptr) {
+            if (!take_song(writer, entry, *kept, *previous, *format, options.wav))
+                return abandon(write_failed(final_path, writer.failed_file()));
+            manifest.songs.push_back(entry);
+            ++taken;
+            continue;
+        }
         // The length comes from the pedal's record: a damaged one must not end the program.
         std::unique_ptr<unsigned char[]> song(new (std::nothrow) unsigned char[length]);
         const ELooperActionResult read =
@@ -194,21 +270,12 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             manifest.songs.push_back(entry);
             continue;
         }
+        record_read(session, int(slot));
         const QByteArray bytes =
             QByteArray::fromRawData(reinterpret_cast<const char*>(song.get()), int(length));
-        record_read(session, int(slot));
-        entry.length = length;
-        entry.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+        if (!write_song(writer, entry, bytes, *format, options.wav))
+            return abandon(write_failed(final_path, writer.failed_file()));
         manifest.songs.push_back(entry);
-        if (!writer.write(SBackupManifest::song_file_name(entry.number), bytes))
-            return abandon(write_failed(final_path, writer.failed_file()));
-        if (options.wav &&
-            !writer.write_with(
-                SBackupManifest::wav_file_name(entry.number, entry.facts.name), [&](QFileDevice& file) {
-                    return save_song_as_wav(
-                        *format, std::vector<unsigned char>(song.get(), song.get() + length), file);
-                }))
-            return abandon(write_failed(final_path, writer.failed_file()));
     }
     if (!writer.write(SBackupManifest::kFileName, manifest.to_json()))
         return abandon(write_failed(final_path, writer.failed_file()));
@@ -216,10 +283,16 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         return abandon(COperationResult::backup(
             false, QStringLiteral("The finished backup could not be completed in '%1'.").arg(final_path)));
 
-    if (!unreadable.isEmpty())
-        return COperationResult::backup(false, QStringLiteral("Incomplete backup: %1 could not be read.")
-                                                   .arg(unreadable.join(QStringLiteral(", "))))
-            .with_detail(QStringLiteral("The other songs are in '%1'.").arg(final_path));
-    return COperationResult::backup(
-        true, QStringLiteral("Backup complete: %1 songs in '%2'.").arg(occupied.size()).arg(final_path));
+    COperationResult result =
+        unreadable.isEmpty()
+            ? COperationResult::backup(
+                  true,
+                  QStringLiteral("Backup complete: %1 songs in '%2'.").arg(occupied.size()).arg(final_path))
+            : COperationResult::backup(false, QStringLiteral("Incomplete backup: %1 could not be read.")
+                                                  .arg(unreadable.join(QStringLiteral(", "))))
+                  .with_detail(QStringLiteral("The other songs are in '%1'.").arg(final_path));
+    if (previous && unreadable.isEmpty())
+        result = result.with_detail(
+            QStringLiteral("%1 unchanged songs were taken from '%2'.").arg(taken).arg(options.since));
+    return result.with_notes_before(notes);
 }

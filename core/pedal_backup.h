@@ -18,6 +18,9 @@ using BackupFileOpener = std::function<std::unique_ptr<QFileDevice>(const QStrin
 struct SBackupOptions {
     bool wav = false;            // a 48000 Hz WAV copy of each song for listening
     BackupFileOpener open_file;  // null: plain files
+    // An earlier backup of the same model: the songs unchanged since are taken from it
+    // instead of read from the pedal. Empty: every song is read.
+    QString since;
 };
 
 // "Tandora backup PULSE RING 2026-12-07 14-03": the folder the window makes for a backup.

@@ -289,6 +289,12 @@ bool CLooperSongBase::blocks_hold(const std::vector<SBlockRunSum>& runs) const
     return true;
 }
 
+bool CLooperSongBase::song_sums(std::vector<SBlockRunSum>& runs) const
+{
+    runs = block_runs(song_chain(), get_block_used());
+    return !runs.empty() && pedal_sums(runs);
+}
+
 bool CLooperSongBase::restore_record(const std::vector<unsigned char>& record)
 {
     // Erased whole again: an erase cut short leaves pages that are neither erased nor data.

@@ -83,6 +83,9 @@ public:
     // True when the pedal's sums of the runs are those given; false too when one could not
     // be read.
     [[nodiscard]] bool blocks_hold(const std::vector<SBlockRunSum>& runs) const;
+    // The pedal's sums of the current song's blocks, a run of neighbouring blocks at a time
+    // (one short exchange each); false when the slot is empty or a sum could not be read.
+    [[nodiscard]] bool song_sums(std::vector<SBlockRunSum>& runs) const;
 
 protected:
     // Audio bytes one block holds.

@@ -320,6 +320,11 @@ QString CLooperSongData::slot_fingerprint(unsigned int slot) const
     return QString::fromLatin1(hash.result().toHex());
 }
 
+bool CLooperSongData::slot_block_sums(unsigned int slot, std::vector<SBlockRunSum>& runs) const
+{
+    return is_open() && is_file_exist(slot) && song_slots[slot]->song_sums(runs);
+}
+
 ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char* buffer, unsigned int size,
                                                CTask* task)
 {

@@ -24,7 +24,7 @@ TEST_P(BackupRoundTrip, RestoresEverySlotByteForByteIntoAFreshPedal)
     store(songs);
     const Songs before = stored_songs();
     CTaskRecorder progress;
-    const COperationResult backed_up = backup_pedal(m_session, file("backup"), {true, {}}, &progress.task);
+    const COperationResult backed_up = backup_pedal(m_session, file("backup"), {true, {}, {}}, &progress.task);
     ASSERT_TRUE(backed_up.ok()) << backed_up.text().toStdString();
     EXPECT_EQ(progress.task.progress().parts, before.size());
     EXPECT_EQ(progress.task.progress().bytes_total, progress.bytes());
