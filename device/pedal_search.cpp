@@ -2,6 +2,7 @@
 
 #include "device/midi_system.h"
 #include "device/model_info.h"
+#include "device/port_pairs.h"
 #include "device/usb_connect.h"
 
 #include <QDebug>
@@ -73,31 +74,22 @@ SPedalSearch search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered)
 {
     SPedalSearch search;
     try {
-        auto inputs = midi_system().make_input("RtMidi Input Client", 100);
-        auto outputs = midi_system().make_output("RtMidi Output Client");
-        const unsigned int input_count = inputs->port_count();
-        const unsigned int output_count = outputs->port_count();
+        const std::vector<SMidiPortPair> pairs = list_midi_port_pairs();
         if (answered) {
             std::vector<std::string> present;
-            for (unsigned int i = 0; i < output_count; ++i)
-                present.push_back(outputs->port_name(i));
+            for (const SMidiPortPair& pair : pairs)
+                present.push_back(pair.name);
             answered->keep_only(present);
         }
-        for (unsigned int c = 0; c < input_count; ++c) {
-            const std::string input_name = inputs->port_name(c);
-            bool opened = false;
-            for (unsigned int i = 0; i < output_count && !opened; ++i) {
-                if (outputs->port_name(i) == input_name)
-                    opened = link.open((i << 16) | c, true);
-            }
-            if (!opened)
+        for (const SMidiPortPair& pair : pairs) {
+            if (!link.open(pair.ports, true))
                 continue;
             if (link.is_in_update_mode()) {
                 search.opened = true;
-                search.port_name = input_name;
+                search.port_name = pair.name;
                 return search;
             }
-            turn_away_app_mode_pedal(link, answered, input_name, search.notices);
+            turn_away_app_mode_pedal(link, answered, pair.name, search.notices);
         }
     } catch (const CMidiError& error) {
         log_midi_failure(error);
