@@ -74,22 +74,30 @@ SPedalSearch search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered)
 {
     SPedalSearch search;
     try {
-        const std::vector<SMidiPortPair> pairs = list_midi_port_pairs();
-        if (answered) {
-            std::vector<std::string> present;
-            for (const SMidiPortPair& pair : pairs)
-                present.push_back(pair.name);
-            answered->keep_only(present);
-        }
-        for (const SMidiPortPair& pair : pairs) {
-            if (!link.open(pair.ports, true))
+        auto inputs = midi_system().make_input("RtMidi Input Client", 100);
+        auto outputs = midi_system().make_output("RtMidi Output Client");
+        const EPortNaming naming = inputs->port_naming();
+        const unsigned int input_count = inputs->port_count();
+        std::vector<std::string> output_keys;
+        for (unsigned int i = 0; i < outputs->port_count(); ++i)
+            output_keys.push_back(midi_pairing_key(outputs->port_name(i), naming));
+        if (answered)
+            answered->keep_only(output_keys);
+        for (unsigned int c = 0; c < input_count; ++c) {
+            const std::string key = midi_pairing_key(inputs->port_name(c), naming);
+            bool opened = false;
+            for (unsigned int i = 0; i < output_keys.size() && !opened; ++i) {
+                if (output_keys[i] == key)
+                    opened = link.open((i << 16) | c, true);
+            }
+            if (!opened)
                 continue;
             if (link.is_in_update_mode()) {
                 search.opened = true;
-                search.port_name = pair.name;
+                search.port_name = key;
                 return search;
             }
-            turn_away_app_mode_pedal(link, answered, pair.name, search.notices);
+            turn_away_app_mode_pedal(link, answered, key, search.notices);
         }
     } catch (const CMidiError& error) {
         log_midi_failure(error);

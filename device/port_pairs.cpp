@@ -15,15 +15,6 @@ std::string without_jack_suffix(const std::string& client)
     return client;
 }
 
-// The name under which a port finds its partner.
-std::string pairing_key(const std::string& name, EPortNaming naming)
-{
-    const size_t colon = name.find(':');
-    if (naming == EPortNaming::EQUAL_NAMES || colon == std::string::npos)
-        return name;
-    return without_jack_suffix(name.substr(0, colon)) + name.substr(colon);
-}
-
 template <typename Ports>
 std::vector<std::string> port_names(Ports& ports)
 {
@@ -36,16 +27,24 @@ std::vector<std::string> port_names(Ports& ports)
 
 }  // namespace
 
+std::string midi_pairing_key(const std::string& name, EPortNaming naming)
+{
+    const size_t colon = name.find(':');
+    if (naming == EPortNaming::EQUAL_NAMES || colon == std::string::npos)
+        return name;
+    return without_jack_suffix(name.substr(0, colon)) + name.substr(colon);
+}
+
 std::vector<SMidiPortPair> pair_midi_ports(const std::vector<std::string>& input_names,
                                            const std::vector<std::string>& output_names, EPortNaming naming)
 {
     std::vector<std::string> output_keys;
     for (const std::string& name : output_names)
-        output_keys.push_back(pairing_key(name, naming));
+        output_keys.push_back(midi_pairing_key(name, naming));
     std::vector<SMidiPortPair> pairs;
     std::map<std::string, unsigned int> seen;
     for (unsigned int c = 0; c < input_names.size(); ++c) {
-        const std::string key = pairing_key(input_names[c], naming);
+        const std::string key = midi_pairing_key(input_names[c], naming);
         // Two pedals of one model carry one name: the k-th input of a name goes with the
         // k-th output of that name, as the system lists the ports of one device together.
         unsigned int wanted = seen[key]++;

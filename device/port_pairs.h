@@ -15,6 +15,10 @@ struct SMidiPortPair {
     unsigned int ports;
 };
 
+// The name under which a port finds its partner: the name itself, or on JACK the port
+// under its client's name without JACK's suffix.
+std::string midi_pairing_key(const std::string& name, EPortNaming naming);
+
 // The pairs among the names an input and an output enumerate, in input-port order.
 std::vector<SMidiPortPair> pair_midi_ports(const std::vector<std::string>& input_names,
                                            const std::vector<std::string>& output_names, EPortNaming naming);
