@@ -27,18 +27,15 @@ CPortBridge::~CPortBridge()
 
 void CPortBridge::connect(SDirection& direction)
 {
-    direction.lost = &m_lost;
     direction.from->set_callback(&CPortBridge::forward, &direction);
     direction.from->ignore_types(false, true, true);
 }
 
 void CPortBridge::forward(double, std::vector<unsigned char>* message, void* user)
 {
-    auto* direction = static_cast<SDirection*>(user);
     try {
-        direction->to->send_message(message->data(), message->size());
+        static_cast<SDirection*>(user)->to->send_message(message->data(), message->size());
     } catch (const CMidiError&) {
-        // As on a wire whose far end is gone; the owner sees the device unplugged.
-        direction->lost->fetch_add(1);
+        // Lost, as on a wire whose far end is gone; the owner sees the device unplugged.
     }
 }

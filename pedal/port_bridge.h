@@ -2,7 +2,6 @@
 
 #include "device/midi_system.h"
 
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -20,20 +19,15 @@ public:
     CPortBridge(const CPortBridge&) = delete;
     CPortBridge& operator=(const CPortBridge&) = delete;
 
-    // Messages that found their far side gone (the device unplugged, the service lost).
-    [[nodiscard]] unsigned int lost_messages() const { return m_lost.load(); }
-
 private:
     // The callback's user: it outlives its input, as both die with the bridge.
     struct SDirection {
         std::unique_ptr<CMidiOut> to;
         std::unique_ptr<CMidiIn> from;
-        std::atomic<unsigned int>* lost = nullptr;
     };
     static void forward(double, std::vector<unsigned char>* message, void* user);
     void connect(SDirection& direction);
 
-    std::atomic<unsigned int> m_lost{0};
     SDirection m_to_host;    // from the device's source to our port on the host's service
     SDirection m_to_device;  // from our port on the host's service to the device's destination
 };
