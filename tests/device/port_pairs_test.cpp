@@ -13,29 +13,34 @@ struct SPairingCase {
     std::vector<unsigned int> ports;
 };
 
-constexpr EPortNaming EQUAL = EPortNaming::EQUAL_NAMES;
-constexpr EPortNaming JACK = EPortNaming::JACK_CLIENTS;
+constexpr EPortNaming kEqual = EPortNaming::EQUAL_NAMES;
+constexpr EPortNaming kJackNames = EPortNaming::JACK_CLIENTS;
 const std::string kJack = "PULSE RING:PULSE RING";
 
 const SPairingCase kCases[] = {
     {"equal names pair",
-     EQUAL,
+     kEqual,
      {"Synth", "PULSE RING"},
      {"PULSE RING", "Synth"},
      {"Synth", "PULSE RING"},
      {1 << 16, 1}},
-    {"k-th input with k-th output", EQUAL, {"A", "A"}, {"A", "Keys", "A"}, {"A", "A"}, {0, 2 << 16 | 1}},
-    {"equal names ignore JACK's suffix", EQUAL, {"PULSE RING-01:PULSE RING"}, {kJack}, {}, {}},
-    {"JACK: clients differing by the suffix", JACK, {"PULSE RING-01:PULSE RING"}, {kJack}, {kJack}, {0}},
+    {"k-th input with k-th output", kEqual, {"A", "A"}, {"A", "Keys", "A"}, {"A", "A"}, {0, 2 << 16 | 1}},
+    {"equal names ignore JACK's suffix", kEqual, {"PULSE RING-01:PULSE RING"}, {kJack}, {}, {}},
+    {"JACK: clients differing by the suffix",
+     kJackNames,
+     {"PULSE RING-01:PULSE RING"},
+     {kJack},
+     {kJack},
+     {0}},
     {"JACK: two pedals of one model in order",
-     JACK,
+     kJackNames,
      {"PULSE RING-01:PULSE RING", "PULSE RING-03:PULSE RING"},
      {kJack, "PULSE RING-02:PULSE RING"},
      {kJack, kJack},
      {0, 1 << 16 | 1}},
-    {"JACK: different port names", JACK, {"PULSE RING-01:out"}, {"PULSE RING:in"}, {}, {}},
+    {"JACK: different port names", kJackNames, {"PULSE RING-01:out"}, {"PULSE RING:in"}, {}, {}},
     {"JACK: a suffix not of two digits",
-     JACK,
+     kJackNames,
      {"PULSE RING-1:PULSE RING", "PULSE RING-AB:PULSE RING"},
      {kJack},
      {},
