@@ -70,6 +70,7 @@ int main(int argc, char** argv)
         return 2;
     }
     apply_diagnostics(options);
+    apply_midi_api(options);
     apply_update_server(options);
 
     std::unique_ptr<CDemoPedal> demo;

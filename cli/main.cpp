@@ -38,6 +38,7 @@ int main(int argc, char** argv)
         return parse.exit_code;
     }
     apply_diagnostics(parse.options->front_end);
+    apply_midi_api(parse.options->front_end);
     apply_update_server(parse.options->front_end);
     CTerminalPrompt prompt(parse.options->yes, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO));
     int code = CLI_EXIT_FAILED;

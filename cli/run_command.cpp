@@ -4,10 +4,12 @@
 #include "cli/terminal_progress.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
+#include "core/port_watch.h"
 #include "support/task.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <atomic>
 #include <cstdio>
 
 int fail_with(SCliContext& context, int code, const QString& text)
@@ -95,6 +97,9 @@ int run_cli_command(SCliContext& context)
     const int opened = open_chosen_pedal(context, session);
     if (opened != CLI_EXIT_OK)
         return opened;
+    // A pedal unplugged during the command fails it at once, not after a reply's time-out.
+    std::atomic<bool> ports_changed{false};
+    const CPortWatch watch(session, &ports_changed);
     if (command == "info")
         return run_info(context, session);
     if (command == "list")

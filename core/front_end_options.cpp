@@ -2,6 +2,7 @@
 
 #include "core/update_server.h"
 #include "device/model_info.h"
+#include "device/rtmidi_backend.h"
 
 #include <QCommandLineParser>
 #include <QLoggingCategory>
@@ -12,10 +13,16 @@ void add_front_end_options(QCommandLineParser& parser)
     parser.addOption({"demo", "Run on an emulated pedal instead of a real one."});
     parser.addOption({"model", "The demo pedal's model (quote names with spaces).", "NAME", "PULSE RING"});
     parser.addOption({"demo-reset", "Start the demo pedal afresh, without the songs of earlier runs."});
-    parser.addOption({"demo-speed", "realistic: paced like a real pedal; instant: at once.", "realistic|instant",
-                      "realistic"});
+    parser.addOption({"demo-speed", "realistic: paced like a real pedal; instant: at once.",
+                      "realistic|instant", "realistic"});
     parser.addOption({"update-server", "The update server's base address.", "URL"});
-    parser.addOption({"verbose", "Print the program's diagnostic lines (QT_LOGGING_RULES also turns them on)."});
+    parser.addOption(
+        {"midi-api",
+         QStringLiteral("The MIDI service: alsa or jack (default: %1, else the first with ports).")
+             .arg(kMidiApiVariable),
+         "alsa|jack"});
+    parser.addOption(
+        {"verbose", "Print the program's diagnostic lines (QT_LOGGING_RULES also turns them on)."});
 }
 
 bool read_front_end_options(const QCommandLineParser& parser, SFrontEndOptions& options, QString& error)
@@ -30,12 +37,23 @@ bool read_front_end_options(const QCommandLineParser& parser, SFrontEndOptions& 
         return false;
     }
     options.instant = speed == "instant";
+    const QString api =
+        parser.isSet("midi-api") ? parser.value("midi-api") : qEnvironmentVariable(kMidiApiVariable);
+    if (!api.isEmpty()) {
+        const std::optional<EMidiHostApi> chosen = midi_host_api_from_name(api);
+        if (!chosen) {
+            error = QStringLiteral("--midi-api (or %1) takes alsa or jack.").arg(kMidiApiVariable);
+            return false;
+        }
+        options.midi_api = *chosen;
+    }
     const SModelInfo* model = get_model_info_by_name(parser.value("model").toStdString());
     if (!model) {
         QStringList names;
         for (const std::string& name : model_names())
             names << QString::fromStdString(name);
-        error = QStringLiteral("Unknown model '%1'; the models are: %2.").arg(parser.value("model"), names.join(", "));
+        error = QStringLiteral("Unknown model '%1'; the models are: %2.")
+                    .arg(parser.value("model"), names.join(", "));
         return false;
     }
     options.model = QString::fromLatin1(model->model_name);
@@ -49,6 +67,11 @@ void apply_update_server(const SFrontEndOptions& options)
         UPDATE_SERVER::set_base(options.update_server);
     else if (options.demo)
         UPDATE_SERVER::set_base(QString());
+}
+
+void apply_midi_api(const SFrontEndOptions& options)
+{
+    choose_rtmidi_api(options.midi_api);
 }
 
 void apply_diagnostics(const SFrontEndOptions& options)

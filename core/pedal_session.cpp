@@ -40,7 +40,8 @@ bool CPedalSession::search_and_open()
     set_port_name({});
     const SPedalSearch search = search_and_open_pedal(*m_link, m_answered.get());
     m_search_notes += pedal_search_messages(search);
-    set_port_name(search.port_name);
+    if (search.opened)
+        set_port_name(m_link->port().transfer().output_port_name());
     return search.opened;
 }
 
@@ -81,8 +82,10 @@ bool CPedalSession::open_port(unsigned int ports)
     set_port_name({});
     if (!m_link->open(ports, true))
         return false;
-    if (m_link->is_in_update_mode())
+    if (m_link->is_in_update_mode()) {
+        set_port_name(m_link->port().transfer().output_port_name());
         return true;
+    }
     m_link->close();
     return false;
 }

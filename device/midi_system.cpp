@@ -7,6 +7,30 @@
 
 namespace {
 std::atomic<CMidiSystem*> g_installed{nullptr};
+
+[[noreturn]] void refuse_virtual_port()
+{
+    throw CMidiError("This MIDI service offers no ports of a program's own.");
+}
+}  // namespace
+
+void CMidiIn::open_virtual_port(const std::string&)
+{
+    refuse_virtual_port();
+}
+
+void CMidiOut::open_virtual_port(const std::string&)
+{
+    refuse_virtual_port();
+}
+
+std::optional<EMidiHostApi> midi_host_api_from_name(const QString& name)
+{
+    if (name == QLatin1String("alsa"))
+        return EMidiHostApi::ALSA;
+    if (name == QLatin1String("jack"))
+        return EMidiHostApi::JACK;
+    return std::nullopt;
 }
 
 CMidiSystem& midi_system()

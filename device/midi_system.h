@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,6 +25,23 @@ void log_midi_failure(const CMidiError& error);
 
 enum class EMidiApi { RTMIDI, VIRTUAL };
 
+// The host MIDI service the RtMidi backend speaks to. DEFAULT lets the library pick the
+// first service that shows ports (ALSA before JACK on Linux).
+enum class EMidiHostApi { DEFAULT, ALSA, JACK };
+
+// "alsa" or "jack"; nullopt for anything else.
+std::optional<EMidiHostApi> midi_host_api_from_name(const QString& name);
+
+// How a service lists the two ports of one device.
+enum class EPortNaming {
+    // An input and an output port of exactly the same name (ALSA, CoreMIDI, the virtual
+    // service).
+    EQUAL_NAMES,
+    // "client:port", where every client has one port: a device's two ports carry the same
+    // port name under client names that differ only by JACK's "-NN" suffix.
+    JACK_CLIENTS,
+};
+
 // Called on the backend's receiving thread with one complete message.
 using MidiInCallback = void (*)(double timestamp, std::vector<unsigned char>* message, void* user);
 
@@ -33,8 +51,13 @@ public:
     virtual unsigned int port_count() = 0;
     virtual std::string port_name(unsigned int port) = 0;
     virtual void open_port(unsigned int port, const std::string& port_name) = 0;
+    // A port of this client's own that other programs see and open; throws CMidiError
+    // where the service offers none.
+    virtual void open_virtual_port(const std::string& port_name);
     virtual void close_port() = 0;
     virtual bool is_port_open() const = 0;
+    // How the service names the ports this input enumerates.
+    virtual EPortNaming port_naming() const { return EPortNaming::EQUAL_NAMES; }
     // Registered once; later registrations are ignored, as the library keeps the first.
     virtual void set_callback(MidiInCallback callback, void* user) = 0;
     virtual void ignore_types(bool sysex, bool timing, bool active_sensing) = 0;
@@ -46,6 +69,7 @@ public:
     virtual unsigned int port_count() = 0;
     virtual std::string port_name(unsigned int port) = 0;
     virtual void open_port(unsigned int port, const std::string& port_name) = 0;
+    virtual void open_virtual_port(const std::string& port_name);
     virtual void close_port() = 0;
     virtual bool is_port_open() const = 0;
     virtual void send_message(const unsigned char* message, size_t size) = 0;

@@ -49,6 +49,7 @@ bool CMIDITranfer::OpenMidiOut(unsigned int port)
             m_output = midi_system().make_output("RtMidi Output Client");
         else
             m_output->close_port();
+        m_output_name = m_output->port_name(port);
         m_output->open_port(port, "RtMidi Output");
         return true;
     } catch (const CMidiError& error) {

@@ -81,6 +81,9 @@ public:
     void ReceiveEvent(std::vector<unsigned char>* message);
 
     const std::string& error_text() const { return m_error; }
+    // The name the output port had when it was opened, as an enumeration lists it; empty
+    // before the first open.
+    const std::string& output_port_name() const { return m_output_name; }
     // Messages dropped because the ring had no room for them whole.
     unsigned int dropped_messages() const { return m_dropped.load(std::memory_order_relaxed); }
 
@@ -110,6 +113,7 @@ private:
     EReadEnd m_last_end = EReadEnd::MESSAGE;
     CWaitClock::duration m_last_waited{};
     std::string m_error;
+    std::string m_output_name;
     // Declared last: destroyed first, so no callback runs into a ring already gone.
     std::unique_ptr<CMidiOut> m_output;
     std::unique_ptr<CMidiIn> m_input;

@@ -2,6 +2,7 @@
 
 #include "device/midi_system.h"
 #include "device/model_info.h"
+#include "device/port_pairs.h"
 #include "device/usb_connect.h"
 
 #include <QDebug>
@@ -75,29 +76,28 @@ SPedalSearch search_and_open_pedal(CUSBConnect& link, CAnsweredPedals* answered)
     try {
         auto inputs = midi_system().make_input("RtMidi Input Client", 100);
         auto outputs = midi_system().make_output("RtMidi Output Client");
+        const EPortNaming naming = inputs->port_naming();
         const unsigned int input_count = inputs->port_count();
-        const unsigned int output_count = outputs->port_count();
-        if (answered) {
-            std::vector<std::string> present;
-            for (unsigned int i = 0; i < output_count; ++i)
-                present.push_back(outputs->port_name(i));
-            answered->keep_only(present);
-        }
+        std::vector<std::string> output_keys;
+        for (unsigned int i = 0; i < outputs->port_count(); ++i)
+            output_keys.push_back(midi_pairing_key(outputs->port_name(i), naming));
+        if (answered)
+            answered->keep_only(output_keys);
         for (unsigned int c = 0; c < input_count; ++c) {
-            const std::string input_name = inputs->port_name(c);
+            const std::string key = midi_pairing_key(inputs->port_name(c), naming);
             bool opened = false;
-            for (unsigned int i = 0; i < output_count && !opened; ++i) {
-                if (outputs->port_name(i) == input_name)
+            for (unsigned int i = 0; i < output_keys.size() && !opened; ++i) {
+                if (output_keys[i] == key)
                     opened = link.open((i << 16) | c, true);
             }
             if (!opened)
                 continue;
             if (link.is_in_update_mode()) {
                 search.opened = true;
-                search.port_name = input_name;
+                search.port_name = key;
                 return search;
             }
-            turn_away_app_mode_pedal(link, answered, input_name, search.notices);
+            turn_away_app_mode_pedal(link, answered, key, search.notices);
         }
     } catch (const CMidiError& error) {
         log_midi_failure(error);

@@ -41,7 +41,7 @@ struct SPedalSearch {
 };
 
 // Searches the MIDI ports for a pedal and opens it on `link`: an input and an output port
-// of exactly the same name form a candidate pair, probed in input-port order. The search
+// of one pairing key (midi_pairing_key) form a candidate pair, probed in input-port order. The search
 // stops at the first pair found in update mode, which stays open. A pedal found in
 // application mode is closed again with a notice (a model with the replug flag is first
 // told to re-enumerate). With `answered`, an application-mode pedal found there is let go

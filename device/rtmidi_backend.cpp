@@ -4,7 +4,9 @@
 
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
+#include <jack/jack.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <iostream>
@@ -24,6 +26,27 @@ void log_alsa_complaint(const char* file, int line, const char* function, int, c
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "ALSA %s:%d (%s): %s", file, line, function, text);
+}
+
+// libjack, like alsa-lib, writes its own complaints (no server running, say) to stderr.
+void log_jack_complaint(const char* text)
+{
+    CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "JACK: %s", text);
+}
+
+std::atomic<EMidiHostApi> g_host_api{EMidiHostApi::DEFAULT};
+
+RtMidi::Api library_api(EMidiHostApi api)
+{
+    switch (api) {
+        case EMidiHostApi::ALSA:
+            return RtMidi::LINUX_ALSA;
+        case EMidiHostApi::JACK:
+            return RtMidi::UNIX_JACK;
+        case EMidiHostApi::DEFAULT:
+            break;
+    }
+    return RtMidi::UNSPECIFIED;
 }
 
 // Swallows what the library writes.
@@ -56,8 +79,12 @@ private:
 template <typename Call>
 auto guarded(Call&& call) -> decltype(call())
 {
-    static std::once_flag alsa_quieted;
-    std::call_once(alsa_quieted, [] { snd_lib_error_set_handler(log_alsa_complaint); });
+    static std::once_flag services_quieted;
+    std::call_once(services_quieted, [] {
+        snd_lib_error_set_handler(log_alsa_complaint);
+        jack_set_error_function(log_jack_complaint);
+        jack_set_info_function(log_jack_complaint);
+    });
     const CQuietLibrary quiet;
     try {
         return call();
@@ -84,6 +111,10 @@ public:
     {
         guarded([&] { m_port->openPort(port, port_name); });
     }
+    void open_virtual_port(const std::string& port_name) override
+    {
+        guarded([&] { m_port->openVirtualPort(port_name); });
+    }
     void close_port() override
     {
         guarded([&] { m_port->closePort(); });
@@ -91,10 +122,10 @@ public:
     bool is_port_open() const override { return m_port->isPortOpen(); }
 
 protected:
-    // The library object with its default back end; the arguments follow the back end.
+    // The library object on the chosen service; the arguments follow the service.
     template <typename... Args>
     explicit CRtMidiPorts(const Args&... args)
-        : m_port(guarded([&] { return std::make_unique<Library>(RtMidi::UNSPECIFIED, args...); }))
+        : m_port(guarded([&] { return std::make_unique<Library>(library_api(g_host_api.load()), args...); }))
     {
     }
 
@@ -115,6 +146,11 @@ public:
             return;
         guarded([&] { m_port->setCallback(callback, user); });
         m_has_callback = true;
+    }
+    EPortNaming port_naming() const override
+    {
+        return m_port->getCurrentApi() == RtMidi::UNIX_JACK ? EPortNaming::JACK_CLIENTS
+                                                            : EPortNaming::EQUAL_NAMES;
     }
     void ignore_types(bool sysex, bool timing, bool active_sensing) override
     {
@@ -148,6 +184,11 @@ public:
 };
 
 }  // namespace
+
+void choose_rtmidi_api(EMidiHostApi api)
+{
+    g_host_api.store(api);
+}
 
 CMidiSystem& rtmidi_system()
 {

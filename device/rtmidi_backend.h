@@ -2,6 +2,9 @@
 
 #include "device/midi_system.h"
 
-// The host's MIDI service through RtMidi, with the library's default back end. Every
-// library error reaches the caller as CMidiError carrying the library's message.
+// The host's MIDI service through RtMidi, on the service chosen last (the library's
+// default until then). Every library error reaches the caller as CMidiError carrying the
+// library's message.
 CMidiSystem& rtmidi_system();
+// Objects made from now on speak to `api`.
+void choose_rtmidi_api(EMidiHostApi api);

@@ -20,6 +20,7 @@ desktop=$(cd "$root" && ls usr/share/applications/*.desktop)
 app_id=$(basename "$desktop" .desktop)
 programs="tandora"
 [ -e "$root/usr/bin/tandora-cli" ] && programs="$programs tandora-cli"
+[ -e "$root/usr/bin/tandora-pedal" ] && programs="$programs tandora-pedal"
 {
   echo "usr/share/applications/$app_id.desktop"
   echo "usr/share/metainfo/$app_id.metainfo.xml"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds everything with clang, AddressSanitizer, UndefinedBehaviorSanitizer and the
-# libFuzzer harnesses, warnings as errors, and runs every test (fuzzers briefly); then
+# libFuzzer harnesses, warnings as errors, and runs every test (fuzzers briefly, the JACK
+# tests beside a JACK server of their own); then
 # runs every test program that starts threads again under ThreadSanitizer (the MIDI input
 # thread and its ring, the detection thread, the window's and the command-line tool's
 # workers, the prompt handover); last, builds the Debian package and checks it.
@@ -10,7 +11,9 @@ tools/install-deps.sh
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DTANDORA_SANITIZE=address -DTANDORA_FUZZ=ON -DTANDORA_WERROR=ON
 cmake --build build-test -j"$(nproc)"
-ctest --test-dir build-test --output-on-failure --no-tests=error -j"$(nproc)"
+# Beside a JACK server of its own, for the end-to-end run of tandora-pedal and tandora-cli
+# over real MIDI ports; that test is process-based and runs in this stage only.
+tools/jack_server.sh ctest --test-dir build-test --output-on-failure --no-tests=error -j"$(nproc)"
 
 cmake -S . -B build-test-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DTANDORA_SANITIZE=thread -DTANDORA_WERROR=ON

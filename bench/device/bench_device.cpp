@@ -1,6 +1,7 @@
 // Throughput of the device link: the 8-to-7 packing alone, flash writes and reads of
 // 16 MiB through the link against the pedal emulator with no added latency, the round
-// trip of one write chunk, and the processor time spent while a reply is awaited.
+// trip of one write chunk, and the processor time spent while a reply is awaited. With
+// --midi-api jack, a song write over RtMidi's JACK ports instead.
 #include "bench_song_link.h"
 #include "device/sysex_packing.h"
 #include "device/usb_connect.h"
@@ -147,6 +148,9 @@ int run_link_benchmarks()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // --midi-api jack: the song write over JACK alone, for information.
+    if (app.arguments().mid(1) == QStringList{"--midi-api", "jack"})
+        return run_jack_song_benchmark() ? 1 : 0;
     bench_packing();
     const int failures = run_link_benchmarks();
     return failures + run_song_link_benchmarks() ? 1 : 0;

@@ -1,0 +1,138 @@
+#include "audio/wave.h"
+#include "firmware/pack_builder.h"
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <vector>
+
+namespace {
+
+constexpr int kProcessLimitMs = 60000;
+
+// tandora-pedal and tandora-cli as a user runs them, each its own process, meeting on the
+// JACK server the test script started (named by JACK_DEFAULT_SERVER).
+class JackEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("JACK_DEFAULT_SERVER"))
+            GTEST_SKIP() << "No JACK server was started for the tests (tools/jack_server.sh starts one).";
+        m_environment.insert("HOME", m_home.path());
+        m_environment.insert("XDG_DATA_HOME", file("data"));
+        m_environment.insert("XDG_CONFIG_HOME", file("config"));
+        start_pedal();
+    }
+    void TearDown() override
+    {
+        if (m_pedal.state() == QProcess::NotRunning)
+            return;
+        m_pedal.terminate();
+        EXPECT_TRUE(m_pedal.waitForFinished(kProcessLimitMs));
+        EXPECT_EQ(m_pedal.exitCode(), 0) << m_pedal.readAllStandardError().toStdString();
+    }
+
+    // The pedal on its JACK ports, its flash in the test's folder; returns once it says so.
+    void start_pedal()
+    {
+        m_pedal.setProcessEnvironment(m_environment);
+        m_pedal.start(TANDORA_PEDAL,
+                      {"--midi-api", "jack", "--pace", "instant", "--flash", file("pedal.flash")});
+        QByteArray said;
+        while (!said.contains("plugged in") && m_pedal.waitForReadyRead(kProcessLimitMs))
+            said += m_pedal.readAllStandardOutput();
+        ASSERT_TRUE(said.contains("plugged in")) << m_pedal.readAllStandardError().toStdString();
+    }
+    void start_cli(QProcess& process, const QStringList& arguments)
+    {
+        process.setProcessEnvironment(m_environment);
+        process.start(TANDORA_CLI, QStringList({"--midi-api", "jack"}) + arguments);
+    }
+    // The command's output; its exit code must be 0.
+    QByteArray cli(const QStringList& arguments)
+    {
+        QProcess process;
+        start_cli(process, arguments);
+        EXPECT_TRUE(process.waitForFinished(kProcessLimitMs));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return process.readAllStandardOutput();
+    }
+    QString file(const QString& name) const { return m_home.filePath(name); }
+    // A stereo saw of `seconds` at 44100 Hz.
+    QString saw(const QString& name, double seconds)
+    {
+        std::vector<int16_t> samples(static_cast<size_t>(seconds * 44100) * 2);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<int16_t>((i * 211) % 20000 - 10000);
+        CWave wave;
+        wave.BuildFormat(2, 44100, 16);
+        wave.SetBuffer(samples.data(), static_cast<unsigned>(samples.size() / 2), true);
+        EXPECT_TRUE(wave.Save(file(name)));
+        return file(name);
+    }
+    QByteArray exported(int slot, const QString& name)
+    {
+        cli({"export", QString::number(slot), file(name)});
+        QFile in(file(name));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+    QTemporaryDir m_home;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcess m_pedal;
+};
+
+// Every kind of command a user runs, on the pedal's real MIDI ports.
+TEST_F(JackEndToEnd, CommandsReachThePedalOverJack)
+{
+    const QJsonArray ports = QJsonDocument::fromJson(cli({"ports", "--json"})).array();
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_EQ(ports[0].toObject()["name"].toString(), "PULSE RING:PULSE RING");
+    EXPECT_EQ(QJsonDocument::fromJson(cli({"info", "--json"})).object()["model"].toString(), "PULSE RING");
+
+    cli({"import", "3", saw("song.wav", 0.5), "--verify", "--quiet"});
+    EXPECT_GT(exported(3, "song-export.wav").size(), 0.5 * 48000 * 3);  // 24-bit, mono at least
+    cli({"delete", "3", "--yes", "--quiet"});
+    EXPECT_TRUE(QJsonDocument::fromJson(cli({"list", "--json"})).array()[2].toObject()["empty"].toBool());
+
+    QString error;
+    const QByteArray layout =
+        "[FLASH 1]\nTYPE=0\nStart Address=0x2000\nEnd Address=0x3000\nSector Size=0x800\n";
+    ASSERT_TRUE(write_pack_file(file("update.dat"), "10002", {{layout, QByteArray(0x900, 'Z')}}, error))
+        << error.toStdString();
+    cli({"firmware", file("update.dat"), "--yes", "--quiet"});
+}
+
+// The pedal program killed in the middle of an import, as a pedal pulled out: the command
+// fails at once and says why, and the pedal, plugged in again, still has the old song.
+TEST_F(JackEndToEnd, PedalGoneDuringAnImportKeepsTheOldSong)
+{
+    cli({"import", "3", saw("old.wav", 0.3), "--quiet"});
+    const QByteArray old_song = exported(3, "old-export.wav");
+
+    QProcess import;
+    start_cli(import, {"import", "3", saw("new.wav", 3), "--yes"});
+    import.setReadChannel(QProcess::StandardError);
+    QByteArray said;
+    while (!said.contains("%") && import.waitForReadyRead(kProcessLimitMs))
+        said += import.readAllStandardError();
+    ASSERT_TRUE(said.contains("%")) << said.toStdString();
+    ::kill(static_cast<pid_t>(m_pedal.processId()), SIGKILL);
+    ASSERT_TRUE(m_pedal.waitForFinished(kProcessLimitMs));
+    ASSERT_TRUE(import.waitForFinished(kProcessLimitMs));
+    EXPECT_EQ(import.exitCode(), 1);
+    said += import.readAllStandardError();
+    // The step the link lost the pedal in ("FLASH erase failed!", "FLASH write failed!").
+    EXPECT_TRUE(said.trimmed().endsWith("failed!")) << said.toStdString();
+
+    start_pedal();
+    EXPECT_FALSE(old_song.isEmpty());
+    EXPECT_EQ(exported(3, "after.wav"), old_song);
+}
+
+}  // namespace
