@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/song_audio.h"
 #include "core/front_end_options.h"
+#include "core/song_operations.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,12 +16,12 @@ struct SCliOptions {
     bool force = false;
     bool json = false;
     bool verify = false;
-    bool quiet = false;    // no progress and no success line; failures are still told
-    bool wav = false;   // backup: a WAV copy of each song
-    QString slot_list;  // restore: "1,3-5"; empty: every slot
+    bool quiet = false;  // no progress and no success line; failures are still told
+    bool wav = false;    // backup: a WAV copy of each song
+    QString slot_list;   // restore: "1,3-5"; empty: every slot
     QString port;
     SFrontEndOptions front_end;
-    EMonoMode mono_mode = EMonoMode::LEFT;
+    SImportSettings import_settings;  // --mono, --loudness
     bool online = false;
     bool list = false;
     QString firmware_name;

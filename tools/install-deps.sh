@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -e
 packages="cmake g++ clang libclang-rt-14-dev make pkg-config qtbase5-dev qtbase5-dev-tools
-  librtmidi-dev libasound2-dev libsoxr-dev libsndfile1-dev libtinyxml2-dev zlib1g-dev libboost-dev libgtest-dev
+  librtmidi-dev libasound2-dev libsoxr-dev libebur128-dev libsndfile1-dev libtinyxml2-dev zlib1g-dev libboost-dev libgtest-dev
   xvfb xauth sox ffmpeg lame flac fonts-dejavu-core desktop-file-utils appstream help2man"
 missing=""
 for p in $packages; do

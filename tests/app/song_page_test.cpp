@@ -380,7 +380,8 @@ TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
     CUserDuringWork user(*m_window, {});
     m_window->work_runner().installEventFilter(&user);
     QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
     EXPECT_FALSE(m_window->close());
     wait_until_idle();
     ASSERT_GE(m_prompt.shown().size(), 2u);
@@ -406,6 +407,7 @@ TEST_F(SongPage, AGrownWindowGivesTheListTheRoom)
     // The form's places at 704 x 595, moved or stretched by the 296 x 405 the window grew.
     EXPECT_EQ(widget<QWidget>("groupBox")->geometry(), QRect(310 + 296, 30, 341, 411));
     EXPECT_EQ(widget<QWidget>("m_comMonoMode")->geometry(), QRect(80, 450 + 405, 201 + 296, 22));
+    EXPECT_EQ(widget<QWidget>("m_comLoudness")->geometry(), QRect(390 + 296, 450 + 405, 261, 22));
     EXPECT_EQ(list().geometry(), QRect(20, 40, 261 + 296, 401 + 405));
     const QRect last = list().visualItemRect(list().item(29));
     EXPECT_LE(last.bottom(), list().viewport()->height()) << last.bottom();

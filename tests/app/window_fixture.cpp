@@ -85,8 +85,8 @@ void CUserDuringWork::act()
     firmware_tab = pages->isTabEnabled(1);
     bar_shown = m_window.findChild<QProgressBar*>("progressBar")->isVisible();
     for (const char* name : {"m_btnUpload", "m_btnDownload", "m_btnDelete", "m_btnBackup", "m_btnRestore",
-                             "m_comMonoMode", "m_chkVerifyImport", "m_btnSelLocal", "m_comNewSoftware",
-                             "m_editPath", "m_btnOpen", "m_btnUpdate"})
+                             "m_comMonoMode", "m_comLoudness", "m_chkVerifyImport", "m_btnSelLocal",
+                             "m_comNewSoftware", "m_editPath", "m_btnOpen", "m_btnUpdate"})
         if (m_window.findChild<QWidget*>(name)->isEnabled())
             live_controls << name;
     for (const char* name : m_buttons)
