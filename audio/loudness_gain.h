@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/song_loudness.h"
+#include "audio/loudness_meter.h"
 
 // The one gain a whole song is scaled by to reach a loudness. Normalising never
 // compresses or limits: where the gain that reaches the target would lift the true peak

@@ -1,5 +1,5 @@
 #include "audio/song_converter.h"
-#include "audio/song_loudness.h"
+#include "audio/loudness_meter.h"
 #include "support/little_endian.h"
 #include "support/task.h"
 

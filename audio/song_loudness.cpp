@@ -2,8 +2,6 @@
 #include "audio/song_audio.h"
 #include "support/little_endian.h"
 
-#include <ebur128.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -22,64 +20,6 @@ QString loudness_text(double lufs)
     const double rounded = std::round(lufs * 10) / 10;
     const QString digits = QString::number(std::fabs(rounded), 'f', 1);
     return (rounded < 0 ? QStringLiteral("\u2212") : QString()) + digits + QStringLiteral(" LUFS");
-}
-
-struct CLoudnessMeter::SState {
-    explicit SState(ebur128_state* state) : meter(state) {}
-    ~SState() { ebur128_destroy(&meter); }
-    SState(const SState&) = delete;
-    SState& operator=(const SState&) = delete;
-
-    ebur128_state* meter;
-};
-
-std::unique_ptr<CLoudnessMeter> CLoudnessMeter::create(unsigned int channels, unsigned int sample_rate,
-                                                       bool true_peak)
-{
-    // The histogram keeps the gated blocks in a fixed table of 0.1 LU steps, so a figure
-    // may lie 0.05 LU from the exact one; the plain mode keeps a list that grows with the
-    // song. ffmpeg's meter makes the same choice.
-    const int mode =
-        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM | (true_peak ? EBUR128_MODE_TRUE_PEAK : 0);
-    ebur128_state* state = ebur128_init(channels, sample_rate, mode);
-    if (!state)
-        return nullptr;
-    return std::unique_ptr<CLoudnessMeter>(
-        new CLoudnessMeter(std::make_unique<SState>(state), channels, true_peak));
-}
-
-CLoudnessMeter::CLoudnessMeter(std::unique_ptr<SState> state, unsigned int channels, bool true_peak)
-    : m_state(std::move(state)), m_channels(channels), m_true_peak(true_peak)
-{
-}
-
-CLoudnessMeter::~CLoudnessMeter() = default;
-
-void CLoudnessMeter::add(const double* samples, size_t frames)
-{
-    // The only failure is running out of memory for the blocks' history, which the
-    // histogram mode keeps in a fixed table.
-    static_cast<void>(ebur128_add_frames_double(m_state->meter, samples, frames));
-}
-
-SLoudness CLoudnessMeter::result() const
-{
-    SLoudness loudness;
-    // libebur128 gives minus infinity for a song below the absolute gate.
-    if (ebur128_loudness_global(m_state->meter, &loudness.integrated_lufs) != EBUR128_SUCCESS)
-        loudness.integrated_lufs = -HUGE_VAL;
-    if (ebur128_loudness_range(m_state->meter, &loudness.range_lu) != EBUR128_SUCCESS)
-        loudness.range_lu = 0;
-    if (m_true_peak) {
-        double highest = 0;
-        for (unsigned int c = 0; c < m_channels; ++c) {
-            double peak = 0;
-            if (ebur128_true_peak(m_state->meter, c, &peak) == EBUR128_SUCCESS)
-                highest = std::max(highest, peak);
-        }
-        loudness.true_peak_dbtp = 20 * std::log10(highest);
-    }
-    return loudness;
 }
 
 std::unique_ptr<CSongLoudnessMeter> CSongLoudnessMeter::create(unsigned int channels)
