@@ -98,7 +98,7 @@ SConversion conversion_for(const SSongTarget& target)
     return conversion;
 }
 
-void out_of_memory(SSongImport& import, const QString& what)
+void refuse_for_memory(SSongImport& import, const QString& what)
 {
     import.result = ESongImportResult::OUT_OF_MEMORY;
     import.detail = what;
@@ -152,7 +152,7 @@ std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget
     const std::unique_ptr<CLoudnessMeter> meter =
         CLoudnessMeter::create(target.channels, kSongSampleRate, true);
     if (!meter) {
-        out_of_memory(import, QStringLiteral("the loudness meter"));
+        refuse_for_memory(import, QStringLiteral("the loudness meter"));
         return std::nullopt;
     }
     SConversion conversion = conversion_for(target);
@@ -184,7 +184,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     try {
         import.song.reserve(size_t(std::min({expected, target.max_bytes, kLargestReserve})));
     } catch (const std::exception&) {
-        out_of_memory(import, QStringLiteral("%1 bytes for the song").arg(expected));
+        refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(expected));
         return;
     }
 
@@ -198,7 +198,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     } else {
         meter = CLoudnessMeter::create(target.channels, kSongSampleRate, false);
         if (!meter) {
-            out_of_memory(import, QStringLiteral("the loudness meter"));
+            refuse_for_memory(import, QStringLiteral("the loudness meter"));
             return;
         }
         conversion.meter = meter.get();
@@ -236,7 +236,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     } else if (result == EConvertResult::WRITE_ERROR && out_of_memory) {
         import.frames_decoded = counts.frames_read;
         import.converted_bytes = counts.bytes_out;
-        ::out_of_memory(import, QStringLiteral("%1 bytes for the song").arg(song.size()));
+        refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(song.size()));
     } else {
         take_failure(result, counts, source, target, import);
     }
