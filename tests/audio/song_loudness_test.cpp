@@ -37,7 +37,6 @@ TEST(SongLoudness, SoxSineAtMinus20MeasuresMinus23)
     ASSERT_EQ(louder.result, ESongImportResult::OK);
     EXPECT_NEAR(louder.gain.gain_db, 7.0, 0.1);
     EXPECT_NEAR(stored_figures(louder, 1).integrated_lufs, -16.0, 0.1);
-    EXPECT_EQ(louder.song.size(), plain.song.size());
 }
 
 // Two files 12 dB apart, of different noise, end up equally loud at every target; the
@@ -63,7 +62,6 @@ TEST(SongLoudness, FilesTwelveDecibelsApartComeOutEquallyLoud)
         EXPECT_NEAR(a.loudness.integrated_lufs, stored_a.integrated_lufs, 0.1);
         EXPECT_EQ(a.loudness_target, target);
         EXPECT_FALSE(a.gain.peak_limited || b.gain.peak_limited);
-        EXPECT_TRUE(song_import_notes(b).isEmpty());
     }
 }
 
