@@ -61,9 +61,9 @@ uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int ou
 // interface and hands the 24-bit frames to `sink`; memory stays a few blocks whatever the
 // length. A source of at most 16 bits (taking its first channel or two) goes through the
 // same 16-bit resampling as CWave::ResampleLiner, byte for byte, unless `full_precision`;
-// wider ones, and a mix of channels, are resampled in floating point at soxr's very high quality and rounded
-// to 24 bits. A mono target takes the first channel or the mean of all (`mono_mode`); a stereo target the
-// first two channels, or the one channel twice. The task gets a step per block and is checked for cancel
-// between blocks.
+// wider ones, and a mix of channels, are resampled in floating point at soxr's very high
+// quality and rounded to 24 bits. A mono target takes the first channel or the mean of all
+// (`mono_mode`); a stereo target the first two channels, or the one channel twice. The
+// task gets a step per block and is checked for cancel between blocks.
 [[nodiscard]] EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion,
                                               CTask* task, const SongSink& sink, SConversionCounts& counts);
