@@ -19,6 +19,7 @@ namespace {
 
 const QString kMonoModeKey = QStringLiteral("/Config/MonoMode");
 const QString kVerifyImport = QStringLiteral("/Config/VerifyImport");
+const QString kLoudnessKey = QStringLiteral("/Config/Loudness");
 
 }  // namespace
 
@@ -33,6 +34,7 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
     m_icon_song.addFile(":/TandoraQT/Resources/Pictures/tone.ico", QSize(), QIcon::Normal, QIcon::Off);
     m_icon_empty.addFile(":/TandoraQT/Resources/Pictures/toneNone.ico", QSize(), QIcon::Normal, QIcon::Off);
     init_mono_mode();
+    init_loudness();
     m_ui.m_lstSong->setItemDelegate(new CSlotLineDelegate(
         [this](int row, const QString& name) {
             // After the edit has ended: the rename rebuilds the list the editor lies in.
@@ -106,6 +108,7 @@ void CSongPage::update_buttons()
     m_ui.m_chkVerifyImport->setEnabled(idle);
     // A stereo pedal takes both channels as they are.
     m_ui.m_comMonoMode->setEnabled(idle && pedal_identity(m_session).channels <= 1);
+    m_ui.m_comLoudness->setEnabled(idle);
     // Once a slot is chosen, what it holds decides the slot's commands.
     if (m_current != -1)
         update_edit_buttons();
@@ -135,6 +138,20 @@ void CSongPage::init_mono_mode()
             [this] { write_config(kMonoModeKey, m_ui.m_comMonoMode->currentData().toString()); });
 }
 
+void CSongPage::init_loudness()
+{
+    for (ELoudnessTarget target : {ELoudnessTarget::AS_THE_FILE, ELoudnessTarget::LUFS_14,
+                                   ELoudnessTarget::LUFS_16, ELoudnessTarget::LUFS_23})
+        m_ui.m_comLoudness->addItem(loudness_target_text(target),
+                                    QString::fromLatin1(loudness_target_name(target)));
+    const ELoudnessTarget remembered =
+        loudness_target_from_name(read_config(kLoudnessKey)).value_or(ELoudnessTarget::AS_THE_FILE);
+    m_ui.m_comLoudness->setCurrentIndex(
+        m_ui.m_comLoudness->findData(QString::fromLatin1(loudness_target_name(remembered))));
+    connect(m_ui.m_comLoudness, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this] { write_config(kLoudnessKey, m_ui.m_comLoudness->currentData().toString()); });
+}
+
 void CSongPage::init_verify_import()
 {
     m_ui.m_chkVerifyImport->setChecked(read_config(kVerifyImport) == QLatin1String("true"));
@@ -143,9 +160,14 @@ void CSongPage::init_verify_import()
     });
 }
 
-EMonoMode CSongPage::mono_mode() const
+SImportSettings CSongPage::import_settings() const
 {
-    return mono_mode_from_name(m_ui.m_comMonoMode->currentData().toString()).value_or(EMonoMode::LEFT);
+    SImportSettings settings;
+    settings.mono_mode =
+        mono_mode_from_name(m_ui.m_comMonoMode->currentData().toString()).value_or(EMonoMode::LEFT);
+    settings.loudness = loudness_target_from_name(m_ui.m_comLoudness->currentData().toString())
+                            .value_or(ELoudnessTarget::AS_THE_FILE);
+    return settings;
 }
 
 void CSongPage::on_rename(int slot, const QString& name)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/song_audio.h"
 #include "core/operation_result.h"
+#include "core/song_operations.h"
 #include "work_runner.h"
 
 #include <QIcon>
@@ -32,8 +32,9 @@ public:
     void update_buttons();
     // The selected slot, 0-based; -1 when none.
     int current_slot() const { return m_current; }
-    // What a mono pedal takes from a file of more channels: the setting under the list.
-    EMonoMode mono_mode() const;
+    // The settings under the list: what a mono pedal takes from a file of more channels,
+    // and the loudness.
+    SImportSettings import_settings() const;
 
     void on_row_changed(int row);
     void on_export();
@@ -52,6 +53,7 @@ protected:
 
 private:
     void init_mono_mode();
+    void init_loudness();
     void init_verify_import();
     void update_edit_buttons();
     void show_free_space();

@@ -101,17 +101,17 @@ void CSongPage::start_import(int first_slot, const QStringList& paths, const QSt
 {
     // Written on the worker, read on the GUI thread once the worker has ended.
     auto results = std::make_shared<std::vector<COperationResult>>();
-    const EMonoMode mode = mono_mode();
+    const SImportSettings settings = import_settings();
     const bool verify = m_ui.m_chkVerifyImport->isChecked();
     CQuestions& questions = m_runner.questions();
     m_runner.start(
         WORK_DOWNLOAD_SONG,
-        [this, first_slot, paths, mode, verify, results, &questions](CTask& task) {
+        [this, first_slot, paths, settings, verify, results, &questions](CTask& task) {
             if (paths.size() == 1)
                 results->push_back(
-                    import_song(m_session, paths.front(), first_slot, mode, &task, verify, &questions));
+                    import_song(m_session, paths.front(), first_slot, settings, &task, verify, &questions));
             else
-                *results = import_songs(m_session, paths, first_slot, mode, &task, verify, questions);
+                *results = import_songs(m_session, paths, first_slot, settings, &task, verify, questions);
             // One slot changed: only it is read again; a drop of several files reads all.
             if (reached_pedal(*results) && results->size() == 1)
                 static_cast<void>(m_session.reload_slot(first_slot));

@@ -6,8 +6,8 @@
 #include "app/pedal_watch.h"
 #include "app/program_update_offer.h"
 #include "app/song_page.h"
-#include "app/window_title.h"
 #include "app/user_prompt.h"
+#include "app/window_title.h"
 #include "app/work_closing.h"
 #include "app/work_runner.h"
 #include "core/firmware_catalog.h"
@@ -32,9 +32,11 @@ const QString kPictures = QStringLiteral(":/TandoraQT/Resources/Pictures/");
 QString background_rule(const QString& selector, const QString& picture)
 {
     const QImage image(kPictures + picture);
-    const QColor rest = image.isNull() ? QColor(Qt::white) : image.pixelColor(image.width() - 1, image.height() - 1);
-    return QStringLiteral("%1{background-image: url(%2%3); background-repeat: no-repeat; "
-                          "background-position: top left; background-color: %4;}")
+    const QColor rest =
+        image.isNull() ? QColor(Qt::white) : image.pixelColor(image.width() - 1, image.height() - 1);
+    return QStringLiteral(
+               "%1{background-image: url(%2%3); background-repeat: no-repeat; "
+               "background-position: top left; background-color: %4;}")
         .arg(selector, kPictures, picture, rest.name());
 }
 
@@ -147,6 +149,8 @@ void TandoraQT::anchor_pages()
     song->anchor(ui.m_comMonoMode, CPageAnchors::MOVE_DOWN | CPageAnchors::GROW_WIDE);
     song->anchor(ui.m_labelFreeSpace, CPageAnchors::MOVE_DOWN | CPageAnchors::GROW_WIDE);
     song->anchor(ui.groupBox, CPageAnchors::MOVE_RIGHT);
+    song->anchor(ui.m_labelLoudness, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
+    song->anchor(ui.m_comLoudness, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
 }
 
 void TandoraQT::update_window_title()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audio/loudness_target.h"
+
 #include <cstdint>
 
 // The pedal keeps its songs as interleaved 24-bit little-endian PCM at 46875 Hz; exported
@@ -23,6 +25,7 @@ struct SSongTarget {
     // Song bytes the slot holds at most; a longer song is refused.
     uint64_t max_bytes = 0;
     EMonoMode mono_mode = EMonoMode::LEFT;
+    ELoudnessTarget loudness = ELoudnessTarget::AS_THE_FILE;
 };
 
 // Bytes of one second of song: 140625 mono, 281250 stereo.

@@ -1,4 +1,5 @@
 #include "audio/song_converter.h"
+#include "audio/loudness_meter.h"
 #include "support/little_endian.h"
 #include "support/task.h"
 
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -85,6 +87,16 @@ bool hold_to_full_scale(float* samples, size_t count, SConversionCounts& counts,
     return true;
 }
 
+double level(int16_t sample)
+{
+    return sample / 32768.0;
+}
+
+double level(double sample)
+{
+    return sample;
+}
+
 void put_sample(unsigned char*& at, int16_t sample)
 {
     // A 16-bit sample becomes the top two bytes of the 24-bit one, as the 16-bit path has
@@ -124,6 +136,8 @@ public:
         m_selected.resize(block_frames * m_plan.resampled);
         m_out.resize(m_out_capacity * m_plan.resampled);
         m_bytes.resize(m_out_capacity * m_conversion.out_channels * kSongBytesPerSample);
+        if (m_conversion.meter)
+            m_levels.resize(m_out_capacity * m_conversion.out_channels);
         const uint64_t total = expected_source_frames(ratio);
         for (;;) {
             const int64_t got = m_source.read(m_raw.data(), block_frames);
@@ -151,7 +165,9 @@ public:
                     return EConvertResult::RESAMPLER_ERROR;
                 done += consumed;
             }
-            task_step(m_task, m_counts.frames_read, std::max(total, m_counts.frames_read));
+            const uint64_t pass_total = std::max(total, m_counts.frames_read);
+            task_step(m_task, m_conversion.pass * pass_total + m_counts.frames_read,
+                      m_conversion.passes * pass_total);
             if (task_cancelled(m_task))
                 return EConvertResult::CANCELLED;
         }
@@ -183,6 +199,13 @@ private:
     {
         if (frames == 0)
             return EConvertResult::OK;
+        if constexpr (std::is_same_v<Out, double>) {
+            if (m_conversion.gain != 1.0)
+                std::for_each(m_out.begin(), m_out.begin() + std::ptrdiff_t(frames * m_plan.resampled),
+                              [this](double& sample) { sample *= m_conversion.gain; });
+        }
+        if (m_conversion.meter)
+            measure(frames);
         unsigned char* at = m_bytes.data();
         const Out* sample = m_out.data();
         for (size_t i = 0; i < frames; ++i) {
@@ -198,6 +221,21 @@ private:
         return m_sink(m_bytes.data(), length) ? EConvertResult::OK : EConvertResult::WRITE_ERROR;
     }
 
+    void measure(size_t frames)
+    {
+        double* at = m_levels.data();
+        const Out* sample = m_out.data();
+        for (size_t i = 0; i < frames; ++i) {
+            for (unsigned int c = 0; c < m_plan.resampled; ++c)
+                *at++ = level(*sample++);
+            if (m_plan.duplicate) {
+                *at = at[-1];
+                ++at;
+            }
+        }
+        m_conversion.meter->add(m_levels.data(), frames);
+    }
+
     CAudioSource& m_source;
     const SConversion& m_conversion;
     const SChannelPlan& m_plan;
@@ -209,6 +247,7 @@ private:
     std::vector<In> m_selected;
     std::vector<Out> m_out;
     std::vector<unsigned char> m_bytes;
+    std::vector<double> m_levels;
 };
 
 }  // namespace
@@ -249,7 +288,7 @@ EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& convers
         conversion.out_channels > 2)
         return EConvertResult::RESAMPLER_ERROR;
     const SChannelPlan plan = plan_channels(info, conversion);
-    const bool exact16 = !info.wide && !plan.mix;
+    const bool exact16 = !info.wide && !plan.mix && !conversion.full_precision;
 
     // The 16-bit path sets soxr up exactly as the one-shot conversion does, so the same
     // source gives the same song bytes. Its clock-seeded default dither is off for the same

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+class CLoudnessMeter;
+
 class CTask;
 
 enum class EConvertResult {
@@ -24,6 +26,18 @@ struct SConversion {
     unsigned int out_channels = 1;  // 1 or 2
     EMonoMode mono_mode = EMonoMode::LEFT;
     uint64_t max_bytes = UINT64_MAX;  // output allowed
+    // Every source through the floating-point path, as a gain needs.
+    bool full_precision = false;
+    // Output samples are scaled by it before they are rounded; only the floating-point
+    // path applies it.
+    double gain = 1.0;
+    // Given the output samples (full scale 1.0, the gain applied, not yet rounded or held
+    // to full scale), in the output's channels.
+    CLoudnessMeter* meter = nullptr;
+    // The progress counts the conversion as pass `pass` (0-based) of `passes` over the
+    // source.
+    unsigned int pass = 0;
+    unsigned int passes = 1;
 };
 
 struct SConversionCounts {
@@ -46,10 +60,10 @@ uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int ou
 // Reads the source to its end a block at a time, resamples it with soxr's streaming
 // interface and hands the 24-bit frames to `sink`; memory stays a few blocks whatever the
 // length. A source of at most 16 bits (taking its first channel or two) goes through the
-// same 16-bit resampling as CWave::ResampleLiner, byte for byte; wider ones, and a mix of
-// channels, are resampled in floating point at soxr's very high quality and rounded to 24
-// bits. A mono target takes the first channel or the mean of all (`mono_mode`); a stereo
-// target the first two channels, or the one channel twice. The task gets a step per block
-// and is checked for cancel between blocks.
+// same 16-bit resampling as CWave::ResampleLiner, byte for byte, unless `full_precision`;
+// wider ones, and a mix of channels, are resampled in floating point at soxr's very high
+// quality and rounded to 24 bits. A mono target takes the first channel or the mean of all
+// (`mono_mode`); a stereo target the first two channels, or the one channel twice. The
+// task gets a step per block and is checked for cancel between blocks.
 [[nodiscard]] EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion,
                                               CTask* task, const SongSink& sink, SConversionCounts& counts);

@@ -1,4 +1,5 @@
 #include "audio/song_import.h"
+#include "audio/loudness_gain.h"
 #include "audio/sndfile_source.h"
 #include "audio/song_converter.h"
 #include "audio/song_time_text.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 const char* const kAudioFileFilter = "Audio Files (*.wav *.aif *.aiff *.flac *.ogg *.opus *.mp3)";
@@ -70,22 +72,110 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
     return source;
 }
 
-void convert(CAudioSource& source, const SSongTarget& target, CTask* task, SSongImport& import)
+// A song too long for the slot is refused from the header, before anything is read.
+bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImport& import)
+{
+    if (info.frames < 0)
+        return true;
+    const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;
+    import.file_seconds = double(info.frames) / info.sample_rate;
+    import.converted_bytes =
+        converted_frames(uint64_t(info.frames), info.sample_rate, kSongSampleRate) * frame_bytes;
+    if (import.converted_bytes <= target.max_bytes)
+        return true;
+    import.result = ESongImportResult::TOO_LONG;
+    import.detail =
+        QStringLiteral("%1 song bytes, the slot holds %2").arg(import.converted_bytes).arg(target.max_bytes);
+    return false;
+}
+
+SConversion conversion_for(const SSongTarget& target)
+{
+    SConversion conversion;
+    conversion.out_channels = target.channels;
+    conversion.mono_mode = target.mono_mode;
+    conversion.max_bytes = target.max_bytes;
+    return conversion;
+}
+
+void refuse_for_memory(SSongImport& import, const QString& what)
+{
+    import.result = ESongImportResult::OUT_OF_MEMORY;
+    import.detail = what;
+}
+
+// A conversion that did not go through, with its reason.
+void take_failure(EConvertResult result, const SConversionCounts& counts, const CAudioSource& source,
+                  const SSongTarget& target, SSongImport& import)
+{
+    import.frames_decoded = counts.frames_read;
+    import.converted_bytes = counts.bytes_out;
+    switch (result) {
+        case EConvertResult::NOT_FINITE:
+            import.result = ESongImportResult::NOT_FINITE;
+            import.not_finite_seconds = double(counts.not_finite_frame) / source.info().sample_rate;
+            import.detail = QStringLiteral("NaN or infinity in frame %1").arg(counts.not_finite_frame);
+            break;
+        case EConvertResult::TOO_LONG:
+            import.result = ESongImportResult::TOO_LONG;
+            import.detail = QStringLiteral("more than the slot's %1 song bytes after %2 frames")
+                                .arg(target.max_bytes)
+                                .arg(counts.frames_read);
+            break;
+        case EConvertResult::CANCELLED:
+            import.result = ESongImportResult::CANCELLED;
+            break;
+        case EConvertResult::OK:
+        case EConvertResult::WRITE_ERROR:
+        case EConvertResult::READ_ERROR:
+        case EConvertResult::RESAMPLER_ERROR:
+            import.result = ESongImportResult::READ_ERROR;
+            import.detail = QStringLiteral("%1 after %2 frames: %3")
+                                .arg(convert_result_text(result))
+                                .arg(counts.frames_read)
+                                .arg(source.error_text());
+            break;
+    }
+}
+
+// What normalising found in the first reading, and the gain it chose from it.
+struct SNormalising {
+    SLoudness measured;
+    SLoudnessGain gain;
+};
+
+// The first of two readings: the song the file makes at full precision, measured with its
+// true peak and then dropped, so memory stays a few blocks.
+std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget& target, CTask* task,
+                                         SSongImport& import)
+{
+    const std::unique_ptr<CLoudnessMeter> meter =
+        CLoudnessMeter::create(target.channels, kSongSampleRate, true);
+    if (!meter) {
+        refuse_for_memory(import, QStringLiteral("the loudness meter"));
+        return std::nullopt;
+    }
+    SConversion conversion = conversion_for(target);
+    conversion.full_precision = true;
+    conversion.meter = meter.get();
+    conversion.passes = 2;
+    SConversionCounts counts;
+    const EConvertResult result = convert_to_24bit(
+        source, conversion, task, [](const unsigned char*, size_t) { return true; }, counts);
+    if (result != EConvertResult::OK) {
+        take_failure(result, counts, source, target, import);
+        return std::nullopt;
+    }
+    return meter->result();
+}
+
+// Converts the song into `import.song`, measuring it as it goes out unless `normalising`
+// has measured it already: a constant gain moves every figure by itself.
+void convert(CAudioSource& source, const SSongTarget& target, const std::optional<SNormalising>& normalising,
+             CTask* task, SSongImport& import)
 {
     const SAudioSourceInfo& info = source.info();
     const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;
-    if (info.frames >= 0) {
-        import.file_seconds = double(info.frames) / info.sample_rate;
-        import.converted_bytes =
-            converted_frames(uint64_t(info.frames), info.sample_rate, kSongSampleRate) * frame_bytes;
-        if (import.converted_bytes > target.max_bytes) {
-            import.result = ESongImportResult::TOO_LONG;
-            import.detail = QStringLiteral("%1 song bytes, the slot holds %2")
-                                .arg(import.converted_bytes)
-                                .arg(target.max_bytes);
-            return;
-        }
-    }
 
     // Room for the whole song at once, so the block never moves while it grows. Pages
     // are only taken as they are written: a maximum reserved for a file of unknown
@@ -94,15 +184,25 @@ void convert(CAudioSource& source, const SSongTarget& target, CTask* task, SSong
     try {
         import.song.reserve(size_t(std::min({expected, target.max_bytes, kLargestReserve})));
     } catch (const std::exception&) {
-        import.result = ESongImportResult::OUT_OF_MEMORY;
-        import.detail = QStringLiteral("%1 bytes for the song").arg(expected);
+        refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(expected));
         return;
     }
 
-    SConversion conversion;
-    conversion.out_channels = target.channels;
-    conversion.mono_mode = target.mono_mode;
-    conversion.max_bytes = target.max_bytes;
+    SConversion conversion = conversion_for(target);
+    std::unique_ptr<CLoudnessMeter> meter;
+    if (normalising) {
+        conversion.full_precision = true;
+        conversion.gain = std::pow(10.0, normalising->gain.gain_db / 20);
+        conversion.pass = 1;
+        conversion.passes = 2;
+    } else {
+        meter = CLoudnessMeter::create(target.channels, kSongSampleRate, false);
+        if (!meter) {
+            refuse_for_memory(import, QStringLiteral("the loudness meter"));
+            return;
+        }
+        conversion.meter = meter.get();
+    }
     SConversionCounts counts;
     std::vector<unsigned char>& song = import.song;
     bool out_of_memory = false;
@@ -118,49 +218,58 @@ void convert(CAudioSource& source, const SSongTarget& target, CTask* task, SSong
             return !out_of_memory;
         },
         counts);
-    import.frames_decoded = counts.frames_read;
-    import.converted_bytes = counts.bytes_out;
-    switch (result) {
-        case EConvertResult::OK:
-            import.result = song.empty() ? ESongImportResult::NO_SOUND : ESongImportResult::OK;
-            if (std::max(info.frames, info.promised_frames) > int64_t(counts.frames_read))
-                import.header_seconds =
-                    double(std::max(info.frames, info.promised_frames)) / info.sample_rate;
-            import.file_seconds = double(counts.frames_read) / info.sample_rate;
-            import.clipped_samples = counts.clipped_samples;
-            break;
-        case EConvertResult::NOT_FINITE:
-            import.result = ESongImportResult::NOT_FINITE;
-            import.not_finite_seconds = double(counts.not_finite_frame) / info.sample_rate;
-            import.detail = QStringLiteral("NaN or infinity in frame %1").arg(counts.not_finite_frame);
-            break;
-        case EConvertResult::TOO_LONG:
-            import.result = ESongImportResult::TOO_LONG;
-            import.detail = QStringLiteral("more than the slot's %1 song bytes after %2 frames")
-                                .arg(target.max_bytes)
-                                .arg(counts.frames_read);
-            break;
-        case EConvertResult::CANCELLED:
-            import.result = ESongImportResult::CANCELLED;
-            break;
-        case EConvertResult::WRITE_ERROR:
-            if (out_of_memory) {
-                import.result = ESongImportResult::OUT_OF_MEMORY;
-                import.detail = QStringLiteral("%1 bytes for the song").arg(song.size());
-                break;
-            }
-            [[fallthrough]];
-        case EConvertResult::READ_ERROR:
-        case EConvertResult::RESAMPLER_ERROR:
-            import.result = ESongImportResult::READ_ERROR;
-            import.detail = QStringLiteral("%1 after %2 frames: %3")
-                                .arg(convert_result_text(result))
-                                .arg(counts.frames_read)
-                                .arg(source.error_text());
-            break;
+    if (result == EConvertResult::OK) {
+        import.frames_decoded = counts.frames_read;
+        import.converted_bytes = counts.bytes_out;
+        import.result = song.empty() ? ESongImportResult::NO_SOUND : ESongImportResult::OK;
+        if (std::max(info.frames, info.promised_frames) > int64_t(counts.frames_read))
+            import.header_seconds = double(std::max(info.frames, info.promised_frames)) / info.sample_rate;
+        import.file_seconds = double(counts.frames_read) / info.sample_rate;
+        import.clipped_samples = counts.clipped_samples;
+        import.loudness_target = target.loudness;
+        if (normalising) {
+            import.gain = normalising->gain;
+            import.loudness = with_gain(normalising->measured, normalising->gain.gain_db);
+        } else {
+            import.loudness = meter->result();
+        }
+    } else if (result == EConvertResult::WRITE_ERROR && out_of_memory) {
+        import.frames_decoded = counts.frames_read;
+        import.converted_bytes = counts.bytes_out;
+        refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(song.size()));
+    } else {
+        take_failure(result, counts, source, target, import);
     }
     if (import.result != ESongImportResult::OK)
         std::vector<unsigned char>().swap(song);
+}
+
+// The file is read once, or, to normalise, twice: once to measure and once to convert.
+void import_from(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import)
+{
+    const qint64 start = device.pos();
+    std::unique_ptr<CAudioSource> source = open_source(device, import);
+    if (!source || !fits_slot(source->info(), target, import))
+        return;
+    const std::optional<double> target_lufs = loudness_target_lufs(target.loudness);
+    if (!target_lufs) {
+        convert(*source, target, std::nullopt, task, import);
+        return;
+    }
+    const std::optional<SLoudness> measured = measure_song_of(*source, target, task, import);
+    if (!measured)
+        return;
+    // The second reading decodes from the start again, with a decoder of its own.
+    source.reset();
+    if (!device.seek(start)) {
+        import.result = ESongImportResult::READ_ERROR;
+        import.detail = QStringLiteral("cannot return to the start: %1").arg(device.errorString());
+        return;
+    }
+    source = open_source(device, import);
+    if (source)
+        convert(*source, target, SNormalising{*measured, loudness_gain(*measured, *target_lufs)}, task,
+                import);
 }
 
 }  // namespace
@@ -194,8 +303,8 @@ SSongImport import_song(QIODevice& device, const QString& name, const SSongTarge
     if (target.channels != 1 && target.channels != 2) {
         import.result = ESongImportResult::NOT_AUDIO;
         import.detail = QStringLiteral("songs of %1 channels are not made").arg(target.channels);
-    } else if (std::unique_ptr<CAudioSource> source = open_source(device, import)) {
-        convert(*source, target, task, import);
+    } else {
+        import_from(device, target, task, import);
     }
     if (import.result != ESongImportResult::OK && import.result != ESongImportResult::CANCELLED)
         CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s (%s)", qUtf8Printable(name),
@@ -225,6 +334,9 @@ QStringList song_import_notes(const SSongImport& import)
                      .arg(time_text(*import.file_seconds), time_text(*import.header_seconds));
     if (import.clipped_samples > 0)
         notes << QStringLiteral("%1 samples beyond full scale were clipped.").arg(import.clipped_samples);
+    if (import.gain.peak_limited)
+        notes << QStringLiteral("reached %1; the peaks allow no more")
+                     .arg(loudness_text(import.loudness.integrated_lufs));
     return notes;
 }
 

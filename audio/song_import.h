@@ -1,6 +1,8 @@
 #pragma once
 
+#include "audio/loudness_gain.h"
 #include "audio/song_audio.h"
+#include "audio/song_loudness.h"
 
 #include <QString>
 #include <QStringList>
@@ -49,13 +51,21 @@ struct SSongImport {
     // The length the header gives, when the file ends before it (`file_seconds` is then
     // the length of the sound there is).
     std::optional<double> header_seconds;
+    // On OK, the song's loudness as it goes to the pedal, after the mono choice and the
+    // gain; the true peak only when normalising.
+    SLoudness loudness;
+    // The setting the song was imported with, and the gain it applied (none as the file).
+    ELoudnessTarget loudness_target = ELoudnessTarget::AS_THE_FILE;
+    SLoudnessGain gain;
 };
 
 // Converts an audio file into a song for the slot `target` describes. RIFF/WAVE files
 // go to the program's WAV reader, everything else to libsndfile. A song too long for the
 // slot is refused from the header before anything is converted; a file whose header does
-// not tell its length is converted until the song passes the slot's maximum. The task
-// gets a step per block and may cancel between blocks.
+// not tell its length is converted until the song passes the slot's maximum. To normalise
+// (`target.loudness`), the file is read twice: measured at full precision, then converted
+// with the one gain that reaches the target or, where the true peak would pass -1 dBTP, the
+// gain the peak allows. The task gets a step per block and may cancel between blocks.
 [[nodiscard]] SSongImport import_song(const QString& path, const SSongTarget& target, CTask* task);
 // The same from an open, seekable device positioned at the file's start; `name` names
 // it in the log.
@@ -63,7 +73,9 @@ struct SSongImport {
                                       CTask* task);
 
 // What the user is told about an import that went through with a flaw, a line each: a
-// file shorter than its header says, samples clipped. Empty for a faultless import.
+// file shorter than its header says, samples clipped, a loudness short of the target as
+// the peaks allow no more ("reached −15.1 LUFS; the peaks allow no more"). Empty for a
+// faultless import.
 [[nodiscard]] QStringList song_import_notes(const SSongImport& import);
 
 // What the user is told about a refused import of `path`, one or two lines:

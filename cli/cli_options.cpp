@@ -63,6 +63,11 @@ SCliParse parse_cli(const QStringList& arguments)
                                   "NAME|INDEX");
     const QCommandLineOption mono("mono", "How a mono pedal takes a stereo file: left or mix.", "left|mix",
                                   "left");
+    const QCommandLineOption loudness(
+        "loudness",
+        "The loudness an imported song is brought to, in LUFS: off (as the file), "
+        "-14, -16 or -23.",
+        "off|-14|-16|-23", "off");
     const QCommandLineOption online("online", "Take the firmware package from the update server.");
     const QCommandLineOption list("list", "List the update server's firmware packages.");
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
@@ -72,7 +77,7 @@ SCliParse parse_cli(const QStringList& arguments)
         "since", "backup: take the songs unchanged since this earlier backup from it.", "PREVIOUS");
     const QCommandLineOption quiet("quiet", "Print no progress and no success line; failures still.");
     parser.addOptions(
-        {yes, force, json, verify, quiet, port, mono, online, list, name, wav, slot_list, since});
+        {yes, force, json, verify, quiet, port, mono, loudness, online, list, name, wav, slot_list, since});
     add_front_end_options(parser);
 
     SCliParse parse;
@@ -129,7 +134,13 @@ SCliParse parse_cli(const QStringList& arguments)
         parse.text = QStringLiteral("--mono takes left or mix.");
         return parse;
     }
-    options.mono_mode = *mono_mode;
+    options.import_settings.mono_mode = *mono_mode;
+    const std::optional<ELoudnessTarget> target = loudness_target_from_name(parser.value(loudness));
+    if (!target) {
+        parse.text = QStringLiteral("--loudness takes off, -14, -16 or -23.");
+        return parse;
+    }
+    options.import_settings.loudness = *target;
     parse.exit_code = 0;
     parse.options = options;
     return parse;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/song_audio.h"
 #include "core/front_end_options.h"
+#include "core/song_operations.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,7 +22,7 @@ struct SCliOptions {
     QString since;       // backup: an earlier backup to take unchanged songs from
     QString port;
     SFrontEndOptions front_end;
-    EMonoMode mono_mode = EMonoMode::LEFT;
+    SImportSettings import_settings;  // --mono, --loudness
     bool online = false;
     bool list = false;
     QString firmware_name;

@@ -16,8 +16,8 @@ int run_import(SCliContext& context, CPedalSession& session)
         return fail_with(context, CLI_EXIT_FAILED,
                          QStringLiteral("'%1' is not a file that can be read.").arg(path));
     return run_with_task(context, session, [&](CTask& task) {
-        return import_song(session, path, slot, context.options.mono_mode, &task, context.options.verify,
-                           &context.prompt);
+        return import_song(session, path, slot, context.options.import_settings, &task,
+                           context.options.verify, &context.prompt);
     });
 }
 

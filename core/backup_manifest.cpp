@@ -45,7 +45,7 @@ void insert_facts(QJsonObject& entry, const SLibrarySong& facts)
     if (!facts.name.isEmpty())
         entry.insert("name", facts.name);
     for (const auto& [key, figure] : kFigures)
-        if (facts.*figure)
+        if (facts.*figure && std::isfinite(*(facts.*figure)))
             entry.insert(key, std::round(*(facts.*figure) * 100) / 100);
 }
 

@@ -123,15 +123,17 @@ namespace {
 // Whether the song in `slot` may be replaced; asked once the file for it has converted.
 using ReplaceCheck = std::function<bool(int slot)>;
 
-COperationResult import_checked(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
-                                CTask* task, bool verify, const ReplaceCheck& may_replace)
+COperationResult import_checked(CPedalSession& session, const QString& path, int slot,
+                                const SImportSettings& settings, CTask* task, bool verify,
+                                const ReplaceCheck& may_replace)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
         return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
     if (slot < 0)
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
-    const SSongTarget target{format->channels, session.slot_song_bytes(), mono_mode};
+    const SSongTarget target{format->channels, session.slot_song_bytes(), settings.mono_mode,
+                             settings.loudness};
     set_percent_range(task, 0, kConvertPercent);
     // The audio library's conversion of the file, an overload of its own.
     const SSongImport import = import_song(path, target, task);
@@ -155,7 +157,7 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
                                    static_cast<unsigned int>(import.song.size()), task);
     // The library records the song as the pedal's record gives it, whole units.
     if (written == LOOPER_RESULT_OK && session.reload_slot(slot) == LOOPER_RESULT_OK)
-        record_import(session, slot, replaced, path, mono_mode);
+        record_import(session, slot, replaced, path, settings.mono_mode, import);
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
             no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
@@ -172,10 +174,10 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
 
 }  // namespace
 
-COperationResult import_song(CPedalSession& session, const QString& path, int slot, EMonoMode mono_mode,
-                             CTask* task, bool verify, CQuestions* questions)
+COperationResult import_song(CPedalSession& session, const QString& path, int slot,
+                             const SImportSettings& settings, CTask* task, bool verify, CQuestions* questions)
 {
-    return import_checked(session, path, slot, mono_mode, task, verify, [&](int replaced) {
+    return import_checked(session, path, slot, settings, task, verify, [&](int replaced) {
         return !questions || questions->ask_yes_no(kOverwriteTitle,
                                                    overwrite_question(replaced_lines(session, replaced, 1)));
     });
@@ -217,7 +219,7 @@ bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned
 }
 
 std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths, int first_slot,
-                                           EMonoMode mono_mode, CTask* task, bool verify,
+                                           const SImportSettings& settings, CTask* task, bool verify,
                                            CQuestions& questions)
 {
     std::vector<COperationResult> results;
@@ -240,7 +242,7 @@ std::vector<COperationResult> import_songs(CPedalSession& session, const QString
             continue;
         }
         const int slot = first_slot + static_cast<int>(i);
-        results.push_back(import_checked(session, paths[int(i)], slot, mono_mode, task, verify, may_replace));
+        results.push_back(import_checked(session, paths[int(i)], slot, settings, task, verify, may_replace));
         if (results.back().kind() == COperationResult::EKind::DECLINED)
             break;
         // The blocks of a song just replaced are free for the next file only once the

@@ -14,12 +14,19 @@ class CTask;
 class QFileDevice;
 struct SNandFlashConfig;
 
+// How a file is taken into a song: which channel a mono pedal takes, and the loudness.
+struct SImportSettings {
+    EMonoMode mono_mode = EMonoMode::LEFT;
+    ELoudnessTarget loudness = ELoudnessTarget::AS_THE_FILE;
+};
+
 // The song commands, run on a worker with a task for progress and cancel. Slots are
 // 0-based. An import reads its slot's record again to record the song in the library as the
 // pedal holds it; otherwise the caller reloads what the command changed.
 
-// Converts the audio file at `path` to the pedal's format and writes it into `slot`; a
-// mono pedal takes a file of more channels as `mono_mode` says. A song too long for a
+// Converts the audio file at `path` to the pedal's format and writes it into `slot`, as
+// `settings` say: what a mono pedal takes of a file of more channels, and the loudness.
+// A gain the peaks limited is told under the result. A song too long for a
 // slot is refused before anything is converted, "File too large!" with the slot's and
 // the file's lengths; one the free blocks cannot take, "Space not enough!" with the free
 // and the needed space. The slot's record is committed last, so a cancelled or failed
@@ -28,7 +35,7 @@ struct SNandFlashConfig;
 // overwrite question, asked once the file has converted, so a file that would be refused
 // asks nothing; without `questions` it is replaced unasked (the caller asked already).
 [[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot,
-                                           EMonoMode mono_mode, CTask* task, bool verify = false,
+                                           const SImportSettings& settings, CTask* task, bool verify = false,
                                            CQuestions* questions = nullptr);
 
 // Reads `slot` back from the pedal, its record included, and compares it with the `length`
@@ -48,8 +55,8 @@ struct SNandFlashConfig;
 // with a declined result. Otherwise a result per path, in order; once cancelled, the files
 // not yet begun are "Cancelled !" too.
 [[nodiscard]] std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths,
-                                                         int first_slot, EMonoMode mono_mode, CTask* task,
-                                                         bool verify, CQuestions& questions);
+                                                         int first_slot, const SImportSettings& settings,
+                                                         CTask* task, bool verify, CQuestions& questions);
 
 // Reads `slot` and saves it at `path` as a 48000 Hz, 24-bit WAV file. The file is
 // replaced only once it is whole: a cancelled or failed export leaves a file that was

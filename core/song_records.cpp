@@ -50,7 +50,7 @@ QString imported_song_name(const QString& path)
 }
 
 void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
-                   EMonoMode mono_mode)
+                   EMonoMode mono_mode, const SSongImport& import)
 {
     SLibrarySong song = slot_song(session, slot);
     song.name = imported_song_name(path);
@@ -58,6 +58,12 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
     song.source_sha256 = file_sha256(path);
     if (session.song_format() && session.song_format()->channels == 1)
         song.mono_mode = QString::fromLatin1(mono_mode_name(mono_mode));
+    song.loudness_lufs = import.loudness.integrated_lufs;
+    song.loudness_range_lu = import.loudness.range_lu;
+    song.true_peak_dbtp = import.loudness.true_peak_dbtp;
+    song.loudness_setting = QString::fromLatin1(loudness_target_name(import.loudness_target));
+    if (import.loudness_target != ELoudnessTarget::AS_THE_FILE)
+        song.gain_db = import.gain.gain_db;
     session.library().record(song, replaced_fingerprint);
 }
 

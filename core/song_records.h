@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/song_audio.h"
+#include "audio/song_import.h"
 #include "core/operation_result.h"
 #include "library/library_song.h"
 
@@ -24,9 +25,10 @@ QString known_name(const CPedalSession& session, int slot);
 QString imported_song_name(const QString& path);
 
 // Records the song an import of `path` just wrote into `slot`, in place of the song the
-// slot held before (`replaced_fingerprint`, empty for none).
+// slot held before (`replaced_fingerprint`, empty for none), with the loudness `import`
+// measured, its setting and the gain it applied.
 void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
-                   EMonoMode mono_mode);
+                   EMonoMode mono_mode, const SSongImport& import);
 // Records the song Tandora just wrote into `slot` from no file (a restore, a starter song),
 // with what it comes with: the name and the loudness figures of `facts`.
 void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -85,17 +87,32 @@ QString CSongLibrary::default_path()
 
 CSongLibrary::CSongLibrary(QString path) : m_path(std::move(path)) {}
 
-bool CSongLibrary::open_and_migrate()
+CSongLibrary::EOpen CSongLibrary::open_and_migrate()
 {
     CLibraryConnection connection(m_path);
     if (connection.is_open() && looks_sound(connection) &&
         connection.exec(QStringLiteral("PRAGMA journal_mode = WAL")) && migrate_library(connection))
-        return true;
+        return EOpen::READY;
     if (connection.was_busy())
-        return false;
+        return EOpen::BUSY;
     CLogFile::get_instance()->log(LOG_LEVEL_ERROR, "Song library %s unusable: %s", qPrintable(m_path),
                                   qPrintable(connection.error().text()));
-    return false;
+    return EOpen::DAMAGED;
+}
+
+CSongLibrary::EOpen CSongLibrary::open_waiting()
+{
+    // SQLite answers "busy" at once, past its time-out, where waiting could deadlock: while
+    // another program creates the file or changes its journal mode. That program is done
+    // in moments.
+    constexpr int kAttempts = 100;
+    constexpr auto kPause = std::chrono::milliseconds(20);
+    EOpen opened = open_and_migrate();
+    for (int attempt = 1; opened == EOpen::BUSY && attempt < kAttempts; ++attempt) {
+        std::this_thread::sleep_for(kPause);
+        opened = open_and_migrate();
+    }
+    return opened;
 }
 
 bool CSongLibrary::ready()
@@ -103,20 +120,27 @@ bool CSongLibrary::ready()
     if (m_state != EState::UNCHECKED)
         return m_state == EState::READY;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    if (open_and_migrate()) {
+    EOpen opened = open_waiting();
+    if (opened == EOpen::DAMAGED && QFileInfo::exists(m_path)) {
+        const QString aside = move_library_aside(m_path, QDate::currentDate());
+        if (!aside.isEmpty()) {
+            CLogFile::get_instance()->log(
+                LOG_LEVEL_WARNING, "Song library moved aside as %s; a new one started", qPrintable(aside));
+            note(QStringLiteral(
+                     "The song library could not be read; it was set aside as %1 and a new one started.")
+                     .arg(aside));
+            opened = open_waiting();
+        }
+    }
+    if (opened == EOpen::READY) {
         m_state = EState::READY;
         return true;
     }
-    const QString aside =
-        QFileInfo::exists(m_path) ? move_library_aside(m_path, QDate::currentDate()) : QString();
-    if (!aside.isEmpty() && open_and_migrate()) {
-        CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Song library moved aside as %s; a new one started",
-                                      qPrintable(aside));
+    // A library another program holds for long is tried again at the next call.
+    if (opened == EOpen::BUSY) {
         note(QStringLiteral(
-                 "The song library could not be read; it was set aside as %1 and a new one started.")
-                 .arg(aside));
-        m_state = EState::READY;
-        return true;
+            "The song library is in use by another program; song names are not kept this time."));
+        return false;
     }
     note(
         QStringLiteral("The song library %1 cannot be used; song names are not kept this time.").arg(m_path));

@@ -47,8 +47,11 @@ public:
     bool usable();
 
 private:
+    enum class EOpen { READY, BUSY, DAMAGED };
     bool ready();
-    bool open_and_migrate();
+    EOpen open_and_migrate();
+    // open_and_migrate, tried again while another program keeps the file busy.
+    EOpen open_waiting();
     // A failure of a call that wrote or read: a note unless another program held the file.
     void note_failure(const CLibraryConnection& connection, const char* doing);
     void note(const QString& text);

@@ -4,8 +4,12 @@
 //                              4-minute 44100 Hz stereo 16-bit file into PULSE RING song
 //                              bytes (mono, conversion only)
 //   import peak MB 60 min      the same process refusing a 60-minute file
+//   import peak MB 4 min normalised  the 4-minute import brought to -16 LUFS
 //   import mono / ffmpeg       the conversion written to a 24-bit WAV file, against
 //   import stereo / ffmpeg     ffmpeg's soxr resampler doing the same in the same run
+//   import normalised / ffmpeg two-pass  the mono conversion brought to -16 LUFS, against
+//                              ffmpeg measuring with ebur128=peak=true, then converting
+//                              with the gain that follows (volume, then soxr)
 //   thd+n 24-bit -60 dBFS dB   a dithered 24-bit tone through import and export
 // Inputs are made with sox in a temporary folder.
 #include "audio/song_export.h"
@@ -17,6 +21,7 @@
 
 #include <unistd.h>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -58,25 +63,28 @@ double peak_mb()
     return -1;
 }
 
-SSongTarget pulse_ring(unsigned int channels)
+SSongTarget pulse_ring(unsigned int channels, ELoudnessTarget loudness = ELoudnessTarget::AS_THE_FILE)
 {
     SSongTarget target;
     target.channels = channels;
     target.max_bytes = kSlotBytes * channels;
+    target.loudness = loudness;
     return target;
 }
 
-// The child: one import, then its own peak memory on stdout.
-int import_child(const char* path)
+// The child: one import at the loudness named, then its own peak memory on stdout.
+int import_child(const char* path, const char* loudness)
 {
-    const SSongImport import = import_song(QString::fromLocal8Bit(path), pulse_ring(1), nullptr);
+    const SSongImport import = import_song(
+        QString::fromLocal8Bit(path),
+        pulse_ring(1, loudness_target_from_name(loudness).value_or(ELoudnessTarget::AS_THE_FILE)), nullptr);
     std::printf("%s %.3f\n", song_import_result_text(import.result), peak_mb());
     return 0;
 }
 
 // Peak memory of a fresh process of this program importing `path`: the child's line is
 // the import's result and, last, its peak.
-double child_peak_of(const QString& path, const char* expected_result)
+double child_peak_of(const QString& path, const char* expected_result, const char* loudness = "off")
 {
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -84,7 +92,8 @@ double child_peak_of(const QString& path, const char* expected_result)
         return -1;
     self[length] = 0;
     const QByteArray command =
-        (QString("'%1' --import-peak '%2'").arg(QString::fromLocal8Bit(self), path)).toLocal8Bit();
+        (QString("'%1' --import-peak '%2' %3").arg(QString::fromLocal8Bit(self), path, loudness))
+            .toLocal8Bit();
     FILE* child = popen(command.constData(), "r");
     if (!child)
         return -1;
@@ -100,9 +109,10 @@ double child_peak_of(const QString& path, const char* expected_result)
     return std::atof(text.c_str() + space + 1);
 }
 
-bool import_to_wave(const QString& from, const QString& to, unsigned int channels)
+bool import_to_wave(const QString& from, const QString& to, unsigned int channels,
+                    ELoudnessTarget loudness = ELoudnessTarget::AS_THE_FILE)
 {
-    const SSongImport import = import_song(from, pulse_ring(channels), nullptr);
+    const SSongImport import = import_song(from, pulse_ring(channels, loudness), nullptr);
     if (import.result != ESongImportResult::OK)
         return false;
     SWaveFormatex format;
@@ -114,6 +124,35 @@ bool import_to_wave(const QString& from, const QString& to, unsigned int channel
                qint64(header.size()) &&
            file.write(reinterpret_cast<const char*>(import.song.data()), qint64(import.song.size())) ==
                qint64(import.song.size());
+}
+
+// ffmpeg's two readings of `from` to bring it to `target` LUFS: its meter's summary, then
+// the conversion with the gain the integrated loudness and the true peak allow.
+bool ffmpeg_normalised(const QString& from, const QString& to, double target)
+{
+    const QByteArray measure =
+        QString("ffmpeg -nostats -i '%1' -af ebur128=peak=true -f null - 2>&1").arg(from).toLocal8Bit();
+    FILE* meter = popen(measure.constData(), "r");
+    if (!meter)
+        return false;
+    QString summary;
+    char line[512];
+    while (std::fgets(line, sizeof line, meter))
+        summary += QString::fromLocal8Bit(line);
+    if (pclose(meter) != 0)
+        return false;
+    const QRegularExpressionMatch integrated =
+        QRegularExpression(R"(I:\s+(-?[\d.]+) LUFS)").match(summary.mid(summary.lastIndexOf("Summary")));
+    const QRegularExpressionMatch peak = QRegularExpression(R"(Peak:\s+(-?[\d.]+) dBFS)").match(summary);
+    if (!integrated.hasMatch() || !peak.hasMatch())
+        return false;
+    const double gain =
+        std::min(target - integrated.captured(1).toDouble(), -1.0 - peak.captured(1).toDouble());
+    return run(QString("ffmpeg -v error -y -i '%1' -af volume=%2dB,aresample=resampler=soxr -ar 46875 -ac 1 "
+                       "-c:a pcm_s24le '%3'")
+                   .arg(from)
+                   .arg(gain, 0, 'f', 2)
+                   .arg(to));
 }
 
 double elapsed_ms(const std::function<bool()>& job)
@@ -156,8 +195,8 @@ double round_trip_thd_n(const QString& tone, const QString& exported)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "--import-peak")
-        return import_child(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "--import-peak")
+        return import_child(argv[2], argv[3]);
 
     QTemporaryDir dir;
     const auto file = [&dir](const char* name) { return dir.path() + "/" + name; };
@@ -172,9 +211,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::vector<double> four, hour, thd_n;
+    std::vector<double> four, four_normalised, hour, thd_n;
     for (int i = 0; i < kRuns; ++i) {
         four.push_back(child_peak_of(file("four.wav"), "Imported"));
+        four_normalised.push_back(child_peak_of(file("four.wav"), "Imported", "-16"));
         hour.push_back(child_peak_of(file("hour.wav"), "File too large!"));
         thd_n.push_back(round_trip_thd_n(file("tone.wav"), file("tone_out.wav")));
     }
@@ -189,11 +229,18 @@ int main(int argc, char** argv)
     const double stereo =
         time_ratio([&] { return import_to_wave(file("four.wav"), file("ours_stereo.wav"), 2); },
                    [&] { return ffmpeg("", "ffmpeg_stereo.wav"); });
+    const double normalised = time_ratio(
+        [&] {
+            return import_to_wave(file("four.wav"), file("ours_normalised.wav"), 1, ELoudnessTarget::LUFS_16);
+        },
+        [&] { return ffmpeg_normalised(file("four.wav"), file("ffmpeg_normalised.wav"), -16); });
 
     std::printf("import peak MB 4 min mono: %.1f\n", median(four));
+    std::printf("import peak MB 4 min normalised: %.1f\n", median(four_normalised));
     std::printf("import peak MB 60 min: %.1f\n", median(hour));
     std::printf("import mono / ffmpeg: %.2f\n", mono);
     std::printf("import stereo / ffmpeg: %.2f\n", stereo);
+    std::printf("import normalised / ffmpeg two-pass: %.2f\n", normalised);
     std::printf("thd+n 24-bit -60 dBFS dB: %.1f\n", median(thd_n));
     return 0;
 }

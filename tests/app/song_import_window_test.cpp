@@ -1,3 +1,4 @@
+#include "audio/song_loudness.h"
 #include "device/model_info.h"
 #include "song_page_fixture.h"
 #include "support/progress_event.h"
@@ -174,6 +175,25 @@ TEST_F(SongImport, SongTooLongForTheFreeSpaceIsRefusedWithTheNumbers)
               QStringList({"Space not enough!\nFree: 1:31 (12.3 MB); the song needs 2:01 (16.2 MB)."}));
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
     EXPECT_FALSE(driver().songs().is_file_exist(20));
+}
+
+// The loudness comes from the settings file, offered with the minus sign, and goes to the
+// import; the choice is written back when it changes.
+TEST_F(SongImport, LoudnessSettingIsRememberedAndUsed)
+{
+    write_config("/Config/Loudness", "-23");
+    connect_pedal(kPulseRing);
+    auto& setting = *widget<QComboBox>("m_comLoudness");
+    EXPECT_EQ(setting.currentText(), QString::fromUtf8("\u221223 LUFS"));
+    EXPECT_TRUE(setting.isEnabled());
+    write_tone(file("tone.wav"), 1, 44100, 44100);
+    m_prompt.answer_file(file("tone.wav"));
+    click("m_btnDownload");
+    const std::vector<unsigned char> song = stored_song(0);
+    EXPECT_NEAR(measure_song(song.data(), song.size(), 1).value_or(SLoudness{}).integrated_lufs, -23.0, 0.1);
+
+    setting.setCurrentIndex(setting.findText("As the file"));
+    EXPECT_EQ(read_config("/Config/Loudness"), "off");
 }
 
 // The mix comes from the settings file and goes to the import; the choice is written

@@ -408,6 +408,7 @@ TEST_F(SongPage, AGrownWindowGivesTheListTheRoom)
     // The form's places at 704 x 595, moved or stretched by the 296 x 405 the window grew.
     EXPECT_EQ(widget<QWidget>("groupBox")->geometry(), QRect(310 + 296, 30, 341, 411));
     EXPECT_EQ(widget<QWidget>("m_comMonoMode")->geometry(), QRect(80, 450 + 405, 201 + 296, 22));
+    EXPECT_EQ(widget<QWidget>("m_comLoudness")->geometry(), QRect(390 + 296, 450 + 405, 261, 22));
     EXPECT_EQ(list().geometry(), QRect(20, 40, 261 + 296, 401 + 405));
     const QRect last = list().visualItemRect(list().item(29));
     EXPECT_LE(last.bottom(), list().viewport()->height()) << last.bottom();

@@ -87,9 +87,9 @@ void CUserDuringWork::act()
     song_tab = pages->isTabEnabled(0);
     firmware_tab = pages->isTabEnabled(1);
     bar_shown = m_window.findChild<QProgressBar*>("progressBar")->isVisible();
-    for (const char* name :
-         {"m_btnUpload", "m_btnDownload", "m_btnDelete", "m_btnBackup", "m_btnRestore", "m_comMonoMode",
-          "m_chkVerifyImport", "m_btnSelLocal", "m_comNewSoftware", "m_editPath", "m_btnOpen", "m_btnUpdate"})
+    for (const char* name : {"m_btnUpload", "m_btnDownload", "m_btnDelete", "m_btnBackup", "m_btnRestore",
+                             "m_comMonoMode", "m_comLoudness", "m_chkVerifyImport", "m_btnSelLocal",
+                             "m_comNewSoftware", "m_editPath", "m_btnOpen", "m_btnUpdate"})
         if (m_window.findChild<QWidget*>(name)->isEnabled())
             live_controls << name;
     for (const char* name : m_buttons)

@@ -50,6 +50,8 @@ const SPlacedWidget kPlacedWidgets[] = {
     {"m_lstSong", "QListWidget", "song", {20, 40, 261, 401}},
     {"m_labelMonoMode", "QLabel", "song", {20, 450, 61, 22}},
     {"m_comMonoMode", "QComboBox", "song", {80, 450, 201, 22}},
+    {"m_labelLoudness", "QLabel", "song", {310, 450, 71, 22}},
+    {"m_comLoudness", "QComboBox", "song", {390, 450, 261, 22}},
     {"m_labelFreeSpace", "QLabel", "song", {20, 480, 261, 16}},
     {"groupBox", "QGroupBox", "song", {310, 30, 341, 411}},
     {"m_btnUpload", "QPushButton", "groupBox", {90, 50, 151, 61}},
@@ -219,6 +221,8 @@ TEST_F(WindowForm, LabelsAndBoxesReadAsDesigned)
     EXPECT_EQ(find<QListWidget>(window, "m_lstSong")->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(find<QLabel>(window, "m_labelMonoMode")->text(), "Mono:");
     EXPECT_EQ(find<QLabel>(window, "m_labelMonoMode")->buddy(), find<QComboBox>(window, "m_comMonoMode"));
+    EXPECT_EQ(find<QLabel>(window, "m_labelLoudness")->text(), "Loudness:");
+    EXPECT_EQ(find<QLabel>(window, "m_labelLoudness")->buddy(), find<QComboBox>(window, "m_comLoudness"));
     EXPECT_TRUE(find<QListWidget>(window, "m_lstSong")->viewport()->acceptDrops());
 }
 

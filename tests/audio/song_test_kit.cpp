@@ -2,9 +2,10 @@
 
 #include <random>
 
-SSongTarget song_target(unsigned int channels, EMonoMode mode, uint64_t max_bytes)
+SSongTarget song_target(unsigned int channels, EMonoMode mode, uint64_t max_bytes, ELoudnessTarget loudness)
 {
     SSongTarget target;
+    target.loudness = loudness;
     target.channels = channels;
     target.mono_mode = mode;
     target.max_bytes = max_bytes;
@@ -26,10 +27,10 @@ CWave song_wave(const std::vector<unsigned char>& song, unsigned int channels)
     return wave;
 }
 
-Bytes noise_wave16(unsigned int rate, unsigned int channels, unsigned int frames)
+Bytes noise_wave16(unsigned int rate, unsigned int channels, unsigned int frames, int peak)
 {
     std::mt19937 random(rate + channels);
-    std::uniform_int_distribution<int> sample(-20000, 20000);
+    std::uniform_int_distribution<int> sample(-peak, peak);
     Bytes data;
     data.reserve(size_t(frames) * channels * 2);
     for (size_t i = 0; i < size_t(frames) * channels; ++i) {

@@ -11,9 +11,10 @@
 constexpr uint64_t kPulseRingSlotBytes = 41287680;
 
 SSongTarget song_target(unsigned int channels, EMonoMode mode = EMonoMode::LEFT,
-                        uint64_t max_bytes = kPulseRingSlotBytes);
+                        uint64_t max_bytes = kPulseRingSlotBytes,
+                        ELoudnessTarget loudness = ELoudnessTarget::AS_THE_FILE);
 QString fixture(const char* name);
 // Song bytes as a 46875 Hz, 24-bit CWave, for the measures of signal_measure.h.
 CWave song_wave(const std::vector<unsigned char>& song, unsigned int channels);
-// A 16-bit WAVE image of seeded noise, a different sequence on every channel.
-Bytes noise_wave16(unsigned int rate, unsigned int channels, unsigned int frames);
+// A 16-bit WAVE image of seeded noise up to `peak`, a different sequence on every channel.
+Bytes noise_wave16(unsigned int rate, unsigned int channels, unsigned int frames, int peak = 20000);

@@ -1,9 +1,12 @@
+#include "audio/song_audio.h"
+#include "audio/song_loudness.h"
 #include "audio/wave.h"
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_prompt.h"
 #include "emulator/pedal_emulator.h"
 #include "pedal_kit.h"
+#include "signal_measure.h"
 #include "support/task.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +155,10 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   "notes.txt is not an audio file Tandora can read."},
         SBadInput{"mono", {"import", "2", "@tone.wav", "--mono", "right"}, 2, "--mono takes left or mix"},
+        SBadInput{"loudness",
+                  {"import", "2", "@tone.wav", "--loudness", "-15"},
+                  2,
+                  "--loudness takes off, -14, -16 or -23"},
         SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
         SBadInput{"command", {"play"}, 2, "Unknown command"},
         SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
@@ -293,6 +300,22 @@ TEST_F(Cli, MonoOptionChoosesWhatAMonoPedalTakes)
     };
     EXPECT_TRUE(silent(left));
     EXPECT_FALSE(silent(mix));
+}
+
+// A negative figure after --loudness is the option's value, and the song reaches it.
+TEST_F(Cli, LoudnessOptionNormalisesTheImport)
+{
+    add_pedal();
+    write_tone(file("tone.wav"), 44100);
+    ASSERT_EQ(run({"import", "1", file("tone.wav"), "--loudness", "-16"}).code, 0);
+    ASSERT_EQ(run({"export", "1", file("out.wav")}).code, 0);
+    CWave exported;
+    ASSERT_TRUE(exported.Load(file("out.wav")));
+    const std::vector<double> samples = channel_of(exported, 0);
+    const std::unique_ptr<CLoudnessMeter> meter = CLoudnessMeter::create(1, kExportSampleRate, false);
+    ASSERT_TRUE(meter);
+    meter->add(samples.data(), samples.size());
+    EXPECT_NEAR(meter->result().integrated_lufs, -16.0, 0.1);
 }
 
 // Back up, empty the pedal, restore: every song exports as it did before, and the backup's

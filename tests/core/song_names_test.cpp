@@ -16,16 +16,17 @@ namespace {
 class SongNames : public PedalBackup {
 protected:
     // A short tone at `name`, with `title` in its tags unless empty; imported into `slot`.
-    void import_tone(const QString& name, unsigned slot, const char* title = "")
+    void import_tone(const QString& name, unsigned slot, const char* title = "",
+                     ELoudnessTarget loudness = ELoudnessTarget::AS_THE_FILE)
     {
-        write_tone(file(name), 4410);
+        write_tone(file(name), 22050);
         if (*title) {
             TagLib::FileRef tagged(QFile::encodeName(file(name)).constData());
             ASSERT_FALSE(tagged.isNull());
             tagged.tag()->setTitle(TagLib::String(title, TagLib::String::UTF8));
             ASSERT_TRUE(tagged.save());
         }
-        ASSERT_TRUE(import_song(m_session, file(name), int(slot), EMonoMode::MIX, nullptr).ok());
+        ASSERT_TRUE(import_song(m_session, file(name), int(slot), {EMonoMode::MIX, loudness}, nullptr).ok());
         ASSERT_EQ(m_session.reload_slot(int(slot)), LOOPER_RESULT_OK);
     }
     QString name_in_line(unsigned slot) { return slot_line(m_session, slot).name; }
@@ -35,7 +36,7 @@ protected:
 
 TEST_F(SongNames, ImportRecordsNameSourceAndFingerprintFoundAgainAfterAReconnect)
 {
-    import_tone("Intro jam.wav", 3);
+    import_tone("Intro jam.wav", 3, "", ELoudnessTarget::LUFS_16);
     import_tone("track02.wav", 4, "Night Drive");
     const std::optional<SLibrarySong> song = known_song(m_session, 3);
     ASSERT_TRUE(song);
@@ -45,7 +46,13 @@ TEST_F(SongNames, ImportRecordsNameSourceAndFingerprintFoundAgainAfterAReconnect
     EXPECT_EQ(song->mono_mode, "mix");
     EXPECT_EQ(song->fingerprint, m_session.slot_fingerprint(3));
     EXPECT_EQ(song->stored_bytes, m_session.songs().get_file_length(3));
-    EXPECT_NEAR(song->seconds, 0.1, 0.01);
+    EXPECT_NEAR(song->seconds, 0.5, 0.01);
+    EXPECT_EQ(song->loudness_setting, "-16");
+    EXPECT_NEAR(song->loudness_lufs.value_or(0), -16, 0.2);
+    EXPECT_TRUE(song->true_peak_dbtp && song->gain_db);
+    const SLibrarySong plain = *known_song(m_session, 4);
+    EXPECT_EQ(plain.loudness_setting, "off");
+    EXPECT_TRUE(plain.loudness_lufs && !plain.true_peak_dbtp && !plain.gain_db);
 
     reconnect();
     EXPECT_EQ(slot_line(m_session, 3).text, m_session.songs().get_name(3) + "  0:00  Intro jam");
@@ -117,7 +124,6 @@ TEST_F(SongNames, NamesAndLoudnessGoThroughBackupAndRestoreIntoAFreshPedal)
     EXPECT_EQ(restored.loudness_lufs, -14.2);
     EXPECT_EQ(restored.loudness_range_lu, 6.5);
     EXPECT_EQ(restored.true_peak_dbtp, -1.04);
-    EXPECT_FALSE(known_song(m_session, 3)->loudness_lufs);
 
     // A backup made before songs had names restores as it always did, with none.
     QJsonObject manifest = QJsonDocument::fromJson(read_all(folder + "/backup.json")).object();

@@ -1,6 +1,7 @@
 #include "core/song_operations.h"
 #include "core_pedal.h"
 
+#include "audio/song_loudness.h"
 #include "audio/wave.h"
 #include "device/model_info.h"
 #include "support/little_endian.h"
@@ -91,7 +92,7 @@ protected:
     std::vector<unsigned char> store_old_song()
     {
         write_tone(file("old.wav"), 20000);
-        EXPECT_TRUE(import_song(m_session, file("old.wav"), 0, EMonoMode::LEFT, nullptr).ok());
+        EXPECT_TRUE(import_song(m_session, file("old.wav"), 0, SImportSettings{}, nullptr).ok());
         EXPECT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
         write_tone(file("new.wav"), 300000);
         return stored_song(0);
@@ -108,7 +109,7 @@ protected:
 TEST_F(SongOperations, ImportExportAndDeleteRunWithoutAWindow)
 {
     write_tone(file("tone.wav"), 44100);
-    const COperationResult imported = import_song(m_session, file("tone.wav"), 2, EMonoMode::LEFT, nullptr);
+    const COperationResult imported = import_song(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr);
     EXPECT_TRUE(imported.ok());
     EXPECT_EQ(imported.text(), "Successful !");
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
@@ -133,7 +134,7 @@ TEST_F(SongOperations, FileShorterThanItsHeaderIsImportedWithALine)
     write_sine(file("cut.wav"), 8000, 80000, {8000});
     QFile cut(file("cut.wav"));
     ASSERT_TRUE(cut.resize(44 + 80000));
-    const COperationResult imported = import_song(m_session, file("cut.wav"), 2, EMonoMode::LEFT, nullptr);
+    const COperationResult imported = import_song(m_session, file("cut.wav"), 2, SImportSettings{}, nullptr);
     EXPECT_TRUE(imported.ok());
     EXPECT_EQ(imported.text(), "Successful !");
     EXPECT_EQ(imported.detail(), "The file ends at 0:05 of the 0:10 its header gives.");
@@ -148,7 +149,7 @@ TEST_P(ImportCancel, KeepsTheOldSongAndSendsNothingAfterTheCancel)
     const std::vector<unsigned char> old_song = store_old_song();
     CTask task;
     CCancelAtStep cancel(task, *m_pedal, GetParam());
-    const COperationResult result = import_song(m_session, file("new.wav"), 0, EMonoMode::LEFT, &task);
+    const COperationResult result = import_song(m_session, file("new.wav"), 0, SImportSettings{}, &task);
     m_pedal->wait_until_idle();
     ASSERT_GE(cancel.steps, GetParam());
     EXPECT_EQ(result.kind(), COperationResult::EKind::CANCELLED);
@@ -225,7 +226,7 @@ TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
     CScriptedQuestions user;
     user.answer(c.yes);
     m_pedal->clear_command_log();
-    const COperationResult result = import_song(m_session, path, 0, EMonoMode::LEFT, nullptr, false, &user);
+    const COperationResult result = import_song(m_session, path, 0, SImportSettings{}, nullptr, false, &user);
     EXPECT_EQ(result.kind(), c.kind);
     EXPECT_EQ(user.asked, c.audio
                               ? QStringList{"'" + line + "' already exist, continue to overwrite the song?"}
@@ -251,15 +252,15 @@ TEST_F(SongOperations, SeveralFilesAskOnceAFileThatReplacesASongHasPassed)
     write_text(file("notes.wav"));
     CScriptedQuestions user;
     std::vector<COperationResult> results = import_songs(m_session, {file("notes.wav"), file("new.wav")}, 0,
-                                                         EMonoMode::LEFT, nullptr, false, user);
+                                                         SImportSettings{}, nullptr, false, user);
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].kind(), COperationResult::EKind::AUDIO);
     EXPECT_TRUE(results[1].ok());
     EXPECT_TRUE(user.asked.isEmpty());
 
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
-    results =
-        import_songs(m_session, {file("new.wav"), file("new.wav")}, 0, EMonoMode::LEFT, nullptr, false, user);
+    results = import_songs(m_session, {file("new.wav"), file("new.wav")}, 0, SImportSettings{}, nullptr,
+                           false, user);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].kind(), COperationResult::EKind::DECLINED);
     EXPECT_EQ(user.asked.size(), 1);
@@ -306,7 +307,8 @@ TEST_P(ImportRefusal, SaysWhyAndWritesNothing)
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     refusal.make(file(refusal.file));
     m_pedal->clear_command_log();
-    const COperationResult result = import_song(m_session, file(refusal.file), 20, EMonoMode::LEFT, nullptr);
+    const COperationResult result =
+        import_song(m_session, file(refusal.file), 20, SImportSettings{}, nullptr);
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.text(), refusal.text);
     EXPECT_EQ(result.detail(), refusal.detail);
@@ -334,14 +336,28 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SongOperations, MonoPedalTakesTheLeftChannelOrTheMixOfBoth)
 {
     write_sine(file("right.wav"), 44100, 44100, {0, 8000});
-    ASSERT_TRUE(import_song(m_session, file("right.wav"), 0, EMonoMode::LEFT, nullptr).ok());
-    ASSERT_TRUE(import_song(m_session, file("right.wav"), 1, EMonoMode::MIX, nullptr).ok());
+    ASSERT_TRUE(import_song(m_session, file("right.wav"), 0, SImportSettings{}, nullptr).ok());
+    ASSERT_TRUE(import_song(m_session, file("right.wav"), 1, SImportSettings{EMonoMode::MIX}, nullptr).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     const std::vector<unsigned char> left = stored_song(0);
     const std::vector<unsigned char> mix = stored_song(1);
     ASSERT_EQ(left.size(), mix.size());
     EXPECT_EQ(peak(left), 0);
     EXPECT_NEAR(peak(mix), 4000 * 256, 4000 * 256 / 20);
+}
+
+// The loudness is measured on what the pedal gets: the mix of a file panned hard right,
+// whose left channel is silence.
+TEST_F(SongOperations, LoudnessSettingNormalisesTheMonoChoice)
+{
+    write_sine(file("right.wav"), 44100, 44100, {0, 8000});
+    const COperationResult result =
+        import_song(m_session, file("right.wav"), 0, {EMonoMode::MIX, ELoudnessTarget::LUFS_23}, nullptr);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.detail(), "");
+    ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+    const std::vector<unsigned char> song = stored_song(0);
+    EXPECT_NEAR(measure_song(song.data(), song.size(), 1).value_or(SLoudness{}).integrated_lufs, -23.0, 0.1);
 }
 
 class NonAsciiName : public SongOperations, public ::testing::WithParamInterface<const char*> {};
@@ -354,7 +370,7 @@ TEST_P(NonAsciiName, ImportsAndExports)
     write_sine(file("ascii.wav"), 44100, 4410, {8000});
     ASSERT_EQ(std::rename(file("ascii.wav").toUtf8().constData(), file(name + ".wav").toUtf8().constData()),
               0);
-    ASSERT_TRUE(import_song(m_session, file(name + ".wav"), 0, EMonoMode::LEFT, nullptr).ok());
+    ASSERT_TRUE(import_song(m_session, file(name + ".wav"), 0, SImportSettings{}, nullptr).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     ASSERT_TRUE(export_song(m_session, 0, file(name + " out.wav"), nullptr).ok());
     std::FILE* exported = std::fopen(file(name + " out.wav").toUtf8().constData(), "rb");
@@ -379,7 +395,7 @@ TEST_F(SongOperations, SeveralFilesFillTheSlotsInTurnAndStopBetweenFiles)
             task.cancel();
     });
     const std::vector<COperationResult> results =
-        import_songs(m_session, paths, 27, EMonoMode::LEFT, &task, false, m_yes);
+        import_songs(m_session, paths, 27, SImportSettings{}, &task, false, m_yes);
     ASSERT_EQ(results.size(), 3u);
     EXPECT_TRUE(results[0].ok());
     EXPECT_EQ(results[1].kind(), COperationResult::EKind::CANCELLED);

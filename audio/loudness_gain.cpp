@@ -1,0 +1,28 @@
+#include "audio/loudness_gain.h"
+
+#include <cmath>
+
+SLoudnessGain loudness_gain(const SLoudness& measured, double target_lufs)
+{
+    SLoudnessGain gain;
+    if (!std::isfinite(measured.integrated_lufs))
+        return gain;
+    gain.gain_db = target_lufs - measured.integrated_lufs;
+    if (measured.true_peak_dbtp && std::isfinite(*measured.true_peak_dbtp)) {
+        const double allowed = kHighestTruePeak - *measured.true_peak_dbtp;
+        if (allowed < gain.gain_db) {
+            gain.gain_db = allowed;
+            gain.peak_limited = true;
+        }
+    }
+    return gain;
+}
+
+SLoudness with_gain(const SLoudness& measured, double gain_db)
+{
+    SLoudness scaled = measured;
+    scaled.integrated_lufs += gain_db;
+    if (scaled.true_peak_dbtp)
+        *scaled.true_peak_dbtp += gain_db;
+    return scaled;
+}
