@@ -62,7 +62,8 @@ void CSongPage::show_slots(int row)
 {
     qDebug("InitTreeFromMicData\n");
     m_ui.m_lstSong->clear();
-    for (const SSlotLine& slot : slot_lines(m_session)) {
+    const std::vector<SSlotLine> lines = slot_lines(m_session);
+    for (const SSlotLine& slot : lines) {
         auto* line = new QListWidgetItem(slot.holds_song ? m_icon_song : m_icon_empty, slot.text);
         if (slot.holds_song) {
             // A narrow window cuts a long line: the tool tip keeps the name readable.
@@ -75,6 +76,7 @@ void CSongPage::show_slots(int row)
         m_ui.m_lstSong->addItem(line);
     }
     show_free_space();
+    m_ui.m_labelFreeSpace->setToolTip(loudness_spread_text(lines));
     // A row the rebuilt list does not have stays unselected rather than naming a slot
     // the store no longer holds.
     if (row >= 0 && row < m_ui.m_lstSong->count()) {
@@ -88,6 +90,7 @@ void CSongPage::clear()
 {
     m_ui.m_lstSong->clear();
     show_free_space();
+    m_ui.m_labelFreeSpace->setToolTip({});
     update_buttons();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "audio/loudness_meter.h"
 #include "cli/cli_options.h"
 #include "core/operation_result.h"
+
+#include <QJsonObject>
 
 #include <cstdio>
 #include <functional>
@@ -45,6 +48,7 @@ int run_import(SCliContext& context, CPedalSession& session);
 int run_export(SCliContext& context, CPedalSession& session);
 int run_delete(SCliContext& context, CPedalSession& session);
 int run_rename(SCliContext& context, CPedalSession& session);
+int run_loudness(SCliContext& context, CPedalSession& session);
 int run_firmware(SCliContext& context, CPedalSession& session);
 int run_check_update(SCliContext& context);
 int run_backup(SCliContext& context, CPedalSession& session);
@@ -68,5 +72,8 @@ int parse_slot(SCliContext& context, const QString& text, const CPedalSession& s
 void print_errors(SCliContext& context, const QStringList& texts);
 // A question was answered no: says that nothing changed; the exit code.
 int declined(SCliContext& context);
+// A song's loudness figures as JSON: integrated_lufs, range_lu and true_peak_dbtp, each
+// null when unknown (silence has no integrated loudness).
+QJsonObject loudness_json(const SLoudness& loudness);
 // Prints `text` to the output, UTF-8, with a newline.
 void print_line(SCliContext& context, const QString& text);

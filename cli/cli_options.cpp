@@ -8,7 +8,7 @@
 namespace {
 
 const QStringList kCommands = {"ports",    "info",         "list",   "import",  "export", "delete",
-                               "firmware", "check-update", "backup", "restore", "rename"};
+                               "firmware", "check-update", "backup", "restore", "rename", "loudness"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
@@ -34,6 +34,8 @@ QString description()
         "  export SLOT FILE          save slot SLOT as a 48000 Hz 24-bit WAV file\n"
         "  delete SLOT               empty slot SLOT\n"
         "  rename SLOT NAME          name the song in slot SLOT (\"\" removes the name)\n"
+        "  loudness SLOT... | --all  integrated loudness, range and true peak of songs (the library's\n"
+        "                            figures, or read from the pedal and measured)\n"
         "  firmware FILE.dat         update the pedal's firmware from a package\n"
         "  firmware --online --name NAME   update from the update server's list\n"
         "  firmware --list           the update server's packages for the pedal\n"
@@ -73,11 +75,12 @@ SCliParse parse_cli(const QStringList& arguments)
     const QCommandLineOption name("name", "The update server's package to install.", "NAME");
     const QCommandLineOption wav("wav", "backup: also save each song as a 48000 Hz WAV file for listening.");
     const QCommandLineOption slot_list("slots", "restore: only these slots, e.g. 1,3-5.", "LIST");
+    const QCommandLineOption all("all", "loudness: every slot that holds a song.");
     const QCommandLineOption since(
         "since", "backup: take the songs unchanged since this earlier backup from it.", "PREVIOUS");
     const QCommandLineOption quiet("quiet", "Print no progress and no success line; failures still.");
-    parser.addOptions(
-        {yes, force, json, verify, quiet, port, mono, loudness, online, list, name, wav, slot_list, since});
+    parser.addOptions({yes, force, json, verify, quiet, port, mono, loudness, online, list, name, wav,
+                       slot_list, since, all});
     add_front_end_options(parser);
 
     SCliParse parse;
@@ -110,6 +113,7 @@ SCliParse parse_cli(const QStringList& arguments)
     options.wav = parser.isSet(wav);
     options.slot_list = parser.value(slot_list);
     options.since = parser.value(since);
+    options.all = parser.isSet(all);
 
     parse.exit_code = 2;
     if (!read_front_end_options(parser, options.front_end, parse.text))
@@ -125,7 +129,11 @@ SCliParse parse_cli(const QStringList& arguments)
         parse.text = QStringLiteral("firmware --online needs --name NAME.");
         return parse;
     }
-    if (options.arguments.size() != argument_count(options.command, firmware_file)) {
+    // loudness takes its slots, or --all instead of them.
+    const bool counted = options.command == "loudness"
+                             ? options.arguments.isEmpty() == options.all
+                             : options.arguments.size() == argument_count(options.command, firmware_file);
+    if (!counted) {
         parse.text = QStringLiteral("Wrong number of arguments for '%1'; see --help.").arg(options.command);
         return parse;
     }

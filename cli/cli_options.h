@@ -20,6 +20,7 @@ struct SCliOptions {
     bool wav = false;    // backup: a WAV copy of each song
     QString slot_list;   // restore: "1,3-5"; empty: every slot
     QString since;       // backup: an earlier backup to take unchanged songs from
+    bool all = false;    // loudness: every slot holding a song
     QString port;
     SFrontEndOptions front_end;
     SImportSettings import_settings;  // --mono, --loudness

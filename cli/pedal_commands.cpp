@@ -87,11 +87,13 @@ int run_list(SCliContext& context, CPedalSession& session)
     QJsonArray listed;
     for (const SSlotLine& slot : slot_lines(session)) {
         if (context.options.json) {
-            listed.append(QJsonObject{{"slot", int(slot.slot + 1)},
-                                      {"empty", !slot.holds_song},
-                                      {"bytes", double(slot.bytes)},
-                                      {"seconds", slot.seconds},
-                                      {"name", slot.name.isEmpty() ? QJsonValue() : QJsonValue(slot.name)}});
+            listed.append(QJsonObject{
+                {"slot", int(slot.slot + 1)},
+                {"empty", !slot.holds_song},
+                {"bytes", double(slot.bytes)},
+                {"seconds", slot.seconds},
+                {"name", slot.name.isEmpty() ? QJsonValue() : QJsonValue(slot.name)},
+                {"loudness", slot.loudness ? QJsonValue(loudness_json(*slot.loudness)) : QJsonValue()}});
             continue;
         }
         print_line(context, slot.text);

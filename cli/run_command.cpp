@@ -112,6 +112,8 @@ int run_cli_command(SCliContext& context)
         return run_delete(context, session);
     if (command == "rename")
         return run_rename(context, session);
+    if (command == "loudness")
+        return run_loudness(context, session);
     if (command == "backup")
         return run_backup(context, session);
     if (command == "restore")

@@ -270,7 +270,7 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             manifest.songs.push_back(entry);
             continue;
         }
-        record_read(session, int(slot));
+        static_cast<void>(record_read(session, int(slot), song.get(), length));
         const QByteArray bytes =
             QByteArray::fromRawData(reinterpret_cast<const char*>(song.get()), int(length));
         if (!write_song(writer, entry, bytes, *format, options.wav))

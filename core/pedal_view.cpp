@@ -1,6 +1,8 @@
 #include "core/pedal_view.h"
 
+#include "audio/song_loudness.h"
 #include "audio/song_time_text.h"
+#include "core/backup_manifest.h"
 #include "core/pedal_session.h"
 #include "device/model_info.h"
 #include "device/nand_flash_config.h"
@@ -39,12 +41,12 @@ std::vector<SLibrarySong> known_songs(const CPedalSession& session)
                                 : std::vector<SLibrarySong>();
 }
 
-QString name_in(const std::vector<SLibrarySong>& known, unsigned int slot, const QString& fingerprint)
+const SLibrarySong* song_in(const std::vector<SLibrarySong>& known, unsigned int slot, const QString& fingerprint)
 {
     for (const SLibrarySong& song : known)
         if (song.slot == slot && song.fingerprint == fingerprint)
-            return song.name;
-    return {};
+            return &song;
+    return nullptr;
 }
 
 SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::vector<SLibrarySong>& known)
@@ -58,8 +60,15 @@ SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::ve
     }
     line.bytes = session.songs().get_file_length(slot);
     line.seconds = session.song_seconds(line.bytes);
-    line.name = name_in(known, slot, session.slot_fingerprint(static_cast<int>(slot)));
     line.text = session.songs().get_name(slot) + QStringLiteral("  ") + time_text(line.seconds);
+    const SLibrarySong* song = song_in(known, slot, session.slot_fingerprint(static_cast<int>(slot)));
+    if (!song)
+        return line;
+    line.name = song->name;
+    if (song->loudness_lufs) {
+        line.loudness = SLoudness{*song->loudness_lufs, song->loudness_range_lu.value_or(0), song->true_peak_dbtp};
+        line.text += QStringLiteral("  ") + loudness_text(*song->loudness_lufs);
+    }
     if (!line.name.isEmpty())
         line.text += QStringLiteral("  ") + line.name;
     return line;
@@ -95,6 +104,26 @@ SFreeSpace free_space(const CPedalSession& session)
         free.text += QStringLiteral("; one song holds at most ") +
                      time_text(session.song_seconds(session.slot_song_bytes()));
     return free;
+}
+
+QString loudness_spread_text(const std::vector<SSlotLine>& lines)
+{
+    const SSlotLine* quietest = nullptr;
+    const SSlotLine* loudest = nullptr;
+    for (const SSlotLine& line : lines) {
+        if (!line.loudness)
+            continue;
+        if (!quietest || line.loudness->integrated_lufs < quietest->loudness->integrated_lufs)
+            quietest = &line;
+        if (!loudest || line.loudness->integrated_lufs > loudest->loudness->integrated_lufs)
+            loudest = &line;
+    }
+    if (!quietest)
+        return {};
+    const auto named = [](const SSlotLine& line) {
+        return QStringLiteral("%1, %2").arg(slot_song_name(line.slot), loudness_text(line.loudness->integrated_lufs));
+    };
+    return QStringLiteral("Quietest: %1. Loudest: %2.").arg(named(*quietest), named(*loudest));
 }
 
 QString firmware_version_text(unsigned int version)

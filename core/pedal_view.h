@@ -1,7 +1,10 @@
 #pragma once
 
+#include "audio/loudness_meter.h"
+
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class CPedalSession;
@@ -30,7 +33,9 @@ struct SSlotLine {
     // The song's name in the library; empty when it has none, or the slot was rewritten
     // since by anyone else.
     QString name;
-    // "Song 004 -- (12.34  MB)  4:00  Intro jam", or "Song 004 -- (Empty)".
+    // The song's loudness figures in the library, when it has them (the same rule).
+    std::optional<SLoudness> loudness;
+    // "Song 004 -- (12.34  MB)  4:00  −14.2 LUFS  Intro jam", or "Song 004 -- (Empty)".
     QString text;
 };
 
@@ -46,5 +51,8 @@ SPedalIdentity pedal_identity(const CPedalSession& session);
 std::vector<SSlotLine> slot_lines(const CPedalSession& session);
 SSlotLine slot_line(const CPedalSession& session, unsigned int slot);
 SFreeSpace free_space(const CPedalSession& session);
+// The spread of the songs' loudness among `lines`: "Quietest: Song 003, −23.1 LUFS.
+// Loudest: Song 001, −14.2 LUFS."; empty when no song has its figures.
+QString loudness_spread_text(const std::vector<SSlotLine>& lines);
 // "V1.2.3", as the pedal's firmware versions are shown.
 QString firmware_version_text(unsigned int version);

@@ -282,7 +282,7 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         finish_export(*file, false);
         return from_store(read);
     }
-    record_read(session, slot);
+    static_cast<void>(record_read(session, slot, song.data(), song.size()));
     set_percent_range(task, kReadPercent, 100);
     const SSongAudioFormat audio{format->channels, format->sample_rate, format->bits_per_sample};
     const ESongExportResult written = write_export(song, audio, *file, task);

@@ -1,5 +1,6 @@
 #include "core/song_records.h"
 
+#include "audio/song_loudness.h"
 #include "audio/title_tag.h"
 #include "core/backup_manifest.h"
 #include "core/pedal_session.h"
@@ -78,10 +79,22 @@ void record_named_song(CPedalSession& session, int slot, const QString& replaced
     session.library().record(song, replaced_fingerprint);
 }
 
-void record_read(CPedalSession& session, int slot)
+std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song, size_t length)
 {
-    if (!known_song(session, slot) && session.slot_holds_song(slot))
-        session.library().record(slot_song(session, slot), {});
+    std::optional<SLibrarySong> known = known_song(session, slot);
+    if (known && known->loudness_lufs)
+        return SLoudness{*known->loudness_lufs, known->loudness_range_lu.value_or(0), known->true_peak_dbtp};
+    SLibrarySong recorded = known ? *known : slot_song(session, slot);
+    const std::optional<SLoudness> measured =
+        session.song_format() ? measure_song(song, length, session.song_format()->channels) : std::nullopt;
+    if (measured) {
+        recorded.loudness_lufs = measured->integrated_lufs;
+        recorded.loudness_range_lu = measured->range_lu;
+        recorded.true_peak_dbtp = measured->true_peak_dbtp;
+    }
+    if (session.slot_holds_song(slot))
+        session.library().record(recorded, {});
+    return measured;
 }
 
 void forget_song(CPedalSession& session, int slot, const QString& fingerprint)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/loudness_meter.h"
 #include "audio/song_audio.h"
 #include "audio/song_import.h"
 #include "core/operation_result.h"
@@ -33,8 +34,10 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
 // with what it comes with: the name and the loudness figures of `facts`.
 void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,
                        const SLibrarySong& facts);
-// Records the song just read whole from `slot`, unless the library knows it already.
-void record_read(CPedalSession& session, int slot);
+// Records the song just read whole from `slot` (its `length` bytes at `song`) unless the
+// library knows it already, and measures its loudness unless the library has the figures.
+// The figures, or nothing when they could not be measured.
+std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song, size_t length);
 // Drops what the library knows of the song `slot` held, with `fingerprint`, once deleted.
 void forget_song(CPedalSession& session, int slot, const QString& fingerprint);
 

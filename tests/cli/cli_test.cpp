@@ -162,6 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
         SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
         SBadInput{"command", {"play"}, 2, "Unknown command"},
         SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
+        SBadInput{"loudness_of_nothing", {"loudness"}, 2, "Wrong number of arguments for 'loudness'"},
+        SBadInput{"loudness_of_empty", {"loudness", "1", "3"}, 1, "Slot 3 holds no song"},
         SBadInput{"overwrite_unanswered", {"import", "1", "@tone.wav"}, 1, "Nothing changed."},
         SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"},
         SBadInput{"backup_not_empty", {"backup", "@"}, 1, "is not empty"},
@@ -213,6 +215,15 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
     EXPECT_EQ(renamed.out.trimmed(), "Song 002 is now named Intro jam.");
     EXPECT_TRUE(run({"list"}).out.split('\n')[1].endsWith("  Intro jam"));
     EXPECT_EQ(run({"rename", "2", QString(101, 'x')}).code, 1);
+    const double lufs = slot_list[1].toObject()["loudness"].toObject()["integrated_lufs"].toDouble(0);
+    EXPECT_LT(lufs, -3);
+    const SRun loudness = run({"loudness", "--all", "--json"});
+    ASSERT_EQ(loudness.code, 0) << loudness.err.toStdString();
+    const QJsonArray figures = QJsonDocument::fromJson(loudness.out.toUtf8()).array();
+    ASSERT_EQ(figures.size(), 1);
+    EXPECT_EQ(figures[0].toObject()["slot"].toInt(), 2);
+    EXPECT_EQ(figures[0].toObject()["integrated_lufs"].toDouble(), lufs);
+    EXPECT_FALSE(figures[0].toObject()["read_now"].toBool());
 
     EXPECT_EQ(run({"export", "2", file("out.wav")}).code, 0);
     CWave wave;

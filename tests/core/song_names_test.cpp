@@ -1,5 +1,7 @@
+#include "audio/song_loudness.h"
 #include "backup_pedal.h"
 #include "core/pedal_view.h"
+#include "core/slot_loudness.h"
 #include "core/song_records.h"
 #include "library/song_library.h"
 #include "support/file_hash.h"
@@ -55,7 +57,8 @@ TEST_F(SongNames, ImportRecordsNameSourceAndFingerprintFoundAgainAfterAReconnect
     EXPECT_TRUE(plain.loudness_lufs && !plain.true_peak_dbtp && !plain.gain_db);
 
     reconnect();
-    EXPECT_EQ(slot_line(m_session, 3).text, m_session.songs().get_name(3) + "  0:00  Intro jam");
+    EXPECT_EQ(slot_line(m_session, 3).text, m_session.songs().get_name(3) + "  0:00  " +
+                                                loudness_text(*song->loudness_lufs) + "  Intro jam");
     EXPECT_EQ(name_in_line(4), "Night Drive");
     EXPECT_EQ(export_file_name(m_session, 3), "Intro jam.wav");
     EXPECT_EQ(export_file_name(m_session, 5), "Song 006.wav");
@@ -139,4 +142,35 @@ TEST_F(SongNames, NamesAndLoudnessGoThroughBackupAndRestoreIntoAFreshPedal)
     ASSERT_TRUE(restore(folder).ok());
     EXPECT_TRUE(m_session.slot_holds_song(3));
     EXPECT_EQ(name_in_line(3), "");
+}
+
+TEST_F(SongNames, LoudnessComesFromTheLibraryOrIsReadOnceAndKept)
+{
+    store({{5, noise(300000, 5)}, {6, noise(300000, 6)}});
+    import_tone("quiet.wav", 7, "", ELoudnessTarget::LUFS_23);
+    EXPECT_FALSE(slot_line(m_session, 5).loudness);
+    EXPECT_EQ(loudness_read_notice(m_session, {5, 6, 7}).toStdString(),
+              "Reading 2 songs (0.6 MB) from the pedal takes about 0:01.");
+
+    std::vector<SSlotLoudness> figures;
+    ASSERT_TRUE(measure_slots(m_session, {5, 7}, nullptr, figures).ok());
+    ASSERT_EQ(figures.size(), 2u);
+    EXPECT_TRUE(figures[0].read_now);
+    EXPECT_FALSE(figures[1].read_now);
+    EXPECT_NEAR(figures[1].loudness.integrated_lufs, -23, 0.2);
+    EXPECT_TRUE(figures[0].loudness.true_peak_dbtp);
+    EXPECT_EQ(slot_line(m_session, 5).loudness->integrated_lufs, figures[0].loudness.integrated_lufs);
+    EXPECT_TRUE(slot_line(m_session, 5).text.endsWith(loudness_text(figures[0].loudness.integrated_lufs)));
+
+    // An export reads the song whole anyway: the library gets its figures too.
+    ASSERT_TRUE(export_song(m_session, 6, file("six.wav"), nullptr).ok());
+    const size_t reads = m_pedal->count_commands(EPedalMode::UPDATE, kRead);
+    figures.clear();
+    ASSERT_TRUE(measure_slots(m_session, {5, 6}, nullptr, figures).ok());
+    EXPECT_FALSE(figures[0].read_now || figures[1].read_now);
+    EXPECT_EQ(m_pedal->count_commands(EPedalMode::UPDATE, kRead), reads);
+    const double loudest = std::max(figures[0].loudness.integrated_lufs, figures[1].loudness.integrated_lufs);
+    const QString spread = loudness_spread_text(slot_lines(m_session));
+    EXPECT_TRUE(spread.startsWith("Quietest: Song 008, ")) << spread.toStdString();
+    EXPECT_TRUE(spread.endsWith(", " + loudness_text(loudest) + ".")) << spread.toStdString();
 }
