@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -418,10 +419,12 @@ TEST_F(SongPage, AGrownWindowGivesTheListTheRoom)
 TEST_F(SongPage, NameShowsInTheLineIsEditedInPlaceAndNamesTheExport)
 {
     connect_pedal(kPulseRing);
-    write_tone(file("Intro jam.wav"), 1, 44100, 4410);
+    write_tone(file("Intro jam.wav"), 1, 44100, 22050);
     m_prompt.answer_file(file("Intro jam.wav"));
     click("m_btnDownload");
-    EXPECT_TRUE(lines()[0].endsWith("0:00  Intro jam")) << lines()[0].toStdString();
+    EXPECT_TRUE(lines()[0].contains(QRegularExpression("  0:0\\d  \u2212\\d+\\.\\d LUFS  Intro jam$")))
+        << lines()[0].toStdString();
+    EXPECT_TRUE(widget<QLabel>("m_labelFreeSpace")->toolTip().startsWith("Quietest: Song 001, \u2212"));
 
     const auto editor = [this] { return list().findChild<QLineEdit*>("m_editSongName"); };
     QTest::keyClick(&list(), Qt::Key_F2);
@@ -429,7 +432,7 @@ TEST_F(SongPage, NameShowsInTheLineIsEditedInPlaceAndNamesTheExport)
     EXPECT_EQ(editor()->text(), "Intro jam");
     editor()->setText("Encore: Part 2");
     QTest::keyClick(editor(), Qt::Key_Return);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return lines()[0].endsWith("0:00  Encore: Part 2"); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lines()[0].endsWith(" LUFS  Encore: Part 2"); }));
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
 
     // An empty slot has no song to name.
