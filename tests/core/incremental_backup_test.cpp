@@ -1,0 +1,65 @@
+#include "backup_pedal.h"
+
+namespace {
+
+class IncrementalBackup : public PedalBackup {
+protected:
+    // A backup into `name`, taking what it can from the backup in `since`; the NAND reads
+    // it sent the pedal.
+    size_t backup_since(const QString& name, const QString& since, COperationResult& result)
+    {
+        const size_t before = m_pedal->count_commands(EPedalMode::UPDATE, kRead);
+        SBackupOptions options;
+        options.since = file(since);
+        result = backup_pedal(m_session, file(name), options, nullptr);
+        return m_pedal->count_commands(EPedalMode::UPDATE, kRead) - before;
+    }
+    QByteArray song_file(const QString& backup, unsigned slot)
+    {
+        return read_all(QDir(file(backup)).filePath(SBackupManifest::song_file_name(slot + 1)));
+    }
+};
+
+}  // namespace
+
+TEST_F(IncrementalBackup, ReadsOnlyTheSlotsThatChangedAndTakesTheRestUnchanged)
+{
+    const Songs songs{{0, noise(kThreeBlocks, 1)}, {2, noise(300000, 2)}, {5, noise(100000, 3)}};
+    backup(songs);
+    COperationResult result = COperationResult::cancelled();
+    EXPECT_EQ(backup_since("second", "backup", result), 0u);
+    ASSERT_TRUE(result.ok()) << result.text().toStdString();
+    EXPECT_EQ(result.detail(), "3 unchanged songs were taken from '" + file("backup") + "'.");
+    // Byte for byte what the full backup read from the pedal.
+    for (const auto& entry : songs)
+        EXPECT_EQ(song_file("second", entry.first), song_file("backup", entry.first));
+
+    store({{2, noise(300000, 4)}});
+    EXPECT_GT(backup_since("third", "second", result), 0u);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.detail(), "2 unchanged songs were taken from '" + file("second") + "'.");
+    const std::vector<unsigned char> changed = stored_song(2);
+    EXPECT_EQ(song_file("third", 2),
+              QByteArray(reinterpret_cast<const char*>(changed.data()), int(changed.size())));
+    EXPECT_EQ(song_file("third", 0), song_file("backup", 0));
+    EXPECT_TRUE(restore(file("third")).ok());
+}
+
+TEST_F(IncrementalBackup, ADamagedOrForeignEarlierBackupIsNotUsedAndSaysSo)
+{
+    backup({{1, noise(300000, 5)}});
+    write_all(file("backup/Song 002.raw"), "not the song");
+    COperationResult result = COperationResult::cancelled();
+    EXPECT_GT(backup_since("second", "backup", result), 0u);
+    ASSERT_TRUE(result.ok());
+    ASSERT_EQ(result.notes().size(), 1);
+    EXPECT_TRUE(result.notes()[0].startsWith("The earlier backup in '" + file("backup") + "' is not used: "))
+        << result.notes()[0].toStdString();
+
+    replace_pedal(kDualWheel);
+    store({{0, noise(300000, 6)}});
+    EXPECT_GT(backup_since("third", "second", result), 0u);
+    ASSERT_EQ(result.notes().size(), 1);
+    EXPECT_TRUE(result.notes()[0].contains("it is a backup of a PULSE RING."))
+        << result.notes()[0].toStdString();
+}
