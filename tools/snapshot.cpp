@@ -12,12 +12,14 @@
 #include "app/tandora_qt.h"
 #include "app/work_runner.h"
 #include "core/pedal_session.h"
+#include "core/slot_loudness.h"
 #include "core/song_records.h"
 #include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "library/song_library.h"
 #include "songs/looper_song_data.h"
+#include "support/little_endian.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,6 +27,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextCodec>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -45,7 +48,9 @@ bool save_pages(const QDir& folder)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (session.slot_holds_song(0) && session.slot_holds_song(2)) {
         static_cast<void>(rename_song(session, 0, QStringLiteral("Intro jam")));
-        static_cast<void>(rename_song(session, 2, QStringLiteral("Night drive (click track)")));
+        static_cast<void>(rename_song(session, 2, QStringLiteral("Night drive")));
+        std::vector<SSlotLoudness> figures;
+        static_cast<void>(measure_slots(session, {0, 2}, nullptr, figures));
         window.song_page().show_slots(0);
     }
     QApplication::processEvents();
@@ -78,7 +83,12 @@ bool store_songs()
     if (!link.open(0, true))
         return false;
     CLooperSongData songs(&link);
-    const std::vector<unsigned char> song(3 * 46875 * 4, 0);
+    // A 220 Hz tone at a quarter of full scale, 24-bit mono, so the songs have a loudness.
+    std::vector<unsigned char> song(3 * 46875 * 4);
+    for (size_t frame = 0; frame < song.size() / 3; ++frame)
+        LE::write24(&song[3 * frame],
+                    uint32_t(int32_t(std::lround(
+                        0x200000 * std::sin(2 * 3.14159265358979 * 220.0 * double(frame) / 46875)))));
     const bool stored = songs.load_song_info() == LOOPER_RESULT_OK &&
                         songs.write_file(0, song.data(), 3 * 46875 * 4, nullptr) == LOOPER_RESULT_OK &&
                         songs.write_file(2, song.data(), 3 * 46875 * 2, nullptr) == LOOPER_RESULT_OK;
