@@ -17,8 +17,12 @@ namespace {
 COperationResult write_step(CPedalSession& session, const SSyncStep& step, const SImportSettings& settings,
                             CTask* task)
 {
-    if (step.action == ESyncAction::DELETE)
-        return empty_slot(session, int(step.slot));
+    if (step.action == ESyncAction::DELETE) {
+        const COperationResult emptied = empty_slot(session, int(step.slot));
+        // The writes after it count on the blocks it freed, which the store knows once it has
+        // read the slot again.
+        return emptied.ok() ? COperationResult::song(session.reload_slot(int(step.slot))) : emptied;
+    }
     const COperationResult result = import_song(session, step.path, int(step.slot), settings, task);
     if (result.ok() && step.name != known_name(session, int(step.slot)))
         session.library().rename(session.product_id(), step.slot, session.slot_fingerprint(int(step.slot)),
