@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -18,5 +19,8 @@ struct SSetListSong {
 // (1-based) and those after it on from there. `first_slot` (1-based) shifts the whole
 // list. The songs in list order, or nothing with `why` set: an empty list, a slot given
 // twice, a #SLOT that is not a slot number.
+// The same for the text of a list file in `folder`.
+std::optional<std::vector<SSetListSong>> parse_set_list(const QByteArray& text, const QString& folder,
+                                                        unsigned int first_slot, QString& why);
 std::optional<std::vector<SSetListSong>> read_set_list(const QString& path, unsigned int first_slot,
                                                        QString& why);

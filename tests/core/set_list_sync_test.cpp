@@ -141,7 +141,7 @@ TEST_F(SetListSync, PlayListTitlesAndFolderOrderGiveNamesAndSlots)
     write_tone(file("lists/set/alpha.wav"), 22050);
     write_all(file("lists/set/notes.txt"), "not a song");
     write_all(file("lists/gig.m3u8"),
-              "#EXTM3U\n#EXTINF:95,Opener – live\nset/Zed.wav\n#SLOT 5\n"
+              "\xEF\xBB\xBF#EXTM3U\n#EXTINF:95,Opener – live\nset/Zed.wav\n#SLOT 5\n"
               "../lists/set/alpha.wav\n");
     QString why;
     const auto listed = read_set_list(file("lists/gig.m3u8"), 2, why);
@@ -166,4 +166,6 @@ TEST_F(SetListSync, PlayListTitlesAndFolderOrderGiveNamesAndSlots)
     write_all(file("twice.txt"), "#SLOT 2\na.wav\n#SLOT 2\nb.wav\n");
     EXPECT_FALSE(read_set_list(file("twice.txt"), 1, why));
     EXPECT_EQ(why, "The set list puts two songs into slot 2.");
+    EXPECT_FALSE(parse_set_list("#SLOT 0\na.wav\n", m_files.path(), 1, why));
+    EXPECT_EQ(why, "Line 1 of the set list: #SLOT takes a slot number from 1 to 9999.");
 }
