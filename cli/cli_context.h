@@ -53,6 +53,7 @@ int run_firmware(SCliContext& context, CPedalSession& session);
 int run_check_update(SCliContext& context);
 int run_backup(SCliContext& context, CPedalSession& session);
 int run_restore(SCliContext& context, CPedalSession& session);
+int run_sync(SCliContext& context, CPedalSession& session);
 
 // Runs `work` on the session with a task whose progress is drawn and which Ctrl-C cancels;
 // prints the result's notes and then its text (and its detail) to stderr, or the text to

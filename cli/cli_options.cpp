@@ -7,15 +7,16 @@
 
 namespace {
 
-const QStringList kCommands = {"ports",    "info",         "list",   "import",  "export", "delete",
-                               "firmware", "check-update", "backup", "restore", "rename", "loudness"};
+const QStringList kCommands = {"ports",  "info",     "list",         "import", "export",
+                               "delete", "firmware", "check-update", "backup", "restore",
+                               "rename", "loudness", "sync"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
 {
     if (command == "import" || command == "export" || command == "rename")
         return 2;
-    if (command == "delete" || command == "backup" || command == "restore")
+    if (command == "delete" || command == "backup" || command == "restore" || command == "sync")
         return 1;
     if (command == "firmware")
         return firmware_file ? 1 : 0;
@@ -42,7 +43,10 @@ QString description()
         "  check-update              whether a newer Tandora exists\n"
         "  backup DIR [--wav] [--since PREVIOUS]   every song, bit for bit, into the new or empty\n"
         "                            folder DIR; songs unchanged since the backup PREVIOUS come from it\n"
-        "  restore DIR [--slots 1,3-5]   the backup in DIR back into the pedal, verified\n\n"
+        "  restore DIR [--slots 1,3-5]   the backup in DIR back into the pedal, verified\n"
+        "  sync SETLIST [--plan] [--first-slot N] [--delete-extra]   a play list (M3U, M3U8), a\n"
+        "                            folder or a text file of paths into slots 1, 2, ... (or from N),\n"
+        "                            writing only what changed, at one --loudness and --mono\n\n"
         "Exit codes: 0 success; 1 failure, or a question answered no (\"Nothing changed.\"); 2 bad "
         "usage; 3 no pedal, or no MIDI service; 130 cancelled with Ctrl-C.");
 }
@@ -78,9 +82,13 @@ SCliParse parse_cli(const QStringList& arguments)
     const QCommandLineOption all("all", "loudness: every slot that holds a song.");
     const QCommandLineOption since(
         "since", "backup: take the songs unchanged since this earlier backup from it.", "PREVIOUS");
+    const QCommandLineOption plan("plan", "sync: print the plan and stop.");
+    const QCommandLineOption first_slot("first-slot", "sync: the slot the list's first song goes to.", "N",
+                                        "1");
+    const QCommandLineOption delete_extra("delete-extra", "sync: empty the slots past the list.");
     const QCommandLineOption quiet("quiet", "Print no progress and no success line; failures still.");
     parser.addOptions({yes, force, json, verify, quiet, port, mono, loudness, online, list, name, wav,
-                       slot_list, since, all});
+                       slot_list, since, all, plan, first_slot, delete_extra});
     add_front_end_options(parser);
 
     SCliParse parse;
@@ -114,6 +122,8 @@ SCliParse parse_cli(const QStringList& arguments)
     options.slot_list = parser.value(slot_list);
     options.since = parser.value(since);
     options.all = parser.isSet(all);
+    options.plan = parser.isSet(plan);
+    options.delete_extra = parser.isSet(delete_extra);
 
     parse.exit_code = 2;
     if (!read_front_end_options(parser, options.front_end, parse.text))
@@ -149,6 +159,12 @@ SCliParse parse_cli(const QStringList& arguments)
         return parse;
     }
     options.import_settings.loudness = *target;
+    bool slot_number = false;
+    options.first_slot = parser.value(first_slot).toUInt(&slot_number);
+    if (!slot_number || options.first_slot < 1) {
+        parse.text = QStringLiteral("--first-slot takes a slot number from 1.");
+        return parse;
+    }
     parse.exit_code = 0;
     parse.options = options;
     return parse;

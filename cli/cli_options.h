@@ -21,6 +21,9 @@ struct SCliOptions {
     QString slot_list;   // restore: "1,3-5"; empty: every slot
     QString since;       // backup: an earlier backup to take unchanged songs from
     bool all = false;    // loudness: every slot holding a song
+    bool plan = false;   // sync: the plan only
+    bool delete_extra = false;
+    unsigned int first_slot = 1;  // sync
     QString port;
     SFrontEndOptions front_end;
     SImportSettings import_settings;  // --mono, --loudness

@@ -118,5 +118,7 @@ int run_cli_command(SCliContext& context)
         return run_backup(context, session);
     if (command == "restore")
         return run_restore(context, session);
+    if (command == "sync")
+        return run_sync(context, session);
     return run_firmware(context, session);
 }

@@ -1,6 +1,7 @@
 #include "core/restore_plan.h"
 
 #include "core/pedal_session.h"
+#include "core/slot_blocks.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
 #include "support/units.h"
@@ -8,21 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-// Blocks a song of `length` bytes takes, as the store counts them for a write.
-uint64_t blocks_for(const SNandFlashConfig& format, uint64_t length)
-{
-    const uint64_t padded = (length + format.unit_size - 1) / format.unit_size * format.unit_size;
-    const uint64_t per_block = uint64_t{format.pages_per_block} * format.page_data_size;
-    return (padded + per_block - 1) / per_block;
-}
-
-uint64_t blocks_held(const CPedalSession& session, unsigned int slot)
-{
-    BlockStatus held;
-    session.songs().get_file_block_status_table(slot, held);
-    return session.slot_holds_song(static_cast<int>(slot)) ? held.count() : 0;
-}
 
 struct SWrite {
     SRestoreStep step;
@@ -138,8 +124,7 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
     SRestorePlan plan;
     plan.folder = folder;
     std::vector<SWrite> writes;
-    uint64_t free_blocks =
-        session.free_song_bytes() / (uint64_t{format->pages_per_block} * format->page_data_size);
+    uint64_t free_now = free_blocks(session);
     for (unsigned int slot = 0; slot < count; ++slot) {
         if (!only.empty() && std::find(only.begin(), only.end(), slot) == only.end())
             continue;
@@ -148,7 +133,7 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
         if (entry == manifest.songs.end()) {
             if (session.slot_holds_song(static_cast<int>(slot))) {
                 plan.steps.push_back({slot, true, {}});
-                free_blocks += blocks_held(session, slot);
+                free_now += blocks_held(session, slot);
             }
         } else if (!entry->readable) {
             plan.kept.push_back(slot);
@@ -160,9 +145,9 @@ std::optional<SRestorePlan> plan_restore(const CPedalSession& session, const QSt
     order_writes(writes);
     uint64_t short_by = 0;
     for (const SWrite& write : writes) {
-        if (write.needs > free_blocks)
-            short_by = std::max(short_by, write.needs - free_blocks);
-        free_blocks = free_blocks + write.frees - std::min(free_blocks, write.needs);
+        if (write.needs > free_now)
+            short_by = std::max(short_by, write.needs - free_now);
+        free_now = free_now + write.frees - std::min(free_now, write.needs);
         plan.steps.push_back(write.step);
     }
     if (short_by > 0) {

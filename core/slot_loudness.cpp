@@ -1,6 +1,7 @@
 #include "core/slot_loudness.h"
 
 #include "audio/song_time_text.h"
+#include "core/link_speed.h"
 #include "core/pedal_session.h"
 #include "core/song_records.h"
 #include "songs/looper_song_data.h"
@@ -9,10 +10,6 @@
 #include <new>
 
 namespace {
-
-// What a real pedal's link reads of a song in a second, sysex packing and page requests
-// included (about 0.6 MB/s, as bench_device measures over the realistic link).
-constexpr double kSongReadBytesPerSecond = 600000;
 
 std::optional<SLoudness> library_figures(const CPedalSession& session, unsigned int slot)
 {
@@ -44,7 +41,7 @@ QString loudness_read_notice(const CPedalSession& session, const std::vector<uns
     return QStringLiteral("Reading %1 %2 (%3) from the pedal takes about %4.")
         .arg(read.size())
         .arg(read.size() == 1 ? QStringLiteral("song") : QStringLiteral("songs"), megabytes_text(bytes),
-             time_text(double(bytes) / kSongReadBytesPerSecond));
+             time_text(double(bytes) / kSongLinkBytesPerSecond));
 }
 
 COperationResult measure_slots(CPedalSession& session, const std::vector<unsigned int>& slots, CTask* task,

@@ -127,21 +127,15 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
                                 const SImportSettings& settings, CTask* task, bool verify,
                                 const ReplaceCheck& may_replace)
 {
-    const SNandFlashConfig* format = session.song_format();
-    if (!format)
-        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
     if (slot < 0)
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
-    const SSongTarget target{format->channels, session.slot_song_bytes(), settings.mono_mode,
-                             settings.loudness};
     set_percent_range(task, 0, kConvertPercent);
-    // The audio library's conversion of the file, an overload of its own.
-    const SSongImport import = import_song(path, target, task);
+    SSongImport import;
+    const COperationResult converted = convert_for_pedal(session, path, settings, task, import);
     set_percent_range(task, kConvertPercent, 100);
-    if (import.result != ESongImportResult::OK)
-        return refused_import(import, path, target);
-    if (task_cancelled(task))
-        return COperationResult::cancelled();
+    if (!converted.ok())
+        return converted;
+    const SNandFlashConfig* format = session.song_format();
     if (session.slot_holds_song(slot) && !may_replace(slot))
         return COperationResult::declined();
     // The converted song is what crosses the link, once more when it is read back; earlier
@@ -173,6 +167,23 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
 }
 
 }  // namespace
+
+COperationResult convert_for_pedal(CPedalSession& session, const QString& path,
+                                   const SImportSettings& settings, CTask* task, SSongImport& import)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    const SSongTarget target{format->channels, session.slot_song_bytes(), settings.mono_mode,
+                             settings.loudness};
+    // The audio library's conversion of the file, an overload of its own.
+    import = import_song(path, target, task);
+    if (import.result != ESongImportResult::OK)
+        return refused_import(import, path, target);
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    return COperationResult::song(LOOPER_RESULT_OK);
+}
 
 COperationResult import_song(CPedalSession& session, const QString& path, int slot,
                              const SImportSettings& settings, CTask* task, bool verify, CQuestions* questions)
@@ -310,8 +321,13 @@ COperationResult delete_song(CPedalSession& session, int slot, CQuestions& quest
             QStringLiteral("Delete"),
             QStringLiteral("Continue to delete song '%1' ?").arg(session.songs().get_name(unsigned_slot))))
         return COperationResult::declined();
+    return empty_slot(session, slot);
+}
+
+COperationResult empty_slot(CPedalSession& session, int slot)
+{
     const QString fingerprint = session.slot_fingerprint(slot);
-    const ELooperActionResult deleted = session.songs().delete_file(unsigned_slot);
+    const ELooperActionResult deleted = session.songs().delete_file(static_cast<unsigned int>(slot));
     if (deleted == LOOPER_RESULT_OK)
         forget_song(session, slot, fingerprint);
     return COperationResult::song(deleted);

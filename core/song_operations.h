@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/song_audio.h"
+#include "audio/song_import.h"
 #include "core/operation_result.h"
 
 #include <QString>
@@ -38,6 +39,12 @@ struct SImportSettings {
                                            const SImportSettings& settings, CTask* task, bool verify = false,
                                            CQuestions* questions = nullptr);
 
+// Converts the audio file at `path` as import_song does, without writing it: OK with the
+// song in `import`, or the result that refuses the file (not audio, too long for a slot).
+[[nodiscard]] COperationResult convert_for_pedal(CPedalSession& session, const QString& path,
+                                                 const SImportSettings& settings, CTask* task,
+                                                 SSongImport& import);
+
 // Reads `slot` back from the pedal, its record included, and compares it with the `length`
 // bytes of `song` just written there. The stored length counts whole units, so the song
 // read back may end up to one unit before or after `length`; bytes past `length` must be
@@ -66,6 +73,8 @@ struct SImportSettings {
 
 // Empties `slot` once `questions` said yes to deleting its song.
 [[nodiscard]] COperationResult delete_song(CPedalSession& session, int slot, CQuestions& questions);
+// Empties `slot` unasked (the caller asked already); slot 0-based and valid.
+[[nodiscard]] COperationResult empty_slot(CPedalSession& session, int slot);
 
 // The question before an import replaces songs, naming them by their list lines: the
 // one-song question the Import button has always asked, or one question for all of them.

@@ -6,10 +6,10 @@
 #include "core/pedal_session.h"
 #include "core/song_operations.h"
 #include "device/nand_flash_config.h"
+#include "library/cached_file_hash.h"
 #include "library/song_library.h"
 #include "library/song_name.h"
 #include "songs/looper_song_data.h"
-#include "support/file_hash.h"
 
 #include <QFileInfo>
 
@@ -56,7 +56,7 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
     SLibrarySong song = slot_song(session, slot);
     song.name = imported_song_name(path);
     song.source_path = QFileInfo(path).absoluteFilePath();
-    song.source_sha256 = file_sha256(path);
+    song.source_sha256 = cached_file_sha256(session.library(), path);
     if (session.song_format() && session.song_format()->channels == 1)
         song.mono_mode = QString::fromLatin1(mono_mode_name(mono_mode));
     song.loudness_lufs = import.loudness.integrated_lufs;
@@ -79,7 +79,8 @@ void record_named_song(CPedalSession& session, int slot, const QString& replaced
     session.library().record(song, replaced_fingerprint);
 }
 
-std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song, size_t length)
+std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song,
+                                     size_t length)
 {
     std::optional<SLibrarySong> known = known_song(session, slot);
     if (known && known->loudness_lufs)

@@ -28,6 +28,12 @@ const QStringList kSteps[] = {
                     " gain_db REAL,"
                     " overview BLOB,"
                     " PRIMARY KEY (product_id, slot, fingerprint))")},
+    // A source file's SHA-256, valid while the file keeps its size and modification time.
+    {QStringLiteral("CREATE TABLE file_hashes ("
+                    " path TEXT PRIMARY KEY,"
+                    " size INTEGER NOT NULL,"
+                    " modified_ms INTEGER NOT NULL,"
+                    " sha256 TEXT NOT NULL)")},
 };
 static_assert(sizeof(kSteps) / sizeof(kSteps[0]) == kLibrarySchemaVersion, "one step per version");
 

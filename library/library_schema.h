@@ -3,7 +3,7 @@
 class CLibraryConnection;
 
 // The schema version this program writes (SQLite's user_version).
-constexpr int kLibrarySchemaVersion = 1;
+constexpr int kLibrarySchemaVersion = 2;
 
 // Brings the library's schema up to kLibrarySchemaVersion in one write transaction, step
 // by step from the version it has; a fresh file starts at 0. A file of a newer program is

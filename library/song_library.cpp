@@ -244,6 +244,33 @@ bool CSongLibrary::forget(uint32_t product_id, unsigned int slot, const QString&
         "forgetting a song");
 }
 
+QString CSongLibrary::cached_sha256(const QString& path, qint64 size, qint64 modified_ms)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!ready())
+        return {};
+    CLibraryConnection connection(m_path);
+    QSqlQuery row = connection.query();
+    if (!connection.select(row,
+                           QStringLiteral("SELECT sha256 FROM file_hashes WHERE path = ? AND size = ? AND "
+                                          "modified_ms = ?"),
+                           {path, size, modified_ms}) ||
+        !row.next())
+        return {};
+    return row.value(0).toString();
+}
+
+bool CSongLibrary::cache_sha256(const QString& path, qint64 size, qint64 modified_ms, const QString& sha256)
+{
+    return write(
+        [&](CLibraryConnection& connection) {
+            return connection.exec(QStringLiteral("INSERT OR REPLACE INTO file_hashes (path, size, "
+                                                  "modified_ms, sha256) VALUES (?, ?, ?, ?)"),
+                                   {path, size, modified_ms, sha256});
+        },
+        "caching a file's hash");
+}
+
 QStringList CSongLibrary::take_notes()
 {
     std::lock_guard<std::mutex> lock(m_mutex);

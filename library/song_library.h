@@ -36,6 +36,11 @@ public:
     // Drops what the library knows of the song in the slot with `fingerprint`.
     bool forget(uint32_t product_id, unsigned int slot, const QString& fingerprint);
 
+    // The SHA-256 recorded for the file at the absolute `path` while it had `size` bytes and
+    // was modified at `modified_ms` (ms since the epoch, UTC); empty when none is.
+    [[nodiscard]] QString cached_sha256(const QString& path, qint64 size, qint64 modified_ms);
+    bool cache_sha256(const QString& path, qint64 size, qint64 modified_ms, const QString& sha256);
+
     // What the user must be told of the library since the last call: a damaged file set
     // aside, a library that cannot be used or written.
     [[nodiscard]] QStringList take_notes();

@@ -169,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
         SBadInput{"backup_not_empty", {"backup", "@"}, 1, "is not empty"},
         SBadInput{"restore_no_backup", {"restore", "@"}, 1, "is not a Tandora backup"},
         SBadInput{"restore_slots", {"restore", "@", "--slots", "3-1"}, 2, "--slots takes"},
-        SBadInput{"restore_no_args", {"restore"}, 2, "Wrong number of arguments"}),
+        SBadInput{"restore_no_args", {"restore"}, 2, "Wrong number of arguments"},
+        SBadInput{"sync_first_slot", {"sync", "@", "--first-slot", "0"}, 2, "--first-slot takes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Cli, TwoPedalsNeedAPort)
@@ -374,4 +375,29 @@ TEST_F(Cli, VerifiedImportFailsOnDifferentData)
         << verified.err.toStdString();
     EXPECT_FALSE(verified.out.contains("Successful"));
     EXPECT_EQ(run({"import", "1", file("a.wav"), "--yes"}).code, 0);
+}
+
+// --plan tells each slot and the time and writes nothing; once synced, the plan finds the
+// songs up to date.
+TEST_F(Cli, SyncPlanTellsEachSlotAndWritesOnlyWhenRun)
+{
+    add_pedal();
+    write_tone(file("a.wav"), 4410);
+    write_tone(file("b.wav"), 8820);
+    QFile list(file("gig.m3u"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("#EXTINF:12,Opener\na.wav\nb.wav\n");
+    list.close();
+
+    const SRun planned = run({"sync", file("gig.m3u"), "--plan", "--first-slot", "3"});
+    ASSERT_EQ(planned.code, 0) << planned.err.toStdString();
+    EXPECT_EQ(planned.out.section('\n', 1),
+              "write Song 003: Opener (a.wav)\nwrite Song 004: b (b.wav)\n"
+              "Writing 0.0 MB takes about 0:00, estimated from the link's typical speed.\n");
+    EXPECT_EQ(flash_changes(), 0u);
+
+    ASSERT_EQ(run({"sync", file("gig.m3u"), "--yes", "--first-slot", "3"}).code, 0);
+    EXPECT_GT(flash_changes(), 0u);
+    EXPECT_TRUE(run({"sync", file("gig.m3u"), "--plan", "--first-slot", "3"})
+                    .out.contains("up to date Song 004: b (b.wav)"));
 }

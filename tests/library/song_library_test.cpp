@@ -1,12 +1,18 @@
 #include "library/song_library.h"
 
+#include "library/cached_file_hash.h"
+#include "support/file_hash.h"
+
 #include <gtest/gtest.h>
-#include <QDate>
-#include <QFile>
-#include <QTemporaryDir>
-#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <set>
 
 namespace {
 
@@ -98,4 +104,47 @@ TEST_F(SongLibraryFile, RecordReplacesOnlyTheSongItOverwrote)
     for (const SLibrarySong& song : library.songs_of(kPulseRing))
         names.insert(song.name);
     EXPECT_EQ(names, (std::set<QString>{"second pedal", "first pedal again", "Named later"}));
+}
+
+// A library written before the hash cache existed keeps its songs and gains the cache.
+// A cached hash stands for the file only at the size and time it was cached at.
+TEST_F(SongLibraryFile, OlderLibraryGainsTheHashCacheWhichFollowsSizeAndTime)
+{
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("version 1"));
+        old.setDatabaseName(path());
+        ASSERT_TRUE(old.open());
+        QSqlQuery query(old);
+        ASSERT_TRUE(
+            query.exec("CREATE TABLE songs (product_id INTEGER NOT NULL, slot INTEGER NOT NULL, "
+                       "fingerprint TEXT NOT NULL, name TEXT NOT NULL DEFAULT '', source_path TEXT NOT "
+                       "NULL DEFAULT '', source_sha256 TEXT NOT NULL DEFAULT '', mono_mode TEXT NOT NULL "
+                       "DEFAULT '', recorded TEXT NOT NULL, seconds REAL NOT NULL DEFAULT 0, "
+                       "stored_bytes INTEGER NOT NULL DEFAULT 0, loudness_lufs REAL, loudness_range_lu "
+                       "REAL, true_peak_dbtp REAL, loudness_setting TEXT NOT NULL DEFAULT '', gain_db "
+                       "REAL, overview BLOB, PRIMARY KEY (product_id, slot, fingerprint))"));
+        ASSERT_TRUE(
+            query.exec("INSERT INTO songs (product_id, slot, fingerprint, name, recorded) VALUES "
+                       "(10002, 4, 'f4', 'Intro jam', '2026-01-02T03:04:05Z')"));
+        ASSERT_TRUE(query.exec("PRAGMA user_version = 1"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("version 1"));
+
+    CSongLibrary library(path());
+    ASSERT_EQ(library.find(kPulseRing, 4, "f4").value_or(SLibrarySong{}).name, "Intro jam");
+    const QString song = m_folder.filePath("take.wav");
+    QFile file(song);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("first take") == 10);
+    file.close();
+    const QFileInfo info(song);
+    const qint64 modified_ms = info.lastModified().toMSecsSinceEpoch();
+    // A hash no file has: returned, the file was not read again.
+    ASSERT_TRUE(library.cache_sha256(info.absoluteFilePath(), 10, modified_ms, "cached"));
+    EXPECT_EQ(cached_file_sha256(library, song), "cached");
+    EXPECT_EQ(library.cached_sha256(info.absoluteFilePath(), 10, modified_ms + 1), "");
+
+    ASSERT_TRUE(file.open(QIODevice::Append) && file.write(", longer") == 8);
+    file.close();
+    EXPECT_EQ(cached_file_sha256(library, song), file_sha256(song));
+    EXPECT_TRUE(library.take_notes().isEmpty());
 }

@@ -1,0 +1,82 @@
+#include "bench_sync.h"
+
+#include "audio/wave.h"
+#include "core/pedal_session.h"
+#include "core/questions.h"
+#include "core/set_list_sync.h"
+#include "emulator/pedal_emulator.h"
+#include "emulator/virtual_midi_system.h"
+#include "library/song_library.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kPulseRing = 0x2712;
+constexpr int kSongs = 10;
+
+class CYes final : public CQuestions {
+public:
+    bool ask_yes_no(const QString&, const QString&) override { return true; }
+};
+
+// Ten 3-second tones of different pitches and the M3U list of them.
+bool write_set_list(const QTemporaryDir& files)
+{
+    QByteArray list("#EXTM3U\n");
+    for (int song = 0; song < kSongs; ++song) {
+        std::vector<int16_t> samples(3 * 44100);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<int16_t>(8000 * std::sin(0.02 * (song + 1) * double(i)));
+        CWave wave;
+        wave.BuildFormat(1, 44100, 16);
+        wave.SetBuffer(samples.data(), static_cast<unsigned>(samples.size()), true);
+        const QString name = QStringLiteral("song%1.wav").arg(song);
+        if (!wave.Save(files.filePath(name)))
+            return false;
+        list += name.toUtf8() + '\n';
+    }
+    QFile file(files.filePath("gig.m3u"));
+    return file.open(QIODevice::WriteOnly) && file.write(list) == list.size();
+}
+
+}  // namespace
+
+int run_sync_benchmark()
+{
+    CVirtualMidiSystem system;
+    CMidiSystem* previous = install_midi_system(&system);
+    QTemporaryDir files;
+    SPedalConfig config;
+    config.product_id = kPulseRing;
+    CPedalEmulator pedal(system, config);
+    CPedalSession session;
+    session.set_library(std::make_unique<CSongLibrary>(files.filePath("library.sqlite")));
+    CYes yes;
+    const QString list = files.filePath("gig.m3u");
+    bool ok = files.isValid() && write_set_list(files) && session.search_and_open() &&
+              session.load_songs() == LOOPER_RESULT_OK &&
+              sync_set_list(session, list, {}, &yes, nullptr).ok();
+    double seconds = 0;
+    if (ok) {
+        pedal.set_timing(SPedalTiming::realistic());
+        const auto start = std::chrono::steady_clock::now();
+        const COperationResult again = sync_set_list(session, list, {}, &yes, nullptr);
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ok = again.ok() && again.text() == QLatin1String("Every song of the set list is up to date.");
+    }
+    session.close();
+    install_midi_system(previous);
+    if (!ok) {
+        std::fprintf(stderr, "bench_songs: the set list benchmark failed\n");
+        return 1;
+    }
+    std::printf("sync unchanged 10 songs seconds: %.2f\n", seconds);
+    return 0;
+}
