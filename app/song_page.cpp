@@ -105,8 +105,8 @@ void CSongPage::update_buttons()
     // During work every command waits; only Cancel, in the progress area, stays live.
     const bool idle = m_runner.idle();
     const bool songs = idle && keeps_songs();
-    for (QWidget* button :
-         {m_ui.m_btnUpload, m_ui.m_btnDownload, m_ui.m_btnDelete, m_ui.m_btnBackup, m_ui.m_btnRestore})
+    for (QWidget* button : {m_ui.m_btnUpload, m_ui.m_btnDownload, m_ui.m_btnDelete, m_ui.m_btnBackup,
+                            m_ui.m_btnRestore, m_ui.m_btnSync})
         button->setEnabled(songs);
     m_ui.m_chkVerifyImport->setEnabled(idle);
     // A stereo pedal takes both channels as they are.

@@ -47,6 +47,9 @@ public:
     // Asks for a backup folder; the worker checks it whole, asks once which slots change,
     // and restores it.
     void on_restore();
+    // Asks for a set list (a play list or a list of files); the worker plans it, asks once
+    // with the plan, and writes it.
+    void on_sync();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -8,6 +8,7 @@
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
 #include "core/previous_backup.h"
+#include "core/set_list_sync.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -16,6 +17,9 @@
 namespace {
 
 const QString kBackupDir = QStringLiteral("/Config/BackupDir");
+const QString kSetListDir = QStringLiteral("/Config/SetListDir");
+// A folder is synced from the command line: one dialog cannot offer files and folders.
+const QString kSetListFilter = QStringLiteral("Set lists (*.m3u *.m3u8 *.txt)");
 
 }  // namespace
 
@@ -64,6 +68,30 @@ void CSongPage::on_restore()
         WORK_RESTORE_SONGS,
         [this, folder, &questions](CTask& task) {
             return restore_backup(m_session, folder, {}, questions, &task);
+        },
+        [this, row](const COperationResult& result) {
+            show_slots(row);
+            show_result(result);
+        });
+}
+
+void CSongPage::on_sync()
+{
+    if (!m_runner.idle() || !keeps_songs())
+        return;
+    const QString set_list = user_prompt().get_open_file_name(m_window, QStringLiteral("Choose the set list"),
+                                                              read_config(kSetListDir), kSetListFilter);
+    if (set_list.isEmpty() || !m_runner.idle() || !keeps_songs())
+        return;
+    write_config(kSetListDir, QFileInfo(set_list).absolutePath());
+    SSyncOptions options;
+    options.settings = import_settings();
+    CQuestions& questions = m_runner.questions();
+    const int row = m_current;
+    m_runner.start(
+        WORK_SYNC_SONGS,
+        [this, set_list, options, &questions](CTask& task) {
+            return sync_set_list(m_session, set_list, options, &questions, &task);
         },
         [this, row](const COperationResult& result) {
             show_slots(row);

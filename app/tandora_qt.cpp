@@ -260,6 +260,11 @@ void TandoraQT::OnRestoreSongs()
     m_song_page->on_restore();
 }
 
+void TandoraQT::OnSyncSetList()
+{
+    m_song_page->on_sync();
+}
+
 void TandoraQT::currentRowChanged(int currentRow)
 {
     m_song_page->on_row_changed(currentRow);

@@ -54,6 +54,7 @@ protected slots:
     void OnDeleteSong();
     void OnBackupSongs();
     void OnRestoreSongs();
+    void OnSyncSetList();
     void currentRowChanged(int currentRow);
 
 private:

@@ -22,6 +22,8 @@ SWorkName work_name(EWorkState state)
             return {"A backup", "The backup"};
         case WORK_RESTORE_SONGS:
             return {"A restore", "The restore"};
+        case WORK_SYNC_SONGS:
+            return {"A set-list sync", "The set-list sync"};
         case WORK_IDLE:
         case WORK_CONNECT:
             break;
@@ -33,7 +35,8 @@ SWorkName work_name(EWorkState state)
 
 QString close_question(EWorkState state)
 {
-    return QStringLiteral("%1 is running. Cancel it and close?").arg(QLatin1String(work_name(state).indefinite));
+    return QStringLiteral("%1 is running. Cancel it and close?")
+        .arg(QLatin1String(work_name(state).indefinite));
 }
 
 QString close_notice(EWorkState state)

@@ -29,6 +29,7 @@ enum EWorkState : int {
     WORK_BACKUP_SONGS = 5,   // every slot is read into a backup folder
     WORK_RESTORE_SONGS = 6,  // a backup folder is written into the slots
     WORK_CONNECT = 7,        // the pedal is looked for, opened and read; no Cancel
+    WORK_SYNC_SONGS = 8,     // a set list is planned, asked and written into the slots
 };
 
 // Runs the window's commands on a worker thread, one at a time: the job gets a task of its

@@ -448,3 +448,23 @@ TEST_F(SongPage, NameShowsInTheLineIsEditedInPlaceAndNamesTheExport)
     EXPECT_TRUE(m_prompt.shown()[0].text.endsWith("/Encore_ Part 2.wav"))
         << m_prompt.shown()[0].text.toStdString();
 }
+
+TEST_F(SongPage, SyncSetListAsksOnceWithThePlanAndNamesTheSongs)
+{
+    connect_pedal(kPulseRing);
+    write_tone(file("a.wav"), 1, 44100, 4410);
+    write_tone(file("b.wav"), 1, 44100, 4410);
+    QFile set_list(file("gig.m3u"));
+    ASSERT_TRUE(set_list.open(QIODevice::WriteOnly));
+    set_list.write("#EXTM3U\n#EXTINF:1,Opener\na.wav\n#EXTINF:1,Closer\nb.wav\n");
+    set_list.close();
+    m_prompt.answer_file(file("gig.m3u"));
+    m_prompt.answer_yes_no(true);
+    click("m_btnSync");
+    ASSERT_GE(m_prompt.shown().size(), 2u);
+    EXPECT_EQ(m_prompt.shown()[1].kind, EKind::QUESTION);
+    EXPECT_TRUE(m_prompt.shown()[1].text.contains("\nwrite Song 001"))
+        << m_prompt.shown()[1].text.toStdString();
+    EXPECT_TRUE(lines()[0].endsWith("  Opener")) << lines()[0].toStdString();
+    EXPECT_TRUE(lines()[1].endsWith("  Closer")) << lines()[1].toStdString();
+}
