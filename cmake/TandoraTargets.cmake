@@ -66,7 +66,7 @@ function(tandora_fuzzer name)
   # In the suite each harness runs briefly, as a guard over its seeds and their neighbours;
   # the long runs are tools/fuzz.sh's.
   add_test(NAME fuzz_${name}
-           COMMAND fuzz_${name} -max_total_time=6 -rss_limit_mb=1024 -timeout=10 ${corpus_args}
+           COMMAND fuzz_${name} -max_total_time=4 -rss_limit_mb=1024 -timeout=10 ${corpus_args}
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(fuzz_${name} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
