@@ -4,6 +4,7 @@
 #include "audio/song_time_text.h"
 #include "core/backup_manifest.h"
 #include "core/pedal_session.h"
+#include "core/song_records.h"
 #include "device/model_info.h"
 #include "device/nand_flash_config.h"
 #include "device/usb_connect.h"
@@ -41,7 +42,8 @@ std::vector<SLibrarySong> known_songs(const CPedalSession& session)
                                 : std::vector<SLibrarySong>();
 }
 
-const SLibrarySong* song_in(const std::vector<SLibrarySong>& known, unsigned int slot, const QString& fingerprint)
+const SLibrarySong* song_in(const std::vector<SLibrarySong>& known, unsigned int slot,
+                            const QString& fingerprint)
 {
     for (const SLibrarySong& song : known)
         if (song.slot == slot && song.fingerprint == fingerprint)
@@ -65,10 +67,9 @@ SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::ve
     if (!song)
         return line;
     line.name = song->name;
-    if (song->loudness_lufs) {
-        line.loudness = SLoudness{*song->loudness_lufs, song->loudness_range_lu.value_or(0), song->true_peak_dbtp};
-        line.text += QStringLiteral("  ") + loudness_text(*song->loudness_lufs);
-    }
+    line.loudness = recorded_loudness(*song);
+    if (line.loudness)
+        line.text += QStringLiteral("  ") + loudness_text(line.loudness->integrated_lufs);
     if (!line.name.isEmpty())
         line.text += QStringLiteral("  ") + line.name;
     return line;
@@ -121,7 +122,8 @@ QString loudness_spread_text(const std::vector<SSlotLine>& lines)
     if (!quietest)
         return {};
     const auto named = [](const SSlotLine& line) {
-        return QStringLiteral("%1, %2").arg(slot_song_name(line.slot), loudness_text(line.loudness->integrated_lufs));
+        return QStringLiteral("%1, %2").arg(slot_song_name(line.slot),
+                                            loudness_text(line.loudness->integrated_lufs));
     };
     return QStringLiteral("Quietest: %1. Loudest: %2.").arg(named(*quietest), named(*loudest));
 }

@@ -14,9 +14,7 @@ namespace {
 std::optional<SLoudness> library_figures(const CPedalSession& session, unsigned int slot)
 {
     const std::optional<SLibrarySong> known = known_song(session, int(slot));
-    if (!known || !known->loudness_lufs)
-        return std::nullopt;
-    return SLoudness{*known->loudness_lufs, known->loudness_range_lu.value_or(0), known->true_peak_dbtp};
+    return known ? recorded_loudness(*known) : std::nullopt;
 }
 
 }  // namespace

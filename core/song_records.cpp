@@ -38,6 +38,13 @@ std::optional<SLibrarySong> known_song(const CPedalSession& session, int slot)
     return session.library().find(session.product_id(), static_cast<unsigned int>(slot), fingerprint);
 }
 
+std::optional<SLoudness> recorded_loudness(const SLibrarySong& song)
+{
+    if (!song.loudness_lufs)
+        return std::nullopt;
+    return SLoudness{*song.loudness_lufs, song.loudness_range_lu.value_or(0), song.true_peak_dbtp};
+}
+
 QString known_name(const CPedalSession& session, int slot)
 {
     const std::optional<SLibrarySong> song = known_song(session, slot);
@@ -84,7 +91,7 @@ std::optional<SLoudness> record_read(CPedalSession& session, int slot, const uns
 {
     std::optional<SLibrarySong> known = known_song(session, slot);
     if (known && known->loudness_lufs)
-        return SLoudness{*known->loudness_lufs, known->loudness_range_lu.value_or(0), known->true_peak_dbtp};
+        return recorded_loudness(*known);
     SLibrarySong recorded = known ? *known : slot_song(session, slot);
     const std::optional<SLoudness> measured =
         session.song_format() ? measure_song(song, length, session.song_format()->channels) : std::nullopt;

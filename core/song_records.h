@@ -18,6 +18,8 @@ class CPedalSession;
 // What the library recorded of the song `slot` holds now; nothing for an empty slot, a
 // song the library does not know, or a slot written since by anyone else.
 std::optional<SLibrarySong> known_song(const CPedalSession& session, int slot);
+// The loudness figures `song` holds; nothing when it was never measured.
+std::optional<SLoudness> recorded_loudness(const SLibrarySong& song);
 // Its name; empty when it has none.
 QString known_name(const CPedalSession& session, int slot);
 
@@ -37,7 +39,8 @@ void record_named_song(CPedalSession& session, int slot, const QString& replaced
 // Records the song just read whole from `slot` (its `length` bytes at `song`) unless the
 // library knows it already, and measures its loudness unless the library has the figures.
 // The figures, or nothing when they could not be measured.
-std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song, size_t length);
+std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song,
+                                     size_t length);
 // Drops what the library knows of the song `slot` held, with `fingerprint`, once deleted.
 void forget_song(CPedalSession& session, int slot, const QString& fingerprint);
 

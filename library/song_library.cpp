@@ -167,7 +167,8 @@ void CSongLibrary::note_failure(const CLibraryConnection& connection, const char
     note(QStringLiteral("The song library could not be written: %1").arg(connection.error().text()));
 }
 
-std::vector<SLibrarySong> CSongLibrary::songs_of(uint32_t product_id)
+std::vector<SLibrarySong> CSongLibrary::songs_where(const QString& condition,
+                                                    std::initializer_list<QVariant> values)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<SLibrarySong> songs;
@@ -175,8 +176,8 @@ std::vector<SLibrarySong> CSongLibrary::songs_of(uint32_t product_id)
         return songs;
     CLibraryConnection connection(m_path);
     QSqlQuery rows = connection.query();
-    if (!connection.select(rows, QStringLiteral("SELECT %1 FROM songs WHERE product_id = ?").arg(kColumns),
-                           {product_id})) {
+    if (!connection.select(rows, QStringLiteral("SELECT %1 FROM songs WHERE %2").arg(kColumns, condition),
+                           values)) {
         CLogFile::get_instance()->log(LOG_LEVEL_ERROR, "Song library: reading failed: %s",
                                       qPrintable(connection.error().text()));
         return songs;
@@ -186,13 +187,17 @@ std::vector<SLibrarySong> CSongLibrary::songs_of(uint32_t product_id)
     return songs;
 }
 
+std::vector<SLibrarySong> CSongLibrary::songs_of(uint32_t product_id)
+{
+    return songs_where(QStringLiteral("product_id = ?"), {product_id});
+}
+
 std::optional<SLibrarySong> CSongLibrary::find(uint32_t product_id, unsigned int slot,
                                                const QString& fingerprint)
 {
-    for (SLibrarySong& song : songs_of(product_id))
-        if (song.slot == slot && song.fingerprint == fingerprint)
-            return std::move(song);
-    return std::nullopt;
+    std::vector<SLibrarySong> found = songs_where(
+        QStringLiteral("product_id = ? AND slot = ? AND fingerprint = ?"), {product_id, slot, fingerprint});
+    return found.empty() ? std::nullopt : std::optional<SLibrarySong>(std::move(found.front()));
 }
 
 bool CSongLibrary::write(const std::function<bool(CLibraryConnection&)>& change, const char* doing)

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -61,6 +63,8 @@ private:
     void note_failure(const CLibraryConnection& connection, const char* doing);
     void note(const QString& text);
     bool write(const std::function<bool(CLibraryConnection&)>& change, const char* doing);
+    // The rows meeting the SQL `condition`, its placeholders bound to `values` in order.
+    std::vector<SLibrarySong> songs_where(const QString& condition, std::initializer_list<QVariant> values);
 
     QString m_path;
     std::mutex m_mutex;
