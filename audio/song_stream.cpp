@@ -1,0 +1,49 @@
+#include "audio/song_stream.h"
+
+#include "support/little_endian.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+std::shared_ptr<CSongStream> CSongStream::make(const SSongAudioFormat& format, size_t length)
+{
+    if (format.channels == 0 || format.bits_per_sample != 24)
+        return nullptr;
+    try {
+        return std::shared_ptr<CSongStream>(new CSongStream(format, length));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    } catch (const std::length_error&) {
+        return nullptr;
+    }
+}
+
+CSongStream::CSongStream(const SSongAudioFormat& format, size_t length) : m_format(format), m_bytes(length) {}
+
+void CSongStream::arrived(size_t count)
+{
+    count = std::min(count, m_bytes.size());
+    if (count > m_in.load(std::memory_order_relaxed))
+        m_in.store(count, std::memory_order_release);
+}
+
+void CSongStream::end(bool whole)
+{
+    if (whole)
+        arrived(m_bytes.size());
+    m_end.store(whole ? WHOLE : BROKEN, std::memory_order_release);
+}
+
+size_t CSongStream::read(uint64_t first, float* out, size_t count) const
+{
+    const uint64_t in = frames_in();
+    if (first >= in)
+        return 0;
+    const auto copied = size_t(std::min<uint64_t>(count, in - first));
+    const unsigned int channels = m_format.channels;
+    const unsigned char* at = m_bytes.data() + first * frame_bytes();
+    for (size_t i = 0; i < copied * channels; ++i, at += 3)
+        out[i] = float(int32_t(LE::read24(at) << 8) >> 8) / 8388608.0f;
+    return copied;
+}
