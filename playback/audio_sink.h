@@ -10,6 +10,9 @@ class CAudioSink {
 public:
     virtual ~CAudioSink();
 
+    // The sentence for an output that is there but would not open for a song.
+    static QString open_failed_text();
+
     // Empty when the sink can play; otherwise the sentence for the user why not.
     virtual QString unavailable() const = 0;
     // The rate the sink plays a song of `rate` Hz and `channels` channels at: `rate` itself
@@ -18,7 +21,7 @@ public:
     // Opens the output at `rate`; false when it cannot be opened.
     virtual bool open(int rate, int channels) = 0;
     // Frames the sink takes now without blocking.
-    virtual size_t room() const = 0;
+    virtual size_t room() = 0;
     // Takes `count` frames (at most room()).
     virtual void write(const float* frames, size_t count) = 0;
     // Frames written that the listener has heard so far.
