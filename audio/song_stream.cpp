@@ -24,8 +24,11 @@ CSongStream::CSongStream(const SSongAudioFormat& format, size_t length) : m_form
 void CSongStream::arrived(size_t count)
 {
     count = std::min(count, m_bytes.size());
-    if (count > m_in.load(std::memory_order_relaxed))
-        m_in.store(count, std::memory_order_release);
+    // A compare and swap, not a store: a late report from another thread must not move the
+    // mark back.
+    size_t in = m_in.load(std::memory_order_relaxed);
+    while (count > in && !m_in.compare_exchange_weak(in, count, std::memory_order_release))
+        ;
 }
 
 void CSongStream::end(bool whole)

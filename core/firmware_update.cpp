@@ -91,7 +91,8 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& wh
             return false;
         }
         if (section.layout.sectors().empty()) {
-            why = refusal(QString::asprintf("Data%u flash config has no sector !", i + 1), EPackProblem::DAMAGED);
+            why = refusal(QString::asprintf("Data%u flash config has no sector !", i + 1),
+                          EPackProblem::DAMAGED);
             return false;
         }
         section.start = {i, section.layout.sectors().front().address};
@@ -189,8 +190,8 @@ SInstall install(CUSBConnect& link, const SPackageChoice& choice, CQuestions& qu
     std::stable_sort(sections.begin(), sections.end(),
                      [](const SSection& a, const SSection& b) { return a.start < b.start; });
     const SModelInfo* model = link.model_info();
-    const QString pedal =
-        model ? QStringLiteral("the %1").arg(QString::fromLatin1(model->model_name)) : QStringLiteral("the pedal");
+    const QString pedal = model ? QStringLiteral("the %1").arg(QString::fromLatin1(model->model_name))
+                                : QStringLiteral("the pedal");
     if (!questions.ask_yes_no(QStringLiteral("Update"),
                               QStringLiteral("Write firmware %1 into %2? Keep the pedal plugged in until the "
                                              "update ends.")
@@ -264,8 +265,8 @@ COperationResult update_firmware_online(CPedalSession& session, const SFirmwareE
     return install_package(session, {package.file->fileName(), entry.name, force}, questions, task);
 }
 
-COperationResult update_firmware(CPedalSession& session, const QString& path, bool force, CQuestions& questions,
-                                 CTask* task)
+COperationResult update_firmware(CPedalSession& session, const QString& path, bool force,
+                                 CQuestions& questions, CTask* task)
 {
     return install_package(session, {path, QFileInfo(path).completeBaseName(), force}, questions, task);
 }

@@ -23,6 +23,11 @@ COperationResult COperationResult::audio_failed(const QString& text)
     return {EKind::AUDIO, LOOPER_RESULT_OK, false, text.isEmpty() ? QStringLiteral("Failed !") : text};
 }
 
+COperationResult COperationResult::from_store(ELooperActionResult result)
+{
+    return result == LOOPER_RESULT_CANCELLED ? cancelled() : song(result);
+}
+
 COperationResult COperationResult::cancelled()
 {
     return {EKind::CANCELLED, LOOPER_RESULT_OK, false, QStringLiteral("Cancelled !")};

@@ -16,6 +16,8 @@ public:
     enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, BACKUP, VERIFY, DECLINED, LIBRARY };
 
     static COperationResult song(ELooperActionResult result);
+    // A song store's result, its cancel as cancelled().
+    static COperationResult from_store(ELooperActionResult result);
     static COperationResult firmware(bool ok);
     // `text` replaces "Failed !" where the reason is one the user can act on.
     static COperationResult audio_failed(const QString& text = {});

@@ -15,11 +15,6 @@
 
 namespace {
 
-COperationResult store_result(ELooperActionResult result)
-{
-    return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
-}
-
 // The store takes the next write only once it knows this slot's blocks. A record found
 // damaged in another slot (torn by an earlier interruption) reads as empty there and does
 // not stop the restore; a pedal that no longer answers does.
@@ -52,12 +47,13 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
     const int half = verify ? (from + to) / 2 : to;
     if (task)
         task->set_percent_range(from, half);
-    const COperationResult written = store_result(session.songs().write_file(step.slot, data, length, task));
+    const COperationResult written =
+        COperationResult::from_store(session.songs().write_file(step.slot, data, length, task));
     if (!written.ok())
         return written;
     const COperationResult reloaded = reload(session, step.slot);
     if (reloaded.ok())
-        record_named_song(session, int(step.slot), replaced, step.song.facts);
+        record_named_song(session, int(step.slot), replaced, step.song.facts, data, length);
     if (!verify)
         return reloaded;
     if (task)

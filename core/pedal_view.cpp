@@ -68,6 +68,7 @@ SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::ve
         return line;
     line.name = song->name;
     line.loudness = recorded_loudness(*song);
+    line.overview = song->overview;
     if (line.loudness)
         line.text += QStringLiteral("  ") + loudness_text(line.loudness->integrated_lufs);
     if (!line.name.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "audio/loudness_meter.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -35,6 +36,9 @@ struct SSlotLine {
     QString name;
     // The song's loudness figures in the library, when it has them (the same rule).
     std::optional<SLoudness> loudness;
+    // The song's waveform overview (audio/waveform_overview.h); empty until the song has
+    // passed through the program once.
+    QByteArray overview;
     // "Song 004 -- (12.34  MB)  4:00  −14.2 LUFS  Intro jam", or "Song 004 -- (Empty)".
     QString text;
 };

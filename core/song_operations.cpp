@@ -39,11 +39,6 @@ void expect_bytes(CTask* task, uint64_t bytes)
         task->set_bytes_total(task->progress().bytes_done + bytes);
 }
 
-COperationResult from_store(ELooperActionResult result)
-{
-    return result == LOOPER_RESULT_CANCELLED ? COperationResult::cancelled() : COperationResult::song(result);
-}
-
 // The store takes whole blocks, so that is the space a song needs.
 uint64_t space_needed(const SNandFlashConfig& format, uint64_t song_bytes)
 {
@@ -155,7 +150,7 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
             no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
-    COperationResult result = from_store(written);
+    COperationResult result = COperationResult::from_store(written);
     if (verify && written == LOOPER_RESULT_OK) {
         set_percent_range(task, (100 + kConvertPercent) / 2, 100);
         result = verify_slot(session, static_cast<unsigned int>(slot), import.song.data(),
@@ -214,7 +209,7 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
     const ELooperActionResult read =
         session.songs().read_file(slot, back.get(), static_cast<unsigned int>(stored), task);
     if (read != LOOPER_RESULT_OK)
-        return from_store(read);
+        return COperationResult::from_store(read);
     const size_t common = std::min<size_t>(stored, length);
     const bool same =
         std::equal(back.get(), back.get() + common, song) &&
@@ -222,11 +217,15 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
     return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
 }
 
+SSongAudioFormat song_audio_format(const SNandFlashConfig& format)
+{
+    return {format.channels, format.sample_rate, format.bits_per_sample};
+}
+
 bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song,
                       QFileDevice& file)
 {
-    const SSongAudioFormat audio{format.channels, format.sample_rate, format.bits_per_sample};
-    return write_export(song, audio, file, nullptr) == ESongExportResult::OK;
+    return write_export(song, song_audio_format(format), file, nullptr) == ESongExportResult::OK;
 }
 
 std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths, int first_slot,
@@ -291,12 +290,11 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         session.songs().read_file(static_cast<unsigned int>(slot), song.data(), length, task);
     if (read != LOOPER_RESULT_OK) {
         finish_export(*file, false);
-        return from_store(read);
+        return COperationResult::from_store(read);
     }
     static_cast<void>(record_read(session, slot, song.data(), song.size()));
     set_percent_range(task, kReadPercent, 100);
-    const SSongAudioFormat audio{format->channels, format->sample_rate, format->bits_per_sample};
-    const ESongExportResult written = write_export(song, audio, *file, task);
+    const ESongExportResult written = write_export(song, song_audio_format(*format), *file, task);
     if (written == ESongExportResult::CANCELLED || task_cancelled(task)) {
         finish_export(*file, false);
         return COperationResult::cancelled();

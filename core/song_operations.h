@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/song_audio.h"
+#include "audio/song_export.h"
 #include "audio/song_import.h"
 #include "core/operation_result.h"
 
@@ -51,6 +52,9 @@ struct SImportSettings {
 // the zero fill. A difference is COperationResult::verify_failed.
 [[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot,
                                            const unsigned char* song, unsigned int length, CTask* task);
+
+// The audio side of the pedal's stored `format`.
+SSongAudioFormat song_audio_format(const SNandFlashConfig& format);
 
 // Writes a song in the pedal's `format` to `file` as a 48000 Hz, 24-bit WAV file.
 [[nodiscard]] bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song,

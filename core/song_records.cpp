@@ -2,6 +2,7 @@
 
 #include "audio/song_loudness.h"
 #include "audio/title_tag.h"
+#include "audio/waveform_overview.h"
 #include "core/backup_manifest.h"
 #include "core/pedal_session.h"
 #include "core/song_operations.h"
@@ -26,6 +27,13 @@ SLibrarySong slot_song(const CPedalSession& session, int slot)
     song.stored_bytes = session.songs().get_file_length(song.slot);
     song.seconds = session.song_seconds(song.stored_bytes);
     return song;
+}
+
+// The overview of a song of the session's pedal; empty without a song format.
+QByteArray overview_of(const CPedalSession& session, const unsigned char* song, size_t length)
+{
+    const SNandFlashConfig* format = session.song_format();
+    return format ? waveform_overview(song, length, song_audio_format(*format)) : QByteArray();
 }
 
 }  // namespace
@@ -72,17 +80,19 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
     song.loudness_setting = QString::fromLatin1(loudness_target_name(import.loudness_target));
     if (import.loudness_target != ELoudnessTarget::AS_THE_FILE)
         song.gain_db = import.gain.gain_db;
+    song.overview = overview_of(session, import.song.data(), import.song.size());
     session.library().record(song, replaced_fingerprint);
 }
 
 void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,
-                       const SLibrarySong& facts)
+                       const SLibrarySong& facts, const unsigned char* data, size_t length)
 {
     SLibrarySong song = slot_song(session, slot);
     song.name = facts.name;
     song.loudness_lufs = facts.loudness_lufs;
     song.loudness_range_lu = facts.loudness_range_lu;
     song.true_peak_dbtp = facts.true_peak_dbtp;
+    song.overview = overview_of(session, data, length);
     session.library().record(song, replaced_fingerprint);
 }
 
@@ -90,19 +100,23 @@ std::optional<SLoudness> record_read(CPedalSession& session, int slot, const uns
                                      size_t length)
 {
     std::optional<SLibrarySong> known = known_song(session, slot);
-    if (known && known->loudness_lufs)
+    if (known && known->loudness_lufs && !known->overview.isEmpty())
         return recorded_loudness(*known);
     SLibrarySong recorded = known ? *known : slot_song(session, slot);
-    const std::optional<SLoudness> measured =
-        session.song_format() ? measure_song(song, length, session.song_format()->channels) : std::nullopt;
-    if (measured) {
-        recorded.loudness_lufs = measured->integrated_lufs;
-        recorded.loudness_range_lu = measured->range_lu;
-        recorded.true_peak_dbtp = measured->true_peak_dbtp;
+    if (recorded.overview.isEmpty())
+        recorded.overview = overview_of(session, song, length);
+    std::optional<SLoudness> loudness = recorded_loudness(recorded);
+    if (!loudness && session.song_format()) {
+        loudness = measure_song(song, length, session.song_format()->channels);
+        if (loudness) {
+            recorded.loudness_lufs = loudness->integrated_lufs;
+            recorded.loudness_range_lu = loudness->range_lu;
+            recorded.true_peak_dbtp = loudness->true_peak_dbtp;
+        }
     }
     if (session.slot_holds_song(slot))
         session.library().record(recorded, {});
-    return measured;
+    return loudness;
 }
 
 void forget_song(CPedalSession& session, int slot, const QString& fingerprint)

@@ -32,13 +32,14 @@ QString imported_song_name(const QString& path);
 // measured, its setting and the gain it applied.
 void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
                    EMonoMode mono_mode, const SSongImport& import);
-// Records the song Tandora just wrote into `slot` from no file (a restore, a starter song),
-// with what it comes with: the name and the loudness figures of `facts`.
+// Records the song Tandora just wrote into `slot` from no file (a restore, a starter song):
+// its `length` bytes at `song`, and what it comes with, the name and the loudness figures
+// of `facts`.
 void record_named_song(CPedalSession& session, int slot, const QString& replaced_fingerprint,
-                       const SLibrarySong& facts);
+                       const SLibrarySong& facts, const unsigned char* song, size_t length);
 // Records the song just read whole from `slot` (its `length` bytes at `song`) unless the
-// library knows it already, and measures its loudness unless the library has the figures.
-// The figures, or nothing when they could not be measured.
+// library knows it already, and measures its loudness and draws its overview where the
+// library lacks them. The loudness figures, or nothing when they could not be measured.
 std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song,
                                      size_t length);
 // Drops what the library knows of the song `slot` held, with `fingerprint`, once deleted.

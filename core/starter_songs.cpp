@@ -79,7 +79,7 @@ COperationResult write_starter_songs(CPedalSession& session, CTask* task)
             return COperationResult::song(reloaded);
         SLibrarySong facts;
         facts.name = voices[slot].second;
-        record_named_song(session, int(slot), replaced, facts);
+        record_named_song(session, int(slot), replaced, facts, song.data(), song.size());
     }
     return COperationResult::song(session.load_songs());
 }

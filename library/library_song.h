@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
@@ -26,4 +27,6 @@ struct SLibrarySong {
     std::optional<double> true_peak_dbtp;
     QString loudness_setting;  // the import's loudness setting, empty when unknown
     std::optional<double> gain_db;
+    // The song's waveform overview (audio/waveform_overview.h); empty until made.
+    QByteArray overview;
 };

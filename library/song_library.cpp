@@ -16,7 +16,7 @@ namespace {
 
 const QString kColumns = QStringLiteral(
     "product_id, slot, fingerprint, name, source_path, source_sha256, mono_mode, recorded, seconds, "
-    "stored_bytes, loudness_lufs, loudness_range_lu, true_peak_dbtp, loudness_setting, gain_db");
+    "stored_bytes, loudness_lufs, loudness_range_lu, true_peak_dbtp, loudness_setting, gain_db, overview");
 
 QVariant optional_value(const std::optional<double>& value)
 {
@@ -46,6 +46,7 @@ SLibrarySong song_from(const QSqlQuery& row)
     song.true_peak_dbtp = optional_from(row.value(12));
     song.loudness_setting = row.value(13).toString();
     song.gain_db = optional_from(row.value(14));
+    song.overview = row.value(15).toByteArray();
     return song;
 }
 
@@ -53,12 +54,13 @@ bool insert(CLibraryConnection& connection, const SLibrarySong& song)
 {
     return connection.exec(
         QStringLiteral(
-            "INSERT OR REPLACE INTO songs (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+            "INSERT OR REPLACE INTO songs (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
             .arg(kColumns),
         {song.product_id, song.slot, song.fingerprint, song.name, song.source_path, song.source_sha256,
          song.mono_mode, song.date.toUTC().toString(Qt::ISODate), song.seconds, qulonglong(song.stored_bytes),
          optional_value(song.loudness_lufs), optional_value(song.loudness_range_lu),
-         optional_value(song.true_peak_dbtp), song.loudness_setting, optional_value(song.gain_db)});
+         optional_value(song.true_peak_dbtp), song.loudness_setting, optional_value(song.gain_db),
+         song.overview.isEmpty() ? QVariant(QVariant::ByteArray) : QVariant(song.overview)});
 }
 
 bool remove(CLibraryConnection& connection, uint32_t product_id, unsigned int slot,

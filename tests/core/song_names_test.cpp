@@ -1,7 +1,10 @@
 #include "audio/song_loudness.h"
+#include "audio/song_stream.h"
+#include "audio/waveform_overview.h"
 #include "backup_pedal.h"
 #include "core/pedal_view.h"
 #include "core/slot_loudness.h"
+#include "core/song_playback.h"
 #include "core/song_records.h"
 #include "library/song_library.h"
 #include "support/file_hash.h"
@@ -127,6 +130,7 @@ TEST_F(SongNames, NamesAndLoudnessGoThroughBackupAndRestoreIntoAFreshPedal)
     EXPECT_EQ(restored.loudness_lufs, -14.2);
     EXPECT_EQ(restored.loudness_range_lu, 6.5);
     EXPECT_EQ(restored.true_peak_dbtp, -1.04);
+    EXPECT_EQ(restored.overview.size(), 2 * kOverviewColumns);
 
     // A backup made before songs had names restores as it always did, with none.
     QJsonObject manifest = QJsonDocument::fromJson(read_all(folder + "/backup.json")).object();
@@ -144,11 +148,16 @@ TEST_F(SongNames, NamesAndLoudnessGoThroughBackupAndRestoreIntoAFreshPedal)
     EXPECT_EQ(name_in_line(3), "");
 }
 
-TEST_F(SongNames, LoudnessComesFromTheLibraryOrIsReadOnceAndKept)
+// Loudness and the waveform overview: an import brings both; a song written elsewhere gets
+// them from the first read that passes it whole (a measure, an export, a play), and keeps them.
+TEST_F(SongNames, LoudnessAndOverviewComeFromTheLibraryOrAreReadOnceAndKept)
 {
-    store({{5, noise(300000, 5)}, {6, noise(300000, 6)}});
+    const std::vector<unsigned char> five = noise(300000, 5);
+    store({{5, five}, {6, noise(300000, 6)}, {8, noise(300000, 8)}});
     import_tone("quiet.wav", 7, "", ELoudnessTarget::LUFS_23);
     EXPECT_FALSE(slot_line(m_session, 5).loudness);
+    EXPECT_TRUE(slot_line(m_session, 5).overview.isEmpty());
+    EXPECT_EQ(slot_line(m_session, 7).overview.size(), 2 * kOverviewColumns);
     EXPECT_EQ(loudness_read_notice(m_session, {5, 6, 7}).toStdString(),
               "Reading 2 songs (0.6 MB) from the pedal takes about 0:01.");
 
@@ -161,6 +170,10 @@ TEST_F(SongNames, LoudnessComesFromTheLibraryOrIsReadOnceAndKept)
     EXPECT_TRUE(figures[0].loudness.true_peak_dbtp);
     EXPECT_EQ(slot_line(m_session, 5).loudness->integrated_lufs, figures[0].loudness.integrated_lufs);
     EXPECT_TRUE(slot_line(m_session, 5).text.endsWith(loudness_text(figures[0].loudness.integrated_lufs)));
+    std::vector<unsigned char> five_stored = five;  // the pedal keeps whole units, zero-filled
+    five_stored.resize(m_session.songs().get_file_length(5));
+    EXPECT_EQ(slot_line(m_session, 5).overview,
+              waveform_overview(five_stored.data(), five_stored.size(), SSongAudioFormat{}));
 
     // An export reads the song whole anyway: the library gets its figures too.
     ASSERT_TRUE(export_song(m_session, 6, file("six.wav"), nullptr).ok());
@@ -173,4 +186,12 @@ TEST_F(SongNames, LoudnessComesFromTheLibraryOrIsReadOnceAndKept)
     const QString spread = loudness_spread_text(slot_lines(m_session));
     EXPECT_TRUE(spread.startsWith("Quietest: Song 008, ")) << spread.toStdString();
     EXPECT_TRUE(spread.endsWith(", " + loudness_text(loudest) + ".")) << spread.toStdString();
+    EXPECT_FALSE(slot_line(m_session, 6).overview.isEmpty());
+
+    const std::shared_ptr<CSongStream> played = slot_stream(m_session, 8);
+    ASSERT_TRUE(played);
+    ASSERT_TRUE(stream_slot(m_session, 8, *played, nullptr).ok());
+    EXPECT_TRUE(played->whole());
+    EXPECT_FALSE(slot_line(m_session, 8).overview.isEmpty());
+    EXPECT_TRUE(slot_line(m_session, 8).loudness);
 }
