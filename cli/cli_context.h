@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 
+class CAudioSink;
 class CInterruptWatch;
 class CPedalSession;
 class CTask;
@@ -35,6 +36,8 @@ struct SCliContext {
     // Called at every step of a running task, on the thread that runs it (tests use it
     // to interrupt at a known point).
     std::function<void(CTask&)> on_task_step;
+    // Where play sounds; null: the computer's default output (tests put a capture here).
+    CAudioSink* sink = nullptr;
 };
 
 // Runs the parsed command; the exit code.
@@ -54,11 +57,17 @@ int run_check_update(SCliContext& context);
 int run_backup(SCliContext& context, CPedalSession& session);
 int run_restore(SCliContext& context, CPedalSession& session);
 int run_sync(SCliContext& context, CPedalSession& session);
+int run_play(SCliContext& context, CPedalSession& session);
 
 // Runs `work` on the session with a task whose progress is drawn and which Ctrl-C cancels;
-// prints the result's notes and then its text (and its detail) to stderr, or the text to
+// its result, with the session's notes.
+COperationResult run_task(SCliContext& context, CPedalSession& session,
+                          const std::function<COperationResult(CTask&)>& work);
+// Prints the result's notes and then its text (and its detail) to stderr, or the text to
 // stdout on success (not with --quiet); the exit code. A declined question prints
 // "Nothing changed."; a cancel ends with 130.
+int report(SCliContext& context, const COperationResult& result);
+// run_task, then report.
 int run_with_task(SCliContext& context, CPedalSession& session,
                   const std::function<COperationResult(CTask&)>& work);
 // Prints `text` to the error output and returns `code`.
@@ -69,8 +78,13 @@ int fail_in_kind(SCliContext& context, int code, const QString& text);
 // Slot argument `text` (1-based) as a 0-based slot of the session's model, or -1 after
 // printing why.
 int parse_slot(SCliContext& context, const QString& text, const CPedalSession& session);
+// As parse_slot, for a slot that must hold a song: sets `slot` and returns CLI_EXIT_OK, or
+// prints why not and returns the exit code.
+int parse_song_slot(SCliContext& context, const QString& text, const CPedalSession& session, int& slot);
 // Prints each text to the error output.
 void print_errors(SCliContext& context, const QStringList& texts);
+// `path` is not a file: says so; the exit code.
+int not_a_file(SCliContext& context, const QString& path);
 // A question was answered no: says that nothing changed; the exit code.
 int declined(SCliContext& context);
 // A song's loudness figures as JSON: integrated_lufs, range_lu and true_peak_dbtp, each

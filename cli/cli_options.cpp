@@ -9,14 +9,15 @@ namespace {
 
 const QStringList kCommands = {"ports",  "info",     "list",         "import", "export",
                                "delete", "firmware", "check-update", "backup", "restore",
-                               "rename", "loudness", "sync"};
+                               "rename", "loudness", "sync",         "play"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
 {
     if (command == "import" || command == "export" || command == "rename")
         return 2;
-    if (command == "delete" || command == "backup" || command == "restore" || command == "sync")
+    if (command == "delete" || command == "backup" || command == "restore" || command == "sync" ||
+        command == "play")
         return 1;
     if (command == "firmware")
         return firmware_file ? 1 : 0;
@@ -46,7 +47,9 @@ QString description()
         "  restore DIR [--slots 1,3-5]   the backup in DIR back into the pedal, verified\n"
         "  sync SETLIST [--plan] [--first-slot N] [--delete-extra]   a play list (M3U, M3U8), a\n"
         "                            folder or a text file of paths into slots 1, 2, ... (or from N),\n"
-        "                            writing only what changed, at one --loudness and --mono\n\n"
+        "                            writing only what changed, at one --loudness and --mono\n"
+        "  play SLOT | FILE          play slot SLOT while it is read, or FILE as the pedal would hold\n"
+        "                            it (--mono, --loudness), on this computer's sound output\n\n"
         "Exit codes: 0 success; 1 failure, or a question answered no (\"Nothing changed.\"); 2 bad "
         "usage; 3 no pedal, or no MIDI service; 130 cancelled with Ctrl-C.");
 }

@@ -56,8 +56,7 @@ int run_firmware(SCliContext& context, CPedalSession& session)
     }
     const QString path = context.options.arguments.value(0);
     if (!QFileInfo(path).isFile())
-        return fail_with(context, CLI_EXIT_FAILED,
-                         QStringLiteral("'%1' is not a file that can be read.").arg(path));
+        return not_a_file(context, path);
     return run_with_task(context, session, [&](CTask& task) {
         return update_firmware(session, path, context.options.force, context.prompt, &task);
     });

@@ -59,12 +59,10 @@ int run_loudness(SCliContext& context, CPedalSession& session)
                 chosen.push_back(line.slot);
     }
     for (const QString& argument : context.options.arguments) {
-        const int slot = parse_slot(context, argument, session);
-        if (slot < 0)
-            return CLI_EXIT_USAGE;
-        if (!session.slot_holds_song(slot))
-            return fail_with(context, CLI_EXIT_FAILED,
-                             QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
+        int slot = -1;
+        const int parsed = parse_song_slot(context, argument, session, slot);
+        if (parsed != CLI_EXIT_OK)
+            return parsed;
         chosen.push_back(unsigned(slot));
     }
     const QString notice = loudness_read_notice(session, chosen);

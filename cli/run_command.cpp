@@ -28,6 +28,12 @@ int fail_in_kind(SCliContext& context, int code, const QString& text)
     return code;
 }
 
+int not_a_file(SCliContext& context, const QString& path)
+{
+    return fail_with(context, CLI_EXIT_FAILED,
+                     QStringLiteral("'%1' is not a file that can be read.").arg(path));
+}
+
 int declined(SCliContext& context)
 {
     return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Nothing changed."));
@@ -59,31 +65,49 @@ int parse_slot(SCliContext& context, const QString& text, const CPedalSession& s
     return slot - 1;
 }
 
-int run_with_task(SCliContext& context, CPedalSession& session,
-                  const std::function<COperationResult(CTask&)>& work)
+int parse_song_slot(SCliContext& context, const QString& text, const CPedalSession& session, int& slot)
+{
+    slot = parse_slot(context, text, session);
+    if (slot < 0)
+        return CLI_EXIT_USAGE;
+    if (!session.slot_holds_song(slot))
+        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
+    return CLI_EXIT_OK;
+}
+
+COperationResult run_task(SCliContext& context, CPedalSession& session,
+                          const std::function<COperationResult(CTask&)>& work)
 {
     CTask task;
-    std::optional<COperationResult> result;
-    {
-        CTerminalProgress progress(task, context.terminal, context.options.quiet ? nullptr : context.err,
-                                   context.on_task_step);
-        context.interrupt.watch(&task);
-        result = session.with_notes(work(task));
-        context.interrupt.watch(nullptr);
-    }
-    print_errors(context, result->notes());
-    if (result->kind() == COperationResult::EKind::DECLINED)
+    CTerminalProgress progress(task, context.terminal, context.options.quiet ? nullptr : context.err,
+                               context.on_task_step);
+    context.interrupt.watch(&task);
+    const COperationResult result = session.with_notes(work(task));
+    context.interrupt.watch(nullptr);
+    return result;
+}
+
+int report(SCliContext& context, const COperationResult& result)
+{
+    print_errors(context, result.notes());
+    if (result.kind() == COperationResult::EKind::DECLINED)
         return declined(context);
-    QString text = result->text();
-    if (!result->detail().isEmpty())
-        text += '\n' + result->detail();
-    if (result->ok()) {
+    QString text = result.text();
+    if (!result.detail().isEmpty())
+        text += '\n' + result.detail();
+    if (result.ok()) {
         if (!context.options.quiet)
             print_line(context, text);
         return CLI_EXIT_OK;
     }
-    const bool cancelled = result->kind() == COperationResult::EKind::CANCELLED;
+    const bool cancelled = result.kind() == COperationResult::EKind::CANCELLED;
     return fail_with(context, cancelled ? CLI_EXIT_CANCELLED : CLI_EXIT_FAILED, text);
+}
+
+int run_with_task(SCliContext& context, CPedalSession& session,
+                  const std::function<COperationResult(CTask&)>& work)
+{
+    return report(context, run_task(context, session, work));
 }
 
 int run_cli_command(SCliContext& context)
@@ -120,5 +144,7 @@ int run_cli_command(SCliContext& context)
         return run_restore(context, session);
     if (command == "sync")
         return run_sync(context, session);
+    if (command == "play")
+        return run_play(context, session);
     return run_firmware(context, session);
 }

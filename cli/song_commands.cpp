@@ -13,8 +13,7 @@ int run_import(SCliContext& context, CPedalSession& session)
         return CLI_EXIT_USAGE;
     const QString path = context.options.arguments[1];
     if (!QFileInfo(path).isFile())
-        return fail_with(context, CLI_EXIT_FAILED,
-                         QStringLiteral("'%1' is not a file that can be read.").arg(path));
+        return not_a_file(context, path);
     return run_with_task(context, session, [&](CTask& task) {
         return import_song(session, path, slot, context.options.import_settings, &task,
                            context.options.verify, &context.prompt);
@@ -23,11 +22,10 @@ int run_import(SCliContext& context, CPedalSession& session)
 
 int run_export(SCliContext& context, CPedalSession& session)
 {
-    const int slot = parse_slot(context, context.options.arguments[0], session);
-    if (slot < 0)
-        return CLI_EXIT_USAGE;
-    if (!session.slot_holds_song(slot))
-        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
+    int slot = -1;
+    const int parsed = parse_song_slot(context, context.options.arguments[0], session, slot);
+    if (parsed != CLI_EXIT_OK)
+        return parsed;
     const QString path = context.options.arguments[1];
     if (QFileInfo::exists(path) &&
         !context.prompt.ask_yes_no(QStringLiteral("Export"),
@@ -39,11 +37,10 @@ int run_export(SCliContext& context, CPedalSession& session)
 
 int run_delete(SCliContext& context, CPedalSession& session)
 {
-    const int slot = parse_slot(context, context.options.arguments[0], session);
-    if (slot < 0)
-        return CLI_EXIT_USAGE;
-    if (!session.slot_holds_song(slot))
-        return fail_with(context, CLI_EXIT_FAILED, QStringLiteral("Slot %1 holds no song.").arg(slot + 1));
+    int slot = -1;
+    const int parsed = parse_song_slot(context, context.options.arguments[0], session, slot);
+    if (parsed != CLI_EXIT_OK)
+        return parsed;
     return run_with_task(context, session,
                          [&](CTask&) { return delete_song(session, slot, context.prompt); });
 }

@@ -68,8 +68,9 @@ bool CSongPlayer::play(std::shared_ptr<const CSongStream> stream, QString* why)
     m_output.clear();
     m_output_at = 0;
     set_state(EState::BUFFERING);
+    // The first turn comes from the event loop too, so no signal but state_changed() is
+    // emitted before play() returns.
     m_timer.start();
-    tick();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "audio/song_audio.h"
 #include "audio/song_loudness.h"
 #include "audio/wave.h"
+#include "capture_sink.h"
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_prompt.h"
@@ -75,7 +76,7 @@ protected:
         CTerminalPrompt prompt(parse.options->yes, false, stdin, err);
         {
             CInterruptWatch interrupt;
-            SCliContext context{*parse.options, prompt, interrupt, false, out, err, on_step};
+            SCliContext context{*parse.options, prompt, interrupt, false, out, err, on_step, &m_sink};
             result.code = run_cli_command(context);
         }
         result.out = read_all(out);
@@ -112,6 +113,7 @@ protected:
     CInstalledMidiSystem m_midi;
     std::vector<std::unique_ptr<CPedalEmulator>> m_pedals;
     QTemporaryDir m_files;
+    CCaptureSink m_sink;
 };
 
 struct SBadInput {
@@ -160,7 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
                   2,
                   "--loudness takes off, -14, -16 or -23"},
         SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
-        SBadInput{"command", {"play"}, 2, "Unknown command"},
+        SBadInput{"command", {"dance"}, 2, "Unknown command"},
+        SBadInput{"play_empty", {"play", "3"}, 1, "Slot 3 holds no song"},
         SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
         SBadInput{"loudness_of_nothing", {"loudness"}, 2, "Wrong number of arguments for 'loudness'"},
         SBadInput{"loudness_of_empty", {"loudness", "1", "3"}, 1, "Slot 3 holds no song"},
@@ -242,6 +245,33 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
                     .array()[1]
                     .toObject()["empty"]
                     .toBool());
+}
+
+TEST_F(Cli, PlaysASlotAsItsFileWouldSound)
+{
+    add_pedal();
+    write_tone(file("tone.wav"), 44100);
+    ASSERT_EQ(run({"import", "2", file("tone.wav")}).code, 0);
+    const SRun slot = run({"play", "2"});
+    EXPECT_EQ(slot.code, 0) << slot.err.toStdString();
+    const QJsonArray lines = QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array();
+    EXPECT_EQ(double(m_sink.written() * kSongBytesPerSample), lines[1].toObject()["bytes"].toDouble());
+    const std::vector<float> from_slot = m_sink.samples;
+    const SRun from_file = run({"play", file("tone.wav")});
+    EXPECT_EQ(from_file.code, 0) << from_file.err.toStdString();
+    // The pedal's record keeps the song's length in whole units: the file's last few
+    // frames are not in the slot.
+    ASSERT_GE(m_sink.samples.size(), from_slot.size());
+    EXPECT_TRUE(std::equal(from_slot.begin(), from_slot.end(), m_sink.samples.begin()));
+}
+
+TEST_F(Cli, PlayWithoutAnOutputSaysWhy)
+{
+    add_pedal();
+    m_sink.unavailable_text = "No sound here.";
+    const SRun result = run({"play", file("tone.wav")});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.err.trimmed(), "No sound here.");
 }
 
 TEST_F(Cli, InfoAndPortsAsJson)

@@ -1,7 +1,16 @@
 #include "capture_sink.h"
 
+#include "audio/song_stream.h"
+
 #include <gtest/gtest.h>
 #include <algorithm>
+
+std::vector<float> samples_in(const CSongStream& stream)
+{
+    std::vector<float> samples(stream.frames_in() * stream.format().channels);
+    stream.read(0, samples.data(), stream.frames_in());
+    return samples;
+}
 
 int CCaptureSink::output_rate(int asked, int) const
 {

@@ -2,6 +2,7 @@
 
 #include "playback/audio_sink.h"
 
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -10,6 +11,11 @@
 // runs at `rate` (0: at whatever rate it is asked for), takes `room` frames at a time and
 // counts all it took as heard at once, or all but the last `unheard` frames. Writing more
 // than the room, or while paused or closed, fails the test.
+class CSongStream;
+
+// The samples of the frames of `stream` in so far, as a player reads them.
+std::vector<float> samples_in(const CSongStream& stream);
+
 class CCaptureSink final : public CAudioSink {
 public:
     QString unavailable() const override { return unavailable_text; }

@@ -42,14 +42,6 @@ std::shared_ptr<CSongStream> tone_song(unsigned int channels, uint64_t frames)
     return stream;
 }
 
-// The samples of the frames in, as a player reads them.
-std::vector<float> samples_in(const CSongStream& stream)
-{
-    std::vector<float> samples(stream.frames_in() * stream.format().channels);
-    stream.read(0, samples.data(), stream.frames_in());
-    return samples;
-}
-
 std::vector<double> channel_of(const std::vector<float>& samples, unsigned int channel, unsigned int channels)
 {
     std::vector<double> one;
