@@ -79,6 +79,7 @@ bool CQtAudioSink::open(int rate, int channels)
     }
     m_frame_bytes = m_format.bytesPerFrame();
     m_written = 0;
+    m_played = 0;
     return true;
 }
 
@@ -124,11 +125,14 @@ uint64_t CQtAudioSink::played() const
 {
     if (!m_output)
         return m_written;
-    // Idle: the device ran out of what it was given, so all of it has been heard.
-    if (m_output->state() == QAudio::IdleState)
-        return m_written;
-    const auto heard = uint64_t(m_output->processedUSecs()) * uint64_t(m_format.sampleRate()) / 1000000u;
-    return std::min(m_written, heard);
+    // What is written and not played sits in the device's buffer or is still held here; Qt's
+    // processedUSecs() counts what was handed over, not what was heard. A suspended device
+    // tells no free room, hence the mark that only goes up.
+    const qint64 queued =
+        std::max<qint64>(0, m_output->bufferSize() - m_output->bytesFree()) + qint64(m_held.size());
+    const uint64_t unplayed = std::min(m_written, uint64_t(queued / m_frame_bytes));
+    m_played = std::max(m_played, m_written - unplayed);
+    return m_played;
 }
 
 void CQtAudioSink::pause()

@@ -40,6 +40,7 @@ private:
     QAudioFormat m_format;
     int m_frame_bytes = 0;
     uint64_t m_written = 0;
+    mutable uint64_t m_played = 0;
     // Converted bytes the device has not taken yet.
     std::vector<char> m_held;
 };
