@@ -1,10 +1,10 @@
 #!/bin/sh
 # Builds everything with clang, AddressSanitizer, UndefinedBehaviorSanitizer and the
 # libFuzzer harnesses, warnings as errors, and runs every test (fuzzers briefly, the JACK
-# tests beside a JACK server of their own); then
+# and sound output tests beside servers of their own); then
 # runs every test program that starts threads again under ThreadSanitizer (the MIDI input
 # thread and its ring, the detection thread, the window's and the command-line tool's
-# workers, the prompt handover); last, builds the Debian package and checks it.
+# workers, the prompt handover, a slot read while it plays); last, builds the Debian package and checks it.
 set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -22,12 +22,13 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
   -DCMAKE_CXX_COMPILER=clang++ -DTANDORA_SANITIZE=address -DTANDORA_FUZZ=ON -DTANDORA_WERROR=ON
 cmake --build build-test -j"$(nproc)"
 # Beside a JACK server of its own, for the end-to-end run of tandora-pedal and tandora-cli
-# over real MIDI ports; that test is process-based and runs in this stage only.
-tools/jack_server.sh ctest --test-dir build-test --output-on-failure --no-tests=error -j"$(nproc)"
+# over real MIDI ports, and a PulseAudio server of its own, for a song played through Qt
+# Multimedia; those tests are process-based or sound-based and run in this stage only.
+tools/jack_server.sh tools/pulse_server.sh ctest --test-dir build-test --output-on-failure --no-tests=error -j"$(nproc)"
 
 cmake -S . -B build-test-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$lines_only" \
   -DCMAKE_CXX_COMPILER=clang++ -DTANDORA_SANITIZE=thread -DTANDORA_WERROR=ON
-threaded='support_tests device_tests emulator_tests core_tests app_tests cli_tests'
+threaded='support_tests device_tests emulator_tests core_tests playback_tests app_tests cli_tests'
 cmake --build build-test-tsan -j"$(nproc)" --target $threaded
 # Debian's Qt is not instrumented: its own locking is invisible, so reports from inside it
 # are suppressed; a report with a frame of ours still fails the run.
