@@ -57,10 +57,10 @@ private:
     bool m_drawn = false;
 };
 
-enum class EPlayEnd { HEARD, CANCELLED, NOT_STARTED };
+// FAILED: the sink could not play, and its reason was printed.
+enum class EPlayEnd { HEARD, CANCELLED, FAILED };
 
-// Plays `stream` on `sink` until it has been heard to its end or `task` is cancelled; a
-// sink that cannot play has its reason printed.
+// Plays `stream` on `sink` until it has been heard to its end or `task` is cancelled.
 EPlayEnd play_to_end(SCliContext& context, CAudioSink& sink, const std::shared_ptr<const CSongStream>& stream,
                      CTask& task)
 {
@@ -78,12 +78,15 @@ EPlayEnd play_to_end(SCliContext& context, CAudioSink& sink, const std::shared_p
         }
     });
     QString why;
-    if (!player.play(stream, &why)) {
-        fail_with(context, CLI_EXIT_FAILED, why);
-        return EPlayEnd::NOT_STARTED;
+    if (player.play(stream, &why)) {
+        cancel_look.start(kCancelLookMs);
+        loop.exec();
+        why = sink.unavailable();
     }
-    cancel_look.start(kCancelLookMs);
-    loop.exec();
+    if (!why.isEmpty()) {
+        fail_with(context, CLI_EXIT_FAILED, why);
+        return EPlayEnd::FAILED;
+    }
     return task.cancelled() ? EPlayEnd::CANCELLED : EPlayEnd::HEARD;
 }
 
@@ -91,7 +94,7 @@ EPlayEnd play_to_end(SCliContext& context, CAudioSink& sink, const std::shared_p
 // failure the player could not.
 int played_exit(SCliContext& context, EPlayEnd end, const COperationResult& result)
 {
-    if (end == EPlayEnd::NOT_STARTED)
+    if (end == EPlayEnd::FAILED)
         return CLI_EXIT_FAILED;
     if (end == EPlayEnd::CANCELLED)
         return report(context, COperationResult::cancelled());
@@ -110,7 +113,8 @@ int play_slot(SCliContext& context, CPedalSession& session, CAudioSink& sink, in
     std::optional<COperationResult> read;
     std::thread reader([&] { read = stream_slot(session, slot, *stream, &task); });
     const EPlayEnd end = play_to_end(context, sink, stream, task);
-    if (end == EPlayEnd::NOT_STARTED)
+    // The read is of no more use to a sink that cannot play.
+    if (end == EPlayEnd::FAILED)
         task.cancel();
     reader.join();
     context.interrupt.watch(nullptr);

@@ -13,7 +13,8 @@ public:
     // The sentence for an output that is there but would not open for a song.
     static QString open_failed_text();
 
-    // Empty when the sink can play; otherwise the sentence for the user why not.
+    // Empty when the sink can play; otherwise the sentence for the user why not, also when
+    // the output failed while it played (the sound server went away).
     virtual QString unavailable() const = 0;
     // The rate the sink plays a song of `rate` Hz and `channels` channels at: `rate` itself
     // when the device accepts it.

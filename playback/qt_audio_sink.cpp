@@ -40,7 +40,11 @@ CQtAudioSink::~CQtAudioSink()
 QString CQtAudioSink::unavailable() const
 {
     // Qt finds no default device when there is no sound server, no audio plugin or no card.
-    return m_device.isNull() ? QStringLiteral("No audio output device was found.") : QString();
+    if (m_device.isNull())
+        return QStringLiteral("No audio output device was found.");
+    if (m_output ? m_output->error() == QAudio::FatalError : m_failed)
+        return QStringLiteral("The audio output stopped working.");
+    return {};
 }
 
 QAudioFormat CQtAudioSink::supported_format(int rate, int channels) const
@@ -65,6 +69,7 @@ int CQtAudioSink::output_rate(int rate, int channels) const
 bool CQtAudioSink::open(int rate, int channels)
 {
     close();
+    m_failed = false;
     if (m_device.isNull())
         return false;
     m_format = supported_format(rate, channels);
@@ -151,6 +156,7 @@ void CQtAudioSink::close()
 {
     if (!m_output)
         return;
+    m_failed = m_output->error() == QAudio::FatalError;
     m_output->stop();
     m_output.reset();
     m_io = nullptr;

@@ -41,6 +41,8 @@ private:
     int m_frame_bytes = 0;
     uint64_t m_written = 0;
     mutable uint64_t m_played = 0;
+    // The output last open failed while it played; told until the next open.
+    bool m_failed = false;
     // Converted bytes the device has not taken yet.
     std::vector<char> m_held;
 };

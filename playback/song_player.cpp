@@ -94,7 +94,8 @@ void CSongPlayer::tick()
         m_sink.resume();
         set_state(EState::PLAYING);
     }
-    const bool fed = feed();
+    // A sink that failed takes nothing more and plays nothing more.
+    const bool fed = m_sink.unavailable().isEmpty() && feed();
     update_position();
     const uint64_t unheard = m_written - std::min(m_written, m_sink.played());
     const bool drained = m_output_at == m_output.size();

@@ -41,8 +41,8 @@ signals:
     void state_changed(CSongPlayer::EState state);
     // A few times a second while playing.
     void position_changed(uint64_t frames);
-    // Played to its end: the whole song, or up to where its stream was broken off
-    // (`whole` false).
+    // Played to its end: the whole song, or up to where its stream was broken off or the
+    // sink failed (`whole` false; the sink's unavailable() then says why).
     void finished(bool whole);
 
 private:

@@ -3,18 +3,9 @@
 # server name of its own), so the tests that carry MIDI over JACK find it through
 # JACK_DEFAULT_SERVER; the server is stopped when the command ends, however it ends.
 # Where jackd cannot start, says why and runs the command without it: those tests skip.
+. "$(dirname "$0")/server_exit.sh"
 server="tandora-test-$$"
-log=$(mktemp)
-jackd_pid=""
-stop() {
-  if [ -n "$jackd_pid" ]; then
-    kill "$jackd_pid" 2>/dev/null
-    wait "$jackd_pid" 2>/dev/null
-  fi
-  rm -f "$log"
-}
-trap stop EXIT
-trap 'exit 130' INT TERM HUP
+log="$server_folder/log"
 # 128 frames at 48 kHz: a JACK cycle of 2.7 ms, so a request and its reply cross in a few ms.
 # A MIDI event lives in its port's buffer for one cycle only: in JACK's default asynchronous
 # mode a client that is late misses the cycle and its messages are lost. Synchronous mode
@@ -25,7 +16,7 @@ trap 'exit 130' INT TERM HUP
 # where the link's 200 ms probe of a pedal would otherwise time out now and then.
 if command -v jackd >/dev/null; then
   jackd --name "$server" -R -S -t 100 -d dummy -r 48000 -p 128 >"$log" 2>&1 &
-  jackd_pid=$!
+  server_pid=$!
   if jack_wait --server "$server" --wait --timeout 10 >/dev/null 2>&1; then
     export JACK_DEFAULT_SERVER="$server"
   else

@@ -4,18 +4,9 @@
 # server keeps its socket, cookie and state in a temporary folder, where it never meets a
 # developer's own server, and is stopped when the command ends, however it ends. Where
 # pulseaudio cannot start, says why and runs the command without it: those tests skip.
-folder=$(mktemp -d)
+. "$(dirname "$0")/server_exit.sh"
+folder="$server_folder"
 log="$folder/log"
-pulse_pid=""
-stop() {
-  if [ -n "$pulse_pid" ]; then
-    kill "$pulse_pid" 2>/dev/null
-    wait "$pulse_pid" 2>/dev/null
-  fi
-  rm -rf "$folder"
-}
-trap stop EXIT
-trap 'exit 130' INT TERM HUP
 # Not daemonised (-D), so its process is ours to stop. -n: no default script, only the two
 # modules; a server that never exits when idle (as root pulseaudio warns, and runs). The
 # socket is private to this folder, so no cookie is needed to reach it.
@@ -24,9 +15,9 @@ if command -v pulseaudio >/dev/null; then
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
     --load="module-null-sink sink_name=tandora_test" \
     --load="module-native-protocol-unix socket=$folder/native auth-anonymous=1" >"$log" 2>&1 &
-  pulse_pid=$!
+  server_pid=$!
   tries=0
-  until [ -S "$folder/native" ] || [ "$tries" -ge 50 ] || ! kill -0 "$pulse_pid" 2>/dev/null; do
+  until [ -S "$folder/native" ] || [ "$tries" -ge 50 ] || ! kill -0 "$server_pid" 2>/dev/null; do
     sleep 0.1
     tries=$((tries + 1))
   done
