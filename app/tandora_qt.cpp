@@ -151,6 +151,9 @@ void TandoraQT::anchor_pages()
     song->anchor(ui.groupBox, CPageAnchors::MOVE_RIGHT);
     song->anchor(ui.m_labelLoudness, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
     song->anchor(ui.m_comLoudness, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
+    for (QWidget* transport : {static_cast<QWidget*>(ui.m_btnPlay), static_cast<QWidget*>(ui.m_btnStop),
+                               static_cast<QWidget*>(ui.m_labelPlayTime)})
+        song->anchor(transport, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
 }
 
 void TandoraQT::update_window_title()
@@ -263,6 +266,16 @@ void TandoraQT::OnRestoreSongs()
 void TandoraQT::OnSyncSetList()
 {
     m_song_page->on_sync();
+}
+
+void TandoraQT::OnPlaySong()
+{
+    m_song_page->on_play();
+}
+
+void TandoraQT::OnStopSong()
+{
+    m_song_page->on_stop();
 }
 
 void TandoraQT::currentRowChanged(int currentRow)

@@ -30,6 +30,7 @@ enum EWorkState : int {
     WORK_RESTORE_SONGS = 6,  // a backup folder is written into the slots
     WORK_CONNECT = 7,        // the pedal is looked for, opened and read; no Cancel
     WORK_SYNC_SONGS = 8,     // a set list is planned, asked and written into the slots
+    WORK_PLAY_SONG = 9,      // a slot is read from the pedal as it plays
 };
 
 // Runs the window's commands on a worker thread, one at a time: the job gets a task of its
