@@ -3,6 +3,7 @@
 #include "audio/waveform_overview.h"
 #include "library/song_name.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPainter>
@@ -10,19 +11,38 @@
 
 namespace {
 
-// The strip takes a third of a narrow line, at most this many pixels of a wide one.
-constexpr int kStripWidest = 160;
+// The strip takes a quarter of a narrow line, at most this many pixels of a wide one: the
+// name before it matters more.
+constexpr int kStripWidest = 100;
 constexpr int kStripMargin = 4;
+
+// The line as far as the list shows it: a strip past the view's right edge would be
+// seen only by scrolling.
+QRect visible_line(const QStyleOptionViewItem& option)
+{
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    QRect line = option.rect;
+    if (view)
+        line.setRight(std::min(line.right(), view->viewport()->rect().right()));
+    return line;
+}
 
 QRect strip_rect(const QRect& line)
 {
-    const int width = std::min(kStripWidest, line.width() / 3);
+    const int width = std::min(kStripWidest, line.width() / 4);
     return QRect(line.right() - kStripMargin - width, line.top() + 3, width, line.height() - 6);
 }
 
-// Each pixel column draws the lowest and highest of the overview's columns it covers.
+// Each pixel column draws the lowest and highest of the overview's columns it covers,
+// scaled to the song's own peak: a quiet song shows its shape too (its loudness is in
+// the line's text).
 void draw_overview(QPainter& painter, const QRect& strip, const QByteArray& overview)
 {
+    int peak = 1;
+    for (int column = 0; column < kOverviewColumns; ++column) {
+        const SOverviewColumn drawn = overview_column(overview, column);
+        peak = std::max({peak, -drawn.low, drawn.high});
+    }
     const double middle = strip.top() + strip.height() / 2.0;
     const double half = strip.height() / 2.0;
     for (int x = 0; x < strip.width(); ++x) {
@@ -35,8 +55,8 @@ void draw_overview(QPainter& painter, const QRect& strip, const QByteArray& over
             low = std::min(low, drawn.low);
             high = std::max(high, drawn.high);
         }
-        const double top = middle - high * half / 127.0;
-        const double bottom = middle - low * half / 127.0;
+        const double top = middle - high * half / peak;
+        const double bottom = middle - low * half / peak;
         painter.drawLine(QPointF(strip.left() + x + 0.5, top), QPointF(strip.left() + x + 0.5, bottom));
     }
 }
@@ -56,7 +76,7 @@ void CSlotLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    const QRect strip = strip_rect(option.rect);
+    const QRect strip = strip_rect(visible_line(option));
     // The text ends where the strip begins, elided there.
     QStyleOptionViewItem text_part = option;
     text_part.rect.setRight(strip.left() - kStripMargin);
@@ -85,6 +105,10 @@ QSize CSlotLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
 {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.setHeight(std::min(size.height(), kLineHeight));
+    // A line with a strip fits the view: its text is elided before the strip instead.
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    if (view && !index.data(kOverviewRole).toByteArray().isEmpty())
+        size.setWidth(std::min(size.width(), view->viewport()->width()));
     return size;
 }
 
