@@ -48,6 +48,12 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
     m_ui.m_lstSong->viewport()->installEventFilter(this);
     init_verify_import();
     m_play = new CSongPlay(m_ui, m_session, m_runner, this, [this] { show_slots(m_current); });
+    m_runner.set_song_player([this](const std::shared_ptr<const CSongStream>& song) {
+        if (song)
+            m_play->play_song(song);
+        else
+            m_play->stop();
+    });
 }
 
 bool CSongPage::keeps_songs() const

@@ -14,6 +14,7 @@
 class CPedalSession;
 class CPromptHandover;
 class CQuestions;
+class CSongStream;
 class CTask;
 class CThreadWake;
 class QProgressBar;
@@ -59,6 +60,8 @@ public:
     // The running job's task; null when idle.
     CTask* task() { return m_task.get(); }
     CQuestions& questions();
+    // Where a question's Play sends its song (see CPromptHandover::set_song_player).
+    void set_song_player(std::function<void(const std::shared_ptr<const CSongStream>&)> play);
     // The window is going away: a question waiting is answered No, and the job is
     // cancelled where it still can be.
     void stop();
