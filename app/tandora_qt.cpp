@@ -210,7 +210,10 @@ void TandoraQT::closeEvent(QCloseEvent* event)
     if (m_close_when_idle)
         return;
     const EWorkState state = m_runner->state();
-    if (m_runner->task()->progress().cancellable) {
+    // Playing changes nothing: its read stops unasked, at the next page.
+    if (state == WORK_PLAY_SONG) {
+        m_runner->task()->cancel();
+    } else if (m_runner->task()->progress().cancellable) {
         if (!user_prompt().ask_yes_no(QStringLiteral("Close"), close_question(state)))
             return;
         m_runner->task()->cancel();

@@ -24,10 +24,9 @@ SWorkName work_name(EWorkState state)
             return {"A restore", "The restore"};
         case WORK_SYNC_SONGS:
             return {"A set-list sync", "The set-list sync"};
-        case WORK_PLAY_SONG:
-            return {"A song playing from the pedal", "The song playing from the pedal"};
         case WORK_IDLE:
         case WORK_CONNECT:
+        case WORK_PLAY_SONG:
             break;
     }
     return {"A command", "The command"};
