@@ -2,6 +2,7 @@
 
 #include <Qt>
 
+class CAudioSink;
 class QUrl;
 
 // What the window asks of the desktop besides boxes and dialogs: the keys held at this
@@ -13,6 +14,8 @@ public:
     virtual Qt::KeyboardModifiers keyboard_modifiers() = 0;
     // Hands `url` to the desktop's web browser; false when nothing could take it.
     virtual bool open_url(const QUrl& url) = 0;
+    // The sound output songs are played on.
+    virtual CAudioSink& audio_output() = 0;
 };
 
 // The desktop in force: the real one until another is installed.

@@ -3,7 +3,8 @@
 #include <QEvent>
 #include <QWidget>
 
-CPageAnchors::CPageAnchors(QWidget* page, const QWidget* window) : QObject(page), m_page(page), m_window(window)
+CPageAnchors::CPageAnchors(QWidget* page, const QWidget* window)
+    : QObject(page), m_page(page), m_window(window)
 {
     page->installEventFilter(this);
 }

@@ -74,3 +74,16 @@ bool CPromptHandover::ask_yes_no(const QString& title, const QString& text)
     on_gui_thread([&] { answer = user_prompt().ask_yes_no(title, text); });
     return answer;
 }
+
+bool CPromptHandover::ask_yes_no_playing(const QString& title, const QString& text,
+                                         const std::shared_ptr<const CSongStream>& song)
+{
+    if (!m_play)
+        return ask_yes_no(title, text);
+    bool answer = false;
+    on_gui_thread([&] {
+        answer = user_prompt().ask_yes_no_or_play(title, text, [&] { m_play(song); });
+        m_play(nullptr);
+    });
+    return answer;
+}

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 // The questions of an operation running on a worker (an overwrite, a delete, a restore
@@ -30,6 +31,12 @@ public:
     void close();
 
     bool ask_yes_no(const QString& title, const QString& text) override;
+    // The box offers Play, which hands `song` to the song player; the answer stops it.
+    bool ask_yes_no_playing(const QString& title, const QString& text,
+                            const std::shared_ptr<const CSongStream>& song) override;
+    // Plays a song on the GUI thread; a null song stops it. Without one, Play is not offered.
+    using PlaySong = std::function<void(const std::shared_ptr<const CSongStream>& song)>;
+    void set_song_player(PlaySong play) { m_play = std::move(play); }
 
 private:
     // Runs `ask` on the GUI thread: directly when called there, otherwise handed over.
@@ -42,4 +49,5 @@ private:
     bool m_taken = false;
     bool m_done = false;
     bool m_closing = false;
+    PlaySong m_play;
 };

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -26,6 +27,20 @@ bool CQtUserPrompt::ask_yes_no(const QString& title, const QString& text)
 {
     return QMessageBox::information(nullptr, title, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+bool CQtUserPrompt::ask_yes_no_or_play(const QString& title, const QString& text,
+                                       const std::function<void()>& play)
+{
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Yes | QMessageBox::No);
+    QPushButton* play_button = box.addButton(QStringLiteral("Play"), QMessageBox::ActionRole);
+    // A box closes on any button: after Play it is shown again, the song playing meanwhile.
+    for (;;) {
+        box.exec();
+        if (box.clickedButton() != play_button)
+            return box.clickedButton() == box.button(QMessageBox::Yes);
+        play();
+    }
 }
 
 QString CQtUserPrompt::get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,

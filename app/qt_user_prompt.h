@@ -7,6 +7,8 @@ class CQtUserPrompt final : public CUserPrompt {
 public:
     void show_message(const QString& title, const QString& text) override;
     bool ask_yes_no(const QString& title, const QString& text) override;
+    bool ask_yes_no_or_play(const QString& title, const QString& text,
+                            const std::function<void()>& play) override;
     QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
                                const QString& filter) override;
     QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,

@@ -3,6 +3,7 @@
 #include "app/app_config.h"
 #include "app/message_box.h"
 #include "app/slot_line_delegate.h"
+#include "app/song_play.h"
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
@@ -46,6 +47,13 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);
     m_ui.m_lstSong->viewport()->installEventFilter(this);
     init_verify_import();
+    m_play = new CSongPlay(m_ui, m_session, m_runner, this, [this] { show_slots(m_current); });
+    m_runner.set_song_player([this](const std::shared_ptr<const CSongStream>& song) {
+        if (song)
+            m_play->play_song(song);
+        else
+            m_play->stop();
+    });
 }
 
 bool CSongPage::keeps_songs() const
@@ -71,12 +79,15 @@ void CSongPage::show_slots(int row)
                                  ? time_text(slot.seconds)
                                  : slot.name + QStringLiteral("  ") + time_text(slot.seconds));
             line->setData(CSlotLineDelegate::kNameRole, slot.name);
+            if (!slot.overview.isEmpty())
+                line->setData(CSlotLineDelegate::kOverviewRole, slot.overview);
             line->setFlags(line->flags() | Qt::ItemIsEditable);
         }
         m_ui.m_lstSong->addItem(line);
     }
     show_free_space();
     m_ui.m_labelFreeSpace->setToolTip(loudness_spread_text(lines));
+    m_play->show_place();
     // A row the rebuilt list does not have stays unselected rather than naming a slot
     // the store no longer holds.
     if (row >= 0 && row < m_ui.m_lstSong->count()) {
@@ -115,6 +126,8 @@ void CSongPage::update_buttons()
     // Once a slot is chosen, what it holds decides the slot's commands.
     if (m_current != -1)
         update_edit_buttons();
+    else
+        m_play->update_buttons(false);
 }
 
 void CSongPage::update_edit_buttons()
@@ -122,6 +135,7 @@ void CSongPage::update_edit_buttons()
     const bool song = m_runner.idle() && keeps_songs() && slot_holds_song(m_current);
     m_ui.m_btnUpload->setEnabled(song);
     m_ui.m_btnDelete->setEnabled(song);
+    m_play->update_buttons(song);
 }
 
 void CSongPage::show_free_space()
@@ -171,6 +185,17 @@ SImportSettings CSongPage::import_settings() const
     settings.loudness = loudness_target_from_name(m_ui.m_comLoudness->currentData().toString())
                             .value_or(ELoudnessTarget::AS_THE_FILE);
     return settings;
+}
+
+void CSongPage::on_play()
+{
+    if (m_runner.idle() && slot_holds_song(m_current))
+        m_play->play_slot(m_current);
+}
+
+void CSongPage::on_stop()
+{
+    m_play->stop();
 }
 
 void CSongPage::on_rename(int slot, const QString& name)

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 class CPedalSession;
+class CSongPlay;
 class QDropEvent;
 class QWidget;
 class Ui_TandoraQTClass;
@@ -50,6 +51,10 @@ public:
     // Asks for a set list (a play list or a list of files); the worker plans it, asks once
     // with the plan, and writes it.
     void on_sync();
+    // Plays the selected slot from the pedal; Stop ends it.
+    void on_play();
+    void on_stop();
+    CSongPlay& play() { return *m_play; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,4 +90,5 @@ private:
     int m_current = -1;
     QIcon m_icon_song;
     QIcon m_icon_empty;
+    CSongPlay* m_play;
 };

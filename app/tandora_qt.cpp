@@ -151,6 +151,9 @@ void TandoraQT::anchor_pages()
     song->anchor(ui.groupBox, CPageAnchors::MOVE_RIGHT);
     song->anchor(ui.m_labelLoudness, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
     song->anchor(ui.m_comLoudness, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
+    for (QWidget* transport : {static_cast<QWidget*>(ui.m_btnPlay), static_cast<QWidget*>(ui.m_btnStop),
+                               static_cast<QWidget*>(ui.m_labelPlayTime)})
+        song->anchor(transport, CPageAnchors::MOVE_RIGHT | CPageAnchors::MOVE_DOWN);
 }
 
 void TandoraQT::update_window_title()
@@ -207,7 +210,10 @@ void TandoraQT::closeEvent(QCloseEvent* event)
     if (m_close_when_idle)
         return;
     const EWorkState state = m_runner->state();
-    if (m_runner->task()->progress().cancellable) {
+    // Playing changes nothing: its read stops unasked, at the next page.
+    if (state == WORK_PLAY_SONG) {
+        m_runner->task()->cancel();
+    } else if (m_runner->task()->progress().cancellable) {
         if (!user_prompt().ask_yes_no(QStringLiteral("Close"), close_question(state)))
             return;
         m_runner->task()->cancel();
@@ -263,6 +269,16 @@ void TandoraQT::OnRestoreSongs()
 void TandoraQT::OnSyncSetList()
 {
     m_song_page->on_sync();
+}
+
+void TandoraQT::OnPlaySong()
+{
+    m_song_page->on_play();
+}
+
+void TandoraQT::OnStopSong()
+{
+    m_song_page->on_stop();
 }
 
 void TandoraQT::currentRowChanged(int currentRow)

@@ -55,6 +55,8 @@ protected slots:
     void OnBackupSongs();
     void OnRestoreSongs();
     void OnSyncSetList();
+    void OnPlaySong();
+    void OnStopSong();
     void currentRowChanged(int currentRow);
 
 private:

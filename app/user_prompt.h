@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -14,6 +15,13 @@ public:
     virtual void show_message(const QString& title, const QString& text) = 0;
     // Information box with Yes and No; true only for Yes.
     virtual bool ask_yes_no(const QString& title, const QString& text) = 0;
+    // The same box with a Play button besides, which calls `play` and leaves the question
+    // open; a prompt that cannot offer it asks plainly.
+    virtual bool ask_yes_no_or_play(const QString& title, const QString& text,
+                                    const std::function<void()>& /*play*/)
+    {
+        return ask_yes_no(title, text);
+    }
     // File dialogs; an empty text means the user cancelled.
     virtual QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
                                        const QString& filter) = 0;

@@ -26,6 +26,7 @@ SWorkName work_name(EWorkState state)
             return {"A set-list sync", "The set-list sync"};
         case WORK_IDLE:
         case WORK_CONNECT:
+        case WORK_PLAY_SONG:
             break;
     }
     return {"A command", "The command"};

@@ -79,6 +79,11 @@ void CWorkRunner::stop()
         m_task->cancel();
 }
 
+void CWorkRunner::set_song_player(std::function<void(const std::shared_ptr<const CSongStream>&)> play)
+{
+    m_handover->set_song_player(std::move(play));
+}
+
 CQuestions& CWorkRunner::questions()
 {
     return *m_handover;

@@ -14,6 +14,7 @@
 class CPedalSession;
 class CPromptHandover;
 class CQuestions;
+class CSongStream;
 class CTask;
 class CThreadWake;
 class QProgressBar;
@@ -30,6 +31,7 @@ enum EWorkState : int {
     WORK_RESTORE_SONGS = 6,  // a backup folder is written into the slots
     WORK_CONNECT = 7,        // the pedal is looked for, opened and read; no Cancel
     WORK_SYNC_SONGS = 8,     // a set list is planned, asked and written into the slots
+    WORK_PLAY_SONG = 9,      // a slot is read from the pedal as it plays
 };
 
 // Runs the window's commands on a worker thread, one at a time: the job gets a task of its
@@ -58,6 +60,8 @@ public:
     // The running job's task; null when idle.
     CTask* task() { return m_task.get(); }
     CQuestions& questions();
+    // Where a question's Play sends its song (see CPromptHandover::set_song_player).
+    void set_song_player(std::function<void(const std::shared_ptr<const CSongStream>&)> play);
     // The window is going away: a question waiting is answered No, and the job is
     // cancelled where it still can be.
     void stop();

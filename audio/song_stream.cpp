@@ -19,6 +19,17 @@ std::shared_ptr<CSongStream> CSongStream::make(const SSongAudioFormat& format, s
     }
 }
 
+std::shared_ptr<CSongStream> CSongStream::whole_of(const SSongAudioFormat& format,
+                                                   const std::vector<unsigned char>& song)
+{
+    std::shared_ptr<CSongStream> stream = make(format, song.size());
+    if (stream) {
+        std::copy(song.begin(), song.end(), stream->bytes());
+        stream->end(true);
+    }
+    return stream;
+}
+
 CSongStream::CSongStream(const SSongAudioFormat& format, size_t length) : m_format(format), m_bytes(length) {}
 
 void CSongStream::arrived(size_t count)

@@ -16,6 +16,9 @@ public:
     // Room for a song of `length` bytes in `format`; null when memory for it cannot be had
     // (the length comes from the pedal's record, and a damaged one may be huge).
     static std::shared_ptr<CSongStream> make(const SSongAudioFormat& format, size_t length);
+    // A stream already whole, holding a copy of `song`; null as above.
+    static std::shared_ptr<CSongStream> whole_of(const SSongAudioFormat& format,
+                                                 const std::vector<unsigned char>& song);
     CSongStream(const CSongStream&) = delete;
     CSongStream& operator=(const CSongStream&) = delete;
 

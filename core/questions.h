@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+class CSongStream;
 
 // The yes/no questions an operation must put to the user before it changes the pedal
 // (an overwrite, a delete, an older firmware, a restore plan). The window shows a box on
@@ -12,4 +15,11 @@ public:
 
     // True only when the user says yes.
     [[nodiscard]] virtual bool ask_yes_no(const QString& title, const QString& text) = 0;
+    // As ask_yes_no, offering to play `song` (a file as the pedal will hold it) before the
+    // answer; where nothing can play, asked plainly.
+    [[nodiscard]] virtual bool ask_yes_no_playing(const QString& title, const QString& text,
+                                                  const std::shared_ptr<const CSongStream>& /*song*/)
+    {
+        return ask_yes_no(title, text);
+    }
 };

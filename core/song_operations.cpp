@@ -2,6 +2,7 @@
 
 #include "audio/song_export.h"
 #include "audio/song_import.h"
+#include "audio/song_stream.h"
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/questions.h"
@@ -115,8 +116,9 @@ ESongExportResult write_export(const std::vector<unsigned char>& song, const SSo
 
 namespace {
 
-// Whether the song in `slot` may be replaced; asked once the file for it has converted.
-using ReplaceCheck = std::function<bool(int slot)>;
+// Whether the song in `slot` may be replaced; asked once the file for it has converted to
+// `import`.
+using ReplaceCheck = std::function<bool(int slot, const SSongImport& import)>;
 
 COperationResult import_checked(CPedalSession& session, const QString& path, int slot,
                                 const SImportSettings& settings, CTask* task, bool verify,
@@ -131,7 +133,7 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
     if (!converted.ok())
         return converted;
     const SNandFlashConfig* format = session.song_format();
-    if (session.slot_holds_song(slot) && !may_replace(slot))
+    if (session.slot_holds_song(slot) && !may_replace(slot, import))
         return COperationResult::declined();
     // The converted song is what crosses the link, once more when it is read back; earlier
     // files of the same task have moved theirs already.
@@ -183,10 +185,17 @@ COperationResult convert_for_pedal(CPedalSession& session, const QString& path,
 COperationResult import_song(CPedalSession& session, const QString& path, int slot,
                              const SImportSettings& settings, CTask* task, bool verify, CQuestions* questions)
 {
-    return import_checked(session, path, slot, settings, task, verify, [&](int replaced) {
-        return !questions || questions->ask_yes_no(kOverwriteTitle,
-                                                   overwrite_question(replaced_lines(session, replaced, 1)));
-    });
+    return import_checked(
+        session, path, slot, settings, task, verify, [&](int replaced, const SSongImport& import) {
+            if (!questions)
+                return true;
+            const QString text = overwrite_question(replaced_lines(session, replaced, 1));
+            // The user may hear the file as the pedal will hold it before answering.
+            const std::shared_ptr<const CSongStream> song =
+                CSongStream::whole_of(song_audio_format(*session.song_format()), import.song);
+            return song ? questions->ask_yes_no_playing(kOverwriteTitle, text, song)
+                        : questions->ask_yes_no(kOverwriteTitle, text);
+        });
 }
 
 COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
@@ -237,7 +246,7 @@ std::vector<COperationResult> import_songs(CPedalSession& session, const QString
     // One question, when the first file that replaces a song has passed its check: it names
     // that song and those the files after it replace.
     std::optional<bool> replace;
-    const ReplaceCheck may_replace = [&](int slot) {
+    const ReplaceCheck may_replace = [&](int slot, const SSongImport&) {
         if (!replace)
             replace = questions.ask_yes_no(
                 kOverwriteTitle,

@@ -65,10 +65,6 @@ COperationResult convert_for_playing(CPedalSession& session, const QString& path
     const COperationResult converted = convert_for_pedal(session, path, settings, task, import);
     if (!converted.ok())
         return converted;
-    stream = CSongStream::make(song_audio_format(*session.song_format()), import.song.size());
-    if (!stream)
-        return COperationResult::audio_failed();
-    std::copy(import.song.begin(), import.song.end(), stream->bytes());
-    stream->end(true);
-    return converted;
+    stream = CSongStream::whole_of(song_audio_format(*session.song_format()), import.song);
+    return stream ? converted : COperationResult::audio_failed();
 }

@@ -1,14 +1,16 @@
 // Saves pictures of the main window as it comes up into the given folder: song-page.png,
 // firmware-page.png, firmware-page-local.png with the local package source chosen, and
-// song-page-large.png of the window grown to 900 x 1000.
+// song-page-large.png of the window grown to 900 x 1000, playing the first song.
 // With --pedal, an emulated PULSE RING in update mode, holding songs named in the library in
 // slots 1 and 3, is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes
 // that the start-up raises are answered silently, so it runs unattended (offscreen or under Xvfb).
 //
 //   tandora_snapshot [--pedal] <folder>
 
+#include "app/desktop.h"
 #include "app/firmware_page.h"
 #include "app/song_page.h"
+#include "app/song_play.h"
 #include "app/tandora_qt.h"
 #include "app/work_runner.h"
 #include "core/pedal_session.h"
@@ -18,6 +20,7 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "library/song_library.h"
+#include "playback/audio_sink.h"
 #include "songs/looper_song_data.h"
 #include "support/little_endian.h"
 
@@ -35,8 +38,31 @@
 
 namespace {
 
+// A sound output that takes a whole song at once and stays two fifths of the way into it,
+// so the picture shows a song playing; and the desktop that hands it out.
+class CHeldOutput final : public CAudioSink, public CDesktop {
+public:
+    QString unavailable() const override { return {}; }
+    int output_rate(int rate, int) const override { return rate; }
+    bool open(int, int) override { return true; }
+    size_t room() override { return size_t(1) << 24; }
+    void write(const float*, size_t count) override { m_written += count; }
+    uint64_t played() const override { return m_written * 2 / 5; }
+    void pause() override {}
+    void resume() override {}
+    void close() override { m_written = 0; }
+    Qt::KeyboardModifiers keyboard_modifiers() override { return Qt::NoModifier; }
+    bool open_url(const QUrl&) override { return false; }
+    CAudioSink& audio_output() override { return *this; }
+
+private:
+    uint64_t m_written = 0;
+};
+
 bool save_pages(const QDir& folder)
 {
+    CHeldOutput output;
+    CDesktop* real_desktop = install_desktop(&output);
     CPedalSession session;
     // A library of its own, so the pictures neither read nor change the user's.
     const QTemporaryDir data;
@@ -66,12 +92,21 @@ bool save_pages(const QDir& folder)
     window.firmware_page().on_select_local(true);
     QApplication::processEvents();
     saved &= window.grab().save(folder.filePath("firmware-page-local.png"));
-    // The window grown: every slot shows.
+    // The window grown: every slot shows; the first song plays.
     pages->setCurrentIndex(0);
     window.resize(900, 1000);
+    window.song_page().on_play();
+    while (!window.work_runner().idle())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // The player's next turns hand the song over and show its place.
+    const CSongPlayer& player = window.song_page().play().player();
+    for (int turn = 0; turn < 100 && player.position() == 0; ++turn)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     QApplication::processEvents();
     saved &= window.grab().save(folder.filePath("song-page-large.png"));
     std::printf("%s\n", qPrintable(window.windowTitle()));
+    window.song_page().on_stop();
+    install_desktop(real_desktop);
     return saved;
 }
 
@@ -83,12 +118,16 @@ bool store_songs()
     if (!link.open(0, true))
         return false;
     CLooperSongData songs(&link);
-    // A 220 Hz tone at a quarter of full scale, 24-bit mono, so the songs have a loudness.
+    // A 220 Hz tone struck twice a second, each stroke louder, 24-bit mono: the songs have a
+    // loudness and a waveform worth seeing.
     std::vector<unsigned char> song(3 * 46875 * 4);
-    for (size_t frame = 0; frame < song.size() / 3; ++frame)
+    for (size_t frame = 0; frame < song.size() / 3; ++frame) {
+        const double seconds = double(frame) / 46875;
+        const double stroke = (0.3 + 0.7 * seconds / 4) * std::exp(-4 * std::fmod(seconds, 0.5));
         LE::write24(&song[3 * frame],
-                    uint32_t(int32_t(std::lround(
-                        0x200000 * std::sin(2 * 3.14159265358979 * 220.0 * double(frame) / 46875)))));
+                    uint32_t(int32_t(
+                        std::lround(0x300000 * stroke * std::sin(2 * 3.14159265358979 * 220.0 * seconds)))));
+    }
     const bool stored = songs.load_song_info() == LOOPER_RESULT_OK &&
                         songs.write_file(0, song.data(), 3 * 46875 * 4, nullptr) == LOOPER_RESULT_OK &&
                         songs.write_file(2, song.data(), 3 * 46875 * 2, nullptr) == LOOPER_RESULT_OK;

@@ -12,6 +12,7 @@
 #include "emulator/virtual_midi_system.h"
 #include "firmware/pack_builder.h"
 #include "gui_stall.h"
+#include "play_start.h"
 #include "reload_cost.h"
 #include "reply_wait_wakeups.h"
 #include "unplug_message.h"
@@ -106,6 +107,7 @@ int main(int argc, char** argv)
     std::printf("seconds to message after unplug during firmware update: %.2f\n",
                 seconds_to_message_after_unplug(pedal, prompt));
     std::printf("max gui stall ms at connect: %.1f\n", max_gui_stall_ms_at_connect(pedal));
+    std::printf("play start ms realistic link: %.0f\n", play_start_ms(pedal));
     print_download_peak();
     print_reply_wait_wakeups();
     install_midi_system(nullptr);

@@ -2,7 +2,6 @@
 
 #include "firmware/pack_builder.h"
 #include "hex_diff.h"
-#include "test_desktop.h"
 #include "window_fixture.h"
 
 #include <QByteArray>
@@ -57,7 +56,6 @@ protected:
 
     QTemporaryDir m_files;
     QByteArray m_oldTemp;
-    CTestDesktop m_desktop;
 };
 
 // The update server lists PEDAL_V1.2.3 for the pulse ring, under its product ID and

@@ -129,7 +129,6 @@ protected:
         }
         QCoreApplication::processEvents();
     }
-    CTestDesktop m_desktop;
     std::unique_ptr<QSignalSpy> m_finished;
 };
 

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "app/desktop.h"
+#include "capture_sink.h"
 
 #include <QUrl>
 #include <vector>
 
-// A desktop whose held keys the test sets and whose browser only records the addresses
-// it is handed. Installed for its lifetime.
+// A desktop whose held keys the test sets, whose browser only records the addresses it is
+// handed, and whose sound output keeps what is played. Installed for its lifetime.
 class CTestDesktop final : public CDesktop {
 public:
     CTestDesktop() : m_previous(install_desktop(this)) {}
@@ -21,7 +22,10 @@ public:
         return true;
     }
 
+    CAudioSink& audio_output() override { return sound; }
+
     Qt::KeyboardModifiers held = Qt::NoModifier;
+    CCaptureSink sound;
     std::vector<QUrl> opened;
 
 private:

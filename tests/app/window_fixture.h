@@ -7,6 +7,7 @@
 #include "emulator/virtual_midi_system.h"
 #include "http_test_server.h"
 #include "pedal_kit.h"
+#include "test_desktop.h"
 #include "window_driver.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,8 @@ protected:
 
     CInstalledMidiSystem m_midi;
     CScriptedPrompt m_prompt;
+    // Keys, browser and sound output of the test's own.
+    CTestDesktop m_desktop;
     // The window's session: the test reaches the pedal's store through it while idle.
     CPedalSession m_session;
     // Where the session keeps its song library.

@@ -33,6 +33,19 @@ bool CScriptedPrompt::ask_yes_no(const QString& title, const QString& text)
     return yes;
 }
 
+bool CScriptedPrompt::ask_yes_no_or_play(const QString& title, const QString& text,
+                                         const std::function<void()>& play)
+{
+    if (press_play) {
+        play();
+        if (on_play)
+            on_play();
+    }
+    const bool yes = ask_yes_no(title, text);
+    m_shown.back().play_offered = true;
+    return yes;
+}
+
 QString CScriptedPrompt::get_open_file_name(QWidget*, const QString& caption, const QString& folder,
                                             const QString& filter)
 {

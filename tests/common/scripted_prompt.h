@@ -19,6 +19,7 @@ public:
         QString title;  // caption for file dialogs
         QString text;   // folder or proposed name for file dialogs
         QString filter;
+        bool play_offered = false;
     };
 
     CScriptedPrompt();
@@ -27,6 +28,10 @@ public:
     CScriptedPrompt& operator=(const CScriptedPrompt&) = delete;
 
     void answer_yes_no(bool yes) { m_answers.push_back(yes); }
+    // Where a question offers Play, the user presses it before the answer, and `on_play`
+    // runs while the question is still open.
+    bool press_play = false;
+    std::function<void()> on_play;
     void answer_file(const QString& path) { m_files.push_back(path); }
 
     const std::vector<SShown>& shown() const { return m_shown; }
@@ -38,6 +43,8 @@ public:
 
     void show_message(const QString& title, const QString& text) override;
     bool ask_yes_no(const QString& title, const QString& text) override;
+    bool ask_yes_no_or_play(const QString& title, const QString& text,
+                            const std::function<void()>& play) override;
     QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
                                const QString& filter) override;
     QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,
