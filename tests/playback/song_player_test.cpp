@@ -154,18 +154,3 @@ TEST_F(SongPlayer, EndsOnceTheSinkHasPlayedAll)
     m_sink.unheard = 0;
     EXPECT_TRUE(wait_for_end());
 }
-
-TEST_F(SongPlayer, StopEndsAtOnceWithoutFinished)
-{
-    const auto stream = tone_song(1, 20000);
-    stream->arrived(stream->length() / 2);
-    ASSERT_TRUE(m_player.play(stream));
-    ASSERT_TRUE(wait_for([&] { return m_sink.written() > 0; }));
-    m_player.stop();
-    EXPECT_EQ(m_player.state(), EState::STOPPED);
-    EXPECT_FALSE(m_sink.is_open);
-    stream->end(true);
-    // A player still running would now play the rest and end.
-    QTest::qWait(100);
-    EXPECT_EQ(m_finished.count(), 0);
-}
