@@ -20,7 +20,7 @@ public:
     // when the device accepts it.
     virtual int output_rate(int rate, int channels) const = 0;
     // Opens the output at `rate`; false when it cannot be opened.
-    virtual bool open(int rate, int channels) = 0;
+    [[nodiscard]] virtual bool open(int rate, int channels) = 0;
     // Frames the sink takes now without blocking.
     virtual size_t room() = 0;
     // Takes `count` frames (at most room()).

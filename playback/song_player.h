@@ -28,7 +28,7 @@ public:
 
     // Plays `stream` from its start; a song playing is stopped first. False, with the
     // sink's reason in `why`, when the sink cannot play.
-    bool play(std::shared_ptr<const CSongStream> stream, QString* why = nullptr);
+    [[nodiscard]] bool play(std::shared_ptr<const CSongStream> stream, QString* why = nullptr);
     // Ends playback at once; no finished() follows.
     void stop();
     EState state() const { return m_state; }
