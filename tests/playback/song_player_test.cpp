@@ -142,15 +142,3 @@ TEST_P(SongStall, WaitsPausedThenPlaysWhatCame)
 INSTANTIATE_TEST_SUITE_P(Cases, SongStall,
                          ::testing::Values(SStall{"whole", true}, SStall{"broken_off", false}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SongPlayer, EndsOnceTheSinkHasPlayedAll)
-{
-    m_sink.unheard = 100;
-    const auto stream = tone_song(1, 10000);
-    stream->end(true);
-    ASSERT_TRUE(m_player.play(stream));
-    ASSERT_TRUE(wait_for([&] { return m_sink.written() == 10000 && m_player.position() == 9900; }));
-    EXPECT_EQ(m_finished.count(), 0);
-    m_sink.unheard = 0;
-    EXPECT_TRUE(wait_for_end());
-}
