@@ -112,10 +112,6 @@ void CSongPlay::show_time()
         m_ui.m_labelPlayTime->clear();
         return;
     }
-    const double rate = kSongSampleRate;
-    QString text = QStringLiteral("%1 / %2").arg(time_text(double(m_player->position()) / rate),
-                                                 time_text(double(m_player->frames()) / rate));
-    if (m_player->state() == CSongPlayer::EState::BUFFERING)
-        text += QStringLiteral("  buffering");
-    m_ui.m_labelPlayTime->setText(text);
+    m_ui.m_labelPlayTime->setText(play_time_text(m_player->position(), m_player->frames(),
+                                                 m_player->state() == CSongPlayer::EState::BUFFERING));
 }

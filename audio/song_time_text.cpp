@@ -66,3 +66,10 @@ QString no_space_text(uint64_t free_bytes, uint64_t needed_bytes, unsigned int c
         .arg(song_duration_text(free_bytes, channels), megabytes_text(free_bytes),
              song_duration_text(needed_bytes, channels), megabytes_text(needed_bytes));
 }
+
+QString play_time_text(uint64_t position, uint64_t frames, bool buffering)
+{
+    const QString text = QStringLiteral("%1 / %2").arg(time_text(double(position) / kSongSampleRate),
+                                                       time_text(double(frames) / kSongSampleRate));
+    return buffering ? text + QStringLiteral("  buffering") : text;
+}

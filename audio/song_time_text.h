@@ -10,6 +10,9 @@
 // A length in seconds, rounded to the tenth and then cut to the whole second: a slot of
 // 293.6 s holds at most 4:53, and 300 MB of mono audio (2236.998 s) reads 37:17.
 QString time_text(double seconds);
+// Where a song playing is, of its length, both in frames at the pedal's rate: "0:42 / 4:00",
+// followed by "  buffering" while it waits for the pedal's read.
+QString play_time_text(uint64_t position, uint64_t frames, bool buffering);
 // "300.0 MB"
 QString megabytes_text(uint64_t bytes);
 // Seconds of song held by `bytes` of the pedal's audio with `channels` channels.

@@ -1,4 +1,3 @@
-#include "audio/song_audio.h"
 #include "audio/song_stream.h"
 #include "audio/song_time_text.h"
 #include "cli/cli_context.h"
@@ -42,10 +41,8 @@ public:
     {
         if (!m_out)
             return;
-        QString line = time_text(double(m_player.position()) / kSongSampleRate) + QStringLiteral(" / ") +
-                       time_text(double(m_player.frames()) / kSongSampleRate);
-        if (m_player.state() == CSongPlayer::EState::BUFFERING)
-            line += QStringLiteral("  buffering");
+        const QString line = play_time_text(m_player.position(), m_player.frames(),
+                                            m_player.state() == CSongPlayer::EState::BUFFERING);
         std::fprintf(m_out, "\r%s\033[K", line.toUtf8().constData());
         std::fflush(m_out);
         m_drawn = true;
