@@ -1,7 +1,7 @@
 // How soon a slot's song is heard: from the start of its read over an emulated realistic
 // link (USB-MIDI full speed, 1 ms round trip, NAND read times) to the player's first frames
 // in the sound output, the prebuffer included, for a mono and a stereo pedal. Figures:
-//   first samples of a mono|stereo slot after: ms
+//   play start ms mono|stereo slot realistic link: from the read's start to the first frames
 #include "audio/song_stream.h"
 #include "audio/wave.h"
 #include "core/pedal_session.h"
@@ -114,7 +114,7 @@ int main(int argc, char** argv)
     for (const auto& [name, product_id] : {std::pair{"mono", 0x2712u}, std::pair{"stereo", 0x2716u}}) {
         const qint64 ms = first_samples_ms(system, product_id, tone);
         failures += ms < 0 ? 1 : 0;
-        std::printf("first samples of a %s slot after: %lld ms\n", name, static_cast<long long>(ms));
+        std::printf("play start ms %s slot realistic link: %lld\n", name, static_cast<long long>(ms));
     }
     install_midi_system(previous);
     return failures;
