@@ -3,6 +3,11 @@ add_compile_options(-Wall -Wextra)
 if(TANDORA_WERROR)
   add_compile_options(-Werror)
 endif()
+# gcc takes the files of a unity batch for headers, and would warn of every test whose
+# fixture is in the file's anonymous namespace.
+if(TANDORA_UNITY AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_compile_options(-Wno-subobject-linkage)
+endif()
 
 if(TANDORA_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
