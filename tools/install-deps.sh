@@ -3,7 +3,7 @@
 # libjack-jackd2-dev go with librtmidi-dev: its JACK 1 development package would else be
 # chosen, and replacing it later removes librtmidi-dev.
 set -e
-packages="cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config qtbase5-dev qtbase5-dev-tools
+packages="cmake ninja-build g++ clang libclang-rt-14-dev lld make pkg-config qtbase5-dev qtbase5-dev-tools
   librtmidi-dev jackd2 libjack-jackd2-dev libasound2-dev libsoxr-dev libebur128-dev libsndfile1-dev libtag1-dev
   libqt5sql5-sqlite libtinyxml2-dev zlib1g-dev libboost-dev libgtest-dev
   xvfb xauth sox ffmpeg lame flac fonts-dejavu-core desktop-file-utils appstream help2man"
