@@ -158,7 +158,7 @@ public:
                 if (soxr_process(resampler, in + done * m_plan.resampled, size_t(got) - done, &consumed,
                                  m_out.data(), m_out_capacity, &produced))
                     return EConvertResult::RESAMPLER_ERROR;
-                const EConvertResult emitted = emit(produced);
+                const EConvertResult emitted = write_out(produced);
                 if (emitted != EConvertResult::OK)
                     return emitted;
                 if (consumed == 0 && produced == 0)
@@ -177,7 +177,7 @@ public:
                 return EConvertResult::RESAMPLER_ERROR;
             if (produced == 0)
                 return EConvertResult::OK;
-            const EConvertResult emitted = emit(produced);
+            const EConvertResult emitted = write_out(produced);
             if (emitted != EConvertResult::OK)
                 return emitted;
         }
@@ -195,7 +195,7 @@ private:
         return uint64_t(double(m_conversion.max_bytes / frame_bytes) / ratio);
     }
 
-    EConvertResult emit(size_t frames)
+    EConvertResult write_out(size_t frames)
     {
         if (frames == 0)
             return EConvertResult::OK;

@@ -1,3 +1,11 @@
+# TANDORA_UNITY: each library and test program is compiled in batches of 8 of its files,
+# one translation unit a batch, so the Qt, GoogleTest and standard headers are parsed, and
+# their inline functions instrumented and optimised, once a batch instead of once a file:
+# under the sanitizers that was most of each file's compile time. Hence the names private
+# to a file (anonymous namespace, static) differ between the files of a target, and none
+# is named like a Qt keyword macro (emit, slots, signals).
+set(TANDORA_UNITY_BATCH 8)
+
 # tandora_library(<folder> SOURCES ... LIBS ...): the static library of one subsystem
 # folder, named tandora_<folder> with the short alias tandora::<folder>.
 function(tandora_library folder)
@@ -6,7 +14,8 @@ function(tandora_library folder)
   add_library(tandora::${folder} ALIAS tandora_${folder})
   target_include_directories(tandora_${folder} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(tandora_${folder} PUBLIC ${ARG_LIBS})
-  set_target_properties(tandora_${folder} PROPERTIES AUTOMOC ON)
+  set_target_properties(tandora_${folder} PROPERTIES AUTOMOC ON
+    UNITY_BUILD ${TANDORA_UNITY} UNITY_BUILD_BATCH_SIZE ${TANDORA_UNITY_BATCH})
   # The fuzz harnesses only see coverage of code built with instrumentation.
   if(TANDORA_FUZZ)
     target_compile_options(tandora_${folder} PRIVATE -fsanitize=fuzzer-no-link)
@@ -20,7 +29,8 @@ function(tandora_test name)
   cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tandora::testkit)
-  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON
+    UNITY_BUILD ${TANDORA_UNITY} UNITY_BUILD_BATCH_SIZE ${TANDORA_UNITY_BATCH})
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 240)

@@ -19,19 +19,19 @@ std::optional<SLoudness> library_figures(const CPedalSession& session, unsigned 
 
 }  // namespace
 
-std::vector<unsigned int> slots_to_read(const CPedalSession& session, const std::vector<unsigned int>& slots)
+std::vector<unsigned int> slots_to_read(const CPedalSession& session, const std::vector<unsigned int>& wanted)
 {
     std::vector<unsigned int> read;
-    for (unsigned int slot : slots)
+    for (unsigned int slot : wanted)
         if (session.slot_holds_song(int(slot)) && !library_figures(session, slot))
             read.push_back(slot);
     return read;
 }
 
-QString loudness_read_notice(const CPedalSession& session, const std::vector<unsigned int>& slots)
+QString loudness_read_notice(const CPedalSession& session, const std::vector<unsigned int>& wanted)
 {
     uint64_t bytes = 0;
-    const std::vector<unsigned int> read = slots_to_read(session, slots);
+    const std::vector<unsigned int> read = slots_to_read(session, wanted);
     for (unsigned int slot : read)
         bytes += session.songs().get_file_length(slot);
     if (read.empty())
@@ -42,10 +42,10 @@ QString loudness_read_notice(const CPedalSession& session, const std::vector<uns
              time_text(double(bytes) / kSongLinkBytesPerSecond));
 }
 
-COperationResult measure_slots(CPedalSession& session, const std::vector<unsigned int>& slots, CTask* task,
+COperationResult measure_slots(CPedalSession& session, const std::vector<unsigned int>& wanted, CTask* task,
                                std::vector<SSlotLoudness>& figures)
 {
-    const std::vector<unsigned int> read = slots_to_read(session, slots);
+    const std::vector<unsigned int> read = slots_to_read(session, wanted);
     if (task) {
         uint64_t bytes = 0;
         for (unsigned int slot : read)
@@ -53,7 +53,7 @@ COperationResult measure_slots(CPedalSession& session, const std::vector<unsigne
         task->set_bytes_total(bytes);
     }
     unsigned int part = 0;
-    for (unsigned int slot : slots) {
+    for (unsigned int slot : wanted) {
         if (!session.slot_holds_song(int(slot)))
             return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
         if (const std::optional<SLoudness> known = library_figures(session, slot)) {

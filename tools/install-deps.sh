@@ -4,7 +4,7 @@
 # chosen, and replacing it later removes librtmidi-dev. pulseaudio is the sound server the
 # tests of playing start for themselves (tools/pulse_server.sh).
 set -e
-packages="cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config qtbase5-dev qtbase5-dev-tools
+packages="cmake ninja-build g++ clang libclang-rt-14-dev lld make pkg-config qtbase5-dev qtbase5-dev-tools
   qtmultimedia5-dev libqt5multimedia5-plugins pulseaudio
   librtmidi-dev jackd2 libjack-jackd2-dev libasound2-dev libsoxr-dev libebur128-dev libsndfile1-dev libtag1-dev
   libqt5sql5-sqlite libtinyxml2-dev zlib1g-dev libboost-dev libgtest-dev

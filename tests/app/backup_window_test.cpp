@@ -13,8 +13,6 @@ namespace {
 
 using EKind = CScriptedPrompt::EKind;
 
-constexpr uint32_t kPulseRing = 0x2712;
-
 class BackupWindow : public WindowWithPedals {
 protected:
     void SetUp() override

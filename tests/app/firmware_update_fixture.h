@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-constexpr uint32_t kPulseRing = 0x2712;  // "10002" in the list's folders
 constexpr uint8_t kErase = 0x21;
 constexpr uint8_t kWrite = 0x22;
 constexpr uint8_t kRead = 0x23;

@@ -17,7 +17,6 @@
 
 using EKind = CScriptedPrompt::EKind;
 
-inline constexpr uint32_t kPulseRing = 0x2712;   // 30 current slots, mono
 inline constexpr uint32_t kSmallWheel = 0x2713;  // one legacy slot, mono
 inline constexpr uint8_t kFlashWrite = 0x22;
 

@@ -16,8 +16,8 @@ SPedalConfig pedal(uint32_t product_id, EPedalMode mode = EPedalMode::UPDATE, ui
     return config;
 }
 
-const char kNoDevice[] = "Tandora V1.7 - (No device connected !)";
-const char kPulseRing[] = "Tandora V1.7 - (Connected - PULSE RING, Ver=V1.2.3)";
+const char kNoDeviceTitle[] = "Tandora V1.7 - (No device connected !)";
+const char kPulseRingTitle[] = "Tandora V1.7 - (Connected - PULSE RING, Ver=V1.2.3)";
 
 struct SButtonsEnabled {
     bool song_commands;
@@ -53,7 +53,7 @@ protected:
 TEST_F(WindowDevice, NoPedalAtStartShowsNoDeviceAndNoBox)
 {
     make_window();
-    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_EQ(title(), kNoDeviceTitle);
     EXPECT_TRUE(m_prompt.shown().empty());
     EXPECT_FALSE(buttons().song_commands);
     EXPECT_FALSE(buttons().firmware_commands);
@@ -79,7 +79,7 @@ TEST_P(WindowStartsWith, PedalInUpdateMode)
 
 INSTANTIATE_TEST_SUITE_P(
     Models, WindowStartsWith,
-    ::testing::Values(SStartCase{0x2712, kPulseRing, true},
+    ::testing::Values(SStartCase{0x2712, kPulseRingTitle, true},
                       SStartCase{0x2716, "Tandora V1.7 - (Connected - DUAL WHEEL, Ver=V1.2.3)", true},
                       SStartCase{0x2711, "Tandora V1.7 - (Connected - VX-20, Ver=V1.2.3)", false},
                       SStartCase{0x2719, "Tandora V1.7 - (Unknown device connected !)", false}));
@@ -88,7 +88,7 @@ TEST_F(WindowDevice, PedalInApplicationModeIsTurnedAwayDuringConstruction)
 {
     CPedalEmulator& replug = add_pedal(pedal(0x2711, EPedalMode::APP));
     make_window();
-    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_EQ(title(), kNoDeviceTitle);
     // The pedal takes its commands on a thread of its own.
     EXPECT_TRUE(QTest::qWaitFor([&] { return replug.replug_requested(); }, 2000));
     EXPECT_EQ(m_prompt.messages(), QStringList({"Please replug the USB cable to enter update mode!"}));
@@ -111,11 +111,11 @@ TEST_F(WindowDevice, UnplugWhileIdleDropsTheLinkAtTheNextTick)
 {
     CPedalEmulator& ring = add_pedal(pedal(0x2712));
     make_window();
-    ASSERT_EQ(title(), kPulseRing);
+    ASSERT_EQ(title(), kPulseRingTitle);
     // The thread's first pass counts the pedal's port; the link still answers.
     wait_for_port_change();
     driver().tick();
-    EXPECT_EQ(title(), kPulseRing);
+    EXPECT_EQ(title(), kPulseRingTitle);
     EXPECT_TRUE(driver().link().is_in_update_mode());
 
     fill_lists();
@@ -124,7 +124,7 @@ TEST_F(WindowDevice, UnplugWhileIdleDropsTheLinkAtTheNextTick)
     CDebugCapture debug;
     driver().tick();
     EXPECT_FALSE(driver().device_changed());
-    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_EQ(title(), kNoDeviceTitle);
     EXPECT_EQ(driver().link().port().transfer_mode(), TRANSFER_MODE_CLOSED);
     EXPECT_TRUE(lists_empty());
     EXPECT_FALSE(buttons().song_commands);
@@ -146,12 +146,12 @@ TEST_F(WindowDevice, UnplugDuringWorkWaitsUntilIdle)
     driver().tick();
     driver().tick();
     EXPECT_TRUE(driver().device_changed());
-    EXPECT_EQ(title(), kPulseRing);
+    EXPECT_EQ(title(), kPulseRingTitle);
     EXPECT_FALSE(lists_empty());
 
     driver().release_work();
     driver().tick();
-    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_EQ(title(), kNoDeviceTitle);
     EXPECT_TRUE(lists_empty());
 }
 
@@ -173,7 +173,7 @@ TEST_F(WindowDevice, PedalInApplicationModePluggedLaterStaysDisconnected)
     add_pedal(pedal(0x2712, EPedalMode::APP));
     wait_for_port_change();
     driver().tick();
-    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_EQ(title(), kNoDeviceTitle);
     ASSERT_EQ(m_prompt.messages().size(), 1);
     EXPECT_TRUE(m_prompt.messages()[0].startsWith("You should enter update mode first!"));
 }
@@ -186,9 +186,9 @@ TEST(WindowTimer, ConnectsAPedalPluggedAfterStart)
     CPedalSession session;
     TandoraQT window(session);
     CWindowDriver(window, session).wait_until_idle();
-    ASSERT_EQ(window.windowTitle(), kNoDevice);
+    ASSERT_EQ(window.windowTitle(), kNoDeviceTitle);
     CPedalEmulator ring(midi.system, pedal(0x2712));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == QString(kPulseRing); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == QString(kPulseRingTitle); }, 5000));
 }
 
 TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)
@@ -199,7 +199,7 @@ TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)
     CPedalSession session;
     TandoraQT window(session);
     CWindowDriver(window, session).wait_until_idle();
-    EXPECT_EQ(window.windowTitle(), kNoDevice);
+    EXPECT_EQ(window.windowTitle(), kNoDeviceTitle);
     ASSERT_EQ(prompt.messages().size(), 1);
     EXPECT_EQ(prompt.messages()[0].toStdString(),
               "This computer's MIDI service cannot be reached, so Tandora cannot look for the pedal. Start "
@@ -220,5 +220,5 @@ TEST_F(WindowDevice, TickDuringTheSearchsBoxWaitsForTheSearchToEnd)
     driver().tick();
     EXPECT_EQ(user.messages.size(), 1);
     EXPECT_TRUE(driver().device_changed());
-    EXPECT_EQ(title(), kNoDevice);
+    EXPECT_EQ(title(), kNoDeviceTitle);
 }

@@ -20,6 +20,10 @@
 
 #include "scripted_prompt.h"
 
+// The model most window tests plug: 30 current slots, mono; "10002" in the online list's
+// folders.
+inline constexpr uint32_t kPulseRing = 0x2712;
+
 // A user who, while the first box or question is open, lets something happen that the
 // window's event loop would deliver meanwhile, as a real modal box does (a timer tick
 // after the ports changed). Questions get `answer`, file dialogs are cancelled.

@@ -31,11 +31,6 @@ CWave tone_wave(unsigned int rate, unsigned short bits, const std::vector<double
     return wave;
 }
 
-double decibels(double ratio)
-{
-    return 20 * std::log10(ratio);
-}
-
 }  // namespace
 
 struct SQualityCase {

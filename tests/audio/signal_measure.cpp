@@ -63,6 +63,11 @@ double amplitude_of(const std::vector<double>& samples)
     return std::sqrt(2.0 * sum / double(to - from));
 }
 
+double decibels(double ratio)
+{
+    return 20 * std::log10(ratio);
+}
+
 double thd_n_db(const std::vector<double>& samples, double rate, double hz)
 {
     const size_t from = samples.size() / 10;

@@ -18,6 +18,8 @@ std::vector<double> channel_of(const CWave& wave, unsigned int channel);
 double frequency_of(const std::vector<double>& samples, double rate);
 // Amplitude of the tone from its RMS (RMS x sqrt 2).
 double amplitude_of(const std::vector<double>& samples);
+// An amplitude ratio in dB.
+double decibels(double ratio);
 
 // Everything but the tone at `hz` (noise, distortion, a DC offset), relative to the
 // tone, in dB: the tone is fitted by least squares over the middle four fifths.

@@ -21,11 +21,6 @@ SSongImport import_bytes(const Bytes& bytes, const SSongTarget& target, CTask* t
     return import_song(buffer, QStringLiteral("memory"), target, task);
 }
 
-double decibels(double ratio)
-{
-    return 20 * std::log10(ratio);
-}
-
 }  // namespace
 
 // Each format the import reads: a second of tone, converted with the right length and level.

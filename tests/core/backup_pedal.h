@@ -16,11 +16,6 @@
 // Backups and restores on an emulated pedal: songs of noise in chosen slots, a backup of
 // them, and a restore that goes through the whole check first.
 
-constexpr uint32_t kPulseRing = 0x2712;
-constexpr uint32_t kDualWheel = 0x2716;
-constexpr uint8_t kErase = 0x21;
-constexpr uint8_t kWrite = 0x22;
-constexpr uint8_t kRead = 0x23;
 constexpr unsigned kThreeBlocks = 600000;  // PULSE RING: 258048 audio bytes per block
 
 using Songs = std::map<unsigned, std::vector<unsigned char>>;

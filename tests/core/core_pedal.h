@@ -13,6 +13,13 @@
 #include <QTemporaryDir>
 #include <memory>
 
+// The models and the update-mode commands the core tests name.
+constexpr uint32_t kPulseRing = 0x2712;
+constexpr uint32_t kDualWheel = 0x2716;
+constexpr uint8_t kErase = 0x21;
+constexpr uint8_t kWrite = 0x22;
+constexpr uint8_t kRead = 0x23;
+
 // A connected session on an emulated pedal of one model, with no window: the operations
 // of core/ run here exactly as a front end's worker runs them.
 class CorePedal : public ::testing::Test {

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kPulseRing = 0x2712;
 const QByteArray kOldFile(4096, '\x5A');
 
 // A file system of `bytes` mounted on a fresh folder for the object's life, where the

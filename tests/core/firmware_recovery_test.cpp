@@ -7,10 +7,7 @@
 
 namespace {
 
-constexpr uint32_t kPulseRing = 0x2712;
 constexpr uint32_t kNewVersion = 0x020000;
-constexpr uint8_t kErase = 0x21;
-constexpr uint8_t kWrite = 0x22;
 constexpr uint32_t kInfoSector = INFO_SECTOR_ADDRESS;
 // The update's flash operations, in the order the pedal carries them out: erases
 // ascending (info sector, application start, application rest), writes descending
@@ -38,12 +35,12 @@ const QByteArray kInfo = info_record_sector(kNewVersion, kPulseRing);
 
 enum class EInterruption { POWER_CUT, TORN_POWER_CUT, UNPLUG_BEFORE, UNPLUG_AFTER, SILENCE };
 
-struct SInterruptCase {
+struct SRecoveryCase {
     EInterruption kind;
     unsigned operation;  // 1-based, in the order above
 };
 
-std::string case_name(const ::testing::TestParamInfo<SInterruptCase>& info)
+std::string recovery_case_name(const ::testing::TestParamInfo<SRecoveryCase>& info)
 {
     static const char* const kNames[] = {"PowerCut", "TornPowerCut", "UnplugBefore", "UnplugAfter",
                                          "Silence"};
@@ -52,9 +49,9 @@ std::string case_name(const ::testing::TestParamInfo<SInterruptCase>& info)
            std::to_string(op <= kErases ? op : op - kErases);
 }
 
-std::vector<SInterruptCase> every_interruption()
+std::vector<SRecoveryCase> every_interruption()
 {
-    std::vector<SInterruptCase> cases;
+    std::vector<SRecoveryCase> cases;
     for (EInterruption kind :
          {EInterruption::POWER_CUT, EInterruption::TORN_POWER_CUT, EInterruption::UNPLUG_BEFORE,
           EInterruption::UNPLUG_AFTER, EInterruption::SILENCE})
@@ -65,7 +62,7 @@ std::vector<SInterruptCase> every_interruption()
 
 // An update of two sections interrupted once, then the pedal brought back and updated
 // again. Silence passes on the link's test clock, not in real time.
-class FirmwareRecovery : public CorePedal, public ::testing::WithParamInterface<SInterruptCase> {
+class FirmwareRecovery : public CorePedal, public ::testing::WithParamInterface<SRecoveryCase> {
 protected:
     void SetUp() override
     {
@@ -89,7 +86,7 @@ protected:
         m_session.link().port().transfer().set_clock(nullptr);
     }
 
-    void interrupt(const SInterruptCase& c)
+    void interrupt(const SRecoveryCase& c)
     {
         const uint8_t command = c.operation <= kErases ? kErase : kWrite;
         const unsigned occurrence = c.operation <= kErases ? c.operation : c.operation - kErases;
@@ -133,7 +130,7 @@ protected:
 
 TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
 {
-    const SInterruptCase& c = GetParam();
+    const SRecoveryCase& c = GetParam();
     interrupt(c);
     const COperationResult interrupted =
         m_session.with_notes(update_firmware(m_session, m_package, false, m_yes, nullptr));
@@ -176,7 +173,7 @@ TEST_P(FirmwareRecovery, InterruptedUpdateCompletesWhenRunAgain)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFlashOperation, FirmwareRecovery, ::testing::ValuesIn(every_interruption()),
-                         case_name);
+                         recovery_case_name);
 
 // With the record unchanged by the package, the version cannot have changed until the
 // pedal runs the new program.

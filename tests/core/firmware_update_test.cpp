@@ -6,10 +6,6 @@
 
 namespace {
 
-constexpr uint32_t kPulseRing = 0x2712;
-constexpr uint8_t kErase = 0x21;
-constexpr uint8_t kWrite = 0x22;
-
 QByteArray layout(uint32_t start, uint32_t end, uint32_t sector)
 {
     return QString::asprintf("[FLASH 1]\nTYPE=0\nStart Address=0x%X\nEnd Address=0x%X\nSector Size=0x%X\n",

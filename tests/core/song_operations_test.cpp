@@ -15,10 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kPulseRing = 0x2712;
-constexpr uint8_t kErase = 0x21;
-constexpr uint8_t kWrite = 0x22;
-
 // 16-bit PCM at `rate`, one sine per channel given by its amplitude (0: silence).
 void write_sine(const QString& path, unsigned int rate, unsigned int frames, std::vector<double> amplitudes)
 {

@@ -2,6 +2,7 @@
 
 #include "fake_wait_clock.h"
 #include "hex_diff.h"
+#include "midi_input.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,6 @@
 namespace {
 
 using ms = std::chrono::milliseconds;
-
-void receive(CMIDITranfer& transfer, const Bytes& message)
-{
-    std::vector<unsigned char> copy(message.begin(), message.end());
-    transfer.ReceiveEvent(&copy);
-}
 
 // Input coming at a clock time; the reader then takes `late` more before it reads on,
 // time with bytes pending that must not count toward the time-out.

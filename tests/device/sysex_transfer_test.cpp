@@ -4,6 +4,7 @@
 #include "emulator/pedal_wire.h"
 #include "fake_wait_clock.h"
 #include "hex_diff.h"
+#include "midi_input.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,6 @@ Bytes framed(CMIDITranfer& transfer, const Bytes& data)
     out.resize(
         transfer.prepare_sysex_out_buffer(data.data(), static_cast<unsigned int>(data.size()), out.data()));
     return out;
-}
-
-void receive(CMIDITranfer& transfer, const Bytes& message)
-{
-    std::vector<unsigned char> copy(message.begin(), message.end());
-    transfer.ReceiveEvent(&copy);
 }
 
 Bytes read_message(CMIDITranfer& transfer, unsigned int len, unsigned int timeout = 5)

@@ -6,8 +6,6 @@ namespace {
 
 constexpr unsigned SLOTS = 30;
 constexpr unsigned DATA_BLOCKS = 1970;
-constexpr unsigned CHAIN = 160;
-constexpr unsigned BLOCK_AUDIO = 64 * 4032;
 constexpr unsigned UNITS_PER_BLOCK = BLOCK_AUDIO / 192;
 
 class SongStoreTest : public SongPedalTest {

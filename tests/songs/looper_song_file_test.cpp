@@ -7,9 +7,6 @@
 namespace {
 
 constexpr unsigned INFO_BLOCK = 1970;  // slot 0 of the PULSE RING
-constexpr unsigned CHAIN = 160;
-constexpr unsigned PAGE_DATA = 4032;
-constexpr unsigned BLOCK_AUDIO = 64 * PAGE_DATA;
 
 class SongFileTest : public SlotTest<CLooperSongFile, PULSE_RING> {
 protected:

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr unsigned INFO_BLOCK = 1980;
+constexpr unsigned LEGACY_INFO_BLOCK = 1980;
 constexpr unsigned RECORD = 2624;
 constexpr unsigned FLAG_AREA = 0x10000;
 
@@ -32,7 +32,7 @@ TEST_P(SongOldPositionTest, LastUnitPositionAndStoredLength)
 {
     const SPosition& expected = GetParam();
     CLooperSongOld slot;
-    slot.set_nand_block(INFO_BLOCK, *expected.geometry, nullptr);
+    slot.set_nand_block(LEGACY_INFO_BLOCK, *expected.geometry, nullptr);
     t_time position{};
     slot.length_convert(expected.length, position);
     EXPECT_EQ(position.block, expected.block);
@@ -69,9 +69,9 @@ TEST_F(SongOldTest, ThousandByteSongRecordFlagAndReadBackOf1116Bytes)
     record.resize(2616, 0xFF);
     const Bytes tail = hex_bytes("6C 6F 6F 70 65 72 00 FF");
     record.insert(record.end(), tail.begin(), tail.end());
-    EXPECT_EQ(audio[1].address, address_of(INFO_BLOCK, 0));
-    EXPECT_EQ(nand_bytes(INFO_BLOCK, 0, 0, RECORD), record)
-        << hex_diff(nand_bytes(INFO_BLOCK, 0, 0, RECORD), record);
+    EXPECT_EQ(audio[1].address, address_of(LEGACY_INFO_BLOCK, 0));
+    EXPECT_EQ(nand_bytes(LEGACY_INFO_BLOCK, 0, 0, RECORD), record)
+        << hex_diff(nand_bytes(LEGACY_INFO_BLOCK, 0, 0, RECORD), record);
 
     const auto flag_erases = on_flash(CMD_ERASE, PROGRAM_FLASH);
     ASSERT_EQ(flag_erases.size(), 16u);
@@ -100,16 +100,16 @@ TEST_F(SongOldTest, ErasedInfoBlockIsSearchedDownToPage2ThenPage0IsRead)
     const auto reads = commands(CMD_READ);
     ASSERT_EQ(reads.size(), 32u);
     for (unsigned i = 0; i < 31; ++i) {
-        EXPECT_EQ(reads[i].address, address_of(INFO_BLOCK, 62 - 2 * i));
+        EXPECT_EQ(reads[i].address, address_of(LEGACY_INFO_BLOCK, 62 - 2 * i));
         EXPECT_EQ(reads[i].length, 2u);
     }
-    EXPECT_EQ(reads[31].address, address_of(INFO_BLOCK, 0));
+    EXPECT_EQ(reads[31].address, address_of(LEGACY_INFO_BLOCK, 0));
     EXPECT_EQ(reads[31].length, RECORD);
 }
 
 TEST_F(SongOldTest, RecordAtPage0OnlyIsLoaded)
 {
-    program_nand(INFO_BLOCK, 0, looper_record(true, 1, 0, 0, {9, 10}));
+    program_nand(LEGACY_INFO_BLOCK, 0, looper_record(true, 1, 0, 0, {9, 10}));
     ASSERT_EQ(slot.load_song_info(used), LOOPER_RESULT_OK);
     EXPECT_EQ(slot.get_file_length(), 130944u + 186u);
     EXPECT_EQ(slot.get_block_used(), 2u);
@@ -122,7 +122,7 @@ TEST_F(SongOldTest, FullChainRecordIsAccepted)
     std::vector<uint16_t> chain(650);
     for (unsigned i = 0; i < chain.size(); ++i)
         chain[i] = static_cast<uint16_t>(1000 + i);
-    program_nand(INFO_BLOCK, 0, looper_record(true, 649, 63, 10, chain));
+    program_nand(LEGACY_INFO_BLOCK, 0, looper_record(true, 649, 63, 10, chain));
     ASSERT_EQ(slot.load_song_info(used), LOOPER_RESULT_OK);
     EXPECT_EQ(slot.get_file_length(), 85113600u);
     EXPECT_EQ(used.count(), 650u);
@@ -136,11 +136,11 @@ TEST_F(SongOldTest, The33rdWriteRollsTheInfoBlockOver)
         ASSERT_EQ(write(slot, song_bytes(186, i), {static_cast<unsigned short>(i % 3)}), LOOPER_RESULT_OK);
         const auto nand_erases = on_flash(CMD_ERASE, NAND);
         const bool erases_info =
-            nand_erases.size() == 2 && nand_erases[1].address == address_of(INFO_BLOCK, 0);
+            nand_erases.size() == 2 && nand_erases[1].address == address_of(LEGACY_INFO_BLOCK, 0);
         // A fresh object does not know the block, so its first record also starts on an erased block.
         EXPECT_EQ(erases_info, i == 1 || i == 33) << "write " << i;
         EXPECT_EQ(on_flash(CMD_WRITE, NAND).back().address,
-                  address_of(INFO_BLOCK, i == 33 ? 0 : 2 * (i - 1)));
+                  address_of(LEGACY_INFO_BLOCK, i == 33 ? 0 : 2 * (i - 1)));
     }
     CLooperSongOld reloaded;
     ASSERT_EQ(load_fresh(reloaded), LOOPER_RESULT_OK);
@@ -175,7 +175,7 @@ class SongOldBadRecordTest : public SongOldTest, public ::testing::WithParamInte
 TEST_P(SongOldBadRecordTest, ReadsAsEmptyAndMarksNoBlock)
 {
     const SBadLegacyRecord& bad = GetParam();
-    program_nand(INFO_BLOCK, 0, looper_record(true, bad.block, 0, 0, bad.chain));
+    program_nand(LEGACY_INFO_BLOCK, 0, looper_record(true, bad.block, 0, 0, bad.chain));
     EXPECT_EQ(slot.load_song_info(used), bad.result);
     EXPECT_FALSE(slot.is_file_exist());
     EXPECT_TRUE(used.none());
@@ -184,7 +184,7 @@ TEST_P(SongOldBadRecordTest, ReadsAsEmptyAndMarksNoBlock)
     // A record whose load failed ends no journal the next record could follow.
     ASSERT_EQ(write(slot, song_bytes(186, 1), {8}), LOOPER_RESULT_OK);
     EXPECT_EQ(on_flash(CMD_WRITE, NAND).back().address,
-              address_of(INFO_BLOCK, bad.result == LOOPER_RESULT_OK ? 2 : 0));
+              address_of(LEGACY_INFO_BLOCK, bad.result == LOOPER_RESULT_OK ? 2 : 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(

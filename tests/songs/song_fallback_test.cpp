@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr unsigned CHAIN = 160;
 constexpr unsigned LEGACY_RECORD = 2624;
 
 struct STornCase {

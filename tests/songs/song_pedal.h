@@ -21,6 +21,12 @@ constexpr uint32_t PULSE_RING = 0x2712;
 constexpr uint32_t SMALL_WHEEL = 0x2713;
 constexpr uint32_t DUAL_WHEEL = 0x2716;
 
+// The PULSE RING's flash: 160 entries in a song's block chain, 64 pages of 4032 audio bytes
+// in a block.
+constexpr unsigned CHAIN = 160;
+constexpr unsigned PAGE_DATA = 4032;
+constexpr unsigned BLOCK_AUDIO = 64 * PAGE_DATA;
+
 constexpr uint8_t CMD_ERASE = 0x21;
 constexpr uint8_t CMD_WRITE = 0x22;
 constexpr uint8_t CMD_READ = 0x23;
