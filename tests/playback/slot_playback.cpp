@@ -5,12 +5,6 @@
 
 #include <chrono>
 
-namespace {
-
-constexpr uint8_t kRead = 0x23;
-
-}  // namespace
-
 void CReadGate::hold_when(std::function<bool()> when)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
