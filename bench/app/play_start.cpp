@@ -1,30 +1,16 @@
 #include "play_start.h"
 
-#include "app/desktop.h"
 #include "app/song_page.h"
 #include "app/tandora_qt.h"
 #include "bench_kit.h"
-#include "capture_sink.h"
 #include "core/pedal_session.h"
 #include "emulator/pedal_emulator.h"
 #include "songs/looper_song_data.h"
+#include "test_desktop.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <vector>
-
-namespace {
-
-// The desktop whose sound output is the bench's capture.
-class CCaptureDesktop final : public CDesktop {
-public:
-    Qt::KeyboardModifiers keyboard_modifiers() override { return Qt::NoModifier; }
-    bool open_url(const QUrl&) override { return false; }
-    CAudioSink& audio_output() override { return sound; }
-    CCaptureSink sound;
-};
-
-}  // namespace
 
 double play_start_ms(CPedalEmulator& pedal)
 {
@@ -37,8 +23,7 @@ double play_start_ms(CPedalEmulator& pedal)
             fail("writing the song", "store");
         session.close();
     }
-    CCaptureDesktop output;
-    CDesktop* previous = install_desktop(&output);
+    CTestDesktop output;
     QElapsedTimer clock;
     qint64 first_frames = -1;
     output.sound.on_first_write = [&] { first_frames = clock.nsecsElapsed(); };
@@ -56,7 +41,6 @@ double play_start_ms(CPedalEmulator& pedal)
         wait_until_idle(window);
     }
     pedal.set_timing(SPedalTiming{});
-    install_desktop(previous);
     if (first_frames < 0)
         fail("playing the song", "no frames within 10 s");
     return double(first_frames) / 1e6;
