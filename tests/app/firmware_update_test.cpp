@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QStringList>
 #include <optional>
+#include "test_wait.h"
 
 TEST_F(FirmwareUpdate, ErasesAscendingWritesDescendingFirstSectorLastAndImagesLand)
 {
@@ -253,12 +254,12 @@ TEST_F(FirmwareUpdate, ClosingDuringTheWriteClosesWhenTheUpdateHasFinished)
     widget<QCheckBox>("m_btnSelLocal")->setChecked(true);
     widget<QLineEdit>("m_editPath")->setText(package({kGood}));
     widget<QPushButton>("m_btnUpdate")->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kErase) > 0; }, 60000));
+    ASSERT_TRUE(wait_or_fail([&] { return pedal.count_commands(EPedalMode::UPDATE, kErase) > 0; }, 60000));
     EXPECT_FALSE(m_window->close());
     wait_until_idle();
     EXPECT_EQ(m_prompt.messages(),
               QStringList({"The firmware update cannot stop now. The window closes when it has finished.",
                            kSuccessfulSameVersion}));
     expect_bytes(pedal.program_flash().read(0x10000, kSmall.size()), kSmall);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->isVisible(); }));
+    wait_or_fail([&] { return !m_window->isVisible(); });
 }

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <list>
 #include <string>
+#include "test_wait.h"
 
 namespace {
 
@@ -197,7 +198,7 @@ TEST_F(UpdateCheck, QuestionWaitsUntilTheWindowIsIdle)
     wait_for_check();
     EXPECT_TRUE(m_prompt.shown().empty());
     driver().release_work();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return m_prompt.shown().size() == size_t{1}; }));
+    wait_or_fail([&] { return m_prompt.shown().size() == size_t{1}; });
 }
 
 namespace {

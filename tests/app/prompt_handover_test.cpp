@@ -6,6 +6,7 @@
 #include <QThread>
 #include <atomic>
 #include <thread>
+#include "test_wait.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST(PromptHandover, WorkersAreAnsweredOnTheGuiThread)
             yes = handover.ask_yes_no("Delete", "sure?");
             done = true;
         });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 60000));
+        wait_or_fail([&] { return done.load(); }, 60000);
         worker.join();
         EXPECT_TRUE(yes);
         EXPECT_TRUE(handover.ask_yes_no("Delete", "from the GUI"));

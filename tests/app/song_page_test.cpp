@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include "test_wait.h"
 
 TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
 {
@@ -382,13 +383,12 @@ TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
     CUserDuringWork user(*m_window, {});
     m_window->work_runner().installEventFilter(&user);
     QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
+    ASSERT_TRUE(wait_or_fail([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
     EXPECT_FALSE(m_window->close());
     wait_until_idle();
     ASSERT_GE(m_prompt.shown().size(), 2u);
     EXPECT_EQ(m_prompt.shown()[1].text, "An import is running. Cancel it and close?");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible() == !c.closes; }));
+    wait_or_fail([&] { return m_window->isVisible() == !c.closes; });
     EXPECT_EQ(driver().songs().is_file_exist(0), c.imported);
 }
 
@@ -404,7 +404,7 @@ TEST_F(SongPage, AGrownWindowGivesTheListTheRoom)
     connect_pedal(kPulseRing, {{2, 4032 * 64}});
     m_window->show();
     m_window->resize(1000, 1000);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->height() == 1000; }));
+    wait_or_fail([&] { return m_window->height() == 1000; });
     QCoreApplication::processEvents();
     // The form's places at 704 x 595, moved or stretched by the 296 x 405 the window grew.
     EXPECT_EQ(widget<QWidget>("groupBox")->geometry(), QRect(310 + 296, 30, 341, 411));
@@ -432,7 +432,7 @@ TEST_F(SongPage, NameShowsInTheLineIsEditedInPlaceAndNamesTheExport)
     EXPECT_EQ(editor()->text(), "Intro jam");
     editor()->setText("Encore: Part 2");
     QTest::keyClick(editor(), Qt::Key_Return);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return lines()[0].endsWith(" LUFS  Encore: Part 2"); }));
+    wait_or_fail([&] { return lines()[0].endsWith(" LUFS  Encore: Part 2"); });
     EXPECT_EQ(m_prompt.messages(), QStringList({"Successful !"}));
 
     // An empty slot has no song to name.

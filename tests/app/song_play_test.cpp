@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <algorithm>
+#include "test_wait.h"
 
 namespace {
 
@@ -25,14 +26,14 @@ TEST_F(SongPage, PlaysASlotToTheEndAndItsLineGetsAWaveform)
     m_desktop.sound.unheard = kSongSampleRate;
     click("m_btnPlay");
     const QLabel* time = widget<QLabel>("m_labelPlayTime");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return time->text().endsWith(" / 0:02"); }))
-        << time->text().toStdString();
+    if (!wait_or_fail([&] { return time->text().endsWith(" / 0:02"); }))
+        ADD_FAILURE() << time->text().toStdString();
     EXPECT_TRUE(enabled("m_btnStop"));
     EXPECT_EQ(list().item(0)->data(CSlotLineDelegate::kOverviewRole).toByteArray().size(), 2000);
     EXPECT_TRUE(list().item(0)->data(CSlotLineDelegate::kPlaceRole).isValid());
 
     m_desktop.sound.unheard = 0;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return time->text().isEmpty(); }));
+    wait_or_fail([&] { return time->text().isEmpty(); });
     EXPECT_FALSE(enabled("m_btnStop"));
     EXPECT_EQ(m_desktop.sound.written(), driver().songs().get_file_length(0) / 3);
     EXPECT_TRUE(enabled("m_btnPlay"));
@@ -59,7 +60,7 @@ TEST_F(SongPage, OverwriteQuestionPlaysTheFileAsTheImportWritesIt)
     m_prompt.answer_yes_no(true);
     m_prompt.press_play = true;
     m_prompt.on_play = [&] {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return m_desktop.sound.written() >= 46875; }));
+        wait_or_fail([&] { return m_desktop.sound.written() >= 46875; });
     };
     click("m_btnDownload");
     ASSERT_EQ(m_prompt.shown().size(), 3u);

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include "test_wait.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ TEST_F(WindowDevice, PedalInApplicationModeIsTurnedAwayDuringConstruction)
     make_window();
     EXPECT_EQ(title(), kNoDeviceTitle);
     // The pedal takes its commands on a thread of its own.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return replug.replug_requested(); }, 2000));
+    wait_or_fail([&] { return replug.replug_requested(); }, 2000);
     EXPECT_EQ(m_prompt.messages(), QStringList({"Please replug the USB cable to enter update mode!"}));
     EXPECT_FALSE(buttons().firmware_commands);
 }
@@ -188,7 +189,7 @@ TEST(WindowTimer, ConnectsAPedalPluggedAfterStart)
     CWindowDriver(window, session).wait_until_idle();
     ASSERT_EQ(window.windowTitle(), kNoDeviceTitle);
     CPedalEmulator ring(midi.system, pedal(0x2712));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == QString(kPulseRingTitle); }, 5000));
+    wait_or_fail([&] { return window.windowTitle() == QString(kPulseRingTitle); }, 5000);
 }
 
 TEST(WindowTimer, WindowComesUpWhenTheMidiServiceIsUnreachable)

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimerEvent>
 #include <future>
+#include "test_wait.h"
 
 // Drives the window as the timer and the user would, through its pages, its runner and
 // its pedal watch, and reaches the pedal through the session the test gave the window.
@@ -70,12 +71,12 @@ public:
         QCoreApplication::sendEvent(&m_window, &event);
         // A tick while a look shows its box (from inside that box) starts nothing to wait for.
         if (!looking) {
-            EXPECT_TRUE(QTest::qWaitFor([this] { return work_state() != WORK_CONNECT; }, 120000));
+            wait_or_fail([this] { return work_state() != WORK_CONNECT; }, 120000);
         }
     }
     void wait_until_idle()
     {
-        EXPECT_TRUE(QTest::qWaitFor([this] { return m_window.work_runner().idle(); }, 120000));
+        wait_or_fail([this] { return m_window.work_runner().idle(); }, 120000);
     }
     // A command of `state` that runs until released: the window is busy meanwhile.
     void hold_work(EWorkState state)

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <utility>
+#include "test_wait.h"
 
 WindowWithPedals::~WindowWithPedals()
 {
@@ -38,7 +39,7 @@ TandoraQT& WindowWithPedals::make_window(bool first_look_ends)
 
 void WindowWithPedals::wait_for_port_change()
 {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return driver().device_changed(); }, 3000));
+    wait_or_fail([&] { return driver().device_changed(); }, 3000);
 }
 
 CTickingPrompt::CTickingPrompt(std::function<void()> on_first_box, bool answer, bool messages_only)

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include "test_wait.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ TEST_F(WindowAtWork, StaysResponsiveWhileThePedalIsSilent)
     ASSERT_TRUE(working());
     bool ticked_while_working = false;
     QTimer::singleShot(0, [&] { ticked_while_working = working(); });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ticked_while_working; }, 2000));
+    wait_or_fail([&] { return ticked_while_working; }, 2000);
     EXPECT_TRUE(widget<QProgressBar>("progressBar")->isVisible());
     EXPECT_TRUE(widget<QPushButton>("m_btnCancel")->isVisible());
     EXPECT_FALSE(m_window->close());
@@ -79,8 +80,7 @@ TEST_F(WindowAtWork, CancelEndsASilentWaitAndKeepsTheOldSong)
     pedal.add_fault({EPedalFaultKind::NO_REPLY, EPedalMode::UPDATE, kFlashWrite, 2, 0});
     m_prompt.answer_yes_no(true);
     start_import(tone(200000));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) >= 2; }, 60000));
+    ASSERT_TRUE(wait_or_fail([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) >= 2; }, 60000));
     QTest::mouseClick(widget<QPushButton>("m_btnCancel"), Qt::LeftButton);
     wait_until_idle();
     EXPECT_EQ(m_prompt.messages(), QStringList({"Cancelled !"}));

@@ -3,6 +3,8 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 
+#include <cstdio>
+
 // Every test program runs inside a QApplication, as the program does, so event posting,
 // pumping and widgets behave as they do for real. The locale codec is the program's. The
 // user's data folder (the song journal, the demo pedals) is a fresh one for each run, so
@@ -16,5 +18,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     ::testing::InitGoogleTest(&argc, argv);
+    // A program whose sources were lost still links and would pass with nothing run. A
+    // skipped test is registered, so a program whose server is missing still passes.
+    if (::testing::UnitTest::GetInstance()->total_test_count() == 0) {
+        std::fprintf(stderr, "%s registers no test: its sources are missing from its target.\n", argv[0]);
+        return 1;
+    }
     return RUN_ALL_TESTS();
 }

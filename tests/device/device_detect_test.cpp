@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <vector>
+#include "test_wait.h"
 
 namespace {
 
@@ -18,17 +19,17 @@ TEST_F(DetectTest, FlagIsSetWhenTheOutputPortCountChanges)
     CMidiDeviceDetector detector(&changed);
 
     CPedalEmulator& pedal = add_pedal();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
+    wait_or_fail([&] { return changed.load(); }, 5000);
     EXPECT_TRUE(debug.contains("Thread detect MIDI out dev changed ...."));
 
     changed = false;
     pedal.unplug();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
+    wait_or_fail([&] { return changed.load(); }, 5000);
 
     changed = false;
     const auto input_only = m_system.add_source("Keyboard");
     pedal.plug();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
+    wait_or_fail([&] { return changed.load(); }, 5000);
     m_system.unplug(input_only);
 }
 
@@ -42,7 +43,7 @@ TEST_F(DetectTest, ThreadSurvivesAnUnreachableMidiService)
     QTest::qWait(450);
     EXPECT_FALSE(changed.load());
     m_system.set_reachable(true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.load(); }, 5000));
+    wait_or_fail([&] { return changed.load(); }, 5000);
 }
 
 // The detection thread's clock: each wait returns at once after running the script's

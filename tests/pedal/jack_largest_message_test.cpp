@@ -5,9 +5,9 @@
 #include "emulator/pedal_wire.h"
 #include "emulator/virtual_midi_system.h"
 #include "pedal/port_bridge.h"
+#include "test_wait.h"
 
 #include <gtest/gtest.h>
-#include <QTest>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -99,7 +99,7 @@ TEST_F(JackLargestMessage, FloodBeyondTheInputDropsWholeMessagesAndCountsThem)
     const unsigned int flood = CMIDITranfer::BUFFER_SIZE / kLargestPacket + 4;
     for (unsigned int i = 0; i < flood; ++i)
         send_to_host(largest(static_cast<uint8_t>(i)));
-    QTRY_VERIFY_WITH_TIMEOUT(m_transfer.dropped_messages() > 0, kArrivalLimitMs);
+    ASSERT_TRUE(wait_or_fail([&] { return m_transfer.dropped_messages() > 0; }, kArrivalLimitMs));
     const Bytes end = {0x7E};  // small enough for what the full input leaves
     send_to_host(end);
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QTest>
+#include "test_wait.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ TEST_F(SlotOnTheSoundOutput, PlaysToTheEnd)
     // Half a second: the sound device plays in real time, and the suite's time is short.
     ASSERT_NO_FATAL_FAILURE(put_tone(44100 / 2));
     ASSERT_NO_FATAL_FAILURE(play(m_output));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return m_finished->count() == 1; }, kSlotWaitMs));
+    wait_or_fail([&] { return m_finished->count() == 1; }, kSlotWaitMs);
     ASSERT_EQ(m_finished->count(), 1);
     EXPECT_TRUE(m_finished->at(0).at(0).toBool());
     EXPECT_EQ(m_player->position(), m_stream->frames());

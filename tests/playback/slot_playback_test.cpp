@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QTest>
+#include "test_wait.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST_F(SlotCapture, StartsEarlyAndPlaysTheStoredSamples)
         m_gate.open();
     };
     ASSERT_NO_FATAL_FAILURE(play(m_sink));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return m_finished->count() == 1; }, kSlotWaitMs));
+    wait_or_fail([&] { return m_finished->count() == 1; }, kSlotWaitMs);
     join();
     ASSERT_TRUE(m_result && m_result->ok());
     EXPECT_TRUE(m_finished->at(0).at(0).toBool());
@@ -45,7 +46,7 @@ TEST_F(SlotCapture, StartsEarlyAndPlaysTheStoredSamples)
 TEST_F(SlotCapture, StopEndsTheReadWithNoFurtherCommand)
 {
     ASSERT_NO_FATAL_FAILURE(play(m_sink));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return m_sink.written() > 0 && m_gate.holding(); }, kSlotWaitMs));
+    wait_or_fail([&] { return m_sink.written() > 0 && m_gate.holding(); }, kSlotWaitMs);
     m_player->stop();
     m_task.cancel();
     m_pedal->wait_until_idle();

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <cmath>
 #include <limits>
+#include "test_wait.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ std::vector<double> channel_of(const std::vector<float>& samples, unsigned int c
 
 class SongPlayer : public ::testing::Test {
 protected:
-    bool wait_for(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kWaitMs); }
+    bool wait_for(const std::function<bool()>& condition) { return wait_or_fail(condition, kWaitMs); }
     bool wait_for_end()
     {
         return wait_for([this] { return m_finished.count() == 1; });
