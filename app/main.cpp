@@ -2,10 +2,10 @@
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
 #include "app/user_prompt.h"
-#include "core/demo_reset.h"
 #include "core/front_end_options.h"
 #include "core/pedal_session.h"
-#include "core/starter_songs.h"
+#include "demo/demo_reset.h"
+#include "demo/starter_songs.h"
 #include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
 

@@ -6,8 +6,8 @@
 #include "app/user_prompt.h"
 #include "audio/song_import.h"
 #include "core/pedal_session.h"
-#include "core/song_operations.h"
-#include "core/song_records.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_records.h"
 #include "support/neat.h"
 #include "ui_tandora_qt.h"
 

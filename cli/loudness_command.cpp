@@ -1,9 +1,9 @@
 #include "audio/song_loudness.h"
 #include "cli/cli_context.h"
-#include "core/backup_manifest.h"
+#include "core/backup/backup_manifest.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
-#include "core/slot_loudness.h"
+#include "core/song_commands/slot_loudness.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_prompt.h"
-#include "core/demo_reset.h"
-#include "core/starter_songs.h"
+#include "demo/demo_reset.h"
+#include "demo/starter_songs.h"
 #include "emulator/demo_pedal.h"
 #include "support/app_identity.h"
 

@@ -3,7 +3,7 @@
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "core/pedal_session.h"
-#include "core/song_playback.h"
+#include "core/song_commands/song_playback.h"
 #include "playback/qt_audio_sink.h"
 #include "playback/song_player.h"
 #include "support/task.h"

@@ -1,8 +1,8 @@
 #include "cli/cli_context.h"
 #include "cli/terminal_prompt.h"
 #include "core/pedal_session.h"
-#include "core/song_operations.h"
-#include "core/song_records.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_records.h"
 
 #include <QFileInfo>
 

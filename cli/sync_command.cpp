@@ -1,6 +1,6 @@
 #include "cli/cli_context.h"
 #include "cli/terminal_prompt.h"
-#include "core/set_list_sync.h"
+#include "core/set_list/set_list_sync.h"
 
 int run_sync(SCliContext& context, CPedalSession& session)
 {

@@ -1,6 +1,6 @@
 #include "core/front_end_options.h"
 
-#include "core/update_server.h"
+#include "core/online/update_server.h"
 #include "device/model_info.h"
 #include "device/rtmidi_backend.h"
 

@@ -2,9 +2,9 @@
 
 #include "audio/song_loudness.h"
 #include "audio/song_time_text.h"
-#include "core/backup_manifest.h"
+#include "core/backup/backup_manifest.h"
 #include "core/pedal_session.h"
-#include "core/song_records.h"
+#include "core/song_commands/song_records.h"
 #include "device/model_info.h"
 #include "device/nand_flash_config.h"
 #include "device/usb_connect.h"

@@ -3,7 +3,7 @@
 #include "audio/wave.h"
 #include "core/pedal_session.h"
 #include "core/questions.h"
-#include "core/set_list_sync.h"
+#include "core/set_list/set_list_sync.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "library/song_library.h"

@@ -1,4 +1,4 @@
-#include "core/song_operations.h"
+#include "core/song_commands/song_operations.h"
 #include "core_pedal.h"
 
 #include <QDir>

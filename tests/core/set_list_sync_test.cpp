@@ -1,8 +1,8 @@
-#include "core/set_list_sync.h"
+#include "core/set_list/set_list_sync.h"
 #include "backup_pedal.h"
-#include "core/set_list.h"
-#include "core/song_records.h"
-#include "core/sync_plan.h"
+#include "core/set_list/set_list.h"
+#include "core/set_list/sync_plan.h"
+#include "core/song_commands/song_records.h"
 
 #include <QDir>
 

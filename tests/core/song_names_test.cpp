@@ -3,9 +3,9 @@
 #include "audio/waveform_overview.h"
 #include "backup_pedal.h"
 #include "core/pedal_view.h"
-#include "core/slot_loudness.h"
-#include "core/song_playback.h"
-#include "core/song_records.h"
+#include "core/song_commands/slot_loudness.h"
+#include "core/song_commands/song_playback.h"
+#include "core/song_commands/song_records.h"
 #include "library/song_library.h"
 #include "support/file_hash.h"
 

@@ -1,7 +1,7 @@
 #include "slot_playback.h"
 
 #include "audio/song_stream.h"
-#include "core/song_playback.h"
+#include "core/song_commands/song_playback.h"
 
 #include <chrono>
 
