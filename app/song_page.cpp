@@ -9,6 +9,7 @@
 #include "core/pedal_view.h"
 #include "core/song_commands/song_operations.h"
 #include "core/song_commands/song_records.h"
+#include "core/song_commands/song_settings.h"
 #include "ui_tandora_qt.h"
 
 #include <QComboBox>

@@ -91,7 +91,7 @@ void CSongPage::on_sync()
     m_runner.start(
         WORK_SYNC_SONGS,
         [this, set_list, options, &questions](CTask& task) {
-            return sync_set_list(m_session, set_list, options, &questions, &task);
+            return sync_set_list(m_session, set_list, options, questions, &task);
         },
         [this, row](const COperationResult& result) {
             show_slots(row);

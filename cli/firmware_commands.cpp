@@ -1,4 +1,5 @@
 #include "cli/cli_context.h"
+#include "cli/cli_output.h"
 #include "cli/terminal_prompt.h"
 #include "core/firmware_update/firmware_catalog.h"
 #include "core/firmware_update/firmware_update.h"

@@ -1,6 +1,7 @@
 #include "audio/song_stream.h"
 #include "audio/song_time_text.h"
 #include "cli/cli_context.h"
+#include "cli/cli_output.h"
 #include "cli/interrupt.h"
 #include "core/pedal_session.h"
 #include "core/song_commands/song_playback.h"

@@ -2,6 +2,7 @@
 
 #include "library/song_name.h"
 #include "support/neat.h"
+#include "support/slot_song_name.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -93,11 +94,6 @@ void block_sums_from(const QJsonObject& entry, SBackupSlot& slot)
 }
 
 }  // namespace
-
-QString slot_song_name(unsigned int slot)
-{
-    return QString::asprintf("Song %.3u", slot + 1);
-}
 
 QString SSlotFormat::text() const
 {

@@ -25,9 +25,6 @@ struct SBackupSlot {
     std::vector<SBlockRunSum> block_sums;
 };
 
-// "Song 004" for the 0-based `slot`, as the list and the reports name it.
-QString slot_song_name(unsigned int slot);
-
 // The slot format a backup can only go back into: the model's record layout and its
 // channel count. Songs are never converted from one to the other.
 struct SSlotFormat {

@@ -8,6 +8,7 @@
 #include "core/song_commands/song_records.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
+#include "support/slot_song_name.h"
 #include "support/task.h"
 
 #include <QStringList>

@@ -4,6 +4,7 @@
 #include "core/song_commands/slot_blocks.h"
 #include "device/usb_connect.h"
 #include "songs/looper_song_data.h"
+#include "support/slot_song_name.h"
 #include "support/units.h"
 
 #include <algorithm>

@@ -1,6 +1,5 @@
 #include "core/online/download_result.h"
 
-#include "core/online/update_server.h"
 #include "support/units.h"
 
 QString size_text(int64_t bytes)
@@ -44,7 +43,7 @@ QString message_of(EDownloadOutcome outcome, const SDownloadLimits& limits, cons
         case EDownloadOutcome::TOO_MANY_REDIRECTS:
             return QStringLiteral(
                        "The update server redirected more than %1 times; the download was stopped.")
-                .arg(UPDATE_SERVER::kMaxRedirects);
+                .arg(kMaxRedirects);
         case EDownloadOutcome::REDIRECT_WITHOUT_ADDRESS:
             return QStringLiteral(
                 "The update server redirected without naming an address; the download was stopped.");

@@ -14,6 +14,9 @@ struct SDownloadLimits {
     int silence_ms = 0;
 };
 
+// Redirects followed, each only to the same scheme, host and port.
+constexpr int kMaxRedirects = 3;
+
 enum class EDownloadOutcome {
     OK,
     CANCELLED,

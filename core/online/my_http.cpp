@@ -2,7 +2,6 @@
 
 #include "support/thread_wake.h"
 
-#include "core/online/update_server.h"
 #include "support/task.h"
 
 #include <QBuffer>
@@ -128,7 +127,7 @@ private:
             end(EDownloadOutcome::REDIRECT_ELSEWHERE);
             return;
         }
-        if (++m_redirects > UPDATE_SERVER::kMaxRedirects) {
+        if (++m_redirects > kMaxRedirects) {
             end(EDownloadOutcome::TOO_MANY_REDIRECTS);
             return;
         }

@@ -15,7 +15,7 @@ class QIODevice;
 //
 // A download stops with a failure when the body is larger than the limit (announced or
 // sent), when the deadline or the silence time passes, on any status but 2xx, and on
-// redirects other than up to UPDATE_SERVER::kMaxRedirects to the same scheme, host and
+// redirects other than up to kMaxRedirects to the same scheme, host and
 // port. It is never reported as done unless every announced byte arrived.
 class CMyHttp {
 public:

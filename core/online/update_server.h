@@ -30,8 +30,6 @@ constexpr int TRANSFER_TIMEOUT_MS = 20000;
 // few megabytes of flash images; 256 MB bounds what it may take of the temporary folder.
 constexpr SDownloadLimits kSmallFileLimits{4 * 1048576, 30 * 1000, TRANSFER_TIMEOUT_MS};
 constexpr SDownloadLimits kPackageLimits{256 * int64_t{1048576}, 15 * 60 * 1000, TRANSFER_TIMEOUT_MS};
-// Redirects followed, each only to the same scheme, host and port.
-constexpr int kMaxRedirects = 3;
 
 // What a version file says.
 enum class EVersionFile {

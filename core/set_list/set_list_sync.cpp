@@ -1,29 +1,31 @@
 #include "core/set_list/set_list_sync.h"
 
-#include "core/backup/backup_manifest.h"
 #include "core/pedal_session.h"
 #include "core/questions.h"
+#include "core/set_list/set_list.h"
 #include "core/set_list/sync_plan.h"
 #include "core/song_commands/song_records.h"
 #include "library/song_library.h"
 #include "songs/looper_song_data.h"
+#include "support/slot_song_name.h"
 #include "support/task.h"
 
 #include <QStringList>
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace {
 
 COperationResult write_step(CPedalSession& session, const SSyncStep& step, const SImportSettings& settings,
                             CTask* task)
 {
-    if (step.action == ESyncAction::DELETE) {
-        const COperationResult emptied = empty_slot(session, int(step.slot));
-        // The writes after it count on the blocks it freed, which the store knows once it has
-        // read the slot again.
-        return emptied.ok() ? COperationResult::song(session.reload_slot(int(step.slot))) : emptied;
-    }
-    const COperationResult result = import_song(session, step.path, int(step.slot), settings, task);
+    // The writes after a delete count on the blocks it freed, which the store knows once it
+    // has read the slot again, as empty_slot does.
+    if (step.action == ESyncAction::DELETE)
+        return empty_slot(session, int(step.slot));
+    const COperationResult result =
+        import_checked_file(session, step.checked, int(step.slot), settings, task);
     if (result.ok() && step.name != known_name(session, int(step.slot)))
         session.library().rename(session.product_id(), step.slot, session.slot_fingerprint(int(step.slot)),
                                  step.name);
@@ -48,6 +50,25 @@ QString done_text(ESyncAction action)
 bool changes(const SSyncStep& step)
 {
     return step.action == ESyncAction::WRITE || step.action == ESyncAction::DELETE;
+}
+
+// Reads the list at `set_list` and plans its sync into `plan`: nothing when the plan runs,
+// otherwise the result that says why not.
+std::optional<COperationResult> plan_list(CPedalSession& session, const QString& set_list,
+                                          const SSyncOptions& options, CTask* task, SSyncPlan& plan)
+{
+    QString why;
+    const std::optional<std::vector<SSetListSong>> songs = read_set_list(set_list, options.first_slot, why);
+    if (!songs)
+        return COperationResult::backup(false, why);
+    plan = plan_sync(session, *songs, options.settings, options.delete_extra, task);
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    if (!plan.runs())
+        return COperationResult::backup(false,
+                                        QStringLiteral("The set list cannot be synced; nothing was written."))
+            .with_detail(plan.refused.join(QLatin1Char('\n')));
+    return std::nullopt;
 }
 
 }  // namespace
@@ -98,27 +119,26 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
 }
 
 COperationResult sync_set_list(CPedalSession& session, const QString& set_list, const SSyncOptions& options,
-                               CQuestions* questions, CTask* task)
+                               CQuestions& questions, CTask* task)
 {
-    QString why;
-    const std::optional<std::vector<SSetListSong>> songs = read_set_list(set_list, options.first_slot, why);
-    if (!songs)
-        return COperationResult::backup(false, why);
-    const SSyncPlan plan = plan_sync(session, *songs, options.settings, options.delete_extra, task);
-    if (task_cancelled(task))
-        return COperationResult::cancelled();
-    const QString plan_text = plan.lines().join(QLatin1Char('\n'));
-    if (!plan.runs())
-        return COperationResult::backup(false,
-                                        QStringLiteral("The set list cannot be synced; nothing was written."))
-            .with_detail(plan.refused.join(QLatin1Char('\n')));
-    if (!questions)
-        return COperationResult::backup(true, QStringLiteral("Sync plan for %1:").arg(set_list))
-            .with_detail(plan_text);
+    SSyncPlan plan;
+    if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
+        return *failed;
     if (std::none_of(plan.steps.begin(), plan.steps.end(), changes))
         return COperationResult::backup(true, QStringLiteral("Every song of the set list is up to date."));
-    if (!questions->ask_yes_no(QStringLiteral("Sync set list"),
-                               QStringLiteral("Sync the set list %1?\n%2").arg(set_list, plan_text)))
+    if (!questions.ask_yes_no(
+            QStringLiteral("Sync set list"),
+            QStringLiteral("Sync the set list %1?\n%2").arg(set_list, plan.lines().join(QLatin1Char('\n')))))
         return COperationResult::declined();
     return run_sync(session, plan, options.settings, task);
+}
+
+COperationResult plan_set_list_sync(CPedalSession& session, const QString& set_list,
+                                    const SSyncOptions& options, CTask* task)
+{
+    SSyncPlan plan;
+    if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
+        return *failed;
+    return COperationResult::backup(true, QStringLiteral("Sync plan for %1:").arg(set_list))
+        .with_detail(plan.lines().join(QLatin1Char('\n')));
 }

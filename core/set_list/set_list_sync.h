@@ -24,9 +24,11 @@ struct SSyncOptions {
 [[nodiscard]] COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan,
                                         const SImportSettings& settings, CTask* task);
 
-// The sync of the set list at `set_list` (set_list.h): read, planned and checked as a whole.
-// Without `questions` the plan is the result's detail and nothing is written; otherwise a
-// plan with anything to change is asked once (a No changes nothing) and run. A list that
+// The sync of the set list at `set_list` (set_list.h): read, planned and checked as a whole;
+// a plan with anything to change is asked once (a No changes nothing) and run. A list that
 // does not fit, or a file the pedal cannot take, fails with the reasons and writes nothing.
 [[nodiscard]] COperationResult sync_set_list(CPedalSession& session, const QString& set_list,
-                                             const SSyncOptions& options, CQuestions* questions, CTask* task);
+                                             const SSyncOptions& options, CQuestions& questions, CTask* task);
+// The same up to the plan, which is the result's detail: nothing is written.
+[[nodiscard]] COperationResult plan_set_list_sync(CPedalSession& session, const QString& set_list,
+                                                  const SSyncOptions& options, CTask* task);

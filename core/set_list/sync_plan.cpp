@@ -1,15 +1,16 @@
 #include "core/set_list/sync_plan.h"
 
 #include "audio/song_time_text.h"
-#include "core/backup/backup_manifest.h"
 #include "core/link_speed.h"
 #include "core/pedal_session.h"
 #include "core/song_commands/slot_blocks.h"
 #include "core/song_commands/song_records.h"
+#include "core/song_commands/song_settings.h"
 #include "library/cached_file_hash.h"
 #include "library/song_library.h"
 #include "library/song_name.h"
 #include "songs/looper_song_data.h"
+#include "support/slot_song_name.h"
 #include "support/task.h"
 
 #include <QFileInfo>
@@ -24,19 +25,12 @@ QString list_name(const SSetListSong& song)
     return title.isEmpty() ? imported_song_name(song.path) : title;
 }
 
-// The mono setting as record_import keeps it: only a mono pedal's songs have one.
-QString recorded_mono(const CPedalSession& session, EMonoMode mode)
-{
-    const SNandFlashConfig* format = session.song_format();
-    return format && format->channels == 1 ? QString::fromLatin1(mono_mode_name(mode)) : QString();
-}
-
 bool up_to_date(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings)
 {
     const std::optional<SLibrarySong> known = known_song(session, int(song.slot));
     if (!known || known->source_sha256.isEmpty())
         return false;
-    return known->mono_mode == recorded_mono(session, settings.mono_mode) &&
+    return known->mono_mode == recorded_mono_mode(session.song_format(), settings.mono_mode) &&
            known->loudness_setting == QLatin1String(loudness_target_name(settings.loudness)) &&
            known->source_sha256 == cached_file_sha256(session.library(), song.path);
 }
@@ -44,11 +38,14 @@ bool up_to_date(CPedalSession& session, const SSetListSong& song, const SImportS
 SSyncStep write_step(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings,
                      CTask* task, QStringList& refused)
 {
-    SSyncStep step{ESyncAction::WRITE, song.slot, list_name(song), song.path, 0};
-    SSongImport import;
-    const COperationResult converted = convert_for_pedal(session, song.path, settings, task, import);
+    SSyncStep step;
+    step.action = ESyncAction::WRITE;
+    step.slot = song.slot;
+    step.name = list_name(song);
+    step.path = song.path;
+    const COperationResult converted = check_for_pedal(session, song.path, settings, task, step.checked);
     if (converted.ok())
-        step.song_bytes = import.song.size();
+        step.song_bytes = step.checked.check.converted_bytes;
     else
         refused << QStringLiteral("%1 (%2): %3")
                        .arg(slot_song_name(song.slot), step.name,

@@ -29,6 +29,8 @@ struct SSyncStep {
     QString name;
     QString path;             // the list's file; empty for KEEP and DELETE
     uint64_t song_bytes = 0;  // WRITE: the song as it goes to the pedal
+    // WRITE: what the plan's check learned of the file, which its write takes.
+    SCheckedFile checked;
 };
 
 // A sync checked as a whole before its first write.
@@ -47,10 +49,10 @@ struct SSyncPlan {
 // Plans the sync of `songs` onto the session's pedal with `settings`. A slot is up to date
 // when the library says it holds the very file (the same SHA-256, cached by path, size and
 // modification time) imported with the same mono and loudness settings, and the slot's
-// fingerprint is the one recorded. Every file to write is converted once to check it and
-// learn its size; the room is counted in write order, emptied slots first, each rewritten
-// slot keeping its old blocks until its new song is in. Songs past the list's last slot are
-// kept, or deleted with `delete_extra`. Converting may take long: the task steps and cancels
-// it (a cancelled plan is refused).
+// fingerprint is the one recorded. Every file to write is read once to check it and learn
+// its size, loudness and gain, which its write takes; the room is counted in write order, emptied slots
+// first, each rewritten slot keeping its old blocks until its new song is in. Songs past the list's last slot
+// are kept, or deleted with `delete_extra`. Converting may take long: the task steps and cancels it (a
+// cancelled plan is refused).
 SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& songs,
                     const SImportSettings& settings, bool delete_extra, CTask* task);

@@ -3,6 +3,7 @@
 #include "audio/song_time_text.h"
 #include "core/link_speed.h"
 #include "core/pedal_session.h"
+#include "core/pedal_view.h"
 #include "core/song_commands/song_records.h"
 #include "songs/looper_song_data.h"
 #include "support/task.h"

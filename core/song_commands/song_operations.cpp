@@ -2,11 +2,14 @@
 
 #include "audio/song_export.h"
 #include "audio/song_import.h"
+#include "audio/song_import_text.h"
 #include "audio/song_stream.h"
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/questions.h"
 #include "core/song_commands/song_records.h"
+#include "core/song_commands/song_settings.h"
+#include "library/cached_file_hash.h"
 #include "songs/looper_song_data.h"
 #include "support/task.h"
 
@@ -119,16 +122,43 @@ namespace {
 // Whether the song in `slot` may be replaced; asked once the file for it has converted to
 // `import`.
 using ReplaceCheck = std::function<bool(int slot, const SSongImport& import)>;
+// How the file of an import becomes the song in `import`: converted afresh, or with what a
+// check of it learned.
+using Conversion = std::function<COperationResult(SSongImport& import)>;
+
+bool replace_unasked(int, const SSongImport&)
+{
+    return true;
+}
+
+// The audio library's `reading` of a file for the session's pedal, as `settings` say; its
+// refusal as a result.
+COperationResult read_for_pedal(CPedalSession& session, const QString& path, const SImportSettings& settings,
+                                CTask* task, SSongImport& import,
+                                const std::function<SSongImport(const SSongTarget& target)>& reading)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    const SSongTarget target{format->channels, session.slot_song_bytes(), settings.mono_mode,
+                             settings.loudness};
+    import = reading(target);
+    if (import.result != ESongImportResult::OK)
+        return refused_import(import, path, target);
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    return COperationResult::song(LOOPER_RESULT_OK);
+}
 
 COperationResult import_checked(CPedalSession& session, const QString& path, int slot,
                                 const SImportSettings& settings, CTask* task, bool verify,
-                                const ReplaceCheck& may_replace)
+                                const ReplaceCheck& may_replace, const Conversion& convert)
 {
     if (slot < 0)
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     set_percent_range(task, 0, kConvertPercent);
     SSongImport import;
-    const COperationResult converted = convert_for_pedal(session, path, settings, task, import);
+    const COperationResult converted = convert(import);
     set_percent_range(task, kConvertPercent, 100);
     if (!converted.ok())
         return converted;
@@ -146,8 +176,14 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
     const ELooperActionResult written =
         session.songs().write_file(static_cast<unsigned int>(slot), import.song.data(),
                                    static_cast<unsigned int>(import.song.size()), task);
-    // The library records the song as the pedal's record gives it, whole units.
-    if (written == LOOPER_RESULT_OK && session.reload_slot(slot) == LOOPER_RESULT_OK)
+    // The store reads the slot again, so the list and the free space show the pedal as it
+    // is, unless the write left the records as the store knows them: refused for room, or
+    // cancelled or refused before its record. The library records the song as the pedal's
+    // record gives it, whole units.
+    const bool records_kept = written == LOOPER_RESULT_NO_SPACE || written == LOOPER_RESULT_FILE_TOO_LARGE ||
+                              written == LOOPER_RESULT_CANCELLED || written == LOOPER_RESULT_FILE_TOO_SHORT;
+    const bool reloaded = !records_kept && session.reload_slot(slot) == LOOPER_RESULT_OK;
+    if (written == LOOPER_RESULT_OK && reloaded)
         record_import(session, slot, replaced, path, settings.mono_mode, import);
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
@@ -168,34 +204,58 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
 COperationResult convert_for_pedal(CPedalSession& session, const QString& path,
                                    const SImportSettings& settings, CTask* task, SSongImport& import)
 {
-    const SNandFlashConfig* format = session.song_format();
-    if (!format)
-        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
-    const SSongTarget target{format->channels, session.slot_song_bytes(), settings.mono_mode,
-                             settings.loudness};
     // The audio library's conversion of the file, an overload of its own.
-    import = import_song(path, target, task);
-    if (import.result != ESongImportResult::OK)
-        return refused_import(import, path, target);
-    if (task_cancelled(task))
-        return COperationResult::cancelled();
-    return COperationResult::song(LOOPER_RESULT_OK);
+    return read_for_pedal(session, path, settings, task, import,
+                          [&](const SSongTarget& target) { return import_song(path, target, task); });
+}
+
+COperationResult check_for_pedal(CPedalSession& session, const QString& path, const SImportSettings& settings,
+                                 CTask* task, SCheckedFile& file)
+{
+    const COperationResult checked =
+        read_for_pedal(session, path, settings, task, file.check,
+                       [&](const SSongTarget& target) { return check_song(path, target, task); });
+    file.path = path;
+    file.source_sha256 = checked.ok() ? cached_file_sha256(session.library(), path) : QString();
+    return checked;
+}
+
+COperationResult import_checked_file(CPedalSession& session, const SCheckedFile& file, int slot,
+                                     const SImportSettings& settings, CTask* task)
+{
+    // A file changed since its check would be written with figures that are not its own.
+    if (cached_file_sha256(session.library(), file.path) != file.source_sha256)
+        return import_song_unasked(session, file.path, slot, settings, task);
+    return import_checked(
+        session, file.path, slot, settings, task, false, replace_unasked, [&](SSongImport& import) {
+            return read_for_pedal(session, file.path, settings, task, import, [&](const SSongTarget& target) {
+                return import_checked_song(file.path, target, file.check, task);
+            });
+        });
 }
 
 COperationResult import_song(CPedalSession& session, const QString& path, int slot,
-                             const SImportSettings& settings, CTask* task, bool verify, CQuestions* questions)
+                             const SImportSettings& settings, CTask* task, bool verify, CQuestions& questions)
 {
     return import_checked(
-        session, path, slot, settings, task, verify, [&](int replaced, const SSongImport& import) {
-            if (!questions)
-                return true;
+        session, path, slot, settings, task, verify,
+        [&](int replaced, const SSongImport& import) {
             const QString text = overwrite_question(replaced_lines(session, replaced, 1));
             // The user may hear the file as the pedal will hold it before answering.
             const std::shared_ptr<const CSongStream> song =
                 CSongStream::whole_of(song_audio_format(*session.song_format()), import.song);
-            return song ? questions->ask_yes_no_playing(kOverwriteTitle, text, song)
-                        : questions->ask_yes_no(kOverwriteTitle, text);
-        });
+            return song ? questions.ask_yes_no_playing(kOverwriteTitle, text, song)
+                        : questions.ask_yes_no(kOverwriteTitle, text);
+        },
+        [&](SSongImport& import) { return convert_for_pedal(session, path, settings, task, import); });
+}
+
+COperationResult import_song_unasked(CPedalSession& session, const QString& path, int slot,
+                                     const SImportSettings& settings, CTask* task, bool verify)
+{
+    return import_checked(
+        session, path, slot, settings, task, verify, replace_unasked,
+        [&](SSongImport& import) { return convert_for_pedal(session, path, settings, task, import); });
 }
 
 COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
@@ -224,11 +284,6 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
         std::equal(back.get(), back.get() + common, song) &&
         std::all_of(back.get() + common, back.get() + stored, [](unsigned char b) { return b == 0; });
     return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
-}
-
-SSongAudioFormat song_audio_format(const SNandFlashConfig& format)
-{
-    return {format.channels, format.sample_rate, format.bits_per_sample};
 }
 
 bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song,
@@ -261,13 +316,14 @@ std::vector<COperationResult> import_songs(CPedalSession& session, const QString
             continue;
         }
         const int slot = first_slot + static_cast<int>(i);
-        results.push_back(import_checked(session, paths[int(i)], slot, settings, task, verify, may_replace));
+        const QString& path = paths[int(i)];
+        // The blocks of a song just replaced are free for the next file: the import has read
+        // its slot again.
+        results.push_back(import_checked(
+            session, path, slot, settings, task, verify, may_replace,
+            [&](SSongImport& import) { return convert_for_pedal(session, path, settings, task, import); }));
         if (results.back().kind() == COperationResult::EKind::DECLINED)
             break;
-        // The blocks of a song just replaced are free for the next file only once the
-        // store has read the slot again.
-        if (i + 1 < count && results.back().kind() == COperationResult::EKind::SONG)
-            static_cast<void>(session.songs().reload_slot(static_cast<unsigned int>(slot)));
     }
     return results;
 }
@@ -335,9 +391,11 @@ COperationResult empty_slot(CPedalSession& session, int slot)
 {
     const QString fingerprint = session.slot_fingerprint(slot);
     const ELooperActionResult deleted = session.songs().delete_file(static_cast<unsigned int>(slot));
-    if (deleted == LOOPER_RESULT_OK)
-        forget_song(session, slot, fingerprint);
-    return COperationResult::song(deleted);
+    if (deleted != LOOPER_RESULT_OK)
+        return COperationResult::song(deleted);
+    forget_song(session, slot, fingerprint);
+    // The blocks it freed count as free once the store has read the slot again.
+    return COperationResult::song(session.reload_slot(slot));
 }
 
 QString overwrite_question(const QStringList& song_lines)
@@ -346,17 +404,4 @@ QString overwrite_question(const QStringList& song_lines)
         return QStringLiteral("'%1' already exist, continue to overwrite the song?").arg(song_lines.front());
     return QStringLiteral("These songs already exist, continue to overwrite them?\n%1")
         .arg(song_lines.join(QLatin1Char('\n')));
-}
-
-const char* mono_mode_name(EMonoMode mode)
-{
-    return mode == EMonoMode::MIX ? "mix" : "left";
-}
-
-std::optional<EMonoMode> mono_mode_from_name(const QString& name)
-{
-    for (EMonoMode mode : {EMonoMode::LEFT, EMonoMode::MIX})
-        if (name == QLatin1String(mono_mode_name(mode)))
-            return mode;
-    return std::nullopt;
 }

@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <optional>
 #include <vector>
 
 class CPedalSession;
@@ -22,9 +21,19 @@ struct SImportSettings {
     ELoudnessTarget loudness = ELoudnessTarget::AS_THE_FILE;
 };
 
+// What checking a file for the pedal learned (check_for_pedal), so that writing it reads the
+// file only once more.
+struct SCheckedFile {
+    QString path;
+    // OK: the song's bytes, its length, its loudness and, to normalise, the gain and the
+    // figures it was chosen from; the song itself is not kept.
+    SSongImport check;
+    QString source_sha256;  // of the file when it was checked
+};
+
 // The song commands, run on a worker with a task for progress and cancel. Slots are
-// 0-based. An import reads its slot's record again to record the song in the library as the
-// pedal holds it; otherwise the caller reloads what the command changed.
+// 0-based. An import or a delete leaves the session's store as the pedal is afterwards:
+// it reads the slot it wrote again, so the front ends only show the slots anew.
 
 // Converts the audio file at `path` to the pedal's format and writes it into `slot`, as
 // `settings` say: what a mono pedal takes of a file of more channels, and the loudness.
@@ -35,10 +44,15 @@ struct SImportSettings {
 // import leaves the old song. With `verify` the slot is then read back and compared
 // (verify_slot). A slot that holds a song is replaced only when `questions` say yes to the
 // overwrite question, asked once the file has converted, so a file that would be refused
-// asks nothing; without `questions` it is replaced unasked (the caller asked already).
+// asks nothing.
 [[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot,
-                                           const SImportSettings& settings, CTask* task, bool verify = false,
-                                           CQuestions* questions = nullptr);
+                                           const SImportSettings& settings, CTask* task, bool verify,
+                                           CQuestions& questions);
+// import_song replacing the slot's song unasked: the caller asked already, or has nothing
+// to ask.
+[[nodiscard]] COperationResult import_song_unasked(CPedalSession& session, const QString& path, int slot,
+                                                   const SImportSettings& settings, CTask* task,
+                                                   bool verify = false);
 
 // Converts the audio file at `path` as import_song does, without writing it: OK with the
 // song in `import`, or the result that refuses the file (not audio, too long for a slot).
@@ -46,15 +60,24 @@ struct SImportSettings {
                                                  const SImportSettings& settings, CTask* task,
                                                  SSongImport& import);
 
+// Checks the audio file at `path` as import_song would convert it, reading it once and
+// keeping no song: OK with what the check learned in `file`, or the result that refuses
+// the file.
+[[nodiscard]] COperationResult check_for_pedal(CPedalSession& session, const QString& path,
+                                               const SImportSettings& settings, CTask* task,
+                                               SCheckedFile& file);
+// import_song_unasked of a file check_for_pedal passed, with the same settings, reading
+// it once: the gain and the hash the check learned are taken as they are. A file whose
+// content changed since (another hash) is imported afresh.
+[[nodiscard]] COperationResult import_checked_file(CPedalSession& session, const SCheckedFile& file, int slot,
+                                                   const SImportSettings& settings, CTask* task);
+
 // Reads `slot` back from the pedal, its record included, and compares it with the `length`
 // bytes of `song` just written there. The stored length counts whole units, so the song
 // read back may end up to one unit before or after `length`; bytes past `length` must be
 // the zero fill. A difference is COperationResult::verify_failed.
 [[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot,
                                            const unsigned char* song, unsigned int length, CTask* task);
-
-// The audio side of the pedal's stored `format`.
-SSongAudioFormat song_audio_format(const SNandFlashConfig& format);
 
 // Writes a song in the pedal's `format` to `file` as a 48000 Hz, 24-bit WAV file.
 [[nodiscard]] bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song,
@@ -77,13 +100,10 @@ SSongAudioFormat song_audio_format(const SNandFlashConfig& format);
 
 // Empties `slot` once `questions` said yes to deleting its song.
 [[nodiscard]] COperationResult delete_song(CPedalSession& session, int slot, CQuestions& questions);
-// Empties `slot` unasked (the caller asked already); slot 0-based and valid.
+// Empties `slot` unasked (the caller asked already); slot 0-based and valid. The store then
+// reads the slot again, and a failure of that read is the result.
 [[nodiscard]] COperationResult empty_slot(CPedalSession& session, int slot);
 
 // The question before an import replaces songs, naming them by their list lines: the
 // one-song question the Import button has always asked, or one question for all of them.
 QString overwrite_question(const QStringList& song_lines);
-
-// The mono setting as the settings file and the command line spell it: "left", "mix".
-const char* mono_mode_name(EMonoMode mode);
-std::optional<EMonoMode> mono_mode_from_name(const QString& name);

@@ -3,6 +3,7 @@
 #include "audio/song_stream.h"
 #include "core/pedal_session.h"
 #include "core/song_commands/song_records.h"
+#include "core/song_commands/song_settings.h"
 #include "device/nand_flash_config.h"
 #include "songs/looper_song_data.h"
 #include "support/task.h"

@@ -3,14 +3,15 @@
 #include "audio/song_loudness.h"
 #include "audio/title_tag.h"
 #include "audio/waveform_overview.h"
-#include "core/backup/backup_manifest.h"
 #include "core/pedal_session.h"
-#include "core/song_commands/song_operations.h"
+#include "core/pedal_view.h"
+#include "core/song_commands/song_settings.h"
 #include "device/nand_flash_config.h"
 #include "library/cached_file_hash.h"
 #include "library/song_library.h"
 #include "library/song_name.h"
 #include "songs/looper_song_data.h"
+#include "support/slot_song_name.h"
 
 #include <QFileInfo>
 
@@ -46,13 +47,6 @@ std::optional<SLibrarySong> known_song(const CPedalSession& session, int slot)
     return session.library().find(session.product_id(), static_cast<unsigned int>(slot), fingerprint);
 }
 
-std::optional<SLoudness> recorded_loudness(const SLibrarySong& song)
-{
-    if (!song.loudness_lufs)
-        return std::nullopt;
-    return SLoudness{*song.loudness_lufs, song.loudness_range_lu.value_or(0), song.true_peak_dbtp};
-}
-
 QString known_name(const CPedalSession& session, int slot)
 {
     const std::optional<SLibrarySong> song = known_song(session, slot);
@@ -72,8 +66,7 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
     song.name = imported_song_name(path);
     song.source_path = QFileInfo(path).absoluteFilePath();
     song.source_sha256 = cached_file_sha256(session.library(), path);
-    if (session.song_format() && session.song_format()->channels == 1)
-        song.mono_mode = QString::fromLatin1(mono_mode_name(mono_mode));
+    song.mono_mode = recorded_mono_mode(session.song_format(), mono_mode);
     song.loudness_lufs = import.loudness.integrated_lufs;
     song.loudness_range_lu = import.loudness.range_lu;
     song.true_peak_dbtp = import.loudness.true_peak_dbtp;

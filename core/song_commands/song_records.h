@@ -18,8 +18,6 @@ class CPedalSession;
 // What the library recorded of the song `slot` holds now; nothing for an empty slot, a
 // song the library does not know, or a slot written since by anyone else.
 std::optional<SLibrarySong> known_song(const CPedalSession& session, int slot);
-// The loudness figures `song` holds; nothing when it was never measured.
-std::optional<SLoudness> recorded_loudness(const SLibrarySong& song);
 // Its name; empty when it has none.
 QString known_name(const CPedalSession& session, int slot);
 
