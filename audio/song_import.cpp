@@ -258,36 +258,20 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
         std::vector<unsigned char>().swap(song);
 }
 
-// The file is read once, or, to normalise, twice: once to measure and once to convert.
-void import_from(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import)
+// One reading that converts the file into `import.song`, with the gain `normalising` chose.
+void convert_from(QIODevice& device, const SSongTarget& target,
+                  const std::optional<SNormalising>& normalising, CTask* task, SSongImport& import)
 {
-    const qint64 start = device.pos();
     std::unique_ptr<CAudioSource> source = open_source(device, import);
-    if (!source || !fits_slot(source->info(), target, import))
-        return;
-    const std::optional<double> target_lufs = loudness_target_lufs(target.loudness);
-    if (!target_lufs) {
-        convert(*source, target, std::nullopt, true, task, import);
-        return;
-    }
-    const std::optional<SLoudness> measured = measure_song_of(*source, target, 2, task, import);
-    if (!measured)
-        return;
-    // The second reading decodes from the start again, with a decoder of its own.
-    source.reset();
-    if (!device.seek(start)) {
-        import.result = ESongImportResult::READ_ERROR;
-        import.detail = QStringLiteral("cannot return to the start: %1").arg(device.errorString());
-        return;
-    }
-    source = open_source(device, import);
-    if (source)
-        convert(*source, target, SNormalising{*measured, loudness_gain(*measured, *target_lufs)}, true, task,
-                import);
+    if (source && fits_slot(source->info(), target, import))
+        convert(*source, target, normalising, true, task, import);
 }
 
-// One reading, to learn what import_from would make of the file without keeping it.
-void check_from(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import)
+// One reading that learns what a conversion would make of the file without keeping it; to
+// normalise, the song measured at full precision and the gain chosen from it, the first
+// of `passes` readings.
+void check_from(QIODevice& device, const SSongTarget& target, unsigned int passes, CTask* task,
+                SSongImport& import)
 {
     std::unique_ptr<CAudioSource> source = open_source(device, import);
     if (!source || !fits_slot(source->info(), target, import))
@@ -297,7 +281,7 @@ void check_from(QIODevice& device, const SSongTarget& target, CTask* task, SSong
         convert(*source, target, std::nullopt, false, task, import);
         return;
     }
-    const std::optional<SLoudness> measured = measure_song_of(*source, target, 1, task, import);
+    const std::optional<SLoudness> measured = measure_song_of(*source, target, passes, task, import);
     if (!measured || import.result != ESongImportResult::OK)
         return;
     import.loudness_target = target.loudness;
@@ -306,23 +290,43 @@ void check_from(QIODevice& device, const SSongTarget& target, CTask* task, SSong
     import.loudness = with_gain(*measured, import.gain.gain_db);
 }
 
+// The file is read once, or, to normalise, twice: once to measure and once to convert.
+void import_from(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import)
+{
+    if (!loudness_target_lufs(target.loudness)) {
+        convert_from(device, target, std::nullopt, task, import);
+        return;
+    }
+    const qint64 start = device.pos();
+    SSongImport check;
+    check_from(device, target, 2, task, check);
+    if (check.result != ESongImportResult::OK) {
+        import = std::move(check);
+        return;
+    }
+    // The second reading decodes from the start again, with a decoder of its own.
+    if (!device.seek(start)) {
+        import.result = ESongImportResult::READ_ERROR;
+        import.detail = QStringLiteral("cannot return to the start: %1").arg(device.errorString());
+        return;
+    }
+    convert_from(device, target, SNormalising{*check.measured, check.gain, 1, 2}, task, import);
+}
+
 // One reading that converts with what `check` learned; a check that did not measure what
 // normalising needs leaves it to import_from.
 void import_checked_from(QIODevice& device, const SSongTarget& target, const SSongImport& check, CTask* task,
                          SSongImport& import)
 {
-    const bool normalising = loudness_target_lufs(target.loudness).has_value();
-    if (normalising && !check.measured) {
+    if (!loudness_target_lufs(target.loudness)) {
+        convert_from(device, target, std::nullopt, task, import);
+        return;
+    }
+    if (!check.measured) {
         import_from(device, target, task, import);
         return;
     }
-    std::unique_ptr<CAudioSource> source = open_source(device, import);
-    if (!source || !fits_slot(source->info(), target, import))
-        return;
-    convert(*source, target,
-            normalising ? std::optional<SNormalising>(SNormalising{*check.measured, check.gain, 0, 1})
-                        : std::nullopt,
-            true, task, import);
+    convert_from(device, target, SNormalising{*check.measured, check.gain, 0, 1}, task, import);
 }
 
 using Reading = std::function<void(QIODevice& device, SSongImport& import)>;
@@ -376,8 +380,9 @@ SSongImport import_song(const QString& path, const SSongTarget& target, CTask* t
 
 SSongImport check_song(const QString& path, const SSongTarget& target, CTask* task)
 {
-    return logged_file_reading(
-        path, target, [&](QIODevice& file, SSongImport& import) { check_from(file, target, task, import); });
+    return logged_file_reading(path, target, [&](QIODevice& file, SSongImport& import) {
+        check_from(file, target, 1, task, import);
+    });
 }
 
 SSongImport import_checked_song(const QString& path, const SSongTarget& target, const SSongImport& check,

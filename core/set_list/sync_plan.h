@@ -30,7 +30,7 @@ struct SSyncStep {
     QString path;             // the list's file; empty for KEEP and DELETE
     uint64_t song_bytes = 0;  // WRITE: the song as it goes to the pedal
     // WRITE: what the plan's check learned of the file, which its write takes.
-    SCheckedFile checked;
+    SCheckedFile checked{};
 };
 
 // A sync checked as a whole before its first write.
