@@ -50,9 +50,9 @@ struct SSyncPlan {
 // when the library says it holds the very file (the same SHA-256, cached by path, size and
 // modification time) imported with the same mono and loudness settings, and the slot's
 // fingerprint is the one recorded. Every file to write is read once to check it and learn
-// its size, loudness and gain, which its write takes; the room is counted in write order, emptied slots
-// first, each rewritten slot keeping its old blocks until its new song is in. Songs past the list's last slot
-// are kept, or deleted with `delete_extra`. Converting may take long: the task steps and cancels it (a
-// cancelled plan is refused).
+// its size, loudness and gain, which its write takes; the room is counted in write order,
+// emptied slots first, each rewritten slot keeping its old blocks until its new song is in.
+// Songs past the list's last slot are kept, or deleted with `delete_extra`. Checking may
+// take long: the task steps and cancels it (a cancelled plan is refused).
 SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& songs,
                     const SImportSettings& settings, bool delete_extra, CTask* task);
