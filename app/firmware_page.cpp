@@ -5,7 +5,7 @@
 #include "app/message_box.h"
 #include "app/user_prompt.h"
 #include "app/work_runner.h"
-#include "core/firmware_update.h"
+#include "core/firmware_update/firmware_update.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
 #include "support/neat.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/firmware_catalog.h"
+#include "core/firmware_update/firmware_catalog.h"
 #include "core/operation_result.h"
 
 #include <QObject>

@@ -2,11 +2,9 @@
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
 #include "app/user_prompt.h"
-#include "core/demo_reset.h"
 #include "core/front_end_options.h"
 #include "core/pedal_session.h"
-#include "core/starter_songs.h"
-#include "emulator/demo_pedal.h"
+#include "demo/demo_start.h"
 #include "support/app_identity.h"
 
 #include <QApplication>
@@ -69,22 +67,14 @@ int main(int argc, char** argv)
         show_message(error);
         return 2;
     }
-    apply_diagnostics(options);
-    apply_midi_api(options);
-    apply_update_server(options);
-
-    std::unique_ptr<CDemoPedal> demo;
-    if (options.demo) {
-        if (options.demo_reset &&
-            !user_prompt().ask_yes_no(demo_reset_title(), demo_reset_question(options.model)))
-            return 1;
-        demo = std::make_unique<CDemoPedal>(
-            CDemoPedal::SSettings::of(options.product_id, options.instant, options.demo_reset));
-        const EDemoFlashResult started = demo->start(give_starter_songs);
-        if (started != EDemoFlashResult::OK && started != EDemoFlashResult::NO_FILE) {
-            show_message(demo_flash_result_text(started));
-            return 1;
-        }
+    apply_front_end_options(options);
+    const SDemoStart demo = start_demo_pedal(options, [](const QString& title, const QString& text) {
+        return user_prompt().ask_yes_no(title, text);
+    });
+    if (demo.failed) {
+        if (!demo.why.isEmpty())
+            show_message(demo.why);
+        return 1;
     }
     int exit_code = 0;
     {

@@ -2,12 +2,12 @@
 
 #include "app/message_box.h"
 #include "app/work_runner.h"
-#include "core/firmware_catalog.h"
+#include "core/firmware_update/firmware_catalog.h"
+#include "core/online/update_server.h"
 #include "core/pedal_connect.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
 #include "core/port_watch.h"
-#include "core/update_server.h"
 
 #include <QDebug>
 

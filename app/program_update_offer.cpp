@@ -2,7 +2,7 @@
 
 #include "app/desktop.h"
 #include "app/user_prompt.h"
-#include "core/update_server.h"
+#include "core/online/update_server.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

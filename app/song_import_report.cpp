@@ -1,5 +1,7 @@
 #include "app/song_import_report.h"
 
+#include "support/slot_song_name.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -20,7 +22,7 @@ QString song_import_report(int first_slot, const QStringList& paths,
     QStringList lines;
     for (size_t i = 0; i < results.size() && i < size_t(paths.size()); ++i) {
         const COperationResult& result = results[i];
-        lines << QString::asprintf("Song %.3d", first_slot + int(i) + 1) + QStringLiteral(": ") +
+        lines << slot_song_name(unsigned(first_slot) + unsigned(i)) + QStringLiteral(": ") +
                      QFileInfo(paths[int(i)]).fileName() + QStringLiteral(" \u2014 ") + result.text();
         if (!result.detail().isEmpty())
             lines << result.detail();

@@ -7,8 +7,9 @@
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
-#include "core/song_operations.h"
-#include "core/song_records.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_records.h"
+#include "core/song_commands/song_settings.h"
 #include "ui_tandora_qt.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/operation_result.h"
-#include "core/song_operations.h"
+#include "core/song_commands/song_operations.h"
 #include "work_runner.h"
 
 #include <QIcon>

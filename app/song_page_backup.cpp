@@ -3,12 +3,12 @@
 #include "app/app_config.h"
 #include "app/message_box.h"
 #include "app/user_prompt.h"
-#include "core/pedal_backup.h"
-#include "core/pedal_restore.h"
+#include "core/backup/pedal_backup.h"
+#include "core/backup/pedal_restore.h"
+#include "core/backup/previous_backup.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
-#include "core/previous_backup.h"
-#include "core/set_list_sync.h"
+#include "core/set_list/set_list_sync.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -91,7 +91,7 @@ void CSongPage::on_sync()
     m_runner.start(
         WORK_SYNC_SONGS,
         [this, set_list, options, &questions](CTask& task) {
-            return sync_set_list(m_session, set_list, options, &questions, &task);
+            return sync_set_list(m_session, set_list, options, questions, &task);
         },
         [this, row](const COperationResult& result) {
             show_slots(row);

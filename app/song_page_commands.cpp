@@ -6,8 +6,8 @@
 #include "app/user_prompt.h"
 #include "audio/song_import.h"
 #include "core/pedal_session.h"
-#include "core/song_operations.h"
-#include "core/song_records.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_records.h"
 #include "support/neat.h"
 #include "ui_tandora_qt.h"
 
@@ -109,14 +109,9 @@ void CSongPage::start_import(int first_slot, const QStringList& paths, const QSt
         [this, first_slot, paths, settings, verify, results, &questions](CTask& task) {
             if (paths.size() == 1)
                 results->push_back(
-                    import_song(m_session, paths.front(), first_slot, settings, &task, verify, &questions));
+                    import_song(m_session, paths.front(), first_slot, settings, &task, verify, questions));
             else
                 *results = import_songs(m_session, paths, first_slot, settings, &task, verify, questions);
-            // One slot changed: only it is read again; a drop of several files reads all.
-            if (reached_pedal(*results) && results->size() == 1)
-                static_cast<void>(m_session.reload_slot(first_slot));
-            else if (reached_pedal(*results))
-                static_cast<void>(m_session.load_songs());
             return results->back();
         },
         [this, first_slot, paths, past_end, results](const COperationResult& last) {
@@ -144,12 +139,7 @@ void CSongPage::on_delete()
     CQuestions& questions = m_runner.questions();
     m_runner.start(
         WORK_DELETE_SONG,
-        [this, slot, &questions](CTask&) {
-            const COperationResult result = delete_song(m_session, slot, questions);
-            if (!result.ok())
-                return result;
-            return COperationResult::song(m_session.reload_slot(slot));
-        },
+        [this, slot, &questions](CTask&) { return delete_song(m_session, slot, questions); },
         [this, slot](const COperationResult& result) {
             if (!result.ok())
                 show_result(result);

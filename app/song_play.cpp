@@ -6,7 +6,7 @@
 #include "app/work_runner.h"
 #include "audio/song_stream.h"
 #include "audio/song_time_text.h"
-#include "core/song_playback.h"
+#include "core/song_commands/song_playback.h"
 #include "playback/audio_sink.h"
 #include "support/task.h"
 #include "ui_tandora_qt.h"

@@ -10,7 +10,7 @@
 #include "app/window_title.h"
 #include "app/work_closing.h"
 #include "app/work_runner.h"
-#include "core/firmware_catalog.h"
+#include "core/firmware_update/firmware_catalog.h"
 #include "core/pedal_connect.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"

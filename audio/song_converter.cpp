@@ -6,12 +6,15 @@
 #include <soxr.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <type_traits>
 #include <vector>
 
 namespace {
+
+std::atomic<uint64_t> g_conversions_begun{0};
 
 // Source samples per block (16384 stereo frames): small enough that the buffers stay
 // well under a megabyte, large enough that soxr's per-call cost does not show. A file of
@@ -280,9 +283,15 @@ uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int ou
     return uint64_t(std::llround(double(frames) * out_rate / in_rate));
 }
 
+uint64_t conversions_begun()
+{
+    return g_conversions_begun;
+}
+
 EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion, CTask* task,
                                 const SongSink& sink, SConversionCounts& counts)
 {
+    ++g_conversions_begun;
     const SAudioSourceInfo& info = source.info();
     if (info.channels == 0 || info.sample_rate == 0 || conversion.out_channels == 0 ||
         conversion.out_channels > 2)

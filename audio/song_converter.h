@@ -67,3 +67,7 @@ uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int ou
 // task gets a step per block and is checked for cancel between blocks.
 [[nodiscard]] EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion,
                                               CTask* task, const SongSink& sink, SConversionCounts& counts);
+
+// How many conversions have begun in this process, each one reading of a source: what the
+// benchmarks count a command's decodes of its files by.
+uint64_t conversions_begun();

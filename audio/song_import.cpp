@@ -2,15 +2,15 @@
 #include "audio/loudness_gain.h"
 #include "audio/sndfile_source.h"
 #include "audio/song_converter.h"
-#include "audio/song_time_text.h"
+#include "audio/song_import_text.h"
 #include "audio/wave_source.h"
 #include "support/log_file.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <functional>
 
 const char* const kAudioFileFilter = "Audio Files (*.wav *.aif *.aiff *.flac *.ogg *.opus *.mp3)";
 const char* const kWavFileFilter = "Wav Files(*.wav)";
@@ -138,16 +138,31 @@ void take_failure(EConvertResult result, const SConversionCounts& counts, const 
     }
 }
 
-// What normalising found in the first reading, and the gain it chose from it.
+// What normalising found in a first reading and the gain it chose from it, and which of
+// the file's readings converts with it.
 struct SNormalising {
     SLoudness measured;
     SLoudnessGain gain;
+    unsigned int pass = 1;
+    unsigned int passes = 2;
 };
 
-// The first of two readings: the song the file makes at full precision, measured with its
-// true peak and then dropped, so memory stays a few blocks.
-std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget& target, CTask* task,
-                                         SSongImport& import)
+// What a reading that went through learned of the file.
+void take_counts(const SConversionCounts& counts, const SAudioSourceInfo& info, SSongImport& import)
+{
+    import.frames_decoded = counts.frames_read;
+    import.converted_bytes = counts.bytes_out;
+    import.result = counts.bytes_out == 0 ? ESongImportResult::NO_SOUND : ESongImportResult::OK;
+    if (std::max(info.frames, info.promised_frames) > int64_t(counts.frames_read))
+        import.header_seconds = double(std::max(info.frames, info.promised_frames)) / info.sample_rate;
+    import.file_seconds = double(counts.frames_read) / info.sample_rate;
+    import.clipped_samples = counts.clipped_samples;
+}
+
+// A reading that measures: the song the file makes at full precision, measured with its
+// true peak and then dropped, so memory stays a few blocks. It is the first of `passes`.
+std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget& target, unsigned int passes,
+                                         CTask* task, SSongImport& import)
 {
     const std::unique_ptr<CLoudnessMeter> meter =
         CLoudnessMeter::create(target.channels, kSongSampleRate, true);
@@ -158,7 +173,7 @@ std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget
     SConversion conversion = conversion_for(target);
     conversion.full_precision = true;
     conversion.meter = meter.get();
-    conversion.passes = 2;
+    conversion.passes = passes;
     SConversionCounts counts;
     const EConvertResult result = convert_to_24bit(
         source, conversion, task, [](const unsigned char*, size_t) { return true; }, counts);
@@ -166,13 +181,15 @@ std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget
         take_failure(result, counts, source, target, import);
         return std::nullopt;
     }
+    take_counts(counts, source.info(), import);
     return meter->result();
 }
 
-// Converts the song into `import.song`, measuring it as it goes out unless `normalising`
-// has measured it already: a constant gain moves every figure by itself.
+// Converts the song, into `import.song` when `keep_song`, measuring it as it goes out
+// unless `normalising` has measured it already: a constant gain moves every figure by
+// itself.
 void convert(CAudioSource& source, const SSongTarget& target, const std::optional<SNormalising>& normalising,
-             CTask* task, SSongImport& import)
+             bool keep_song, CTask* task, SSongImport& import)
 {
     const SAudioSourceInfo& info = source.info();
     const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;
@@ -182,7 +199,8 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     // length costs no memory it does not use.
     const uint64_t expected = info.frames >= 0 ? import.converted_bytes + 64 * frame_bytes : target.max_bytes;
     try {
-        import.song.reserve(size_t(std::min({expected, target.max_bytes, kLargestReserve})));
+        if (keep_song)
+            import.song.reserve(size_t(std::min({expected, target.max_bytes, kLargestReserve})));
     } catch (const std::exception&) {
         refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(expected));
         return;
@@ -193,8 +211,8 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     if (normalising) {
         conversion.full_precision = true;
         conversion.gain = std::pow(10.0, normalising->gain.gain_db / 20);
-        conversion.pass = 1;
-        conversion.passes = 2;
+        conversion.pass = normalising->pass;
+        conversion.passes = normalising->passes;
     } else {
         meter = CLoudnessMeter::create(target.channels, kSongSampleRate, false);
         if (!meter) {
@@ -208,10 +226,11 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     bool out_of_memory = false;
     const EConvertResult result = convert_to_24bit(
         source, conversion, task,
-        [&song, &out_of_memory](const unsigned char* bytes, size_t length) {
+        [&song, &out_of_memory, keep_song](const unsigned char* bytes, size_t length) {
             // Only past the reservation, when a header gave too short a length.
             try {
-                song.insert(song.end(), bytes, bytes + length);
+                if (keep_song)
+                    song.insert(song.end(), bytes, bytes + length);
             } catch (const std::exception&) {
                 out_of_memory = true;
             }
@@ -219,16 +238,11 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
         },
         counts);
     if (result == EConvertResult::OK) {
-        import.frames_decoded = counts.frames_read;
-        import.converted_bytes = counts.bytes_out;
-        import.result = song.empty() ? ESongImportResult::NO_SOUND : ESongImportResult::OK;
-        if (std::max(info.frames, info.promised_frames) > int64_t(counts.frames_read))
-            import.header_seconds = double(std::max(info.frames, info.promised_frames)) / info.sample_rate;
-        import.file_seconds = double(counts.frames_read) / info.sample_rate;
-        import.clipped_samples = counts.clipped_samples;
+        take_counts(counts, info, import);
         import.loudness_target = target.loudness;
         if (normalising) {
             import.gain = normalising->gain;
+            import.measured = normalising->measured;
             import.loudness = with_gain(normalising->measured, normalising->gain.gain_db);
         } else {
             import.loudness = meter->result();
@@ -244,67 +258,89 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
         std::vector<unsigned char>().swap(song);
 }
 
-// The file is read once, or, to normalise, twice: once to measure and once to convert.
-void import_from(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import)
+// One reading that converts the file into `import.song`, with the gain `normalising` chose.
+void convert_from(QIODevice& device, const SSongTarget& target,
+                  const std::optional<SNormalising>& normalising, CTask* task, SSongImport& import)
 {
-    const qint64 start = device.pos();
+    std::unique_ptr<CAudioSource> source = open_source(device, import);
+    if (source && fits_slot(source->info(), target, import))
+        convert(*source, target, normalising, true, task, import);
+}
+
+// One reading that learns what a conversion would make of the file without keeping it; to
+// normalise, the song measured at full precision and the gain chosen from it, the first
+// of `passes` readings.
+void check_from(QIODevice& device, const SSongTarget& target, unsigned int passes, CTask* task,
+                SSongImport& import)
+{
     std::unique_ptr<CAudioSource> source = open_source(device, import);
     if (!source || !fits_slot(source->info(), target, import))
         return;
     const std::optional<double> target_lufs = loudness_target_lufs(target.loudness);
     if (!target_lufs) {
-        convert(*source, target, std::nullopt, task, import);
+        convert(*source, target, std::nullopt, false, task, import);
         return;
     }
-    const std::optional<SLoudness> measured = measure_song_of(*source, target, task, import);
-    if (!measured)
+    const std::optional<SLoudness> measured = measure_song_of(*source, target, passes, task, import);
+    if (!measured || import.result != ESongImportResult::OK)
         return;
+    import.loudness_target = target.loudness;
+    import.measured = measured;
+    import.gain = loudness_gain(*measured, *target_lufs);
+    import.loudness = with_gain(*measured, import.gain.gain_db);
+}
+
+// The file is read once, or, to normalise, twice: once to measure and once to convert.
+void import_from(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import)
+{
+    if (!loudness_target_lufs(target.loudness)) {
+        convert_from(device, target, std::nullopt, task, import);
+        return;
+    }
+    const qint64 start = device.pos();
+    SSongImport check;
+    check_from(device, target, 2, task, check);
+    if (check.result != ESongImportResult::OK) {
+        import = std::move(check);
+        return;
+    }
     // The second reading decodes from the start again, with a decoder of its own.
-    source.reset();
     if (!device.seek(start)) {
         import.result = ESongImportResult::READ_ERROR;
         import.detail = QStringLiteral("cannot return to the start: %1").arg(device.errorString());
         return;
     }
-    source = open_source(device, import);
-    if (source)
-        convert(*source, target, SNormalising{*measured, loudness_gain(*measured, *target_lufs)}, task,
-                import);
+    convert_from(device, target, SNormalising{*check.measured, check.gain, 1, 2}, task, import);
 }
 
-}  // namespace
-
-const char* song_import_result_text(ESongImportResult result)
+// One reading that converts with what `check` learned; a check that did not measure what
+// normalising needs leaves it to import_from.
+void import_checked_from(QIODevice& device, const SSongTarget& target, const SSongImport& check, CTask* task,
+                         SSongImport& import)
 {
-    switch (result) {
-        case ESongImportResult::OK:
-            return "Imported";
-        case ESongImportResult::NOT_AUDIO:
-            return "Not an audio file";
-        case ESongImportResult::NO_SOUND:
-            return "No sound in the file";
-        case ESongImportResult::TOO_LONG:
-            return "File too large!";
-        case ESongImportResult::CANCELLED:
-            return "Cancelled";
-        case ESongImportResult::READ_ERROR:
-            return "Read error";
-        case ESongImportResult::OUT_OF_MEMORY:
-            return "Out of memory";
-        case ESongImportResult::NOT_FINITE:
-            return "Sample not a number";
+    if (!loudness_target_lufs(target.loudness)) {
+        convert_from(device, target, std::nullopt, task, import);
+        return;
     }
-    return "";
+    if (!check.measured) {
+        import_from(device, target, task, import);
+        return;
+    }
+    convert_from(device, target, SNormalising{*check.measured, check.gain, 0, 1}, task, import);
 }
 
-SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target, CTask* task)
+using Reading = std::function<void(QIODevice& device, SSongImport& import)>;
+
+// `read` of `device`, named `name`; a failure is written to the log.
+SSongImport logged_reading(QIODevice& device, const QString& name, const SSongTarget& target,
+                           const Reading& read)
 {
     SSongImport import;
     if (target.channels != 1 && target.channels != 2) {
         import.result = ESongImportResult::NOT_AUDIO;
         import.detail = QStringLiteral("songs of %1 channels are not made").arg(target.channels);
     } else {
-        import_from(device, target, task, import);
+        read(device, import);
     }
     if (import.result != ESongImportResult::OK && import.result != ESongImportResult::CANCELLED)
         CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s (%s)", qUtf8Printable(name),
@@ -312,7 +348,8 @@ SSongImport import_song(QIODevice& device, const QString& name, const SSongTarge
     return import;
 }
 
-SSongImport import_song(const QString& path, const SSongTarget& target, CTask* task)
+// The same of the file at `path`.
+SSongImport logged_file_reading(const QString& path, const SSongTarget& target, const Reading& read)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -323,48 +360,35 @@ SSongImport import_song(const QString& path, const SSongTarget& target, CTask* t
                                       qUtf8Printable(import.detail));
         return import;
     }
-    return import_song(file, path, target, task);
+    return logged_reading(file, path, target, read);
 }
 
-QStringList song_import_notes(const SSongImport& import)
+}  // namespace
+
+SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target, CTask* task)
 {
-    QStringList notes;
-    if (import.header_seconds && import.file_seconds)
-        notes << QStringLiteral("The file ends at %1 of the %2 its header gives.")
-                     .arg(time_text(*import.file_seconds), time_text(*import.header_seconds));
-    if (import.clipped_samples > 0)
-        notes << QStringLiteral("%1 samples beyond full scale were clipped.").arg(import.clipped_samples);
-    if (import.gain.peak_limited)
-        notes << QStringLiteral("reached %1; the peaks allow no more")
-                     .arg(loudness_text(import.loudness.integrated_lufs));
-    return notes;
+    return logged_reading(device, name, target, [&](QIODevice& file, SSongImport& import) {
+        import_from(file, target, task, import);
+    });
 }
 
-QString song_import_message(const SSongImport& import, const QString& path, const SSongTarget& target)
+SSongImport import_song(const QString& path, const SSongTarget& target, CTask* task)
 {
-    const QString name = QFileInfo(path).fileName();
-    switch (import.result) {
-        case ESongImportResult::NOT_AUDIO:
-            return QStringLiteral(
-                       "%1 is not an audio file Tandora can read. "
-                       "Tandora reads WAV, AIFF, FLAC, OGG, Opus and MP3 files.")
-                .arg(name);
-        case ESongImportResult::NO_SOUND:
-            return QStringLiteral("%1 holds no sound.").arg(name);
-        case ESongImportResult::TOO_LONG:
-            return QStringLiteral("%1\n%2").arg(
-                song_import_result_text(import.result),
-                too_long_text(target.max_bytes, target.channels, import.file_seconds));
-        case ESongImportResult::READ_ERROR:
-            return QStringLiteral("Tandora could not read %1.").arg(name);
-        case ESongImportResult::OUT_OF_MEMORY:
-            return QStringLiteral("There is not enough memory to convert %1.").arg(name);
-        case ESongImportResult::NOT_FINITE:
-            return QStringLiteral("%1 holds a sample that is not a number (NaN or infinity) at %2.")
-                .arg(name, time_text(import.not_finite_seconds));
-        case ESongImportResult::CANCELLED:
-        case ESongImportResult::OK:
-            break;
-    }
-    return song_import_result_text(import.result);
+    return logged_file_reading(
+        path, target, [&](QIODevice& file, SSongImport& import) { import_from(file, target, task, import); });
+}
+
+SSongImport check_song(const QString& path, const SSongTarget& target, CTask* task)
+{
+    return logged_file_reading(path, target, [&](QIODevice& file, SSongImport& import) {
+        check_from(file, target, 1, task, import);
+    });
+}
+
+SSongImport import_checked_song(const QString& path, const SSongTarget& target, const SSongImport& check,
+                                CTask* task)
+{
+    return logged_file_reading(path, target, [&](QIODevice& file, SSongImport& import) {
+        import_checked_from(file, target, check, task, import);
+    });
 }

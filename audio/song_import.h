@@ -27,9 +27,6 @@ enum class ESongImportResult {
     OUT_OF_MEMORY,
     NOT_FINITE,  // a float sample is a NaN or an infinity
 };
-// A short name of the result ("File too large!" for TOO_LONG, as the pedal results say it).
-const char* song_import_result_text(ESongImportResult result);
-
 struct SSongImport {
     ESongImportResult result = ESongImportResult::NOT_AUDIO;
     // The song as the pedal stores it: 46875 Hz, 24-bit little-endian, the target's
@@ -57,6 +54,8 @@ struct SSongImport {
     // The setting the song was imported with, and the gain it applied (none as the file).
     ELoudnessTarget loudness_target = ELoudnessTarget::AS_THE_FILE;
     SLoudnessGain gain;
+    // On OK when normalising: the song's figures before the gain, from which it was chosen.
+    std::optional<SLoudness> measured;
 };
 
 // Converts an audio file into a song for the slot `target` describes. RIFF/WAVE files
@@ -72,13 +71,12 @@ struct SSongImport {
 [[nodiscard]] SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target,
                                       CTask* task);
 
-// What the user is told about an import that went through with a flaw, a line each: a
-// file shorter than its header says, samples clipped, a loudness short of the target as
-// the peaks allow no more ("reached −15.1 LUFS; the peaks allow no more"). Empty for a
-// faultless import.
-[[nodiscard]] QStringList song_import_notes(const SSongImport& import);
-
-// What the user is told about a refused import of `path`, one or two lines:
-// "<name> is not an audio file Tandora can read. Tandora reads WAV, AIFF, FLAC, OGG,
-// Opus and MP3 files.", or "File too large!" and the slot's and the file's lengths.
-QString song_import_message(const SSongImport& import, const QString& path, const SSongTarget& target);
+// Reads the file once as import_song would convert it for `target`, keeping no song: the
+// result, and on OK what the reading learned, the song's bytes (`converted_bytes`), its
+// length, its loudness as it would go to the pedal and, to normalise, the gain and the
+// figures it was chosen from.
+[[nodiscard]] SSongImport check_song(const QString& path, const SSongTarget& target, CTask* task);
+// import_song of a file `check` (check_song's result for the same target) passed, reading
+// it once: to normalise, the gain the check chose is applied without measuring again.
+[[nodiscard]] SSongImport import_checked_song(const QString& path, const SSongTarget& target,
+                                              const SSongImport& check, CTask* task);

@@ -1,7 +1,8 @@
 #include "cli/cli_context.h"
+#include "cli/cli_output.h"
 #include "cli/terminal_prompt.h"
-#include "core/pedal_backup.h"
-#include "core/pedal_restore.h"
+#include "core/backup/pedal_backup.h"
+#include "core/backup/pedal_restore.h"
 
 #include <optional>
 #include <vector>

@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
-#include "core/song_operations.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_settings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

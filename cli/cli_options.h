@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/front_end_options.h"
-#include "core/song_operations.h"
+#include "core/song_commands/song_operations.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,10 @@
 #include "cli/cli_context.h"
+#include "cli/cli_output.h"
 #include "cli/terminal_prompt.h"
-#include "core/firmware_catalog.h"
-#include "core/firmware_update.h"
+#include "core/firmware_update/firmware_catalog.h"
+#include "core/firmware_update/firmware_update.h"
+#include "core/online/program_update_check.h"
 #include "core/pedal_view.h"
-#include "core/program_update_check.h"
 #include "support/task.h"
 
 #include <QFileInfo>

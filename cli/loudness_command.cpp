@@ -1,9 +1,10 @@
 #include "audio/song_loudness.h"
 #include "cli/cli_context.h"
-#include "core/backup_manifest.h"
+#include "cli/cli_output.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
-#include "core/slot_loudness.h"
+#include "core/song_commands/slot_loudness.h"
+#include "support/slot_song_name.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -39,16 +40,6 @@ QJsonObject figures_json(const SSlotLoudness& figures)
 }
 
 }  // namespace
-
-QJsonObject loudness_json(const SLoudness& loudness)
-{
-    const auto figure = [](std::optional<double> value) {
-        return value && std::isfinite(*value) ? QJsonValue(*value) : QJsonValue();
-    };
-    return QJsonObject{{"integrated_lufs", figure(loudness.integrated_lufs)},
-                       {"range_lu", figure(loudness.range_lu)},
-                       {"true_peak_dbtp", figure(loudness.true_peak_dbtp)}};
-}
 
 int run_loudness(SCliContext& context, CPedalSession& session)
 {

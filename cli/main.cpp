@@ -1,16 +1,13 @@
 #include "cli/cli_context.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_prompt.h"
-#include "core/demo_reset.h"
-#include "core/starter_songs.h"
-#include "emulator/demo_pedal.h"
+#include "demo/demo_start.h"
 #include "support/app_identity.h"
 
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QTextCodec>
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -37,24 +34,16 @@ int main(int argc, char** argv)
         std::fprintf(parse.exit_code == 0 ? stdout : stderr, "%s\n", parse.text.toUtf8().constData());
         return parse.exit_code;
     }
-    apply_diagnostics(parse.options->front_end);
-    apply_midi_api(parse.options->front_end);
-    apply_update_server(parse.options->front_end);
+    apply_front_end_options(parse.options->front_end);
     CTerminalPrompt prompt(parse.options->yes, ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO));
     int code = CLI_EXIT_FAILED;
-    std::unique_ptr<CDemoPedal> demo;
-    if (parse.options->front_end.demo) {
-        const SFrontEndOptions& front_end = parse.options->front_end;
-        if (front_end.demo_reset &&
-            !prompt.ask_yes_no(demo_reset_title(), demo_reset_question(front_end.model)))
-            return CLI_EXIT_FAILED;
-        demo = std::make_unique<CDemoPedal>(
-            CDemoPedal::SSettings::of(front_end.product_id, front_end.instant, front_end.demo_reset));
-        const EDemoFlashResult started = demo->start(give_starter_songs);
-        if (started != EDemoFlashResult::OK && started != EDemoFlashResult::NO_FILE) {
-            std::fprintf(stderr, "%s\n", demo_flash_result_text(started).toUtf8().constData());
-            return CLI_EXIT_FAILED;
-        }
+    const SDemoStart demo = start_demo_pedal(
+        parse.options->front_end,
+        [&prompt](const QString& title, const QString& text) { return prompt.ask_yes_no(title, text); });
+    if (demo.failed) {
+        if (!demo.why.isEmpty())
+            std::fprintf(stderr, "%s\n", demo.why.toUtf8().constData());
+        return CLI_EXIT_FAILED;
     }
     {
         CInterruptWatch interrupt;

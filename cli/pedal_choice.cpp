@@ -1,6 +1,7 @@
 #include "cli/pedal_choice.h"
 
 #include "cli/cli_context.h"
+#include "cli/cli_output.h"
 #include "core/pedal_connect.h"
 #include "core/pedal_ports.h"
 

@@ -1,5 +1,6 @@
 #include "audio/song_time_text.h"
 #include "cli/cli_context.h"
+#include "cli/cli_output.h"
 #include "core/pedal_ports.h"
 #include "core/pedal_view.h"
 #include "support/neat.h"

@@ -1,8 +1,9 @@
 #include "cli/cli_context.h"
+#include "cli/cli_output.h"
 #include "cli/terminal_prompt.h"
 #include "core/pedal_session.h"
-#include "core/song_operations.h"
-#include "core/song_records.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_records.h"
 
 #include <QFileInfo>
 
@@ -16,7 +17,7 @@ int run_import(SCliContext& context, CPedalSession& session)
         return not_a_file(context, path);
     return run_with_task(context, session, [&](CTask& task) {
         return import_song(session, path, slot, context.options.import_settings, &task,
-                           context.options.verify, &context.prompt);
+                           context.options.verify, context.prompt);
     });
 }
 

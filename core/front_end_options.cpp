@@ -1,11 +1,8 @@
 #include "core/front_end_options.h"
 
-#include "core/update_server.h"
 #include "device/model_info.h"
-#include "device/rtmidi_backend.h"
 
 #include <QCommandLineParser>
-#include <QLoggingCategory>
 #include <QStringList>
 
 void add_front_end_options(QCommandLineParser& parser)
@@ -59,25 +56,4 @@ bool read_front_end_options(const QCommandLineParser& parser, SFrontEndOptions& 
     options.model = QString::fromLatin1(model->model_name);
     options.product_id = model->product_id;
     return true;
-}
-
-void apply_update_server(const SFrontEndOptions& options)
-{
-    if (!options.update_server.isEmpty())
-        UPDATE_SERVER::set_base(options.update_server);
-    else if (options.demo)
-        UPDATE_SERVER::set_base(QString());
-}
-
-void apply_midi_api(const SFrontEndOptions& options)
-{
-    choose_rtmidi_api(options.midi_api);
-}
-
-void apply_diagnostics(const SFrontEndOptions& options)
-{
-    // The program narrates its work in the default category's debug lines; rules in
-    // QT_LOGGING_RULES still override these.
-    QLoggingCategory::setFilterRules(options.verbose ? QStringLiteral("default.debug=true")
-                                                     : QStringLiteral("default.debug=false"));
 }

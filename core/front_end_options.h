@@ -33,11 +33,3 @@ void add_front_end_options(QCommandLineParser& parser);
 // False, with the reason in `error`, for an unknown model, speed or MIDI service.
 [[nodiscard]] bool read_front_end_options(const QCommandLineParser& parser, SFrontEndOptions& options,
                                           QString& error);
-// Sets the update server's address as the options ask: the one given, the built-in one,
-// or, in demo mode without one given, none, so nothing is fetched.
-void apply_update_server(const SFrontEndOptions& options);
-// Every MIDI port the program opens from now on is on the service the options chose.
-void apply_midi_api(const SFrontEndOptions& options);
-// The program's diagnostic lines are off unless --verbose (or QT_LOGGING_RULES) asks for
-// them.
-void apply_diagnostics(const SFrontEndOptions& options);

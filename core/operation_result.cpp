@@ -1,5 +1,7 @@
 #include "core/operation_result.h"
 
+#include "support/slot_song_name.h"
+
 #include <utility>
 
 COperationResult::COperationResult(EKind kind, ELooperActionResult song, bool ok, QString text)
@@ -40,8 +42,9 @@ COperationResult COperationResult::backup(bool ok, const QString& text)
 
 COperationResult COperationResult::verify_failed(unsigned int slot)
 {
-    return {EKind::VERIFY, LOOPER_RESULT_OK, false,
-            QString::asprintf("Verify failed: the pedal returned different data for Song %.3u", slot + 1)};
+    return {
+        EKind::VERIFY, LOOPER_RESULT_OK, false,
+        QStringLiteral("Verify failed: the pedal returned different data for %1").arg(slot_song_name(slot))};
 }
 
 COperationResult COperationResult::library(bool ok, const QString& text)

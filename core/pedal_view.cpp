@@ -2,15 +2,15 @@
 
 #include "audio/song_loudness.h"
 #include "audio/song_time_text.h"
-#include "core/backup_manifest.h"
 #include "core/pedal_session.h"
-#include "core/song_records.h"
 #include "device/model_info.h"
 #include "device/nand_flash_config.h"
 #include "device/usb_connect.h"
+#include "library/library_song.h"
 #include "library/song_library.h"
 #include "songs/looper_song_data.h"
 #include "support/neat.h"
+#include "support/slot_song_name.h"
 
 SPedalIdentity pedal_identity(const CPedalSession& session)
 {
@@ -57,7 +57,7 @@ SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::ve
     line.slot = slot;
     line.holds_song = session.slot_holds_song(static_cast<int>(slot));
     if (!line.holds_song) {
-        line.text = QString::asprintf("Song %.3u -- (Empty)", slot + 1);
+        line.text = slot_song_name(slot) + QStringLiteral(" -- (Empty)");
         return line;
     }
     line.bytes = session.songs().get_file_length(slot);
@@ -127,6 +127,13 @@ QString loudness_spread_text(const std::vector<SSlotLine>& lines)
                                             loudness_text(line.loudness->integrated_lufs));
     };
     return QStringLiteral("Quietest: %1. Loudest: %2.").arg(named(*quietest), named(*loudest));
+}
+
+std::optional<SLoudness> recorded_loudness(const SLibrarySong& song)
+{
+    if (!song.loudness_lufs)
+        return std::nullopt;
+    return SLoudness{*song.loudness_lufs, song.loudness_range_lu.value_or(0), song.true_peak_dbtp};
 }
 
 QString firmware_version_text(unsigned int version)

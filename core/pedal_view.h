@@ -9,6 +9,7 @@
 #include <vector>
 
 class CPedalSession;
+struct SLibrarySong;
 
 // What the front ends show of the connected pedal, computed here once so the window and
 // the command-line tool cannot drift apart. Slots are 0-based.
@@ -58,5 +59,8 @@ SFreeSpace free_space(const CPedalSession& session);
 // The spread of the songs' loudness among `lines`: "Quietest: Song 003, −23.1 LUFS.
 // Loudest: Song 001, −14.2 LUFS."; empty when no song has its figures.
 QString loudness_spread_text(const std::vector<SSlotLine>& lines);
+// The loudness figures the library's record of a song holds, as its line shows them;
+// nothing when it was never measured.
+std::optional<SLoudness> recorded_loudness(const SLibrarySong& song);
 // "V1.2.3", as the pedal's firmware versions are shown.
 QString firmware_version_text(unsigned int version);

@@ -5,6 +5,7 @@
 #include "songs/looper_song_old.h"
 #include "support/little_endian.h"
 #include "support/neat.h"
+#include "support/slot_song_name.h"
 #include "support/units.h"
 
 #include <QCryptographicHash>
@@ -273,14 +274,13 @@ std::vector<unsigned int> CLooperSongData::fallback_slots() const
 
 QString CLooperSongData::fallback_notice(unsigned int slot)
 {
-    return QString::asprintf("The last write to Song %.3d was interrupted; the earlier song was kept.",
-                             static_cast<int>(slot + 1));
+    return QStringLiteral("The last write to %1 was interrupted; the earlier song was kept.")
+        .arg(slot_song_name(slot));
 }
 
 QString CLooperSongData::recovered_notice(unsigned int slot)
 {
-    return QString::asprintf("Song %.3d was recovered after an interrupted write.",
-                             static_cast<int>(slot + 1));
+    return QStringLiteral("%1 was recovered after an interrupted write.").arg(slot_song_name(slot));
 }
 
 QStringList CLooperSongData::take_load_problems()
@@ -302,8 +302,7 @@ unsigned int CLooperSongData::get_file_length(unsigned int slot) const
 
 QString CLooperSongData::get_name(unsigned int slot) const
 {
-    return QString::asprintf("Song %.3d -- (%.2f  MB)", static_cast<int>(slot + 1),
-                             megabytes(get_file_length(slot)));
+    return slot_song_name(slot) + QString::asprintf(" -- (%.2f  MB)", megabytes(get_file_length(slot)));
 }
 
 QString CLooperSongData::slot_fingerprint(unsigned int slot) const

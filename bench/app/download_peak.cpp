@@ -1,6 +1,6 @@
 #include "download_peak.h"
 
-#include "core/firmware_package_download.h"
+#include "core/firmware_update/firmware_package_download.h"
 #include "http_test_server.h"
 #include "support/task.h"
 

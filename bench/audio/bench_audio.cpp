@@ -14,6 +14,7 @@
 // Inputs are made with sox in a temporary folder.
 #include "audio/song_export.h"
 #include "audio/song_import.h"
+#include "audio/song_import_text.h"
 #include "audio/wave.h"
 #include "audio/wave_format.h"
 #include "signal_measure.h"

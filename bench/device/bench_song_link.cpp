@@ -15,7 +15,7 @@
 #include "emulator/demo_flash_file.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
-#include "pedal/port_bridge.h"
+#include "virtual_pedal/port_bridge.h"
 
 #include <QFile>
 #include <QTemporaryDir>

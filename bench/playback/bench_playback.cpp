@@ -5,8 +5,8 @@
 #include "audio/song_stream.h"
 #include "audio/wave.h"
 #include "core/pedal_session.h"
-#include "core/song_operations.h"
-#include "core/song_playback.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_playback.h"
 #include "device/midi_system.h"
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
@@ -74,7 +74,7 @@ qint64 first_samples_ms(CVirtualMidiSystem& system, uint32_t product_id, const Q
     session.set_journal_storage(std::make_unique<CMemoryJournalStorage>());
     session.set_library(std::make_unique<CSongLibrary>(data.filePath("library.sqlite")));
     if (!session.search_and_open() || session.load_songs() != LOOPER_RESULT_OK ||
-        !import_song(session, tone, 0, SImportSettings{}, nullptr).ok())
+        !import_song_unasked(session, tone, 0, SImportSettings{}, nullptr).ok())
         return -1;
     pedal.set_timing(SPedalTiming::realistic());
     const std::shared_ptr<CSongStream> stream = slot_stream(session, 0);

@@ -1,6 +1,6 @@
 // Feeds firmware list entry names to the version reader the update question relies on:
 // the name's case does not matter, and a name without "_v" or "-v" has no version.
-#include "core/firmware_catalog.h"
+#include "core/firmware_update/firmware_catalog.h"
 
 #include <QString>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 // the entries of a model are those of the whole list that contain its folder name, in
 // the same order, every entry lies in a folder, and each offered package is shown by its
 // last name and fetched from below the firmware folder.
-#include "core/firmware_catalog.h"
-#include "core/http_xml_file.h"
+#include "core/firmware_update/firmware_catalog.h"
+#include "core/online/http_xml_file.h"
 
 #include <QByteArray>
 #include <QtGlobal>

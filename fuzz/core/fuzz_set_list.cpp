@@ -1,6 +1,6 @@
 // Feeds set list files to their reader and checks what the sync relies on: every song has
 // an absolute path and a slot of its own, at or past the first slot.
-#include "core/set_list.h"
+#include "core/set_list/set_list.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Feeds the server's program version file to its reader: "version=" before the file's first
 // NUL byte is found exactly when it is there, and only a finite positive number after it is
 // a version to compare with.
-#include "core/update_server.h"
+#include "core/online/update_server.h"
 
 #include <QByteArray>
 #include <cmath>

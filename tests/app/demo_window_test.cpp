@@ -1,6 +1,6 @@
 #include "app/tandora_qt.h"
-#include "core/starter_songs.h"
-#include "core/update_server.h"
+#include "core/online/update_server.h"
+#include "demo/starter_songs.h"
 #include "emulator/demo_pedal.h"
 #include "scripted_prompt.h"
 #include "window_driver.h"

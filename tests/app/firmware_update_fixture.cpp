@@ -1,6 +1,6 @@
 #include "firmware_update_fixture.h"
 
-#include "core/update_server.h"
+#include "core/online/update_server.h"
 #include "support/neat.h"
 
 #include <QCheckBox>

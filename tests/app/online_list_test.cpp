@@ -1,6 +1,6 @@
-#include "core/http_xml_file.h"
-#include "core/my_http.h"
-#include "core/update_server.h"
+#include "core/online/http_xml_file.h"
+#include "core/online/my_http.h"
+#include "core/online/update_server.h"
 #include "test_desktop.h"
 #include "window_fixture.h"
 

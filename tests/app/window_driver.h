@@ -7,7 +7,7 @@
 #include "app/song_page.h"
 #include "app/tandora_qt.h"
 #include "app/work_runner.h"
-#include "core/firmware_catalog.h"
+#include "core/firmware_update/firmware_catalog.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
 #include "device/usb_connect.h"

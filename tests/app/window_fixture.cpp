@@ -1,6 +1,6 @@
 #include "window_fixture.h"
 
-#include "core/update_server.h"
+#include "core/online/update_server.h"
 #include "library/song_library.h"
 #include "support/progress_event.h"
 

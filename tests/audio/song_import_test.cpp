@@ -1,4 +1,5 @@
 #include "audio/song_import.h"
+#include "audio/song_import_text.h"
 #include "audio/song_time_text.h"
 #include "signal_measure.h"
 #include "song_test_kit.h"

@@ -1,6 +1,8 @@
 #include "audio/song_loudness.h"
 #include "audio/loudness_gain.h"
+#include "audio/song_converter.h"
 #include "audio/song_import.h"
+#include "audio/song_import_text.h"
 #include "song_test_kit.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +122,32 @@ INSTANTIATE_TEST_SUITE_P(
                       SGoldenCase{"sox_s16_stereo.wav", 1, EMonoMode::MIX, "golden/s16_mix.song"},
                       SGoldenCase{"sox_s24_mono_extensible.wav", 1, EMonoMode::LEFT, "golden/s24_mono.song"},
                       SGoldenCase{"sox_f32_stereo.wav", 2, EMonoMode::LEFT, "golden/f32_stereo.song"}));
+
+// A check reads the file once and keeps no song; the import that takes what it learned
+// reads it once more and stores what an import of its own stores, figures included.
+class CheckedImport : public ::testing::TestWithParam<ELoudnessTarget> {};
+
+TEST_P(CheckedImport, StoresWhatAnImportStoresReadingTheFileOnce)
+{
+    const SSongTarget target = song_target(1, EMonoMode::MIX, kPulseRingSlotBytes, GetParam());
+    const QString path = fixture("sox_s16_stereo.wav");
+    const SSongImport plain = import_song(path, target, nullptr);
+    const uint64_t before = conversions_begun();
+    const SSongImport check = check_song(path, target, nullptr);
+    ASSERT_EQ(check.result, ESongImportResult::OK);
+    EXPECT_TRUE(check.song.empty());
+    EXPECT_EQ(check.converted_bytes, plain.song.size());
+    const SSongImport checked = import_checked_song(path, target, check, nullptr);
+    EXPECT_EQ(conversions_begun() - before, 2u);
+    ASSERT_EQ(checked.result, ESongImportResult::OK);
+    EXPECT_TRUE(checked.song == plain.song);
+    EXPECT_EQ(checked.gain.gain_db, plain.gain.gain_db);
+    EXPECT_EQ(checked.loudness.integrated_lufs, plain.loudness.integrated_lufs);
+    EXPECT_EQ(checked.loudness.true_peak_dbtp, plain.loudness.true_peak_dbtp);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, CheckedImport,
+                         ::testing::Values(ELoudnessTarget::AS_THE_FILE, ELoudnessTarget::LUFS_16));
 
 // A stored song measures the same whole or streamed in pieces that split its frames; what
 // is left of a frame at the end is not counted.

@@ -1,6 +1,6 @@
 #include "http_test_server.h"
 
-#include "core/update_server.h"
+#include "core/online/update_server.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/backup_reader.h"
-#include "core/pedal_backup.h"
-#include "core/pedal_restore.h"
-#include "core/restore_plan.h"
-#include "core/song_operations.h"
+#include "core/backup/backup_reader.h"
+#include "core/backup/pedal_backup.h"
+#include "core/backup/pedal_restore.h"
+#include "core/backup/restore_plan.h"
+#include "core/song_commands/song_operations.h"
 #include "core_pedal.h"
 #include "fake_wait_clock.h"
 

@@ -1,5 +1,5 @@
-#include "core/my_http.h"
-#include "core/update_server.h"
+#include "core/online/my_http.h"
+#include "core/online/update_server.h"
 #include "download_run.h"
 #include "http_test_server.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/my_http.h"
+#include "core/online/my_http.h"
 #include "support/task.h"
 
 #include <QEventLoop>

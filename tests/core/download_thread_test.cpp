@@ -1,4 +1,4 @@
-#include "core/my_http.h"
+#include "core/online/my_http.h"
 #include "download_run.h"
 #include "http_test_server.h"
 

@@ -1,4 +1,4 @@
-#include "core/song_operations.h"
+#include "core/song_commands/song_operations.h"
 #include "core_pedal.h"
 
 #include <QDir>
@@ -74,7 +74,7 @@ TEST_F(CorePedal, ExportOverAFileOnAFullFileSystemKeepsTheOldFile)
 {
     connect(kPulseRing);
     write_tone(file("tone.wav"), 20000);
-    ASSERT_TRUE(import_song(m_session, file("tone.wav"), 0, SImportSettings{}, nullptr).ok());
+    ASSERT_TRUE(import_song_unasked(m_session, file("tone.wav"), 0, SImportSettings{}, nullptr).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
 
     const CSmallFileSystem disk(file("small"), 256 * 1024);

@@ -1,6 +1,6 @@
-#include "core/firmware_catalog.h"
-#include "core/firmware_package_download.h"
-#include "core/program_update_check.h"
+#include "core/firmware_update/firmware_catalog.h"
+#include "core/firmware_update/firmware_package_download.h"
+#include "core/online/program_update_check.h"
 #include "download_run.h"
 #include "http_test_server.h"
 

@@ -1,4 +1,4 @@
-#include "core/firmware_update.h"
+#include "core/firmware_update/firmware_update.h"
 #include "core_pedal.h"
 #include "emulator/pedal_models.h"
 #include "fake_wait_clock.h"

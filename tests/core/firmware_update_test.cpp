@@ -1,4 +1,4 @@
-#include "core/firmware_update.h"
+#include "core/firmware_update/firmware_update.h"
 #include "core_pedal.h"
 #include "firmware/pack_builder.h"
 

@@ -339,7 +339,7 @@ TEST_F(PedalBackup, EmptyFolderIsWrittenInPlaceAndMarkedUntilTheEnd)
 TEST_F(PedalBackup, VerifiedImportCatchesAFlashThatReturnsOtherBytes)
 {
     write_tone(file("tone.wav"), 20000);
-    EXPECT_EQ(import_song(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr, true).text(),
+    EXPECT_EQ(import_song_unasked(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr, true).text(),
               "Successful !");
 
     const SNandFlashConfig& nand = *m_session.song_format();
@@ -347,10 +347,10 @@ TEST_F(PedalBackup, VerifiedImportCatchesAFlashThatReturnsOtherBytes)
     fault.last_address = nand.song_blocks * nand.block_size - 1;  // audio only, records intact
     m_pedal->add_fault(fault);
     const COperationResult result =
-        import_song(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr, true);
+        import_song_unasked(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr, true);
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.text(), "Verify failed: the pedal returned different data for Song 003");
-    EXPECT_TRUE(import_song(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr, false).ok());
+    EXPECT_TRUE(import_song_unasked(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr, false).ok());
 
     m_pedal->clear_faults();
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);

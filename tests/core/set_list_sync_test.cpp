@@ -1,8 +1,11 @@
-#include "core/set_list_sync.h"
+#include "core/set_list/set_list_sync.h"
+#include "audio/song_converter.h"
 #include "backup_pedal.h"
-#include "core/set_list.h"
-#include "core/song_records.h"
-#include "core/sync_plan.h"
+#include "core/set_list/set_list.h"
+#include "core/set_list/sync_plan.h"
+#include "core/song_commands/song_operations.h"
+#include "core/song_commands/song_records.h"
+#include "support/slot_song_name.h"
 
 #include <QDir>
 
@@ -25,7 +28,7 @@ protected:
     {
         SSyncOptions options;
         options.delete_extra = delete_extra;
-        const COperationResult result = sync_set_list(m_session, list, options, &m_yes, task);
+        const COperationResult result = sync_set_list(m_session, list, options, m_yes, task);
         m_pedal->wait_until_idle();
         return result;
     }
@@ -131,6 +134,33 @@ TEST_F(SetListSync, CancelLeavesEverySlotOldOrPlannedAndSaysWhich)
                 result.detail().contains(slot_song_name(slot) + (as_old ? ": as it was" : ": written")))
                 << result.detail().toStdString();
         }
+    }
+}
+
+// A write takes what the plan's check learned of its file and reads it once more, storing
+// what an import stores; a file changed since the plan is imported afresh, as it is now.
+TEST_F(SetListSync, WriteTakesThePlansCheckUnlessTheFileChangedSince)
+{
+    const SImportSettings normalised{EMonoMode::LEFT, ELoudnessTarget::LUFS_16};
+    const QString list = list_of({"a.wav", "b.wav"});
+    QString why;
+    const SSyncPlan planned = plan_sync(m_session, *read_set_list(list, 1, why), normalised, false, nullptr);
+    write_tone(file("b.wav"), 4000);
+    const uint64_t before = conversions_begun();
+    ASSERT_TRUE(run_sync(m_session, planned, normalised, nullptr).ok());
+    EXPECT_EQ(conversions_begun() - before, 1u + 2u);
+    for (const unsigned slot : {0u, 1u}) {
+        SCOPED_TRACE(slot);
+        ASSERT_TRUE(
+            import_song_unasked(m_session, planned.steps[slot].path, int(slot + 2), normalised, nullptr)
+                .ok());
+        EXPECT_TRUE(stored_song(slot) == stored_song(slot + 2));
+        const std::optional<SLibrarySong> synced = known_song(m_session, int(slot));
+        const std::optional<SLibrarySong> imported = known_song(m_session, int(slot + 2));
+        ASSERT_TRUE(synced && imported);
+        EXPECT_EQ(synced->source_sha256, imported->source_sha256);
+        EXPECT_EQ(synced->gain_db, imported->gain_db);
+        EXPECT_EQ(synced->loudness_lufs, imported->loudness_lufs);
     }
 }
 

@@ -3,9 +3,9 @@
 #include "audio/waveform_overview.h"
 #include "backup_pedal.h"
 #include "core/pedal_view.h"
-#include "core/slot_loudness.h"
-#include "core/song_playback.h"
-#include "core/song_records.h"
+#include "core/song_commands/slot_loudness.h"
+#include "core/song_commands/song_playback.h"
+#include "core/song_commands/song_records.h"
 #include "library/song_library.h"
 #include "support/file_hash.h"
 
@@ -31,7 +31,8 @@ protected:
             tagged.tag()->setTitle(TagLib::String(title, TagLib::String::UTF8));
             ASSERT_TRUE(tagged.save());
         }
-        ASSERT_TRUE(import_song(m_session, file(name), int(slot), {EMonoMode::MIX, loudness}, nullptr).ok());
+        ASSERT_TRUE(
+            import_song_unasked(m_session, file(name), int(slot), {EMonoMode::MIX, loudness}, nullptr).ok());
         ASSERT_EQ(m_session.reload_slot(int(slot)), LOOPER_RESULT_OK);
     }
     QString name_in_line(unsigned slot) { return slot_line(m_session, slot).name; }

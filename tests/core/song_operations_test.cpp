@@ -1,4 +1,4 @@
-#include "core/song_operations.h"
+#include "core/song_commands/song_operations.h"
 #include "core_pedal.h"
 
 #include "audio/song_loudness.h"
@@ -88,7 +88,7 @@ protected:
     std::vector<unsigned char> store_old_song()
     {
         write_tone(file("old.wav"), 20000);
-        EXPECT_TRUE(import_song(m_session, file("old.wav"), 0, SImportSettings{}, nullptr).ok());
+        EXPECT_TRUE(import_song_unasked(m_session, file("old.wav"), 0, SImportSettings{}, nullptr).ok());
         EXPECT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
         write_tone(file("new.wav"), 300000);
         return stored_song(0);
@@ -105,7 +105,8 @@ protected:
 TEST_F(SongOperations, ImportExportAndDeleteRunWithoutAWindow)
 {
     write_tone(file("tone.wav"), 44100);
-    const COperationResult imported = import_song(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr);
+    const COperationResult imported =
+        import_song_unasked(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr);
     EXPECT_TRUE(imported.ok());
     EXPECT_EQ(imported.text(), "Successful !");
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
@@ -124,13 +125,32 @@ TEST_F(SongOperations, ImportExportAndDeleteRunWithoutAWindow)
     EXPECT_TRUE(m_session.take_notes().isEmpty());
 }
 
+// An import and a delete leave the store as the pedal is: a load afterwards finds the same
+// slots and free space, so the front ends only show them anew.
+TEST_F(SongOperations, ImportAndDeleteLeaveTheStoreAsALoadFindsIt)
+{
+    const auto expect_as_loaded = [this](bool holds_song) {
+        const uint64_t free_bytes = m_session.free_song_bytes();
+        EXPECT_EQ(m_session.slot_holds_song(2), holds_song);
+        ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
+        EXPECT_EQ(m_session.free_song_bytes(), free_bytes);
+        EXPECT_EQ(m_session.slot_holds_song(2), holds_song);
+    };
+    write_tone(file("tone.wav"), 44100);
+    ASSERT_TRUE(import_song_unasked(m_session, file("tone.wav"), 2, SImportSettings{}, nullptr).ok());
+    expect_as_loaded(true);
+    ASSERT_TRUE(delete_song(m_session, 2, m_yes).ok());
+    expect_as_loaded(false);
+}
+
 // A file cut short goes in as far as it goes, and the result's second line says so.
 TEST_F(SongOperations, FileShorterThanItsHeaderIsImportedWithALine)
 {
     write_sine(file("cut.wav"), 8000, 80000, {8000});
     QFile cut(file("cut.wav"));
     ASSERT_TRUE(cut.resize(44 + 80000));
-    const COperationResult imported = import_song(m_session, file("cut.wav"), 2, SImportSettings{}, nullptr);
+    const COperationResult imported =
+        import_song_unasked(m_session, file("cut.wav"), 2, SImportSettings{}, nullptr);
     EXPECT_TRUE(imported.ok());
     EXPECT_EQ(imported.text(), "Successful !");
     EXPECT_EQ(imported.detail(), "The file ends at 0:05 of the 0:10 its header gives.");
@@ -145,7 +165,8 @@ TEST_P(ImportCancel, KeepsTheOldSongAndSendsNothingAfterTheCancel)
     const std::vector<unsigned char> old_song = store_old_song();
     CTask task;
     CCancelAtStep cancel(task, *m_pedal, GetParam());
-    const COperationResult result = import_song(m_session, file("new.wav"), 0, SImportSettings{}, &task);
+    const COperationResult result =
+        import_song_unasked(m_session, file("new.wav"), 0, SImportSettings{}, &task);
     m_pedal->wait_until_idle();
     ASSERT_GE(cancel.steps, GetParam());
     EXPECT_EQ(result.kind(), COperationResult::EKind::CANCELLED);
@@ -222,7 +243,7 @@ TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
     CScriptedQuestions user;
     user.answer(c.yes);
     m_pedal->clear_command_log();
-    const COperationResult result = import_song(m_session, path, 0, SImportSettings{}, nullptr, false, &user);
+    const COperationResult result = import_song(m_session, path, 0, SImportSettings{}, nullptr, false, user);
     EXPECT_EQ(result.kind(), c.kind);
     EXPECT_EQ(user.asked, c.audio
                               ? QStringList{"'" + line + "' already exist, continue to overwrite the song?"}
@@ -304,7 +325,7 @@ TEST_P(ImportRefusal, SaysWhyAndWritesNothing)
     refusal.make(file(refusal.file));
     m_pedal->clear_command_log();
     const COperationResult result =
-        import_song(m_session, file(refusal.file), 20, SImportSettings{}, nullptr);
+        import_song_unasked(m_session, file(refusal.file), 20, SImportSettings{}, nullptr);
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.text(), refusal.text);
     EXPECT_EQ(result.detail(), refusal.detail);
@@ -332,8 +353,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SongOperations, MonoPedalTakesTheLeftChannelOrTheMixOfBoth)
 {
     write_sine(file("right.wav"), 44100, 44100, {0, 8000});
-    ASSERT_TRUE(import_song(m_session, file("right.wav"), 0, SImportSettings{}, nullptr).ok());
-    ASSERT_TRUE(import_song(m_session, file("right.wav"), 1, SImportSettings{EMonoMode::MIX}, nullptr).ok());
+    ASSERT_TRUE(import_song_unasked(m_session, file("right.wav"), 0, SImportSettings{}, nullptr).ok());
+    ASSERT_TRUE(
+        import_song_unasked(m_session, file("right.wav"), 1, SImportSettings{EMonoMode::MIX}, nullptr).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     const std::vector<unsigned char> left = stored_song(0);
     const std::vector<unsigned char> mix = stored_song(1);
@@ -347,8 +369,8 @@ TEST_F(SongOperations, MonoPedalTakesTheLeftChannelOrTheMixOfBoth)
 TEST_F(SongOperations, LoudnessSettingNormalisesTheMonoChoice)
 {
     write_sine(file("right.wav"), 44100, 44100, {0, 8000});
-    const COperationResult result =
-        import_song(m_session, file("right.wav"), 0, {EMonoMode::MIX, ELoudnessTarget::LUFS_23}, nullptr);
+    const COperationResult result = import_song_unasked(m_session, file("right.wav"), 0,
+                                                        {EMonoMode::MIX, ELoudnessTarget::LUFS_23}, nullptr);
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.detail(), "");
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
@@ -366,7 +388,7 @@ TEST_P(NonAsciiName, ImportsAndExports)
     write_sine(file("ascii.wav"), 44100, 4410, {8000});
     ASSERT_EQ(std::rename(file("ascii.wav").toUtf8().constData(), file(name + ".wav").toUtf8().constData()),
               0);
-    ASSERT_TRUE(import_song(m_session, file(name + ".wav"), 0, SImportSettings{}, nullptr).ok());
+    ASSERT_TRUE(import_song_unasked(m_session, file(name + ".wav"), 0, SImportSettings{}, nullptr).ok());
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     ASSERT_TRUE(export_song(m_session, 0, file(name + " out.wav"), nullptr).ok());
     std::FILE* exported = std::fopen(file(name + " out.wav").toUtf8().constData(), "rb");

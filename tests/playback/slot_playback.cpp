@@ -1,7 +1,7 @@
 #include "slot_playback.h"
 
 #include "audio/song_stream.h"
-#include "core/song_playback.h"
+#include "core/song_commands/song_playback.h"
 
 #include <chrono>
 
@@ -43,7 +43,7 @@ void SlotPlayback::put_tone(unsigned int frames)
 {
     ASSERT_NO_FATAL_FAILURE(connect(0x2712));
     write_tone(file("tone.wav"), frames);
-    ASSERT_TRUE(import_song(m_session, file("tone.wav"), 0, SImportSettings{}, nullptr).ok());
+    ASSERT_TRUE(import_song_unasked(m_session, file("tone.wav"), 0, SImportSettings{}, nullptr).ok());
     m_stream = slot_stream(m_session, 0);
     ASSERT_TRUE(m_stream);
     m_pedal->clear_command_log();

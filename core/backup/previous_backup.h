@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/backup/backup_manifest.h"
+
+#include <QString>
+#include <optional>
+
+class CPedalSession;
+
+// An earlier backup of the same pedal model: a new backup takes from it the song files of
+// the slots whose song has not changed since, and reads only the others from the pedal.
+class CPreviousBackup {
+public:
+    // The backup in `folder` when it can serve one of the session's pedal: whole, its files
+    // matching its manifest, of the same model. Otherwise nothing, and `why` says why not.
+    static std::optional<CPreviousBackup> open(const CPedalSession& session, const QString& folder,
+                                               QString& why);
+
+    // The earlier entry of the 0-based `slot` when the pedal still holds the song it has:
+    // the same fingerprint and the same block sums; null otherwise.
+    const SBackupSlot* unchanged(unsigned int slot, const QString& fingerprint,
+                                 const std::vector<SBlockRunSum>& sums) const;
+    // Where the song file of `entry` lies.
+    QString song_path(const SBackupSlot& entry) const;
+
+private:
+    CPreviousBackup(QString folder, SBackupManifest manifest);
+
+    QString m_folder;
+    SBackupManifest m_manifest;
+};
+
+// The newest backup of the model `product_id` directly in `parent` (its manifest's date),
+// or empty when there is none.
+QString latest_backup_in(const QString& parent, uint32_t product_id);
+
+// Puts the file `from` at `to`: a hard link where the file system allows one, else a copy.
+bool link_or_copy(const QString& from, const QString& to);

@@ -1,0 +1,144 @@
+#include "core/set_list/set_list_sync.h"
+
+#include "core/pedal_session.h"
+#include "core/questions.h"
+#include "core/set_list/set_list.h"
+#include "core/set_list/sync_plan.h"
+#include "core/song_commands/song_records.h"
+#include "library/song_library.h"
+#include "songs/looper_song_data.h"
+#include "support/slot_song_name.h"
+#include "support/task.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace {
+
+COperationResult write_step(CPedalSession& session, const SSyncStep& step, const SImportSettings& settings,
+                            CTask* task)
+{
+    // The writes after a delete count on the blocks it freed, which the store knows once it
+    // has read the slot again, as empty_slot does.
+    if (step.action == ESyncAction::DELETE)
+        return empty_slot(session, int(step.slot));
+    const COperationResult result =
+        import_checked_file(session, step.checked, int(step.slot), settings, task);
+    if (result.ok() && step.name != known_name(session, int(step.slot)))
+        session.library().rename(session.product_id(), step.slot, session.slot_fingerprint(int(step.slot)),
+                                 step.name);
+    return result;
+}
+
+QString done_text(ESyncAction action)
+{
+    switch (action) {
+        case ESyncAction::WRITE:
+            return QStringLiteral("written");
+        case ESyncAction::DELETE:
+            return QStringLiteral("deleted");
+        case ESyncAction::UP_TO_DATE:
+            return QStringLiteral("up to date");
+        case ESyncAction::KEEP:
+            break;
+    }
+    return QStringLiteral("kept");
+}
+
+bool changes(const SSyncStep& step)
+{
+    return step.action == ESyncAction::WRITE || step.action == ESyncAction::DELETE;
+}
+
+// Reads the list at `set_list` and plans its sync into `plan`: nothing when the plan runs,
+// otherwise the result that says why not.
+std::optional<COperationResult> plan_list(CPedalSession& session, const QString& set_list,
+                                          const SSyncOptions& options, CTask* task, SSyncPlan& plan)
+{
+    QString why;
+    const std::optional<std::vector<SSetListSong>> songs = read_set_list(set_list, options.first_slot, why);
+    if (!songs)
+        return COperationResult::backup(false, why);
+    plan = plan_sync(session, *songs, options.settings, options.delete_extra, task);
+    if (task_cancelled(task))
+        return COperationResult::cancelled();
+    if (!plan.runs())
+        return COperationResult::backup(false,
+                                        QStringLiteral("The set list cannot be synced; nothing was written."))
+            .with_detail(plan.refused.join(QLatin1Char('\n')));
+    return std::nullopt;
+}
+
+}  // namespace
+
+COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const SImportSettings& settings,
+                          CTask* task)
+{
+    // Emptied slots go first: their blocks are the room the writes were planned with.
+    std::vector<const SSyncStep*> order;
+    for (const SSyncStep& step : plan.steps)
+        if (changes(step))
+            order.push_back(&step);
+    std::stable_partition(order.begin(), order.end(),
+                          [](const SSyncStep* step) { return step->action == ESyncAction::DELETE; });
+    if (task)
+        task->set_bytes_total(plan.write_bytes());
+    std::vector<const SSyncStep*> done;
+    COperationResult outcome = COperationResult::song(LOOPER_RESULT_OK);
+    for (size_t i = 0; i < order.size() && outcome.ok(); ++i) {
+        if (task)
+            task->set_part(unsigned(i + 1), unsigned(order.size()));
+        outcome = task_cancelled(task) ? COperationResult::cancelled()
+                                       : write_step(session, *order[i], settings, task);
+        if (outcome.ok())
+            done.push_back(order[i]);
+    }
+    QStringList lines;
+    size_t written = 0;
+    for (const SSyncStep& step : plan.steps) {
+        const bool as_planned = !changes(step) || std::find(done.begin(), done.end(), &step) != done.end();
+        written += as_planned && step.action == ESyncAction::WRITE;
+        lines << QStringLiteral("%1: %2").arg(
+            slot_song_name(step.slot), as_planned ? done_text(step.action) : QStringLiteral("as it was"));
+    }
+    if (!outcome.ok()) {
+        const QString detail = outcome.detail().isEmpty() ? QString() : outcome.detail() + QLatin1Char('\n');
+        return outcome.with_detail(detail + lines.join(QLatin1Char('\n')));
+    }
+    return COperationResult::backup(true,
+                                    QStringLiteral("Set list synced: %1 of %2 slots written.")
+                                        .arg(written)
+                                        .arg(std::count_if(plan.steps.begin(), plan.steps.end(),
+                                                           [](const SSyncStep& step) {
+                                                               return step.action == ESyncAction::WRITE ||
+                                                                      step.action == ESyncAction::UP_TO_DATE;
+                                                           })))
+        .with_detail(lines.join(QLatin1Char('\n')));
+}
+
+COperationResult sync_set_list(CPedalSession& session, const QString& set_list, const SSyncOptions& options,
+                               CQuestions& questions, CTask* task)
+{
+    SSyncPlan plan;
+    if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
+        return *failed;
+    if (std::none_of(plan.steps.begin(), plan.steps.end(), changes))
+        return COperationResult::backup(true, QStringLiteral("Every song of the set list is up to date."));
+    if (!questions.ask_yes_no(
+            QStringLiteral("Sync set list"),
+            QStringLiteral("Sync the set list %1?\n%2").arg(set_list, plan.lines().join(QLatin1Char('\n')))))
+        return COperationResult::declined();
+    return run_sync(session, plan, options.settings, task);
+}
+
+COperationResult plan_set_list_sync(CPedalSession& session, const QString& set_list,
+                                    const SSyncOptions& options, CTask* task)
+{
+    SSyncPlan plan;
+    if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
+        return *failed;
+    return COperationResult::backup(true, QStringLiteral("Sync plan for %1:").arg(set_list))
+        .with_detail(plan.lines().join(QLatin1Char('\n')));
+}

@@ -1,0 +1,171 @@
+#include "core/set_list/sync_plan.h"
+
+#include "audio/song_time_text.h"
+#include "core/link_speed.h"
+#include "core/pedal_session.h"
+#include "core/song_commands/slot_blocks.h"
+#include "core/song_commands/song_records.h"
+#include "core/song_commands/song_settings.h"
+#include "library/cached_file_hash.h"
+#include "library/song_library.h"
+#include "library/song_name.h"
+#include "songs/looper_song_data.h"
+#include "support/slot_song_name.h"
+#include "support/task.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <map>
+
+namespace {
+
+QString list_name(const SSetListSong& song)
+{
+    const QString title = song_name_from(song.title);
+    return title.isEmpty() ? imported_song_name(song.path) : title;
+}
+
+bool up_to_date(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings)
+{
+    const std::optional<SLibrarySong> known = known_song(session, int(song.slot));
+    if (!known || known->source_sha256.isEmpty())
+        return false;
+    return known->mono_mode == recorded_mono_mode(session.song_format(), settings.mono_mode) &&
+           known->loudness_setting == QLatin1String(loudness_target_name(settings.loudness)) &&
+           known->source_sha256 == cached_file_sha256(session.library(), song.path);
+}
+
+SSyncStep write_step(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings,
+                     CTask* task, QStringList& refused)
+{
+    SSyncStep step;
+    step.action = ESyncAction::WRITE;
+    step.slot = song.slot;
+    step.name = list_name(song);
+    step.path = song.path;
+    const COperationResult converted = check_for_pedal(session, song.path, settings, task, step.checked);
+    if (converted.ok())
+        step.song_bytes = step.checked.check.converted_bytes;
+    else
+        refused << QStringLiteral("%1 (%2): %3")
+                       .arg(slot_song_name(song.slot), step.name,
+                            (QStringList{converted.text()} << converted.detail())
+                                .join(QLatin1Char(' '))
+                                .trimmed());
+    return step;
+}
+
+// Counts the blocks in the order the sync runs: emptied slots first, then the writes in
+// slot order, each needing its new blocks while it still holds its old ones.
+void check_room(const CPedalSession& session, const SSyncPlan& plan, QStringList& refused)
+{
+    if (!session.songs().is_block_status_complete()) {
+        refused << QStringLiteral(
+            "A slot of the pedal could not be read, so its free space is not known. Reconnect it and try "
+            "again.");
+        return;
+    }
+    uint64_t free_now = free_blocks(session);
+    for (const SSyncStep& step : plan.steps)
+        if (step.action == ESyncAction::DELETE)
+            free_now += blocks_held(session, step.slot);
+    for (const SSyncStep& step : plan.steps) {
+        if (step.action != ESyncAction::WRITE || step.song_bytes == 0)
+            continue;
+        const uint64_t needs = blocks_for(*session.song_format(), step.song_bytes);
+        if (needs > free_now)
+            refused << QStringLiteral("%1 (%2) does not fit: it needs %3 blocks, %4 are free by then.")
+                           .arg(slot_song_name(step.slot), step.name)
+                           .arg(needs)
+                           .arg(free_now);
+        free_now = free_now + blocks_held(session, step.slot) - std::min(free_now, needs);
+    }
+}
+
+}  // namespace
+
+const char* sync_action_text(ESyncAction action)
+{
+    switch (action) {
+        case ESyncAction::WRITE:
+            return "write";
+        case ESyncAction::UP_TO_DATE:
+            return "up to date";
+        case ESyncAction::DELETE:
+            return "delete";
+        case ESyncAction::KEEP:
+            break;
+    }
+    return "keep";
+}
+
+uint64_t SSyncPlan::write_bytes() const
+{
+    uint64_t bytes = 0;
+    for (const SSyncStep& step : steps)
+        bytes += step.action == ESyncAction::WRITE ? step.song_bytes : 0;
+    return bytes;
+}
+
+QStringList SSyncPlan::lines() const
+{
+    QStringList lines;
+    for (const SSyncStep& step : steps) {
+        QString line = QStringLiteral("%1 %2").arg(QLatin1String(sync_action_text(step.action)),
+                                                   slot_song_name(step.slot));
+        if (!step.name.isEmpty())
+            line += QStringLiteral(": ") + step.name;
+        if (!step.path.isEmpty())
+            line += QStringLiteral(" (%1)").arg(QFileInfo(step.path).fileName());
+        lines << line;
+    }
+    const uint64_t bytes = write_bytes();
+    lines << (bytes == 0
+                  ? QStringLiteral("Nothing to write.")
+                  : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
+                        .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond)));
+    return lines;
+}
+
+SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& songs,
+                    const SImportSettings& settings, bool delete_extra, CTask* task)
+{
+    SSyncPlan plan;
+    if (!session.song_format()) {
+        plan.refused << QStringLiteral("This pedal keeps no songs.");
+        return plan;
+    }
+    const unsigned int count = session.songs().slot_count();
+    std::map<unsigned int, const SSetListSong*> listed;
+    for (const SSetListSong& song : songs) {
+        if (song.slot >= count)
+            plan.refused << QStringLiteral("%1: this pedal has slots 1 to %2, not %3.")
+                                .arg(QFileInfo(song.path).fileName())
+                                .arg(count)
+                                .arg(song.slot + 1);
+        else
+            listed[song.slot] = &song;
+    }
+    const unsigned int last_listed = listed.empty() ? 0 : listed.rbegin()->first;
+    for (unsigned int slot = 0; slot < count && !task_cancelled(task); ++slot) {
+        const auto song = listed.find(slot);
+        if (song != listed.end()) {
+            if (up_to_date(session, *song->second, settings))
+                plan.steps.push_back(
+                    {ESyncAction::UP_TO_DATE, slot, list_name(*song->second), song->second->path});
+            else
+                plan.steps.push_back(write_step(session, *song->second, settings, task, plan.refused));
+        } else if (session.slot_holds_song(int(slot))) {
+            const bool deletes = delete_extra && slot > last_listed;
+            plan.steps.push_back({deletes ? ESyncAction::DELETE : ESyncAction::KEEP,
+                                  slot,
+                                  known_name(session, int(slot)),
+                                  {}});
+        }
+    }
+    if (task_cancelled(task))
+        plan.refused << COperationResult::cancelled().text();
+    else if (plan.runs())
+        check_room(session, plan, plan.refused);
+    return plan;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/set_list/set_list.h"
+#include "core/song_commands/song_operations.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+class CPedalSession;
+class CTask;
+
+// What a set list's sync does with one slot.
+enum class ESyncAction {
+    WRITE,       // the list's file goes in
+    UP_TO_DATE,  // the slot holds that file already, imported with the same settings
+    KEEP,        // a song the list does not replace, left alone
+    DELETE,      // a song past the list, emptied as asked
+};
+// "write", "up to date", "keep", "delete": how a plan line begins.
+const char* sync_action_text(ESyncAction action);
+
+struct SSyncStep {
+    ESyncAction action = ESyncAction::KEEP;
+    unsigned int slot = 0;  // 0-based
+    // The song's name: the list's title, the file's title tag or its file name; for KEEP and
+    // DELETE the name the library knows, if any.
+    QString name;
+    QString path;             // the list's file; empty for KEEP and DELETE
+    uint64_t song_bytes = 0;  // WRITE: the song as it goes to the pedal
+    // WRITE: what the plan's check learned of the file, which its write takes.
+    SCheckedFile checked{};
+};
+
+// A sync checked as a whole before its first write.
+struct SSyncPlan {
+    std::vector<SSyncStep> steps;  // in slot order; writes run in this order
+    // A line per song the pedal cannot take (not audio, too long, no such slot, no room in
+    // write order): empty when the plan can run.
+    QStringList refused;
+
+    bool runs() const { return refused.isEmpty(); }
+    uint64_t write_bytes() const;
+    // A line per step ("write Song 001: Intro jam (intro.wav)"), then the time the writes take.
+    QStringList lines() const;
+};
+
+// Plans the sync of `songs` onto the session's pedal with `settings`. A slot is up to date
+// when the library says it holds the very file (the same SHA-256, cached by path, size and
+// modification time) imported with the same mono and loudness settings, and the slot's
+// fingerprint is the one recorded. Every file to write is read once to check it and learn
+// its size, loudness and gain, which its write takes; the room is counted in write order,
+// emptied slots first, each rewritten slot keeping its old blocks until its new song is in.
+// Songs past the list's last slot are kept, or deleted with `delete_extra`. Checking may
+// take long: the task steps and cancels it (a cancelled plan is refused).
+SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& songs,
+                    const SImportSettings& settings, bool delete_extra, CTask* task);
