@@ -72,9 +72,16 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
     return source;
 }
 
-// A song too long for the slot is refused from the header, before anything is read.
+// A song too long for the slot, or of a rate the converter does not take, is refused from
+// the header, before anything is read.
 bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImport& import)
 {
+    import.file_rate = info.sample_rate;
+    if (info.sample_rate < kLeastSourceRate || info.sample_rate > kMostSourceRate) {
+        import.result = ESongImportResult::BAD_RATE;
+        import.detail = QStringLiteral("a sample rate of %1 Hz").arg(info.sample_rate);
+        return false;
+    }
     if (info.frames < 0)
         return true;
     const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;
@@ -293,6 +300,8 @@ const char* song_import_result_text(ESongImportResult result)
             return "Out of memory";
         case ESongImportResult::NOT_FINITE:
             return "Sample not a number";
+        case ESongImportResult::BAD_RATE:
+            return "Sample rate not supported";
     }
     return "";
 }
@@ -362,6 +371,10 @@ QString song_import_message(const SSongImport& import, const QString& path, cons
         case ESongImportResult::NOT_FINITE:
             return QStringLiteral("%1 holds a sample that is not a number (NaN or infinity) at %2.")
                 .arg(name, time_text(import.not_finite_seconds));
+        case ESongImportResult::BAD_RATE:
+            return QStringLiteral("%1 has a sample rate of %2 Hz. Tandora takes files of 1,000 to 768,000 Hz.")
+                .arg(name)
+                .arg(import.file_rate);
         case ESongImportResult::CANCELLED:
         case ESongImportResult::OK:
             break;
