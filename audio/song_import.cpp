@@ -372,7 +372,8 @@ QString song_import_message(const SSongImport& import, const QString& path, cons
             return QStringLiteral("%1 holds a sample that is not a number (NaN or infinity) at %2.")
                 .arg(name, time_text(import.not_finite_seconds));
         case ESongImportResult::BAD_RATE:
-            return QStringLiteral("%1 has a sample rate of %2 Hz. Tandora takes files of 1,000 to 768,000 Hz.")
+            return QStringLiteral(
+                       "%1 has a sample rate of %2 Hz. Tandora takes files of 1,000 to 768,000 Hz.")
                 .arg(name)
                 .arg(import.file_rate);
         case ESongImportResult::CANCELLED:

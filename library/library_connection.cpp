@@ -5,7 +5,6 @@
 
 namespace {
 
-
 QString unique_connection_name()
 {
     static std::atomic<unsigned int> next{0};

@@ -96,9 +96,8 @@ void CSongLibrary::set_wait(Clock now, Pause pause)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_now = now ? std::move(now) : Clock(std::chrono::steady_clock::now);
-    m_pause = pause ? std::move(pause) : Pause([](std::chrono::milliseconds span) {
-        std::this_thread::sleep_for(span);
-    });
+    m_pause = pause ? std::move(pause)
+                    : Pause([](std::chrono::milliseconds span) { std::this_thread::sleep_for(span); });
 }
 
 bool CSongLibrary::pause_for_busy(TimePoint deadline)

@@ -5,8 +5,8 @@
 #include "core/sync_plan.h"
 #include "library/song_name.h"
 
-#include <QDir>
 #include <sys/stat.h>
+#include <QDir>
 
 namespace {
 

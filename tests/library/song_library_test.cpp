@@ -174,8 +174,9 @@ TEST_F(SongLibraryFile, BusyLibraryHoldsAnOperationUpTwoSecondsAtMost)
         EXPECT_FALSE(library.rename(kPulseRing, 0, QStringLiteral("a"), QStringLiteral("renamed")));
         EXPECT_LE(paused, CSongLibrary::kBusyWait) << "a second call waited again";
         ASSERT_TRUE(library.find(kPulseRing, 0, QStringLiteral("a")));
-        EXPECT_EQ(library.take_notes(),
-                  QStringList{"The song library is in use by another program; song names are not kept this time."});
+        EXPECT_EQ(
+            library.take_notes(),
+            QStringList{"The song library is in use by another program; song names are not kept this time."});
         ASSERT_TRUE(QSqlQuery(other).exec(QStringLiteral("ROLLBACK")));
         other.close();
     }
