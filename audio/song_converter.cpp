@@ -293,8 +293,8 @@ EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& convers
 {
     ++g_conversions_begun;
     const SAudioSourceInfo& info = source.info();
-    if (info.channels == 0 || info.sample_rate == 0 || conversion.out_channels == 0 ||
-        conversion.out_channels > 2)
+    if (info.channels == 0 || info.sample_rate < kLeastSourceRate || info.sample_rate > kMostSourceRate ||
+        conversion.out_channels == 0 || conversion.out_channels > 2)
         return EConvertResult::RESAMPLER_ERROR;
     const SChannelPlan plan = plan_channels(info, conversion);
     const bool exact16 = !info.wide && !plan.mix && !conversion.full_precision;

@@ -21,6 +21,12 @@ enum class EConvertResult {
 };
 const char* convert_result_text(EConvertResult result);
 
+// The source rates the converter takes. Its blocks grow with the ratio of the rates, so an
+// unbounded rate would let a header alone ask for gigabytes (1 Hz: 46875 output frames per
+// frame read); 768000 Hz is the highest rate of audio interfaces.
+constexpr unsigned int kLeastSourceRate = 1000;
+constexpr unsigned int kMostSourceRate = 768000;
+
 struct SConversion {
     unsigned int out_rate = kSongSampleRate;
     unsigned int out_channels = 1;  // 1 or 2
@@ -64,7 +70,8 @@ uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int ou
 // wider ones, and a mix of channels, are resampled in floating point at soxr's very high
 // quality and rounded to 24 bits. A mono target takes the first channel or the mean of all
 // (`mono_mode`); a stereo target the first two channels, or the one channel twice. The
-// task gets a step per block and is checked for cancel between blocks.
+// task gets a step per block and is checked for cancel between blocks. A source rate
+// outside kLeastSourceRate..kMostSourceRate is a RESAMPLER_ERROR.
 [[nodiscard]] EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion,
                                               CTask* task, const SongSink& sink, SConversionCounts& counts);
 

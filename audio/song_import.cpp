@@ -72,9 +72,16 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
     return source;
 }
 
-// A song too long for the slot is refused from the header, before anything is read.
+// A song too long for the slot, or of a rate the converter does not take, is refused from
+// the header, before anything is read.
 bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImport& import)
 {
+    import.file_rate = info.sample_rate;
+    if (info.sample_rate < kLeastSourceRate || info.sample_rate > kMostSourceRate) {
+        import.result = ESongImportResult::BAD_RATE;
+        import.detail = QStringLiteral("a sample rate of %1 Hz").arg(info.sample_rate);
+        return false;
+    }
     if (info.frames < 0)
         return true;
     const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;

@@ -26,6 +26,7 @@ enum class ESongImportResult {
     READ_ERROR,  // the file failed part-way
     OUT_OF_MEMORY,
     NOT_FINITE,  // a float sample is a NaN or an infinity
+    BAD_RATE,    // a sample rate outside kLeastSourceRate..kMostSourceRate
 };
 struct SSongImport {
     ESongImportResult result = ESongImportResult::NOT_AUDIO;
@@ -43,6 +44,8 @@ struct SSongImport {
     QString detail;
     // Float samples beyond full scale, clipped to it.
     uint64_t clipped_samples = 0;
+    // The file's sample rate, once its header was read (Hz).
+    unsigned int file_rate = 0;
     // NOT_FINITE: where in the file the first NaN or infinity lies.
     double not_finite_seconds = 0;
     // The length the header gives, when the file ends before it (`file_seconds` is then

@@ -24,6 +24,8 @@ const char* song_import_result_text(ESongImportResult result)
             return "Out of memory";
         case ESongImportResult::NOT_FINITE:
             return "Sample not a number";
+        case ESongImportResult::BAD_RATE:
+            return "Sample rate not supported";
     }
     return "";
 }
@@ -64,6 +66,10 @@ QString song_import_message(const SSongImport& import, const QString& path, cons
         case ESongImportResult::NOT_FINITE:
             return QStringLiteral("%1 holds a sample that is not a number (NaN or infinity) at %2.")
                 .arg(name, time_text(import.not_finite_seconds));
+        case ESongImportResult::BAD_RATE:
+            return QStringLiteral("%1 has a sample rate of %2 Hz. Tandora takes files of 1,000 to 768,000 Hz.")
+                .arg(name)
+                .arg(import.file_rate);
         case ESongImportResult::CANCELLED:
         case ESongImportResult::OK:
             break;

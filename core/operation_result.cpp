@@ -30,6 +30,13 @@ COperationResult COperationResult::from_store(ELooperActionResult result)
     return result == LOOPER_RESULT_CANCELLED ? cancelled() : song(result);
 }
 
+COperationResult COperationResult::from_write(ELooperActionResult result, const QString& journal_problem)
+{
+    if (result != LOOPER_RESULT_JOURNAL_NOT_SAVED || journal_problem.isEmpty())
+        return from_store(result);
+    return {EKind::SONG, result, false, journal_not_saved_text(journal_problem)};
+}
+
 COperationResult COperationResult::cancelled()
 {
     return {EKind::CANCELLED, LOOPER_RESULT_OK, false, QStringLiteral("Cancelled !")};

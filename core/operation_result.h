@@ -18,6 +18,8 @@ public:
     static COperationResult song(ELooperActionResult result);
     // A song store's result, its cancel as cancelled().
     static COperationResult from_store(ELooperActionResult result);
+    // A song store's write, its journal not saved with the store's `journal_problem`.
+    static COperationResult from_write(ELooperActionResult result, const QString& journal_problem);
     static COperationResult firmware(bool ok);
     // `text` replaces "Failed !" where the reason is one the user can act on.
     static COperationResult audio_failed(const QString& text = {});

@@ -73,7 +73,7 @@ COperationResult write_starter_songs(CPedalSession& session, CTask* task)
         const ELooperActionResult written =
             session.songs().write_file(slot, song.data(), static_cast<unsigned>(song.size()), task);
         if (written != LOOPER_RESULT_OK)
-            return COperationResult::song(written);
+            return COperationResult::from_write(written, session.songs().journal_problem());
         const ELooperActionResult reloaded = session.reload_slot(int(slot));
         if (reloaded != LOOPER_RESULT_OK)
             return COperationResult::song(reloaded);

@@ -5,9 +5,6 @@
 
 namespace {
 
-// How long a call waits for another program's write to end before it fails.
-constexpr int kBusyTimeoutMs = 10000;
-
 QString unique_connection_name()
 {
     static std::atomic<unsigned int> next{0};
@@ -20,7 +17,9 @@ CLibraryConnection::CLibraryConnection(const QString& path) : m_name(unique_conn
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setDatabaseName(path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    // Busy is answered at once: the library waits for another program itself, on a clock
+    // it can bound per call (CSongLibrary).
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
     m_open = m_db.open();
     if (!m_open)
         m_error = m_db.lastError();

@@ -21,7 +21,8 @@ public:
     bool is_open() const { return m_open; }
     // The last failure, for the log and for telling a damaged file from a busy one.
     const QSqlError& error() const { return m_error; }
-    // True when the last failure says another program held the file past the busy time-out.
+    // True when the last failure says another program held the file: the connection does
+    // not wait for it.
     bool was_busy() const;
 
     // Runs `sql` with `values` bound in order; false with error() set.

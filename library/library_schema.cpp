@@ -39,8 +39,24 @@ static_assert(sizeof(kSteps) / sizeof(kSteps[0]) == kLibrarySchemaVersion, "one 
 
 }  // namespace
 
+namespace {
+
+// The schema version, read without a transaction; -1 when it cannot be read.
+int schema_version(CLibraryConnection& connection)
+{
+    QSqlQuery version = connection.query();
+    if (!connection.select(version, QStringLiteral("PRAGMA user_version")) || !version.next())
+        return -1;
+    return version.value(0).toInt();
+}
+
+}  // namespace
+
 bool migrate_library(CLibraryConnection& connection)
 {
+    // A library up to date needs no write lock, which another program may hold for long.
+    if (schema_version(connection) == kLibrarySchemaVersion)
+        return true;
     if (!connection.begin_write())
         return false;
     QSqlQuery version = connection.query();

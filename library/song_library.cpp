@@ -87,7 +87,35 @@ QString CSongLibrary::default_path()
            QStringLiteral("/library.sqlite");
 }
 
-CSongLibrary::CSongLibrary(QString path) : m_path(std::move(path)) {}
+CSongLibrary::CSongLibrary(QString path) : m_path(std::move(path))
+{
+    set_wait({}, {});
+}
+
+void CSongLibrary::set_wait(Clock now, Pause pause)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_now = now ? std::move(now) : Clock(std::chrono::steady_clock::now);
+    m_pause = pause ? std::move(pause)
+                    : Pause([](std::chrono::milliseconds span) { std::this_thread::sleep_for(span); });
+}
+
+bool CSongLibrary::pause_for_busy(TimePoint deadline)
+{
+    // Short: another program's write is done in moments, and one writing song after song
+    // leaves the lock free only for moments between them.
+    constexpr auto kPause = std::chrono::milliseconds(5);
+    if (m_gave_up || m_now() + kPause > deadline)
+        return false;
+    m_pause(kPause);
+    return true;
+}
+
+void CSongLibrary::note_busy()
+{
+    m_gave_up = true;
+    note(QStringLiteral("The song library is in use by another program; song names are not kept this time."));
+}
 
 CSongLibrary::EOpen CSongLibrary::open_and_migrate()
 {
@@ -102,27 +130,20 @@ CSongLibrary::EOpen CSongLibrary::open_and_migrate()
     return EOpen::DAMAGED;
 }
 
-CSongLibrary::EOpen CSongLibrary::open_waiting()
+CSongLibrary::EOpen CSongLibrary::open_waiting(TimePoint deadline)
 {
-    // SQLite answers "busy" at once, past its time-out, where waiting could deadlock: while
-    // another program creates the file or changes its journal mode. That program is done
-    // in moments.
-    constexpr int kAttempts = 100;
-    constexpr auto kPause = std::chrono::milliseconds(20);
     EOpen opened = open_and_migrate();
-    for (int attempt = 1; opened == EOpen::BUSY && attempt < kAttempts; ++attempt) {
-        std::this_thread::sleep_for(kPause);
+    while (opened == EOpen::BUSY && pause_for_busy(deadline))
         opened = open_and_migrate();
-    }
     return opened;
 }
 
-bool CSongLibrary::ready()
+bool CSongLibrary::ready(TimePoint deadline)
 {
     if (m_state != EState::UNCHECKED)
         return m_state == EState::READY;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    EOpen opened = open_waiting();
+    EOpen opened = open_waiting(deadline);
     if (opened == EOpen::DAMAGED && QFileInfo::exists(m_path)) {
         const QString aside = move_library_aside(m_path, QDate::currentDate());
         if (!aside.isEmpty()) {
@@ -131,7 +152,7 @@ bool CSongLibrary::ready()
             note(QStringLiteral(
                      "The song library could not be read; it was set aside as %1 and a new one started.")
                      .arg(aside));
-            opened = open_waiting();
+            opened = open_waiting(deadline);
         }
     }
     if (opened == EOpen::READY) {
@@ -140,8 +161,7 @@ bool CSongLibrary::ready()
     }
     // A library another program holds for long is tried again at the next call.
     if (opened == EOpen::BUSY) {
-        note(QStringLiteral(
-            "The song library is in use by another program; song names are not kept this time."));
+        note_busy();
         return false;
     }
     note(
@@ -153,7 +173,7 @@ bool CSongLibrary::ready()
 bool CSongLibrary::usable()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return ready();
+    return ready(call_deadline());
 }
 
 void CSongLibrary::note(const QString& text)
@@ -166,7 +186,10 @@ void CSongLibrary::note_failure(const CLibraryConnection& connection, const char
 {
     CLogFile::get_instance()->log(LOG_LEVEL_ERROR, "Song library: %s failed: %s", doing,
                                   qPrintable(connection.error().text()));
-    note(QStringLiteral("The song library could not be written: %1").arg(connection.error().text()));
+    if (connection.was_busy())
+        note_busy();
+    else
+        note(QStringLiteral("The song library could not be written: %1").arg(connection.error().text()));
 }
 
 std::vector<SLibrarySong> CSongLibrary::songs_where(const QString& condition,
@@ -174,7 +197,7 @@ std::vector<SLibrarySong> CSongLibrary::songs_where(const QString& condition,
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<SLibrarySong> songs;
-    if (!ready())
+    if (!ready(call_deadline()))
         return songs;
     CLibraryConnection connection(m_path);
     QSqlQuery rows = connection.query();
@@ -205,11 +228,17 @@ std::optional<SLibrarySong> CSongLibrary::find(uint32_t product_id, unsigned int
 bool CSongLibrary::write(const std::function<bool(CLibraryConnection&)>& change, const char* doing)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!ready())
+    const TimePoint deadline = call_deadline();
+    if (!ready(deadline))
         return false;
     CLibraryConnection connection(m_path);
-    if (connection.begin_write() && change(connection) && connection.commit())
+    bool begun = connection.begin_write();
+    while (!begun && connection.was_busy() && pause_for_busy(deadline))
+        begun = connection.begin_write();
+    if (begun && change(connection) && connection.commit()) {
+        m_gave_up = false;
         return true;
+    }
     connection.roll_back();
     note_failure(connection, doing);
     return false;
@@ -254,7 +283,7 @@ bool CSongLibrary::forget(uint32_t product_id, unsigned int slot, const QString&
 QString CSongLibrary::cached_sha256(const QString& path, qint64 size, qint64 modified_ms)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!ready())
+    if (!ready(call_deadline()))
         return {};
     CLibraryConnection connection(m_path);
     QSqlQuery row = connection.query();
@@ -283,5 +312,6 @@ QStringList CSongLibrary::take_notes()
     std::lock_guard<std::mutex> lock(m_mutex);
     QStringList notes;
     notes.swap(m_notes);
+    m_gave_up = false;
     return notes;
 }

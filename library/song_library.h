@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <mutex>
@@ -16,9 +17,15 @@ class CLibraryConnection;
 // The song library: what Tandora knows of the songs it put into pedals' slots, kept on
 // the computer in one SQLite file that the window and the command-line tool may use at
 // the same time. A library that cannot be used never stops work with the pedal: calls
-// then find nothing and write nothing, and the user is told once (take_notes).
+// then find nothing and write nothing, and the user is told once (take_notes). A library
+// another program keeps busy is waited for at most 2 seconds per call; once a call gave up,
+// the calls after it do not wait until the notes are taken or a call gets through, so that
+// one operation is held up 2 seconds at most.
 class CSongLibrary {
 public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    using Pause = std::function<void(std::chrono::milliseconds)>;
+    static constexpr std::chrono::milliseconds kBusyWait{2000};
     // "library.sqlite" in the user's data folder.
     static QString default_path();
 
@@ -53,12 +60,22 @@ public:
     // what it meets is told with the connection.
     bool usable();
 
+    // The clock a busy library is waited on, and its pause between tries: the steady clock
+    // and a sleep unless a test puts in a clock whose pauses take no time.
+    void set_wait(Clock now, Pause pause);
+
 private:
+    using TimePoint = std::chrono::steady_clock::time_point;
     enum class EOpen { READY, BUSY, DAMAGED };
-    bool ready();
+    bool ready(TimePoint deadline);
     EOpen open_and_migrate();
     // open_and_migrate, tried again while another program keeps the file busy.
-    EOpen open_waiting();
+    EOpen open_waiting(TimePoint deadline);
+    // The end of a call's wait for a busy library, from now.
+    TimePoint call_deadline() const { return m_now() + kBusyWait; }
+    // Pauses before another try, unless the call's wait is over or an earlier call gave up.
+    bool pause_for_busy(TimePoint deadline);
+    void note_busy();
     // A failure of a call that wrote or read: a note unless another program held the file.
     void note_failure(const CLibraryConnection& connection, const char* doing);
     void note(const QString& text);
@@ -67,6 +84,9 @@ private:
     std::vector<SLibrarySong> songs_where(const QString& condition, std::initializer_list<QVariant> values);
 
     QString m_path;
+    Clock m_now;
+    Pause m_pause;
+    bool m_gave_up = false;
     std::mutex m_mutex;
     enum class EState { UNCHECKED, READY, UNUSABLE } m_state = EState::UNCHECKED;
     QStringList m_notes;

@@ -29,7 +29,14 @@ QString looper_action_result_text(int result)
             return QStringLiteral("Cancelled !");
         case LOOPER_RESULT_FILE_TOO_SHORT:
             return QStringLiteral("File too short!");
+        case LOOPER_RESULT_JOURNAL_NOT_SAVED:
+            return journal_not_saved_text(QStringLiteral("the reason is unknown"));
         default:
             return QStringLiteral("Failed !");
     }
+}
+
+QString journal_not_saved_text(const QString& reason)
+{
+    return QStringLiteral("The song journal could not be saved: %1. Nothing was written.").arg(reason);
 }

@@ -22,8 +22,14 @@ enum ELooperActionResult : int {
     // The song is shorter than one storage unit, which the slot's record would store as
     // no song at all; refused before any flash command.
     LOOPER_RESULT_FILE_TOO_SHORT = 13,
+    // The song journal could not note an info block erase about to begin (or the store has
+    // none), so the erase was not made: the slot keeps its previous song.
+    LOOPER_RESULT_JOURNAL_NOT_SAVED = 14,
 };
 
 // The user-facing text of a result; "Failed !" for a value outside the enumeration.
 // Write failures deliberately share the read-failure text the pedal's users know.
 QString looper_action_result_text(int result);
+// The text of LOOPER_RESULT_JOURNAL_NOT_SAVED with why: "The song journal could not be
+// saved: Is a directory. Nothing was written."
+QString journal_not_saved_text(const QString& reason);

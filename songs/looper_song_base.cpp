@@ -28,9 +28,14 @@ ELooperActionResult CLooperSongBase::delete_file()
 {
     if (!erase_info_block())
         return LOOPER_RESULT_ERASE_FAILED;
-    // No song is to come back into the slot the user emptied.
-    if (journal)
-        journal->drop(journal_product, journal_slot);
+    // No song is to come back into the slot the user emptied. Only the entries naming the
+    // song it held are this pedal's for sure.
+    const std::vector<unsigned char> emptied = current_record();
+    if (journal && !emptied.empty())
+        journal->drop_if([&](const SSongJournalEntry& entry) {
+            return entry.product_id == journal_product && entry.slot == journal_slot &&
+                   (entry.before.record == emptied || entry.after.record == emptied);
+        });
     journalled = false;
     // The object must not keep the erased journal's position: a record written after it
     // would land behind erased pages, where no search looks.
@@ -172,16 +177,18 @@ bool CLooperSongBase::erase_info_block()
     return usb->flash_erase(FLASH_TYPE_NAND, block_address(info_block));
 }
 
-bool CLooperSongBase::take_record_page(unsigned int next, bool journal_known, const SIncomingSong& incoming,
-                                       unsigned int& page)
+ELooperActionResult CLooperSongBase::take_record_page(unsigned int next, bool journal_known,
+                                                      const SIncomingSong& incoming, unsigned int& page)
 {
     if (next < nand.pages_per_block && journal_known) {
         page = next;
-        return true;
+        return LOOPER_RESULT_OK;
     }
-    note_rollover(incoming);
+    // A cut in the erase would leave neither song without the entry to write one back.
+    if (!note_rollover(incoming))
+        return LOOPER_RESULT_JOURNAL_NOT_SAVED;
     page = 0;
-    return erase_info_block();
+    return erase_info_block() ? LOOPER_RESULT_OK : LOOPER_RESULT_ERASE_FAILED;
 }
 
 void CLooperSongBase::set_journal(CSongJournal* target, uint32_t product_id, unsigned int slot)
@@ -192,10 +199,15 @@ void CLooperSongBase::set_journal(CSongJournal* target, uint32_t product_id, uns
     journalled = false;
 }
 
-void CLooperSongBase::note_rollover(const SIncomingSong& incoming)
+bool CLooperSongBase::note_rollover(const SIncomingSong& incoming)
 {
-    if (!journal)
-        return;
+    journal_reason.clear();
+    journalled = false;
+    if (!journal) {
+        if (!unprotected_rollover)
+            journal_reason = QStringLiteral("the song store has no journal");
+        return unprotected_rollover;
+    }
     SSongJournalEntry entry;
     entry.product_id = journal_product;
     entry.slot = journal_slot;
@@ -207,15 +219,16 @@ void CLooperSongBase::note_rollover(const SIncomingSong& incoming)
         entry.before.record = current_record();
         entry.before.sums = std::move(runs);
     }
-    journalled = journal->put(entry);
-    if (!journalled)
-        qDebug("Slot %u: its info block is erased without a journal entry", journal_slot);
+    journalled = journal->put(entry, journal_reason);
+    if (journalled)
+        noted = std::move(entry);
+    return journalled;
 }
 
 void CLooperSongBase::record_committed()
 {
     if (journal && journalled)
-        journal->drop(journal_product, journal_slot);
+        journal->drop(noted);
     journalled = false;
 }
 

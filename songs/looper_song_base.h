@@ -73,6 +73,12 @@ public:
     // it, and whose entry it drops once that record is written or the slot deleted; null
     // for none. `slot` is the slot's 0-based number on the pedal of `product_id`.
     void set_journal(CSongJournal* target, uint32_t product_id, unsigned int slot);
+    // Without a journal an info block erase for the next record is refused
+    // (LOOPER_RESULT_JOURNAL_NOT_SAVED) unless this was called: for a test of the slot
+    // format itself, which accepts that a cut in that erase loses the song.
+    void allow_rollover_without_journal() { unprotected_rollover = true; }
+    // Why the last write's journal entry could not be saved; empty when it was.
+    const QString& journal_problem() const { return journal_reason; }
     // The slot's current record, as its info block holds it; empty when the slot has none.
     virtual std::vector<unsigned char> current_record() const = 0;
     // The info block page of the newest record; all ones when the block has none.
@@ -132,10 +138,11 @@ protected:
     // Page for the next info record: `next` while it lies in the block and the journal's
     // end is known; otherwise the info block is erased first (so no page is programmed a
     // second time) and page 0 is used, with the current and the incoming record noted in
-    // the song journal before. False when that erase failed.
-    [[nodiscard]] bool take_record_page(unsigned int next, bool journal_known, const SIncomingSong& incoming,
-                                        unsigned int& page);
-    // The incoming record is on the flash: the journal's entry for the slot is dropped.
+    // the song journal before. LOOPER_RESULT_JOURNAL_NOT_SAVED, with nothing erased, when
+    // the journal could not note it; LOOPER_RESULT_ERASE_FAILED when the erase failed.
+    [[nodiscard]] ELooperActionResult take_record_page(unsigned int next, bool journal_known,
+                                                       const SIncomingSong& incoming, unsigned int& page);
+    // The incoming record is on the flash: the journal entry this write made is dropped.
     void record_committed();
     // The current song's chain; null when the slot is empty.
     virtual const unsigned short* song_chain() const = 0;
@@ -155,12 +162,16 @@ private:
     std::vector<SBlockRunSum> written_sums(const std::vector<unsigned short>& chain,
                                            const unsigned char* data, unsigned int length) const;
     [[nodiscard]] bool pedal_sums(std::vector<SBlockRunSum>& runs) const;
-    void note_rollover(const SIncomingSong& incoming);
+    // False, with the journal problem set, when the erase must not begin.
+    [[nodiscard]] bool note_rollover(const SIncomingSong& incoming);
 
     CSongJournal* journal = nullptr;
     uint32_t journal_product = 0;
     unsigned int journal_slot = 0;
-    // An entry for this slot was saved by this object's last rollover.
+    bool unprotected_rollover = false;
+    QString journal_reason;
+    // The entry this object's last rollover saved, while `journalled`.
+    SSongJournalEntry noted;
     bool journalled = false;
     CLinkNandReader link_reader{nullptr};
     CNandReader* reader = &link_reader;

@@ -176,59 +176,6 @@ ELooperActionResult CLooperSongData::reload_slot(unsigned int slot)
     return result;
 }
 
-void CLooperSongData::recover_rollovers(std::vector<ELooperActionResult>& loaded)
-{
-    if (!journal)
-        return;
-    for (const SSongJournalEntry& entry : journal->entries()) {
-        const unsigned int slot = entry.slot;
-        if (entry.product_id != product_id || slot >= loaded.size() ||
-            loaded[slot] == LOOPER_RESULT_READ_FAILED)
-            continue;
-        CLooperSongBase& song = *song_slots[slot];
-        // A record read whole: the erase never began, or the record after it was written.
-        if (loaded[slot] == LOOPER_RESULT_OK && song.is_file_exist()) {
-            journal->drop(product_id, slot);
-            continue;
-        }
-        if (!recover_slot(slot, entry))
-            continue;
-        BlockStatus marked;
-        loaded[slot] = load_slot(slot, marked);
-        if (loaded[slot] == LOOPER_RESULT_OK && song.is_file_exist()) {
-            load_problems.push_back(recovered_notice(slot));
-            journal->drop(product_id, slot);
-        }
-    }
-}
-
-bool CLooperSongData::recover_slot(unsigned int slot, const SSongJournalEntry& entry)
-{
-    BlockStatus others;
-    for (unsigned int i = 0; i < song_slots.size(); ++i) {
-        if (i != slot)
-            song_slots[i]->add_song_blocks(others);
-    }
-    CLooperSongBase& song = *song_slots[slot];
-    // The new song first: its blocks were written whole before the erase began.
-    for (const SJournalRecord* side : {&entry.after, &entry.before}) {
-        if (side->record.empty())
-            continue;
-        const bool taken = std::any_of(side->sums.begin(), side->sums.end(), [&](const SBlockRunSum& run) {
-            for (unsigned int block = run.first_block; block < run.first_block + run.blocks; ++block) {
-                if (block >= others.size() || others.test(block))
-                    return true;
-            }
-            return false;
-        });
-        if (taken || !song.blocks_hold(side->sums))
-            continue;
-        qDebug("Slot %u: the record of an interrupted info block erase is written back", slot);
-        return song.restore_record(side->record);
-    }
-    return false;
-}
-
 ELooperActionResult CLooperSongData::load_slot(unsigned int slot, BlockStatus& marked)
 {
     const ELooperActionResult result = song_slots[slot]->load_song_info(marked);
@@ -337,6 +284,7 @@ ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char*
 ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigned char* data,
                                                 unsigned int length, CTask* task)
 {
+    journal_reason.clear();
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
     if (!in_range(slot))
@@ -355,15 +303,18 @@ ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigne
         return space;
 
     const ELooperActionResult result = song_slots[slot]->write_file(chain, data, length, task);
+    journal_reason = song_slots[slot]->journal_problem();
     if (result == LOOPER_RESULT_OK) {
         // The old song's blocks stay marked as well until the next load, so a second write
         // without a reload cannot land on either song.
         for (unsigned short block : chain)
             block_status.set(block);
-    } else if (result != LOOPER_RESULT_CANCELLED && result != LOOPER_RESULT_FILE_TOO_SHORT) {
+    } else if (result != LOOPER_RESULT_CANCELLED && result != LOOPER_RESULT_FILE_TOO_SHORT &&
+               result != LOOPER_RESULT_JOURNAL_NOT_SAVED) {
         // The new record may or may not have reached the flash. A cancelled write stopped
-        // before it, and a song too short was refused before any flash command, so the
-        // records are still those the load found.
+        // before it, a song too short was refused before any flash command, and a journal
+        // not saved stopped the write before its info block, so the records are still those
+        // the load found.
         block_status_complete = false;
         full_reload_needed = true;
     }

@@ -55,10 +55,15 @@ public:
     static QString recovered_notice(unsigned int slot);
 
     // Where the store keeps its journal of info block erases (not owned; it must outlive
-    // the store), or null for none. With one, a load that finds a slot's info block blank
-    // or unreadable while the journal holds an entry for it writes back the record the
-    // entry names whose blocks still hold its song, the new one first.
+    // the store), or null for none, which refuses every write that must erase an info
+    // block (LOOPER_RESULT_JOURNAL_NOT_SAVED). A load that finds a slot's info block blank
+    // or unreadable writes back the record of an entry for the slot whose blocks still hold
+    // its song, the new one first; entries that do not apply to the connected pedal (those
+    // of another pedal of the model) are left alone.
     void set_journal(CSongJournalStorage* storage);
+    // Why the last write_file returned LOOPER_RESULT_JOURNAL_NOT_SAVED ("No space left on
+    // device"); empty after any other result.
+    const QString& journal_problem() const { return journal_reason; }
 
     bool is_file_exist(unsigned int slot) const;
     unsigned int get_file_length(unsigned int slot) const;
@@ -106,9 +111,13 @@ private:
     [[nodiscard]] ELooperActionResult load_slots(const SModelInfo& model, CNandReader& reader,
                                                  std::vector<std::unique_ptr<CLooperSongBase>> earlier);
     // Writes back the journalled records of the slots whose `loaded` result left their info
-    // block blank or unreadable (see set_journal); drops the entries of slots read whole.
+    // block blank or unreadable (see set_journal); drops the entries done with: those of
+    // slots read whole in the state before or after the entry, and those written back.
     void recover_rollovers(std::vector<ELooperActionResult>& loaded);
+    // Writes back the side of `entry` whose blocks hold its song and no other slot's.
     [[nodiscard]] bool recover_slot(unsigned int slot, const SSongJournalEntry& entry);
+    // The slot, read whole, is in the state before or after the entry.
+    [[nodiscard]] bool entry_done(const CLooperSongBase& song, const SSongJournalEntry& entry) const;
 
     std::vector<std::unique_ptr<CLooperSongBase>> song_slots;
     BlockStatus block_status;
@@ -122,4 +131,5 @@ private:
     ELooperSongFormat slot_format = LOOPER_SONG_FORMAT_NONE;
     uint32_t product_id = 0;
     std::unique_ptr<CSongJournal> journal;
+    QString journal_reason;
 };

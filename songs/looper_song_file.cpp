@@ -189,9 +189,11 @@ ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chai
     const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.get());
     unsigned int page = 0;
     // NO_INFO_PAGE wraps to 0.
-    if (!take_record_page(info_page + 1, !journal_uncertain, {record, chain, data, length}, page)) {
+    const ELooperActionResult taken =
+        take_record_page(info_page + 1, !journal_uncertain, {record, chain, data, length}, page);
+    if (taken != LOOPER_RESULT_OK) {
         journal_uncertain = true;
-        return LOOPER_RESULT_ERASE_FAILED;
+        return taken;
     }
     if (!usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record.data(),
                           static_cast<unsigned int>(record.size()), nullptr)) {

@@ -170,9 +170,11 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
     const std::vector<unsigned char> incoming(record_bytes, record_bytes + sizeof record);
     unsigned int page = 0;
     // NO_INFO_PAGE wraps to 0.
-    if (!take_record_page(info_page + 2, !journal_uncertain, {incoming, chain, data, length}, page)) {
+    const ELooperActionResult taken =
+        take_record_page(info_page + 2, !journal_uncertain, {incoming, chain, data, length}, page);
+    if (taken != LOOPER_RESULT_OK) {
         journal_uncertain = true;
-        return LOOPER_RESULT_ERASE_FAILED;
+        return taken;
     }
     if (usb->flash_write(FLASH_TYPE_NAND, page_address(info_block, page), record_bytes, sizeof record,
                          nullptr)) {

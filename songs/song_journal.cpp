@@ -2,6 +2,7 @@
 
 #include "support/little_endian.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,9 @@
 
 namespace {
 
-constexpr char kMagic[4] = {'T', 'S', 'J', '1'};
+// Version 1 had one entry per slot and no times; its entries count as made when read.
+constexpr char kMagicV1[4] = {'T', 'S', 'J', '1'};
+constexpr char kMagic[4] = {'T', 'S', 'J', '2'};
 // A record is at most 2624 bytes (the legacy one); a song at most 1300 blocks.
 constexpr uint32_t kMaxRecord = 4096;
 constexpr uint32_t kMaxRuns = 1300;
@@ -119,68 +122,98 @@ QByteArray CFileJournalStorage::load()
     return file.readAll();
 }
 
-bool CFileJournalStorage::save(const QByteArray& bytes)
+bool CFileJournalStorage::save(const QByteArray& bytes, QString& reason)
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qDebug().noquote() << "The song journal could not be saved:" << file.errorString();
+        reason = file.errorString();
         return false;
     }
     return true;
 }
 
+CSongJournal::CSongJournal(CSongJournalStorage& storage, Clock clock)
+    : m_storage(storage), m_clock(clock ? std::move(clock) : Clock(QDateTime::currentSecsSinceEpoch))
+{
+}
+
 std::vector<SSongJournalEntry> CSongJournal::entries() const
 {
     const QByteArray bytes = m_storage.load();
-    if (bytes.size() < 4 || !std::equal(kMagic, kMagic + 4, bytes.constData()))
+    if (bytes.size() < 4)
         return {};
+    const bool timed = std::equal(kMagic, kMagic + 4, bytes.constData());
+    if (!timed && !std::equal(kMagicV1, kMagicV1 + 4, bytes.constData()))
+        return {};
+    const int64_t now = m_clock();
     CReader in(bytes);
     static_cast<void>(in.skip(4));
     std::vector<SSongJournalEntry> found;
     while (!in.at_end()) {
         SSongJournalEntry entry;
+        entry.made_at = now;
+        if (timed) {
+            const uint32_t low = in.take(4);
+            entry.made_at = static_cast<int64_t>(uint64_t{in.take(4)} << 32 | low);
+        }
         entry.product_id = in.take(4);
         entry.slot = in.take(4);
         if (!take_record(in, entry.before) || !take_record(in, entry.after))
             return {};
-        found.push_back(std::move(entry));
+        // A time ahead of the clock (the clock was set back) counts as now, not as forever.
+        entry.made_at = std::min(entry.made_at, now);
+        if (now - entry.made_at < kLifetimeSeconds)
+            found.push_back(std::move(entry));
     }
+    std::stable_sort(found.begin(), found.end(), [](const SSongJournalEntry& a, const SSongJournalEntry& b) {
+        return a.made_at < b.made_at;
+    });
     return found;
 }
 
-bool CSongJournal::put(const SSongJournalEntry& entry)
+bool CSongJournal::put(const SSongJournalEntry& entry, QString& reason)
 {
     std::vector<SSongJournalEntry> kept = entries();
     kept.erase(std::remove_if(kept.begin(), kept.end(),
-                              [&](const SSongJournalEntry& old) {
-                                  return old.product_id == entry.product_id && old.slot == entry.slot;
-                              }),
+                              [&](const SSongJournalEntry& old) { return old.same_key(entry); }),
                kept.end());
+    if (kept.size() >= kMaxEntries)
+        kept.erase(kept.begin(), kept.end() - static_cast<std::ptrdiff_t>(kMaxEntries - 1));
     kept.push_back(entry);
-    return save(kept);
+    kept.back().made_at = m_clock();
+    return save(kept, reason);
 }
 
-void CSongJournal::drop(uint32_t product_id, uint32_t slot)
+void CSongJournal::drop(const SSongJournalEntry& entry)
+{
+    drop_if([&](const SSongJournalEntry& old) { return old.same_key(entry); });
+}
+
+void CSongJournal::drop_if(const std::function<bool(const SSongJournalEntry&)>& which)
 {
     std::vector<SSongJournalEntry> kept = entries();
-    const auto end = std::remove_if(kept.begin(), kept.end(), [&](const SSongJournalEntry& old) {
-        return old.product_id == product_id && old.slot == slot;
-    });
+    const auto end = std::remove_if(kept.begin(), kept.end(), which);
     if (end == kept.end())
         return;
     kept.erase(end, kept.end());
-    static_cast<void>(save(kept));
+    // A drop that is not saved leaves an entry the next load finds done and drops again.
+    QString reason;
+    if (!save(kept, reason))
+        qDebug().noquote() << "The song journal could not be saved:" << reason;
 }
 
-bool CSongJournal::save(const std::vector<SSongJournalEntry>& entries)
+bool CSongJournal::save(const std::vector<SSongJournalEntry>& entries, QString& reason)
 {
     QByteArray out(kMagic, 4);
     for (const SSongJournalEntry& entry : entries) {
+        const auto made_at = static_cast<uint64_t>(entry.made_at);
+        put_bytes(out, static_cast<uint32_t>(made_at), 4);
+        put_bytes(out, static_cast<uint32_t>(made_at >> 32), 4);
         put_bytes(out, entry.product_id, 4);
         put_bytes(out, entry.slot, 4);
         put_record(out, entry.before);
         put_record(out, entry.after);
     }
-    return m_storage.save(out);
+    return m_storage.save(out, reason);
 }

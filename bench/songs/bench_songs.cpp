@@ -8,6 +8,7 @@
 #include "emulator/pedal_emulator.h"
 #include "emulator/virtual_midi_system.h"
 #include "songs/looper_song_data.h"
+#include "songs/song_journal.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -71,7 +72,9 @@ int main(int argc, char** argv)
     CUSBConnect usb;
     if (!usb.open(0, true))
         fail("opening the emulated pedal", 0);
+    CMemoryJournalStorage journal;
     CLooperSongData store(&usb);
+    store.set_journal(&journal);
     if (const int result = store.load_song_info())
         fail("first load", result);
 

@@ -48,8 +48,8 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
     const int half = verify ? (from + to) / 2 : to;
     if (task)
         task->set_percent_range(from, half);
-    const COperationResult written =
-        COperationResult::from_store(session.songs().write_file(step.slot, data, length, task));
+    const COperationResult written = COperationResult::from_write(
+        session.songs().write_file(step.slot, data, length, task), session.songs().journal_problem());
     if (!written.ok())
         return written;
     const COperationResult reloaded = reload(session, step.slot);

@@ -1,6 +1,7 @@
 #include "core/set_list/set_list.h"
 
 #include "audio/song_import.h"
+#include "library/song_name.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,8 @@ namespace {
 
 // No pedal has more slots; a larger number would only overflow the shifted slots.
 constexpr unsigned int kMaxListSlot = 9999;
+// Thousands of songs take a few hundred kilobytes; more is not a set list.
+constexpr qint64 kMaxListBytes = qint64{4} << 20;
 
 // "*.wav", "*.mp3" ...: the patterns of the Import dialog's filter, so a folder yields
 // exactly what the dialog would offer.
@@ -59,12 +62,22 @@ std::optional<std::vector<SSetListSong>> placed(std::vector<SSetListSong> songs,
 std::optional<std::vector<SSetListSong>> text_songs(const QString& path, unsigned int first_slot,
                                                     QString& why)
 {
+    // A pipe or a device would block the open, or never end.
+    if (!QFileInfo(path).isFile()) {
+        why = QStringLiteral("The set list %1 is not a regular file.").arg(path);
+        return std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         why = QStringLiteral("The set list %1 cannot be read.").arg(path);
         return std::nullopt;
     }
-    return parse_set_list(file.readAll(), QFileInfo(path).absolutePath(), first_slot, why);
+    const QByteArray text = file.read(kMaxListBytes + 1);
+    if (text.size() > kMaxListBytes) {
+        why = QStringLiteral("The set list %1 is larger than 4 MiB.").arg(path);
+        return std::nullopt;
+    }
+    return parse_set_list(text, QFileInfo(path).absolutePath(), first_slot, why);
 }
 
 }  // namespace
@@ -96,7 +109,7 @@ std::optional<std::vector<SSetListSong>> parse_set_list(const QByteArray& text, 
             }
             next_slot = given - 1;
         } else if (line.startsWith(QLatin1String("#EXTINF:"), Qt::CaseInsensitive)) {
-            title = line.section(QLatin1Char(','), 1).trimmed();
+            title = song_name_from(line.section(QLatin1Char(','), 1));
         } else if (!line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {
             songs.push_back({next_slot++, QDir::cleanPath(base.absoluteFilePath(line)), title});
             title.clear();

@@ -47,6 +47,16 @@ QString done_text(ESyncAction action)
     return QStringLiteral("kept");
 }
 
+// A list of thousands of files the pedal cannot take is not read to its end.
+QString refusal_text(const QStringList& refused)
+{
+    constexpr int kShown = 20;
+    QStringList shown = refused.mid(0, kShown);
+    if (refused.size() > kShown)
+        shown << QStringLiteral("and %1 more").arg(refused.size() - kShown);
+    return shown.join(QLatin1Char('\n'));
+}
+
 bool changes(const SSyncStep& step)
 {
     return step.action == ESyncAction::WRITE || step.action == ESyncAction::DELETE;
@@ -67,7 +77,7 @@ std::optional<COperationResult> plan_list(CPedalSession& session, const QString&
     if (!plan.runs())
         return COperationResult::backup(false,
                                         QStringLiteral("The set list cannot be synced; nothing was written."))
-            .with_detail(plan.refused.join(QLatin1Char('\n')));
+            .with_detail(refusal_text(plan.refused));
     return std::nullopt;
 }
 

@@ -8,7 +8,6 @@
 #include "core/song_commands/song_settings.h"
 #include "library/cached_file_hash.h"
 #include "library/song_library.h"
-#include "library/song_name.h"
 #include "songs/looper_song_data.h"
 #include "support/slot_song_name.h"
 #include "support/task.h"
@@ -21,8 +20,7 @@ namespace {
 
 QString list_name(const SSetListSong& song)
 {
-    const QString title = song_name_from(song.title);
-    return title.isEmpty() ? imported_song_name(song.path) : title;
+    return song.title.isEmpty() ? imported_song_name(song.path) : song.title;
 }
 
 bool up_to_date(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings)
@@ -150,7 +148,12 @@ SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& son
     for (unsigned int slot = 0; slot < count && !task_cancelled(task); ++slot) {
         const auto song = listed.find(slot);
         if (song != listed.end()) {
-            if (up_to_date(session, *song->second, settings))
+            // Hashing or converting a pipe would wait for a writer that may never come.
+            if (!QFileInfo(song->second->path).isFile())
+                plan.refused << QStringLiteral("%1 (%2): %3 is not a regular file.")
+                                    .arg(slot_song_name(slot), list_name(*song->second),
+                                         QFileInfo(song->second->path).fileName());
+            else if (up_to_date(session, *song->second, settings))
                 plan.steps.push_back(
                     {ESyncAction::UP_TO_DATE, slot, list_name(*song->second), song->second->path});
             else

@@ -188,7 +188,7 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
             no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
-    COperationResult result = COperationResult::from_store(written);
+    COperationResult result = COperationResult::from_write(written, session.songs().journal_problem());
     if (verify && written == LOOPER_RESULT_OK) {
         set_percent_range(task, (100 + kConvertPercent) / 2, 100);
         result = verify_slot(session, static_cast<unsigned int>(slot), import.song.data(),

@@ -22,6 +22,17 @@ SSongImport import_bytes(const Bytes& bytes, const SSongTarget& target, CTask* t
     return import_song(buffer, QStringLiteral("memory"), target, task);
 }
 
+// An AIFF file of 16-bit stereo frames at 1 Hz, the rate as its 80-bit extended number
+// (exponent 0x3FFF, mantissa 1.0), with 4 frames of sound.
+Bytes one_hertz_aiff()
+{
+    const Bytes comm = {'C', 'O', 'M', 'M',  0,    0,    0, 18, 0, 2, 0, 0, 0,
+                        4,   0,   16,  0x3F, 0xFF, 0x80, 0, 0,  0, 0, 0, 0, 0};
+    const Bytes ssnd = concat({{'S', 'S', 'N', 'D', 0, 0, 0, 24}, Bytes(24, 0x20)});
+    const auto size = static_cast<uint8_t>(4 + comm.size() + ssnd.size());
+    return concat({{'F', 'O', 'R', 'M', 0, 0, 0, size, 'A', 'I', 'F', 'F'}, comm, ssnd});
+}
+
 }  // namespace
 
 // Each format the import reads: a second of tone, converted with the right length and level.
@@ -127,7 +138,13 @@ INSTANTIATE_TEST_SUITE_P(
             "MP3 files."},
         SSongRefusalCase{"silence.wav",
                          riff_wave({chunk("fmt ", format_body(1, 2, 44100, 16)), chunk("data", Bytes(3))}),
-                         ESongImportResult::NO_SOUND, "silence.wav holds no sound."}),
+                         ESongImportResult::NO_SOUND, "silence.wav holds no sound."},
+        SSongRefusalCase{"slow.aiff", one_hertz_aiff(), ESongImportResult::BAD_RATE,
+                         "slow.aiff has a sample rate of 1 Hz. Tandora takes files of 1,000 to 768,000 Hz."},
+        SSongRefusalCase{
+            "fast.wav", riff_wave({chunk("fmt ", format_body(1, 1, 800000, 16)), chunk("data", Bytes(64))}),
+            ESongImportResult::BAD_RATE,
+            "fast.wav has a sample rate of 800000 Hz. Tandora takes files of 1,000 to 768,000 Hz."}),
     [](const auto& info) {
         std::string name = info.param.name;
         return name.substr(0, name.find('.'));

@@ -5,8 +5,10 @@
 #include "core/set_list/sync_plan.h"
 #include "core/song_commands/song_operations.h"
 #include "core/song_commands/song_records.h"
+#include "library/song_name.h"
 #include "support/slot_song_name.h"
 
+#include <sys/stat.h>
 #include <QDir>
 
 namespace {
@@ -198,4 +200,34 @@ TEST_F(SetListSync, PlayListTitlesAndFolderOrderGiveNamesAndSlots)
     EXPECT_EQ(why, "The set list puts two songs into slot 2.");
     EXPECT_FALSE(parse_set_list("#SLOT 0\na.wav\n", m_files.path(), 1, why));
     EXPECT_EQ(why, "Line 1 of the set list: #SLOT takes a slot number from 1 to 9999.");
+}
+
+// Lists that would hang or swamp the sync: a pipe as the list or as a song is refused
+// before anything opens it, a list file past 4 MiB is not parsed, a refusal names 20 songs
+// and counts the rest, and a title of a megabyte is cut to a song name.
+TEST_F(SetListSync, HostileListsAreRefusedAtOnce)
+{
+    ASSERT_EQ(mkfifo(qPrintable(file("pipe.m3u")), 0600), 0);
+    ASSERT_EQ(mkfifo(qPrintable(file("pipe.wav")), 0600), 0);
+    EXPECT_EQ(sync(file("pipe.m3u")).text(), "The set list " + file("pipe.m3u") + " is not a regular file.");
+    write_all(file("piped.m3u"), "pipe.wav\n");
+    const COperationResult piped = sync(file("piped.m3u"));
+    EXPECT_EQ(piped.detail(), "Song 001 (pipe): pipe.wav is not a regular file.");
+
+    write_all(file("huge.m3u"), QByteArray((4 << 20) + 1, '#'));
+    EXPECT_EQ(sync(file("huge.m3u")).text(), "The set list " + file("huge.m3u") + " is larger than 4 MiB.");
+
+    QByteArray missing = "#EXTINF:1," + QByteArray(1 << 20, 'x') + "\n";
+    for (int i = 1; i <= 25; ++i)
+        missing += "gone" + QByteArray::number(i) + ".wav\n";
+    write_all(file("missing.m3u"), missing);
+    QString why;
+    const auto listed = read_set_list(file("missing.m3u"), 1, why);
+    ASSERT_TRUE(listed) << why.toStdString();
+    EXPECT_EQ(listed->front().title, QString(kSongNameMax, 'x'));
+    const QStringList lines = sync(file("missing.m3u")).detail().split('\n');
+    ASSERT_EQ(lines.size(), 21);
+    EXPECT_EQ(lines[1], "Song 002 (gone2): gone2.wav is not a regular file.");
+    EXPECT_EQ(lines[20], "and 5 more");
+    EXPECT_EQ(flash_changes(), 0u);
 }

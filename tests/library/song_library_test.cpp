@@ -148,3 +148,39 @@ TEST_F(SongLibraryFile, OlderLibraryGainsTheHashCacheWhichFollowsSizeAndTime)
     EXPECT_EQ(cached_file_sha256(library, song), file_sha256(song));
     EXPECT_TRUE(library.take_notes().isEmpty());
 }
+
+// Another program holds the write lock: the first write waits 2 seconds of the library's
+// clock and gives up, the calls after it do not wait again, reads go on, the user is told
+// once, and a write after the lock is gone goes through.
+TEST_F(SongLibraryFile, BusyLibraryHoldsAnOperationUpTwoSecondsAtMost)
+{
+    CSongLibrary library(path());
+    std::chrono::steady_clock::time_point now{};
+    std::chrono::milliseconds paused{0};
+    library.set_wait([&] { return now; },
+                     [&](std::chrono::milliseconds span) {
+                         now += span;
+                         paused += span;
+                     });
+    ASSERT_TRUE(library.record(song_at(0, "a"), {}));
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(path());
+        ASSERT_TRUE(other.open());
+        ASSERT_TRUE(QSqlQuery(other).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        EXPECT_FALSE(library.record(song_at(1, "b"), {}));
+        EXPECT_LE(paused, CSongLibrary::kBusyWait);
+        EXPECT_GT(paused, CSongLibrary::kBusyWait - std::chrono::milliseconds(100));
+        EXPECT_FALSE(library.rename(kPulseRing, 0, QStringLiteral("a"), QStringLiteral("renamed")));
+        EXPECT_LE(paused, CSongLibrary::kBusyWait) << "a second call waited again";
+        ASSERT_TRUE(library.find(kPulseRing, 0, QStringLiteral("a")));
+        EXPECT_EQ(
+            library.take_notes(),
+            QStringList{"The song library is in use by another program; song names are not kept this time."});
+        ASSERT_TRUE(QSqlQuery(other).exec(QStringLiteral("ROLLBACK")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    EXPECT_TRUE(library.record(song_at(1, "b"), {}));
+    EXPECT_TRUE(library.take_notes().isEmpty());
+}

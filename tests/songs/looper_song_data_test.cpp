@@ -375,7 +375,10 @@ TEST(LooperActionResultTest, EveryCodeHasItsMessageAndOthersFail)
                                                         {11, "Write wav flag failed!"},
                                                         {12, "Cancelled !"},
                                                         {13, "File too short!"},
-                                                        {14, "Failed !"},
+                                                        {14,
+                                                         "The song journal could not be saved: the "
+                                                         "reason is unknown. Nothing was written."},
+                                                        {15, "Failed !"},
                                                         {-1, "Failed !"},
                                                         {1000, "Failed !"}};
     for (const auto& [result, text] : texts)

@@ -185,9 +185,10 @@ TEST_F(SongPedalTest, JournalOfAnotherPedalWritesNothing)
     connect(PULSE_RING);
     SSongJournalEntry entry{PULSE_RING, 0, {}, {hd_record(20, {5}, 160), {{5, 1, 0x1234}}}};
     CSongJournal journal(m_journal);
-    ASSERT_TRUE(journal.put(entry));
+    QString reason;
+    ASSERT_TRUE(journal.put(entry, reason));
     entry.product_id = SMALL_WHEEL;
-    ASSERT_TRUE(journal.put(entry));
+    ASSERT_TRUE(journal.put(entry, reason));
     EXPECT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
     EXPECT_FALSE(m_store.is_file_exist(0));
     EXPECT_TRUE(m_store.take_load_problems().isEmpty());
@@ -205,15 +206,17 @@ TEST(SongJournalFile, KeepsEntriesAcrossObjects)
 {
     QTemporaryDir dir;
     CFileJournalStorage file(dir.filePath("data/song-journal.bin"));
-    ASSERT_TRUE(CSongJournal(file).put({PULSE_RING, 3, {{1, 2}, {{7, 2, 0xBEEF}}}, {{3}, {{9, 1, 0x0102}}}}));
-    ASSERT_TRUE(CSongJournal(file).put({SMALL_WHEEL, 0, {}, {{4}, {}}}));
+    QString reason;
+    ASSERT_TRUE(
+        CSongJournal(file).put({PULSE_RING, 3, {{1, 2}, {{7, 2, 0xBEEF}}}, {{3}, {{9, 1, 0x0102}}}}, reason));
+    ASSERT_TRUE(CSongJournal(file).put({SMALL_WHEEL, 0, {}, {{4}, {}}}, reason));
     CFileJournalStorage again(dir.filePath("data/song-journal.bin"));
     const std::vector<SSongJournalEntry> entries = CSongJournal(again).entries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].before.record, (std::vector<unsigned char>{1, 2}));
     EXPECT_EQ(entries[0].before.sums[0].sum, 0xBEEF);
     EXPECT_EQ(entries[1].after.record, std::vector<unsigned char>{4});
-    CSongJournal(again).drop(PULSE_RING, 3);
+    CSongJournal(again).drop(entries[0]);
     EXPECT_EQ(CSongJournal(file).entries().size(), 1u);
 }
 

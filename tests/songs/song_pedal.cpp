@@ -30,7 +30,7 @@ void SongPedalTest::check_flash_rules()
     EXPECT_EQ(m_pedal->program_flash().double_program_count(), 0u);
 }
 
-void SongPedalTest::connect(uint32_t product_id)
+void SongPedalTest::connect(uint32_t product_id, const std::string& port_name)
 {
     m_usb.close();
     m_usb.port().transfer().set_clock(nullptr);
@@ -39,6 +39,7 @@ void SongPedalTest::connect(uint32_t product_id)
     m_journal = CMemoryJournalStorage();
     SPedalConfig config;
     config.product_id = product_id;
+    config.port_name = port_name;
     m_pedal = std::make_unique<CPedalEmulator>(m_midi.system, config);
     ASSERT_TRUE(open_settled(m_usb.port().transfer(), *m_pedal, [this] {
         return m_usb.open(pedal_port_word(m_midi.system, m_pedal->port_name()), true);
