@@ -98,7 +98,7 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& wh
         section.start = {i, section.layout.sectors().front().address};
         const char* data = pack.get_file_data(i, length);
         if (!data) {
-            why = pack.error_text();
+            why = refusal(pack.error_text(), pack.problem());
             return false;
         }
         section.image = QByteArray(data, static_cast<int>(length));

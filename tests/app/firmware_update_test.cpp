@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -172,6 +173,18 @@ TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFai
     update_local(junk);
     EXPECT_EQ(m_prompt.messages(),
               QStringList({"File Token Error\nThis file is not a firmware package.", "Failed!"}));
+    expect_ended();
+}
+
+// A download cut short: the image's stored bytes run past the end of the file.
+TEST_F(FirmwareUpdate, CutShortPackageSaysItIsDamagedAndFlashesNothing)
+{
+    CPedalEmulator& pedal = start();
+    const QString path = package({kGood});
+    ASSERT_TRUE(QFile::resize(path, QFileInfo(path).size() - 1));
+    update_local(path);
+    EXPECT_EQ(m_prompt.messages(), QStringList({"Data1 image lies outside the file\n" + kDamaged, "Failed!"}));
+    EXPECT_TRUE(pedal.command_log().empty());
     expect_ended();
 }
 
