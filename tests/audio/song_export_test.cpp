@@ -120,6 +120,11 @@ struct SOddWaveCase {
     std::function<bool(const QString& path)> write;
 };
 
+void PrintTo(const SOddWaveCase& wave_case, std::ostream* out)
+{
+    *out << wave_case.name;
+}
+
 class OddWave : public ::testing::TestWithParam<SOddWaveCase> {};
 
 // What `program` prints on stdout for `arguments`; fails the test when it does not exit with 0.
@@ -157,9 +162,10 @@ TEST_P(OddWave, PadsTheDataChunkWritesCbSizeZeroAndReadsBackInOtherTools)
     sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
     sf_close(file);
     EXPECT_EQ(info.frames, data_length / 3);
-    for (const QString& line : QString::fromLatin1(log).split('\n'))
+    for (const QString& line : QString::fromLatin1(log).split('\n')) {
         EXPECT_TRUE(!line.contains("***") || line.contains("even number of bytes")) << line.toStdString();
-    EXPECT_FALSE(QString::fromLatin1(log).contains("should be")) << log;
+        EXPECT_FALSE(line.startsWith("RIFF") && line.contains("should be")) << line.toStdString();
+    }
 
     EXPECT_EQ(tool_output("sox", {path, "-t", "raw", "-e", "signed", "-b", "24", "-L", "-"}), data);
     EXPECT_EQ(tool_output("ffmpeg", {"-v", "error", "-i", path, "-f", "s24le", "-"}), data);

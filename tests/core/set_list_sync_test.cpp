@@ -134,6 +134,28 @@ TEST_F(SetListSync, CancelLeavesEverySlotOldOrPlannedAndSaysWhich)
     }
 }
 
+// One bar for the whole plan: its total stays the plan's, it never goes back, and the
+// second song starts where the first one's share ends.
+TEST_F(SetListSync, BarCoversTheWholePlan)
+{
+    const SSyncPlan planned = plan(list_of({"a.wav", "b.wav", "c.wav"}));
+    CTask task;
+    std::vector<STaskProgress> seen;
+    task.set_listener([&] { seen.push_back(task.progress()); });
+    ASSERT_TRUE(run_sync(m_session, planned, {}, &task).ok());
+    ASSERT_FALSE(seen.empty());
+    int last_percent = 0;
+    for (const STaskProgress& progress : seen) {
+        EXPECT_EQ(progress.bytes_total, planned.write_bytes());
+        EXPECT_GE(progress.percent, last_percent) << "part " << progress.part;
+        last_percent = progress.percent;
+        if (progress.part == 2)
+            EXPECT_GE(progress.percent, int(100 * planned.steps[0].song_bytes / planned.write_bytes()));
+    }
+    EXPECT_EQ(seen.back().percent, 100);
+    EXPECT_EQ(seen.back().bytes_done, planned.write_bytes());
+}
+
 TEST_F(SetListSync, PlayListTitlesAndFolderOrderGiveNamesAndSlots)
 {
     QDir(m_files.path()).mkpath("lists/set");

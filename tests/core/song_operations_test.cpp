@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -194,6 +195,29 @@ TEST_F(SongOperations, FailedExportOverAFileLeavesItByteIdentical)
     EXPECT_FALSE(export_song(m_session, 0, file("existing.wav"), nullptr).ok());
     EXPECT_EQ(read_file(file("existing.wav")), QByteArray(4096, '\x5A'));
 }
+
+struct SExportTargetCase {
+    const char* name;
+    const char* path;  // under the test's folder; "folder" is made a folder first
+    int reason;        // the errno whose text the system gives
+};
+
+class ExportTarget : public SongOperations, public ::testing::WithParamInterface<SExportTargetCase> {};
+
+TEST_P(ExportTarget, FailureSaysTheSystemsReason)
+{
+    store_old_song();
+    ASSERT_TRUE(QDir(m_files.path()).mkdir("folder"));
+    const COperationResult result = export_song(m_session, 0, file(GetParam().path), nullptr);
+    EXPECT_EQ(result.text(), QString("Open file '%1' failed, it may be occupied by other process")
+                                 .arg(QFileInfo(GetParam().path).fileName()));
+    EXPECT_EQ(result.detail(), qt_error_string(GetParam().reason));
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, ExportTarget,
+                         ::testing::Values(SExportTargetCase{"NoSuchFolder", "gone/out.wav", ENOENT},
+                                           SExportTargetCase{"NameIsAFolder", "folder", EISDIR}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct SOverwrite {
     const char* name;
