@@ -149,8 +149,9 @@ TEST_F(SetListSync, BarCoversTheWholePlan)
         EXPECT_EQ(progress.bytes_total, planned.write_bytes());
         EXPECT_GE(progress.percent, last_percent) << "part " << progress.part;
         last_percent = progress.percent;
-        if (progress.part == 2)
+        if (progress.part == 2) {
             EXPECT_GE(progress.percent, int(100 * planned.steps[0].song_bytes / planned.write_bytes()));
+        }
     }
     EXPECT_EQ(seen.back().percent, 100);
     EXPECT_EQ(seen.back().bytes_done, planned.write_bytes());

@@ -3,6 +3,7 @@
 
 #include "audio/song_loudness.h"
 #include "audio/wave.h"
+#include "core/questions.h"
 #include "device/model_info.h"
 #include "support/little_endian.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -424,4 +427,54 @@ TEST_F(SongOperations, SeveralFilesFillTheSlotsInTurnAndStopBetweenFiles)
     EXPECT_TRUE(m_session.slot_holds_song(27));
     EXPECT_FALSE(m_session.slot_holds_song(28));
     EXPECT_FALSE(m_session.slot_holds_song(29));
+}
+
+namespace {
+
+// A user who thinks the question over for 5 s, on a task clock that runs that much ahead
+// of the host's instead of waiting them out, and says yes.
+class CFiveSecondYes final : public CQuestions {
+public:
+    explicit CFiveSecondYes(CTask& task)
+    {
+        task.set_clock([this] { return std::chrono::steady_clock::now() + m_thought.load(); });
+    }
+    bool ask_yes_no(const QString&, const QString&) override
+    {
+        m_thought = std::chrono::seconds(5);
+        answered = std::chrono::steady_clock::now();
+        return true;
+    }
+    std::chrono::steady_clock::time_point answered;
+
+private:
+    std::atomic<std::chrono::steady_clock::duration> m_thought{};
+};
+
+}  // namespace
+
+// The rate told at the end of an import is the link's, measured by the host's clock from
+// the answer to the last byte: the 5 s the question stayed open are not in it.
+TEST_F(SongOperations, RateCountsFromTheFirstByteNotFromTheQuestion)
+{
+    store_old_song();
+    m_pedal->set_timing(SPedalTiming::realistic());
+    CTask task;
+    CFiveSecondYes user(task);
+    STaskProgress told;
+    std::chrono::steady_clock::time_point last_byte;
+    task.set_listener([&] {
+        const STaskProgress progress = task.progress();
+        if (progress.bytes_done > told.bytes_done) {
+            told = progress;
+            last_byte = std::chrono::steady_clock::now();
+        }
+    });
+    ASSERT_TRUE(import_song(m_session, file("new.wav"), 0, SImportSettings{}, &task, false, &user).ok());
+    task.set_listener(nullptr);
+    ASSERT_GT(told.bytes_done, 0u);
+    ASSERT_EQ(told.bytes_done, told.bytes_total);
+    const double link_rate = told.bytes_done / std::chrono::duration<double>(last_byte - user.answered).count();
+    const double told_rate = told.bytes_done / told.transfer_seconds;
+    EXPECT_NEAR(told_rate / link_rate, 1.0, 0.1) << told_rate << " B/s told, " << link_rate << " B/s moved";
 }
