@@ -114,6 +114,8 @@ TEST(SongRoundTrip, KeepsTheNoiseFloorOfA24BitTone)
     EXPECT_NEAR(round_thd_n, source_thd_n, 5.0);
 }
 
+namespace {
+
 // A mono 24-bit WAV file of an odd frame count, as each writer makes it.
 struct SOddWaveCase {
     const char* name;
@@ -137,6 +139,8 @@ QByteArray tool_output(const QString& program, const QStringList& arguments)
         << program.toStdString() << ": " << tool.readAllStandardError().toStdString();
     return tool.readAllStandardOutput();
 }
+
+}  // namespace
 
 // libsndfile 1.2 notes every data chunk of odd length with "***", pad byte or none; any
 // other note of its, a RIFF size it finds wrong among them, is a fault of the file.
