@@ -177,21 +177,6 @@ INSTANTIATE_TEST_SUITE_P(
         SBadInput{"sync_first_slot", {"sync", "@", "--first-slot", "0"}, 2, "--first-slot takes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Usage is judged before any pedal is looked for: with none there it is still exit 2, not 3.
-class CliUsageFirst : public Cli, public ::testing::WithParamInterface<QStringList> {};
-
-TEST_P(CliUsageFirst, ExitsWithTwoWithoutAPedal)
-{
-    const SRun result = run(GetParam());
-    EXPECT_EQ(result.code, 2) << result.err.toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CliUsageFirst,
-                         ::testing::Values(QStringList{"delete", "one"}, QStringList{"export", "-2", "x.wav"},
-                                           QStringList{"rename", "0", "x"}, QStringList{"loudness", "1", "z"},
-                                           QStringList{"play", "0"}, QStringList{"restore", "x", "--slots", "2-"},
-                                           QStringList{"list", "--loud"}));
-
 TEST_F(Cli, TwoPedalsNeedAPort)
 {
     add_pedal();
@@ -205,6 +190,10 @@ TEST_F(Cli, TwoPedalsNeedAPort)
 TEST_F(Cli, NoPedalExitsWithThree)
 {
     EXPECT_EQ(run({"list"}).code, 3);
+    // Bad usage is judged before a pedal is looked for.
+    for (const QStringList& usage : {QStringList{"delete", "one"}, {"export", "-2", "x.wav"}, {"loudness", "1", "z"},
+                                     {"play", "0"}, {"restore", "x", "--slots", "2-"}, {"list", "--loud"}})
+        EXPECT_EQ(run(usage).code, 2) << usage.join(' ').toStdString();
     m_midi.system.set_reachable(false);
     const SRun ports = run({"ports"});
     EXPECT_EQ(ports.code, 3);
@@ -312,13 +301,10 @@ TEST_F(Cli, InfoAndPortsAsJson)
 TEST_F(Cli, InfoOfAOneSlotModelGivesTheLongestSong)
 {
     add_pedal(0x2716);
-    const SRun info = run({"info"});
-    const QJsonObject json = QJsonDocument::fromJson(run({"info", "--json"}).out.toUtf8()).object();
-    const double longest = json["longest_song_seconds"].toDouble();
+    const double longest =
+        QJsonDocument::fromJson(run({"info", "--json"}).out.toUtf8()).object()["longest_song_seconds"].toDouble();
     EXPECT_GT(longest, 0);
-    EXPECT_LE(longest, json["free_seconds"].toDouble());
-    EXPECT_TRUE(info.out.contains("\nLongest:    one song holds at most " + time_text(longest) + "\n"))
-        << info.out.toStdString();
+    EXPECT_TRUE(run({"info"}).out.contains("\nLongest:    one song holds at most " + time_text(longest) + "\n"));
 }
 
 // Ctrl-C while the song moves: the slot keeps its song, no file is left half written.

@@ -196,60 +196,24 @@ TEST_F(SongNames, LoudnessAndOverviewComeFromTheLibraryOrAreReadOnceAndKept)
     EXPECT_TRUE(slot_line(m_session, 8).loudness);
 }
 
-namespace {
-
-// A read of the whole song that completes the library's figures.
-struct SWholeReadCase {
-    const char* name;
-    std::function<bool(CPedalSession& session, unsigned slot, const QString& folder)> read;
-};
-
-class TruePeak : public SongNames, public ::testing::WithParamInterface<SWholeReadCase> {};
-
-}  // namespace
-
 // A song imported as the file is measured without its true peak; a read that passes it
-// whole adds it and keeps the figures the import measured.
-TEST_P(TruePeak, WholeReadAddsItWhereTheLibraryLacksIt)
+// whole (a measure, a backup; an export and a play record the same way) adds it and keeps
+// the figures the import measured.
+TEST_F(SongNames, WholeReadsAddTheTruePeakTheLibraryLacks)
 {
-    import_tone("t.wav", 2);
-    const SLibrarySong imported = *known_song(m_session, 2);
-    ASSERT_TRUE(imported.loudness_lufs);
-    ASSERT_FALSE(imported.true_peak_dbtp);
-    ASSERT_TRUE(GetParam().read(m_session, 2, file("out")));
-    const std::vector<unsigned char> song = stored_song(2);
-    const std::optional<SLoudness> measured = measure_song(song.data(), song.size(), 1);
-    ASSERT_TRUE(measured && measured->true_peak_dbtp);
-    const SLibrarySong known = *known_song(m_session, 2);
-    EXPECT_EQ(known.true_peak_dbtp, measured->true_peak_dbtp);
-    EXPECT_EQ(known.loudness_lufs, imported.loudness_lufs);
-    EXPECT_TRUE(slots_to_read(m_session, {2}).empty());
+    import_tone("a.wav", 2);
+    import_tone("b.wav", 3);
+    const SLibrarySong imported = *known_song(m_session, 3);
+    ASSERT_TRUE(imported.loudness_lufs && !imported.true_peak_dbtp);
+    EXPECT_EQ(slots_to_read(m_session, {2, 3}), (std::vector<unsigned>{2, 3}));
+    std::vector<SSlotLoudness> figures;
+    ASSERT_TRUE(measure_slots(m_session, {2}, nullptr, figures).ok());
+    ASSERT_TRUE(backup_pedal(m_session, file("backup"), {}, nullptr).ok());
+    EXPECT_TRUE(slots_to_read(m_session, {2, 3}).empty());
+    const std::vector<unsigned char> song = stored_song(3);
+    const std::optional<double> peak = measure_song(song.data(), song.size(), 1)->true_peak_dbtp;
+    EXPECT_EQ(known_song(m_session, 3)->true_peak_dbtp, peak);
+    EXPECT_EQ(known_song(m_session, 3)->loudness_lufs, imported.loudness_lufs);
+    const QJsonArray listed = QJsonDocument::fromJson(read_all(file("backup") + "/backup.json"))["slots"].toArray();
+    EXPECT_EQ(listed[1].toObject()["true_peak_dbtp"].toDouble(), *peak);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Reads, TruePeak,
-    ::testing::Values(
-        SWholeReadCase{"Export",
-                       [](CPedalSession& session, unsigned slot, const QString& folder) {
-                           return export_song(session, int(slot), folder + ".wav", nullptr).ok();
-                       }},
-        SWholeReadCase{"Backup",
-                       [](CPedalSession& session, unsigned, const QString& folder) {
-                           const bool done = backup_pedal(session, folder, {}, nullptr).ok();
-                           const QJsonArray listed =
-                               QJsonDocument::fromJson(read_all(folder + "/backup.json")).object()["slots"].toArray();
-                           return done && listed.size() == 1 && listed[0].toObject().contains("true_peak_dbtp");
-                       }},
-        SWholeReadCase{"Play",
-                       [](CPedalSession& session, unsigned slot, const QString&) {
-                           const std::shared_ptr<CSongStream> stream = slot_stream(session, int(slot));
-                           return stream && stream_slot(session, int(slot), *stream, nullptr).ok();
-                       }},
-        SWholeReadCase{"Loudness",
-                       [](CPedalSession& session, unsigned slot, const QString&) {
-                           std::vector<SSlotLoudness> figures;
-                           return slots_to_read(session, {slot}) == std::vector<unsigned>{slot} &&
-                                  measure_slots(session, {slot}, nullptr, figures).ok() &&
-                                  figures.size() == 1 && figures[0].read_now && figures[0].loudness.true_peak_dbtp;
-                       }}),
-    [](const auto& info) { return std::string(info.param.name); });
