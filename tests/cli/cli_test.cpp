@@ -232,7 +232,13 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
     ASSERT_EQ(figures.size(), 1);
     EXPECT_EQ(figures[0].toObject()["slot"].toInt(), 2);
     EXPECT_EQ(figures[0].toObject()["integrated_lufs"].toDouble(), lufs);
-    EXPECT_FALSE(figures[0].toObject()["read_now"].toBool());
+    // Imported as the file: the true peak is read and measured once, then kept.
+    EXPECT_TRUE(figures[0].toObject()["read_now"].toBool());
+    EXPECT_TRUE(figures[0].toObject()["true_peak_dbtp"].isDouble());
+    EXPECT_FALSE(QJsonDocument::fromJson(run({"loudness", "--all", "--json"}).out.toUtf8())
+                     .array()[0]
+                     .toObject()["read_now"]
+                     .toBool());
 
     EXPECT_EQ(run({"export", "2", file("out.wav")}).code, 0);
     CWave wave;
