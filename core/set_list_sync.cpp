@@ -34,8 +34,8 @@ COperationResult write_step(CPedalSession& session, const SSyncStep& step, const
 // Runs `step` on a task of its own whose bar fills `from`..`to` of `task`'s and whose bytes
 // add to the plan's: the import on its own would start the bar afresh and count only its
 // song, so the time left would be that of one song. A cancel of `task` is passed on.
-COperationResult write_plan_step(CPedalSession& session, const SSyncStep& step, const SImportSettings& settings,
-                                 CTask* task, int from, int to)
+COperationResult write_plan_step(CPedalSession& session, const SSyncStep& step,
+                                 const SImportSettings& settings, CTask* task, int from, int to)
 {
     if (!task)
         return write_step(session, step, settings, nullptr);

@@ -179,7 +179,8 @@ TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFai
     const QString cut = package({kGood});
     ASSERT_TRUE(QFile::resize(cut, QFileInfo(cut).size() - 1));
     update_local(cut);
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Data1 image lies outside the file\n" + kDamaged, "Failed!"}));
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"Data1 image lies outside the file\n" + kDamaged, "Failed!"}));
     expect_ended();
 }
 

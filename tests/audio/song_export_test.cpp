@@ -121,7 +121,8 @@ QByteArray tool_output(const QString& program, const QStringList& arguments)
 {
     QProcess tool;
     tool.start(program, arguments);
-    EXPECT_TRUE(tool.waitForFinished(30000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0)
+    EXPECT_TRUE(tool.waitForFinished(30000) && tool.exitStatus() == QProcess::NormalExit &&
+                tool.exitCode() == 0)
         << program.toStdString() << ": " << tool.readAllStandardError().toStdString();
     return tool.readAllStandardOutput();
 }
@@ -141,7 +142,8 @@ TEST(OddWave, IsPaddedWithCbSizeZeroAndReadsBackInOtherTools)
     const std::vector<unsigned char> song = tone_song(1, 1001);
     QFile exported(dir.path() + "/exported.wav");
     ASSERT_TRUE(exported.open(QIODevice::WriteOnly));
-    ASSERT_EQ(export_song(song.data(), song.size(), pedal_format(1), exported, nullptr), ESongExportResult::OK);
+    ASSERT_EQ(export_song(song.data(), song.size(), pedal_format(1), exported, nullptr),
+              ESongExportResult::OK);
     exported.close();
     for (const QString& path : {dir.path() + "/saved.wav", exported.fileName()}) {
         SCOPED_TRACE(path.toStdString());
@@ -161,7 +163,8 @@ TEST(OddWave, IsPaddedWithCbSizeZeroAndReadsBackInOtherTools)
         sf_close(file);
         EXPECT_EQ(info.frames, data_length / 3);
         for (const QString& line : QString::fromLatin1(log).split('\n'))
-            EXPECT_TRUE((!line.contains("***") && !line.contains("should be")) || line.contains("even number"))
+            EXPECT_TRUE((!line.contains("***") && !line.contains("should be")) ||
+                        line.contains("even number"))
                 << line.toStdString();
         const QByteArray data(reinterpret_cast<const char*>(image.data()) + 46, int(data_length));
         EXPECT_EQ(tool_output("sox", {path, "-t", "raw", "-e", "signed", "-b", "24", "-L", "-"}), data);

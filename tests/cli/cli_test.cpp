@@ -150,7 +150,8 @@ TEST_P(CliBadInput, SaysWhyAndChangesNothing)
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBadInput,
     ::testing::Values(
-        SBadInput{"slot0", {"import", "0", "@tone.wav"}, 2, "Slot '0' does not exist: slots are numbered from 1."},
+        SBadInput{
+            "slot0", {"import", "0", "@tone.wav"}, 2, "Slot '0' does not exist: slots are numbered from 1."},
         SBadInput{"slot31", {"delete", "31"}, 2, "this pedal has slots 1 to 30"},
         SBadInput{"missing", {"import", "2", "@nothing.wav"}, 1, "is not a file that can be read"},
         SBadInput{"not_audio",
@@ -191,8 +192,12 @@ TEST_F(Cli, NoPedalExitsWithThree)
 {
     EXPECT_EQ(run({"list"}).code, 3);
     // Bad usage is judged before a pedal is looked for.
-    for (const QStringList& usage : {QStringList{"delete", "one"}, {"export", "-2", "x.wav"}, {"loudness", "1", "z"},
-                                     {"play", "0"}, {"restore", "x", "--slots", "2-"}, {"list", "--loud"}})
+    for (const QStringList& usage : {QStringList{"delete", "one"},
+                                     {"export", "-2", "x.wav"},
+                                     {"loudness", "1", "z"},
+                                     {"play", "0"},
+                                     {"restore", "x", "--slots", "2-"},
+                                     {"list", "--loud"}})
         EXPECT_EQ(run(usage).code, 2) << usage.join(' ').toStdString();
     m_midi.system.set_reachable(false);
     const SRun ports = run({"ports"});
@@ -264,7 +269,8 @@ TEST_F(Cli, PlaysASlotAsItsFileWouldSound)
     write_tone(file("tone.wav"), 44100);
     const SRun imported = run({"import", "2", file("tone.wav")});
     ASSERT_EQ(imported.code, 0);
-    EXPECT_FALSE(imported.err.contains('%')) << "no progress where no terminal is: " << imported.err.toStdString();
+    EXPECT_FALSE(imported.err.contains('%'))
+        << "no progress where no terminal is: " << imported.err.toStdString();
     const SRun slot = run({"play", "2"});
     EXPECT_EQ(slot.code, 0) << slot.err.toStdString();
     EXPECT_EQ(slot.out, "Playing slot 2: tone\n");
@@ -307,10 +313,12 @@ TEST_F(Cli, InfoAndPortsAsJson)
 TEST_F(Cli, InfoOfAOneSlotModelGivesTheLongestSong)
 {
     add_pedal(0x2716);
-    const double longest =
-        QJsonDocument::fromJson(run({"info", "--json"}).out.toUtf8()).object()["longest_song_seconds"].toDouble();
+    const double longest = QJsonDocument::fromJson(run({"info", "--json"}).out.toUtf8())
+                               .object()["longest_song_seconds"]
+                               .toDouble();
     EXPECT_GT(longest, 0);
-    EXPECT_TRUE(run({"info"}).out.contains("\nLongest:    one song holds at most " + time_text(longest) + "\n"));
+    EXPECT_TRUE(
+        run({"info"}).out.contains("\nLongest:    one song holds at most " + time_text(longest) + "\n"));
 }
 
 // Ctrl-C while the song moves: the slot keeps its song, no file is left half written.

@@ -214,6 +214,7 @@ TEST_F(SongNames, WholeReadsAddTheTruePeakTheLibraryLacks)
     const std::optional<double> peak = measure_song(song.data(), song.size(), 1)->true_peak_dbtp;
     EXPECT_EQ(known_song(m_session, 3)->true_peak_dbtp, peak);
     EXPECT_EQ(known_song(m_session, 3)->loudness_lufs, imported.loudness_lufs);
-    const QJsonArray listed = QJsonDocument::fromJson(read_all(file("backup") + "/backup.json"))["slots"].toArray();
+    const QJsonArray listed =
+        QJsonDocument::fromJson(read_all(file("backup") + "/backup.json"))["slots"].toArray();
     EXPECT_NEAR(listed[1].toObject()["true_peak_dbtp"].toDouble(), *peak, 0.01);  // kept to 0.01 dB
 }

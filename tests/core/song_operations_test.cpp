@@ -12,8 +12,8 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -423,7 +423,10 @@ namespace {
 // Says yes after thinking 5 s, on a task clock that jumps ahead by them instead of waiting.
 class CFiveSecondYes final : public CQuestions {
 public:
-    explicit CFiveSecondYes(CTask& task) { task.set_clock([this] { return clock::now() + m_thought.load(); }); }
+    explicit CFiveSecondYes(CTask& task)
+    {
+        task.set_clock([this] { return clock::now() + m_thought.load(); });
+    }
     bool ask_yes_no(const QString&, const QString&) override
     {
         m_thought = std::chrono::seconds(5);
@@ -457,6 +460,7 @@ TEST_F(SongOperations, RateCountsFromTheFirstByteNotFromTheQuestion)
     });
     ASSERT_TRUE(import_song(m_session, file("new.wav"), 0, SImportSettings{}, &task, false, &user).ok());
     ASSERT_TRUE(told.bytes_done > 0 && told.bytes_done == told.bytes_total);
-    const double link_rate = told.bytes_done / std::chrono::duration<double>(last_byte - user.answered).count();
+    const double link_rate =
+        told.bytes_done / std::chrono::duration<double>(last_byte - user.answered).count();
     EXPECT_NEAR(told.bytes_done / told.transfer_seconds / link_rate, 1.0, 0.1);
 }
