@@ -99,7 +99,6 @@ void CWorkRunner::start(EWorkState state, Job job, Finish finish)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_result.reset();
     }
-    m_clock.start();
     // A look for the pedal runs unseen: it is short, cannot be cancelled, and is not the
     // user's work.
     if (state != WORK_CONNECT) {
@@ -183,7 +182,7 @@ void CWorkRunner::show_progress()
         text += QString::asprintf(" \u00b7 %u of %u", progress.part, progress.parts);
     if (progress.bytes_done > 0 || progress.bytes_total > 0)
         text += QStringLiteral(" \u00b7 ") +
-                transfer_text(progress.bytes_done, progress.bytes_total, m_clock.elapsed() / 1000.0);
+                transfer_text(progress.bytes_done, progress.bytes_total, progress.transfer_seconds);
     m_bar->setFormat(text);
     m_cancel->setEnabled(progress.cancellable && !m_task->cancelled());
     m_cancel->setToolTip(progress.cancellable ? QStringLiteral("Stop the running command")

@@ -2,7 +2,6 @@
 
 #include "core/operation_result.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <atomic>
 #include <functional>
@@ -91,5 +90,4 @@ private:
     Finish m_finish;
     std::atomic<bool> m_wake_pending{false};
     std::unique_ptr<CThreadWake> m_wake;
-    QElapsedTimer m_clock;
 };

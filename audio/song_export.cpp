@@ -7,7 +7,6 @@
 
 #include <QIODevice>
 #include <algorithm>
-#include <limits>
 
 namespace {
 
@@ -85,8 +84,7 @@ ESongExportResult export_song(const unsigned char* song, size_t length, const SS
     SConversion conversion;
     conversion.out_rate = kExportSampleRate;
     conversion.out_channels = format.channels;
-    // The data size is a 32-bit field.
-    conversion.max_bytes = std::numeric_limits<uint32_t>::max() - (kWaveHeaderLength - 8);
+    conversion.max_bytes = kWaveMaxDataLength;
     SConversionCounts counts;
     const EConvertResult result = convert_to_24bit(
         source, conversion, task,
@@ -108,6 +106,9 @@ ESongExportResult export_song(const unsigned char* song, size_t length, const SS
             return ESongExportResult::WRITE_ERROR;
     }
 
+    const qint64 pad = wave_pad_length(counts.bytes_out);
+    if (out.write("\0", pad) != pad)
+        return ESongExportResult::WRITE_ERROR;
     const auto sized = wave_file_header(wave_format, uint32_t(counts.bytes_out));
     const char* sized_bytes = reinterpret_cast<const char*>(sized.data());
     const qint64 end = out.pos();

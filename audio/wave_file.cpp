@@ -3,7 +3,6 @@
 #include "support/neat.h"
 
 #include <QFile>
-#include <limits>
 
 namespace {
 
@@ -89,7 +88,8 @@ bool CWave::Save(QFileDevice* file)
     constexpr qint64 headerLength = qint64(kWaveHeaderLength);
 
     const qint64 start = file->pos();
-    bool complete = dataLength <= std::numeric_limits<uint32_t>::max() - (headerLength - 8);
+    const qint64 padLength = wave_pad_length(dataLength);
+    bool complete = dataLength <= kWaveMaxDataLength;
     // The RIFF size goes in last, so a file cut short by a failed write does not claim
     // to be whole.
     complete = complete && file->write("RIFF\0\0\0\0", 8) == 8;
@@ -97,8 +97,9 @@ bool CWave::Save(QFileDevice* file)
     if (dataLength > 0)
         complete =
             complete && file->write(reinterpret_cast<const char*>(GetBuffer()), dataLength) == dataLength;
+    complete = complete && file->write("\0", padLength) == padLength;
     complete = complete && file->seek(start + 4) && file->write(headerBytes + 4, 4) == 4;
-    complete = complete && file->seek(start + headerLength + dataLength) && file->flush();
+    complete = complete && file->seek(start + headerLength + dataLength + padLength) && file->flush();
     m_error = complete ? QString() : wave_file_text(file, QStringLiteral("could not be written"));
     return complete;
 }

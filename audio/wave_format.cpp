@@ -35,10 +35,12 @@ std::array<uint8_t, kWaveHeaderLength> wave_file_header(const SWaveFormatex& for
     std::array<uint8_t, kWaveHeaderLength> header{};
     const WaveFormatBytes record = to_bytes(format);
     std::memcpy(&header[0], "RIFF", 4);
-    LE::write32(&header[4], uint32_t(kWaveHeaderLength - 8) + data_length);
+    LE::write32(&header[4], uint32_t(kWaveHeaderLength - 8) + data_length + wave_pad_length(data_length));
     std::memcpy(&header[8], "WAVEfmt ", 8);
     LE::write32(&header[16], uint32_t(record.size()));
     std::memcpy(&header[20], record.data(), record.size());
+    // The chunk ends with cbSize: no extension follows it, whatever the record in memory says.
+    LE::write16(&header[36], 0);
     std::memcpy(&header[38], "data", 4);
     LE::write32(&header[42], data_length);
     return header;

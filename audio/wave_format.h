@@ -32,10 +32,18 @@ WaveFormatBytes to_bytes(const SWaveFormatex& format);
 SWaveFormatex from_bytes(const WaveFormatBytes& bytes);
 
 // The 46 bytes before the samples of a WAVE file as CWave::Save writes it: "RIFF", the
-// RIFF size (38 + data length), "WAVEfmt ", an 18-byte format chunk with `format`, "data"
-// and the data length.
+// RIFF size (38 + data length + pad), "WAVEfmt ", an 18-byte format chunk with `format`
+// and a cbSize of 0, "data" and the data length.
 constexpr size_t kWaveHeaderLength = 46;
 std::array<uint8_t, kWaveHeaderLength> wave_file_header(const SWaveFormatex& format, uint32_t data_length);
+// RIFF chunks start on even offsets: a data chunk of odd length is followed by one zero
+// byte, which its length does not count and the RIFF size does.
+constexpr uint32_t wave_pad_length(uint64_t data_length)
+{
+    return uint32_t(data_length & 1U);
+}
+// The longest data chunk the 32-bit RIFF size can hold with the header and a pad byte.
+constexpr uint32_t kWaveMaxDataLength = 0xFFFFFFFFU - uint32_t(kWaveHeaderLength - 8) - 1U;
 
 // All 18 bytes equal, cbSize included.
 bool operator==(const SWaveFormatex& a, const SWaveFormatex& b);

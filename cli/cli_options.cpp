@@ -25,6 +25,49 @@ int argument_count(const QString& command, bool firmware_file)
     return 0;
 }
 
+// Whether `text` is a slot number: a whole number from 1. Which slots there are is known
+// only once the pedal is open.
+bool is_slot_number(const QString& text)
+{
+    bool number = false;
+    return text.toInt(&number) >= 1 && number;
+}
+
+// The arguments of `options`' command that name slots. play takes a slot or a file: a
+// number is a slot.
+QStringList slot_arguments(const SCliOptions& options)
+{
+    if (options.command == "loudness")
+        return options.arguments;
+    if (options.command == "play") {
+        bool number = false;
+        options.arguments.value(0).toInt(&number);
+        return number ? options.arguments : QStringList();
+    }
+    if (QStringList{"import", "export", "delete", "rename"}.contains(options.command))
+        return options.arguments.mid(0, 1);
+    return {};
+}
+
+// "1,3-5" as 0-based slots 0, 2, 3, 4; nothing when a part is not a number or a range.
+std::optional<std::vector<unsigned int>> parse_slot_list(const QString& text)
+{
+    std::vector<unsigned int> chosen;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        const QStringList ends = part.trimmed().split(QLatin1Char('-'));
+        bool first_ok = false;
+        bool last_ok = false;
+        const unsigned int first = ends.value(0).toUInt(&first_ok);
+        const unsigned int last = ends.size() == 2 ? ends[1].toUInt(&last_ok) : first;
+        last_ok = ends.size() == 1 ? first_ok : last_ok;
+        if (ends.size() > 2 || !first_ok || !last_ok || first < 1 || last < first)
+            return std::nullopt;
+        for (unsigned int slot = first; slot <= last; ++slot)
+            chosen.push_back(slot - 1);
+    }
+    return chosen;
+}
+
 QString description()
 {
     return QStringLiteral(
@@ -43,12 +86,17 @@ QString description()
         "  firmware --online --name NAME   update from the update server's list\n"
         "  firmware --list           the update server's packages for the pedal\n"
         "  check-update              whether a newer Tandora exists\n"
-        "  backup DIR [--wav] [--since PREVIOUS]   every song, bit for bit, into the new or empty\n"
-        "                            folder DIR; songs unchanged since the backup PREVIOUS come from it\n"
-        "  restore DIR [--slots 1,3-5]   the backup in DIR back into the pedal, verified\n"
-        "  sync SETLIST [--plan] [--first-slot N] [--delete-extra]   a play list (M3U, M3U8), a\n"
-        "                            folder or a text file of paths into slots 1, 2, ... (or from N),\n"
-        "                            writing only what changed, at one --loudness and --mono\n"
+        // A description that goes on over more lines starts in the same column as they do:
+        // help2man takes any other layout for the start of a new entry.
+        "  backup DIR                every song, bit for bit, into the new or empty folder DIR\n"
+        "                            (--wav: also as WAV files; --since PREVIOUS: songs unchanged\n"
+        "                            since that backup come from it)\n"
+        "  restore DIR               the backup in DIR back into the pedal, verified (--slots 1,3-5:\n"
+        "                            only those slots)\n"
+        "  sync SETLIST              a play list (M3U, M3U8), a folder or a text file of paths into\n"
+        "                            slots 1, 2, ... (--first-slot N: from N), writing only what\n"
+        "                            changed, at one --loudness and --mono (--plan: the plan only;\n"
+        "                            --delete-extra: empty the slots past the list)\n"
         "  play SLOT | FILE          play slot SLOT while it is read, or FILE as the pedal would hold\n"
         "                            it (--mono, --loudness), on this computer's sound output\n\n"
         "Exit codes: 0 success; 1 failure, or a question answered no (\"Nothing changed.\"); 2 bad "
@@ -98,7 +146,10 @@ SCliParse parse_cli(const QStringList& arguments)
     SCliParse parse;
     if (!parser.parse(arguments)) {
         parse.exit_code = 2;
-        parse.text = parser.errorText();
+        QString error = parser.errorText();
+        if (error.endsWith(QLatin1Char('.')))
+            error.chop(1);
+        parse.text = error + QStringLiteral("; see --help.");
         return parse;
     }
     if (parser.isSet("help")) {
@@ -123,7 +174,6 @@ SCliParse parse_cli(const QStringList& arguments)
     options.list = parser.isSet(list);
     options.firmware_name = parser.value(name);
     options.wav = parser.isSet(wav);
-    options.slot_list = parser.value(slot_list);
     options.since = parser.value(since);
     options.all = parser.isSet(all);
     options.plan = parser.isSet(plan);
@@ -150,6 +200,21 @@ SCliParse parse_cli(const QStringList& arguments)
     if (!counted) {
         parse.text = QStringLiteral("Wrong number of arguments for '%1'; see --help.").arg(options.command);
         return parse;
+    }
+    for (const QString& slot : slot_arguments(options)) {
+        if (!is_slot_number(slot)) {
+            parse.text = QStringLiteral("Slot '%1' does not exist: slots are numbered from 1.").arg(slot);
+            return parse;
+        }
+    }
+    if (parser.isSet(slot_list)) {
+        const std::optional<std::vector<unsigned int>> listed = parse_slot_list(parser.value(slot_list));
+        if (!listed) {
+            parse.text = QStringLiteral("--slots takes slot numbers and ranges such as 1,3-5, not '%1'.")
+                             .arg(parser.value(slot_list));
+            return parse;
+        }
+        options.restore_slots = *listed;
     }
     const std::optional<EMonoMode> mono_mode = mono_mode_from_name(parser.value(mono));
     if (!mono_mode) {

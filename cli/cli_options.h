@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 // The command line of tandora-cli, parsed. Slots are numbered 1-30, as the window shows
 // them; `slot` keeps that number.
@@ -18,7 +19,7 @@ struct SCliOptions {
     bool verify = false;
     bool quiet = false;  // no progress and no success line; failures are still told
     bool wav = false;    // backup: a WAV copy of each song
-    QString slot_list;   // restore: "1,3-5"; empty: every slot
+    std::vector<unsigned int> restore_slots;  // restore --slots 1,3-5, from 0; empty: every slot
     QString since;       // backup: an earlier backup to take unchanged songs from
     bool all = false;    // loudness: every slot holding a song
     bool plan = false;   // sync: the plan only

@@ -63,13 +63,15 @@ int run_info(SCliContext& context, CPedalSession& session)
     const SPedalIdentity pedal = pedal_identity(session);
     const SFreeSpace free = free_space(session);
     if (context.options.json) {
-        print_json(context,
-                   QJsonObject{{"model", pedal.model},
-                               {"firmware_version", NEAT::convert_version_to_str(pedal.firmware_version)},
-                               {"product_id", product_id_text(pedal.product_id)},
-                               {"slots", int(pedal.slot_count)},
-                               {"free_bytes", double(free.bytes)},
-                               {"free_seconds", free.seconds}});
+        QJsonObject info{{"model", pedal.model},
+                         {"firmware_version", NEAT::convert_version_to_str(pedal.firmware_version)},
+                         {"product_id", product_id_text(pedal.product_id)},
+                         {"slots", int(pedal.slot_count)},
+                         {"free_bytes", double(free.bytes)},
+                         {"free_seconds", free.seconds}};
+        if (free.longest_song_seconds > 0)
+            info["longest_song_seconds"] = free.longest_song_seconds;
+        print_json(context, info);
         return CLI_EXIT_OK;
     }
     print_line(context, QStringLiteral("Model:      %1").arg(pedal.model));
@@ -80,6 +82,9 @@ int run_info(SCliContext& context, CPedalSession& session)
         print_line(
             context,
             QStringLiteral("Free:       %1 (%2)").arg(time_text(free.seconds), megabytes_text(free.bytes)));
+    if (free.longest_song_seconds > 0)
+        print_line(context, QStringLiteral("Longest:    one song holds at most %1")
+                                .arg(time_text(free.longest_song_seconds)));
     return CLI_EXIT_OK;
 }
 

@@ -4,6 +4,7 @@
 #include "cli/cli_output.h"
 #include "cli/interrupt.h"
 #include "core/pedal_session.h"
+#include "core/pedal_view.h"
 #include "core/song_commands/song_playback.h"
 #include "playback/qt_audio_sink.h"
 #include "playback/song_player.h"
@@ -106,6 +107,11 @@ int play_slot(SCliContext& context, CPedalSession& session, CAudioSink& sink, in
     if (!stream)
         return fail_with(context, CLI_EXIT_FAILED,
                          QStringLiteral("The song in slot %1 is too large to hold in memory.").arg(slot + 1));
+    if (!context.options.quiet) {
+        const QString name = slot_line(session, static_cast<unsigned int>(slot)).name;
+        print_line(context, name.isEmpty() ? QStringLiteral("Playing slot %1").arg(slot + 1)
+                                           : QStringLiteral("Playing slot %1: %2").arg(slot + 1).arg(name));
+    }
     CTask task;
     context.interrupt.watch(&task);
     std::optional<COperationResult> read;

@@ -35,7 +35,8 @@ CTerminalProgress::~CTerminalProgress()
 void CTerminalProgress::show()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_out)
+    // Piped output is read by programs and logs: a bar redrawn with \r means nothing there.
+    if (!m_out || !m_terminal)
         return;
     const STaskProgress progress = m_task.progress();
     QString text = QString::asprintf("%3d%%", progress.percent);
@@ -43,15 +44,7 @@ void CTerminalProgress::show()
         text += QString::asprintf(" \u00b7 %u of %u", progress.part, progress.parts);
     if (progress.bytes_done > 0 || progress.bytes_total > 0)
         text += QStringLiteral(" \u00b7 ") +
-                transfer_text(progress.bytes_done, progress.bytes_total, m_clock.elapsed() / 1000.0);
-    if (!m_terminal) {
-        if (progress.percent / 10 == m_last_percent / 10)
-            return;
-        m_last_percent = progress.percent;
-        std::fprintf(m_out, "%s\n", text.toUtf8().constData());
-        std::fflush(m_out);
-        return;
-    }
+                transfer_text(progress.bytes_done, progress.bytes_total, progress.transfer_seconds);
     const qint64 now = m_clock.elapsed();
     if (progress.percent == m_last_percent && m_last_drawn >= 0 && now - m_last_drawn < kRedrawMs)
         return;

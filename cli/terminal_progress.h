@@ -8,8 +8,8 @@
 
 class CTask;
 
-// Shows a task's progress on stderr: on a terminal one line redrawn in place, a bar with
-// percent, speed and time left; otherwise a plain line at every tenth of the way.
+// Shows a task's progress on stderr when it is a terminal: one line redrawn in place, a bar
+// with percent, speed and time left. Nothing otherwise.
 class CTerminalProgress {
 public:
     // `on_step` (may be empty) is called at every step too. With no `out`, nothing is shown.

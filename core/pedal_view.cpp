@@ -102,9 +102,10 @@ SFreeSpace free_space(const CPedalSession& session)
     free.seconds = session.song_seconds(free.bytes);
     free.text = free_space_text(free.bytes, format->channels);
     // One slot cannot take all the free space; its chain is the limit a musician meets.
-    if (session.songs().slot_count() == 1)
-        free.text += QStringLiteral("; one song holds at most ") +
-                     time_text(session.song_seconds(session.slot_song_bytes()));
+    if (session.songs().slot_count() == 1) {
+        free.longest_song_seconds = session.song_seconds(session.slot_song_bytes());
+        free.text += QStringLiteral("; one song holds at most ") + time_text(free.longest_song_seconds);
+    }
     return free;
 }
 

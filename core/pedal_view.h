@@ -47,6 +47,8 @@ struct SSlotLine {
 struct SFreeSpace {
     uint64_t bytes = 0;
     double seconds = 0;
+    // On a one-slot model, the longest song the slot holds; 0 elsewhere.
+    double longest_song_seconds = 0;
     // "Free: 37:17 of mono audio (300.0 MB)"; on a one-slot model followed by
     // "; one song holds at most 10:05"; empty without songs.
     QString text;

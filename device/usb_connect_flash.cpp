@@ -50,6 +50,7 @@ bool CUSBConnect::flash_write(EFlashType type, unsigned int address, const unsig
 {
     const CTaskScope scope(*this, task ? task : this->task());
     const unsigned int chunks = chunk_count(n, WRITE_CHUNK);
+    task_begin_transfer(task);
     for (unsigned int i = 1; i <= chunks; ++i) {
         if (cancelled())
             return false;

@@ -93,6 +93,7 @@ ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned shor
 {
     std::vector<unsigned char> padded;
     unsigned int written = 0;
+    task_begin_transfer(task);
     for (unsigned int index = 0; index < chain.size() && written < length; ++index) {
         if (task_cancelled(task))
             return LOOPER_RESULT_CANCELLED;
@@ -132,6 +133,7 @@ ELooperActionResult CLooperSongBase::read_audio(const unsigned short* chain, uns
     const unsigned int blocks = static_cast<unsigned int>(blocks_for(length));
     std::vector<unsigned char> last_page;
     unsigned int copied = 0;
+    task_begin_transfer(task);
     for (unsigned int index = 0; index < blocks; ++index) {
         const unsigned int block = chain[index];
         qDebug("Read file block=%d", static_cast<int>(block));

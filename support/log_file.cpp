@@ -27,7 +27,7 @@ QString format_message(const char* format, va_list args)
 
 QString log_time_stamp(const QDateTime& when)
 {
-    return when.toString("[yyyy-dd-MM hh:mm:ss.zzz]");
+    return when.toString("[yyyy-MM-dd hh:mm:ss.zzz]");
 }
 
 CLogFile::CLogFile(const QString& path, qint64 rotate_bytes) : m_path(path), m_rotate_bytes(rotate_bytes)

@@ -13,7 +13,7 @@ enum ELogLevel : int {
     LOG_LEVEL_ERROR = 3,
 };
 
-// The stamp that opens every record, in local time with the day before the month.
+// The stamp that opens every record, in local time, year-month-day ("[2026-12-08 03:08:00.260]").
 QString log_time_stamp(const QDateTime& when);
 
 // A record that would take the log past this size first moves the log aside to

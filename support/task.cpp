@@ -51,10 +51,42 @@ void CTask::add_bytes(uint64_t count)
     notify();
 }
 
+void CTask::begin_transfer()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_transfer_start)
+            return;
+        m_transfer_start = m_clock();
+    }
+    notify();
+}
+
+void CTask::restart_transfer(uint64_t total)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_progress.bytes_done = 0;
+        m_progress.bytes_total = total;
+        m_transfer_start.reset();
+    }
+    notify();
+}
+
 STaskProgress CTask::progress() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_progress;
+    STaskProgress progress = m_progress;
+    progress.transfer_begun = m_transfer_start.has_value();
+    if (m_transfer_start)
+        progress.transfer_seconds = std::chrono::duration<double>(m_clock() - *m_transfer_start).count();
+    return progress;
+}
+
+void CTask::set_clock(Clock clock)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_clock = std::move(clock);
 }
 
 void CTask::cancel()

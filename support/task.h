@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 
 // What a front end sees of a long job at one instant.
 struct STaskProgress {
@@ -17,6 +19,11 @@ struct STaskProgress {
     // Bytes moved to or from the pedal so far, of all the job will move.
     uint64_t bytes_done = 0;
     uint64_t bytes_total = 0;
+    // Whether the first byte went to the pedal (or the server), and the seconds since: the
+    // time the speed and the time left are figured over. A question left open or a
+    // measuring pass before it does not count.
+    bool transfer_begun = false;
+    double transfer_seconds = 0;
     bool cancellable = true;
     // Shown when the job can no longer be cancelled ("the pedal is being written").
     QString why_not_cancellable;
@@ -27,6 +34,8 @@ struct STaskProgress {
 // pages and blocks report a step and check `cancelled()` between two of them.
 class CTask {
 public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
     CTask() = default;
     CTask(const CTask&) = delete;
     CTask& operator=(const CTask&) = delete;
@@ -39,7 +48,15 @@ public:
     void set_part(unsigned part, unsigned parts);
     void set_bytes_total(uint64_t total);
     void add_bytes(uint64_t count);
+    // Called before the first byte of a transfer goes out; only the first call counts.
+    void begin_transfer();
+    // A new transfer of `total` bytes follows another of the same job (an update's install
+    // after its download): the bytes done and the transfer time start again from zero.
+    void restart_transfer(uint64_t total);
     STaskProgress progress() const;
+    // The time the transfer is measured on; the host's steady clock unless a test sets
+    // its own before the job starts.
+    void set_clock(Clock clock);
 
     // Asks the job to stop at its next check and wakes the waits registered below. Ignored
     // once the job has said it can no longer stop.
@@ -75,6 +92,8 @@ private:
     STaskProgress m_progress;
     int m_from = 0;
     int m_to = 100;
+    Clock m_clock = std::chrono::steady_clock::now;
+    std::optional<std::chrono::steady_clock::time_point> m_transfer_start;
     bool m_cancelled = false;
     std::function<void()> m_listener;
     // Apart from m_mutex: wakes are called under it, and a wake takes its waiter's lock,
@@ -93,6 +112,11 @@ inline void task_step(CTask* task, uint64_t done, uint64_t total)
 {
     if (task)
         task->set_step(done, total);
+}
+inline void task_begin_transfer(CTask* task)
+{
+    if (task)
+        task->begin_transfer();
 }
 inline void task_bytes(CTask* task, uint64_t count)
 {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Debian package (tools/package.sh) and checks it: the files it installs, its
-# desktop entry and metainfo, and that its declared dependencies cover every library its
-# programs load.
+# desktop entry and metainfo, lintian's verdict (no error, no warning), and that its
+# declared dependencies cover every library its programs load.
 set -e
 cd "$(dirname "$0")/.."
 deb=$(tools/package.sh | tail -n 1)
@@ -28,12 +28,16 @@ programs="tandora"
     echo "usr/share/icons/hicolor/${size}x$size/apps/$app_id.png"
   done
   for program in $programs; do echo "usr/bin/$program"; echo "usr/share/man/man1/$program.1.gz"; done
+  echo "usr/share/doc/tandora/changelog.gz"
+  echo "usr/share/doc/tandora/copyright"
 } | sort >"$scratch/expected"
 (cd "$root" && find . -type f | sed 's|^\./||' | sort) >"$scratch/found"
 diff -u "$scratch/expected" "$scratch/found" >&2 || fail "the package's files differ from the list above"
 grep -q "<id>$app_id</id>" "$root/usr/share/metainfo/$app_id.metainfo.xml" || fail "metainfo id is not $app_id"
 
 desktop-file-validate "$root/$desktop" || fail "desktop entry invalid"
+# Info and pedantic tags are notes, not faults: only errors and warnings fail the check.
+lintian --fail-on error,warning "$deb" >&2 || fail "lintian finds errors or warnings (above)"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml" || fail "metainfo invalid"
 
 # Every package the declared ones pull in, installed here (the build needs them all). A name

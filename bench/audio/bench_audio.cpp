@@ -124,7 +124,8 @@ bool import_to_wave(const QString& from, const QString& to, unsigned int channel
            file.write(reinterpret_cast<const char*>(header.data()), qint64(header.size())) ==
                qint64(header.size()) &&
            file.write(reinterpret_cast<const char*>(import.song.data()), qint64(import.song.size())) ==
-               qint64(import.song.size());
+               qint64(import.song.size()) &&
+           file.write("\0", wave_pad_length(import.song.size())) == wave_pad_length(import.song.size());
 }
 
 // ffmpeg's two readings of `from` to bring it to `target` LUFS: its meter's summary, then

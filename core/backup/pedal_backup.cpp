@@ -271,7 +271,9 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
             manifest.songs.push_back(entry);
             continue;
         }
-        static_cast<void>(record_read(session, int(slot), song.get(), length));
+        const std::optional<SLoudness> figures = record_read(session, int(slot), song.get(), length);
+        if (figures && entry.facts.loudness_lufs && !entry.facts.true_peak_dbtp)
+            entry.facts.true_peak_dbtp = figures->true_peak_dbtp;
         const QByteArray bytes =
             QByteArray::fromRawData(reinterpret_cast<const char*>(song.get()), int(length));
         if (!write_song(writer, entry, bytes, *format, options.wav))

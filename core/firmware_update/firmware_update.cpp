@@ -98,7 +98,7 @@ bool load_sections(CPackFile& pack, std::vector<SSection>& sections, QString& wh
         section.start = {i, section.layout.sectors().front().address};
         const char* data = pack.get_file_data(i, length);
         if (!data) {
-            why = pack.error_text();
+            why = refusal(pack.error_text(), pack.problem());
             return false;
         }
         section.image = QByteArray(data, static_cast<int>(length));
@@ -135,6 +135,7 @@ EFlashVerifyResult write_and_verify(CUSBConnect& link, EFlashType type, unsigned
 {
     if (type != FLASH_TYPE_NAND)
         return link.flash_write_and_verify(type, address, data, length, task);
+    task_begin_transfer(task);
     const unsigned int lead = address % kNandWriteGrain;
     const unsigned int pieces = std::max(
         1U, static_cast<unsigned int>((uint64_t(lead) + length + kNandWriteGrain - 1) / kNandWriteGrain));
@@ -203,7 +204,9 @@ SInstall install(CUSBConnect& link, const SPackageChoice& choice, CQuestions& qu
         uint64_t bytes = 0;
         for (const SSection& section : sections)
             bytes += static_cast<uint64_t>(section.image.size());
-        task->set_bytes_total(bytes);
+        // The bytes of a download before are another transfer; the speed counts from the
+        // first byte written, as the erase pass moves none of them.
+        task->restart_transfer(bytes);
         task->set_percent_range(0, kErasePercent);
     }
     for (const SSection& section : sections) {

@@ -75,6 +75,7 @@ private:
         m_status_seen = false;
         QNetworkRequest request(url);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        task_begin_transfer(m_task);
         m_reply = m_manager.get(request);
         m_reply->setReadBufferSize(kReadBufferBytes);
         connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] { check_status(); });

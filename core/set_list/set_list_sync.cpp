@@ -12,6 +12,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,37 @@ COperationResult write_step(CPedalSession& session, const SSyncStep& step, const
     if (result.ok() && step.name != known_name(session, int(step.slot)))
         session.library().rename(session.product_id(), step.slot, session.slot_fingerprint(int(step.slot)),
                                  step.name);
+    return result;
+}
+
+// Runs `step` on a task of its own whose bar fills `from`..`to` of `task`'s and whose bytes
+// add to the plan's: the import on its own would start the bar afresh and count only its
+// song, so the time left would be that of one song. A cancel of `task` is passed on.
+COperationResult write_plan_step(CPedalSession& session, const SSyncStep& step,
+                                 const SImportSettings& settings, CTask* task, int from, int to)
+{
+    if (!task)
+        return write_step(session, step, settings, nullptr);
+    task->set_percent_range(from, to);
+    CTask part;
+    // A cancel reports on the canceller's thread, hence the atomic.
+    std::atomic<uint64_t> told{0};
+    part.set_listener([&] {
+        const STaskProgress progress = part.progress();
+        if (progress.transfer_begun)
+            task->begin_transfer();
+        uint64_t before = told.load();
+        while (progress.bytes_done > before && !told.compare_exchange_weak(before, progress.bytes_done))
+            ;
+        if (progress.bytes_done > before)
+            task->add_bytes(progress.bytes_done - before);
+        task->set_step(uint64_t(progress.percent), 100);
+    });
+    const CTask::CCancelWake passed_on(task, [&part] { part.cancel(); });
+    if (task->cancelled())
+        part.cancel();
+    const COperationResult result = write_step(session, step, settings, &part);
+    part.set_listener(nullptr);
     return result;
 }
 
@@ -95,13 +127,19 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
                           [](const SSyncStep* step) { return step->action == ESyncAction::DELETE; });
     if (task)
         task->set_bytes_total(plan.write_bytes());
+    const uint64_t total = std::max<uint64_t>(plan.write_bytes(), 1);
+    uint64_t planned = 0;
     std::vector<const SSyncStep*> done;
     COperationResult outcome = COperationResult::song(LOOPER_RESULT_OK);
     for (size_t i = 0; i < order.size() && outcome.ok(); ++i) {
         if (task)
             task->set_part(unsigned(i + 1), unsigned(order.size()));
-        outcome = task_cancelled(task) ? COperationResult::cancelled()
-                                       : write_step(session, *order[i], settings, task);
+        const uint64_t bytes = order[i]->action == ESyncAction::WRITE ? order[i]->song_bytes : 0;
+        const int from = int(100 * planned / total);
+        planned += bytes;
+        outcome = task_cancelled(task)
+                      ? COperationResult::cancelled()
+                      : write_plan_step(session, *order[i], settings, task, from, int(100 * planned / total));
         if (outcome.ok())
             done.push_back(order[i]);
     }

@@ -12,10 +12,13 @@
 
 namespace {
 
+// The library's figures when they are whole: a song imported as the file has no true peak
+// there until it is read.
 std::optional<SLoudness> library_figures(const CPedalSession& session, unsigned int slot)
 {
     const std::optional<SLibrarySong> known = known_song(session, int(slot));
-    return known ? recorded_loudness(*known) : std::nullopt;
+    const std::optional<SLoudness> figures = known ? recorded_loudness(*known) : std::nullopt;
+    return figures && figures->true_peak_dbtp ? figures : std::nullopt;
 }
 
 }  // namespace

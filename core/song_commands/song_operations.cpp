@@ -64,7 +64,8 @@ COperationResult refused_import(const SSongImport& import, const QString& path, 
 }
 
 // The user may name a device or a pipe: those are written in place, plain files through
-// a save file that replaces the target only when complete.
+// a save file that replaces the target only when complete. A file that did not open says
+// why in its errorString().
 std::unique_ptr<QFileDevice> open_export_target(const QString& path)
 {
     const QFileInfo target(path);
@@ -73,9 +74,8 @@ std::unique_ptr<QFileDevice> open_export_target(const QString& path)
         file = std::make_unique<QFile>(path);
     else
         file = std::make_unique<QSaveFile>(path);
-    if (file->open(QIODevice::WriteOnly))
-        return file;
-    return nullptr;
+    static_cast<void>(file->open(QIODevice::WriteOnly));
+    return file;
 }
 
 const QString kOverwriteTitle = QStringLiteral("Overwrite warning");
@@ -336,10 +336,11 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
     if (slot < 0 || !session.slot_holds_song(slot))
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     std::unique_ptr<QFileDevice> file = open_export_target(path);
-    if (!file)
+    if (!file->isOpen())
         return COperationResult::audio_failed(
-            QStringLiteral("Open file '%1' failed, it may be occupied by other process")
-                .arg(QFileInfo(path).fileName()));
+                   QStringLiteral("Open file '%1' failed, it may be occupied by other process")
+                       .arg(QFileInfo(path).fileName()))
+            .with_detail(file->errorString());
     const unsigned int length = session.songs().get_file_length(static_cast<unsigned int>(slot));
     // The length comes from the pedal's record: a damaged one must not end the program.
     std::vector<unsigned char> song;
@@ -368,9 +369,13 @@ COperationResult export_song(CPedalSession& session, int slot, const QString& pa
         finish_export(*file, false);
         return COperationResult::audio_failed();
     }
+    // A save file given up replaces the reason of the failed write with its own.
+    const QString write_reason = file->errorString();
     if (!finish_export(*file, written == ESongExportResult::OK))
         return COperationResult::audio_failed().with_detail(
-            QStringLiteral("%1 could not be written.").arg(QFileInfo(path).fileName()));
+            QStringLiteral("%1 could not be written.\n%2")
+                .arg(QFileInfo(path).fileName(),
+                     written == ESongExportResult::OK ? file->errorString() : write_reason));
     return COperationResult::song(LOOPER_RESULT_OK);
 }
 

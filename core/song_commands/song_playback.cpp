@@ -49,6 +49,7 @@ COperationResult stream_slot(CPedalSession& session, int slot, CSongStream& stre
     const CTask::CCancelWake passed_on(task, [&reading] { reading.cancel(); });
     if (task_cancelled(task))
         reading.cancel();
+    task_begin_transfer(task);
     const ELooperActionResult read = session.songs().read_file(
         static_cast<unsigned int>(slot), stream.bytes(), static_cast<unsigned int>(length), &reading);
     stream.end(read == LOOPER_RESULT_OK);

@@ -93,23 +93,26 @@ std::optional<SLoudness> record_read(CPedalSession& session, int slot, const uns
                                      size_t length)
 {
     std::optional<SLibrarySong> known = known_song(session, slot);
-    if (known && known->loudness_lufs && !known->overview.isEmpty())
+    if (known && known->loudness_lufs && known->true_peak_dbtp && !known->overview.isEmpty())
         return recorded_loudness(*known);
     SLibrarySong recorded = known ? *known : slot_song(session, slot);
     if (recorded.overview.isEmpty())
         recorded.overview = overview_of(session, song, length);
-    std::optional<SLoudness> loudness = recorded_loudness(recorded);
-    if (!loudness && session.song_format()) {
-        loudness = measure_song(song, length, session.song_format()->channels);
-        if (loudness) {
-            recorded.loudness_lufs = loudness->integrated_lufs;
-            recorded.loudness_range_lu = loudness->range_lu;
-            recorded.true_peak_dbtp = loudness->true_peak_dbtp;
+    // An import that keeps the file's level measures no true peak; the whole song read here
+    // gives it, and figures already recorded stay as they are.
+    if ((!recorded.loudness_lufs || !recorded.true_peak_dbtp) && session.song_format()) {
+        if (const std::optional<SLoudness> measured =
+                measure_song(song, length, session.song_format()->channels)) {
+            if (!recorded.loudness_lufs) {
+                recorded.loudness_lufs = measured->integrated_lufs;
+                recorded.loudness_range_lu = measured->range_lu;
+            }
+            recorded.true_peak_dbtp = measured->true_peak_dbtp;
         }
     }
     if (session.slot_holds_song(slot))
         session.library().record(recorded, {});
-    return loudness;
+    return recorded_loudness(recorded);
 }
 
 void forget_song(CPedalSession& session, int slot, const QString& fingerprint)

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -173,6 +174,14 @@ TEST_F(FirmwareUpdate, UnreadProductIdPassesAnyPackageAndAFileThatIsNoPackageFai
     update_local(junk);
     EXPECT_EQ(m_prompt.messages(),
               QStringList({"File Token Error\nThis file is not a firmware package.", "Failed!"}));
+
+    // A download cut short: the image runs past the end of the file.
+    m_prompt.clear();
+    const QString cut = package({kGood});
+    ASSERT_TRUE(QFile::resize(cut, QFileInfo(cut).size() - 1));
+    update_local(cut);
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"Data1 image lies outside the file\n" + kDamaged, "Failed!"}));
     expect_ended();
 }
 

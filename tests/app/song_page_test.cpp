@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include "test_wait.h"
+#include <cerrno>
 
 TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
 {
@@ -264,7 +265,8 @@ TEST_F(SongPage, ExportThatCannotBeWrittenIsNotASuccess)
     connect_pedal(kPulseRing, {{0, 19200}});
     m_prompt.answer_file("/dev/full");
     click("m_btnUpload");
-    EXPECT_EQ(m_prompt.messages(), QStringList({"Failed !\nfull could not be written."}));
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"Failed !\nfull could not be written.\n" + qt_error_string(ENOSPC)}));
     EXPECT_TRUE(QFile::exists("/dev/full"));
 }
 

@@ -35,7 +35,7 @@ TEST_F(WaveFile, SavesThousandMonoFramesOf24BitsAsTheGoldenImage)
     ASSERT_TRUE(wave.Save(path("out.wav")));
 
     const Bytes expected = concat({hex_bytes("52 49 46 46 DE 0B 00 00 57 41 56 45 66 6D 74 20 12 00 00 00 "
-                                             "01 00 01 00 80 BB 00 00 80 32 02 00 03 00 18 00 12 00 "
+                                             "01 00 01 00 80 BB 00 00 80 32 02 00 03 00 18 00 00 00 "
                                              "64 61 74 61 B8 0B 00 00"),
                                    frames});
     const Bytes actual = read_file(path("out.wav"));

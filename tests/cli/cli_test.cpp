@@ -1,5 +1,6 @@
 #include "audio/song_audio.h"
 #include "audio/song_loudness.h"
+#include "audio/song_time_text.h"
 #include "audio/wave.h"
 #include "capture_sink.h"
 #include "cli/cli_context.h"
@@ -149,7 +150,8 @@ TEST_P(CliBadInput, SaysWhyAndChangesNothing)
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBadInput,
     ::testing::Values(
-        SBadInput{"slot0", {"import", "0", "@tone.wav"}, 2, "this pedal has slots 1 to 30"},
+        SBadInput{
+            "slot0", {"import", "0", "@tone.wav"}, 2, "Slot '0' does not exist: slots are numbered from 1."},
         SBadInput{"slot31", {"delete", "31"}, 2, "this pedal has slots 1 to 30"},
         SBadInput{"missing", {"import", "2", "@nothing.wav"}, 1, "is not a file that can be read"},
         SBadInput{"not_audio",
@@ -161,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"import", "2", "@tone.wav", "--loudness", "-15"},
                   2,
                   "--loudness takes off, -14, -16 or -23"},
-        SBadInput{"option", {"list", "--loud"}, 2, "Unknown option"},
+        SBadInput{"option", {"list", "--loud"}, 2, "Unknown option 'loud'; see --help."},
         SBadInput{"command", {"dance"}, 2, "Unknown command"},
         SBadInput{"play_empty", {"play", "3"}, 1, "Slot 3 holds no song"},
         SBadInput{"empty_slot", {"export", "3", "@out.wav"}, 1, "Slot 3 holds no song"},
@@ -189,6 +191,14 @@ TEST_F(Cli, TwoPedalsNeedAPort)
 TEST_F(Cli, NoPedalExitsWithThree)
 {
     EXPECT_EQ(run({"list"}).code, 3);
+    // Bad usage is judged before a pedal is looked for.
+    for (const QStringList& usage : {QStringList{"delete", "one"},
+                                     {"export", "-2", "x.wav"},
+                                     {"loudness", "1", "z"},
+                                     {"play", "0"},
+                                     {"restore", "x", "--slots", "2-"},
+                                     {"list", "--loud"}})
+        EXPECT_EQ(run(usage).code, 2) << usage.join(' ').toStdString();
     m_midi.system.set_reachable(false);
     const SRun ports = run({"ports"});
     EXPECT_EQ(ports.code, 3);
@@ -227,7 +237,13 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
     ASSERT_EQ(figures.size(), 1);
     EXPECT_EQ(figures[0].toObject()["slot"].toInt(), 2);
     EXPECT_EQ(figures[0].toObject()["integrated_lufs"].toDouble(), lufs);
-    EXPECT_FALSE(figures[0].toObject()["read_now"].toBool());
+    // Imported as the file: the true peak is read and measured once, then kept.
+    EXPECT_TRUE(figures[0].toObject()["read_now"].toBool());
+    EXPECT_TRUE(figures[0].toObject()["true_peak_dbtp"].isDouble());
+    EXPECT_FALSE(QJsonDocument::fromJson(run({"loudness", "--all", "--json"}).out.toUtf8())
+                     .array()[0]
+                     .toObject()["read_now"]
+                     .toBool());
 
     EXPECT_EQ(run({"export", "2", file("out.wav")}).code, 0);
     CWave wave;
@@ -251,9 +267,13 @@ TEST_F(Cli, PlaysASlotAsItsFileWouldSound)
 {
     add_pedal();
     write_tone(file("tone.wav"), 44100);
-    ASSERT_EQ(run({"import", "2", file("tone.wav")}).code, 0);
+    const SRun imported = run({"import", "2", file("tone.wav")});
+    ASSERT_EQ(imported.code, 0);
+    EXPECT_FALSE(imported.err.contains('%'))
+        << "no progress where no terminal is: " << imported.err.toStdString();
     const SRun slot = run({"play", "2"});
     EXPECT_EQ(slot.code, 0) << slot.err.toStdString();
+    EXPECT_EQ(slot.out, "Playing slot 2: tone\n");
     const QJsonArray lines = QJsonDocument::fromJson(run({"list", "--json"}).out.toUtf8()).array();
     EXPECT_EQ(double(m_sink.written() * kSongBytesPerSample), lines[1].toObject()["bytes"].toDouble());
     const std::vector<float> from_slot = m_sink.samples;
@@ -282,10 +302,23 @@ TEST_F(Cli, InfoAndPortsAsJson)
     EXPECT_EQ(info["product_id"].toString(), "0x2712");
     EXPECT_EQ(info["slots"].toInt(), 30);
     EXPECT_GT(info["free_bytes"].toDouble(), 0);
+    EXPECT_FALSE(info.contains("longest_song_seconds"));
     const QJsonArray ports = QJsonDocument::fromJson(run({"ports", "--json"}).out.toUtf8()).array();
     ASSERT_EQ(ports.size(), 1);
     EXPECT_TRUE(ports[0].toObject()["pedal"].toBool());
     EXPECT_EQ(ports[0].toObject()["index"].toInt(), 1);
+}
+
+// One slot cannot take all the free space: info says what it holds, as the window does.
+TEST_F(Cli, InfoOfAOneSlotModelGivesTheLongestSong)
+{
+    add_pedal(0x2716);
+    const double longest = QJsonDocument::fromJson(run({"info", "--json"}).out.toUtf8())
+                               .object()["longest_song_seconds"]
+                               .toDouble();
+    EXPECT_GT(longest, 0);
+    EXPECT_TRUE(
+        run({"info"}).out.contains("\nLongest:    one song holds at most " + time_text(longest) + "\n"));
 }
 
 // Ctrl-C while the song moves: the slot keeps its song, no file is left half written.

@@ -52,6 +52,7 @@ TEST_F(CoreFirmwareUpdate, ProgressRunsThroughBothPasses)
 {
     const QString path = two_sections();
     CTask task;
+    task.add_bytes(0x123);  // as a download before the install would have
     std::vector<int> percents;
     task.set_listener([&] {
         const int percent = task.progress().percent;
@@ -62,6 +63,7 @@ TEST_F(CoreFirmwareUpdate, ProgressRunsThroughBothPasses)
     EXPECT_EQ(result.text(), "Successful!");
     EXPECT_EQ(percents, std::vector<int>({0, 80, 40, 80, 100}));
     EXPECT_EQ(task.progress().bytes_done, 0xC00u);
+    EXPECT_EQ(task.progress().bytes_total, 0xC00u);
 }
 
 TEST_F(CoreFirmwareUpdate, CancelBeforeTheFirstEraseTouchesNothing)

@@ -166,6 +166,23 @@ TEST_F(SetListSync, WriteTakesThePlansCheckUnlessTheFileChangedSince)
     }
 }
 
+// One bar for the whole plan: its total stays the plan's and it never goes back.
+TEST_F(SetListSync, BarCoversTheWholePlan)
+{
+    const SSyncPlan planned = plan(list_of({"a.wav", "b.wav", "c.wav"}));
+    CTask task;
+    STaskProgress last;
+    task.set_listener([&] {
+        const STaskProgress progress = task.progress();
+        EXPECT_EQ(progress.bytes_total, planned.write_bytes());
+        EXPECT_GE(progress.percent, last.percent) << "part " << progress.part;
+        last = progress;
+    });
+    ASSERT_TRUE(run_sync(m_session, planned, {}, &task).ok());
+    EXPECT_EQ(last.percent, 100);
+    EXPECT_EQ(last.bytes_done, planned.write_bytes());
+}
+
 TEST_F(SetListSync, PlayListTitlesAndFolderOrderGiveNamesAndSlots)
 {
     QDir(m_files.path()).mkpath("lists/set");

@@ -196,3 +196,26 @@ TEST_F(SongNames, LoudnessAndOverviewComeFromTheLibraryOrAreReadOnceAndKept)
     EXPECT_FALSE(slot_line(m_session, 8).overview.isEmpty());
     EXPECT_TRUE(slot_line(m_session, 8).loudness);
 }
+
+// A song imported as the file is measured without its true peak; a read that passes it
+// whole (a measure, a backup; an export and a play record the same way) adds it and keeps
+// the figures the import measured.
+TEST_F(SongNames, WholeReadsAddTheTruePeakTheLibraryLacks)
+{
+    import_tone("a.wav", 2);
+    import_tone("b.wav", 3);
+    const SLibrarySong imported = *known_song(m_session, 3);
+    ASSERT_TRUE(imported.loudness_lufs && !imported.true_peak_dbtp);
+    EXPECT_EQ(slots_to_read(m_session, {2, 3}), (std::vector<unsigned>{2, 3}));
+    std::vector<SSlotLoudness> figures;
+    ASSERT_TRUE(measure_slots(m_session, {2}, nullptr, figures).ok());
+    ASSERT_TRUE(backup_pedal(m_session, file("backup"), {}, nullptr).ok());
+    EXPECT_TRUE(slots_to_read(m_session, {2, 3}).empty());
+    const std::vector<unsigned char> song = stored_song(3);
+    const std::optional<double> peak = measure_song(song.data(), song.size(), 1)->true_peak_dbtp;
+    EXPECT_EQ(known_song(m_session, 3)->true_peak_dbtp, peak);
+    EXPECT_EQ(known_song(m_session, 3)->loudness_lufs, imported.loudness_lufs);
+    const QJsonArray listed =
+        QJsonDocument::fromJson(read_all(file("backup") + "/backup.json"))["slots"].toArray();
+    EXPECT_NEAR(listed[1].toObject()["true_peak_dbtp"].toDouble(), *peak, 0.01);  // kept to 0.01 dB
+}

@@ -3,6 +3,7 @@
 
 #include "audio/song_loudness.h"
 #include "audio/wave.h"
+#include "core/questions.h"
 #include "device/model_info.h"
 #include "support/little_endian.h"
 
@@ -10,6 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -214,6 +218,18 @@ TEST_F(SongOperations, FailedExportOverAFileLeavesItByteIdentical)
     m_pedal->add_fault(SPedalFault::update(EPedalFaultKind::WRONG_ADDRESS, 0x23, 2));
     EXPECT_FALSE(export_song(m_session, 0, file("existing.wav"), nullptr).ok());
     EXPECT_EQ(read_file(file("existing.wav")), QByteArray(4096, '\x5A'));
+}
+
+TEST_F(SongOperations, FailedExportSaysTheSystemsReason)
+{
+    store_old_song();
+    ASSERT_TRUE(QDir(m_files.path()).mkdir("folder"));
+    for (const auto& [path, reason] : {std::pair{"gone/out.wav", ENOENT}, std::pair{"folder", EISDIR}}) {
+        const COperationResult result = export_song(m_session, 0, file(path), nullptr);
+        EXPECT_EQ(result.text(), QString("Open file '%1' failed, it may be occupied by other process")
+                                     .arg(QFileInfo(path).fileName()));
+        EXPECT_EQ(result.detail(), qt_error_string(reason));
+    }
 }
 
 struct SOverwrite {
@@ -422,4 +438,51 @@ TEST_F(SongOperations, SeveralFilesFillTheSlotsInTurnAndStopBetweenFiles)
     EXPECT_TRUE(m_session.slot_holds_song(27));
     EXPECT_FALSE(m_session.slot_holds_song(28));
     EXPECT_FALSE(m_session.slot_holds_song(29));
+}
+
+namespace {
+
+// Says yes after thinking 5 s, on a task clock that jumps ahead by them instead of waiting.
+class CFiveSecondYes final : public CQuestions {
+public:
+    explicit CFiveSecondYes(CTask& task)
+    {
+        task.set_clock([this] { return clock::now() + m_thought.load(); });
+    }
+    bool ask_yes_no(const QString&, const QString&) override
+    {
+        m_thought = std::chrono::seconds(5);
+        answered = clock::now();
+        return true;
+    }
+    using clock = std::chrono::steady_clock;
+    clock::time_point answered;
+
+private:
+    std::atomic<clock::duration> m_thought{};
+};
+
+}  // namespace
+
+// The rate told at the end is the link's, timed on the host's clock from the answer to the
+// last byte over the realistic link: the 5 s the question stayed open are not in it.
+TEST_F(SongOperations, RateCountsFromTheFirstByteNotFromTheQuestion)
+{
+    store_old_song();
+    m_pedal->set_timing(SPedalTiming::realistic());
+    CTask task;
+    CFiveSecondYes user(task);
+    STaskProgress told;
+    CFiveSecondYes::clock::time_point last_byte;
+    task.set_listener([&] {
+        if (task.progress().bytes_done > told.bytes_done) {
+            told = task.progress();
+            last_byte = CFiveSecondYes::clock::now();
+        }
+    });
+    ASSERT_TRUE(import_song(m_session, file("new.wav"), 0, SImportSettings{}, &task, false, user).ok());
+    ASSERT_TRUE(told.bytes_done > 0 && told.bytes_done == told.bytes_total);
+    const double link_rate =
+        told.bytes_done / std::chrono::duration<double>(last_byte - user.answered).count();
+    EXPECT_NEAR(told.bytes_done / told.transfer_seconds / link_rate, 1.0, 0.1);
 }

@@ -22,10 +22,10 @@ QStringList read_lines(const QString& path)
 
 }  // namespace
 
-TEST(LogFile, StampPutsTheDayBeforeTheMonth)
+TEST(LogFile, StampReadsYearMonthDay)
 {
     const QDateTime when(QDate(2026, 3, 5), QTime(14, 7, 9, 45));
-    EXPECT_EQ(log_time_stamp(when), "[2026-05-03 14:07:09.045]");
+    EXPECT_EQ(log_time_stamp(when), "[2026-03-05 14:07:09.045]");
 }
 
 // One test: the instance fixes its path at the first call, so the working folder is set
