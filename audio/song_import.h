@@ -26,7 +26,7 @@ enum class ESongImportResult {
     READ_ERROR,  // the file failed part-way
     OUT_OF_MEMORY,
     NOT_FINITE,  // a float sample is a NaN or an infinity
-    BAD_RATE,    // a sample rate outside kLeastSourceRate..kMostSourceRate
+    BAD_RATE,    // a sample rate outside MIN_SOURCE_RATE..MAX_SOURCE_RATE
 };
 // A short name of the result ("File too large!" for TOO_LONG, as the pedal results say it).
 const char* song_import_result_text(ESongImportResult result);
@@ -77,8 +77,8 @@ struct SSongImport {
 
 // What the user is told about an import that went through with a flaw, a line each: a
 // file shorter than its header says, samples clipped, a loudness short of the target as
-// the peaks allow no more ("reached −15.1 LUFS; the peaks allow no more"). Empty for a
-// faultless import.
+// the peaks allow no more ("reached −15.1 LUFS; the peaks allow no more") or the gain limit
+// held it back, a song too quiet to normalise left as it is. Empty for a faultless import.
 [[nodiscard]] QStringList song_import_notes(const SSongImport& import);
 
 // What the user is told about a refused import of `path`, one or two lines:
