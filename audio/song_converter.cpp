@@ -293,7 +293,7 @@ EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& convers
 {
     ++g_conversions_begun;
     const SAudioSourceInfo& info = source.info();
-    if (info.channels == 0 || info.sample_rate < kLeastSourceRate || info.sample_rate > kMostSourceRate ||
+    if (info.channels == 0 || info.sample_rate < MIN_SOURCE_RATE || info.sample_rate > MAX_SOURCE_RATE ||
         conversion.out_channels == 0 || conversion.out_channels > 2)
         return EConvertResult::RESAMPLER_ERROR;
     const SChannelPlan plan = plan_channels(info, conversion);

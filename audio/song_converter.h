@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/audio_source.h"
+#include "audio/sample_layout.h"
 #include "audio/song_audio.h"
 
 #include <cstdint>
@@ -20,12 +21,6 @@ enum class EConvertResult {
     NOT_FINITE,  // a float source holds a NaN or an infinity; nothing after its block was converted
 };
 const char* convert_result_text(EConvertResult result);
-
-// The source rates the converter takes. Its blocks grow with the ratio of the rates, so an
-// unbounded rate would let a header alone ask for gigabytes (1 Hz: 46875 output frames per
-// frame read); 768000 Hz is the highest rate of audio interfaces.
-constexpr unsigned int kLeastSourceRate = 1000;
-constexpr unsigned int kMostSourceRate = 768000;
 
 struct SConversion {
     unsigned int out_rate = kSongSampleRate;
@@ -71,7 +66,8 @@ uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int ou
 // quality and rounded to 24 bits. A mono target takes the first channel or the mean of all
 // (`mono_mode`); a stereo target the first two channels, or the one channel twice. The
 // task gets a step per block and is checked for cancel between blocks. A source rate
-// outside kLeastSourceRate..kMostSourceRate is a RESAMPLER_ERROR.
+// outside MIN_SOURCE_RATE..MAX_SOURCE_RATE is a RESAMPLER_ERROR: its blocks grow with the
+// ratio of the rates (1 Hz: 46875 output frames per frame read).
 [[nodiscard]] EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion,
                                               CTask* task, const SongSink& sink, SConversionCounts& counts);
 

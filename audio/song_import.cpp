@@ -3,6 +3,7 @@
 #include "audio/sndfile_source.h"
 #include "audio/song_converter.h"
 #include "audio/song_import_text.h"
+#include "audio/wave_reader.h"
 #include "audio/wave_source.h"
 #include "support/log_file.h"
 
@@ -42,6 +43,16 @@ const char* wave_refusal_text(EWaveReadResult result)
     return "";
 }
 
+bool rate_supported(const SAudioSourceInfo& info, SSongImport& import)
+{
+    import.file_rate = info.sample_rate;
+    if (info.sample_rate >= MIN_SOURCE_RATE && info.sample_rate <= MAX_SOURCE_RATE)
+        return true;
+    import.result = ESongImportResult::BAD_RATE;
+    import.detail = QStringLiteral("a sample rate of %1 Hz").arg(info.sample_rate);
+    return false;
+}
+
 // RIFF/WAVE is told apart by content, whatever the file is called.
 bool is_riff_wave(QIODevice& device)
 {
@@ -55,11 +66,20 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
 {
     if (is_riff_wave(device)) {
         EWaveReadResult result = EWaveReadResult::OK;
+        const qint64 start = device.pos();
         std::unique_ptr<CWaveSource> source = CWaveSource::open(device, result);
         if (!source) {
             import.result =
                 result == EWaveReadResult::EMPTY ? ESongImportResult::NO_SOUND : ESongImportResult::NOT_AUDIO;
             import.detail = QStringLiteral("WAV reader: %1").arg(wave_refusal_text(result));
+            // Of the formats the reader refuses, a rate out of range is one to name.
+            SWaveHeader header;
+            if (result == EWaveReadResult::UNSUPPORTED && device.seek(start) &&
+                read_wave_header(device, header) == EWaveReadResult::UNSUPPORTED) {
+                SAudioSourceInfo info;
+                info.sample_rate = header.format.nSamplesPerSec;
+                static_cast<void>(rate_supported(info, import));
+            }
         }
         return source;
     }
@@ -76,12 +96,8 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
 // the header, before anything is read.
 bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImport& import)
 {
-    import.file_rate = info.sample_rate;
-    if (info.sample_rate < kLeastSourceRate || info.sample_rate > kMostSourceRate) {
-        import.result = ESongImportResult::BAD_RATE;
-        import.detail = QStringLiteral("a sample rate of %1 Hz").arg(info.sample_rate);
+    if (!rate_supported(info, import))
         return false;
-    }
     if (info.frames < 0)
         return true;
     const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;

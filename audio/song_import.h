@@ -26,7 +26,7 @@ enum class ESongImportResult {
     READ_ERROR,  // the file failed part-way
     OUT_OF_MEMORY,
     NOT_FINITE,  // a float sample is a NaN or an infinity
-    BAD_RATE,    // a sample rate outside kLeastSourceRate..kMostSourceRate
+    BAD_RATE,    // a sample rate outside MIN_SOURCE_RATE..MAX_SOURCE_RATE
 };
 struct SSongImport {
     ESongImportResult result = ESongImportResult::NOT_AUDIO;

@@ -1,5 +1,6 @@
 #include "audio/song_import_text.h"
 
+#include "audio/loudness_gain.h"
 #include "audio/song_loudness.h"
 #include "audio/song_time_text.h"
 
@@ -41,6 +42,13 @@ QStringList song_import_notes(const SSongImport& import)
     if (import.gain.peak_limited)
         notes << QStringLiteral("reached %1; the peaks allow no more")
                      .arg(loudness_text(import.loudness.integrated_lufs));
+    if (import.gain.gain_capped)
+        notes << QStringLiteral("reached %1; the gain is limited to +%2 dB")
+                     .arg(loudness_text(import.loudness.integrated_lufs))
+                     .arg(kMostGain);
+    if (import.gain.below_gate)
+        notes << QStringLiteral("The song is below the loudness meter's gate (%1) and was left as it is.")
+                     .arg(loudness_text(kLoudnessGate));
     return notes;
 }
 

@@ -13,8 +13,8 @@ const char* song_import_result_text(ESongImportResult result);
 
 // What the user is told about an import that went through with a flaw, a line each: a
 // file shorter than its header says, samples clipped, a loudness short of the target as
-// the peaks allow no more ("reached −15.1 LUFS; the peaks allow no more"). Empty for a
-// faultless import.
+// the peaks allow no more ("reached −15.1 LUFS; the peaks allow no more") or the gain limit
+// held it back, a song too quiet to normalise left as it is. Empty for a faultless import.
 [[nodiscard]] QStringList song_import_notes(const SSongImport& import);
 
 // What the user is told about a refused import of `path`, one or two lines:

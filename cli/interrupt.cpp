@@ -2,6 +2,7 @@
 
 #include "support/task.h"
 
+#include <poll.h>
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
@@ -57,7 +58,23 @@ void CInterruptWatch::watch(CTask* task)
 void CInterruptWatch::run()
 {
     char byte = 0;
-    while (::read(m_pipe[0], &byte, 1) == 1 && byte != 0) {
+    CTask* cancelled = nullptr;
+    for (;;) {
+        // A cancel is checked between blocks; work blocked elsewhere (the open of a named pipe
+        // waiting for its writer) never gets there, so a second later the program ends.
+        pollfd input{m_pipe[0], POLLIN, 0};
+        const int ready = ::poll(&input, 1, cancelled ? 1000 : -1);
+        if (ready == 0) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_task == cancelled && m_task->progress().cancellable) {
+                std::fprintf(stderr, "\nInterrupted.\n");
+                std::_Exit(130);
+            }
+            cancelled = nullptr;
+            continue;
+        }
+        if (ready < 0 || ::read(m_pipe[0], &byte, 1) != 1 || byte == 0)
+            return;
         std::lock_guard<std::mutex> lock(m_mutex);
         CTask* task = m_task;
         if (!task) {
@@ -71,5 +88,6 @@ void CInterruptWatch::run()
         }
         std::fprintf(stderr, "\nCancelling...\n");
         task->cancel();
+        cancelled = task;
     }
 }

@@ -7,8 +7,9 @@ class CTask;
 
 // Ctrl-C while a command runs: the running task is cancelled, as the window's Cancel does
 // (the slot keeps its song, a partial export file goes); a task that can no longer stop (a
-// firmware update past its first erase) goes on, and the user is told why. With no task
-// running, Ctrl-C ends the program at once, having changed nothing.
+// firmware update past its first erase) goes on, and the user is told why. A cancelled task
+// that has not ended a second later (blocked on a file) ends with the program. With no task
+// running, Ctrl-C ends the program at once, having changed nothing. SIGTERM does the same.
 class CInterruptWatch {
 public:
     CInterruptWatch();

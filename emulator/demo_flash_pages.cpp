@@ -163,6 +163,17 @@ EDemoFlashResult read_table(const std::shared_ptr<CPageFile>& file, const SFlash
         if (!held[page] && (mark != 0 || checks[page] != 0))
             return EDemoFlashResult::CORRUPT;
     }
+    // A table that does not fit its pages is found now, not at the first read of a page the
+    // pedal needs: a damaged identity page would make it answer as an unknown device.
+    std::vector<uint8_t> bytes(geometry.page_size);
+    for (uint32_t page = 0; page < count; ++page) {
+        if (!held[page])
+            continue;
+        if (!file->read_at(place.data + uint64_t{page} * geometry.page_size, bytes.data(), bytes.size()))
+            return EDemoFlashResult::READ_FAILED;
+        if (crc_of(bytes.data(), bytes.size()) != checks[page])
+            return EDemoFlashResult::CORRUPT;
+    }
     pages = std::make_unique<CFilePages>(file, geometry, place, std::move(held), std::move(checks));
     return EDemoFlashResult::OK;
 }

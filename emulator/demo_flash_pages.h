@@ -35,7 +35,7 @@ struct SDemoFlashPages {
 [[nodiscard]] uint64_t demo_flash_file_size(const SDemoFlashChips& chips);
 // Writes the header of a new file of demo_flash_file_size bytes, every page erased.
 [[nodiscard]] bool start_demo_flash_file(CPageFile& file, const SDemoFlashChips& chips);
-// Checks the header and the page tables, not the pages' bytes: each page is checked against
-// its CRC when it is read, and a damaged one fails that read. OK fills `pages`.
+// Checks the header, the page tables and every held page against its CRC: a file damaged
+// anywhere is CORRUPT. A page damaged after that fails its read. OK fills `pages`.
 [[nodiscard]] EDemoFlashResult open_demo_flash_pages(const std::shared_ptr<CPageFile>& file,
                                                      const SDemoFlashChips& chips, SDemoFlashPages& pages);

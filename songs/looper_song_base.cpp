@@ -255,27 +255,29 @@ std::vector<SBlockRunSum> CLooperSongBase::written_sums(const std::vector<unsign
                                                         const unsigned char* data, unsigned int length) const
 {
     const auto blocks = static_cast<unsigned int>(std::min<uint64_t>(blocks_for(length), chain.size()));
-    std::vector<SBlockRunSum> runs = block_runs(chain.data(), blocks);
+    return written_block_sums(nand, block_runs(chain.data(), blocks), data, length);
+}
+
+std::vector<SBlockRunSum> written_block_sums(const SNandFlashConfig& nand, std::vector<SBlockRunSum> runs,
+                                             const unsigned char* data, uint64_t length)
+{
     // The block was erased whole (every byte 0xFF) before its pages were written; each page
     // write replaced `send` bytes (the audio, then zeros to a whole unit).
-    unsigned int written = 0;
-    size_t run = 0;
-    unsigned int in_run = 0;
-    for (unsigned int index = 0; index < blocks; ++index) {
-        uint32_t sum = 0xFFu * nand.block_size;
-        for (unsigned int chunk = 0; chunk < nand.pages_per_block && written < length; ++chunk) {
-            const unsigned int take = std::min(nand.page_data_size, length - written);
-            const unsigned int send = (take + nand.unit_size - 1) / nand.unit_size * nand.unit_size;
-            sum -= 0xFFu * send;
-            for (unsigned int k = 0; k < take; ++k)
-                sum += data[written + k];
-            written += take;
+    uint64_t written = 0;
+    for (SBlockRunSum& run : runs) {
+        uint32_t sum = 0;
+        for (unsigned int index = 0; index < run.blocks; ++index) {
+            sum += 0xFFu * nand.block_size;
+            for (unsigned int chunk = 0; chunk < nand.pages_per_block && written < length; ++chunk) {
+                const auto take = static_cast<unsigned int>(std::min<uint64_t>(nand.page_data_size, length - written));
+                const unsigned int send = (take + nand.unit_size - 1) / nand.unit_size * nand.unit_size;
+                sum -= 0xFFu * send;
+                for (unsigned int k = 0; k < take; ++k)
+                    sum += data[written + k];
+                written += take;
+            }
         }
-        runs[run].sum = static_cast<uint16_t>(runs[run].sum + sum);
-        if (++in_run == runs[run].blocks) {
-            ++run;
-            in_run = 0;
-        }
+        run.sum = static_cast<uint16_t>(sum);
     }
     return runs;
 }

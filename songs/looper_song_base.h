@@ -19,6 +19,12 @@ class CUSBConnect;
 constexpr unsigned int BLOCK_STATUS_SIZE = 3000;
 using BlockStatus = std::bitset<BLOCK_STATUS_SIZE>;
 
+// The sums of `runs` (their blocks taken in order) as write_file leaves them holding the
+// `length` bytes of `data`: each block erased whole (0xFF), each page's audio zero-filled
+// to whole units, the rest of each page left erased. The runs' own sums are replaced.
+std::vector<SBlockRunSum> written_block_sums(const SNandFlashConfig& nand, std::vector<SBlockRunSum> runs,
+                                             const unsigned char* data, uint64_t length);
+
 // One song slot on the pedal's NAND: an info block holding a journal of info records and
 // the audio blocks named by the newest record's block chain. All flash traffic goes
 // through the bound CUSBConnect on the NAND flash type.

@@ -1,6 +1,7 @@
 #include "core/backup/backup_manifest.h"
 
 #include "library/song_name.h"
+#include "songs/looper_song_base.h"
 #include "support/neat.h"
 #include "support/slot_song_name.h"
 
@@ -73,6 +74,7 @@ void insert_block_sums(QJsonObject& entry, const SBackupSlot& slot)
         sums.append(QJsonArray{int(run.first_block), int(run.blocks), int(run.sum)});
     entry.insert("fingerprint", slot.fingerprint);
     entry.insert("block_sums", sums);
+    entry.insert("tail_sum", int(slot.tail_sum));
 }
 
 // Sums that do not read whole are dropped with the fingerprint: the slot is then read again.
@@ -91,9 +93,21 @@ void block_sums_from(const QJsonObject& entry, SBackupSlot& slot)
         return;
     slot.fingerprint = entry.value("fingerprint").toString();
     slot.block_sums = std::move(sums);
+    slot.tail_sum = uint16_t(entry.value("tail_sum").toInt(0));
 }
 
 }  // namespace
+
+std::vector<SBlockRunSum> proven_block_sums(const SNandFlashConfig& format,
+                                            const std::vector<SBlockRunSum>& pedal_sums, const QByteArray& bytes,
+                                            uint16_t tail_sum)
+{
+    std::vector<SBlockRunSum> sums = written_block_sums(
+        format, pedal_sums, reinterpret_cast<const unsigned char*>(bytes.constData()), uint64_t(bytes.size()));
+    if (!sums.empty())
+        sums.back().sum = uint16_t(sums.back().sum + tail_sum);
+    return sums;
+}
 
 QString SSlotFormat::text() const
 {

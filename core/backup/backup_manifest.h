@@ -23,7 +23,18 @@ struct SBackupSlot {
     // up: a later backup that finds both the same takes the song file from this one.
     QString fingerprint;
     std::vector<SBlockRunSum> block_sums;
+    // What the last block holds past the song file's bytes, as a sum: the current layout
+    // stores whole units, and the pedal keeps the zero-filled part unit after them. With it
+    // the block sums follow from the song file alone (proven_block_sums).
+    uint16_t tail_sum = 0;
 };
+
+// The block sums the pedal holds for the song file `bytes` written in the blocks of
+// `pedal_sums`' runs, `tail_sum` added to the last: equal to `pedal_sums` when the file is
+// the song the pedal holds, short of a deliberate forgery (the sums are 16-bit and additive).
+std::vector<SBlockRunSum> proven_block_sums(const SNandFlashConfig& format,
+                                            const std::vector<SBlockRunSum>& pedal_sums, const QByteArray& bytes,
+                                            uint16_t tail_sum);
 
 // The slot format a backup can only go back into: the model's record layout and its
 // channel count. Songs are never converted from one to the other.

@@ -39,6 +39,14 @@ bool close_written(QFileDevice& file, bool written)
     return written && file.error() == QFileDevice::NoError;
 }
 
+// A song file may be shared with later backups through hard links: the mode belongs to the
+// file, so an accident in one backup cannot change it in another. A file system without
+// modes (FAT) keeps the file as it is.
+void make_read_only(const QString& path)
+{
+    static_cast<void>(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+}
+
 class CBackupWriter {
 public:
     CBackupWriter(const QString& folder, const SBackupOptions& options)
@@ -59,8 +67,10 @@ public:
     {
         const QString path = QDir(m_folder).filePath(name);
         std::unique_ptr<QFileDevice> file = m_open(path);
-        if (file && close_written(*file, fill(*file)))
+        if (file && close_written(*file, fill(*file))) {
+            make_read_only(path);
             return true;
+        }
         m_failed = name;
         return false;
     }
@@ -68,8 +78,10 @@ public:
     // The file at `from` as `name`: a hard link, or a copy through the opener.
     bool take(const QString& name, const QString& from)
     {
-        if (!m_custom_open && link_or_copy(from, QDir(m_folder).filePath(name)))
+        if (!m_custom_open && link_or_copy(from, QDir(m_folder).filePath(name))) {
+            make_read_only(QDir(m_folder).filePath(name));
             return true;
+        }
         QFile source(from);
         return source.open(QIODevice::ReadOnly) && write(name, source.readAll());
     }
@@ -119,6 +131,11 @@ bool write_song(CBackupWriter& writer, SBackupSlot& entry, const QByteArray& byt
 {
     entry.length = uint32_t(bytes.size());
     entry.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    // The pedal's last block beyond the song's bytes, so that a later backup can prove the
+    // file from its bytes and the pedal's sums.
+    if (!entry.block_sums.empty())
+        entry.tail_sum = uint16_t(entry.block_sums.back().sum -
+                                  proven_block_sums(format, entry.block_sums, bytes, 0).back().sum);
     return writer.write(SBackupManifest::song_file_name(entry.number), bytes) &&
            (!wav ||
             writer.write_with(
@@ -136,6 +153,7 @@ bool take_song(CBackupWriter& writer, SBackupSlot& entry, const SBackupSlot& kep
 {
     entry.length = kept.length;
     entry.sha256 = kept.sha256;
+    entry.tail_sum = kept.tail_sum;
     if (!wav)
         return writer.take(SBackupManifest::song_file_name(entry.number), previous.song_path(kept));
     QFile file(previous.song_path(kept));

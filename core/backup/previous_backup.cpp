@@ -6,9 +6,10 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
-CPreviousBackup::CPreviousBackup(QString folder, SBackupManifest manifest)
-    : m_folder(std::move(folder)), m_manifest(std::move(manifest))
+CPreviousBackup::CPreviousBackup(QString folder, SBackupManifest manifest, const SNandFlashConfig& format)
+    : m_folder(std::move(folder)), m_manifest(std::move(manifest)), m_format(format)
 {
 }
 
@@ -18,11 +19,12 @@ std::optional<CPreviousBackup> CPreviousBackup::open(const CPedalSession& sessio
     std::optional<SBackupManifest> manifest = read_backup(folder, why);
     if (!manifest)
         return std::nullopt;
-    if (manifest->product_id != session.product_id()) {
+    const SNandFlashConfig* format = session.song_format();
+    if (manifest->product_id != session.product_id() || !format) {
         why = QStringLiteral("it is a backup of a %1.").arg(manifest->model_name);
         return std::nullopt;
     }
-    return CPreviousBackup(folder, std::move(*manifest));
+    return CPreviousBackup(folder, std::move(*manifest), *format);
 }
 
 const SBackupSlot* CPreviousBackup::unchanged(unsigned int slot, const QString& fingerprint,
@@ -36,11 +38,26 @@ const SBackupSlot* CPreviousBackup::unchanged(unsigned int slot, const QString& 
                        [](const SBlockRunSum& a, const SBlockRunSum& b) {
                            return a.first_block == b.first_block && a.blocks == b.blocks && a.sum == b.sum;
                        });
-        return entry.readable && !fingerprint.isEmpty() && entry.fingerprint == fingerprint && same_sums
+        return entry.readable && !fingerprint.isEmpty() && entry.fingerprint == fingerprint && same_sums &&
+                       song_file_proven(entry)
                    ? &entry
                    : nullptr;
     }
     return nullptr;
+}
+
+bool CPreviousBackup::song_file_proven(const SBackupSlot& entry) const
+{
+    // A link would share, and a read follow, whatever a symlink points at.
+    const QFileInfo info(song_path(entry));
+    if (info.isSymLink() || !info.isFile() || info.size() != qint64(entry.length))
+        return false;
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.read(qint64(entry.length) + 1);
+    return bytes.size() == qint64(entry.length) &&
+           proven_block_sums(m_format, entry.block_sums, bytes, entry.tail_sum) == entry.block_sums;
 }
 
 QString CPreviousBackup::song_path(const SBackupSlot& entry) const

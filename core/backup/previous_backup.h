@@ -17,17 +17,20 @@ public:
                                                QString& why);
 
     // The earlier entry of the 0-based `slot` when the pedal still holds the song it has:
-    // the same fingerprint and the same block sums; null otherwise.
+    // the same fingerprint and block sums, and a song file, a regular one and no symlink,
+    // whose bytes give those sums (proven_block_sums); null otherwise.
     const SBackupSlot* unchanged(unsigned int slot, const QString& fingerprint,
                                  const std::vector<SBlockRunSum>& sums) const;
     // Where the song file of `entry` lies.
     QString song_path(const SBackupSlot& entry) const;
 
 private:
-    CPreviousBackup(QString folder, SBackupManifest manifest);
+    CPreviousBackup(QString folder, SBackupManifest manifest, const SNandFlashConfig& format);
+    [[nodiscard]] bool song_file_proven(const SBackupSlot& entry) const;
 
     QString m_folder;
     SBackupManifest m_manifest;
+    SNandFlashConfig m_format;
 };
 
 // The newest backup of the model `product_id` directly in `parent` (its manifest's date),

@@ -148,11 +148,10 @@ SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& son
     for (unsigned int slot = 0; slot < count && !task_cancelled(task); ++slot) {
         const auto song = listed.find(slot);
         if (song != listed.end()) {
-            // Hashing or converting a pipe would wait for a writer that may never come.
+            // Reading a pipe's tags, hash or sound would wait for a writer that may never come.
             if (!QFileInfo(song->second->path).isFile())
-                plan.refused << QStringLiteral("%1 (%2): %3 is not a regular file.")
-                                    .arg(slot_song_name(slot), list_name(*song->second),
-                                         QFileInfo(song->second->path).fileName());
+                plan.refused << QStringLiteral("%1: %2 is not a regular file.")
+                                    .arg(slot_song_name(slot), QFileInfo(song->second->path).fileName());
             else if (up_to_date(session, *song->second, settings))
                 plan.steps.push_back(
                     {ESyncAction::UP_TO_DATE, slot, list_name(*song->second), song->second->path});

@@ -170,11 +170,12 @@ TEST(SongLoudness, StoredSongMeasuresTheSameInPieces)
     EXPECT_FALSE(CSongLoudnessMeter::create(3));
 }
 
-// The gain reaches the target unless the true peak would pass -1 dBTP; silence gets none.
+// The gain reaches the target unless the true peak would pass -1 dBTP or the gain +24 dB;
+// a song below the gate (silence too) gets none.
 struct SGainCase {
     double integrated, true_peak, target;
     double gain_db;
-    bool peak_limited;
+    bool peak_limited, gain_capped, below_gate;
 };
 
 class LoudnessGain : public ::testing::TestWithParam<SGainCase> {};
@@ -185,14 +186,31 @@ TEST_P(LoudnessGain, ReachesTheTargetWithinThePeak)
     const SLoudnessGain gain = loudness_gain(SLoudness{c.integrated, 5, c.true_peak}, c.target);
     EXPECT_DOUBLE_EQ(gain.gain_db, c.gain_db);
     EXPECT_EQ(gain.peak_limited, c.peak_limited);
+    EXPECT_EQ(gain.gain_capped, c.gain_capped);
+    EXPECT_EQ(gain.below_gate, c.below_gate);
+
+    SSongImport import;
+    import.gain = gain;
+    import.loudness = with_gain(SLoudness{c.integrated, 5, c.true_peak}, gain.gain_db);
+    const QStringList notes = song_import_notes(import);
+    EXPECT_EQ(notes.size(), int(c.peak_limited) + int(c.gain_capped) + int(c.below_gate));
+    if (c.gain_capped) {
+        EXPECT_EQ(notes.join('\n').toStdString(), "reached −42.0 LUFS; the gain is limited to +24 dB");
+    }
+    if (c.below_gate) {
+        EXPECT_EQ(notes.join('\n').toStdString(),
+                  "The song is below the loudness meter's gate (−70.0 LUFS) and was left as it is.");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LoudnessGain,
-                         ::testing::Values(SGainCase{-20, -10, -16, 4, false},
-                                           SGainCase{-20, -3, -16, 2, true},
-                                           SGainCase{-10, 1, -16, -6, false},
-                                           SGainCase{-20, -5, -16, 4, false},
-                                           SGainCase{-HUGE_VAL, -HUGE_VAL, -16, 0, false}));
+                         ::testing::Values(SGainCase{-20, -10, -16, 4, false, false, false},
+                                           SGainCase{-20, -3, -16, 2, true, false, false},
+                                           SGainCase{-10, 1, -16, -6, false, false, false},
+                                           SGainCase{-20, -5, -16, 4, false, false, false},
+                                           SGainCase{-66, -40, -16, 24, false, true, false},
+                                           SGainCase{-66, -20, -16, 19, true, false, false},
+                                           SGainCase{-HUGE_VAL, -HUGE_VAL, -16, 0, false, false, true}));
 
 TEST(SongLoudness, TextsUseTheMinusSign)
 {

@@ -1,6 +1,7 @@
 #include "audio/wave.h"
 
 #include <gtest/gtest.h>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <csignal>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -128,4 +130,46 @@ TEST_F(CliDemo, KilledImportLeavesTheSlotAsItWas)
     EXPECT_TRUE(slot_empty(3));
     run({"import", "3", long_tone});
     EXPECT_FALSE(slot_empty(3));
+}
+
+// A page table entry that does not fit its page: every command says the file is damaged
+// and fails, until the demo pedal is reset.
+TEST_F(CliDemo, DamagedFlashFileFailsEveryCommand)
+{
+    run({"list"});
+    QDirIterator found(file("data"), {"demo-pedal-2712.flash"}, QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(found.hasNext());
+    QFile flash(found.next());
+    ASSERT_TRUE(flash.open(QIODevice::ReadWrite));
+    const qint64 entry = flash.read(4 << 20).indexOf("PAGE", 4096);
+    ASSERT_GT(entry, 0);
+    ASSERT_TRUE(flash.seek(entry + 4));
+    ASSERT_EQ(flash.write("\x01\x02\x03\x04", 4), 4);
+    flash.close();
+    for (const QStringList& command : {QStringList{"list"}, QStringList{"export", "1", file("x.wav")}}) {
+        QProcess process;
+        start(process, QStringList({"--demo-speed", "instant"}) + command);
+        ASSERT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_EQ(process.readAllStandardError().trimmed().toStdString(),
+                  "The demo pedal's flash file is damaged and was not loaded; reset the demo pedal to start "
+                  "afresh.");
+    }
+    run({"list", "--demo-reset", "--yes"});
+}
+
+// An export into a named pipe no one reads waits in the open of the file, where no cancel
+// reaches it: SIGTERM still ends the command, with the interrupt's exit code.
+TEST_F(CliDemo, TermEndsACommandWaitingOnAFile)
+{
+    run({"list"});
+    ASSERT_EQ(mkfifo(QFile::encodeName(file("pipe.wav")).constData(), 0600), 0);
+    QProcess exporting;
+    start(exporting, {"--demo-speed", "instant", "export", "1", file("pipe.wav"), "--yes"});
+    // It cannot end by itself; the time lets it reach the open, with its task under way.
+    EXPECT_FALSE(exporting.waitForFinished(500)) << exporting.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(exporting.processId()), SIGTERM);
+    ASSERT_TRUE(exporting.waitForFinished(120000));
+    EXPECT_EQ(exporting.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(exporting.exitCode(), 130);
 }

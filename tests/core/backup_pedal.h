@@ -36,8 +36,10 @@ inline QByteArray read_all(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Replaces the file: a backup's files are read-only, and may be shared by hard links.
 inline void write_all(const QString& path, const QByteArray& bytes)
 {
+    QFile::remove(path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(file.write(bytes), bytes.size());

@@ -1,5 +1,7 @@
 #include "backup_pedal.h"
 
+#include <QCryptographicHash>
+
 namespace {
 
 class IncrementalBackup : public PedalBackup {
@@ -62,4 +64,39 @@ TEST_F(IncrementalBackup, ADamagedOrForeignEarlierBackupIsNotUsedAndSaysSo)
     ASSERT_EQ(result.notes().size(), 1);
     EXPECT_TRUE(result.notes()[0].contains("it is a backup of a PULSE RING."))
         << result.notes()[0].toStdString();
+}
+
+// The earlier backup's files are read-only. One song file changed together with its hash in
+// the manifest, and one replaced by a symlink to a copy of itself: neither is taken, both
+// are read from the pedal again.
+TEST_F(IncrementalBackup, TakesOnlyRegularSongFilesWhoseBytesGiveThePedalsSums)
+{
+    backup({{0, noise(300000, 7)}, {1, noise(100000, 8)}});
+    const QString changed_path = QDir(file("backup")).filePath(SBackupManifest::song_file_name(1));
+    const QString linked_path = QDir(file("backup")).filePath(SBackupManifest::song_file_name(2));
+    EXPECT_EQ(QFileInfo(changed_path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther),
+              0);
+
+    QByteArray changed = read_all(changed_path);
+    changed[1000] = char(changed[1000] ^ 0x5A);
+    write_all(changed_path, changed);
+    QString why;
+    std::optional<SBackupManifest> manifest =
+        SBackupManifest::from_json(read_all(file("backup/") + SBackupManifest::kFileName), why);
+    ASSERT_TRUE(manifest) << why.toStdString();
+    manifest->songs[0].sha256 = QCryptographicHash::hash(changed, QCryptographicHash::Sha256);
+    write_all(file("backup/") + SBackupManifest::kFileName, manifest->to_json());
+    write_all(file("elsewhere.raw"), read_all(linked_path));
+    ASSERT_TRUE(QFile::remove(linked_path));
+    ASSERT_TRUE(QFile::link(file("elsewhere.raw"), linked_path));
+
+    COperationResult result = COperationResult::cancelled();
+    EXPECT_GT(backup_since("second", "backup", result), 0u);
+    ASSERT_TRUE(result.ok()) << result.text().toStdString();
+    EXPECT_EQ(result.detail(), "0 unchanged songs were taken from '" + file("backup") + "'.");
+    for (unsigned slot : {0u, 1u}) {
+        const std::vector<unsigned char> stored = stored_song(slot);
+        EXPECT_EQ(song_file("second", slot), QByteArray(reinterpret_cast<const char*>(stored.data()), int(stored.size())));
+    }
+    EXPECT_FALSE(QFileInfo(QDir(file("second")).filePath(SBackupManifest::song_file_name(2))).isSymLink());
 }

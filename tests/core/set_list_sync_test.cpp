@@ -229,7 +229,7 @@ TEST_F(SetListSync, HostileListsAreRefusedAtOnce)
     EXPECT_EQ(sync(file("pipe.m3u")).text(), "The set list " + file("pipe.m3u") + " is not a regular file.");
     write_all(file("piped.m3u"), "pipe.wav\n");
     const COperationResult piped = sync(file("piped.m3u"));
-    EXPECT_EQ(piped.detail(), "Song 001 (pipe): pipe.wav is not a regular file.");
+    EXPECT_EQ(piped.detail(), "Song 001: pipe.wav is not a regular file.");
 
     write_all(file("huge.m3u"), QByteArray((4 << 20) + 1, '#'));
     EXPECT_EQ(sync(file("huge.m3u")).text(), "The set list " + file("huge.m3u") + " is larger than 4 MiB.");
@@ -244,7 +244,7 @@ TEST_F(SetListSync, HostileListsAreRefusedAtOnce)
     EXPECT_EQ(listed->front().title, QString(kSongNameMax, 'x'));
     const QStringList lines = sync(file("missing.m3u")).detail().split('\n');
     ASSERT_EQ(lines.size(), 21);
-    EXPECT_EQ(lines[1], "Song 002 (gone2): gone2.wav is not a regular file.");
+    EXPECT_EQ(lines[1], "Song 002: gone2.wav is not a regular file.");
     EXPECT_EQ(lines[20], "and 5 more");
     EXPECT_EQ(flash_changes(), 0u);
 }
