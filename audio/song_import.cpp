@@ -2,6 +2,7 @@
 #include "audio/loudness_gain.h"
 #include "audio/sndfile_source.h"
 #include "audio/song_converter.h"
+#include "audio/song_import_steps.h"
 #include "audio/song_time_text.h"
 #include "audio/wave_source.h"
 #include "support/log_file.h"
@@ -51,7 +52,9 @@ bool is_riff_wave(QIODevice& device)
     return device.seek(start) && wave;
 }
 
-std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import)
+}  // namespace
+
+std::unique_ptr<CAudioSource> open_song_source(QIODevice& device, SSongImport& import)
 {
     if (is_riff_wave(device)) {
         EWaveReadResult result = EWaveReadResult::OK;
@@ -72,6 +75,8 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
     return source;
 }
 
+namespace {
+
 // A song too long for the slot is refused from the header, before anything is read.
 bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImport& import)
 {
@@ -89,7 +94,9 @@ bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImp
     return false;
 }
 
-SConversion conversion_for(const SSongTarget& target)
+}  // namespace
+
+SConversion song_conversion_for(const SSongTarget& target)
 {
     SConversion conversion;
     conversion.out_channels = target.channels;
@@ -105,7 +112,7 @@ void refuse_for_memory(SSongImport& import, const QString& what)
 }
 
 // A conversion that did not go through, with its reason.
-void take_failure(EConvertResult result, const SConversionCounts& counts, const CAudioSource& source,
+void take_conversion_failure(EConvertResult result, const SConversionCounts& counts, const CAudioSource& source,
                   const SSongTarget& target, SSongImport& import)
 {
     import.frames_decoded = counts.frames_read;
@@ -138,6 +145,8 @@ void take_failure(EConvertResult result, const SConversionCounts& counts, const 
     }
 }
 
+namespace {
+
 // What normalising found in the first reading, and the gain it chose from it.
 struct SNormalising {
     SLoudness measured;
@@ -155,7 +164,7 @@ std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget
         refuse_for_memory(import, QStringLiteral("the loudness meter"));
         return std::nullopt;
     }
-    SConversion conversion = conversion_for(target);
+    SConversion conversion = song_conversion_for(target);
     conversion.full_precision = true;
     conversion.meter = meter.get();
     conversion.passes = 2;
@@ -163,16 +172,17 @@ std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget
     const EConvertResult result = convert_to_24bit(
         source, conversion, task, [](const unsigned char*, size_t) { return true; }, counts);
     if (result != EConvertResult::OK) {
-        take_failure(result, counts, source, target, import);
+        take_conversion_failure(result, counts, source, target, import);
         return std::nullopt;
     }
     return meter->result();
 }
 
-// Converts the song into `import.song`, measuring it as it goes out unless `normalising`
-// has measured it already: a constant gain moves every figure by itself.
+// Converts the song into `import.song` (or, without `keep_song`, only counts it), measuring
+// it as it goes out unless `normalising` has measured it already: a constant gain moves
+// every figure by itself.
 void convert(CAudioSource& source, const SSongTarget& target, const std::optional<SNormalising>& normalising,
-             CTask* task, SSongImport& import)
+             CTask* task, SSongImport& import, bool keep_song = true)
 {
     const SAudioSourceInfo& info = source.info();
     const uint64_t frame_bytes = uint64_t{target.channels} * kSongBytesPerSample;
@@ -182,13 +192,13 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     // length costs no memory it does not use.
     const uint64_t expected = info.frames >= 0 ? import.converted_bytes + 64 * frame_bytes : target.max_bytes;
     try {
-        import.song.reserve(size_t(std::min({expected, target.max_bytes, kLargestReserve})));
+        import.song.reserve(keep_song ? size_t(std::min({expected, target.max_bytes, kLargestReserve})) : 0);
     } catch (const std::exception&) {
         refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(expected));
         return;
     }
 
-    SConversion conversion = conversion_for(target);
+    SConversion conversion = song_conversion_for(target);
     std::unique_ptr<CLoudnessMeter> meter;
     if (normalising) {
         conversion.full_precision = true;
@@ -208,10 +218,11 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     bool out_of_memory = false;
     const EConvertResult result = convert_to_24bit(
         source, conversion, task,
-        [&song, &out_of_memory](const unsigned char* bytes, size_t length) {
+        [&song, &out_of_memory, keep_song](const unsigned char* bytes, size_t length) {
             // Only past the reservation, when a header gave too short a length.
             try {
-                song.insert(song.end(), bytes, bytes + length);
+                if (keep_song)
+                    song.insert(song.end(), bytes, bytes + length);
             } catch (const std::exception&) {
                 out_of_memory = true;
             }
@@ -221,7 +232,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
     if (result == EConvertResult::OK) {
         import.frames_decoded = counts.frames_read;
         import.converted_bytes = counts.bytes_out;
-        import.result = song.empty() ? ESongImportResult::NO_SOUND : ESongImportResult::OK;
+        import.result = counts.bytes_out == 0 ? ESongImportResult::NO_SOUND : ESongImportResult::OK;
         if (std::max(info.frames, info.promised_frames) > int64_t(counts.frames_read))
             import.header_seconds = double(std::max(info.frames, info.promised_frames)) / info.sample_rate;
         import.file_seconds = double(counts.frames_read) / info.sample_rate;
@@ -238,24 +249,30 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
         import.converted_bytes = counts.bytes_out;
         refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(song.size()));
     } else {
-        take_failure(result, counts, source, target, import);
+        take_conversion_failure(result, counts, source, target, import);
     }
     if (import.result != ESongImportResult::OK)
         std::vector<unsigned char>().swap(song);
 }
 
-// The file is read once, or, to normalise, twice: once to measure and once to convert.
-void import_from(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import)
+}  // namespace
+
+// The file is read once, or, to normalise a song kept whole, twice: once to measure and
+// once to convert. A check (no `keep_song`) reads it once in every case.
+void import_from_device(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import,
+                        bool keep_song)
 {
     const qint64 start = device.pos();
-    std::unique_ptr<CAudioSource> source = open_source(device, import);
+    std::unique_ptr<CAudioSource> source = open_song_source(device, import);
     if (!source || !fits_slot(source->info(), target, import))
         return;
     const std::optional<double> target_lufs = loudness_target_lufs(target.loudness);
     if (!target_lufs) {
-        convert(*source, target, std::nullopt, task, import);
+        convert(*source, target, std::nullopt, task, import, keep_song);
         return;
     }
+    if (!keep_song)
+        return measure_song_file(*source, target, *target_lufs, task, import);
     const std::optional<SLoudness> measured = measure_song_of(*source, target, task, import);
     if (!measured)
         return;
@@ -266,13 +283,12 @@ void import_from(QIODevice& device, const SSongTarget& target, CTask* task, SSon
         import.detail = QStringLiteral("cannot return to the start: %1").arg(device.errorString());
         return;
     }
-    source = open_source(device, import);
+    source = open_song_source(device, import);
     if (source)
         convert(*source, target, SNormalising{*measured, loudness_gain(*measured, *target_lufs)}, task,
                 import);
 }
 
-}  // namespace
 
 const char* song_import_result_text(ESongImportResult result)
 {
@@ -300,30 +316,44 @@ const char* song_import_result_text(ESongImportResult result)
 SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target, CTask* task)
 {
     SSongImport import;
-    if (target.channels != 1 && target.channels != 2) {
-        import.result = ESongImportResult::NOT_AUDIO;
-        import.detail = QStringLiteral("songs of %1 channels are not made").arg(target.channels);
-    } else {
-        import_from(device, target, task, import);
-    }
-    if (import.result != ESongImportResult::OK && import.result != ESongImportResult::CANCELLED)
-        CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s (%s)", qUtf8Printable(name),
-                                      song_import_result_text(import.result), qUtf8Printable(import.detail));
+    if (song_channels_made(target, import))
+        import_from_device(device, target, task, import, true);
+    log_song_refusal(name, import);
     return import;
 }
 
 SSongImport import_song(const QString& path, const SSongTarget& target, CTask* task)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        SSongImport import;
-        import.result = ESongImportResult::READ_ERROR;
-        import.detail = file.errorString();
-        CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s", qUtf8Printable(path),
-                                      qUtf8Printable(import.detail));
-        return import;
-    }
-    return import_song(file, path, target, task);
+    SSongImport import;
+    return open_song_file(file, import) ? import_song(file, path, target, task) : import;
+}
+
+bool song_channels_made(const SSongTarget& target, SSongImport& import)
+{
+    if (target.channels == 1 || target.channels == 2)
+        return true;
+    import.result = ESongImportResult::NOT_AUDIO;
+    import.detail = QStringLiteral("songs of %1 channels are not made").arg(target.channels);
+    return false;
+}
+
+bool open_song_file(QFile& file, SSongImport& import)
+{
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    import.result = ESongImportResult::READ_ERROR;
+    import.detail = file.errorString();
+    CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s", qUtf8Printable(file.fileName()),
+                                  qUtf8Printable(import.detail));
+    return false;
+}
+
+void log_song_refusal(const QString& name, const SSongImport& import)
+{
+    if (import.result != ESongImportResult::OK && import.result != ESongImportResult::CANCELLED)
+        CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s (%s)", qUtf8Printable(name),
+                                      song_import_result_text(import.result), qUtf8Printable(import.detail));
 }
 
 QStringList song_import_notes(const SSongImport& import)

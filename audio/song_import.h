@@ -57,6 +57,8 @@ struct SSongImport {
     // The setting the song was imported with, and the gain it applied (none as the file).
     ELoudnessTarget loudness_target = ELoudnessTarget::AS_THE_FILE;
     SLoudnessGain gain;
+    // check_song_file on OK: the SHA-256 of the file's bytes, lower-case hex.
+    QString source_sha256;
 };
 
 // Converts an audio file into a song for the slot `target` describes. RIFF/WAVE files
@@ -71,6 +73,14 @@ struct SSongImport {
 // it in the log.
 [[nodiscard]] SSongImport import_song(QIODevice& device, const QString& name, const SSongTarget& target,
                                       CTask* task);
+
+// The first of an import's two readings, for a song that goes to the pedal as it converts
+// (CSongFileReader): the file is checked as import_song checks it, its song's exact length
+// and loudness found and its SHA-256 computed from the same reading, and the song dropped
+// as it converts, so memory stays a few blocks. To normalise, the file's sound is measured
+// at its own rate, unconverted, and the gain chosen from that; the length then follows
+// from the frames. `song` stays empty.
+[[nodiscard]] SSongImport check_song_file(const QString& path, const SSongTarget& target, CTask* task);
 
 // What the user is told about an import that went through with a flaw, a line each: a
 // file shorter than its header says, samples clipped, a loudness short of the target as

@@ -1,0 +1,73 @@
+#include "core/import_pages.h"
+
+#include "core/song_operations.h"
+#include "device/nand_flash_config.h"
+
+#include <algorithm>
+
+namespace {
+
+unsigned int whole_units(unsigned int length, unsigned int unit_size)
+{
+    return unit_size ? length / unit_size * unit_size : length;
+}
+
+}  // namespace
+
+SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned int unit_size)
+{
+    SSongDigest digest;
+    digest.length = length;
+    digest.unit_length = whole_units(length, unit_size);
+    CSha256 units;
+    units.add(song, digest.unit_length);
+    digest.unit_sha256 = units.hex_result();
+    CSha256 whole;
+    whole.add(song, length);
+    digest.sha256 = whole.hex_result();
+    return digest;
+}
+
+std::unique_ptr<CImportPages> CImportPages::open(const QString& path, const SSongTarget& target,
+                                                 const SSongImport& checked, const SNandFlashConfig& format)
+{
+    std::unique_ptr<CSongFileReader> reader = CSongFileReader::open(path, target, checked);
+    if (!reader || reader->length() > UINT32_MAX)
+        return nullptr;
+    return std::unique_ptr<CImportPages>(new CImportPages(std::move(reader), format));
+}
+
+CImportPages::CImportPages(std::unique_ptr<CSongFileReader> reader, const SNandFlashConfig& format)
+    : m_reader(std::move(reader)),
+      m_length(static_cast<unsigned int>(m_reader->length())),
+      m_unit_length(whole_units(m_length, format.unit_size)),
+      m_overview(m_length, song_audio_format(format))
+{
+}
+
+bool CImportPages::next(unsigned char* out, unsigned int count)
+{
+    if (!m_reader->next(out, count))
+        return false;
+    hash(out, count);
+    m_overview.add(out, count);
+    m_handed += count;
+    return true;
+}
+
+void CImportPages::hash(const unsigned char* bytes, unsigned int count)
+{
+    m_whole.add(bytes, count);
+    if (m_handed < m_unit_length)
+        m_units.add(bytes, std::min(count, m_unit_length - m_handed));
+}
+
+SSongDigest CImportPages::digest()
+{
+    return {m_length, m_whole.hex_result(), m_unit_length, m_units.hex_result()};
+}
+
+QByteArray CImportPages::overview() const
+{
+    return m_overview.result();
+}
