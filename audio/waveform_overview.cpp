@@ -33,6 +33,7 @@ CWaveformOverviewBuilder::CWaveformOverviewBuilder(size_t length, const SSongAud
     m_frames = length / m_frame_bytes;
     if (m_frames >= uint64_t{kOverviewColumns})
         m_overview = QByteArray(2 * kOverviewColumns, '\0');
+    m_column_end = m_frames / kOverviewColumns;
 }
 
 void CWaveformOverviewBuilder::add(const unsigned char* bytes, size_t count)
@@ -66,12 +67,12 @@ void CWaveformOverviewBuilder::add_frame(const unsigned char* frame)
         m_low = std::min(m_low, sample);
         m_high = std::max(m_high, sample);
     }
-    ++m_frame;
-    if (m_frame < (uint64_t(m_column) + 1) * m_frames / kOverviewColumns)
+    if (++m_frame < m_column_end)
         return;
     m_overview[2 * m_column] = char(scaled(m_low));
     m_overview[2 * m_column + 1] = char(scaled(m_high));
     ++m_column;
+    m_column_end = (uint64_t(m_column) + 1) * m_frames / kOverviewColumns;
     m_low = INT32_MAX;
     m_high = INT32_MIN;
 }

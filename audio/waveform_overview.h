@@ -33,6 +33,7 @@ private:
     uint64_t m_frames = 0;
     uint64_t m_frame = 0;
     int m_column = 0;
+    uint64_t m_column_end = 0;  // the first frame past the column
     int32_t m_low = INT32_MAX;
     int32_t m_high = INT32_MIN;
     unsigned char m_partial[6] = {};  // the start of a frame a block ended in

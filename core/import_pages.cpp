@@ -19,12 +19,11 @@ SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned
     SSongDigest digest;
     digest.length = length;
     digest.unit_length = whole_units(length, unit_size);
-    CSha256 units;
-    units.add(song, digest.unit_length);
-    digest.unit_sha256 = units.hex_result();
-    CSha256 whole;
-    whole.add(song, length);
-    digest.sha256 = whole.hex_result();
+    CSha256 hash;
+    hash.add(song, digest.unit_length);
+    digest.unit_sha256 = hash.hex_so_far();
+    hash.add(song + digest.unit_length, length - digest.unit_length);
+    digest.sha256 = hash.hex_result();
     return digest;
 }
 
@@ -57,14 +56,16 @@ bool CImportPages::next(unsigned char* out, unsigned int count)
 
 void CImportPages::hash(const unsigned char* bytes, unsigned int count)
 {
-    m_whole.add(bytes, count);
-    if (m_handed < m_unit_length)
-        m_units.add(bytes, std::min(count, m_unit_length - m_handed));
+    const unsigned int before = m_handed < m_unit_length ? std::min(count, m_unit_length - m_handed) : 0;
+    m_hash.add(bytes, before);
+    if (m_handed + before == m_unit_length && m_unit_sha256.isEmpty())
+        m_unit_sha256 = m_hash.hex_so_far();
+    m_hash.add(bytes + before, count - before);
 }
 
 SSongDigest CImportPages::digest()
 {
-    return {m_length, m_whole.hex_result(), m_unit_length, m_units.hex_result()};
+    return {m_length, m_hash.hex_result(), m_unit_length, m_unit_sha256};
 }
 
 QByteArray CImportPages::overview() const

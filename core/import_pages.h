@@ -49,7 +49,7 @@ private:
     unsigned int m_length;
     unsigned int m_unit_length;
     unsigned int m_handed = 0;
-    CSha256 m_whole;
-    CSha256 m_units;
+    CSha256 m_hash;
+    QString m_unit_sha256;  // taken once the whole units have passed
     CWaveformOverviewBuilder m_overview;
 };

@@ -14,7 +14,7 @@ CPedalEmulator::CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& c
       m_mode(config.boot_mode),
       m_boot_mode(config.boot_mode),
       m_link(config.timing),
-      m_worker([this](SRequest& request) { handle(request); })
+      m_worker([this](SRequest& request) { handle(request.message, request.arrival); })
 {
     set_device_info(config.firmware_version, config.product_id, config.third_word);
     if (config.application_installed) {
@@ -242,9 +242,8 @@ void CPedalEmulator::receive(const std::vector<unsigned char>& message)
         static_cast<void>(m_worker.push({message, arrival}));
         return;
     }
-    SRequest request{message, arrival};
     m_in_send = true;
-    handle(request);
+    handle(message, arrival);
     m_in_send = false;
 }
 
@@ -267,7 +266,7 @@ void CPedalEmulator::wait_until_idle()
 }
 
 // Runs on the pedal's thread or inside the host's send. A pedal without power hears nothing.
-void CPedalEmulator::handle(SRequest& request)
+void CPedalEmulator::handle(const std::vector<unsigned char>& message, LinkClock::time_point arrival)
 {
     EPedalMode mode;
     {
@@ -276,13 +275,13 @@ void CPedalEmulator::handle(SRequest& request)
             return;
         mode = m_mode;
     }
-    m_arrival = request.arrival;
+    m_arrival = arrival;
     m_work = LinkDuration{0};
     m_work_end.reset();
     if (mode == EPedalMode::UPDATE)
-        handle_update(request.message);
+        handle_update(message);
     else
-        handle_app(request.message);
+        handle_app(message);
     std::lock_guard<std::mutex> lock(m_link_mutex);
     work_end();
 }

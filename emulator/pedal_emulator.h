@@ -220,7 +220,7 @@ private:
     void receive(const std::vector<unsigned char>& message);
     // Whether the request in hand may be answered inside the host's send.
     bool answers_in_send();
-    void handle(SRequest& request);
+    void handle(const std::vector<unsigned char>& message, LinkClock::time_point arrival);
     void handle_update(const std::vector<unsigned char>& message);
     void handle_app(const std::vector<unsigned char>& message);
     // Sends `reply` (nothing when empty) as the fault allows, after the reply latency.

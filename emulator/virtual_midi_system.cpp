@@ -367,7 +367,8 @@ void CVirtualMidiSystem::deliver(SQueued& item)
             input->delivered_before ? std::chrono::duration<double>(now - input->last_delivery).count() : 0.0;
         input->delivered_before = true;
         input->last_delivery = now;
-        std::vector<unsigned char> message = item.message;
+        // The last input may have the queued bytes themselves: no one reads them after it.
+        std::vector<unsigned char> message = &input == &inputs.back() ? std::move(item.message) : item.message;
         input->callback(delta, &message, input->user);
     }
 }

@@ -30,3 +30,10 @@ QString CSha256::hex_result()
         return {};
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(size)).toHex());
 }
+
+QString CSha256::hex_so_far() const
+{
+    CSha256 copy;
+    copy.m_ok = m_ok && copy.m_ok && EVP_MD_CTX_copy_ex(copy.m_context.get(), m_context.get()) == 1;
+    return copy.hex_result();
+}

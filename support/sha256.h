@@ -21,6 +21,8 @@ public:
     // The digest of everything added, in lower-case hex; empty when the library failed.
     // The hasher is spent afterwards.
     [[nodiscard]] QString hex_result();
+    // The digest of what was added so far; the hasher goes on.
+    [[nodiscard]] QString hex_so_far() const;
 
 private:
     struct SContextFree {
