@@ -129,14 +129,16 @@ SSongTarget import_target(CPedalSession& session, const SImportSettings& setting
     return {format->channels, session.slot_song_bytes(), settings.mono_mode, settings.loudness};
 }
 
-// The first reading of the file: checked, measured and hashed, the song not kept.
-COperationResult check_for_pedal(CPedalSession& session, const QString& path, const SImportSettings& settings,
-                                 CTask* task, SSongImport& import)
+// The audio library's reading of a file for the pedal: check_song_file or import_song.
+using FileReading = SSongImport (*)(const QString& path, const SSongTarget& target, CTask* task);
+
+COperationResult read_for_pedal(CPedalSession& session, const QString& path, const SImportSettings& settings,
+                                CTask* task, FileReading reading, SSongImport& import)
 {
     if (!session.song_format())
         return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
     const SSongTarget target = import_target(session, settings);
-    import = check_song_file(path, target, task);
+    import = reading(path, target, task);
     if (import.result != ESongImportResult::OK)
         return refused_import(import, path, target);
     if (task_cancelled(task))
@@ -168,7 +170,8 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     set_percent_range(task, 0, kConvertPercent);
     SSongImport import;
-    const COperationResult checked = check_for_pedal(session, path, settings, task, import);
+    // The first reading: checked, measured and hashed, the song not kept.
+    const COperationResult checked = read_for_pedal(session, path, settings, task, &check_song_file, import);
     set_percent_range(task, kConvertPercent, 100);
     if (!checked.ok())
         return checked;
@@ -212,16 +215,8 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
 COperationResult convert_for_pedal(CPedalSession& session, const QString& path,
                                    const SImportSettings& settings, CTask* task, SSongImport& import)
 {
-    if (!session.song_format())
-        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
-    const SSongTarget target = import_target(session, settings);
     // The audio library's conversion of the file, an overload of its own.
-    import = import_song(path, target, task);
-    if (import.result != ESongImportResult::OK)
-        return refused_import(import, path, target);
-    if (task_cancelled(task))
-        return COperationResult::cancelled();
-    return COperationResult::song(LOOPER_RESULT_OK);
+    return read_for_pedal(session, path, settings, task, static_cast<FileReading>(&import_song), import);
 }
 
 COperationResult import_song(CPedalSession& session, const QString& path, int slot,
