@@ -75,10 +75,10 @@ bool CPromptHandover::ask_yes_no(const QString& title, const QString& text)
     return answer;
 }
 
-bool CPromptHandover::ask_yes_no_playing(const QString& title, const QString& text,
-                                         const std::shared_ptr<const CSongStream>& song)
+bool CPromptHandover::ask_yes_no_playing(const QString& title, const QString& text, const SongMaker& make_song)
 {
-    if (!m_play)
+    const std::shared_ptr<const CSongStream> song = m_play ? make_song() : nullptr;
+    if (!song)
         return ask_yes_no(title, text);
     bool answer = false;
     on_gui_thread([&] {

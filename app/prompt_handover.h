@@ -31,9 +31,9 @@ public:
     void close();
 
     bool ask_yes_no(const QString& title, const QString& text) override;
-    // The box offers Play, which hands `song` to the song player; the answer stops it.
-    bool ask_yes_no_playing(const QString& title, const QString& text,
-                            const std::shared_ptr<const CSongStream>& song) override;
+    // The box offers Play, which hands the song `make_song` made to the song player; the
+    // answer stops it. The song is made on the asking worker, before the box is shown.
+    bool ask_yes_no_playing(const QString& title, const QString& text, const SongMaker& make_song) override;
     // Plays a song on the GUI thread; a null song stops it. Without one, Play is not offered.
     using PlaySong = std::function<void(const std::shared_ptr<const CSongStream>& song)>;
     void set_song_player(PlaySong play) { m_play = std::move(play); }

@@ -114,79 +114,94 @@ void put_sample(unsigned char*& at, double sample)
     at = LE::write24(at, uint32_t(int32_t(held)));
 }
 
-// One pass over the source in blocks of `In` samples, resampled to `Out` samples.
+}  // namespace
+
+// One pass over the source, a block at a time; the song bytes of each block collect in
+// ready() until the taker has them.
+class CSongConversion::CPassBase {
+public:
+    virtual ~CPassBase() = default;
+    // Converts the next source block, or at the source's end what the resampler still
+    // holds; `finished` once all is out.
+    virtual EConvertResult next_block(bool& finished) = 0;
+    std::vector<unsigned char>& ready() { return m_ready; }
+    const SConversionCounts& counts() const { return m_counts; }
+
+protected:
+    std::vector<unsigned char> m_ready;
+    SConversionCounts m_counts;
+};
+
+namespace {
+
+// A pass in blocks of `In` samples, resampled to `Out` samples.
 template <typename In, typename Out>
-class CPass {
+class CPass final : public CSongConversion::CPassBase {
 public:
     CPass(CAudioSource& source, const SConversion& conversion, const SChannelPlan& plan, CTask* task,
-          const SongSink& sink, SConversionCounts& counts)
-        : m_source(source),
-          m_conversion(conversion),
-          m_plan(plan),
-          m_task(task),
-          m_sink(sink),
-          m_counts(counts)
-    {
-    }
-
-    EConvertResult run(soxr* resampler)
+          SoxrPointer resampler)
+        : m_source(source), m_conversion(conversion), m_plan(plan), m_task(task), m_resampler(std::move(resampler))
     {
         const SAudioSourceInfo& info = m_source.info();
         const double ratio = double(m_conversion.out_rate) / info.sample_rate;
-        const size_t block_frames = std::max(kLeastBlockFrames, kBlockSamples / m_plan.source);
-        m_out_capacity = size_t(std::ceil(double(block_frames) * ratio)) + 64;
-        m_raw.resize(block_frames * m_plan.source);
-        m_selected.resize(block_frames * m_plan.resampled);
+        m_block_frames = std::max(kLeastBlockFrames, kBlockSamples / m_plan.source);
+        m_out_capacity = size_t(std::ceil(double(m_block_frames) * ratio)) + 64;
+        m_raw.resize(m_block_frames * m_plan.source);
+        m_selected.resize(m_block_frames * m_plan.resampled);
         m_out.resize(m_out_capacity * m_plan.resampled);
         m_bytes.resize(m_out_capacity * m_conversion.out_channels * kSongBytesPerSample);
         if (m_conversion.meter)
             m_levels.resize(m_out_capacity * m_conversion.out_channels);
-        const uint64_t total = expected_source_frames(ratio);
-        for (;;) {
-            const int64_t got = m_source.read(m_raw.data(), block_frames);
-            if (got < 0)
-                return EConvertResult::READ_ERROR;
-            if (got == 0)
-                break;
-            if (!hold_to_full_scale(m_raw.data(), size_t(got) * m_plan.source, m_counts, m_plan.source))
-                return EConvertResult::NOT_FINITE;
-            m_counts.frames_read += uint64_t(got);
-            const In* in = m_raw.data();
-            if (m_plan.mix || m_plan.resampled != m_plan.source) {
-                select_channels(m_plan, m_raw.data(), size_t(got), m_selected.data());
-                in = m_selected.data();
-            }
-            for (size_t done = 0; done < size_t(got);) {
-                size_t consumed = 0, produced = 0;
-                if (soxr_process(resampler, in + done * m_plan.resampled, size_t(got) - done, &consumed,
-                                 m_out.data(), m_out_capacity, &produced))
-                    return EConvertResult::RESAMPLER_ERROR;
-                const EConvertResult emitted = write_out(produced);
-                if (emitted != EConvertResult::OK)
-                    return emitted;
-                if (consumed == 0 && produced == 0)
-                    return EConvertResult::RESAMPLER_ERROR;
-                done += consumed;
-            }
-            const uint64_t pass_total = std::max(total, m_counts.frames_read);
-            task_step(m_task, m_conversion.pass * pass_total + m_counts.frames_read,
-                      m_conversion.passes * pass_total);
-            if (task_cancelled(m_task))
-                return EConvertResult::CANCELLED;
+        m_total = expected_source_frames(ratio);
+    }
+
+    EConvertResult next_block(bool& finished) override
+    {
+        finished = false;
+        if (m_flushing)
+            return flush(finished);
+        const int64_t got = m_source.read(m_raw.data(), m_block_frames);
+        if (got < 0)
+            return EConvertResult::READ_ERROR;
+        if (got == 0) {
+            m_flushing = true;
+            return flush(finished);
         }
-        for (;;) {
-            size_t produced = 0;
-            if (soxr_process(resampler, nullptr, 0, nullptr, m_out.data(), m_out_capacity, &produced))
+        if (!hold_to_full_scale(m_raw.data(), size_t(got) * m_plan.source, m_counts, m_plan.source))
+            return EConvertResult::NOT_FINITE;
+        m_counts.frames_read += uint64_t(got);
+        const In* in = m_raw.data();
+        if (m_plan.mix || m_plan.resampled != m_plan.source) {
+            select_channels(m_plan, m_raw.data(), size_t(got), m_selected.data());
+            in = m_selected.data();
+        }
+        for (size_t done = 0; done < size_t(got);) {
+            size_t consumed = 0, produced = 0;
+            if (soxr_process(m_resampler.get(), in + done * m_plan.resampled, size_t(got) - done, &consumed,
+                             m_out.data(), m_out_capacity, &produced))
                 return EConvertResult::RESAMPLER_ERROR;
-            if (produced == 0)
-                return EConvertResult::OK;
             const EConvertResult emitted = write_out(produced);
             if (emitted != EConvertResult::OK)
                 return emitted;
+            if (consumed == 0 && produced == 0)
+                return EConvertResult::RESAMPLER_ERROR;
+            done += consumed;
         }
+        const uint64_t pass_total = std::max(m_total, m_counts.frames_read);
+        task_step(m_task, m_conversion.pass * pass_total + m_counts.frames_read, m_conversion.passes * pass_total);
+        return task_cancelled(m_task) ? EConvertResult::CANCELLED : EConvertResult::OK;
     }
 
 private:
+    EConvertResult flush(bool& finished)
+    {
+        size_t produced = 0;
+        if (soxr_process(m_resampler.get(), nullptr, 0, nullptr, m_out.data(), m_out_capacity, &produced))
+            return EConvertResult::RESAMPLER_ERROR;
+        finished = produced == 0;
+        return write_out(produced);
+    }
+
     // For the progress: the header's count, or as much as the maximum output allows.
     uint64_t expected_source_frames(double ratio) const
     {
@@ -221,7 +236,8 @@ private:
         m_counts.bytes_out += length;
         if (m_counts.bytes_out > m_conversion.max_bytes)
             return EConvertResult::TOO_LONG;
-        return m_sink(m_bytes.data(), length) ? EConvertResult::OK : EConvertResult::WRITE_ERROR;
+        m_ready.insert(m_ready.end(), m_bytes.data(), at);
+        return EConvertResult::OK;
     }
 
     void measure(size_t frames)
@@ -240,12 +256,14 @@ private:
     }
 
     CAudioSource& m_source;
-    const SConversion& m_conversion;
-    const SChannelPlan& m_plan;
+    const SConversion m_conversion;
+    const SChannelPlan m_plan;
     CTask* m_task;
-    const SongSink& m_sink;
-    SConversionCounts& m_counts;
+    SoxrPointer m_resampler;
+    size_t m_block_frames = 0;
     size_t m_out_capacity = 0;
+    uint64_t m_total = 0;
+    bool m_flushing = false;
     std::vector<In> m_raw;
     std::vector<In> m_selected;
     std::vector<Out> m_out;
@@ -288,14 +306,23 @@ uint64_t conversions_begun()
     return g_conversions_begun;
 }
 
-EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion, CTask* task,
-                                const SongSink& sink, SConversionCounts& counts)
+CSongConversion::CSongConversion(std::unique_ptr<CPassBase> pass) : m_pass(std::move(pass)) {}
+
+CSongConversion::~CSongConversion() = default;
+
+const SConversionCounts& CSongConversion::counts() const
+{
+    return m_pass->counts();
+}
+
+std::unique_ptr<CSongConversion> CSongConversion::start(CAudioSource& source, const SConversion& conversion,
+                                                        CTask* task)
 {
     ++g_conversions_begun;
     const SAudioSourceInfo& info = source.info();
     if (info.channels == 0 || info.sample_rate < MIN_SOURCE_RATE || info.sample_rate > MAX_SOURCE_RATE ||
         conversion.out_channels == 0 || conversion.out_channels > 2)
-        return EConvertResult::RESAMPLER_ERROR;
+        return nullptr;
     const SChannelPlan plan = plan_channels(info, conversion);
     const bool exact16 = !info.wide && !plan.mix && !conversion.full_precision;
 
@@ -307,11 +334,103 @@ EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& convers
     io.flags |= SOXR_NO_DITHER;
     const soxr_quality_spec_t quality = soxr_quality_spec(exact16 ? SOXR_HQ : SOXR_VHQ, 0);
     soxr_error_t error = nullptr;
-    const SoxrPointer resampler(soxr_create(double(info.sample_rate), double(conversion.out_rate),
-                                            plan.resampled, &error, &io, &quality, nullptr));
+    SoxrPointer resampler(soxr_create(double(info.sample_rate), double(conversion.out_rate), plan.resampled, &error,
+                                      &io, &quality, nullptr));
     if (error || !resampler)
-        return EConvertResult::RESAMPLER_ERROR;
+        return nullptr;
+    std::unique_ptr<CPassBase> pass;
     if (exact16)
-        return CPass<int16_t, int16_t>(source, conversion, plan, task, sink, counts).run(resampler.get());
-    return CPass<float, double>(source, conversion, plan, task, sink, counts).run(resampler.get());
+        pass = std::make_unique<CPass<int16_t, int16_t>>(source, conversion, plan, task, std::move(resampler));
+    else
+        pass = std::make_unique<CPass<float, double>>(source, conversion, plan, task, std::move(resampler));
+    return std::unique_ptr<CSongConversion>(new CSongConversion(std::move(pass)));
+}
+
+EConvertResult CSongConversion::read(unsigned char* out, size_t length, size_t& got)
+{
+    got = 0;
+    while (got < length) {
+        std::vector<unsigned char>& ready = m_pass->ready();
+        if (m_taken == ready.size()) {
+            ready.clear();
+            m_taken = 0;
+            if (m_finished)
+                return EConvertResult::OK;
+            const EConvertResult result = m_pass->next_block(m_finished);
+            if (result != EConvertResult::OK)
+                return result;
+            continue;
+        }
+        const size_t take = std::min(length - got, ready.size() - m_taken);
+        std::copy_n(ready.data() + m_taken, take, out + got);
+        m_taken += take;
+        got += take;
+    }
+    return EConvertResult::OK;
+}
+
+EConvertResult CSongConversion::run(const SongSink& sink)
+{
+    for (bool finished = false; !finished;) {
+        const EConvertResult result = m_pass->next_block(finished);
+        std::vector<unsigned char>& ready = m_pass->ready();
+        if (result != EConvertResult::OK)
+            return result;
+        if (!ready.empty() && !sink(ready.data(), ready.size()))
+            return EConvertResult::WRITE_ERROR;
+        ready.clear();
+    }
+    return EConvertResult::OK;
+}
+
+EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion, CTask* task,
+                                const SongSink& sink, SConversionCounts& counts)
+{
+    const std::unique_ptr<CSongConversion> converter = CSongConversion::start(source, conversion, task);
+    if (!converter)
+        return EConvertResult::RESAMPLER_ERROR;
+    const EConvertResult result = converter->run(sink);
+    counts = converter->counts();
+    return result;
+}
+
+EConvertResult measure_source(CAudioSource& source, const SConversion& conversion, CTask* task,
+                              SConversionCounts& counts)
+{
+    ++g_conversions_begun;
+    const SAudioSourceInfo& info = source.info();
+    if (info.channels == 0 || info.sample_rate < MIN_SOURCE_RATE || info.sample_rate > MAX_SOURCE_RATE ||
+        !conversion.meter)
+        return EConvertResult::RESAMPLER_ERROR;
+    const SChannelPlan plan = plan_channels(info, conversion);
+    const size_t block_frames = std::max(kLeastBlockFrames, kBlockSamples / plan.source);
+    std::vector<float> raw(block_frames * plan.source);
+    std::vector<float> selected(block_frames * plan.resampled);
+    std::vector<double> levels(block_frames * conversion.meter->channels());
+    const uint64_t total = info.frames >= 0 ? uint64_t(info.frames) : 0;
+    for (;;) {
+        const int64_t got = source.read(raw.data(), block_frames);
+        if (got < 0)
+            return EConvertResult::READ_ERROR;
+        if (got == 0)
+            return EConvertResult::OK;
+        if (!hold_to_full_scale(raw.data(), size_t(got) * plan.source, counts, plan.source))
+            return EConvertResult::NOT_FINITE;
+        counts.frames_read += uint64_t(got);
+        select_channels(plan, raw.data(), size_t(got), selected.data());
+        double* at = levels.data();
+        for (const float* in = selected.data(); in < selected.data() + size_t(got) * plan.resampled;) {
+            for (unsigned int c = 0; c < plan.resampled; ++c)
+                *at++ = *in++;
+            if (plan.duplicate) {
+                *at = at[-1];
+                ++at;
+            }
+        }
+        conversion.meter->add(levels.data(), size_t(got));
+        const uint64_t pass_total = std::max(total, counts.frames_read);
+        task_step(task, conversion.pass * pass_total + counts.frames_read, conversion.passes * pass_total);
+        if (task_cancelled(task))
+            return EConvertResult::CANCELLED;
+    }
 }

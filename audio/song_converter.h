@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class CLoudnessMeter;
 
@@ -58,6 +59,35 @@ using SongSink = std::function<bool(const unsigned char* bytes, size_t length)>;
 // before anything is converted.
 uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int out_rate);
 
+// The song a conversion makes, a block of the source at a time, either pushed to a sink
+// (run) or taken by the caller as it needs it (read): a write to the pedal takes a page at
+// a time and the conversion runs no further ahead than that.
+class CSongConversion {
+public:
+    class CPassBase;
+    // Null when the conversion cannot be made (RESAMPLER_ERROR): no channels, no rate, or
+    // soxr failed. The source, the task and the meter must outlive the conversion.
+    [[nodiscard]] static std::unique_ptr<CSongConversion> start(CAudioSource& source, const SConversion& conversion,
+                                                                CTask* task);
+    ~CSongConversion();
+    CSongConversion(const CSongConversion&) = delete;
+    CSongConversion& operator=(const CSongConversion&) = delete;
+
+    // The next song bytes, at most `length`, into `out`; `got` falls short only at the end
+    // of the song. Anything but OK ends the conversion.
+    [[nodiscard]] EConvertResult read(unsigned char* out, size_t length, size_t& got);
+    // Hands the rest of the song to `sink`, a block at a time.
+    [[nodiscard]] EConvertResult run(const SongSink& sink);
+    const SConversionCounts& counts() const;
+
+private:
+    explicit CSongConversion(std::unique_ptr<CPassBase> pass);
+
+    std::unique_ptr<CPassBase> m_pass;
+    size_t m_taken = 0;  // bytes of the pass's ready block already read
+    bool m_finished = false;
+};
+
 // Reads the source to its end a block at a time, resamples it with soxr's streaming
 // interface and hands the 24-bit frames to `sink`; memory stays a few blocks whatever the
 // length. A source of at most 16 bits (taking its first channel or two) goes through the
@@ -71,6 +101,13 @@ uint64_t converted_frames(uint64_t frames, unsigned int in_rate, unsigned int ou
 [[nodiscard]] EConvertResult convert_to_24bit(CAudioSource& source, const SConversion& conversion,
                                               CTask* task, const SongSink& sink, SConversionCounts& counts);
 
-// How many conversions have begun in this process, each one reading of a source: what the
-// benchmarks count a command's decodes of its files by.
+// How many readings of a source (conversions and measurings) have begun in this process:
+// what the benchmarks count a command's decodes of its files by.
 uint64_t conversions_begun();
+
+// Reads the source to its end and hands its sound to `conversion.meter` at the source's
+// own rate, in the channels the conversion would make (`out_channels`, `mono_mode`),
+// without resampling: what a normalised import measures before it converts with the gain.
+// Counts as convert_to_24bit does, `bytes_out` aside; the task as for a conversion.
+[[nodiscard]] EConvertResult measure_source(CAudioSource& source, const SConversion& conversion, CTask* task,
+                                            SConversionCounts& counts);

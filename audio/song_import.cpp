@@ -2,6 +2,7 @@
 #include "audio/loudness_gain.h"
 #include "audio/sndfile_source.h"
 #include "audio/song_converter.h"
+#include "audio/song_import_steps.h"
 #include "audio/song_import_text.h"
 #include "audio/wave_reader.h"
 #include "audio/wave_source.h"
@@ -62,7 +63,9 @@ bool is_riff_wave(QIODevice& device)
     return device.seek(start) && wave;
 }
 
-std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import)
+}  // namespace
+
+std::unique_ptr<CAudioSource> open_song_source(QIODevice& device, SSongImport& import)
 {
     if (is_riff_wave(device)) {
         EWaveReadResult result = EWaveReadResult::OK;
@@ -92,6 +95,8 @@ std::unique_ptr<CAudioSource> open_source(QIODevice& device, SSongImport& import
     return source;
 }
 
+namespace {
+
 // A song too long for the slot, or of a rate the converter does not take, is refused from
 // the header, before anything is read.
 bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImport& import)
@@ -112,7 +117,9 @@ bool fits_slot(const SAudioSourceInfo& info, const SSongTarget& target, SSongImp
     return false;
 }
 
-SConversion conversion_for(const SSongTarget& target)
+}  // namespace
+
+SConversion song_conversion_for(const SSongTarget& target)
 {
     SConversion conversion;
     conversion.out_channels = target.channels;
@@ -128,8 +135,8 @@ void refuse_for_memory(SSongImport& import, const QString& what)
 }
 
 // A conversion that did not go through, with its reason.
-void take_failure(EConvertResult result, const SConversionCounts& counts, const CAudioSource& source,
-                  const SSongTarget& target, SSongImport& import)
+void take_conversion_failure(EConvertResult result, const SConversionCounts& counts, const CAudioSource& source,
+                             const SSongTarget& target, SSongImport& import)
 {
     import.frames_decoded = counts.frames_read;
     import.converted_bytes = counts.bytes_out;
@@ -160,6 +167,8 @@ void take_failure(EConvertResult result, const SConversionCounts& counts, const 
             break;
     }
 }
+
+namespace {
 
 // What normalising found in a first reading and the gain it chose from it, and which of
 // the file's readings converts with it.
@@ -193,7 +202,7 @@ std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget
         refuse_for_memory(import, QStringLiteral("the loudness meter"));
         return std::nullopt;
     }
-    SConversion conversion = conversion_for(target);
+    SConversion conversion = song_conversion_for(target);
     conversion.full_precision = true;
     conversion.meter = meter.get();
     conversion.passes = passes;
@@ -201,7 +210,7 @@ std::optional<SLoudness> measure_song_of(CAudioSource& source, const SSongTarget
     const EConvertResult result = convert_to_24bit(
         source, conversion, task, [](const unsigned char*, size_t) { return true; }, counts);
     if (result != EConvertResult::OK) {
-        take_failure(result, counts, source, target, import);
+        take_conversion_failure(result, counts, source, target, import);
         return std::nullopt;
     }
     take_counts(counts, source.info(), import);
@@ -229,7 +238,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
         return;
     }
 
-    SConversion conversion = conversion_for(target);
+    SConversion conversion = song_conversion_for(target);
     std::unique_ptr<CLoudnessMeter> meter;
     if (normalising) {
         conversion.full_precision = true;
@@ -275,7 +284,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
         import.converted_bytes = counts.bytes_out;
         refuse_for_memory(import, QStringLiteral("%1 bytes for the song").arg(song.size()));
     } else {
-        take_failure(result, counts, source, target, import);
+        take_conversion_failure(result, counts, source, target, import);
     }
     if (import.result != ESongImportResult::OK)
         std::vector<unsigned char>().swap(song);
@@ -285,7 +294,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
 void convert_from(QIODevice& device, const SSongTarget& target,
                   const std::optional<SNormalising>& normalising, CTask* task, SSongImport& import)
 {
-    std::unique_ptr<CAudioSource> source = open_source(device, import);
+    std::unique_ptr<CAudioSource> source = open_song_source(device, import);
     if (source && fits_slot(source->info(), target, import))
         convert(*source, target, normalising, true, task, import);
 }
@@ -296,7 +305,7 @@ void convert_from(QIODevice& device, const SSongTarget& target,
 void check_from(QIODevice& device, const SSongTarget& target, unsigned int passes, CTask* task,
                 SSongImport& import)
 {
-    std::unique_ptr<CAudioSource> source = open_source(device, import);
+    std::unique_ptr<CAudioSource> source = open_song_source(device, import);
     if (!source || !fits_slot(source->info(), target, import))
         return;
     const std::optional<double> target_lufs = loudness_target_lufs(target.loudness);
@@ -359,15 +368,9 @@ SSongImport logged_reading(QIODevice& device, const QString& name, const SSongTa
                            const Reading& read)
 {
     SSongImport import;
-    if (target.channels != 1 && target.channels != 2) {
-        import.result = ESongImportResult::NOT_AUDIO;
-        import.detail = QStringLiteral("songs of %1 channels are not made").arg(target.channels);
-    } else {
+    if (song_channels_made(target, import))
         read(device, import);
-    }
-    if (import.result != ESongImportResult::OK && import.result != ESongImportResult::CANCELLED)
-        CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s (%s)", qUtf8Printable(name),
-                                      song_import_result_text(import.result), qUtf8Printable(import.detail));
+    log_song_refusal(name, import);
     return import;
 }
 
@@ -375,15 +378,8 @@ SSongImport logged_reading(QIODevice& device, const QString& name, const SSongTa
 SSongImport logged_file_reading(const QString& path, const SSongTarget& target, const Reading& read)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        SSongImport import;
-        import.result = ESongImportResult::READ_ERROR;
-        import.detail = file.errorString();
-        CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s", qUtf8Printable(path),
-                                      qUtf8Printable(import.detail));
-        return import;
-    }
-    return logged_reading(file, path, target, read);
+    SSongImport import;
+    return open_song_file(file, import) ? logged_reading(file, path, target, read) : import;
 }
 
 }  // namespace
@@ -414,4 +410,45 @@ SSongImport import_checked_song(const QString& path, const SSongTarget& target, 
     return logged_file_reading(path, target, [&](QIODevice& file, SSongImport& import) {
         import_checked_from(file, target, check, task, import);
     });
+}
+
+void import_from_device(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import,
+                        bool keep_song)
+{
+    if (keep_song)
+        return import_from(device, target, task, import);
+    std::unique_ptr<CAudioSource> source = open_song_source(device, import);
+    if (!source || !fits_slot(source->info(), target, import))
+        return;
+    const std::optional<double> target_lufs = loudness_target_lufs(target.loudness);
+    if (!target_lufs)
+        return convert(*source, target, std::nullopt, false, task, import);
+    measure_song_file(*source, target, *target_lufs, task, import);
+}
+
+bool song_channels_made(const SSongTarget& target, SSongImport& import)
+{
+    if (target.channels == 1 || target.channels == 2)
+        return true;
+    import.result = ESongImportResult::NOT_AUDIO;
+    import.detail = QStringLiteral("songs of %1 channels are not made").arg(target.channels);
+    return false;
+}
+
+bool open_song_file(QFile& file, SSongImport& import)
+{
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    import.result = ESongImportResult::READ_ERROR;
+    import.detail = file.errorString();
+    CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s", qUtf8Printable(file.fileName()),
+                                  qUtf8Printable(import.detail));
+    return false;
+}
+
+void log_song_refusal(const QString& name, const SSongImport& import)
+{
+    if (import.result != ESongImportResult::OK && import.result != ESongImportResult::CANCELLED)
+        CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "Import of '%s': %s (%s)", qUtf8Printable(name),
+                                      song_import_result_text(import.result), qUtf8Printable(import.detail));
 }

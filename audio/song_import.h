@@ -59,6 +59,8 @@ struct SSongImport {
     SLoudnessGain gain;
     // On OK when normalising: the song's figures before the gain, from which it was chosen.
     std::optional<SLoudness> measured;
+    // check_song_file on OK: the SHA-256 of the file's bytes, lower-case hex.
+    QString source_sha256;
 };
 
 // Converts an audio file into a song for the slot `target` describes. RIFF/WAVE files
@@ -83,3 +85,11 @@ struct SSongImport {
 // it once: to normalise, the gain the check chose is applied without measuring again.
 [[nodiscard]] SSongImport import_checked_song(const QString& path, const SSongTarget& target,
                                               const SSongImport& check, CTask* task);
+
+// The first of an import's two readings, for a song that goes to the pedal as it converts
+// (CSongFileReader): the file is checked as import_song checks it, its song's exact length
+// and loudness found and its SHA-256 computed from the same reading, and the song dropped
+// as it converts, so memory stays a few blocks. To normalise, the file's sound is measured
+// at its own rate, unconverted, and the gain chosen from that; the length then follows
+// from the frames. `song` stays empty.
+[[nodiscard]] SSongImport check_song_file(const QString& path, const SSongTarget& target, CTask* task);

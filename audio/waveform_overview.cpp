@@ -20,29 +20,61 @@ int scaled(int32_t sample)
 
 QByteArray waveform_overview(const unsigned char* song, size_t length, const SSongAudioFormat& format)
 {
-    const size_t frame_bytes = size_t{format.channels} * (format.bits_per_sample / 8);
-    if (format.bits_per_sample != 24 || frame_bytes == 0)
-        return {};
-    const uint64_t frames = length / frame_bytes;
-    if (frames < uint64_t{kOverviewColumns})
-        return {};
-    QByteArray overview(2 * kOverviewColumns, '\0');
-    uint64_t frame = 0;
-    for (int column = 0; column < kOverviewColumns; ++column) {
-        // Column c holds frames [c x frames / columns, (c + 1) x frames / columns).
-        const uint64_t end = (uint64_t(column) + 1) * frames / kOverviewColumns;
-        int32_t low = INT32_MAX;
-        int32_t high = INT32_MIN;
-        for (const unsigned char* at = song + frame * frame_bytes; frame < end; ++frame)
-            for (unsigned int channel = 0; channel < format.channels; ++channel, at += 3) {
-                const auto sample = int32_t(LE::read24(at) << 8) >> 8;
-                low = std::min(low, sample);
-                high = std::max(high, sample);
-            }
-        overview[2 * column] = char(scaled(low));
-        overview[2 * column + 1] = char(scaled(high));
+    CWaveformOverviewBuilder builder(length, format);
+    builder.add(song, length);
+    return builder.result();
+}
+
+CWaveformOverviewBuilder::CWaveformOverviewBuilder(size_t length, const SSongAudioFormat& format)
+    : m_channels(format.channels), m_frame_bytes(size_t{format.channels} * (format.bits_per_sample / 8))
+{
+    if (format.bits_per_sample != 24 || m_frame_bytes == 0 || m_frame_bytes > sizeof m_partial)
+        return;
+    m_frames = length / m_frame_bytes;
+    if (m_frames >= uint64_t{kOverviewColumns})
+        m_overview = QByteArray(2 * kOverviewColumns, '\0');
+    m_column_end = m_frames / kOverviewColumns;
+}
+
+void CWaveformOverviewBuilder::add(const unsigned char* bytes, size_t count)
+{
+    if (m_overview.isEmpty())
+        return;
+    if (m_partial_bytes > 0) {
+        const size_t take = std::min(count, m_frame_bytes - m_partial_bytes);
+        std::copy_n(bytes, take, m_partial + m_partial_bytes);
+        m_partial_bytes += take;
+        bytes += take;
+        count -= take;
+        if (m_partial_bytes < m_frame_bytes)
+            return;
+        add_frame(m_partial);
+        m_partial_bytes = 0;
     }
-    return overview;
+    for (; count >= m_frame_bytes; bytes += m_frame_bytes, count -= m_frame_bytes)
+        add_frame(bytes);
+    std::copy_n(bytes, count, m_partial);
+    m_partial_bytes = count;
+}
+
+// Column c holds frames [c x frames / columns, (c + 1) x frames / columns).
+void CWaveformOverviewBuilder::add_frame(const unsigned char* frame)
+{
+    if (m_frame >= m_frames)
+        return;
+    for (unsigned int channel = 0; channel < m_channels; ++channel, frame += 3) {
+        const auto sample = int32_t(LE::read24(frame) << 8) >> 8;
+        m_low = std::min(m_low, sample);
+        m_high = std::max(m_high, sample);
+    }
+    if (++m_frame < m_column_end)
+        return;
+    m_overview[2 * m_column] = char(scaled(m_low));
+    m_overview[2 * m_column + 1] = char(scaled(m_high));
+    ++m_column;
+    m_column_end = (uint64_t(m_column) + 1) * m_frames / kOverviewColumns;
+    m_low = INT32_MAX;
+    m_high = INT32_MIN;
 }
 
 SOverviewColumn overview_column(const QByteArray& overview, int column)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class CSongStream;
@@ -15,10 +16,13 @@ public:
 
     // True only when the user says yes.
     [[nodiscard]] virtual bool ask_yes_no(const QString& title, const QString& text) = 0;
-    // As ask_yes_no, offering to play `song` (a file as the pedal will hold it) before the
-    // answer; where nothing can play, asked plainly.
+    // Makes the song to play: a second copy of it, so made only for a question that is
+    // really shown with a Play button. Null when it cannot be made.
+    using SongMaker = std::function<std::shared_ptr<const CSongStream>()>;
+    // As ask_yes_no, offering to play the song `make_song` makes (a file as the pedal will
+    // hold it) before the answer; where nothing can play, asked plainly.
     [[nodiscard]] virtual bool ask_yes_no_playing(const QString& title, const QString& text,
-                                                  const std::shared_ptr<const CSongStream>& /*song*/)
+                                                  const SongMaker& /*make_song*/)
     {
         return ask_yes_no(title, text);
     }

@@ -10,8 +10,16 @@
 
 // The seam between the device link and the host's MIDI service. The program uses the
 // RtMidi backend; tests and the pedal emulator use the in-process virtual backend. Both
-// enumerate ports by position, deliver each received message whole on a thread of their
-// own, and report failures by throwing CMidiError, as the MIDI library does.
+// enumerate ports by position, deliver each received message whole, and report failures
+// by throwing CMidiError, as the MIDI library does.
+//
+// Delivery may be re-entrant. RtMidi calls the input's callback on a thread of its own; the
+// virtual backend does so too, except for an emulated device that answers at once: its
+// reply reaches the callback inside the host's own send_message, on the sending thread,
+// which saves two thread hand-offs per message. So a callback must not take a lock that
+// its thread may hold while it sends, nor send itself on the output being sent on. For a
+// given input, the callback runs on one thread at a time, and the threads it moves between
+// are ordered, so a ring with one writer and one reader stays sound.
 
 class CMidiError : public std::runtime_error {
 public:
@@ -42,7 +50,8 @@ enum class EPortNaming {
     JACK_CLIENTS,
 };
 
-// Called on the backend's receiving thread with one complete message.
+// Called with one complete message, on the backend's receiving thread or inside a send
+// (see above).
 using MidiInCallback = void (*)(double timestamp, std::vector<unsigned char>* message, void* user);
 
 class CMidiIn {

@@ -77,7 +77,9 @@ public:
     [[nodiscard]] unsigned int prepare_sysex_out_buffer(const unsigned char* src, unsigned int len,
                                                         unsigned char* dst) const;
 
-    // Receiving side, on the MIDI system's thread: appends one whole message to the ring.
+    // Receiving side: appends one whole message to the ring. Runs on the MIDI system's
+    // thread, or inside `write` on the reading thread when the device answers at once: the
+    // ring's writer is then its reader's thread, and never two threads at the same time.
     void ReceiveEvent(std::vector<unsigned char>* message);
 
     const std::string& error_text() const { return m_error; }

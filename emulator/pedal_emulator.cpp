@@ -14,7 +14,7 @@ CPedalEmulator::CPedalEmulator(CVirtualMidiSystem& system, const SPedalConfig& c
       m_mode(config.boot_mode),
       m_boot_mode(config.boot_mode),
       m_link(config.timing),
-      m_worker([this](SRequest& request) { handle(request); })
+      m_worker([this](SRequest& request) { handle(request.message, request.arrival); })
 {
     set_device_info(config.firmware_version, config.product_id, config.third_word);
     if (config.application_installed) {
@@ -123,6 +123,10 @@ void CPedalEmulator::clear_faults()
 
 std::optional<SPedalFault> CPedalEmulator::take_fault(EPedalMode mode, uint8_t command, uint32_t address)
 {
+    // A fault added while the request was already being answered inside the send waits for
+    // the next request: an unplug or a delay there would deadlock or block the sender.
+    if (m_in_send)
+        return std::nullopt;
     std::lock_guard<std::mutex> lock(m_mutex);
     std::optional<SPedalFault> fired;
     for (auto& slot : m_faults) {
@@ -223,15 +227,36 @@ void CPedalEmulator::clear_command_log()
     m_log.clear();
 }
 
-// Runs on the host's sending thread, at the moment the host sends.
+// Runs on the host's sending thread, at the moment the host sends, under the device's
+// sink lock: one request at a time comes through here.
 void CPedalEmulator::receive(const std::vector<unsigned char>& message)
 {
     LinkClock::time_point arrival;
+    bool instant;
     {
         std::lock_guard<std::mutex> lock(m_link_mutex);
         arrival = m_link.request_arrival(LinkClock::now(), message.size());
+        instant = m_link.timing().instant;
     }
-    static_cast<void>(m_worker.push({message, arrival}));
+    if (!instant || !answers_in_send()) {
+        static_cast<void>(m_worker.push({message, arrival}));
+        return;
+    }
+    m_in_send = true;
+    handle(message, arrival);
+    m_in_send = false;
+}
+
+// The worker's queue and the system's delivery must be through first: the host's ring takes
+// its bytes from one thread at a time, and a late reply of the worker's must not overtake.
+bool CPedalEmulator::answers_in_send()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_latency.count() != 0 || !m_faults.empty() || m_power_cut.remaining != 0)
+            return false;
+    }
+    return m_worker.is_idle() && m_system.delivery_idle();
 }
 
 void CPedalEmulator::wait_until_idle()
@@ -240,8 +265,8 @@ void CPedalEmulator::wait_until_idle()
     m_system.wait_until_delivered();
 }
 
-// Runs on the pedal's thread. A pedal without power hears nothing.
-void CPedalEmulator::handle(SRequest& request)
+// Runs on the pedal's thread or inside the host's send. A pedal without power hears nothing.
+void CPedalEmulator::handle(const std::vector<unsigned char>& message, LinkClock::time_point arrival)
 {
     EPedalMode mode;
     {
@@ -250,13 +275,13 @@ void CPedalEmulator::handle(SRequest& request)
             return;
         mode = m_mode;
     }
-    m_arrival = request.arrival;
+    m_arrival = arrival;
     m_work = LinkDuration{0};
     m_work_end.reset();
     if (mode == EPedalMode::UPDATE)
-        handle_update(request.message);
+        handle_update(message);
     else
-        handle_app(request.message);
+        handle_app(message);
     std::lock_guard<std::mutex> lock(m_link_mutex);
     work_end();
 }

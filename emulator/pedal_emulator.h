@@ -16,7 +16,7 @@
 
 // CPedalEmulator: a USB-MIDI looper pedal on a CVirtualMidiSystem. It is a device, not a
 // mock: it speaks sysex on its two ports, keeps its program flash and NAND, and answers
-// on its own thread (replies reach the host through the system's delivery thread).
+// the way a fast device on a local bus would.
 //
 // Update mode: 8-to-7 packed packets 59 00 cmd L(3) payload checksum. Commands:
 //   0x11 query          -> 34-byte reply, type 0x11, 27-byte payload: the model name
@@ -59,8 +59,13 @@
 // program or read time in the pedal, as CLinkSchedule computes; the reply latency and
 // DELAY faults come on top.
 //
-// Threads: every member may be called from any thread. Faults, the power cut and the mode
-// take effect from the next request the pedal's thread starts on.
+// Threads: an instant pedal with no reply latency, no fault and no power cut armed answers
+// inside the host's send, on the host's thread: the reply reaches the host's callback
+// before send_message returns, with no thread hand-off (CVirtualMidiSystem::deliver_to_host).
+// Otherwise requests queue for the pedal's own thread and replies for the system's delivery
+// thread: a wait, an unplug or a silence done inside the send would block the sender or
+// take the lock the send holds. Every member may be called from any thread. Faults, the
+// power cut and the mode take effect from the next request the pedal starts on.
 enum class EPedalMode { APP, UPDATE };
 
 enum class EPedalFaultKind {
@@ -213,7 +218,9 @@ private:
     std::optional<SPedalFault> take_fault(EPedalMode mode, uint8_t command, uint32_t address = 0);
 
     void receive(const std::vector<unsigned char>& message);
-    void handle(SRequest& request);
+    // Whether the request in hand may be answered inside the host's send.
+    bool answers_in_send();
+    void handle(const std::vector<unsigned char>& message, LinkClock::time_point arrival);
     void handle_update(const std::vector<unsigned char>& message);
     void handle_app(const std::vector<unsigned char>& message);
     // Sends `reply` (nothing when empty) as the fault allows, after the reply latency.
@@ -256,7 +263,9 @@ private:
 
     mutable std::mutex m_link_mutex;  // guards m_link; taken on the host's sending thread too
     CLinkSchedule m_link;
-    // The request in hand, on the pedal's thread (work_end under the lock).
+    // The request in hand, on the thread handling it (work_end under the lock). The device's
+    // sink and the worker's idle check order the two threads that may handle requests.
+    bool m_in_send = false;  // handled inside the host's send: no fault may fire
     LinkClock::time_point m_arrival{};
     LinkDuration m_work{0};
     std::optional<LinkClock::time_point> m_work_end;

@@ -163,7 +163,9 @@ void CPedalEmulator::finish(std::vector<uint8_t> reply, EPedalMode mode,
         device = m_device;
     }
     // A pedal unplugged meanwhile has nobody to answer; the reply is simply lost.
-    if (device)
+    if (device && m_in_send)
+        static_cast<void>(m_system.deliver_to_host(*device, std::move(framed)));
+    else if (device)
         static_cast<void>(m_system.send_to_host(*device, std::move(framed)));
 }
 

@@ -2,41 +2,44 @@
 
 namespace pedal_wire {
 
+// Written by index into a buffer of the right size: a song crosses these a byte at a time.
 std::vector<uint8_t> pack7(const uint8_t* data, size_t length)
 {
-    std::vector<uint8_t> out;
-    out.reserve((length * 8 + 6) / 7);
+    std::vector<uint8_t> out((length * 8 + 6) / 7);
+    size_t at = 0;
     uint32_t bits = 0;
     unsigned pending = 0;
     for (size_t i = 0; i < length; ++i) {
         bits |= static_cast<uint32_t>(data[i]) << pending;
         pending += 8;
         while (pending >= 7) {
-            out.push_back(static_cast<uint8_t>(bits & 0x7F));
+            out[at++] = static_cast<uint8_t>(bits & 0x7F);
             bits >>= 7;
             pending -= 7;
         }
     }
     if (pending > 0)
-        out.push_back(static_cast<uint8_t>(bits & 0x7F));
+        out[at++] = static_cast<uint8_t>(bits & 0x7F);
+    out.resize(at);
     return out;
 }
 
 std::vector<uint8_t> unpack7(const uint8_t* data, size_t length)
 {
-    std::vector<uint8_t> out;
-    out.reserve(length * 7 / 8);
+    std::vector<uint8_t> out(length * 7 / 8);
+    size_t at = 0;
     uint32_t bits = 0;
     unsigned pending = 0;
     for (size_t i = 0; i < length; ++i) {
         bits |= static_cast<uint32_t>(data[i] & 0x7F) << pending;
         pending += 7;
         if (pending >= 8) {
-            out.push_back(static_cast<uint8_t>(bits & 0xFF));
+            out[at++] = static_cast<uint8_t>(bits & 0xFF);
             bits >>= 8;
             pending -= 8;
         }
     }
+    out.resize(at);
     return out;
 }
 

@@ -65,6 +65,14 @@ public:
             m_thread.join();
     }
 
+    // Nothing queued and nothing in hand. Lasting only for a caller that is the one who
+    // queues: the worker cannot get busy again behind its back.
+    [[nodiscard]] bool is_idle()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_queue.empty() && !m_busy;
+    }
+
     // For the handler: waits `duration`, returning early when the worker is stopping.
     void pause(std::chrono::microseconds duration)
     {

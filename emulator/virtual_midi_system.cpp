@@ -258,17 +258,30 @@ bool CVirtualMidiSystem::is_plugged(DeviceId device_id) const
                        [device_id](const auto& d) { return d->id == device_id; });
 }
 
+bool CVirtualMidiSystem::has_source(DeviceId device_id) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::any_of(m_devices.begin(), m_devices.end(),
+                       [device_id](const auto& d) { return d->id == device_id && d->has_source; });
+}
+
 bool CVirtualMidiSystem::send_to_host(DeviceId device_id, std::vector<unsigned char> message)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const bool found = std::any_of(m_devices.begin(), m_devices.end(), [device_id](const auto& d) {
-            return d->id == device_id && d->has_source;
-        });
-        if (!found)
-            return false;
-    }
-    return m_delivery.push({device_id, std::move(message)});
+    return has_source(device_id) && m_delivery.push({device_id, std::move(message)});
+}
+
+bool CVirtualMidiSystem::deliver_to_host(DeviceId device_id, std::vector<unsigned char> message)
+{
+    if (!has_source(device_id))
+        return false;
+    SQueued item{device_id, std::move(message)};
+    deliver(item);
+    return true;
+}
+
+bool CVirtualMidiSystem::delivery_idle()
+{
+    return m_delivery.is_idle();
 }
 
 void CVirtualMidiSystem::set_reachable(bool reachable)
@@ -336,7 +349,7 @@ void CVirtualMidiSystem::unsubscribe(const std::shared_ptr<SInputState>& input)
     m_inputs.erase(std::remove(m_inputs.begin(), m_inputs.end(), input), m_inputs.end());
 }
 
-// Runs on the delivery thread.
+// Runs on the delivery thread, or on a device's sending thread (deliver_to_host).
 void CVirtualMidiSystem::deliver(SQueued& item)
 {
     std::vector<std::shared_ptr<SInputState>> inputs;
@@ -354,7 +367,8 @@ void CVirtualMidiSystem::deliver(SQueued& item)
             input->delivered_before ? std::chrono::duration<double>(now - input->last_delivery).count() : 0.0;
         input->delivered_before = true;
         input->last_delivery = now;
-        std::vector<unsigned char> message = item.message;
+        // The last input may have the queued bytes themselves: no one reads them after it.
+        std::vector<unsigned char> message = &input == &inputs.back() ? std::move(item.message) : item.message;
         input->callback(delta, &message, input->user);
     }
 }

@@ -23,21 +23,27 @@
 //
 // Delivery:
 //   - CMidiOut::send_message hands the whole message synchronously, on the sending thread,
-//     to the destination's sink. A sink must return promptly and must not unplug its own
-//     device from inside the call; anything it sends back goes through send_to_host and so
-//     reaches the host later, on the delivery thread, never re-entrantly.
+//     to the destination's sink. A sink must not unplug its own device from inside the call.
 //   - send_to_host queues one whole message for a source. One delivery thread per system
 //     hands each queued message, in order, to the callback of every CMidiIn open on that
-//     source. Sysex, timing clock and active sensing are filtered until ignore_types()
-//     clears the filter, as the MIDI library does by default. A message arriving while an
-//     open input has no callback is dropped (the seam has no polling read).
+//     source. A sink that sends back this way returns at once; the host hears it later, on
+//     the delivery thread.
+//   - deliver_to_host hands one whole message to those callbacks at once, on the calling
+//     thread. Called from inside a sink it is re-entrant: the host's callback runs inside
+//     the host's own send_message, on the sending thread, with no thread hand-off. That is
+//     how an instant device answers; a device whose answer waits, or may unplug, queues.
+//     A device uses one of the two ways at a time (delivery_idle() tells when the queue is
+//     through), so a callback never runs on two threads at once.
+//   - Sysex, timing clock and active sensing are filtered until ignore_types() clears the
+//     filter, as the MIDI library does by default. A message arriving while an open input
+//     has no callback is dropped (the seam has no polling read).
 //
 // Unplugging: a handle opened on a vanished port stays "open" (is_port_open() true, as the
 // library keeps its flag) but is dead: send_message throws CMidiError and nothing more is
 // delivered to it. Re-plugging creates new ports; old handles stay dead until reopened.
 //
 // Thread safety: every member may be called from any thread. close_port() and the
-// destruction of a CMidiIn wait for a callback running on the delivery thread to return,
+// destruction of a CMidiIn wait for a callback running (on any thread) to return,
 // so a callback must not close or destroy its own input. The destructor stops the
 // delivery thread; every CMidiIn/CMidiOut made by the system must be destroyed first.
 class CVirtualMidiSystem : public CMidiSystem {
@@ -69,6 +75,11 @@ public:
     // Queues one whole message from the device's source. False when the device has no
     // source or is unplugged (the message is dropped).
     [[nodiscard]] bool send_to_host(DeviceId device, std::vector<unsigned char> message);
+    // Hands one whole message from the device's source to the host's callbacks now, on this
+    // thread; false (nothing delivered) as for send_to_host.
+    [[nodiscard]] bool deliver_to_host(DeviceId device, std::vector<unsigned char> message);
+    // Every queued message has been handed over and none is being handed over.
+    [[nodiscard]] bool delivery_idle();
 
     // While false, make_input and make_output throw, as when no MIDI service is reachable.
     void set_reachable(bool reachable);
@@ -101,6 +112,7 @@ private:
     void subscribe(DeviceId source, const std::shared_ptr<SInputState>& input);
     void unsubscribe(const std::shared_ptr<SInputState>& input);
     void check_reachable();
+    bool has_source(DeviceId device) const;
     void deliver(SQueued& item);
 
     mutable std::mutex m_mutex;                          // guards everything below but the delivery worker

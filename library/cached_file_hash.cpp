@@ -21,3 +21,10 @@ QString cached_file_sha256(CSongLibrary& library, const QString& path)
         library.cache_sha256(absolute, info.size(), modified_ms, sha256);
     return sha256;
 }
+
+void remember_file_sha256(CSongLibrary& library, const QString& path, const QString& sha256)
+{
+    const QFileInfo info(path);
+    if (!sha256.isEmpty() && info.isFile())
+        library.cache_sha256(info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch(), sha256);
+}

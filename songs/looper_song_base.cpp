@@ -87,11 +87,19 @@ ELooperActionResult CLooperSongBase::check_chain(const std::vector<unsigned shor
     return outside ? LOOPER_RESULT_NO_SPACE : LOOPER_RESULT_OK;
 }
 
-ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned short>& chain,
-                                                 const unsigned char* data, unsigned int length, bool verify,
-                                                 CTask* task)
+ELooperActionResult CLooperSongBase::write_file(std::vector<unsigned short> chain, const unsigned char* data,
+                                                unsigned int length, CTask* task)
 {
-    std::vector<unsigned char> padded;
+    CSongBufferPages song(data, length);
+    return write_song(std::move(chain), song, task);
+}
+
+ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned short>& chain, CSongPageSource& song,
+                                                 bool verify, CTask* task)
+{
+    const unsigned int length = song.length();
+    std::vector<unsigned char> page(nand.page_data_size + nand.unit_size);
+    last_write_block_sums.clear();
     unsigned int written = 0;
     task_begin_transfer(task);
     for (unsigned int index = 0; index < chain.size() && written < length; ++index) {
@@ -101,27 +109,30 @@ ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned shor
         qDebug("Write file block=%d", static_cast<int>(block));
         if (!usb->flash_erase(FLASH_TYPE_NAND, block_address(block)))
             return failed(task, LOOPER_RESULT_ERASE_FAILED);
+        // The block was erased whole (every byte 0xFF); each page write replaces `send`
+        // bytes, the audio and then zeros to a whole unit.
+        uint32_t block_sum = 0xFFu * nand.block_size;
         for (unsigned int chunk = 0; chunk < nand.pages_per_block && written < length; ++chunk) {
             if (task_cancelled(task))
                 return LOOPER_RESULT_CANCELLED;
             const unsigned int take = std::min(nand.page_data_size, length - written);
-            const unsigned char* bytes = data + written;
-            unsigned int send = take;
-            if (take % nand.unit_size != 0) {
-                send = (take / nand.unit_size + 1) * nand.unit_size;
-                padded.assign(send, 0);
-                std::memcpy(padded.data(), bytes, take);
-                bytes = padded.data();
-            }
+            const unsigned int send = (take + nand.unit_size - 1) / nand.unit_size * nand.unit_size;
+            if (!song.next(page.data(), take))
+                return LOOPER_RESULT_READ_FAILED;
+            std::fill(page.begin() + take, page.begin() + send, 0);
+            block_sum -= 0xFFu * send;
+            for (unsigned int k = 0; k < take; ++k)
+                block_sum += page[k];
             const unsigned int address = page_address(block, chunk_page(index, chunk));
-            const bool ok = verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, bytes, send,
+            const bool ok = verify ? usb->flash_write_and_verify(FLASH_TYPE_NAND, address, page.data(), send,
                                                                  nullptr) == FLASH_VERIFY_OK
-                                   : usb->flash_write(FLASH_TYPE_NAND, address, bytes, send, nullptr);
+                                   : usb->flash_write(FLASH_TYPE_NAND, address, page.data(), send, nullptr);
             if (!ok)
                 return failed(task, LOOPER_RESULT_WRITE_FAILED);
             written += take;
             task_bytes(task, take);
         }
+        last_write_block_sums.push_back(block_sum);
         task_step(task, written, length);
     }
     return LOOPER_RESULT_OK;
@@ -214,7 +225,7 @@ bool CLooperSongBase::note_rollover(const SIncomingSong& incoming)
     entry.product_id = journal_product;
     entry.slot = journal_slot;
     entry.after.record = incoming.record;
-    entry.after.sums = written_sums(incoming.chain, incoming.data, incoming.length);
+    entry.after.sums = written_sums(incoming.chain);
     // A few range sums of the pedal's: a song of n blocks takes n / 63 + 1 exchanges or so.
     std::vector<SBlockRunSum> runs = block_runs(song_chain(), get_block_used());
     if (is_file_exist() && pedal_sums(runs)) {
@@ -251,11 +262,20 @@ std::vector<SBlockRunSum> CLooperSongBase::block_runs(const unsigned short* chai
     return runs;
 }
 
-std::vector<SBlockRunSum> CLooperSongBase::written_sums(const std::vector<unsigned short>& chain,
-                                                        const unsigned char* data, unsigned int length) const
+std::vector<SBlockRunSum> CLooperSongBase::written_sums(const std::vector<unsigned short>& chain) const
 {
-    const auto blocks = static_cast<unsigned int>(std::min<uint64_t>(blocks_for(length), chain.size()));
-    return written_block_sums(nand, block_runs(chain.data(), blocks), data, length);
+    const auto blocks = static_cast<unsigned int>(std::min(last_write_block_sums.size(), chain.size()));
+    std::vector<SBlockRunSum> runs = block_runs(chain.data(), blocks);
+    size_t run = 0;
+    unsigned int in_run = 0;
+    for (unsigned int index = 0; index < blocks; ++index) {
+        runs[run].sum = static_cast<uint16_t>(runs[run].sum + last_write_block_sums[index]);
+        if (++in_run == runs[run].blocks) {
+            ++run;
+            in_run = 0;
+        }
+    }
+    return runs;
 }
 
 std::vector<SBlockRunSum> written_block_sums(const SNandFlashConfig& nand, std::vector<SBlockRunSum> runs,

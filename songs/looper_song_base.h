@@ -4,6 +4,7 @@
 #include "songs/looper_action_result.h"
 #include "songs/nand_reader.h"
 #include "songs/song_journal.h"
+#include "songs/song_pages.h"
 
 #include <QString>
 #include <bitset>
@@ -52,14 +53,17 @@ public:
     // counted as they arrive, and a cancel stops the read between pages (12).
     [[nodiscard]] virtual ELooperActionResult read_file(unsigned char* buffer, unsigned int size,
                                                         CTask* task) = 0;
-    // Writes `length` bytes into the blocks of `chain` (blocks no record names yet), then
-    // commits a new info record; until that commit the slot's previous song stays intact.
-    // With a task: step (bytes written, length) after each block, the song's bytes counted
-    // as they are written; a cancel before the commit stops the write with no further
-    // flash command (12), one during the commit comes too late and is ignored.
-    [[nodiscard]] virtual ELooperActionResult write_file(std::vector<unsigned short> chain,
-                                                         const unsigned char* data, unsigned int length,
+    // Writes the song's bytes into the blocks of `chain` (blocks no record names yet) as
+    // `song` hands them out, then commits a new info record; until that commit the slot's
+    // previous song stays intact. With a task: step (bytes written, length) after each
+    // block, the song's bytes counted as they are written; a cancel before the commit stops
+    // the write with no further flash command (12), one during the commit comes too late
+    // and is ignored. A source that fails stops the write before the commit (3).
+    [[nodiscard]] virtual ELooperActionResult write_song(std::vector<unsigned short> chain, CSongPageSource& song,
                                                          CTask* task) = 0;
+    // The same for `length` bytes at `data`.
+    [[nodiscard]] ELooperActionResult write_file(std::vector<unsigned short> chain, const unsigned char* data,
+                                                 unsigned int length, CTask* task);
     // Erases the info block only; the audio blocks count as free at the next load. The
     // slot then reads as empty.
     [[nodiscard]] virtual ELooperActionResult delete_file();
@@ -117,11 +121,11 @@ protected:
     // False, with the load problem set, when one of the get_block_used() entries of the
     // loaded `chain` lies outside the block table.
     [[nodiscard]] bool chain_in_table(const unsigned short* chain);
-    // Erases each needed chain block and writes the song page by page, zero-filling the
-    // last partial unit; `verify` has the pedal check each page's range sum. 0, 9, 4 or 12.
-    [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain,
-                                                  const unsigned char* data, unsigned int length, bool verify,
-                                                  CTask* task);
+    // Erases each needed chain block and writes the song page by page as `song` hands it
+    // out, zero-filling the last partial unit; `verify` has the pedal check each page's
+    // range sum. Notes each block's sum for the journal. 0, 9, 4, 3 (the source failed) or 12.
+    [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain, CSongPageSource& song,
+                                                  bool verify, CTask* task);
     // Reads `length` bytes of audio from the chain's blocks into `buffer`. 0, 3 or 12.
     [[nodiscard]] ELooperActionResult read_audio(const unsigned short* chain, unsigned int length,
                                                  unsigned char* buffer, CTask* task);
@@ -134,12 +138,10 @@ protected:
     // Bits only set, never cleared.
     static void mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count);
     [[nodiscard]] bool erase_info_block();
-    // A new record and the song it names, as write_file hands them over.
+    // A new record and the chain of the song write_audio just wrote.
     struct SIncomingSong {
         const std::vector<unsigned char>& record;
         const std::vector<unsigned short>& chain;
-        const unsigned char* data;
-        unsigned int length;
     };
     // Page for the next info record: `next` while it lies in the block and the journal's
     // end is known; otherwise the info block is erased first (so no page is programmed a
@@ -164,14 +166,15 @@ private:
     // The first `blocks` chain entries as runs of consecutive blocks, each at most 16 MB
     // (the range sum reply's 24-bit length field); sums not filled.
     std::vector<SBlockRunSum> block_runs(const unsigned short* chain, unsigned int blocks) const;
-    // The runs' sums of the blocks as write_audio leaves them holding `data`.
-    std::vector<SBlockRunSum> written_sums(const std::vector<unsigned short>& chain,
-                                           const unsigned char* data, unsigned int length) const;
+    // The runs' sums of the blocks as the last write_audio left them.
+    std::vector<SBlockRunSum> written_sums(const std::vector<unsigned short>& chain) const;
     [[nodiscard]] bool pedal_sums(std::vector<SBlockRunSum>& runs) const;
     // False, with the journal problem set, when the erase must not begin.
     [[nodiscard]] bool note_rollover(const SIncomingSong& incoming);
 
     CSongJournal* journal = nullptr;
+    // The pedal's 16-bit sum of each chain block the last write_audio wrote, in chain order.
+    std::vector<uint32_t> last_write_block_sums;
     uint32_t journal_product = 0;
     unsigned int journal_slot = 0;
     bool unprotected_rollover = false;

@@ -284,6 +284,13 @@ ELooperActionResult CLooperSongData::read_file(unsigned int slot, unsigned char*
 ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigned char* data,
                                                 unsigned int length, CTask* task)
 {
+    CSongBufferPages song(data, length);
+    return write_file(slot, song, task);
+}
+
+ELooperActionResult CLooperSongData::write_file(unsigned int slot, CSongPageSource& song, CTask* task)
+{
+    const unsigned int length = song.length();
     journal_reason.clear();
     if (!is_open())
         return LOOPER_RESULT_NOT_OPEN;
@@ -302,7 +309,7 @@ ELooperActionResult CLooperSongData::write_file(unsigned int slot, const unsigne
     if (space != LOOPER_RESULT_OK)
         return space;
 
-    const ELooperActionResult result = song_slots[slot]->write_file(chain, data, length, task);
+    const ELooperActionResult result = song_slots[slot]->write_song(chain, song, task);
     journal_reason = song_slots[slot]->journal_problem();
     if (result == LOOPER_RESULT_OK) {
         // The old song's blocks stay marked as well until the next load, so a second write

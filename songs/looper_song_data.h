@@ -3,6 +3,7 @@
 #include "device/model_info.h"
 #include "songs/looper_song_base.h"
 #include "songs/nand_reader.h"
+#include "songs/song_pages.h"
 
 #include <QString>
 #include <QStringList>
@@ -85,6 +86,8 @@ public:
     // write or delete failed and may have changed the flash) until the next load.
     [[nodiscard]] ELooperActionResult write_file(unsigned int slot, const unsigned char* data,
                                                  unsigned int length, CTask* task);
+    // The same with the song handed out page by page as it is written.
+    [[nodiscard]] ELooperActionResult write_file(unsigned int slot, CSongPageSource& song, CTask* task);
     [[nodiscard]] ELooperActionResult delete_file(unsigned int slot);
     // Fills `chain` with the free blocks a song of `bytes` needs, in ascending order from a
     // random start, wrapping once to block 0. 7 when longer than a chain, 6 when short.

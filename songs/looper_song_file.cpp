@@ -162,9 +162,9 @@ std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units,
     return record;
 }
 
-ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chain, const unsigned char* data,
-                                                unsigned int length, CTask* task)
+ELooperActionResult CLooperSongFile::write_song(std::vector<unsigned short> chain, CSongPageSource& song, CTask* task)
 {
+    const unsigned int length = song.length();
     // The record counts whole units only: a shorter song would be stored as none.
     if (length < nand.unit_size)
         return LOOPER_RESULT_FILE_TOO_SHORT;
@@ -173,7 +173,7 @@ ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chai
     if (result != LOOPER_RESULT_OK)
         return result;
     const CUSBConnect::CTaskScope scope(*usb, task);
-    result = write_audio(chain, data, length, false, task);
+    result = write_audio(chain, song, false, task);
     if (result != LOOPER_RESULT_OK)
         return result;
     if (task_cancelled(task))
@@ -190,7 +190,7 @@ ELooperActionResult CLooperSongFile::write_file(std::vector<unsigned short> chai
     unsigned int page = 0;
     // NO_INFO_PAGE wraps to 0.
     const ELooperActionResult taken =
-        take_record_page(info_page + 1, !journal_uncertain, {record, chain, data, length}, page);
+        take_record_page(info_page + 1, !journal_uncertain, {record, chain}, page);
     if (taken != LOOPER_RESULT_OK) {
         journal_uncertain = true;
         return taken;

@@ -139,14 +139,14 @@ ELooperActionResult CLooperSongOld::read_file(unsigned char* buffer, unsigned in
     return read_audio(song_info.block_chain, length, buffer, task);
 }
 
-ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain, const unsigned char* data,
-                                               unsigned int length, CTask* task)
+ELooperActionResult CLooperSongOld::write_song(std::vector<unsigned short> chain, CSongPageSource& song, CTask* task)
 {
+    const unsigned int length = song.length();
     ELooperActionResult result = check_chain(chain, length, SOldLoopSongData::CHAIN_ENTRIES);
     if (result != LOOPER_RESULT_OK)
         return result;
     const CUSBConnect::CTaskScope scope(*usb, task);
-    result = write_audio(chain, data, length, true, task);
+    result = write_audio(chain, song, true, task);
     if (result != LOOPER_RESULT_OK)
         return result;
     if (task_cancelled(task))
@@ -171,7 +171,7 @@ ELooperActionResult CLooperSongOld::write_file(std::vector<unsigned short> chain
     unsigned int page = 0;
     // NO_INFO_PAGE wraps to 0.
     const ELooperActionResult taken =
-        take_record_page(info_page + 2, !journal_uncertain, {incoming, chain, data, length}, page);
+        take_record_page(info_page + 2, !journal_uncertain, {incoming, chain}, page);
     if (taken != LOOPER_RESULT_OK) {
         journal_uncertain = true;
         return taken;

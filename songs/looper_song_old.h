@@ -53,8 +53,8 @@ public:
     [[nodiscard]] unsigned int find_info_saved_page(unsigned int low, unsigned int high) override;
     [[nodiscard]] ELooperActionResult read_file(unsigned char* buffer, unsigned int size,
                                                 CTask* task) override;
-    [[nodiscard]] ELooperActionResult write_file(std::vector<unsigned short> chain, const unsigned char* data,
-                                                 unsigned int length, CTask* task) override;
+    [[nodiscard]] ELooperActionResult write_song(std::vector<unsigned short> chain, CSongPageSource& song,
+                                                 CTask* task) override;
     void get_block_status_table(BlockStatus& table) const override;
     void add_song_blocks(BlockStatus& used) const override;
     void reset() override;

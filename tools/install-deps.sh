@@ -7,7 +7,7 @@ set -e
 packages="cmake ninja-build g++ clang libclang-rt-14-dev lld make pkg-config qtbase5-dev qtbase5-dev-tools
   qtmultimedia5-dev libqt5multimedia5-plugins pulseaudio
   librtmidi-dev jackd2 libjack-jackd2-dev libasound2-dev libsoxr-dev libebur128-dev libsndfile1-dev libtag1-dev
-  libqt5sql5-sqlite libtinyxml2-dev zlib1g-dev libboost-dev libgtest-dev
+  libqt5sql5-sqlite libtinyxml2-dev zlib1g-dev libssl-dev libboost-dev libgtest-dev
   xvfb xauth sox ffmpeg lame flac fonts-dejavu-core desktop-file-utils appstream help2man lintian"
 missing=""
 for p in $packages; do

@@ -11,12 +11,22 @@
 //                              ffmpeg measuring with ebur128=peak=true, then converting
 //                              with the gain that follows (volume, then soxr)
 //   thd+n 24-bit -60 dBFS dB   a dithered 24-bit tone through import and export
+//   cli import stereo instant / ffmpeg   the whole `tandora-cli --demo --demo-speed instant
+//   cli import mono instant / ffmpeg     import` of the 4-minute file into a stereo and a mono
+//                              pedal, against ffmpeg converting it into a WAV file
+//   import normalised stereo / ffmpeg two-pass  the same command on the stereo pedal at -16
+//                              LUFS, against ffmpeg's two readings in stereo
+//   import peak MB 10 min stereo  peak resident memory of that command importing a
+//                              10-minute stereo file
+//   source hash / sha256sum    the program's SHA-256 of the 42 MB file against sha256sum's
 // Inputs are made with sox in a temporary folder.
 #include "audio/song_export.h"
 #include "audio/song_import.h"
 #include "audio/song_import_text.h"
 #include "audio/wave.h"
 #include "audio/wave_format.h"
+#include "bench_peers.h"
+#include "cli_import.h"
 #include "signal_measure.h"
 #include "support/neat.h"
 
@@ -36,21 +46,8 @@
 
 namespace {
 
-constexpr int kRuns = 5;
 // A PULSE RING slot: 160 blocks of 64 pages of 4032 bytes.
 constexpr uint64_t kSlotBytes = 41287680;
-
-bool run(const QString& command)
-{
-    const QByteArray line = (command + " 2>/dev/null").toLocal8Bit();
-    return std::system(line.constData()) == 0;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // VmHWM of this process in MB.
 double peak_mb()
@@ -128,56 +125,6 @@ bool import_to_wave(const QString& from, const QString& to, unsigned int channel
            file.write("\0", wave_pad_length(import.song.size())) == wave_pad_length(import.song.size());
 }
 
-// ffmpeg's two readings of `from` to bring it to `target` LUFS: its meter's summary, then
-// the conversion with the gain the integrated loudness and the true peak allow.
-bool ffmpeg_normalised(const QString& from, const QString& to, double target)
-{
-    const QByteArray measure =
-        QString("ffmpeg -nostats -i '%1' -af ebur128=peak=true -f null - 2>&1").arg(from).toLocal8Bit();
-    FILE* meter = popen(measure.constData(), "r");
-    if (!meter)
-        return false;
-    QString summary;
-    char line[512];
-    while (std::fgets(line, sizeof line, meter))
-        summary += QString::fromLocal8Bit(line);
-    if (pclose(meter) != 0)
-        return false;
-    const QRegularExpressionMatch integrated =
-        QRegularExpression(R"(I:\s+(-?[\d.]+) LUFS)").match(summary.mid(summary.lastIndexOf("Summary")));
-    const QRegularExpressionMatch peak = QRegularExpression(R"(Peak:\s+(-?[\d.]+) dBFS)").match(summary);
-    if (!integrated.hasMatch() || !peak.hasMatch())
-        return false;
-    const double gain =
-        std::min(target - integrated.captured(1).toDouble(), -1.0 - peak.captured(1).toDouble());
-    return run(QString("ffmpeg -v error -y -i '%1' -af volume=%2dB,aresample=resampler=soxr -ar 46875 -ac 1 "
-                       "-c:a pcm_s24le '%3'")
-                   .arg(from)
-                   .arg(gain, 0, 'f', 2)
-                   .arg(to));
-}
-
-double elapsed_ms(const std::function<bool()>& job)
-{
-    const auto start = std::chrono::steady_clock::now();
-    if (!job()) {
-        std::fprintf(stderr, "job failed\n");
-        std::exit(1);
-    }
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Median time of ours over median time of ffmpeg's, the two taking turns.
-double time_ratio(const std::function<bool()>& ours, const std::function<bool()>& theirs)
-{
-    std::vector<double> a, b;
-    for (int i = 0; i < kRuns; ++i) {
-        a.push_back(elapsed_ms(ours));
-        b.push_back(elapsed_ms(theirs));
-    }
-    return median(a) / median(b);
-}
-
 double round_trip_thd_n(const QString& tone, const QString& exported)
 {
     const SSongImport import = import_song(tone, pulse_ring(1), nullptr);
@@ -235,7 +182,7 @@ int main(int argc, char** argv)
         [&] {
             return import_to_wave(file("four.wav"), file("ours_normalised.wav"), 1, ELoudnessTarget::LUFS_16);
         },
-        [&] { return ffmpeg_normalised(file("four.wav"), file("ffmpeg_normalised.wav"), -16); });
+        [&] { return ffmpeg_normalised(file("four.wav"), file("ffmpeg_normalised.wav"), -16, 1); });
 
     std::printf("import peak MB 4 min mono: %.1f\n", median(four));
     std::printf("import peak MB 4 min normalised: %.1f\n", median(four_normalised));
@@ -244,5 +191,5 @@ int main(int argc, char** argv)
     std::printf("import stereo / ffmpeg: %.2f\n", stereo);
     std::printf("import normalised / ffmpeg two-pass: %.2f\n", normalised);
     std::printf("thd+n 24-bit -60 dBFS dB: %.1f\n", median(thd_n));
-    return 0;
+    return print_cli_import_figures(dir.path(), file("four.wav")) ? 0 : 1;
 }

@@ -1,16 +1,19 @@
 #include "core/song_commands/song_operations.h"
 
 #include "audio/song_export.h"
+#include "audio/song_file_reader.h"
 #include "audio/song_import.h"
 #include "audio/song_import_text.h"
 #include "audio/song_stream.h"
 #include "audio/song_time_text.h"
+#include "core/song_commands/import_pages.h"
 #include "core/pedal_session.h"
 #include "core/questions.h"
 #include "core/song_commands/song_records.h"
 #include "core/song_commands/song_settings.h"
 #include "library/cached_file_hash.h"
 #include "songs/looper_song_data.h"
+#include "support/sha256.h"
 #include "support/task.h"
 
 #include <QBuffer>
@@ -119,16 +122,22 @@ ESongExportResult write_export(const std::vector<unsigned char>& song, const SSo
 
 namespace {
 
-// Whether the song in `slot` may be replaced; asked once the file for it has converted to
-// `import`.
+// Whether the song in `slot` may be replaced; asked once the file for it has passed its
+// check, which found `import`.
 using ReplaceCheck = std::function<bool(int slot, const SSongImport& import)>;
-// How the file of an import becomes the song in `import`: converted afresh, or with what a
-// check of it learned.
-using Conversion = std::function<COperationResult(SSongImport& import)>;
+// The first reading of an import's file, which finds `import` without keeping the song: a
+// check of it afresh, or what an earlier check learned.
+using FirstReading = std::function<COperationResult(SSongImport& import)>;
 
 bool replace_unasked(int, const SSongImport&)
 {
     return true;
+}
+
+SSongTarget import_target(CPedalSession& session, const SImportSettings& settings)
+{
+    const SNandFlashConfig* format = session.song_format();
+    return {format->channels, session.slot_song_bytes(), settings.mono_mode, settings.loudness};
 }
 
 // The audio library's `reading` of a file for the session's pedal, as `settings` say; its
@@ -137,11 +146,9 @@ COperationResult read_for_pedal(CPedalSession& session, const QString& path, con
                                 CTask* task, SSongImport& import,
                                 const std::function<SSongImport(const SSongTarget& target)>& reading)
 {
-    const SNandFlashConfig* format = session.song_format();
-    if (!format)
+    if (!session.song_format())
         return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
-    const SSongTarget target{format->channels, session.slot_song_bytes(), settings.mono_mode,
-                             settings.loudness};
+    const SSongTarget target = import_target(session, settings);
     import = reading(target);
     if (import.result != ESongImportResult::OK)
         return refused_import(import, path, target);
@@ -150,32 +157,54 @@ COperationResult read_for_pedal(CPedalSession& session, const QString& path, con
     return COperationResult::song(LOOPER_RESULT_OK);
 }
 
+// The song as the pedal will hold it, for the overwrite question's Play: the file converted
+// a second time, into the stream alone.
+std::shared_ptr<const CSongStream> song_to_play(CPedalSession& session, const QString& path,
+                                                const SImportSettings& settings, const SSongImport& import)
+{
+    const std::unique_ptr<CSongFileReader> reader =
+        CSongFileReader::open(path, import_target(session, settings), import);
+    const std::shared_ptr<CSongStream> stream =
+        reader ? CSongStream::make(song_audio_format(*session.song_format()), size_t(reader->length())) : nullptr;
+    if (!stream || !reader->next(stream->bytes(), stream->length()))
+        return nullptr;
+    stream->arrived(stream->length());
+    stream->end(true);
+    return stream;
+}
+
 COperationResult import_checked(CPedalSession& session, const QString& path, int slot,
                                 const SImportSettings& settings, CTask* task, bool verify,
-                                const ReplaceCheck& may_replace, const Conversion& convert)
+                                const ReplaceCheck& may_replace, const FirstReading& first_reading)
 {
     if (slot < 0)
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     set_percent_range(task, 0, kConvertPercent);
     SSongImport import;
-    const COperationResult converted = convert(import);
+    // The first reading: checked, measured and hashed, the song not kept.
+    const COperationResult checked = first_reading(import);
     set_percent_range(task, kConvertPercent, 100);
-    if (!converted.ok())
-        return converted;
+    if (!checked.ok())
+        return checked;
     const SNandFlashConfig* format = session.song_format();
     if (session.slot_holds_song(slot) && !may_replace(slot, import))
         return COperationResult::declined();
-    // The converted song is what crosses the link, once more when it is read back; earlier
-    // files of the same task have moved theirs already.
-    expect_bytes(task, uint64_t{import.song.size()} * (verify ? 2 : 1));
+    // The song goes to the pedal as it converts a second time.
+    const std::unique_ptr<CImportPages> pages =
+        CImportPages::open(path, import_target(session, settings), import, *format);
+    if (!pages)
+        return COperationResult::audio_failed(
+            QStringLiteral("Tandora could not read %1.").arg(QFileInfo(path).fileName()));
+    // The song is what crosses the link, once more when it is read back; earlier files of
+    // the same task have moved theirs already.
+    expect_bytes(task, uint64_t{pages->length()} * (verify ? 2 : 1));
     const uint64_t free_bytes = session.free_song_bytes();
     // Reading back takes as long as writing: each gets half of what is left of the bar.
     if (verify)
         set_percent_range(task, kConvertPercent, (100 + kConvertPercent) / 2);
     const QString replaced = session.slot_fingerprint(slot);
     const ELooperActionResult written =
-        session.songs().write_file(static_cast<unsigned int>(slot), import.song.data(),
-                                   static_cast<unsigned int>(import.song.size()), task);
+        session.songs().write_file(static_cast<unsigned int>(slot), *pages, task);
     // The store reads the slot again, so the list and the free space show the pedal as it
     // is, unless the write left the records as the store knows them: refused for room, or
     // cancelled or refused before its record. The library records the song as the pedal's
@@ -184,15 +213,14 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
                               written == LOOPER_RESULT_CANCELLED || written == LOOPER_RESULT_FILE_TOO_SHORT;
     const bool reloaded = !records_kept && session.reload_slot(slot) == LOOPER_RESULT_OK;
     if (written == LOOPER_RESULT_OK && reloaded)
-        record_import(session, slot, replaced, path, settings.mono_mode, import);
+        record_import(session, slot, replaced, path, settings.mono_mode, import, pages->overview());
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
-            no_space_text(free_bytes, space_needed(*format, import.song.size()), format->channels));
+            no_space_text(free_bytes, space_needed(*format, pages->length()), format->channels));
     COperationResult result = COperationResult::from_write(written, session.songs().journal_problem());
     if (verify && written == LOOPER_RESULT_OK) {
         set_percent_range(task, (100 + kConvertPercent) / 2, 100);
-        result = verify_slot(session, static_cast<unsigned int>(slot), import.song.data(),
-                             static_cast<unsigned int>(import.song.size()), task);
+        result = verify_slot(session, static_cast<unsigned int>(slot), pages->digest(), task);
     }
     // A song that went in with a flaw of its file says so under the result.
     const QStringList notes = song_import_notes(import);
@@ -209,6 +237,18 @@ COperationResult convert_for_pedal(CPedalSession& session, const QString& path,
                           [&](const SSongTarget& target) { return import_song(path, target, task); });
 }
 
+namespace {
+
+// The first reading of an import: the file checked, measured and hashed, the song not kept.
+COperationResult check_file_for_pedal(CPedalSession& session, const QString& path,
+                                      const SImportSettings& settings, CTask* task, SSongImport& import)
+{
+    return read_for_pedal(session, path, settings, task, import,
+                          [&](const SSongTarget& target) { return check_song_file(path, target, task); });
+}
+
+}  // namespace
+
 COperationResult check_for_pedal(CPedalSession& session, const QString& path, const SImportSettings& settings,
                                  CTask* task, SCheckedFile& file)
 {
@@ -217,6 +257,7 @@ COperationResult check_for_pedal(CPedalSession& session, const QString& path, co
                        [&](const SSongTarget& target) { return check_song(path, target, task); });
     file.path = path;
     file.source_sha256 = checked.ok() ? cached_file_sha256(session.library(), path) : QString();
+    file.check.source_sha256 = file.source_sha256;
     return checked;
 }
 
@@ -226,12 +267,12 @@ COperationResult import_checked_file(CPedalSession& session, const SCheckedFile&
     // A file changed since its check would be written with figures that are not its own.
     if (cached_file_sha256(session.library(), file.path) != file.source_sha256)
         return import_song_unasked(session, file.path, slot, settings, task);
-    return import_checked(
-        session, file.path, slot, settings, task, false, replace_unasked, [&](SSongImport& import) {
-            return read_for_pedal(session, file.path, settings, task, import, [&](const SSongTarget& target) {
-                return import_checked_song(file.path, target, file.check, task);
-            });
-        });
+    // The check stands for the first reading: the write is the file's one more.
+    return import_checked(session, file.path, slot, settings, task, false, replace_unasked,
+                          [&](SSongImport& import) {
+                              import = file.check;
+                              return COperationResult::song(LOOPER_RESULT_OK);
+                          });
 }
 
 COperationResult import_song(CPedalSession& session, const QString& path, int slot,
@@ -242,12 +283,11 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
         [&](int replaced, const SSongImport& import) {
             const QString text = overwrite_question(replaced_lines(session, replaced, 1));
             // The user may hear the file as the pedal will hold it before answering.
-            const std::shared_ptr<const CSongStream> song =
-                CSongStream::whole_of(song_audio_format(*session.song_format()), import.song);
-            return song ? questions.ask_yes_no_playing(kOverwriteTitle, text, song)
-                        : questions.ask_yes_no(kOverwriteTitle, text);
+            return questions.ask_yes_no_playing(kOverwriteTitle, text, [&] {
+                return song_to_play(session, path, settings, import);
+            });
         },
-        [&](SSongImport& import) { return convert_for_pedal(session, path, settings, task, import); });
+        [&](SSongImport& import) { return check_file_for_pedal(session, path, settings, task, import); });
 }
 
 COperationResult import_song_unasked(CPedalSession& session, const QString& path, int slot,
@@ -255,11 +295,19 @@ COperationResult import_song_unasked(CPedalSession& session, const QString& path
 {
     return import_checked(
         session, path, slot, settings, task, verify, replace_unasked,
-        [&](SSongImport& import) { return convert_for_pedal(session, path, settings, task, import); });
+        [&](SSongImport& import) { return check_file_for_pedal(session, path, settings, task, import); });
 }
 
 COperationResult verify_slot(CPedalSession& session, unsigned int slot, const unsigned char* song,
                              unsigned int length, CTask* task)
+{
+    const SNandFlashConfig* format = session.song_format();
+    if (!format)
+        return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
+    return verify_slot(session, slot, song_digest(song, length, format->unit_size), task);
+}
+
+COperationResult verify_slot(CPedalSession& session, unsigned int slot, const SSongDigest& written, CTask* task)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
@@ -270,6 +318,7 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
     // record and song are judged by the comparison below.
     static_cast<void>(session.songs().reload_slot(slot));
     const uint64_t stored = session.songs().get_file_length(slot);
+    const unsigned int length = written.length;
     if (stored + format->unit_size <= length || stored >= uint64_t{length} + format->unit_size)
         return COperationResult::verify_failed(slot);
     std::unique_ptr<unsigned char[]> back(new (std::nothrow) unsigned char[stored]);
@@ -279,10 +328,16 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
         session.songs().read_file(slot, back.get(), static_cast<unsigned int>(stored), task);
     if (read != LOOPER_RESULT_OK)
         return COperationResult::from_store(read);
-    const size_t common = std::min<size_t>(stored, length);
+    // A record of whole units gives back the song's whole units; one that rounds up, the
+    // song and the zero fill of its last unit.
+    const bool whole = stored >= length;
+    CSha256 hash;
+    hash.add(back.get(), whole ? length : written.unit_length);
     const bool same =
-        std::equal(back.get(), back.get() + common, song) &&
-        std::all_of(back.get() + common, back.get() + stored, [](unsigned char b) { return b == 0; });
+        stored == (whole ? stored : written.unit_length) &&
+        hash.hex_result() == (whole ? written.sha256 : written.unit_sha256) &&
+        std::all_of(back.get() + std::min<uint64_t>(stored, length), back.get() + stored,
+                    [](unsigned char b) { return b == 0; });
     return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
 }
 

@@ -14,6 +14,7 @@ class CQuestions;
 class CTask;
 class QFileDevice;
 struct SNandFlashConfig;
+struct SSongDigest;
 
 // How a file is taken into a song: which channel a mono pedal takes, and the loudness.
 struct SImportSettings {
@@ -37,14 +38,15 @@ struct SCheckedFile {
 
 // Converts the audio file at `path` to the pedal's format and writes it into `slot`, as
 // `settings` say: what a mono pedal takes of a file of more channels, and the loudness.
-// A gain the peaks limited is told under the result. A song too long for a
-// slot is refused before anything is converted, "File too large!" with the slot's and
+// The file is read twice: checked, measured and hashed first, then converted again as the
+// pedal takes the song, which is never whole in memory. A gain the peaks limited is told
+// under the result. A song too long for a slot is refused before anything is converted, "File too large!" with the slot's and
 // the file's lengths; one the free blocks cannot take, "Space not enough!" with the free
 // and the needed space. The slot's record is committed last, so a cancelled or failed
 // import leaves the old song. With `verify` the slot is then read back and compared
 // (verify_slot). A slot that holds a song is replaced only when `questions` say yes to the
-// overwrite question, asked once the file has converted, so a file that would be refused
-// asks nothing.
+// overwrite question, asked once the file has passed its check, so a file that would be
+// refused asks nothing.
 [[nodiscard]] COperationResult import_song(CPedalSession& session, const QString& path, int slot,
                                            const SImportSettings& settings, CTask* task, bool verify,
                                            CQuestions& questions);
@@ -73,11 +75,15 @@ struct SCheckedFile {
                                                    const SImportSettings& settings, CTask* task);
 
 // Reads `slot` back from the pedal, its record included, and compares it with the `length`
-// bytes of `song` just written there. The stored length counts whole units, so the song
+// bytes of `song` just written there (through their digest). The stored length counts whole units, so the song
 // read back may end up to one unit before or after `length`; bytes past `length` must be
 // the zero fill. A difference is COperationResult::verify_failed.
 [[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot,
                                            const unsigned char* song, unsigned int length, CTask* task);
+// The same against the digest of the bytes written, for a song no longer in memory. A
+// record of whole units must give back exactly those, one that rounds up the song and zeros.
+[[nodiscard]] COperationResult verify_slot(CPedalSession& session, unsigned int slot, const SSongDigest& written,
+                                           CTask* task);
 
 // Writes a song in the pedal's `format` to `file` as a 48000 Hz, 24-bit WAV file.
 [[nodiscard]] bool save_song_as_wav(const SNandFlashConfig& format, const std::vector<unsigned char>& song,

@@ -60,12 +60,13 @@ QString imported_song_name(const QString& path)
 }
 
 void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
-                   EMonoMode mono_mode, const SSongImport& import)
+                   EMonoMode mono_mode, const SSongImport& import, const QByteArray& overview)
 {
     SLibrarySong song = slot_song(session, slot);
     song.name = imported_song_name(path);
     song.source_path = QFileInfo(path).absoluteFilePath();
-    song.source_sha256 = cached_file_sha256(session.library(), path);
+    song.source_sha256 = import.source_sha256;
+    remember_file_sha256(session.library(), path, import.source_sha256);
     song.mono_mode = recorded_mono_mode(session.song_format(), mono_mode);
     song.loudness_lufs = import.loudness.integrated_lufs;
     song.loudness_range_lu = import.loudness.range_lu;
@@ -73,7 +74,7 @@ void record_import(CPedalSession& session, int slot, const QString& replaced_fin
     song.loudness_setting = QString::fromLatin1(loudness_target_name(import.loudness_target));
     if (import.loudness_target != ELoudnessTarget::AS_THE_FILE)
         song.gain_db = import.gain.gain_db;
-    song.overview = overview_of(session, import.song.data(), import.song.size());
+    song.overview = overview;
     session.library().record(song, replaced_fingerprint);
 }
 

@@ -6,6 +6,7 @@
 #include "core/operation_result.h"
 #include "library/library_song.h"
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -26,10 +27,10 @@ QString known_name(const CPedalSession& session, int slot);
 QString imported_song_name(const QString& path);
 
 // Records the song an import of `path` just wrote into `slot`, in place of the song the
-// slot held before (`replaced_fingerprint`, empty for none), with the loudness `import`
-// measured, its setting and the gain it applied.
+// slot held before (`replaced_fingerprint`, empty for none), with the file's hash and the
+// loudness `import` found, its setting and the gain it applied, and the song's `overview`.
 void record_import(CPedalSession& session, int slot, const QString& replaced_fingerprint, const QString& path,
-                   EMonoMode mono_mode, const SSongImport& import);
+                   EMonoMode mono_mode, const SSongImport& import, const QByteArray& overview);
 // Records the song Tandora just wrote into `slot` from no file (a restore, a starter song):
 // its `length` bytes at `song`, and what it comes with, the name and the loudness figures
 // of `facts`.

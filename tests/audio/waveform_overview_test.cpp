@@ -25,4 +25,10 @@ TEST(WaveformOverview, BurstEdgesFallInTheirColumns)
     }
     EXPECT_TRUE(
         waveform_overview(import.song.data(), 3 * (kOverviewColumns - 1), SSongAudioFormat{}).isEmpty());
+
+    // Drawn from blocks that split frames, as an import passing to the pedal draws it.
+    CWaveformOverviewBuilder builder(import.song.size(), SSongAudioFormat{});
+    for (size_t at = 0; at < import.song.size(); at += 1001)
+        builder.add(import.song.data() + at, std::min<size_t>(1001, import.song.size() - at));
+    EXPECT_EQ(builder.result(), overview);
 }

@@ -9,3 +9,10 @@ bool CScriptedQuestions::ask_yes_no(const QString&, const QString& text)
     m_answers.pop_front();
     return yes;
 }
+
+bool CScriptedQuestions::ask_yes_no_playing(const QString& title, const QString& text, const SongMaker& make_song)
+{
+    if (plays)
+        played = make_song();
+    return ask_yes_no(title, text);
+}

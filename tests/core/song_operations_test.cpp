@@ -2,6 +2,7 @@
 #include "core_pedal.h"
 
 #include "audio/song_loudness.h"
+#include "audio/song_stream.h"
 #include "audio/wave.h"
 #include "core/questions.h"
 #include "device/model_info.h"
@@ -258,6 +259,7 @@ TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
         write_text(path);
     CScriptedQuestions user;
     user.answer(c.yes);
+    user.plays = true;
     m_pedal->clear_command_log();
     const COperationResult result = import_song(m_session, path, 0, SImportSettings{}, nullptr, false, user);
     EXPECT_EQ(result.kind(), c.kind);
@@ -265,6 +267,14 @@ TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
                               ? QStringList{"'" + line + "' already exist, continue to overwrite the song?"}
                               : QStringList());
     EXPECT_EQ(stored_song(0) != old_song, c.replaced);
+    // The question's Play gets the song as the pedal then holds it, made for the question.
+    ASSERT_EQ(user.played != nullptr, c.audio);
+    if (c.replaced) {
+        const std::vector<unsigned char> stored = stored_song(0);
+        ASSERT_TRUE(user.played->whole());
+        ASSERT_LE(stored.size(), user.played->length());
+        EXPECT_TRUE(std::equal(stored.begin(), stored.end(), user.played->data()));
+    }
     if (!c.replaced) {
         EXPECT_TRUE(update_commands(*m_pedal, kWrite).empty());
     }

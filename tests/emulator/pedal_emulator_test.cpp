@@ -14,9 +14,38 @@ SPedalConfig pedal_with(uint32_t product_id, uint32_t version, uint32_t third_wo
 
 }  // namespace
 
-TEST_F(PedalTest, AnswersTheQueryExampleWithA34ByteReplyFromItsOwnThread)
+// How the pedal is set up before the query, and whether it then answers inside the host's
+// send (on the host's thread) or from threads of its own.
+struct SAnswerThreadCase {
+    const char* name;
+    void (*arm)(CPedalEmulator& pedal);
+    bool in_send;
+};
+
+class PedalAnswerThreadTest : public PedalTest, public ::testing::WithParamInterface<SAnswerThreadCase> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Setups, PedalAnswerThreadTest,
+    ::testing::Values(
+        SAnswerThreadCase{"InstantWithNothingArmed", [](CPedalEmulator&) {}, true},
+        SAnswerThreadCase{"ReplyLatency",
+                          [](CPedalEmulator& pedal) { pedal.set_reply_latency(std::chrono::microseconds(1)); },
+                          false},
+        SAnswerThreadCase{"FaultArmedForAnotherCommand",
+                          [](CPedalEmulator& pedal) {
+                              pedal.add_fault(SPedalFault::update(EPedalFaultKind::NO_REPLY, 0x23));
+                          },
+                          false},
+        SAnswerThreadCase{"PowerCutArmed", [](CPedalEmulator& pedal) { pedal.cut_power_at_flash_operation(1); },
+                          false},
+        SAnswerThreadCase{"Paced", [](CPedalEmulator& pedal) { pedal.set_timing(SPedalTiming::realistic()); },
+                          false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(PedalAnswerThreadTest, AnswersTheQueryExampleWithA34ByteReply)
 {
     start(pedal_with(0x2713, 0x00010203, 0, EPedalMode::UPDATE));
+    GetParam().arm(*pedal);
     host->send(hex_bytes("F0 59 00 44 00 00 00 40 7F F7"));
     const auto reply = host->next_bytes(true);
     ASSERT_TRUE(reply);
@@ -25,7 +54,7 @@ TEST_F(PedalTest, AnswersTheQueryExampleWithA34ByteReplyFromItsOwnThread)
     EXPECT_EQ(reply->back(), pedal_wire::checksum(reply->data() + 6, 27));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply->data() + 6)), "SMALL WHEEL");
     EXPECT_EQ(pedal_wire::get_le(reply->data() + 22, 4), 0x00010203u);
-    EXPECT_FALSE(host->callback_ran_on(std::this_thread::get_id()));
+    EXPECT_EQ(host->callback_ran_on(std::this_thread::get_id()), GetParam().in_send);
 }
 
 TEST_F(PedalTest, ReadsTheInformationRecordAsInTheReadExample)

@@ -122,6 +122,15 @@ TEST_F(PedalTest, DelayedReplyComesLateButWhole)
     const auto again = std::chrono::steady_clock::now();
     EXPECT_EQ(request(0x21, erase(1, 0)), status(0));
     EXPECT_GE(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(30));
+
+    // A request sent while a late reply is still on its way, with nothing armed any more,
+    // queues behind it instead of being answered at once ahead of it.
+    pedal->set_reply_latency(std::chrono::microseconds(0));
+    pedal->add_fault(late);
+    host->send_bytes(pedal_wire::make_packet(0x11, {}), true);
+    pedal->clear_faults();
+    EXPECT_EQ(request(0x21, erase(1, 0)).size(), 34u);
+    EXPECT_EQ(host->next_bytes(true).value_or(Bytes{}), status(0));
 }
 
 TEST_F(PedalTest, UnplugFaultsRemoveThePortsBeforeOrAfterTheCommand)

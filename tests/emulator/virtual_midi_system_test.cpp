@@ -15,16 +15,18 @@ struct SEchoDevice {
     std::mutex mutex;
     std::vector<Message> received;
 
-    SEchoDevice(CVirtualMidiSystem& s, const std::string& name, unsigned char marker) : system(s)
+    // `at_once`: answers inside the host's send (deliver_to_host) instead of queueing.
+    SEchoDevice(CVirtualMidiSystem& s, const std::string& name, unsigned char marker, bool at_once = false)
+        : system(s)
     {
-        id = system.plug_device(name, [this, marker](const Message& message) {
+        id = system.plug_device(name, [this, marker, at_once](const Message& message) {
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 received.push_back(message);
             }
             Message answer = message;
             answer.insert(answer.end() - 1, marker);
-            EXPECT_TRUE(system.send_to_host(id, answer));
+            EXPECT_TRUE(at_once ? system.deliver_to_host(id, answer) : system.send_to_host(id, answer));
         });
     }
 };
@@ -108,10 +110,19 @@ TEST(VirtualMidiSystem, UnreachableServiceRefusesNewClientsButKeepsOldOnes)
     EXPECT_NE(system.make_input("RtMidi Input Client", 100), nullptr);
 }
 
-TEST(VirtualMidiSystem, MessagesTravelWholeInOrderAndRepliesArriveOnAnotherThread)
+// A queued answer reaches the host on the delivery thread; one delivered at once runs the
+// host's callback re-entrantly, inside its own send, on the sending thread. Either way
+// every message arrives whole and in order.
+class VirtualMidiDelivery : public ::testing::TestWithParam<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(Ways, VirtualMidiDelivery, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "AtOnce" : "Queued"; });
+
+TEST_P(VirtualMidiDelivery, MessagesTravelWholeInOrderOnTheThreadTheDeviceChose)
 {
+    const bool at_once = GetParam();
     CVirtualMidiSystem system;
-    SEchoDevice device(system, "Pedal", 0x01);
+    SEchoDevice device(system, "Pedal", 0x01, at_once);
     CHostPortPair host(system, "Pedal");
 
     for (unsigned char i = 0; i < 50; ++i) {
@@ -124,7 +135,7 @@ TEST(VirtualMidiSystem, MessagesTravelWholeInOrderAndRepliesArriveOnAnotherThrea
         EXPECT_EQ(*reply, (Message{0xF0, 0x59, i, 0x00, 0x01, 0xF7}));
     }
     EXPECT_EQ(device.received.size(), 50u);
-    EXPECT_FALSE(host.callback_ran_on(std::this_thread::get_id()));
+    EXPECT_EQ(host.callback_ran_on(std::this_thread::get_id()), at_once);
 }
 
 TEST(VirtualMidiSystem, SysexIsFilteredUntilTheFilterIsClearedAndOtherTypesPass)

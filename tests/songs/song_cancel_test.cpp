@@ -64,6 +64,36 @@ TEST_P(SongCancelTest, CancelledWriteSendsNothingMoreAndKeepsTheOldSong)
     EXPECT_EQ(read_song(0), stored_form(old_song, GetParam().product));
 }
 
+// A page source whose file fails on its second reading after `pages` pages.
+class CFailingPages final : public CSongPageSource {
+public:
+    CFailingPages(const Bytes& song, unsigned pages)
+        : m_song(song.data(), static_cast<unsigned int>(song.size())), m_pages_left(pages)
+    {
+    }
+    unsigned int length() const override { return m_song.length(); }
+    bool next(unsigned char* out, unsigned int count) override
+    {
+        if (m_pages_left == 0 || !m_song.next(out, count))
+            return false;
+        --m_pages_left;
+        return true;
+    }
+
+private:
+    CSongBufferPages m_song;
+    unsigned m_pages_left;
+};
+
+TEST_P(SongCancelTest, FailingPageSourceStopsTheWriteBeforeItsRecordAndKeepsTheOldSong)
+{
+    const Bytes new_song = song_bytes(new_length(), 2);
+    CFailingPages pages(new_song, GetParam().pages);
+    EXPECT_EQ(m_store.write_file(0, pages, nullptr), LOOPER_RESULT_READ_FAILED);
+    ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
+    EXPECT_EQ(read_song(0), stored_form(old_song, GetParam().product));
+}
+
 TEST_P(SongCancelTest, CancelledReadAsksForNothingMore)
 {
     const Bytes new_song = song_bytes(new_length(), 3);

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "audio/song_file_reader.h"
+#include "audio/waveform_overview.h"
+#include "songs/song_pages.h"
+#include "support/sha256.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+
+struct SNandFlashConfig;
+
+// What a slot read back is compared with after a write, in place of a copy of the song:
+// the hash of the bytes written and of their whole storage units, as a record that counts
+// whole units gives the song back.
+struct SSongDigest {
+    unsigned int length = 0;
+    QString sha256;
+    unsigned int unit_length = 0;  // `length` down to whole units
+    QString unit_sha256;           // of the first unit_length bytes
+};
+
+// The digest of `length` bytes at `song`, in units of `unit_size`.
+SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned int unit_size);
+
+// An imported song on its way to the pedal: the file converted again as the write takes
+// its pages (CSongFileReader), hashed for the read-back and drawn for the library's
+// overview as the pages pass.
+class CImportPages final : public CSongPageSource {
+public:
+    // Null when the file cannot be read again.
+    [[nodiscard]] static std::unique_ptr<CImportPages> open(const QString& path, const SSongTarget& target,
+                                                            const SSongImport& checked,
+                                                            const SNandFlashConfig& format);
+    [[nodiscard]] unsigned int length() const override { return m_length; }
+    [[nodiscard]] bool next(unsigned char* out, unsigned int count) override;
+
+    // Once every page has been handed out.
+    [[nodiscard]] SSongDigest digest();
+    [[nodiscard]] QByteArray overview() const;
+
+private:
+    CImportPages(std::unique_ptr<CSongFileReader> reader, const SNandFlashConfig& format);
+    void hash(const unsigned char* bytes, unsigned int count);
+
+    std::unique_ptr<CSongFileReader> m_reader;
+    unsigned int m_length;
+    unsigned int m_unit_length;
+    unsigned int m_handed = 0;
+    CSha256 m_hash;
+    QString m_unit_sha256;  // taken once the whole units have passed
+    CWaveformOverviewBuilder m_overview;
+};
