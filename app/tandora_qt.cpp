@@ -216,7 +216,7 @@ void TandoraQT::closeEvent(QCloseEvent* event)
     } else if (m_runner->task()->progress().cancellable) {
         if (!user_prompt().ask_yes_no(QStringLiteral("Close"), close_question(state)))
             return;
-        m_runner->task()->cancel();
+        m_runner->cancel_to_close();
     } else {
         show_message(close_notice(state));
     }

@@ -40,6 +40,8 @@ struct SSlotLine {
     // The song's waveform overview (audio/waveform_overview.h); empty until the song has
     // passed through the program once.
     QByteArray overview;
+    // The line's first part: "Song 004 -- (12.34  MB)", or "Song 004 -- (Empty)".
+    QString head;
     // "Song 004 -- (12.34  MB)  4:00  −14.2 LUFS  Intro jam", or "Song 004 -- (Empty)".
     QString text;
 };

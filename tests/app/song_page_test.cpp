@@ -364,13 +364,16 @@ struct SCloseCase {
     bool yes;
     bool closes;
     bool imported;
+    // The file dialog, the question, and, when the import carried on, its result.
+    size_t boxes;
 };
 
 class CloseDuringImport : public SongPage, public ::testing::WithParamInterface<SCloseCase> {};
 
 }  // namespace
 
-// Closing asks first; Yes cancels the import and the window closes once it has stopped.
+// Closing asks first; Yes cancels the import and the window closes once it has stopped,
+// with no "Cancelled !" box to dismiss.
 TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
 {
     const SCloseCase& c = GetParam();
@@ -390,11 +393,12 @@ TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
     EXPECT_EQ(m_prompt.shown()[1].text, "An import is running. Cancel it and close?");
     wait_or_fail([&] { return m_window->isVisible() == !c.closes; });
     EXPECT_EQ(driver().songs().is_file_exist(0), c.imported);
+    EXPECT_EQ(m_prompt.shown().size(), c.boxes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringImport,
-                         ::testing::Values(SCloseCase{"Yes", true, true, false},
-                                           SCloseCase{"No", false, false, true}),
+                         ::testing::Values(SCloseCase{"Yes", true, true, false, 2},
+                                           SCloseCase{"No", false, false, true, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The list takes the room of a larger window: at 1000 px every slot shows, the Edit Song box
