@@ -4,6 +4,7 @@
 #include "app/message_box.h"
 #include "app/slot_line_delegate.h"
 #include "app/song_play.h"
+#include "audio/song_loudness.h"
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
@@ -75,10 +76,13 @@ void CSongPage::show_slots(int row)
     for (const SSlotLine& slot : lines) {
         auto* line = new QListWidgetItem(slot.holds_song ? m_icon_song : m_icon_empty, slot.text);
         if (slot.holds_song) {
-            // A narrow window cuts a long line: the tool tip keeps the name readable.
-            line->setToolTip(slot.name.isEmpty()
-                                 ? time_text(slot.seconds)
-                                 : slot.name + QStringLiteral("  ") + time_text(slot.seconds));
+            // A narrow window lets columns give way: the tool tip keeps the whole line.
+            line->setToolTip(slot.text);
+            line->setData(CSlotLineDelegate::kHeadRole, slot.head);
+            line->setData(CSlotLineDelegate::kLengthRole, time_text(slot.seconds));
+            if (slot.loudness)
+                line->setData(CSlotLineDelegate::kLoudnessRole,
+                              loudness_text(slot.loudness->integrated_lufs));
             line->setData(CSlotLineDelegate::kNameRole, slot.name);
             if (!slot.overview.isEmpty())
                 line->setData(CSlotLineDelegate::kOverviewRole, slot.overview);

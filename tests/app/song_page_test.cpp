@@ -1,3 +1,4 @@
+#include "app/slot_line_delegate.h"
 #include "song_page_fixture.h"
 
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include "test_wait.h"
 
@@ -386,7 +389,8 @@ TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
     CUserDuringWork user(*m_window, {});
     m_window->work_runner().installEventFilter(&user);
     QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
-    ASSERT_TRUE(wait_or_fail([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
+    ASSERT_TRUE(
+        wait_or_fail([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
     EXPECT_FALSE(m_window->close());
     wait_until_idle();
     ASSERT_GE(m_prompt.shown().size(), 2u);
@@ -472,3 +476,60 @@ TEST_F(SongPage, SyncSetListAsksOnceWithThePlanAndNamesTheSongs)
     EXPECT_TRUE(lines()[0].endsWith("  Opener")) << lines()[0].toStdString();
     EXPECT_TRUE(lines()[1].endsWith("  Closer")) << lines()[1].toStdString();
 }
+
+namespace {
+
+struct SColumnCase {
+    const char* name;
+    QSize window;
+    bool name_and_length_whole;
+};
+
+class SongColumns : public SongPage, public ::testing::WithParamInterface<SColumnCase> {};
+
+}  // namespace
+
+// Every song's line begins with its head, whole, at the smallest size; at the first-start
+// size the name and the length are drawn whole too, before the loudness and the strip.
+TEST_P(SongColumns, HeadAlwaysNameAndLengthAtTheFirstStartSize)
+{
+    connect_pedal(kPulseRing, {{2, 4032 * 64}});
+    write_tone(file("Intro jam at the club.wav"), 1, 44100, 22050);
+    m_prompt.answer_file(file("Intro jam at the club.wav"));
+    click("m_btnDownload");
+    m_window->resize(GetParam().window);
+    wait_or_fail([&] { return m_window->size() == GetParam().window; });
+    QCoreApplication::processEvents();
+    const auto& delegate = *static_cast<CSlotLineDelegate*>(list().itemDelegate());
+    QStyleOptionViewItem option;
+    option.initFrom(list().viewport());
+    option.widget = &list();
+    option.fontMetrics = QFontMetrics(option.font);
+    const int icon = list().style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, &list());
+    option.decorationSize = QSize(icon, icon);
+    const QFontMetrics& metrics = option.fontMetrics;
+    for (int row : {0, 2}) {
+        option.rect = list().visualItemRect(list().item(row));
+        const QModelIndex index = list().model()->index(row, 0);
+        const SSlotLineColumns at = delegate.columns(option, index);
+        const QString head = index.data(CSlotLineDelegate::kHeadRole).toString();
+        EXPECT_TRUE(list().item(row)->text().startsWith(head));
+        EXPECT_EQ(at.head.left(), option.rect.left());
+        EXPECT_GE(at.head.width(), icon + metrics.horizontalAdvance(head)) << row;
+        if (!GetParam().name_and_length_whole)
+            continue;
+        const QString name = index.data(CSlotLineDelegate::kNameRole).toString();
+        EXPECT_GE(at.name.width(), metrics.horizontalAdvance(name)) << row;
+        EXPECT_GE(at.length.width(),
+                  metrics.horizontalAdvance(index.data(CSlotLineDelegate::kLengthRole).toString()))
+            << row;
+        EXPECT_LE(at.length.right(), option.rect.right());
+    }
+    EXPECT_EQ(list().model()->index(0, 0).data(CSlotLineDelegate::kNameRole).toString(),
+              "Intro jam at the club");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SongColumns,
+                         ::testing::Values(SColumnCase{"Smallest", QSize(704, 595), false},
+                                           SColumnCase{"FirstStart", QSize(1100, 760), true}),
+                         [](const auto& info) { return std::string(info.param.name); });
