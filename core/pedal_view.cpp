@@ -85,6 +85,13 @@ SSlotLine slot_line(const CPedalSession& session, unsigned int slot)
     return line_of(session, slot, known_songs(session));
 }
 
+QString song_name_line(const CPedalSession& session, unsigned int slot)
+{
+    const SSlotLine line = slot_line(session, slot);
+    return (line.name.isEmpty() ? slot_song_name(slot) : line.name) + QStringLiteral(" \u00b7 ") +
+           time_text(line.seconds);
+}
+
 std::vector<SSlotLine> slot_lines(const CPedalSession& session)
 {
     const std::vector<SLibrarySong> known = known_songs(session);

@@ -55,6 +55,9 @@ struct SFreeSpace {
 };
 
 SPedalIdentity pedal_identity(const CPedalSession& session);
+// The song in `slot` as a musician names it, for the questions about it: "Intro jam · 4:00",
+// or "Song 004 · 4:00" for a song without a name.
+QString song_name_line(const CPedalSession& session, unsigned int slot);
 std::vector<SSlotLine> slot_lines(const CPedalSession& session);
 SSlotLine slot_line(const CPedalSession& session, unsigned int slot);
 SFreeSpace free_space(const CPedalSession& session);

@@ -92,8 +92,9 @@ TEST_F(SongImport, FileDroppedOnASongAsksFirstAndNoLeavesIt)
     m_prompt.answer_yes_no(false);
     drop_files(0, {tone("one.wav")});
     ASSERT_EQ(m_prompt.shown().size(), 1u);
-    EXPECT_EQ(m_prompt.shown()[0].text,
-              "'Song 001 -- (0.02  MB)' already exist, continue to overwrite the song?");
+    EXPECT_EQ(
+        m_prompt.shown()[0].text.toStdString(),
+        "'Song 001 -- (0.02  MB)' already exist, continue to overwrite the song?\nSong 001 \u00b7 0:00");
     EXPECT_EQ(pedal.count_commands(EPedalMode::UPDATE, kFlashWrite), 0u);
     EXPECT_EQ(stored_song(0), before);
 }

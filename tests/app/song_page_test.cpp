@@ -61,8 +61,9 @@ TEST_F(SongPage, ImportOverASongAsksOnceTheFileIsCheckedAndNoDoesNothingElse)
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
     EXPECT_EQ(m_prompt.shown()[1].kind, EKind::QUESTION);
     EXPECT_EQ(m_prompt.shown()[1].title, "Overwrite warning");
-    EXPECT_EQ(m_prompt.shown()[1].text,
-              "'Song 001 -- (0.18  MB)' already exist, continue to overwrite the song?");
+    EXPECT_EQ(
+        m_prompt.shown()[1].text.toStdString(),
+        "'Song 001 -- (0.18  MB)' already exist, continue to overwrite the song?\nSong 001 \u00b7 0:01");
     EXPECT_TRUE(pedal.command_log().empty());
 }
 
@@ -200,8 +201,10 @@ TEST_F(SongPage, DeletingTheOnlySongOfALegacyModelAsksAndLeavesItEmpty)
     click("m_btnDelete");
     ASSERT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_EQ(m_prompt.shown()[0].title, "Delete");
-    // The question names the song as the list does, without its length.
-    EXPECT_EQ(m_prompt.shown()[0].text, "Continue to delete song '" + before[0].section("  ", 0, 1) + "' ?");
+    // The question names the song as the list does, without its length, then by its name.
+    EXPECT_EQ(m_prompt.shown()[0].text.toStdString(),
+              ("Continue to delete song '" + before[0].section("  ", 0, 1) + "' ?\nSong 001 \u00b7 0:00")
+                  .toStdString());
     EXPECT_EQ(lines(), before);
 
     m_prompt.answer_yes_no(true);
@@ -533,3 +536,25 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SongColumns,
                          ::testing::Values(SColumnCase{"Smallest", QSize(704, 595), false},
                                            SColumnCase{"FirstStart", QSize(1100, 760), true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The overwrite question names the song that goes as the musician knows it and, before
+// anything is written, says that the new file is cut short.
+TEST_F(SongPage, OverwriteQuestionNamesTheSongAndACutFile)
+{
+    connect_pedal(kPulseRing);
+    write_tone(file("Intro jam.wav"), 1, 44100, 88200);
+    m_prompt.answer_file(file("Intro jam.wav"));
+    click("m_btnDownload");
+    // A download cut at half of its two seconds.
+    write_tone(file("cut.wav"), 1, 44100, 88200);
+    QFile cut(file("cut.wav"));
+    ASSERT_TRUE(cut.resize(44 + 88200));
+    m_prompt.clear();
+    m_prompt.answer_file(file("cut.wav"));
+    m_prompt.answer_yes_no(false);
+    click("m_btnDownload");
+    ASSERT_EQ(m_prompt.shown().size(), 2u);
+    EXPECT_EQ(m_prompt.shown()[1].text.split('\n').mid(1),
+              QStringList({"Intro jam \u00b7 0:02", "The file ends at 0:01 of the 0:02 its header gives."}));
+    EXPECT_EQ(list().item(0)->data(CSlotLineDelegate::kNameRole).toString(), "Intro jam");
+}
