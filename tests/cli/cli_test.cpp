@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
             "overwrite_cut_file",
             {"import", "1", "@cut.wav"},
             1,
-            "overwrite the song?\nSong 001 \u00b7 0:00\nThe file ends at 0:01 of the 0:02 its header gives."},
+            "overwrite the song?\ntone \u00b7 0:00\nThe file ends at 0:01 of the 0:02 its header gives."},
         SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"},
         SBadInput{"backup_not_empty", {"backup", "@"}, 1, "is not empty"},
         SBadInput{"restore_no_backup", {"restore", "@"}, 1, "is not a Tandora backup"},
