@@ -45,6 +45,9 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
                 this, [this, row, name] { on_rename(row, name); }, Qt::QueuedConnection);
         },
         m_ui.m_lstSong));
+    // Export and Delete take every selected line; the current line drives the rest.
+    m_ui.m_lstSong->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(m_ui.m_lstSong, &QListWidget::itemSelectionChanged, this, [this] { update_buttons(); });
     m_ui.m_lstSong->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);
     m_ui.m_lstSong->viewport()->installEventFilter(this);
@@ -128,18 +131,23 @@ void CSongPage::update_buttons()
     // A stereo pedal takes both channels as they are.
     m_ui.m_comMonoMode->setEnabled(idle && pedal_identity(m_session).channels <= 1);
     m_ui.m_comLoudness->setEnabled(idle);
-    // Once a slot is chosen, what it holds decides the slot's commands.
-    if (m_current != -1)
+    // Once a slot is chosen, what it holds decides the slot's commands; with no line
+    // selected they are off.
+    if (m_current != -1 && !m_ui.m_lstSong->selectedItems().isEmpty()) {
         update_edit_buttons();
-    else
+    } else {
+        m_ui.m_btnUpload->setEnabled(false);
+        m_ui.m_btnDelete->setEnabled(false);
         m_play->update_buttons(false);
+    }
 }
 
 void CSongPage::update_edit_buttons()
 {
     const bool song = m_runner.idle() && keeps_songs() && slot_holds_song(m_current);
-    m_ui.m_btnUpload->setEnabled(song);
-    m_ui.m_btnDelete->setEnabled(song);
+    const bool several = m_runner.idle() && keeps_songs() && selected_songs().size() > 1;
+    m_ui.m_btnUpload->setEnabled(song || several);
+    m_ui.m_btnDelete->setEnabled(song || several);
     m_play->update_buttons(song);
 }
 

@@ -558,3 +558,36 @@ TEST_F(SongPage, OverwriteQuestionNamesTheSongAndACutFile)
               QStringList({"Intro jam \u00b7 0:02", "The file ends at 0:01 of the 0:02 its header gives."}));
     EXPECT_EQ(list().item(0)->data(CSlotLineDelegate::kNameRole).toString(), "Intro jam");
 }
+
+// Two songs named alike and one without a name, selected together, go into the chosen
+// folder under their names, the second of the pair with " (2)"; one question covers the
+// file that was there.
+TEST_F(SongPage, SeveralSelectedSongsExportIntoAFolderUnderTheirNames)
+{
+    connect_pedal(kPulseRing, {{2, 4032 * 64}});
+    write_tone(file("Jam.wav"), 1, 44100, 22050);
+    for (int slot : {0, 1}) {
+        list().setCurrentRow(slot);
+        m_prompt.answer_file(file("Jam.wav"));
+        click("m_btnDownload");
+    }
+    QDir(m_files.path()).mkdir("out");
+    const QString out = m_files.filePath("out");
+    QFile existing(out + "/Jam.wav");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    list().clearSelection();
+    EXPECT_FALSE(widget<QPushButton>("m_btnUpload")->isEnabled());
+    for (int slot : {0, 1, 2})
+        list().item(slot)->setSelected(true);
+    EXPECT_TRUE(widget<QPushButton>("m_btnUpload")->isEnabled());
+    m_prompt.clear();
+    m_prompt.answer_file(out);
+    m_prompt.answer_yes_no(true);
+    click("m_btnUpload");
+    wait_until_idle();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList({"Jam (2).wav", "Jam.wav", "Song 003.wav"}));
+    EXPECT_GT(QFileInfo(out + "/Jam.wav").size(), 44);
+    ASSERT_GE(m_prompt.shown().size(), 2u);
+    EXPECT_EQ(m_prompt.shown()[1].text, "These files already exist, continue to overwrite them?\nJam.wav");
+}
