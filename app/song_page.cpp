@@ -47,6 +47,8 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
         m_ui.m_lstSong));
     // Export and Delete take every selected line; the current line drives the rest.
     m_ui.m_lstSong->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A song's columns give way to the line's width: nothing lies past its right edge.
+    m_ui.m_lstSong->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_ui.m_lstSong, &QListWidget::itemSelectionChanged, this, [this] { update_buttons(); });
     m_ui.m_lstSong->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);

@@ -591,3 +591,18 @@ TEST_F(SongPage, SeveralSelectedSongsExportIntoAFolderUnderTheirNames)
     ASSERT_GE(m_prompt.shown().size(), 2u);
     EXPECT_EQ(m_prompt.shown()[1].text, "These files already exist, continue to overwrite them?\nJam.wav");
 }
+
+TEST_F(SongPage, SeveralSelectedSongsAreDeletedAfterOneQuestionNamingThem)
+{
+    connect_pedal(kPulseRing, {{0, 4032 * 64}, {2, 4032 * 64}});
+    list().item(0)->setSelected(true);
+    list().item(2)->setSelected(true);
+    m_prompt.answer_yes_no(true);
+    click("m_btnDelete");
+    wait_until_idle();
+    ASSERT_GE(m_prompt.shown().size(), 1u);
+    EXPECT_EQ(m_prompt.shown()[0].text,
+              "Continue to delete these songs?\nSong 001 \u00b7 0:01\nSong 003 \u00b7 0:01");
+    EXPECT_EQ(lines()[0], empty_line(0));
+    EXPECT_EQ(lines()[2], empty_line(2));
+}
