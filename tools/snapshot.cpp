@@ -1,7 +1,7 @@
 // Saves pictures of the main window, at the size of a first start, into the given folder:
 // song-page.png, firmware-page.png, firmware-page-local.png with the local package source
 // chosen; song-page-smallest.png at the window's minimum size; and song-page-large.png of
-// the window grown to 900 x 1000, playing the first song.
+// the window grown to 1100 x 1000, playing the first song.
 // With --pedal, an emulated PULSE RING in update mode, holding songs named in the library in
 // slots 1 and 3, is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes
 // that the start-up raises are answered silently, so it runs unattended (offscreen or under Xvfb).
@@ -101,7 +101,7 @@ bool save_pages(const QDir& folder)
     QApplication::processEvents();
     saved &= window.grab().save(folder.filePath("song-page-smallest.png"));
     // The window grown: every slot shows; the first song plays.
-    window.resize(900, 1000);
+    window.resize(1100, 1000);
     window.song_page().on_play();
     while (!window.work_runner().idle())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
