@@ -6,6 +6,7 @@
 #include "app/user_prompt.h"
 #include "app/work_runner.h"
 #include "core/firmware_update/firmware_update.h"
+#include "core/online/update_server.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
 #include "support/neat.h"
@@ -28,6 +29,14 @@ CFirmwarePage::CFirmwarePage(Ui_TandoraQTClass& ui, CPedalSession& session, CWor
 {
     m_ui.m_tabFirmwareUpdate->setWindowOpacity(0.5);
     show_update_mode();
+    // Without an update server (the demo, unless given one) nothing will fill the list.
+    if (UPDATE_SERVER::base().isEmpty()) {
+        const QString why = QStringLiteral(
+            "No update server in the demo: the firmware list stays empty. "
+            "Tick \"Select local file for updating\" to install a file.");
+        m_ui.m_comNewSoftware->setPlaceholderText(QStringLiteral("No update server in the demo"));
+        m_ui.m_comNewSoftware->setToolTip(why);
+    }
     connect(m_ui.m_editPath, &QLineEdit::textChanged, this, [this] { update_buttons(); });
 }
 

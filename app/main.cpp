@@ -2,6 +2,7 @@
 #include "app/qt_user_prompt.h"
 #include "app/tandora_qt.h"
 #include "app/user_prompt.h"
+#include "app/window_geometry.h"
 #include "core/front_end_options.h"
 #include "core/pedal_session.h"
 #include "demo/demo_start.h"
@@ -82,8 +83,10 @@ int main(int argc, char** argv)
         // thread is stopped and joined while the MIDI service is still there.
         CPedalSession session;
         auto window = std::make_unique<TandoraQT>(session, options.demo);
+        restore_window_geometry(*window);
         window->show();
         exit_code = app.exec();
+        remember_window_geometry(*window);
     }
     install_user_prompt(nullptr);
     return exit_code;

@@ -11,12 +11,7 @@
 
 namespace {
 
-// The strip takes a quarter of a narrow line, at most this many pixels of a wide one: the
-// name before it matters more.
-constexpr int kStripWidest = 100;
-constexpr int kStripMargin = 4;
-
-// The line as far as the list shows it: a strip past the view's right edge would be
+// The line as far as the list shows it: a column past the view's right edge would be
 // seen only by scrolling.
 QRect visible_line(const QStyleOptionViewItem& option)
 {
@@ -27,11 +22,9 @@ QRect visible_line(const QStyleOptionViewItem& option)
     return line;
 }
 
-QRect strip_rect(const QRect& line)
-{
-    const int width = std::min(kStripWidest, line.width() / 4);
-    return QRect(line.right() - kStripMargin - width, line.top() + 3, width, line.height() - 6);
-}
+// Wide enough for any slot's head, so the columns after it align: the digits of a size
+// are as wide as each other in the fonts of desktops.
+const QString kWidestHead = QStringLiteral("Song 000 -- (000.00  MB)");
 
 // Each pixel column draws the lowest and highest of the overview's columns it covers,
 // scaled to the song's own peak: a quiet song shows its shape too (its loudness is in
@@ -68,35 +61,68 @@ CSlotLineDelegate::CSlotLineDelegate(RenameHandler rename, QObject* parent)
 {
 }
 
+SSlotLineColumns CSlotLineDelegate::columns(const QStyleOptionViewItem& option,
+                                            const QModelIndex& index) const
+{
+    QStyleOptionViewItem head = option;
+    initStyleOption(&head, index);
+    head.text = index.data(kHeadRole).toString();
+    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+    // Where the style puts the text after the icon, and its margins on both sides.
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &head, option.widget);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
+    const int head_width = text.left() - option.rect.left() + 2 * margin +
+                           std::max(head.fontMetrics.horizontalAdvance(head.text),
+                                    head.fontMetrics.horizontalAdvance(kWidestHead));
+    SSlotLineTexts texts;
+    texts.head = head.text;
+    texts.name = index.data(kNameRole).toString();
+    texts.length = index.data(kLengthRole).toString();
+    texts.loudness = index.data(kLoudnessRole).toString();
+    texts.strip = !index.data(kOverviewRole).toByteArray().isEmpty();
+    return slot_line_columns(visible_line(option), head_width, head.fontMetrics, texts);
+}
+
 void CSlotLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const
 {
-    const QByteArray overview = index.data(kOverviewRole).toByteArray();
-    if (overview.isEmpty()) {
+    if (index.data(kHeadRole).toString().isEmpty()) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    const QRect strip = strip_rect(visible_line(option));
-    // The text ends where the strip begins, elided there.
-    QStyleOptionViewItem text_part = option;
-    text_part.rect.setRight(strip.left() - kStripMargin);
-    QStyledItemDelegate::paint(painter, text_part, index);
-    // Under the strip, the line's background and selection alone.
-    QStyleOptionViewItem rest = option;
-    initStyleOption(&rest, index);
-    rest.rect.setLeft(text_part.rect.right() + 1);
+    const SSlotLineColumns at = columns(option, index);
+    QStyleOptionViewItem line = option;
+    initStyleOption(&line, index);
     const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &rest, painter, option.widget);
+    // The line's background and selection under every column, then the icon and the head.
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &line, painter, option.widget);
+    QStyleOptionViewItem head = line;
+    head.text = index.data(kHeadRole).toString();
+    head.rect = at.head;
+    style->drawControl(QStyle::CE_ItemViewItem, &head, painter, option.widget);
 
     painter->save();
     const bool selected = option.state & QStyle::State_Selected;
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-    draw_overview(*painter, strip, overview);
-    const QVariant place = index.data(kPlaceRole);
-    if (place.isValid()) {
-        const int x = strip.left() + int(std::clamp(place.toDouble(), 0.0, 1.0) * (strip.width() - 1));
-        painter->setPen(QPen(QColor(220, 40, 40), 2));
-        painter->drawLine(x, option.rect.top() + 1, x, option.rect.bottom() - 1);
+    painter->setFont(line.font);
+    const auto draw_text = [&](const QRect& column, int role, Qt::Alignment align) {
+        if (!column.isEmpty())
+            painter->drawText(
+                column, int(align | Qt::AlignVCenter),
+                line.fontMetrics.elidedText(index.data(role).toString(), Qt::ElideRight, column.width()));
+    };
+    draw_text(at.name, kNameRole, Qt::AlignLeft);
+    draw_text(at.length, kLengthRole, Qt::AlignRight);
+    draw_text(at.loudness, kLoudnessRole, Qt::AlignRight);
+    if (!at.strip.isEmpty()) {
+        const QRect strip = at.strip.adjusted(0, 3, 0, -3);
+        draw_overview(*painter, strip, index.data(kOverviewRole).toByteArray());
+        const QVariant place = index.data(kPlaceRole);
+        if (place.isValid()) {
+            const int x = strip.left() + int(std::clamp(place.toDouble(), 0.0, 1.0) * (strip.width() - 1));
+            painter->setPen(QPen(QColor(220, 40, 40), 2));
+            painter->drawLine(x, option.rect.top() + 1, x, option.rect.bottom() - 1);
+        }
     }
     painter->restore();
 }
@@ -105,9 +131,9 @@ QSize CSlotLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
 {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.setHeight(std::min(size.height(), kLineHeight));
-    // A line with a strip fits the view: its text is elided before the strip instead.
+    // A song's line fits the view: its columns give way instead.
     const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
-    if (view && !index.data(kOverviewRole).toByteArray().isEmpty())
+    if (view && !index.data(kHeadRole).toString().isEmpty())
         size.setWidth(std::min(size.width(), view->viewport()->width()));
     return size;
 }

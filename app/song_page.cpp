@@ -4,6 +4,7 @@
 #include "app/message_box.h"
 #include "app/slot_line_delegate.h"
 #include "app/song_play.h"
+#include "audio/song_loudness.h"
 #include "audio/song_time_text.h"
 #include "core/pedal_session.h"
 #include "core/pedal_view.h"
@@ -44,6 +45,11 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
                 this, [this, row, name] { on_rename(row, name); }, Qt::QueuedConnection);
         },
         m_ui.m_lstSong));
+    // Export and Delete take every selected line; the current line drives the rest.
+    m_ui.m_lstSong->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A song's columns give way to the line's width: nothing lies past its right edge.
+    m_ui.m_lstSong->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(m_ui.m_lstSong, &QListWidget::itemSelectionChanged, this, [this] { update_buttons(); });
     m_ui.m_lstSong->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);
     m_ui.m_lstSong->viewport()->installEventFilter(this);
@@ -75,10 +81,13 @@ void CSongPage::show_slots(int row)
     for (const SSlotLine& slot : lines) {
         auto* line = new QListWidgetItem(slot.holds_song ? m_icon_song : m_icon_empty, slot.text);
         if (slot.holds_song) {
-            // A narrow window cuts a long line: the tool tip keeps the name readable.
-            line->setToolTip(slot.name.isEmpty()
-                                 ? time_text(slot.seconds)
-                                 : slot.name + QStringLiteral("  ") + time_text(slot.seconds));
+            // A narrow window lets columns give way: the tool tip keeps the whole line.
+            line->setToolTip(slot.text);
+            line->setData(CSlotLineDelegate::kHeadRole, slot.head);
+            line->setData(CSlotLineDelegate::kLengthRole, time_text(slot.seconds));
+            if (slot.loudness)
+                line->setData(CSlotLineDelegate::kLoudnessRole,
+                              loudness_text(slot.loudness->integrated_lufs));
             line->setData(CSlotLineDelegate::kNameRole, slot.name);
             if (!slot.overview.isEmpty())
                 line->setData(CSlotLineDelegate::kOverviewRole, slot.overview);
@@ -124,18 +133,23 @@ void CSongPage::update_buttons()
     // A stereo pedal takes both channels as they are.
     m_ui.m_comMonoMode->setEnabled(idle && pedal_identity(m_session).channels <= 1);
     m_ui.m_comLoudness->setEnabled(idle);
-    // Once a slot is chosen, what it holds decides the slot's commands.
-    if (m_current != -1)
+    // Once a slot is chosen, what it holds decides the slot's commands; with no line
+    // selected they are off.
+    if (m_current != -1 && !m_ui.m_lstSong->selectedItems().isEmpty()) {
         update_edit_buttons();
-    else
+    } else {
+        m_ui.m_btnUpload->setEnabled(false);
+        m_ui.m_btnDelete->setEnabled(false);
         m_play->update_buttons(false);
+    }
 }
 
 void CSongPage::update_edit_buttons()
 {
     const bool song = m_runner.idle() && keeps_songs() && slot_holds_song(m_current);
-    m_ui.m_btnUpload->setEnabled(song);
-    m_ui.m_btnDelete->setEnabled(song);
+    const bool several = m_runner.idle() && keeps_songs() && selected_songs().size() > 1;
+    m_ui.m_btnUpload->setEnabled(song || several);
+    m_ui.m_btnDelete->setEnabled(song || several);
     m_play->update_buttons(song);
 }
 

@@ -8,12 +8,18 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class CPedalSession;
 class CSongPlay;
 class QDropEvent;
+
 class QWidget;
 class Ui_TandoraQTClass;
+
+// `names` of files for one folder, a second equal name (case ignored) given " (2)" before
+// its extension, a third " (3)", and so on.
+QStringList export_file_names(const QStringList& names);
 
 // The Song Edit page: one line per slot of the pedal, the free space under it, the mono
 // and verify settings, and the commands on the selected slot (Export, Import, Delete) and
@@ -38,8 +44,10 @@ public:
     SImportSettings import_settings() const;
 
     void on_row_changed(int row);
+    // Several songs selected: each into a chosen folder under its name; one: as asked.
     void on_export();
     void on_import();
+    // Several songs selected: all of them, after one question naming them.
     void on_delete();
     // Names the song in `slot`, from the list's line editor (F2 or a double-click).
     void on_rename(int slot, const QString& name);
@@ -60,6 +68,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The slots of the selected lines that hold songs, in slot order.
+    std::vector<int> selected_songs() const;
+    void export_several(const std::vector<int>& chosen);
+    void delete_several(const std::vector<int>& chosen);
     void init_mono_mode();
     void init_loudness();
     void init_verify_import();

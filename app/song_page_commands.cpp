@@ -66,6 +66,10 @@ bool CSongPage::is_still_selected(int slot) const
 
 void CSongPage::on_export()
 {
+    if (const std::vector<int> several = selected_songs(); several.size() > 1 && m_runner.idle()) {
+        export_several(several);
+        return;
+    }
     const int slot = m_current;
     if (!m_runner.idle() || !slot_holds_song(slot))
         return;
@@ -133,6 +137,10 @@ void CSongPage::start_import(int first_slot, const QStringList& paths, const QSt
 
 void CSongPage::on_delete()
 {
+    if (const std::vector<int> several = selected_songs(); several.size() > 1 && m_runner.idle()) {
+        delete_several(several);
+        return;
+    }
     const int slot = m_current;
     if (!m_runner.idle() || !slot_holds_song(slot))
         return;

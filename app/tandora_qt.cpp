@@ -3,6 +3,7 @@
 #include "app/firmware_page.h"
 #include "app/message_box.h"
 #include "app/page_anchors.h"
+#include "app/page_picture.h"
 #include "app/pedal_watch.h"
 #include "app/program_update_offer.h"
 #include "app/song_page.h"
@@ -18,7 +19,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QImage>
 #include <QLabel>
 #include <QTimer>
 #include <QTimerEvent>
@@ -26,19 +26,6 @@
 namespace {
 
 const QString kPictures = QStringLiteral(":/TandoraQT/Resources/Pictures/");
-
-// A page's picture stays at the top left, drawn once; where the window has grown past it,
-// the page shows the colour the picture ends in, so the two meet without a seam.
-QString background_rule(const QString& selector, const QString& picture)
-{
-    const QImage image(kPictures + picture);
-    const QColor rest =
-        image.isNull() ? QColor(Qt::white) : image.pixelColor(image.width() - 1, image.height() - 1);
-    return QStringLiteral(
-               "%1{background-image: url(%2%3); background-repeat: no-repeat; "
-               "background-position: top left; background-color: %4;}")
-        .arg(selector, kPictures, picture, rest.name());
-}
 
 // Tab 0 holds the song page, tab 1 the firmware page.
 constexpr int kSongTab = 0;
@@ -69,7 +56,7 @@ TandoraQT::TandoraQT(CPedalSession& session, bool demo, QWidget* parent)
         });
     connect(m_runner.get(), &CWorkRunner::state_changed, this,
             [this](EWorkState state) { show_work_state(state); });
-    init_style_sheet();
+    init_pictures();
     update_window_title();
     m_song_page->update_buttons();
     m_firmware_page->update_buttons();
@@ -134,11 +121,11 @@ void TandoraQT::fit_font_to_form()
     }
 }
 
-void TandoraQT::init_style_sheet()
+void TandoraQT::init_pictures()
 {
-    setStyleSheet(background_rule(QStringLiteral("QWidget#song"), QStringLiteral("Bg1.jpg")) +
-                  background_rule(QStringLiteral("QWidget#m_tabFirmwareUpdate"), QStringLiteral("Bg3.jpg")) +
-                  background_rule(QStringLiteral("QMainWindow"), QStringLiteral("Bg2.jpg")));
+    new CPagePicture(ui.song, kPictures + QStringLiteral("Bg1.jpg"));
+    new CPagePicture(ui.m_tabFirmwareUpdate, kPictures + QStringLiteral("Bg3.jpg"));
+    new CPagePicture(this, kPictures + QStringLiteral("Bg2.jpg"));
 }
 
 void TandoraQT::anchor_pages()
@@ -216,7 +203,7 @@ void TandoraQT::closeEvent(QCloseEvent* event)
     } else if (m_runner->task()->progress().cancellable) {
         if (!user_prompt().ask_yes_no(QStringLiteral("Close"), close_question(state)))
             return;
-        m_runner->task()->cancel();
+        m_runner->cancel_to_close();
     } else {
         show_message(close_notice(state));
     }

@@ -61,7 +61,8 @@ protected slots:
 
 private:
     void fit_font_to_form();
-    void init_style_sheet();
+    // Each page's picture under its widgets, extended as the window grows.
+    void init_pictures();
     // As the window grows the song list takes the room; the Edit Song box keeps its place
     // at the right edge, the settings under the list theirs at the bottom.
     void anchor_pages();

@@ -120,6 +120,13 @@ void CWorkRunner::start(EWorkState state, Job job, Finish finish)
     });
 }
 
+void CWorkRunner::cancel_to_close()
+{
+    m_closing = true;
+    if (m_task)
+        m_task->cancel();
+}
+
 void CWorkRunner::wake_from_worker()
 {
     // One wake in flight at a time: a flood of progress steps must not flood the pipe.
@@ -161,7 +168,8 @@ void CWorkRunner::finish()
     Finish done = std::move(m_finish);
     m_finish = nullptr;
     m_task->set_listener(nullptr);
-    done(*result);
+    if (!m_closing)
+        done(*result);
     m_task.reset();
     m_bar->hide();
     m_cancel->hide();

@@ -61,6 +61,9 @@ public:
     CQuestions& questions();
     // Where a question's Play sends its song (see CPromptHandover::set_song_player).
     void set_song_player(std::function<void(const std::shared_ptr<const CSongStream>&)> play);
+    // The user cancelled the job to close the window, which closes once the job ends: the
+    // job's finish, with its result, is left out, as nobody is left to read it.
+    void cancel_to_close();
     // The window is going away: a question waiting is answered No, and the job is
     // cancelled where it still can be.
     void stop();
@@ -88,6 +91,7 @@ private:
     std::mutex m_mutex;
     std::optional<COperationResult> m_result;
     Finish m_finish;
+    bool m_closing = false;
     std::atomic<bool> m_wake_pending{false};
     std::unique_ptr<CThreadWake> m_wake;
 };

@@ -31,12 +31,19 @@ const char* song_import_result_text(ESongImportResult result)
     return "";
 }
 
+QString cut_file_note(const SSongImport& import)
+{
+    if (!import.header_seconds || !import.file_seconds)
+        return {};
+    return QStringLiteral("The file ends at %1 of the %2 its header gives.")
+        .arg(time_text(*import.file_seconds), time_text(*import.header_seconds));
+}
+
 QStringList song_import_notes(const SSongImport& import)
 {
     QStringList notes;
-    if (import.header_seconds && import.file_seconds)
-        notes << QStringLiteral("The file ends at %1 of the %2 its header gives.")
-                     .arg(time_text(*import.file_seconds), time_text(*import.header_seconds));
+    if (const QString cut = cut_file_note(import); !cut.isEmpty())
+        notes << cut;
     if (import.clipped_samples > 0)
         notes << QStringLiteral("%1 samples beyond full scale were clipped.").arg(import.clipped_samples);
     if (import.gain.peak_limited)
@@ -75,7 +82,8 @@ QString song_import_message(const SSongImport& import, const QString& path, cons
             return QStringLiteral("%1 holds a sample that is not a number (NaN or infinity) at %2.")
                 .arg(name, time_text(import.not_finite_seconds));
         case ESongImportResult::BAD_RATE:
-            return QStringLiteral("%1 has a sample rate of %2 Hz. Tandora takes files of 1,000 to 768,000 Hz.")
+            return QStringLiteral(
+                       "%1 has a sample rate of %2 Hz. Tandora takes files of 1,000 to 768,000 Hz.")
                 .arg(name)
                 .arg(import.file_rate);
         case ESongImportResult::CANCELLED:

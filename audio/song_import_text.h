@@ -11,6 +11,10 @@
 // A short name of the result ("File too large!" for TOO_LONG, as the pedal results say it).
 const char* song_import_result_text(ESongImportResult result);
 
+// "The file ends at 0:02 of the 4:00 its header gives." for a file shorter than its header
+// says (a cut download); empty for a whole file.
+QString cut_file_note(const SSongImport& import);
+
 // What the user is told about an import that went through with a flaw, a line each: a
 // file shorter than its header says, samples clipped, a loudness short of the target as
 // the peaks allow no more ("reached −15.1 LUFS; the peaks allow no more") or the gain limit

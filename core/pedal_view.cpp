@@ -57,12 +57,14 @@ SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::ve
     line.slot = slot;
     line.holds_song = session.slot_holds_song(static_cast<int>(slot));
     if (!line.holds_song) {
-        line.text = slot_song_name(slot) + QStringLiteral(" -- (Empty)");
+        line.head = slot_song_name(slot) + QStringLiteral(" -- (Empty)");
+        line.text = line.head;
         return line;
     }
     line.bytes = session.songs().get_file_length(slot);
     line.seconds = session.song_seconds(line.bytes);
-    line.text = session.songs().get_name(slot) + QStringLiteral("  ") + time_text(line.seconds);
+    line.head = session.songs().get_name(slot);
+    line.text = line.head + QStringLiteral("  ") + time_text(line.seconds);
     const SLibrarySong* song = song_in(known, slot, session.slot_fingerprint(static_cast<int>(slot)));
     if (!song)
         return line;
@@ -81,6 +83,13 @@ SSlotLine line_of(const CPedalSession& session, unsigned int slot, const std::ve
 SSlotLine slot_line(const CPedalSession& session, unsigned int slot)
 {
     return line_of(session, slot, known_songs(session));
+}
+
+QString song_name_line(const CPedalSession& session, unsigned int slot)
+{
+    const SSlotLine line = slot_line(session, slot);
+    return (line.name.isEmpty() ? slot_song_name(slot) : line.name) + QStringLiteral(" \u00b7 ") +
+           time_text(line.seconds);
 }
 
 std::vector<SSlotLine> slot_lines(const CPedalSession& session)

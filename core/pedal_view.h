@@ -40,6 +40,8 @@ struct SSlotLine {
     // The song's waveform overview (audio/waveform_overview.h); empty until the song has
     // passed through the program once.
     QByteArray overview;
+    // The line's first part: "Song 004 -- (12.34  MB)", or "Song 004 -- (Empty)".
+    QString head;
     // "Song 004 -- (12.34  MB)  4:00  −14.2 LUFS  Intro jam", or "Song 004 -- (Empty)".
     QString text;
 };
@@ -55,6 +57,9 @@ struct SFreeSpace {
 };
 
 SPedalIdentity pedal_identity(const CPedalSession& session);
+// The song in `slot` as a musician names it, for the questions about it: "Intro jam · 4:00",
+// or "Song 004 · 4:00" for a song without a name.
+QString song_name_line(const CPedalSession& session, unsigned int slot);
 std::vector<SSlotLine> slot_lines(const CPedalSession& session);
 SSlotLine slot_line(const CPedalSession& session, unsigned int slot);
 SFreeSpace free_space(const CPedalSession& session);

@@ -1,6 +1,7 @@
-// Saves pictures of the main window as it comes up into the given folder: song-page.png,
-// firmware-page.png, firmware-page-local.png with the local package source chosen, and
-// song-page-large.png of the window grown to 900 x 1000, playing the first song.
+// Saves pictures of the main window, at the size of a first start, into the given folder:
+// song-page.png, firmware-page.png, firmware-page-local.png with the local package source
+// chosen; song-page-smallest.png at the window's minimum size; and song-page-large.png of
+// the window grown to 1100 x 1000, playing the first song.
 // With --pedal, an emulated PULSE RING in update mode, holding songs named in the library in
 // slots 1 and 3, is plugged in first, on a virtual MIDI system, so the pictures show a connected pedal. Boxes
 // that the start-up raises are answered silently, so it runs unattended (offscreen or under Xvfb).
@@ -12,6 +13,7 @@
 #include "app/song_page.h"
 #include "app/song_play.h"
 #include "app/tandora_qt.h"
+#include "app/window_geometry.h"
 #include "app/work_runner.h"
 #include "core/pedal_session.h"
 #include "core/song_commands/slot_loudness.h"
@@ -68,6 +70,8 @@ bool save_pages(const QDir& folder)
     const QTemporaryDir data;
     session.set_library(std::make_unique<CSongLibrary>(data.filePath("library.sqlite")));
     TandoraQT window(session);
+    // The size of a first start on a screen large enough for it, whatever the screen here.
+    window.resize(first_start_size(QRect(), window.minimumSize()));
     window.show();
     // The window looks for the pedal off its own thread.
     while (!window.work_runner().idle())
@@ -92,9 +96,12 @@ bool save_pages(const QDir& folder)
     window.firmware_page().on_select_local(true);
     QApplication::processEvents();
     saved &= window.grab().save(folder.filePath("firmware-page-local.png"));
-    // The window grown: every slot shows; the first song plays.
     pages->setCurrentIndex(0);
-    window.resize(900, 1000);
+    window.resize(window.minimumSize());
+    QApplication::processEvents();
+    saved &= window.grab().save(folder.filePath("song-page-smallest.png"));
+    // The window grown: every slot shows; the first song plays.
+    window.resize(1100, 1000);
     window.song_page().on_play();
     while (!window.work_runner().idle())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);

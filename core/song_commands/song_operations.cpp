@@ -6,9 +6,10 @@
 #include "audio/song_import_text.h"
 #include "audio/song_stream.h"
 #include "audio/song_time_text.h"
-#include "core/song_commands/import_pages.h"
 #include "core/pedal_session.h"
+#include "core/pedal_view.h"
 #include "core/questions.h"
+#include "core/song_commands/import_pages.h"
 #include "core/song_commands/song_records.h"
 #include "core/song_commands/song_settings.h"
 #include "library/cached_file_hash.h"
@@ -281,9 +282,14 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
     return import_checked(
         session, path, slot, settings, task, verify,
         [&](int replaced, const SSongImport& import) {
-            const QString text = overwrite_question(replaced_lines(session, replaced, 1));
+            // The song that goes, as the musician knows it, and a file cut short, before
+            // anything is written.
+            QStringList text{overwrite_question(replaced_lines(session, replaced, 1)),
+                             song_name_line(session, static_cast<unsigned int>(replaced)),
+                             cut_file_note(import)};
+            text.removeAll(QString());
             // The user may hear the file as the pedal will hold it before answering.
-            return questions.ask_yes_no_playing(kOverwriteTitle, text, [&] {
+            return questions.ask_yes_no_playing(kOverwriteTitle, text.join(QLatin1Char('\n')), [&] {
                 return song_to_play(session, path, settings, import);
             });
         },
@@ -440,9 +446,9 @@ COperationResult delete_song(CPedalSession& session, int slot, CQuestions& quest
         return COperationResult::song(LOOPER_RESULT_BAD_SLOT);
     const auto unsigned_slot = static_cast<unsigned int>(slot);
     if (session.slot_holds_song(slot) &&
-        !questions.ask_yes_no(
-            QStringLiteral("Delete"),
-            QStringLiteral("Continue to delete song '%1' ?").arg(session.songs().get_name(unsigned_slot))))
+        !questions.ask_yes_no(QStringLiteral("Delete"), QStringLiteral("Continue to delete song '%1' ?\n%2")
+                                                            .arg(session.songs().get_name(unsigned_slot),
+                                                                 song_name_line(session, unsigned_slot))))
         return COperationResult::declined();
     return empty_slot(session, slot);
 }

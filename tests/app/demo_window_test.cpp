@@ -6,6 +6,7 @@
 #include "window_driver.h"
 
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <memory>
@@ -34,6 +35,10 @@ TEST(DemoWindow, ShowsTheDemoTitleAndTheStarterSongs)
     EXPECT_TRUE(list->item(1)->text().startsWith("Song 002 -- (0."));
     EXPECT_EQ(list->item(2)->text(), "Song 003 -- (Empty)");
     EXPECT_TRUE(prompt.messages().isEmpty());
+    // The firmware page says why its list stays empty.
+    const auto* firmware_list = window.findChild<QComboBox*>("m_comNewSoftware");
+    EXPECT_EQ(firmware_list->count(), 0);
+    EXPECT_EQ(firmware_list->placeholderText(), "No update server in the demo");
     window_holder.reset();
     UPDATE_SERVER::set_base(server);
 }

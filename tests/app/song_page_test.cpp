@@ -1,3 +1,4 @@
+#include "app/slot_line_delegate.h"
 #include "song_page_fixture.h"
 
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include "test_wait.h"
 #include <cerrno>
@@ -59,8 +62,9 @@ TEST_F(SongPage, ImportOverASongAsksOnceTheFileIsCheckedAndNoDoesNothingElse)
     EXPECT_EQ(m_prompt.shown()[0].kind, EKind::OPEN_FILE);
     EXPECT_EQ(m_prompt.shown()[1].kind, EKind::QUESTION);
     EXPECT_EQ(m_prompt.shown()[1].title, "Overwrite warning");
-    EXPECT_EQ(m_prompt.shown()[1].text,
-              "'Song 001 -- (0.18  MB)' already exist, continue to overwrite the song?");
+    EXPECT_EQ(
+        m_prompt.shown()[1].text.toStdString(),
+        "'Song 001 -- (0.18  MB)' already exist, continue to overwrite the song?\nSong 001 \u00b7 0:01");
     EXPECT_TRUE(pedal.command_log().empty());
 }
 
@@ -198,8 +202,10 @@ TEST_F(SongPage, DeletingTheOnlySongOfALegacyModelAsksAndLeavesItEmpty)
     click("m_btnDelete");
     ASSERT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_EQ(m_prompt.shown()[0].title, "Delete");
-    // The question names the song as the list does, without its length.
-    EXPECT_EQ(m_prompt.shown()[0].text, "Continue to delete song '" + before[0].section("  ", 0, 1) + "' ?");
+    // The question names the song as the list does, without its length, then by its name.
+    EXPECT_EQ(m_prompt.shown()[0].text.toStdString(),
+              ("Continue to delete song '" + before[0].section("  ", 0, 1) + "' ?\nSong 001 \u00b7 0:00")
+                  .toStdString());
     EXPECT_EQ(lines(), before);
 
     m_prompt.answer_yes_no(true);
@@ -366,13 +372,16 @@ struct SCloseCase {
     bool yes;
     bool closes;
     bool imported;
+    // The file dialog, the question, and, when the import carried on, its result.
+    size_t boxes;
 };
 
 class CloseDuringImport : public SongPage, public ::testing::WithParamInterface<SCloseCase> {};
 
 }  // namespace
 
-// Closing asks first; Yes cancels the import and the window closes once it has stopped.
+// Closing asks first; Yes cancels the import and the window closes once it has stopped,
+// with no "Cancelled !" box to dismiss.
 TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
 {
     const SCloseCase& c = GetParam();
@@ -385,18 +394,20 @@ TEST_P(CloseDuringImport, AsksThenCancelsAndClosesOrCarriesOn)
     CUserDuringWork user(*m_window, {});
     m_window->work_runner().installEventFilter(&user);
     QTest::mouseClick(widget<QPushButton>("m_btnDownload"), Qt::LeftButton);
-    ASSERT_TRUE(wait_or_fail([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
+    ASSERT_TRUE(
+        wait_or_fail([&] { return pedal.count_commands(EPedalMode::UPDATE, kFlashWrite) > 0; }, 60000));
     EXPECT_FALSE(m_window->close());
     wait_until_idle();
     ASSERT_GE(m_prompt.shown().size(), 2u);
     EXPECT_EQ(m_prompt.shown()[1].text, "An import is running. Cancel it and close?");
     wait_or_fail([&] { return m_window->isVisible() == !c.closes; });
     EXPECT_EQ(driver().songs().is_file_exist(0), c.imported);
+    EXPECT_EQ(m_prompt.shown().size(), c.boxes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringImport,
-                         ::testing::Values(SCloseCase{"Yes", true, true, false},
-                                           SCloseCase{"No", false, false, true}),
+                         ::testing::Values(SCloseCase{"Yes", true, true, false, 2},
+                                           SCloseCase{"No", false, false, true, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The list takes the room of a larger window: at 1000 px every slot shows, the Edit Song box
@@ -469,4 +480,131 @@ TEST_F(SongPage, SyncSetListAsksOnceWithThePlanAndNamesTheSongs)
         << m_prompt.shown()[1].text.toStdString();
     EXPECT_TRUE(lines()[0].endsWith("  Opener")) << lines()[0].toStdString();
     EXPECT_TRUE(lines()[1].endsWith("  Closer")) << lines()[1].toStdString();
+}
+
+namespace {
+
+struct SColumnCase {
+    const char* name;
+    QSize window;
+    bool name_and_length_whole;
+};
+
+class SongColumns : public SongPage, public ::testing::WithParamInterface<SColumnCase> {};
+
+}  // namespace
+
+// Every song's line begins with its head, whole, at the smallest size; at the first-start
+// size the name and the length are drawn whole too, before the loudness and the strip.
+TEST_P(SongColumns, HeadAlwaysNameAndLengthAtTheFirstStartSize)
+{
+    connect_pedal(kPulseRing, {{2, 4032 * 64}});
+    write_tone(file("Intro jam at the club.wav"), 1, 44100, 22050);
+    m_prompt.answer_file(file("Intro jam at the club.wav"));
+    click("m_btnDownload");
+    m_window->resize(GetParam().window);
+    wait_or_fail([&] { return m_window->size() == GetParam().window; });
+    QCoreApplication::processEvents();
+    const auto& delegate = *static_cast<CSlotLineDelegate*>(list().itemDelegate());
+    QStyleOptionViewItem option;
+    option.initFrom(list().viewport());
+    option.widget = &list();
+    option.fontMetrics = QFontMetrics(option.font);
+    const int icon = list().style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, &list());
+    option.decorationSize = QSize(icon, icon);
+    const QFontMetrics& metrics = option.fontMetrics;
+    for (int row : {0, 2}) {
+        option.rect = list().visualItemRect(list().item(row));
+        const QModelIndex index = list().model()->index(row, 0);
+        const SSlotLineColumns at = delegate.columns(option, index);
+        const QString head = index.data(CSlotLineDelegate::kHeadRole).toString();
+        EXPECT_TRUE(list().item(row)->text().startsWith(head));
+        EXPECT_EQ(at.head.left(), option.rect.left());
+        EXPECT_GE(at.head.width(), icon + metrics.horizontalAdvance(head)) << row;
+        if (!GetParam().name_and_length_whole)
+            continue;
+        const QString name = index.data(CSlotLineDelegate::kNameRole).toString();
+        EXPECT_GE(at.name.width(), metrics.horizontalAdvance(name)) << row;
+        EXPECT_GE(at.length.width(),
+                  metrics.horizontalAdvance(index.data(CSlotLineDelegate::kLengthRole).toString()))
+            << row;
+        EXPECT_LE(at.length.right(), option.rect.right());
+    }
+    EXPECT_EQ(list().model()->index(0, 0).data(CSlotLineDelegate::kNameRole).toString(),
+              "Intro jam at the club");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SongColumns,
+                         ::testing::Values(SColumnCase{"Smallest", QSize(704, 595), false},
+                                           SColumnCase{"FirstStart", QSize(1100, 760), true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The overwrite question names the song that goes as the musician knows it and, before
+// anything is written, says that the new file is cut short.
+TEST_F(SongPage, OverwriteQuestionNamesTheSongAndACutFile)
+{
+    connect_pedal(kPulseRing);
+    write_tone(file("Intro jam.wav"), 1, 44100, 88200);
+    m_prompt.answer_file(file("Intro jam.wav"));
+    click("m_btnDownload");
+    // A download cut at half of its two seconds.
+    write_tone(file("cut.wav"), 1, 44100, 88200);
+    QFile cut(file("cut.wav"));
+    ASSERT_TRUE(cut.resize(44 + 88200));
+    m_prompt.clear();
+    m_prompt.answer_file(file("cut.wav"));
+    m_prompt.answer_yes_no(false);
+    click("m_btnDownload");
+    ASSERT_EQ(m_prompt.shown().size(), 2u);
+    EXPECT_EQ(m_prompt.shown()[1].text.split('\n').mid(1),
+              QStringList({"Intro jam \u00b7 0:02", "The file ends at 0:01 of the 0:02 its header gives."}));
+    EXPECT_EQ(list().item(0)->data(CSlotLineDelegate::kNameRole).toString(), "Intro jam");
+}
+
+// Two songs named alike and one without a name, selected together, go into the chosen
+// folder under their names, the second of the pair with " (2)"; one question covers the
+// file that was there.
+TEST_F(SongPage, SeveralSelectedSongsExportIntoAFolderUnderTheirNames)
+{
+    connect_pedal(kPulseRing, {{2, 4032 * 64}});
+    write_tone(file("Jam.wav"), 1, 44100, 22050);
+    for (int slot : {0, 1}) {
+        list().setCurrentRow(slot);
+        m_prompt.answer_file(file("Jam.wav"));
+        click("m_btnDownload");
+    }
+    QDir(m_files.path()).mkdir("out");
+    const QString out = m_files.filePath("out");
+    QFile existing(out + "/Jam.wav");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    list().clearSelection();
+    EXPECT_FALSE(widget<QPushButton>("m_btnUpload")->isEnabled());
+    for (int slot : {0, 1, 2})
+        list().item(slot)->setSelected(true);
+    EXPECT_TRUE(widget<QPushButton>("m_btnUpload")->isEnabled());
+    m_prompt.clear();
+    m_prompt.answer_file(out);
+    m_prompt.answer_yes_no(true);
+    click("m_btnUpload");
+    wait_until_idle();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList({"Jam (2).wav", "Jam.wav", "Song 003.wav"}));
+    EXPECT_GT(QFileInfo(out + "/Jam.wav").size(), 44);
+    ASSERT_GE(m_prompt.shown().size(), 2u);
+    EXPECT_EQ(m_prompt.shown()[1].text, "These files already exist, continue to overwrite them?\nJam.wav");
+}
+
+TEST_F(SongPage, SeveralSelectedSongsAreDeletedAfterOneQuestionNamingThem)
+{
+    connect_pedal(kPulseRing, {{0, 4032 * 64}, {2, 4032 * 64}});
+    list().item(0)->setSelected(true);
+    list().item(2)->setSelected(true);
+    m_prompt.answer_yes_no(true);
+    click("m_btnDelete");
+    wait_until_idle();
+    ASSERT_GE(m_prompt.shown().size(), 1u);
+    EXPECT_EQ(m_prompt.shown()[0].text,
+              "Continue to delete these songs?\nSong 001 \u00b7 0:01\nSong 003 \u00b7 0:01");
+    EXPECT_EQ(lines()[0], empty_line(0));
+    EXPECT_EQ(lines()[2], empty_line(2));
 }

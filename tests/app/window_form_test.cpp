@@ -1,4 +1,6 @@
+#include "app/page_picture.h"
 #include "app/tandora_qt.h"
+#include "test_wait.h"
 #include "window_fixture.h"
 
 #include <gtest/gtest.h>
@@ -297,26 +299,46 @@ TEST_F(WindowForm, FocusMovesInTheDesignedOrder)
     }
 }
 
-// Each picture is drawn once at the top left of its page; past it the page has the
-// picture's own last colour.
-TEST_F(WindowForm, StyleSheetIsTheThreeBackgroundRules)
+namespace {
+
+struct SExtendCase {
+    QPoint at;
+    QPoint from;  // the picture's pixel drawn there
+};
+
+class PagePictureExtends : public ::testing::TestWithParam<SExtendCase> {};
+
+}  // namespace
+
+// A 3 x 2 picture of six colours on an area of 6 x 5: the last column goes on to the right,
+// the last row down, the last pixel into the corner.
+TEST_P(PagePictureExtends, WithItsLastColumnAndRow)
 {
-    const QStringList rules = window.styleSheet().split(QLatin1Char('}'), Qt::SkipEmptyParts);
-    ASSERT_EQ(rules.size(), 3);
-    const QStringList selectors{"QWidget#song", "QWidget#m_tabFirmwareUpdate", "QMainWindow"};
-    const QStringList pictures{"Bg1.jpg", "Bg3.jpg", "Bg2.jpg"};
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(pictures[i].toStdString());
-        const QImage picture(":/TandoraQT/Resources/Pictures/" + pictures[i]);
-        const QString corner = picture.pixelColor(picture.width() - 1, picture.height() - 1).name();
-        EXPECT_EQ(rules[i].toStdString(),
-                  (selectors[i] + "{background-image: url(:/TandoraQT/Resources/Pictures/" + pictures[i] +
-                   "); background-repeat: no-repeat; background-position: top left; background-color: " +
-                   corner + ";")
-                      .toStdString());
-    }
-    for (const char* name : {"propSheet", "groupBox", "groupBox_2", "m_btnOpen", "m_btnUpload"})
-        EXPECT_TRUE(find<QWidget>(window, name)->styleSheet().isEmpty()) << name;
+    QImage picture(3, 2, QImage::Format_RGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            picture.setPixel(x, y, qRgb(40 * x, 100 * y, 200));
+    const QImage extended = extended_picture(picture, QSize(6, 5));
+    ASSERT_EQ(extended.size(), QSize(6, 5));
+    EXPECT_EQ(extended.pixel(GetParam().at), picture.pixel(GetParam().from));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pixels, PagePictureExtends,
+                         ::testing::Values(SExtendCase{{0, 0}, {0, 0}}, SExtendCase{{2, 1}, {2, 1}},
+                                           SExtendCase{{5, 0}, {2, 0}}, SExtendCase{{4, 1}, {2, 1}},
+                                           SExtendCase{{1, 4}, {1, 1}}, SExtendCase{{5, 4}, {2, 1}}));
+
+// Grown, the song page's title panel goes on to the page's right edge.
+TEST_F(WindowForm, SongPagePictureFollowsThePage)
+{
+    window.show();
+    window.resize(1100, 760);
+    auto* page = find<QWidget>(window, "song");
+    ASSERT_TRUE(wait_or_fail([&] { return page->width() > 900; }));
+    const QImage picture(":/TandoraQT/Resources/Pictures/Bg1.jpg");
+    const QImage drawn = page->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(drawn.width() - 1, 5), picture.pixelColor(picture.width() - 1, 5));
+    EXPECT_TRUE(window.styleSheet().isEmpty());
 }
 
 TEST(Pictures, AreCompiledInWithTheirKindsAndSizes)

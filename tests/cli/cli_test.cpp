@@ -136,6 +136,9 @@ TEST_P(CliBadInput, SaysWhyAndChangesNothing)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("these are not samples at all, only words");
     text.close();
+    // A download cut at half of its two seconds.
+    write_tone(file("cut.wav"), 88200);
+    ASSERT_TRUE(QFile(file("cut.wav")).resize(44 + 88200));
     ASSERT_EQ(run({"import", "1", file("tone.wav")}).code, 0);
     const size_t before = flash_changes();
     QStringList arguments = GetParam().arguments;
@@ -170,6 +173,11 @@ INSTANTIATE_TEST_SUITE_P(
         SBadInput{"loudness_of_nothing", {"loudness"}, 2, "Wrong number of arguments for 'loudness'"},
         SBadInput{"loudness_of_empty", {"loudness", "1", "3"}, 1, "Slot 3 holds no song"},
         SBadInput{"overwrite_unanswered", {"import", "1", "@tone.wav"}, 1, "Nothing changed."},
+        SBadInput{
+            "overwrite_cut_file",
+            {"import", "1", "@cut.wav"},
+            1,
+            "overwrite the song?\ntone \u00b7 0:00\nThe file ends at 0:01 of the 0:02 its header gives."},
         SBadInput{"unwritable", {"export", "1", "@no/such/folder/out.wav"}, 1, "failed"},
         SBadInput{"backup_not_empty", {"backup", "@"}, 1, "is not empty"},
         SBadInput{"restore_no_backup", {"restore", "@"}, 1, "is not a Tandora backup"},

@@ -263,9 +263,10 @@ TEST_P(OverwriteQuestion, IsAskedAfterTheFileIsCheckedAndDecidesTheImport)
     m_pedal->clear_command_log();
     const COperationResult result = import_song(m_session, path, 0, SImportSettings{}, nullptr, false, user);
     EXPECT_EQ(result.kind(), c.kind);
-    EXPECT_EQ(user.asked, c.audio
-                              ? QStringList{"'" + line + "' already exist, continue to overwrite the song?"}
-                              : QStringList());
+    // The question's first line; the song's name follows it (the window's tests show it).
+    EXPECT_EQ(user.asked.isEmpty() ? QString() : user.asked.front().section('\n', 0, 0),
+              c.audio ? "'" + line + "' already exist, continue to overwrite the song?" : QString());
+    EXPECT_LE(user.asked.size(), 1);
     EXPECT_EQ(stored_song(0) != old_song, c.replaced);
     // The question's Play gets the song as the pedal then holds it, made for the question.
     ASSERT_EQ(user.played != nullptr, c.audio);
@@ -315,7 +316,9 @@ TEST_F(SongOperations, DeleteAnsweredNoKeepsTheSong)
     store_old_song();
     CScriptedQuestions user;
     EXPECT_EQ(delete_song(m_session, 0, user).kind(), COperationResult::EKind::DECLINED);
-    EXPECT_EQ(user.asked, QStringList{"Continue to delete song '" + m_session.songs().get_name(0) + "' ?"});
+    ASSERT_EQ(user.asked.size(), 1);
+    EXPECT_EQ(user.asked.front().section('\n', 0, 0),
+              "Continue to delete song '" + m_session.songs().get_name(0) + "' ?");
     ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     EXPECT_TRUE(m_session.slot_holds_song(0));
 }
