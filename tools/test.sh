@@ -3,10 +3,10 @@
 # libFuzzer harnesses, warnings as errors, compiles every header alone, and runs every test
 # (fuzzers briefly, the JACK and sound output tests beside servers of their own, and the
 # checks that no test source is left out of its program and no wait runs out silently); then
-# runs every test program that starts threads again under ThreadSanitizer, each file compiled
-# alone (the MIDI input thread and its ring, the detection thread, the window's and the
-# command-line tool's workers, the prompt handover, a slot read while it plays); last, builds
-# the Debian package and checks it.
+# runs every test program that starts threads again under ThreadSanitizer (the MIDI input
+# thread and its ring, the detection thread, the window's and the command-line tool's
+# workers, the prompt handover, a slot read while it plays); last, builds the Debian package
+# and checks it.
 set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -32,9 +32,8 @@ cmake --build build-test -j"$(nproc)" --target all_verify_interface_header_sets
 # Multimedia; those tests are process-based or sound-based and run in this stage only.
 tools/jack_server.sh tools/pulse_server.sh ctest --test-dir build-test --output-on-failure --no-tests=error -j"$(nproc)"
 
-# Without unity batches: each file compiled alone must include what it uses.
 cmake -S . -B build-test-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$lines_only" \
-  -DCMAKE_CXX_COMPILER=clang++ -DTANDORA_SANITIZE=thread -DTANDORA_WERROR=ON -DTANDORA_UNITY=OFF
+  -DCMAKE_CXX_COMPILER=clang++ -DTANDORA_SANITIZE=thread -DTANDORA_WERROR=ON
 threaded='support_tests device_tests emulator_tests core_tests playback_tests app_tests cli_tests'
 cmake --build build-test-tsan -j"$(nproc)" --target $threaded
 # Debian's Qt is not instrumented: its own locking is invisible, so reports from inside it
