@@ -25,6 +25,12 @@ QStringList export_file_names(const QStringList& names);
 // and verify settings, and the commands on the selected slot (Export, Import, Delete) and
 // on the whole pedal (Backup, Restore). The commands run on the work runner; what they do
 // lives in core/.
+// The settings key of the folder Export last wrote into, one song or several.
+inline QString wav_save_dir_key()
+{
+    return QStringLiteral("/Config/WavSaveDir");
+}
+
 class CSongPage : public QObject {
     Q_OBJECT
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-const QString kWavSaveDir = QStringLiteral("/Config/WavSaveDir");
 const QString kWavLoadDir = QStringLiteral("/Config/WavLoadDir");
 const QString kWavCaption = QStringLiteral("Open wav file");
 const QString kWavFilter = QString::fromLatin1(kWavFileFilter);
@@ -74,12 +73,12 @@ void CSongPage::on_export()
     if (!m_runner.idle() || !slot_holds_song(slot))
         return;
     const QString proposed =
-        proposed_export_path(read_config(kWavSaveDir), export_file_name(m_session, slot));
+        proposed_export_path(read_config(wav_save_dir_key()), export_file_name(m_session, slot));
     const QString chosen = user_prompt().get_save_file_name(m_window, kWavCaption, proposed, kWavFilter);
     if (chosen.isEmpty() || !is_still_selected(slot) || !slot_holds_song(slot))
         return;
     const QString path = with_wav_suffix(chosen);
-    write_config(kWavSaveDir, NEAT::get_folder_from_path(path));
+    write_config(wav_save_dir_key(), NEAT::get_folder_from_path(path));
     m_runner.start(
         WORK_UPLOAD_SONG,
         [this, slot, path](CTask& task) { return export_song(m_session, slot, path, &task); },

@@ -14,12 +14,6 @@
 #include <QListWidget>
 #include <algorithm>
 
-namespace {
-
-const QString kSeveralSaveDir = QStringLiteral("/Config/WavSaveDir");
-
-}  // namespace
-
 QStringList export_file_names(const QStringList& names)
 {
     QStringList unique;
@@ -49,7 +43,7 @@ std::vector<int> CSongPage::selected_songs() const
 void CSongPage::export_several(const std::vector<int>& chosen)
 {
     const QString folder = user_prompt().get_existing_directory(m_window, QStringLiteral("Export songs to"),
-                                                                read_config(kSeveralSaveDir));
+                                                                read_config(wav_save_dir_key()));
     if (folder.isEmpty() || !m_runner.idle() || selected_songs() != chosen)
         return;
     QStringList names;
@@ -65,7 +59,7 @@ void CSongPage::export_several(const std::vector<int>& chosen)
                                   QStringLiteral("These files already exist, continue to overwrite them?\n%1")
                                       .arg(existing.join(QLatin1Char('\n')))))
         return;
-    write_config(kSeveralSaveDir, QDir(folder).absolutePath() + QLatin1Char('/'));
+    write_config(wav_save_dir_key(), QDir(folder).absolutePath() + QLatin1Char('/'));
     m_runner.start(
         WORK_UPLOAD_SONG,
         [this, chosen, names, folder](CTask& task) {
