@@ -24,6 +24,11 @@ unsigned int CLooperSongBase::get_block_used() const
     return static_cast<unsigned int>(blocks_for(get_file_length()));
 }
 
+ELooperActionResult CLooperSongBase::write_record(const std::vector<unsigned char>&)
+{
+    return LOOPER_RESULT_NOT_SUPPORTED;
+}
+
 ELooperActionResult CLooperSongBase::delete_file()
 {
     if (!erase_info_block())
@@ -33,7 +38,8 @@ ELooperActionResult CLooperSongBase::delete_file()
     const std::vector<unsigned char> emptied = current_record();
     if (journal && !emptied.empty())
         journal->drop_if([&](const SSongJournalEntry& entry) {
-            return entry.product_id == journal_product && entry.slot == journal_slot &&
+            return entry.kind == EJournalKind::ROLLOVER && entry.product_id == journal_product &&
+                   entry.slot == journal_slot &&
                    (entry.before.record == emptied || entry.after.record == emptied);
         });
     journalled = false;
@@ -225,7 +231,15 @@ bool CLooperSongBase::note_rollover(const SIncomingSong& incoming)
     entry.product_id = journal_product;
     entry.slot = journal_slot;
     entry.after.record = incoming.record;
-    entry.after.sums = written_sums(incoming.chain);
+    if (incoming.written) {
+        entry.after.sums = written_sums(incoming.chain);
+    } else {
+        entry.after.sums = block_runs(incoming.chain.data(), static_cast<unsigned int>(incoming.chain.size()));
+        if (!pedal_sums(entry.after.sums)) {
+            journal_reason = QStringLiteral("the sums of the song's blocks could not be read");
+            return false;
+        }
+    }
     // A few range sums of the pedal's: a song of n blocks takes n / 63 + 1 exchanges or so.
     std::vector<SBlockRunSum> runs = block_runs(song_chain(), get_block_used());
     if (is_file_exist() && pedal_sums(runs)) {

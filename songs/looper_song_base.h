@@ -64,8 +64,15 @@ public:
     // The same for `length` bytes at `data`.
     [[nodiscard]] ELooperActionResult write_file(std::vector<unsigned short> chain, const unsigned char* data,
                                                  unsigned int length, CTask* task);
-    // Erases the info block only; the audio blocks count as free at the next load. The
-    // slot then reads as empty.
+    // Appends `record`, an info record of this slot format naming a song already on the
+    // flash (another slot's current record, as current_record() gives it), without reading
+    // or writing any audio page: a full info block rolls over under the journal as a write
+    // does. 0; LOOPER_RESULT_CHECKSUM_ERROR for a record that is not whole; 11, 10 or 4 as
+    // for a write's commit; LOOPER_RESULT_NOT_SUPPORTED for a format whose records name no
+    // chain of their own.
+    [[nodiscard]] virtual ELooperActionResult write_record(const std::vector<unsigned char>& record);
+    // Erases the info block only; the audio blocks count as free at the next load unless
+    // another slot names them. The slot then reads as empty.
     [[nodiscard]] virtual ELooperActionResult delete_file();
     virtual void get_block_status_table(BlockStatus& table) const = 0;
     // Marks the current song's blocks in `used` (bits only set, never cleared).
@@ -138,10 +145,12 @@ protected:
     // Bits only set, never cleared.
     static void mark_blocks(BlockStatus& used, const unsigned short* chain, unsigned int count);
     [[nodiscard]] bool erase_info_block();
-    // A new record and the chain of the song write_audio just wrote.
+    // A new record and its song's chain: one write_audio just wrote (`written`), or one
+    // already on the flash whose sums the pedal gives.
     struct SIncomingSong {
         const std::vector<unsigned char>& record;
         const std::vector<unsigned short>& chain;
+        bool written = true;
     };
     // Page for the next info record: `next` while it lies in the block and the journal's
     // end is known; otherwise the info block is erased first (so no page is programmed a

@@ -128,8 +128,10 @@ ELooperActionResult CLooperSongData::load_slots(const SModelInfo& model, CNandRe
         if (loaded[i] == LOOPER_RESULT_READ_FAILED)
             song_slots[i] = std::move(earlier[i]);
     }
-    if (&reader == &link_reader)
+    if (&reader == &link_reader) {
         recover_rollovers(loaded);
+        recover_moves(loaded);
+    }
     ELooperActionResult first_failure = LOOPER_RESULT_OK;
     for (size_t i = 0; i < read_slots && first_failure == LOOPER_RESULT_OK; ++i)
         first_failure = loaded[i];

@@ -89,6 +89,20 @@ public:
     // The same with the song handed out page by page as it is written.
     [[nodiscard]] ELooperActionResult write_file(unsigned int slot, CSongPageSource& song, CTask* task);
     [[nodiscard]] ELooperActionResult delete_file(unsigned int slot);
+    // Gives the song of `from` to the empty slot `to` by records alone, no audio page read
+    // or written: `to` gets a copy of `from`'s record, then `from`'s info block is erased.
+    // A cut between the two leaves both slots naming the song: the journal's entry, noted
+    // first when the store has a journal, lets the next load erase `from`; without it, a
+    // delete of either slot leaves the other's song whole. LOOPER_RESULT_BAD_SLOT unless
+    // `from` holds a song and `to` none; LOOPER_RESULT_NOT_SUPPORTED for a slot format
+    // without block chains; LOOPER_RESULT_JOURNAL_NOT_SAVED, nothing written, when the
+    // journal could not note it.
+    [[nodiscard]] ELooperActionResult move_record(unsigned int from, unsigned int to);
+    // Exchanges the songs of two slots that hold one each by their records, under the
+    // journal (refused without one, LOOPER_RESULT_JOURNAL_NOT_SAVED): a cut half-way is
+    // finished or undone by the next load. Without this computer's journal a cut half-way
+    // can lose a song, so a swap through an empty slot (three moves) is the safer way.
+    [[nodiscard]] ELooperActionResult swap_records(unsigned int a, unsigned int b);
     // Fills `chain` with the free blocks a song of `bytes` needs, in ascending order from a
     // random start, wrapping once to block 0. 7 when longer than a chain, 6 when short.
     [[nodiscard]] ELooperActionResult apply_space(unsigned int bytes, std::vector<unsigned short>& chain);
@@ -121,6 +135,23 @@ private:
     [[nodiscard]] bool recover_slot(unsigned int slot, const SSongJournalEntry& entry);
     // The slot, read whole, is in the state before or after the entry.
     [[nodiscard]] bool entry_done(const CLooperSongBase& song, const SSongJournalEntry& entry) const;
+    // Finishes or undoes the moves and swaps of journal entries whose two slots `loaded`
+    // read; drops the entries done with.
+    void recover_moves(std::vector<ELooperActionResult>& loaded);
+    // True when the entry is settled (done, not begun, or finished now): it may be dropped.
+    [[nodiscard]] bool settle_move(const SSongJournalEntry& entry, std::vector<ELooperActionResult>& loaded);
+    [[nodiscard]] bool settle_swap(const SSongJournalEntry& entry, std::vector<ELooperActionResult>& loaded);
+    // Appends `record` to `slot` during a load's recovery, then loads the slot again.
+    [[nodiscard]] bool rewrite_record(unsigned int slot, const std::vector<unsigned char>& record,
+                                      std::vector<ELooperActionResult>& loaded);
+    // The checks a move or swap of two distinct slots starts with: 0, 1, 8 or 3.
+    [[nodiscard]] ELooperActionResult check_pair(unsigned int a, unsigned int b) const;
+    // Notes `entry` with its `before` side filled from `slot` and its `after` side from
+    // `after_slot`; true when saved or when there is no journal and `needed` is false.
+    [[nodiscard]] bool note_change(SSongJournalEntry& entry, unsigned int slot, unsigned int after_slot,
+                                   bool needed);
+    // After a failed change of info blocks the records may differ from those loaded.
+    void mark_uncertain();
 
     std::vector<std::unique_ptr<CLooperSongBase>> song_slots;
     BlockStatus block_status;

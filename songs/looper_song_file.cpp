@@ -182,15 +182,31 @@ ELooperActionResult CLooperSongFile::write_song(std::vector<unsigned short> chai
     // begun it runs to its end, as a cut-off commit would leave the slot's state unknown.
     const CUSBConnect::CTaskScope commit(*usb, nullptr);
 
-    boost::shared_array<unsigned short> new_chain(new unsigned short[n]);
-    std::fill(new_chain.get(), new_chain.get() + n, UNUSED_ENTRY);
-    std::copy(chain.begin(), chain.end(), new_chain.get());
+    std::vector<unsigned short> new_chain(n, UNUSED_ENTRY);
+    std::copy(chain.begin(), chain.end(), new_chain.begin());
+    const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.data());
+    return commit_record(record, {record, chain});
+}
 
-    const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.get());
+ELooperActionResult CLooperSongFile::write_record(const std::vector<unsigned char>& record)
+{
+    if (record.size() != record_size() || check_record(record) != RECORD_INTACT)
+        return LOOPER_RESULT_CHECKSUM_ERROR;
+    std::vector<unsigned short> chain;
+    const uint64_t blocks = blocks_for(uint64_t{LE::read32(&record[3])} * nand.unit_size);
+    for (unsigned int i = 0; i < blocks; ++i)
+        chain.push_back(static_cast<unsigned short>(LE::read16(&record[7 + 2 * i])));
+    if (std::any_of(chain.begin(), chain.end(), [this](unsigned short block) { return block >= nand.song_blocks; }))
+        return LOOPER_RESULT_CHECKSUM_ERROR;
+    return commit_record(record, {record, chain, false});
+}
+
+ELooperActionResult CLooperSongFile::commit_record(const std::vector<unsigned char>& record,
+                                                   const SIncomingSong& incoming)
+{
     unsigned int page = 0;
     // NO_INFO_PAGE wraps to 0.
-    const ELooperActionResult taken =
-        take_record_page(info_page + 1, !journal_uncertain, {record, chain}, page);
+    const ELooperActionResult taken = take_record_page(info_page + 1, !journal_uncertain, incoming, page);
     if (taken != LOOPER_RESULT_OK) {
         journal_uncertain = true;
         return taken;
@@ -201,9 +217,8 @@ ELooperActionResult CLooperSongFile::write_song(std::vector<unsigned short> chai
         return LOOPER_RESULT_WRITE_FAILED;
     }
     record_committed();
-    file_length = length;
-    info_flag = RECORD_FLAG;
-    block_chain = new_chain;
+    take_record(record);
+    kept_earlier = false;
     info_page = page;
     journal_uncertain = false;
     qDebug("File FAT Page=%d", static_cast<int>(page));

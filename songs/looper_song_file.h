@@ -26,6 +26,7 @@ public:
                                                 CTask* task) override;
     [[nodiscard]] ELooperActionResult write_song(std::vector<unsigned short> chain, CSongPageSource& song,
                                                  CTask* task) override;
+    [[nodiscard]] ELooperActionResult write_record(const std::vector<unsigned char>& record) override;
     void get_block_status_table(BlockStatus& table) const override;
     void add_song_blocks(BlockStatus& used) const override;
     void reset() override;
@@ -43,6 +44,10 @@ private:
     // `record` holds a whole record from its magic on.
     ERecordState check_record(const std::vector<unsigned char>& record) const;
     void take_record(const std::vector<unsigned char>& record);
+    // Appends `record` after the newest programmed page (rolling over a full info block)
+    // and makes it the slot's song.
+    [[nodiscard]] ELooperActionResult commit_record(const std::vector<unsigned char>& record,
+                                                    const SIncomingSong& incoming);
 
     // Newest programmed page of the info block (its record may be torn); the next record
     // goes to the page after it.

@@ -16,7 +16,8 @@ void CLooperSongData::recover_rollovers(std::vector<ELooperActionResult>& loaded
     std::vector<bool> recovered(loaded.size(), false);
     for (const SSongJournalEntry& entry : found) {
         const unsigned int slot = entry.slot;
-        if (entry.product_id != product_id || slot >= loaded.size() || recovered[slot] ||
+        if (entry.kind != EJournalKind::ROLLOVER || entry.product_id != product_id || slot >= loaded.size() ||
+            recovered[slot] ||
             loaded[slot] == LOOPER_RESULT_READ_FAILED)
             continue;
         CLooperSongBase& song = *song_slots[slot];
@@ -72,4 +73,70 @@ bool CLooperSongData::recover_slot(unsigned int slot, const SSongJournalEntry& e
         return song.restore_record(side->record);
     }
     return false;
+}
+
+void CLooperSongData::recover_moves(std::vector<ELooperActionResult>& loaded)
+{
+    if (!journal)
+        return;
+    for (const SSongJournalEntry& entry : journal->entries()) {
+        const bool readable = entry.slot < loaded.size() && entry.other_slot < loaded.size() &&
+                              loaded[entry.slot] == LOOPER_RESULT_OK && loaded[entry.other_slot] == LOOPER_RESULT_OK;
+        if (entry.kind == EJournalKind::ROLLOVER || entry.product_id != product_id || !readable)
+            continue;
+        const bool settled =
+            entry.kind == EJournalKind::MOVE ? settle_move(entry, loaded) : settle_swap(entry, loaded);
+        if (settled)
+            journal->drop(entry);
+    }
+}
+
+bool CLooperSongData::settle_move(const SSongJournalEntry& entry, std::vector<ELooperActionResult>& loaded)
+{
+    CLooperSongBase& source = *song_slots[entry.slot];
+    const bool in_source = source.current_record() == entry.before.record;
+    const bool in_target = song_slots[entry.other_slot]->current_record() == entry.before.record;
+    // Neither: another pedal of the model, or the song is gone; the entry expires.
+    if ((!in_source && !in_target) || !source.blocks_hold(entry.before.sums))
+        return false;
+    if (!in_source || !in_target)
+        return true;
+    qDebug("Slot %u: an interrupted move to slot %u is finished", entry.slot, entry.other_slot);
+    if (source.delete_file() != LOOPER_RESULT_OK)
+        return false;
+    BlockStatus marked;
+    loaded[entry.slot] = load_slot(entry.slot, marked);
+    return true;
+}
+
+bool CLooperSongData::settle_swap(const SSongJournalEntry& entry, std::vector<ELooperActionResult>& loaded)
+{
+    CLooperSongBase& first = *song_slots[entry.slot];
+    const std::vector<unsigned char> now_first = first.current_record();
+    const std::vector<unsigned char> now_second = song_slots[entry.other_slot]->current_record();
+    if (!first.blocks_hold(entry.before.sums) || !first.blocks_hold(entry.after.sums))
+        return false;
+    const std::vector<unsigned char>& song_a = entry.before.record;
+    const std::vector<unsigned char>& song_b = entry.after.record;
+    if ((now_first == song_a && now_second == song_b) || (now_first == song_b && now_second == song_a))
+        return true;
+    // The second record torn (its slot fell back to the song the first slot names now) or
+    // never written: the swap is finished.
+    if (now_first == song_b)
+        return rewrite_record(entry.other_slot, song_a, loaded);
+    // The first slot lost its record while the second kept its own: the swap is undone.
+    if (now_second == song_b && now_first.empty())
+        return rewrite_record(entry.slot, song_a, loaded);
+    return false;
+}
+
+bool CLooperSongData::rewrite_record(unsigned int slot, const std::vector<unsigned char>& record,
+                                     std::vector<ELooperActionResult>& loaded)
+{
+    qDebug("Slot %u: the record of an interrupted swap is written", slot);
+    if (song_slots[slot]->write_record(record) != LOOPER_RESULT_OK)
+        return false;
+    BlockStatus marked;
+    loaded[slot] = load_slot(slot, marked);
+    return loaded[slot] == LOOPER_RESULT_OK && song_slots[slot]->current_record() == record;
 }

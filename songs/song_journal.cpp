@@ -14,8 +14,11 @@
 namespace {
 
 // Version 1 had one entry per slot and no times; its entries count as made when read.
+// Version 2 knew info block erases alone; version 3 adds each entry's kind and second slot.
 constexpr char kMagicV1[4] = {'T', 'S', 'J', '1'};
-constexpr char kMagic[4] = {'T', 'S', 'J', '2'};
+constexpr char kMagicV2[4] = {'T', 'S', 'J', '2'};
+constexpr char kMagic[4] = {'T', 'S', 'J', '3'};
+constexpr uint32_t kLastKind = static_cast<uint32_t>(EJournalKind::SWAP);
 // A record is at most 2624 bytes (the legacy one); a song at most 1300 blocks.
 constexpr uint32_t kMaxRecord = 4096;
 constexpr uint32_t kMaxRuns = 1300;
@@ -143,7 +146,8 @@ std::vector<SSongJournalEntry> CSongJournal::entries() const
     const QByteArray bytes = m_storage.load();
     if (bytes.size() < 4)
         return {};
-    const bool timed = std::equal(kMagic, kMagic + 4, bytes.constData());
+    const bool kinds = std::equal(kMagic, kMagic + 4, bytes.constData());
+    const bool timed = kinds || std::equal(kMagicV2, kMagicV2 + 4, bytes.constData());
     if (!timed && !std::equal(kMagicV1, kMagicV1 + 4, bytes.constData()))
         return {};
     const int64_t now = m_clock();
@@ -157,8 +161,13 @@ std::vector<SSongJournalEntry> CSongJournal::entries() const
             const uint32_t low = in.take(4);
             entry.made_at = static_cast<int64_t>(uint64_t{in.take(4)} << 32 | low);
         }
+        const uint32_t kind = kinds ? in.take(4) : 0;
+        if (kind > kLastKind)
+            return {};
+        entry.kind = static_cast<EJournalKind>(kind);
         entry.product_id = in.take(4);
         entry.slot = in.take(4);
+        entry.other_slot = kinds ? in.take(4) : 0;
         if (!take_record(in, entry.before) || !take_record(in, entry.after))
             return {};
         // A time ahead of the clock (the clock was set back) counts as now, not as forever.
@@ -210,8 +219,10 @@ bool CSongJournal::save(const std::vector<SSongJournalEntry>& entries, QString& 
         const auto made_at = static_cast<uint64_t>(entry.made_at);
         put_bytes(out, static_cast<uint32_t>(made_at), 4);
         put_bytes(out, static_cast<uint32_t>(made_at >> 32), 4);
+        put_bytes(out, static_cast<uint32_t>(entry.kind), 4);
         put_bytes(out, entry.product_id, 4);
         put_bytes(out, entry.slot, 4);
+        put_bytes(out, entry.other_slot, 4);
         put_record(out, entry.before);
         put_record(out, entry.after);
     }

@@ -63,25 +63,41 @@ struct SJournalRecord {
     std::vector<SBlockRunSum> sums;
 };
 
-// What a slot's info block held, and what it was to hold, while it was being erased for
-// its next record. Two pedals of one model share product ID and slot numbers: `before`,
-// the slot's state the entry was made for, tells their entries apart.
+// What a journal entry guards.
+enum class EJournalKind : uint32_t {
+    // An info block erased for its next record: `before` what it held, `after` what it was
+    // to hold.
+    ROLLOVER = 0,
+    // A song's record copied from `slot` into the empty `other_slot`, then `slot` erased:
+    // `before` and `after` both the song's record and sums.
+    MOVE = 1,
+    // Two songs' records exchanged in place: `before` the record and sums of `slot`'s song,
+    // `after` those of `other_slot`'s. `slot` gets the `after` record first, then
+    // `other_slot` the `before` one.
+    SWAP = 2,
+};
+
+// A change of info blocks under way. Two pedals of one model share product ID and slot
+// numbers: `before`, the slot's state the entry was made for, tells their entries apart.
 struct SSongJournalEntry {
     uint32_t product_id = 0;
     uint32_t slot = 0;  // 0-based
     SJournalRecord before;
     SJournalRecord after;
     int64_t made_at = 0;  // seconds since 1970 (UTC); put() sets it
+    EJournalKind kind = EJournalKind::ROLLOVER;
+    uint32_t other_slot = 0;  // MOVE and SWAP: the second slot, 0-based
 
-    // The same pedal's slot in the same state.
+    // The same pedal's slot in the same state, for the same change.
     bool same_key(const SSongJournalEntry& other) const
     {
-        return product_id == other.product_id && slot == other.slot && before.record == other.before.record &&
+        return kind == other.kind && product_id == other.product_id && slot == other.slot &&
+               other_slot == other.other_slot && before.record == other.before.record &&
                before.sums == other.before.sums;
     }
 };
 
-// The journal of info block erases under way: any number of entries per product ID and
+// The journal of info block changes under way: any number of entries per product ID and
 // slot, one per state of the slot. An entry expires after 30 days, and at most 256 are kept,
 // the oldest dropped first: an entry of a pedal that never comes back is dropped no other
 // way. Every call reads the storage afresh, so that two programs sharing it lose no entry
