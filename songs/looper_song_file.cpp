@@ -185,7 +185,11 @@ ELooperActionResult CLooperSongFile::write_song(std::vector<unsigned short> chai
     std::vector<unsigned short> new_chain(n, UNUSED_ENTRY);
     std::copy(chain.begin(), chain.end(), new_chain.begin());
     const std::vector<unsigned char> record = build_record(length / nand.unit_size, new_chain.data());
-    return commit_record(record, {record, chain});
+    const ELooperActionResult committed = commit_record(record, {record, chain});
+    // Until the next load the song reads back as long as it was written.
+    if (committed == LOOPER_RESULT_OK)
+        file_length = length;
+    return committed;
 }
 
 ELooperActionResult CLooperSongFile::write_record(const std::vector<unsigned char>& record)
