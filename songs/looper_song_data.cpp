@@ -268,6 +268,11 @@ QString CLooperSongData::slot_fingerprint(unsigned int slot) const
     return QString::fromLatin1(hash.result().toHex());
 }
 
+std::vector<unsigned char> CLooperSongData::slot_record(unsigned int slot) const
+{
+    return is_file_exist(slot) ? song_slots[slot]->current_record() : std::vector<unsigned char>{};
+}
+
 bool CLooperSongData::slot_block_sums(unsigned int slot, std::vector<SBlockRunSum>& runs) const
 {
     return is_open() && is_file_exist(slot) && song_slots[slot]->song_sums(runs);

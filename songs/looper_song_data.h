@@ -74,6 +74,9 @@ public:
     // its current info record and that record's page in the info block, so any rewrite, by
     // any program or by the pedal, changes it. Empty for an empty slot.
     QString slot_fingerprint(unsigned int slot) const;
+    // The info record of the song in `slot` as the slot format builds it, whatever page it
+    // sits in: the same for a song moved to another slot. Empty for an empty slot.
+    std::vector<unsigned char> slot_record(unsigned int slot) const;
     // The pedal's sums of the blocks of the song in `slot` (CLooperSongBase::song_sums).
     [[nodiscard]] bool slot_block_sums(unsigned int slot, std::vector<SBlockRunSum>& runs) const;
     unsigned int slot_count() const { return static_cast<unsigned int>(song_slots.size()); }

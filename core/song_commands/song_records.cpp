@@ -116,6 +116,18 @@ std::optional<SLoudness> record_read(CPedalSession& session, int slot, const uns
     return recorded_loudness(recorded);
 }
 
+void record_moved(CPedalSession& session, const std::optional<SLibrarySong>& known, int to)
+{
+    if (!known)
+        return;
+    SLibrarySong moved = *known;
+    moved.slot = static_cast<unsigned int>(to);
+    moved.fingerprint = session.slot_fingerprint(to);
+    session.library().forget(known->product_id, known->slot, known->fingerprint);
+    if (!moved.fingerprint.isEmpty())
+        session.library().record(moved, {});
+}
+
 void forget_song(CPedalSession& session, int slot, const QString& fingerprint)
 {
     if (!fingerprint.isEmpty())

@@ -41,6 +41,9 @@ void record_named_song(CPedalSession& session, int slot, const QString& replaced
 // library lacks them. The loudness figures, or nothing when they could not be measured.
 std::optional<SLoudness> record_read(CPedalSession& session, int slot, const unsigned char* song,
                                      size_t length);
+// Moves what the library knows of a song (`known`, found before its record moved) to the
+// slot it is in now, `to`, under that slot's fingerprint after its reload.
+void record_moved(CPedalSession& session, const std::optional<SLibrarySong>& known, int to);
 // Drops what the library knows of the song `slot` held, with `fingerprint`, once deleted.
 void forget_song(CPedalSession& session, int slot, const QString& fingerprint);
 
