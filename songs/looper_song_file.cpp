@@ -205,6 +205,13 @@ ELooperActionResult CLooperSongFile::write_record(const std::vector<unsigned cha
     return commit_record(record, {record, chain, false});
 }
 
+ELooperActionResult CLooperSongFile::delete_file()
+{
+    const ELooperActionResult result = CLooperSongBase::delete_file();
+    journal_uncertain = result != LOOPER_RESULT_OK;
+    return result;
+}
+
 ELooperActionResult CLooperSongFile::commit_record(const std::vector<unsigned char>& record,
                                                    const SIncomingSong& incoming)
 {

@@ -27,6 +27,9 @@ public:
     [[nodiscard]] ELooperActionResult write_song(std::vector<unsigned short> chain, CSongPageSource& song,
                                                  CTask* task) override;
     [[nodiscard]] ELooperActionResult write_record(const std::vector<unsigned char>& record) override;
+    // The info block is then known to be erased whole: the next record goes to its first
+    // page without another erase, so a move into an emptied slot never rolls it over.
+    [[nodiscard]] ELooperActionResult delete_file() override;
     void get_block_status_table(BlockStatus& table) const override;
     void add_song_blocks(BlockStatus& used) const override;
     void reset() override;

@@ -80,9 +80,15 @@ void CLooperSongData::recover_moves(std::vector<ELooperActionResult>& loaded)
     if (!journal)
         return;
     for (const SSongJournalEntry& entry : journal->entries()) {
-        const bool readable = entry.slot < loaded.size() && entry.other_slot < loaded.size() &&
-                              loaded[entry.slot] == LOOPER_RESULT_OK && loaded[entry.other_slot] == LOOPER_RESULT_OK;
-        if (entry.kind == EJournalKind::ROLLOVER || entry.product_id != product_id || !readable)
+        if (entry.kind == EJournalKind::ROLLOVER || entry.product_id != product_id ||
+            entry.slot >= loaded.size() || entry.other_slot >= loaded.size())
+            continue;
+        // A move's source may be left half erased; a swap's slots are whole or fell back.
+        const ELooperActionResult first = loaded[entry.slot];
+        const bool readable = loaded[entry.other_slot] == LOOPER_RESULT_OK &&
+                              (first == LOOPER_RESULT_OK ||
+                               (first == LOOPER_RESULT_CHECKSUM_ERROR && entry.kind == EJournalKind::MOVE));
+        if (!readable)
             continue;
         const bool settled =
             entry.kind == EJournalKind::MOVE ? settle_move(entry, loaded) : settle_swap(entry, loaded);
@@ -94,13 +100,15 @@ void CLooperSongData::recover_moves(std::vector<ELooperActionResult>& loaded)
 bool CLooperSongData::settle_move(const SSongJournalEntry& entry, std::vector<ELooperActionResult>& loaded)
 {
     CLooperSongBase& source = *song_slots[entry.slot];
-    const bool in_source = source.current_record() == entry.before.record;
+    const bool source_damaged = loaded[entry.slot] == LOOPER_RESULT_CHECKSUM_ERROR;
+    const bool in_source = !source_damaged && source.current_record() == entry.before.record;
     const bool in_target = song_slots[entry.other_slot]->current_record() == entry.before.record;
     // Neither: another pedal of the model, or the song is gone; the entry expires.
     if ((!in_source && !in_target) || !source.blocks_hold(entry.before.sums))
         return false;
-    if (!in_source || !in_target)
+    if (!in_target || !(in_source || source_damaged))
         return true;
+    // The target's record is in: the source's erase, cut short or never begun, is made.
     qDebug("Slot %u: an interrupted move to slot %u is finished", entry.slot, entry.other_slot);
     if (source.delete_file() != LOOPER_RESULT_OK)
         return false;
