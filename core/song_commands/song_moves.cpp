@@ -173,18 +173,19 @@ COperationResult arrange_slots(CPedalSession& session, const std::map<int, int>&
         : steps.size() == 1 ? QStringLiteral("Song moved in 1 step.")
                             : QStringLiteral("Songs arranged in %1 steps.").arg(steps.size()));
     for (size_t i = 0; i < steps.size(); ++i) {
+        task_step(task, i, steps.size());
         if (task_cancelled(task)) {
             outcome = COperationResult::cancelled();
             break;
         }
-        task_step(task, i, steps.size());
         const COperationResult step = run_step(session, steps[i]);
         if (!step.ok()) {
             outcome = step;
             break;
         }
     }
-    task_step(task, steps.size(), steps.size());
+    if (outcome.ok())
+        task_step(task, steps.size(), steps.size());
     const QString where = placement(session, origins);
     const QString detail = outcome.detail().isEmpty() ? where : outcome.detail() + QLatin1Char('\n') + where;
     return outcome.with_detail(detail);
