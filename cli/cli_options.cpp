@@ -10,15 +10,17 @@ namespace {
 
 const QStringList kCommands = {"ports",  "info",     "list",         "import", "export",
                                "delete", "firmware", "check-update", "backup", "restore",
-                               "rename", "loudness", "sync",         "play"};
+                               "rename", "loudness", "sync",         "play",   "move",
+                               "swap",   "arrange"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
 {
-    if (command == "import" || command == "export" || command == "rename")
+    if (command == "import" || command == "export" || command == "rename" || command == "move" ||
+        command == "swap")
         return 2;
     if (command == "delete" || command == "backup" || command == "restore" || command == "sync" ||
-        command == "play")
+        command == "play" || command == "arrange")
         return 1;
     if (command == "firmware")
         return firmware_file ? 1 : 0;
@@ -46,6 +48,8 @@ QStringList slot_arguments(const SCliOptions& options)
     }
     if (QStringList{"import", "export", "delete", "rename"}.contains(options.command))
         return options.arguments.mid(0, 1);
+    if (options.command == "move" || options.command == "swap")
+        return options.arguments;
     return {};
 }
 
@@ -80,6 +84,11 @@ QString description()
         "  export SLOT FILE          save slot SLOT as a 48000 Hz 24-bit WAV file\n"
         "  delete SLOT               empty slot SLOT\n"
         "  rename SLOT NAME          name the song in slot SLOT (\"\" removes the name)\n"
+        "  move FROM TO              move the song of slot FROM into slot TO by its record, no audio\n"
+        "                            copied (onto a song: asks, then swaps the two; --yes)\n"
+        "  swap A B                  give slots A and B each other's song\n"
+        "  arrange 3,1,2,...         put the listed slots in their new order: the lowest of them\n"
+        "                            takes the song of the first listed, the next the second's, ...\n"
         "  loudness SLOT... | --all  integrated loudness, range and true peak of songs (the library's\n"
         "                            figures, or read from the pedal and measured)\n"
         "  firmware FILE.dat         update the pedal's firmware from a package\n"
@@ -206,6 +215,15 @@ SCliParse parse_cli(const QStringList& arguments)
             parse.text = QStringLiteral("Slot '%1' does not exist: slots are numbered from 1.").arg(slot);
             return parse;
         }
+    }
+    if (options.command == "arrange") {
+        const std::optional<std::vector<unsigned int>> order = parse_slot_list(options.arguments[0]);
+        if (!order) {
+            parse.text = QStringLiteral("arrange takes the slots in their new order, such as 3,1,2, not '%1'.")
+                             .arg(options.arguments[0]);
+            return parse;
+        }
+        options.arrange_order = *order;
     }
     if (parser.isSet(slot_list)) {
         const std::optional<std::vector<unsigned int>> listed = parse_slot_list(parser.value(slot_list));

@@ -20,6 +20,7 @@ struct SCliOptions {
     bool quiet = false;  // no progress and no success line; failures are still told
     bool wav = false;    // backup: a WAV copy of each song
     std::vector<unsigned int> restore_slots;  // restore --slots 1,3-5, from 0; empty: every slot
+    std::vector<unsigned int> arrange_order;  // arrange 3,1,2: the slots in their new order, from 0
     QString since;       // backup: an earlier backup to take unchanged songs from
     bool all = false;    // loudness: every slot holding a song
     bool plan = false;   // sync: the plan only

@@ -31,6 +31,12 @@ int run_cli_command(SCliContext& context)
         return run_delete(context, session);
     if (command == "rename")
         return run_rename(context, session);
+    if (command == "move")
+        return run_move(context, session);
+    if (command == "swap")
+        return run_swap(context, session);
+    if (command == "arrange")
+        return run_arrange(context, session);
     if (command == "loudness")
         return run_loudness(context, session);
     if (command == "backup")

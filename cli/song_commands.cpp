@@ -2,6 +2,7 @@
 #include "cli/cli_output.h"
 #include "cli/terminal_prompt.h"
 #include "core/pedal_session.h"
+#include "core/song_commands/song_moves.h"
 #include "core/song_commands/song_operations.h"
 #include "core/song_commands/song_records.h"
 
@@ -53,4 +54,27 @@ int run_rename(SCliContext& context, CPedalSession& session)
         return CLI_EXIT_USAGE;
     return run_with_task(context, session,
                          [&](CTask&) { return rename_song(session, slot, context.options.arguments[1]); });
+}
+
+// The slot numbers were checked to be numbers from 1; which exist the move itself says, as
+// it says that a one-slot pedal has nothing to arrange.
+int run_move(SCliContext& context, CPedalSession& session)
+{
+    const int from = context.options.arguments[0].toInt() - 1;
+    const int to = context.options.arguments[1].toInt() - 1;
+    return run_with_task(context, session,
+                         [&](CTask& task) { return move_song(session, from, to, context.prompt, &task); });
+}
+
+int run_swap(SCliContext& context, CPedalSession& session)
+{
+    const int a = context.options.arguments[0].toInt() - 1;
+    const int b = context.options.arguments[1].toInt() - 1;
+    return run_with_task(context, session, [&](CTask& task) { return swap_songs(session, a, b, &task); });
+}
+
+int run_arrange(SCliContext& context, CPedalSession& session)
+{
+    const std::vector<int> order(context.options.arrange_order.begin(), context.options.arrange_order.end());
+    return run_with_task(context, session, [&](CTask& task) { return arrange(session, order, &task); });
 }

@@ -183,7 +183,10 @@ INSTANTIATE_TEST_SUITE_P(
         SBadInput{"restore_no_backup", {"restore", "@"}, 1, "is not a Tandora backup"},
         SBadInput{"restore_slots", {"restore", "@", "--slots", "3-1"}, 2, "--slots takes"},
         SBadInput{"restore_no_args", {"restore"}, 2, "Wrong number of arguments"},
-        SBadInput{"sync_first_slot", {"sync", "@", "--first-slot", "0"}, 2, "--first-slot takes"}),
+        SBadInput{"sync_first_slot", {"sync", "@", "--first-slot", "0"}, 2, "--first-slot takes"},
+        SBadInput{"move_empty", {"move", "2", "3"}, 1, "Song 002 is empty: there is no song to move."},
+        SBadInput{"arrange_list", {"arrange", "3,x"}, 2, "arrange takes the slots in their new order"},
+        SBadInput{"arrange_twice", {"arrange", "1,1"}, 1, "Each slot may be listed once."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Cli, TwoPedalsNeedAPort)
@@ -269,6 +272,26 @@ TEST_F(Cli, SongsGoInComeOutAndGoAway)
                     .array()[1]
                     .toObject()["empty"]
                     .toBool());
+}
+
+// The song's name goes with it; a move onto a song asks before it swaps.
+TEST_F(Cli, MovesSwapsAndArrangesSongsWithTheirNames)
+{
+    add_pedal();
+    write_tone(file("tone.wav"), 4410);
+    ASSERT_EQ(run({"import", "1", file("tone.wav")}).code, 0);
+    ASSERT_EQ(run({"import", "2", file("tone.wav")}).code, 0);
+    ASSERT_EQ(run({"rename", "1", "Intro jam"}).code, 0);
+    const SRun moved = run({"move", "1", "3"});
+    EXPECT_EQ(moved.code, 0) << moved.err.toStdString();
+    EXPECT_TRUE(moved.out.contains("Song 003: Intro jam (was Song 001)")) << moved.out.toStdString();
+    const size_t before = flash_changes();
+    EXPECT_EQ(run({"move", "3", "2"}).code, 1);
+    EXPECT_EQ(flash_changes(), before);
+    EXPECT_EQ(run({"move", "3", "2", "--yes"}).code, 0);
+    EXPECT_EQ(run({"swap", "2", "1"}).code, 0);
+    EXPECT_EQ(run({"arrange", "3,1"}).code, 0);
+    EXPECT_TRUE(run({"list"}).out.split('\n')[2].endsWith("  Intro jam"));
 }
 
 TEST_F(Cli, PlaysASlotAsItsFileWouldSound)
