@@ -4,6 +4,7 @@
 #include "core/questions.h"
 #include "core/set_list/set_list.h"
 #include "core/set_list/sync_plan.h"
+#include "core/song_commands/song_moves.h"
 #include "core/song_commands/song_records.h"
 #include "library/song_library.h"
 #include "songs/looper_song_data.h"
@@ -13,6 +14,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -73,6 +75,8 @@ QString done_text(ESyncAction action)
             return QStringLiteral("deleted");
         case ESyncAction::UP_TO_DATE:
             return QStringLiteral("up to date");
+        case ESyncAction::MOVE:
+            return QStringLiteral("moved");
         case ESyncAction::KEEP:
             break;
     }
@@ -91,7 +95,32 @@ QString refusal_text(const QStringList& refused)
 
 bool changes(const SSyncStep& step)
 {
-    return step.action == ESyncAction::WRITE || step.action == ESyncAction::DELETE;
+    return step.action == ESyncAction::WRITE || step.action == ESyncAction::DELETE ||
+           step.action == ESyncAction::MOVE;
+}
+
+// The plan's moves as one arrangement: a target whose song moves nowhere is emptied first
+// (the list replaces it), then each song goes to its slot by its record and takes the
+// list's title as its name.
+COperationResult run_moves(CPedalSession& session, const SSyncPlan& plan, CTask* task)
+{
+    std::map<int, int> targets;
+    for (const SSyncStep& step : plan.steps)
+        if (step.action == ESyncAction::MOVE)
+            targets[int(step.from_slot)] = int(step.slot);
+    for (const auto& [from, to] : targets) {
+        if (targets.count(to) || !session.slot_holds_song(to))
+            continue;
+        const COperationResult emptied = empty_slot(session, to);
+        if (!emptied.ok())
+            return emptied;
+    }
+    const COperationResult moved = arrange_slots(session, targets, task);
+    for (const SSyncStep& step : plan.steps)
+        if (moved.ok() && step.action == ESyncAction::MOVE && step.name != known_name(session, int(step.slot)))
+            session.library().rename(session.product_id(), step.slot, session.slot_fingerprint(int(step.slot)),
+                                     step.name);
+    return moved;
 }
 
 // Reads the list at `set_list` and plans its sync into `plan`: nothing when the plan runs,
@@ -123,8 +152,13 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
     for (const SSyncStep& step : plan.steps)
         if (changes(step))
             order.push_back(&step);
-    std::stable_partition(order.begin(), order.end(),
-                          [](const SSyncStep* step) { return step->action == ESyncAction::DELETE; });
+    // Then the moves, which only change records, then the writes into the room they leave.
+    std::stable_sort(order.begin(), order.end(), [](const SSyncStep* a, const SSyncStep* b) {
+        const auto rank = [](const SSyncStep* step) {
+            return step->action == ESyncAction::DELETE ? 0 : step->action == ESyncAction::MOVE ? 1 : 2;
+        };
+        return rank(a) < rank(b);
+    });
     if (task)
         task->set_bytes_total(plan.write_bytes());
     const uint64_t total = std::max<uint64_t>(plan.write_bytes(), 1);
@@ -137,11 +171,17 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
         const uint64_t bytes = order[i]->action == ESyncAction::WRITE ? order[i]->song_bytes : 0;
         const int from = int(100 * planned / total);
         planned += bytes;
-        outcome = task_cancelled(task)
-                      ? COperationResult::cancelled()
-                      : write_plan_step(session, *order[i], settings, task, from, int(100 * planned / total));
-        if (outcome.ok())
-            done.push_back(order[i]);
+        const bool move = order[i]->action == ESyncAction::MOVE;
+        if (move && i > 0 && order[i - 1]->action == ESyncAction::MOVE)
+            continue;
+        outcome = task_cancelled(task) ? COperationResult::cancelled()
+                  : move               ? run_moves(session, plan, task)
+                                       : write_plan_step(session, *order[i], settings, task, from,
+                                                         int(100 * planned / total));
+        // The moves run as one arrangement, at the first of them.
+        for (const SSyncStep* step : order)
+            if (outcome.ok() && (step == order[i] || (move && step->action == ESyncAction::MOVE)))
+                done.push_back(step);
     }
     QStringList lines;
     size_t written = 0;
@@ -161,7 +201,8 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
                                         .arg(std::count_if(plan.steps.begin(), plan.steps.end(),
                                                            [](const SSyncStep& step) {
                                                                return step.action == ESyncAction::WRITE ||
-                                                                      step.action == ESyncAction::UP_TO_DATE;
+                                                                      step.action == ESyncAction::UP_TO_DATE ||
+                                                                      step.action == ESyncAction::MOVE;
                                                            })))
         .with_detail(lines.join(QLatin1Char('\n')));
 }

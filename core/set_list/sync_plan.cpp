@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -23,14 +24,59 @@ QString list_name(const SSetListSong& song)
     return song.title.isEmpty() ? imported_song_name(song.path) : song.title;
 }
 
-bool up_to_date(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings)
+// The song library's rows of the songs the pedal's slots hold now, by slot.
+std::map<unsigned int, SLibrarySong> songs_on_pedal(const CPedalSession& session)
 {
-    const std::optional<SLibrarySong> known = known_song(session, int(song.slot));
-    if (!known || known->source_sha256.isEmpty())
-        return false;
-    return known->mono_mode == recorded_mono_mode(session.song_format(), settings.mono_mode) &&
-           known->loudness_setting == QLatin1String(loudness_target_name(settings.loudness)) &&
-           known->source_sha256 == cached_file_sha256(session.library(), song.path);
+    std::map<unsigned int, SLibrarySong> found;
+    for (unsigned int slot = 0; slot < session.songs().slot_count(); ++slot)
+        if (std::optional<SLibrarySong> known = known_song(session, int(slot)))
+            found.emplace(slot, std::move(*known));
+    return found;
+}
+
+// The library's `known` song is the file with SHA-256 `sha256` imported with `settings`.
+bool is_file(const CPedalSession& session, const SLibrarySong& known, const QString& sha256,
+             const SImportSettings& settings)
+{
+    return !known.source_sha256.isEmpty() && known.source_sha256 == sha256 &&
+           known.mono_mode == recorded_mono_mode(session.song_format(), settings.mono_mode) &&
+           known.loudness_setting == QLatin1String(loudness_target_name(settings.loudness));
+}
+
+// What the list's songs find on the pedal: the slots that hold their own list song already
+// (`current`), and for the others the slot each is moved from, if one holds it.
+struct SOnPedal {
+    std::set<unsigned int> current;
+    std::map<unsigned int, unsigned int> moved_from;
+};
+
+SOnPedal find_on_pedal(CPedalSession& session, const std::map<unsigned int, const SSetListSong*>& listed,
+                       const SImportSettings& settings)
+{
+    const std::map<unsigned int, SLibrarySong> on_pedal = songs_on_pedal(session);
+    std::map<unsigned int, QString> hashes;
+    for (const auto& [slot, song] : listed)
+        if (QFileInfo(song->path).isFile())
+            hashes[slot] = cached_file_sha256(session.library(), song->path);
+    SOnPedal found;
+    for (const auto& [slot, sha256] : hashes) {
+        const auto known = on_pedal.find(slot);
+        if (known != on_pedal.end() && is_file(session, known->second, sha256, settings))
+            found.current.insert(slot);
+    }
+    std::set<unsigned int> taken = found.current;
+    for (const auto& [slot, sha256] : hashes) {
+        if (found.current.count(slot))
+            continue;
+        for (const auto& [held_in, known] : on_pedal) {
+            if (!taken.count(held_in) && is_file(session, known, sha256, settings)) {
+                found.moved_from[slot] = held_in;
+                taken.insert(held_in);
+                break;
+            }
+        }
+    }
+    return found;
 }
 
 SSyncStep write_step(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings,
@@ -63,9 +109,15 @@ void check_room(const CPedalSession& session, const SSyncPlan& plan, QStringList
             "again.");
         return;
     }
+    // The moves run after the deletes: a target whose song moves nowhere is emptied for its
+    // new one, and a slot a song moved out of holds nothing when it is written.
+    std::set<unsigned int> sources;
+    for (const SSyncStep& step : plan.steps)
+        if (step.action == ESyncAction::MOVE)
+            sources.insert(step.from_slot);
     uint64_t free_now = free_blocks(session);
     for (const SSyncStep& step : plan.steps)
-        if (step.action == ESyncAction::DELETE)
+        if (step.action == ESyncAction::DELETE || (step.action == ESyncAction::MOVE && !sources.count(step.slot)))
             free_now += blocks_held(session, step.slot);
     for (const SSyncStep& step : plan.steps) {
         if (step.action != ESyncAction::WRITE || step.song_bytes == 0)
@@ -76,7 +128,8 @@ void check_room(const CPedalSession& session, const SSyncPlan& plan, QStringList
                            .arg(slot_song_name(step.slot), step.name)
                            .arg(needs)
                            .arg(free_now);
-        free_now = free_now + blocks_held(session, step.slot) - std::min(free_now, needs);
+        const uint64_t held = sources.count(step.slot) ? 0 : blocks_held(session, step.slot);
+        free_now = free_now + held - std::min(free_now, needs);
     }
 }
 
@@ -91,6 +144,8 @@ const char* sync_action_text(ESyncAction action)
             return "up to date";
         case ESyncAction::DELETE:
             return "delete";
+        case ESyncAction::MOVE:
+            return "move";
         case ESyncAction::KEEP:
             break;
     }
@@ -105,6 +160,12 @@ uint64_t SSyncPlan::write_bytes() const
     return bytes;
 }
 
+size_t SSyncPlan::moves() const
+{
+    return size_t(std::count_if(steps.begin(), steps.end(),
+                                [](const SSyncStep& step) { return step.action == ESyncAction::MOVE; }));
+}
+
 QStringList SSyncPlan::lines() const
 {
     QStringList lines;
@@ -115,13 +176,21 @@ QStringList SSyncPlan::lines() const
             line += QStringLiteral(": ") + step.name;
         if (!step.path.isEmpty())
             line += QStringLiteral(" (%1)").arg(QFileInfo(step.path).fileName());
+        if (step.action == ESyncAction::MOVE)
+            line += QStringLiteral(" from ") + slot_song_name(step.from_slot);
         lines << line;
     }
     const uint64_t bytes = write_bytes();
-    lines << (bytes == 0
-                  ? QStringLiteral("Nothing to write.")
-                  : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
-                        .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond)));
+    QString time = bytes == 0 ? QStringLiteral("Nothing to write.")
+                              : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
+                                    .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond));
+    // A move writes one info record and erases one info block, whatever the song's length.
+    if (const size_t count = moves())
+        time += QStringLiteral(" Moving %1 %2 takes about %3.")
+                    .arg(count)
+                    .arg(count == 1 ? QStringLiteral("song") : QStringLiteral("songs"))
+                    .arg(time_text(double(count) * kSongMoveSeconds));
+    lines << time;
     return lines;
 }
 
@@ -145,19 +214,27 @@ SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& son
             listed[song.slot] = &song;
     }
     const unsigned int last_listed = listed.empty() ? 0 : listed.rbegin()->first;
+    const SOnPedal on_pedal = find_on_pedal(session, listed, settings);
+    std::set<unsigned int> sources;
+    for (const auto& [slot, from] : on_pedal.moved_from)
+        sources.insert(from);
     for (unsigned int slot = 0; slot < count && !task_cancelled(task); ++slot) {
         const auto song = listed.find(slot);
+        const auto moved = on_pedal.moved_from.find(slot);
         if (song != listed.end()) {
             // Reading a pipe's tags, hash or sound would wait for a writer that may never come.
             if (!QFileInfo(song->second->path).isFile())
                 plan.refused << QStringLiteral("%1: %2 is not a regular file.")
                                     .arg(slot_song_name(slot), QFileInfo(song->second->path).fileName());
-            else if (up_to_date(session, *song->second, settings))
+            else if (on_pedal.current.count(slot))
                 plan.steps.push_back(
                     {ESyncAction::UP_TO_DATE, slot, list_name(*song->second), song->second->path});
+            else if (moved != on_pedal.moved_from.end())
+                plan.steps.push_back({ESyncAction::MOVE, slot, list_name(*song->second), song->second->path, 0,
+                                      SCheckedFile{}, moved->second});
             else
                 plan.steps.push_back(write_step(session, *song->second, settings, task, plan.refused));
-        } else if (session.slot_holds_song(int(slot))) {
+        } else if (session.slot_holds_song(int(slot)) && !sources.count(slot)) {
             const bool deletes = delete_extra && slot > last_listed;
             plan.steps.push_back({deletes ? ESyncAction::DELETE : ESyncAction::KEEP,
                                   slot,

@@ -17,8 +17,9 @@ enum class ESyncAction {
     UP_TO_DATE,  // the slot holds that file already, imported with the same settings
     KEEP,        // a song the list does not replace, left alone
     DELETE,      // a song past the list, emptied as asked
+    MOVE,        // the slot `from_slot` holds that file already: its song is moved, not written
 };
-// "write", "up to date", "keep", "delete": how a plan line begins.
+// "write", "up to date", "keep", "delete", "move": how a plan line begins.
 const char* sync_action_text(ESyncAction action);
 
 struct SSyncStep {
@@ -31,6 +32,7 @@ struct SSyncStep {
     uint64_t song_bytes = 0;  // WRITE: the song as it goes to the pedal
     // WRITE: what the plan's check learned of the file, which its write takes.
     SCheckedFile checked{};
+    unsigned int from_slot = 0;  // MOVE: the slot the song is in now, 0-based
 };
 
 // A sync checked as a whole before its first write.
@@ -42,14 +44,18 @@ struct SSyncPlan {
 
     bool runs() const { return refused.isEmpty(); }
     uint64_t write_bytes() const;
-    // A line per step ("write Song 001: Intro jam (intro.wav)"), then the time the writes take.
+    size_t moves() const;
+    // A line per step ("write Song 001: Intro jam (intro.wav)", "move Song 002: Outro (outro.wav)
+    // from Song 005"), then the time the writes and the moves take.
     QStringList lines() const;
 };
 
 // Plans the sync of `songs` onto the session's pedal with `settings`. A slot is up to date
 // when the library says it holds the very file (the same SHA-256, cached by path, size and
 // modification time) imported with the same mono and loudness settings, and the slot's
-// fingerprint is the one recorded. Every file to write is read once to check it and learn
+// fingerprint is the one recorded. A song of the list that another slot holds so (and that
+// slot's own list song is not there already) is moved from it, by its record: a reordered
+// list writes nothing, and a slot a song moves out of holds no song of its own any more. Every file to write is read once to check it and learn
 // its size, loudness and gain, which its write takes; the room is counted in write order,
 // emptied slots first, each rewritten slot keeping its old blocks until its new song is in.
 // Songs past the list's last slot are kept, or deleted with `delete_extra`. Checking may

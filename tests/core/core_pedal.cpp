@@ -1,6 +1,8 @@
 #include "core_pedal.h"
 
 #include "audio/wave.h"
+#include "device/device_packet.h"
+#include "device/nand_flash_config.h"
 #include "library/song_library.h"
 #include "songs/song_journal.h"
 
@@ -38,6 +40,17 @@ std::vector<unsigned char> CorePedal::stored_song(unsigned slot)
     EXPECT_EQ(m_session.songs().read_file(slot, song.data(), static_cast<unsigned>(song.size()), nullptr),
               LOOPER_RESULT_OK);
     return song;
+}
+
+size_t CorePedal::audio_page_commands() const
+{
+    const SNandFlashConfig& nand = *m_session.song_format();
+    size_t count = 0;
+    for (const SPedalCommandRecord& entry : m_pedal->command_log())
+        count += entry.mode == EPedalMode::UPDATE && entry.flash_type == FLASH_TYPE_NAND &&
+                 (entry.command == kErase || entry.command == kWrite || entry.command == kRead) &&
+                 entry.address / nand.block_size < nand.song_blocks;
+    return count;
 }
 
 CCancelAtStep::CCancelAtStep(CTask& task, CPedalEmulator& pedal, int at)

@@ -31,6 +31,8 @@ protected:
     // The slot's song as the pedal stores it.
     std::vector<unsigned char> stored_song(unsigned slot);
     size_t command_count() const { return m_pedal->command_log().size(); }
+    // Flash commands the pedal was sent on its audio blocks, below the info blocks.
+    size_t audio_page_commands() const;
 
     CInstalledMidiSystem m_midi;
     // A user who says yes to every question.

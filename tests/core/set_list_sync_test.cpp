@@ -77,6 +77,22 @@ TEST_F(SetListSync, SecondSyncWritesNothingAndAChangedFileRewritesOnlyItsSlot)
     EXPECT_EQ(after[2], synced[2]);
 }
 
+// The songs go to their new slots by their records, their names with them.
+TEST_F(SetListSync, ReorderedListPlansOnlyMovesAndWritesNoAudioPage)
+{
+    ASSERT_TRUE(sync(list_of({"a.wav", "b.wav", "c.wav"})).ok());
+    write_all(file("reversed.m3u"), "c.wav\nb.wav\na.wav\n");
+    EXPECT_EQ(plan(file("reversed.m3u")).lines(),
+              QStringList({"move Song 001: c (c.wav) from Song 003", "up to date Song 002: b (b.wav)",
+                           "move Song 003: a (a.wav) from Song 001", "Nothing to write. Moving 2 songs takes about 0:01."}));
+    m_pedal->clear_command_log();
+    const COperationResult reordered = sync(file("reversed.m3u"));
+    ASSERT_TRUE(reordered.ok()) << reordered.detail().toStdString();
+    EXPECT_EQ(audio_page_commands(), 0u);
+    EXPECT_EQ(known_name(m_session, 0), "c");
+    EXPECT_EQ(sync(file("reversed.m3u")).text(), "Every song of the set list is up to date.");
+}
+
 TEST_F(SetListSync, SongsPastTheListAreKeptOrDeletedAsAsked)
 {
     for (const bool delete_extra : {false, true}) {

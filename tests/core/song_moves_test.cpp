@@ -1,42 +1,23 @@
 #include "core/song_commands/song_moves.h"
-#include "core_pedal.h"
+#include "backup_pedal.h"
 
 #include "core/song_commands/song_records.h"
-#include "device/nand_flash_config.h"
 
 #include <set>
 
 namespace {
 
-// Songs put straight into the store, each told apart by its seed, and what the pedal was
-// sent to move them.
+// Songs put straight into the store, each told apart by its seed.
 class SongMovesTest : public CorePedal {
 protected:
     // 30 units of 192 bytes: two pages of one block.
-    static std::vector<unsigned char> song(int seed)
-    {
-        std::vector<unsigned char> bytes(30 * 192);
-        for (size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<unsigned char>(i * 7 + size_t(seed) * 13);
-        return bytes;
-    }
+    static std::vector<unsigned char> song(int seed) { return noise(30 * 192, uint32_t(seed)); }
     void put(int slot, int seed)
     {
         const std::vector<unsigned char> bytes = song(seed);
         ASSERT_EQ(m_session.songs().write_file(unsigned(slot), bytes.data(), unsigned(bytes.size()), nullptr),
                   LOOPER_RESULT_OK);
         ASSERT_EQ(m_session.reload_slot(slot), LOOPER_RESULT_OK);
-    }
-    // Flash commands on audio blocks, below the info blocks.
-    size_t audio_commands() const
-    {
-        const SNandFlashConfig& nand = *m_session.song_format();
-        size_t count = 0;
-        for (const SPedalCommandRecord& entry : m_pedal->command_log())
-            count += entry.mode == EPedalMode::UPDATE && entry.flash_type == 1 &&
-                     (entry.command == kErase || entry.command == kWrite || entry.command == kRead) &&
-                     entry.address / nand.block_size < nand.song_blocks;
-        return count;
     }
     // The seed of the song each of the first `count` slots holds, -1 for none.
     std::vector<int> seeds(int count)
@@ -60,7 +41,7 @@ TEST_F(SongMovesTest, MoveWritesOnlyInfoPagesAndTheNameFollows)
     m_pedal->clear_command_log();
     const COperationResult moved = move_song(m_session, 2, 0, m_yes, nullptr);
     ASSERT_TRUE(moved.ok()) << moved.text().toStdString();
-    EXPECT_EQ(audio_commands(), 0u);
+    EXPECT_EQ(audio_page_commands(), 0u);
     EXPECT_EQ(m_pedal->count_commands(EPedalMode::UPDATE, kErase), 1u);
     EXPECT_EQ(known_name(m_session, 0), QStringLiteral("Intro jam"));
     EXPECT_EQ(moved.detail(), QStringLiteral("Song 001: Intro jam (was Song 003)"));
@@ -92,7 +73,7 @@ TEST_P(SongArrangeTest, TakesTheFewestStepsAndNoAudioPage)
     m_pedal->clear_command_log();
     const COperationResult arranged = arrange(m_session, row.order, nullptr);
     EXPECT_EQ(arranged.text().toStdString(), row.text);
-    EXPECT_EQ(audio_commands(), 0u);
+    EXPECT_EQ(audio_page_commands(), 0u);
     EXPECT_EQ(seeds(5), row.seeds);
 }
 
