@@ -1,8 +1,10 @@
 // Song transfer figures through the song store against the pedal emulator, with no added
 // latency: a full-chain PULSE RING song written and read back, the peak resident memory of
 // that write, and the requests one load of 30 occupied slots costs per slot; then the
-// backup and restore figures of bench_backup.h and the set list's of bench_sync.h.
+// backup and restore figures of bench_backup.h, the set list's of bench_sync.h and the
+// moves' of bench_moves.h.
 #include "bench_backup.h"
+#include "bench_moves.h"
 #include "bench_sync.h"
 #include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
@@ -117,5 +119,5 @@ int main(int argc, char** argv)
     std::printf("song write peak MB: %.1f\n", write_peak_kb / 1024.0);
     std::printf("load round trips per slot: %.2f\n", round_trips);
     install_midi_system(nullptr);
-    return run_backup_benchmarks() + run_sync_benchmark() == 0 ? 0 : 1;
+    return run_backup_benchmarks() + run_sync_benchmark() + run_move_benchmarks() == 0 ? 0 : 1;
 }

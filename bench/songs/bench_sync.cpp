@@ -71,6 +71,21 @@ int run_sync_benchmark()
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ok = again.ok() && again.text() == QLatin1String("Every song of the set list is up to date.");
     }
+    // The list reversed: every song but the middle ones moves by its record, none is written.
+    double reordered = 0;
+    if (ok) {
+        QByteArray reversed("#EXTM3U\n");
+        for (int song = kSongs - 1; song >= 0; --song)
+            reversed += QStringLiteral("song%1.wav\n").arg(song).toUtf8();
+        QFile file(files.filePath("reversed.m3u"));
+        ok = file.open(QIODevice::WriteOnly) && file.write(reversed) == reversed.size();
+        file.close();
+        pedal.set_timing(SPedalTiming::realistic());
+        const auto start = std::chrono::steady_clock::now();
+        const COperationResult moved = sync_set_list(session, file.fileName(), {}, yes, nullptr);
+        reordered = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ok = ok && moved.ok() && moved.text().contains(QStringLiteral("0 of %1 slots written").arg(kSongs));
+    }
     // Another loudness setting rewrites every song: each file is read to plan and to write.
     double decodes = 0;
     if (ok) {
@@ -90,5 +105,6 @@ int run_sync_benchmark()
     }
     std::printf("sync decodes per written file normalised: %.2f\n", decodes);
     std::printf("sync unchanged 10 songs seconds: %.2f\n", seconds);
+    std::printf("sync reordered 10 songs seconds: %.2f\n", reordered);
     return 0;
 }
