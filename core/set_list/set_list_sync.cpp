@@ -174,8 +174,9 @@ COperationResult sync_set_list(CPedalSession& session, const QString& set_list, 
         return *failed;
     if (std::none_of(plan.steps.begin(), plan.steps.end(), changes))
         return COperationResult::backup(true, QStringLiteral("Every song of the set list is up to date."));
-    const QString asked = QStringLiteral("Sync the set list %1?\n%2")
-                              .arg(set_list, sync_settings_text(session, options.settings, options.settings_origin));
+    const QString asked =
+        QStringLiteral("Sync the set list %1?\n%2")
+            .arg(set_list, sync_settings_text(session, options.settings, options.settings_origin));
     const QStringList lines = plan.lines();
     // The table's lines in words, then the time the writes take: the plan's last line.
     if (!questions.ask_yes_no_table(QStringLiteral("Sync set list"), asked + QLatin1Char('\n') + lines.back(),

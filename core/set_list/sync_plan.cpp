@@ -47,7 +47,7 @@ ESyncReason write_reason(CPedalSession& session, const SSetListSong& song)
     if (known->source_sha256 == cached_file_sha256(session.library(), song.path))
         return ESyncReason::SETTINGS;
     return QFileInfo(known->source_path) == QFileInfo(song.path) ? ESyncReason::FILE_CHANGED
-                                                                  : ESyncReason::OTHER_SONG;
+                                                                 : ESyncReason::OTHER_SONG;
 }
 
 SSyncStep write_step(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings,
@@ -187,9 +187,9 @@ QStringList SSyncPlan::lines() const
 
 SQuestionTable SSyncPlan::table() const
 {
-    SQuestionTable table{{QStringLiteral("Slot"), QStringLiteral("Action"), QStringLiteral("Song"),
-                          QStringLiteral("Why")},
-                         {}};
+    SQuestionTable table{
+        {QStringLiteral("Slot"), QStringLiteral("Action"), QStringLiteral("Song"), QStringLiteral("Why")},
+        {}};
     for (const SSyncStep& step : steps)
         table.rows.push_back({slot_song_name(step.slot), QLatin1String(sync_action_text(step.action)),
                               song_text(step), QLatin1String(sync_reason_text(step.reason))});

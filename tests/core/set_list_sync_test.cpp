@@ -85,9 +85,9 @@ TEST_F(SetListSync, PlanSaysWhyEachSlotIsWrittenAndWithWhichSettings)
     const QString list = list_of({"a.wav", "b.wav"});
     const SQuestionTable table = plan(list).table();
     EXPECT_EQ(table.headings, QStringList({"Slot", "Action", "Song", "Why"}));
-    EXPECT_EQ(table.rows, (std::vector<QStringList>{
-                              {"Song 001", "write", "a (a.wav)", "new"},
-                              {"Song 002", "write", "b (b.wav)", "another song was in the slot"}}));
+    EXPECT_EQ(table.rows,
+              (std::vector<QStringList>{{"Song 001", "write", "a (a.wav)", "new"},
+                                        {"Song 002", "write", "b (b.wav)", "another song was in the slot"}}));
     ASSERT_TRUE(sync(list).ok());
 
     SSyncOptions options;
