@@ -66,6 +66,7 @@ bool CQtUserPrompt::ask_yes_no_table(const QString& title, const QString& text, 
     cells->verticalHeader()->hide();
     cells->setEditTriggers(QAbstractItemView::NoEditTriggers);
     cells->setSelectionMode(QAbstractItemView::NoSelection);
+    cells->setFocusPolicy(Qt::NoFocus);
     for (int row = 0; row < cells->rowCount(); ++row)
         for (int column = 0; column < cells->columnCount(); ++column)
             cells->setItem(row, column, new QTableWidgetItem(table.rows[size_t(row)].value(column)));

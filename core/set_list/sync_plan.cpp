@@ -37,7 +37,7 @@ bool up_to_date(CPedalSession& session, const SSetListSong& song, const SImportS
 
 // Why `song` is written over what its slot holds, once up_to_date has said it must be: the
 // very file (its SHA-256 recorded) then differs only in its settings.
-ESyncReason write_reason(CPedalSession& session, const SSetListSong& song)
+ESyncReason reason_to_write(CPedalSession& session, const SSetListSong& song)
 {
     if (!session.slot_holds_song(int(song.slot)))
         return ESyncReason::NEW;
@@ -55,7 +55,7 @@ SSyncStep write_step(CPedalSession& session, const SSetListSong& song, const SIm
 {
     SSyncStep step;
     step.action = ESyncAction::WRITE;
-    step.reason = write_reason(session, song);
+    step.reason = reason_to_write(session, song);
     step.slot = song.slot;
     step.name = list_name(song);
     step.path = song.path;
