@@ -27,8 +27,8 @@ struct SSyncOptions {
 
 // The sync of the set list at `set_list` (set_list.h): read, planned and checked as a whole;
 // a plan with anything to change is asked once, as a table under its settings and time (a
-// No changes nothing), and run. A list that
-// does not fit, or a file the pedal cannot take, fails with the reasons and writes nothing.
+// No changes nothing), and run. A list that does not fit, or a file the pedal cannot take,
+// fails with the reasons and writes nothing.
 [[nodiscard]] COperationResult sync_set_list(CPedalSession& session, const QString& set_list,
                                              const SSyncOptions& options, CQuestions& questions, CTask* task);
 // The same up to the plan, which is the result's detail under its settings: nothing is
