@@ -1,5 +1,7 @@
 #include "core/set_list/sync_plan.h"
 
+#include "audio/loudness_target.h"
+#include "audio/song_audio.h"
 #include "audio/song_time_text.h"
 #include "core/link_speed.h"
 #include "core/pedal_session.h"
@@ -33,11 +35,27 @@ bool up_to_date(CPedalSession& session, const SSetListSong& song, const SImportS
            known->source_sha256 == cached_file_sha256(session.library(), song.path);
 }
 
+// Why `song` is written over what its slot holds, once up_to_date has said it must be: the
+// very file (its SHA-256 recorded) then differs only in its settings.
+ESyncReason reason_to_write(CPedalSession& session, const SSetListSong& song)
+{
+    if (!session.slot_holds_song(int(song.slot)))
+        return ESyncReason::NEW;
+    const std::optional<SLibrarySong> known = known_song(session, int(song.slot));
+    if (!known || known->source_sha256.isEmpty())
+        return ESyncReason::OTHER_SONG;
+    if (known->source_sha256 == cached_file_sha256(session.library(), song.path))
+        return ESyncReason::SETTINGS;
+    return QFileInfo(known->source_path) == QFileInfo(song.path) ? ESyncReason::FILE_CHANGED
+                                                                 : ESyncReason::OTHER_SONG;
+}
+
 SSyncStep write_step(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings,
                      CTask* task, QStringList& refused)
 {
     SSyncStep step;
     step.action = ESyncAction::WRITE;
+    step.reason = reason_to_write(session, song);
     step.slot = song.slot;
     step.name = list_name(song);
     step.path = song.path;
@@ -80,6 +98,17 @@ void check_room(const CPedalSession& session, const SSyncPlan& plan, QStringList
     }
 }
 
+// "Intro jam (intro.wav)": the song as the plan's lines and table name it.
+QString song_text(const SSyncStep& step)
+{
+    QStringList parts;
+    if (!step.name.isEmpty())
+        parts << step.name;
+    if (!step.path.isEmpty())
+        parts << QStringLiteral("(%1)").arg(QFileInfo(step.path).fileName());
+    return parts.join(QLatin1Char(' '));
+}
+
 }  // namespace
 
 const char* sync_action_text(ESyncAction action)
@@ -97,6 +126,37 @@ const char* sync_action_text(ESyncAction action)
     return "keep";
 }
 
+const char* sync_reason_text(ESyncReason reason)
+{
+    switch (reason) {
+        case ESyncReason::NEW:
+            return "new";
+        case ESyncReason::FILE_CHANGED:
+            return "the file changed";
+        case ESyncReason::SETTINGS:
+            return "another loudness or mono setting";
+        case ESyncReason::OTHER_SONG:
+            return "another song was in the slot";
+        case ESyncReason::MOVED:
+            return "moved";
+        case ESyncReason::NONE:
+            break;
+    }
+    return "";
+}
+
+QString sync_settings_text(const CPedalSession& session, const SImportSettings& settings,
+                           ESettingsOrigin origin)
+{
+    const QString from = origin == ESettingsOrigin::WINDOW ? QStringLiteral("the window's settings")
+                                                           : QStringLiteral("the command line's options");
+    const QString loudness = loudness_target_text(settings.loudness);
+    if (recorded_mono_mode(session.song_format(), settings.mono_mode).isEmpty())
+        return QStringLiteral("Loudness: %1 (%2).").arg(loudness, from);
+    return QStringLiteral("Loudness: %1; mono: %2 (%3).")
+        .arg(loudness, QLatin1String(mono_mode_text(settings.mono_mode)), from);
+}
+
 uint64_t SSyncPlan::write_bytes() const
 {
     uint64_t bytes = 0;
@@ -111,10 +171,10 @@ QStringList SSyncPlan::lines() const
     for (const SSyncStep& step : steps) {
         QString line = QStringLiteral("%1 %2").arg(QLatin1String(sync_action_text(step.action)),
                                                    slot_song_name(step.slot));
-        if (!step.name.isEmpty())
-            line += QStringLiteral(": ") + step.name;
-        if (!step.path.isEmpty())
-            line += QStringLiteral(" (%1)").arg(QFileInfo(step.path).fileName());
+        if (const QString song = song_text(step); !song.isEmpty())
+            line += QStringLiteral(": ") + song;
+        if (step.reason != ESyncReason::NONE)
+            line += QStringLiteral(" [%1]").arg(QLatin1String(sync_reason_text(step.reason)));
         lines << line;
     }
     const uint64_t bytes = write_bytes();
@@ -123,6 +183,17 @@ QStringList SSyncPlan::lines() const
                   : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
                         .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond)));
     return lines;
+}
+
+SQuestionTable SSyncPlan::table() const
+{
+    SQuestionTable table{
+        {QStringLiteral("Slot"), QStringLiteral("Action"), QStringLiteral("Song"), QStringLiteral("Why")},
+        {}};
+    for (const SSyncStep& step : steps)
+        table.rows.push_back({slot_song_name(step.slot), QLatin1String(sync_action_text(step.action)),
+                              song_text(step), QLatin1String(sync_reason_text(step.reason))});
+    return table;
 }
 
 SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& songs,
