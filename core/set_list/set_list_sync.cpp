@@ -215,9 +215,13 @@ COperationResult sync_set_list(CPedalSession& session, const QString& set_list, 
         return *failed;
     if (std::none_of(plan.steps.begin(), plan.steps.end(), changes))
         return COperationResult::backup(true, QStringLiteral("Every song of the set list is up to date."));
-    if (!questions.ask_yes_no(
-            QStringLiteral("Sync set list"),
-            QStringLiteral("Sync the set list %1?\n%2").arg(set_list, plan.lines().join(QLatin1Char('\n')))))
+    const QString asked =
+        QStringLiteral("Sync the set list %1?\n%2")
+            .arg(set_list, sync_settings_text(session, options.settings, options.settings_origin));
+    const QStringList lines = plan.lines();
+    // The table's lines in words, then the time the writes take: the plan's last line.
+    if (!questions.ask_yes_no_table(QStringLiteral("Sync set list"), asked + QLatin1Char('\n') + lines.back(),
+                                    plan.table(), asked + QLatin1Char('\n') + lines.join(QLatin1Char('\n'))))
         return COperationResult::declined();
     return run_sync(session, plan, options.settings, task);
 }
@@ -229,5 +233,7 @@ COperationResult plan_set_list_sync(CPedalSession& session, const QString& set_l
     if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
         return *failed;
     return COperationResult::backup(true, QStringLiteral("Sync plan for %1:").arg(set_list))
-        .with_detail(plan.lines().join(QLatin1Char('\n')));
+        .with_detail((QStringList{sync_settings_text(session, options.settings, options.settings_origin)}
+                      << plan.lines())
+                         .join(QLatin1Char('\n')));
 }
