@@ -153,7 +153,8 @@ private:
     [[nodiscard]] ELooperActionResult begin_change(EJournalKind kind, unsigned int a, unsigned int b,
                                                    SSongJournalEntry& entry);
     // The slot's write_record, its journal problem kept.
-    [[nodiscard]] ELooperActionResult append_record(unsigned int slot, const std::vector<unsigned char>& record);
+    [[nodiscard]] ELooperActionResult append_record(unsigned int slot,
+                                                    const std::vector<unsigned char>& record);
     // After a failed change of info blocks the records may differ from those loaded.
     void mark_uncertain();
 

@@ -36,14 +36,16 @@ ELooperActionResult CLooperSongData::begin_change(EJournalKind kind, unsigned in
             journal_reason = QStringLiteral("the song store has no journal");
         return swap ? LOOPER_RESULT_JOURNAL_NOT_SAVED : LOOPER_RESULT_OK;
     }
-    if (!song_slots[a]->song_sums(entry.before.sums) || !song_slots[swap ? b : a]->song_sums(entry.after.sums)) {
+    if (!song_slots[a]->song_sums(entry.before.sums) ||
+        !song_slots[swap ? b : a]->song_sums(entry.after.sums)) {
         journal_reason = QStringLiteral("the sums of the song's blocks could not be read");
         return LOOPER_RESULT_JOURNAL_NOT_SAVED;
     }
     return journal->put(entry, journal_reason) ? LOOPER_RESULT_OK : LOOPER_RESULT_JOURNAL_NOT_SAVED;
 }
 
-ELooperActionResult CLooperSongData::append_record(unsigned int slot, const std::vector<unsigned char>& record)
+ELooperActionResult CLooperSongData::append_record(unsigned int slot,
+                                                   const std::vector<unsigned char>& record)
 {
     const ELooperActionResult result = song_slots[slot]->write_record(record);
     journal_reason = song_slots[slot]->journal_problem();
@@ -57,7 +59,8 @@ ELooperActionResult CLooperSongData::move_record(unsigned int from, unsigned int
     if (begun != LOOPER_RESULT_OK)
         return begun;
     ELooperActionResult result = append_record(to, entry.before.record);
-    const bool untouched = result == LOOPER_RESULT_JOURNAL_NOT_SAVED || result == LOOPER_RESULT_CHECKSUM_ERROR;
+    const bool untouched =
+        result == LOOPER_RESULT_JOURNAL_NOT_SAVED || result == LOOPER_RESULT_CHECKSUM_ERROR;
     if (result == LOOPER_RESULT_OK)
         result = song_slots[from]->delete_file();
     if (journal && (result == LOOPER_RESULT_OK || untouched))

@@ -35,7 +35,8 @@ int run_move_benchmarks()
     CPedalSession& session = bench.session;
     const std::vector<unsigned char> song = bench_noise(kFourMinutes, 0x9E3779B9);
     CLooperSongData& songs = session.songs();
-    bool ok = bench.files.isValid() && session.search_and_open() && session.load_songs() == LOOPER_RESULT_OK &&
+    bool ok = bench.files.isValid() && session.search_and_open() &&
+              session.load_songs() == LOOPER_RESULT_OK &&
               songs.write_file(6, song.data(), kFourMinutes, nullptr) == LOOPER_RESULT_OK &&
               session.reload_slot(6) == LOOPER_RESULT_OK;
     bench.pedal.set_timing(SPedalTiming::realistic());

@@ -1,8 +1,8 @@
 #include "bench_sync.h"
 
-#include "bench_pedal.h"
 #include "audio/song_converter.h"
 #include "audio/wave.h"
+#include "bench_pedal.h"
 #include "core/questions.h"
 #include "core/set_list/set_list_sync.h"
 

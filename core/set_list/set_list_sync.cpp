@@ -117,9 +117,10 @@ COperationResult run_moves(CPedalSession& session, const SSyncPlan& plan, CTask*
     }
     const COperationResult moved = arrange_slots(session, targets, task);
     for (const SSyncStep& step : plan.steps)
-        if (moved.ok() && step.action == ESyncAction::MOVE && step.name != known_name(session, int(step.slot)))
-            session.library().rename(session.product_id(), step.slot, session.slot_fingerprint(int(step.slot)),
-                                     step.name);
+        if (moved.ok() && step.action == ESyncAction::MOVE &&
+            step.name != known_name(session, int(step.slot)))
+            session.library().rename(session.product_id(), step.slot,
+                                     session.slot_fingerprint(int(step.slot)), step.name);
     return moved;
 }
 
@@ -174,10 +175,12 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
         const bool move = order[i]->action == ESyncAction::MOVE;
         if (move && i > 0 && order[i - 1]->action == ESyncAction::MOVE)
             continue;
-        outcome = task_cancelled(task) ? COperationResult::cancelled()
-                  : move               ? run_moves(session, plan, task)
-                                       : write_plan_step(session, *order[i], settings, task, from,
-                                                         int(100 * planned / total));
+        if (task_cancelled(task))
+            outcome = COperationResult::cancelled();
+        else if (move)
+            outcome = run_moves(session, plan, task);
+        else
+            outcome = write_plan_step(session, *order[i], settings, task, from, int(100 * planned / total));
         // The moves run as one arrangement, at the first of them.
         for (const SSyncStep* step : order)
             if (outcome.ok() && (step == order[i] || (move && step->action == ESyncAction::MOVE)))
@@ -195,15 +198,15 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
         const QString detail = outcome.detail().isEmpty() ? QString() : outcome.detail() + QLatin1Char('\n');
         return outcome.with_detail(detail + lines.join(QLatin1Char('\n')));
     }
-    return COperationResult::backup(true,
-                                    QStringLiteral("Set list synced: %1 of %2 slots written.")
-                                        .arg(written)
-                                        .arg(std::count_if(plan.steps.begin(), plan.steps.end(),
-                                                           [](const SSyncStep& step) {
-                                                               return step.action == ESyncAction::WRITE ||
-                                                                      step.action == ESyncAction::UP_TO_DATE ||
-                                                                      step.action == ESyncAction::MOVE;
-                                                           })))
+    return COperationResult::backup(
+               true, QStringLiteral("Set list synced: %1 of %2 slots written.")
+                         .arg(written)
+                         .arg(std::count_if(plan.steps.begin(), plan.steps.end(),
+                                            [](const SSyncStep& step) {
+                                                return step.action == ESyncAction::WRITE ||
+                                                       step.action == ESyncAction::UP_TO_DATE ||
+                                                       step.action == ESyncAction::MOVE;
+                                            })))
         .with_detail(lines.join(QLatin1Char('\n')));
 }
 

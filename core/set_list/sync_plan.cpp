@@ -135,7 +135,8 @@ void check_room(const CPedalSession& session, const SSyncPlan& plan, QStringList
             sources.insert(step.from_slot);
     uint64_t free_now = free_blocks(session);
     for (const SSyncStep& step : plan.steps)
-        if (step.action == ESyncAction::DELETE || (step.action == ESyncAction::MOVE && !sources.count(step.slot)))
+        if (step.action == ESyncAction::DELETE ||
+            (step.action == ESyncAction::MOVE && !sources.count(step.slot)))
             free_now += blocks_held(session, step.slot);
     for (const SSyncStep& step : plan.steps) {
         if (step.action != ESyncAction::WRITE || step.song_bytes == 0)
@@ -241,9 +242,10 @@ QStringList SSyncPlan::lines() const
         lines << line;
     }
     const uint64_t bytes = write_bytes();
-    QString time = bytes == 0 ? QStringLiteral("Nothing to write.")
-                              : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
-                                    .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond));
+    QString time = bytes == 0
+                       ? QStringLiteral("Nothing to write.")
+                       : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
+                             .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond));
     // A move writes one info record and erases one info block, whatever the song's length.
     if (const size_t count = moves())
         time += QStringLiteral(" Moving %1 %2 takes about %3.")
@@ -301,8 +303,8 @@ SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& son
                 plan.steps.push_back(
                     {ESyncAction::UP_TO_DATE, slot, list_name(*song->second), song->second->path});
             else if (moved != on_pedal.moved_from.end())
-                plan.steps.push_back({ESyncAction::MOVE, slot, list_name(*song->second), song->second->path, 0,
-                                      SCheckedFile{}, ESyncReason::MOVED, moved->second});
+                plan.steps.push_back({ESyncAction::MOVE, slot, list_name(*song->second), song->second->path,
+                                      0, SCheckedFile{}, ESyncReason::MOVED, moved->second});
             else
                 plan.steps.push_back(write_step(session, *song->second, settings, task, plan.refused));
         } else if (session.slot_holds_song(int(slot)) && !sources.count(slot)) {

@@ -83,10 +83,10 @@ QString sync_settings_text(const CPedalSession& session, const SImportSettings& 
 // fingerprint is the one recorded. A song of the list that another slot holds so (and that
 // slot's own list song is not there already) is moved from it, by its record: a reordered
 // list writes nothing, and a slot a song moves out of holds no song of its own any more.
-// Every file to write is read once to check it and learn its size, loudness and gain, which its write takes; the room is counted in write order,
-// emptied slots first, each rewritten slot keeping its old blocks until its new song is in.
-// Songs past the list's last slot are kept, or deleted with `delete_extra`. Each write says
-// why the slot is written. Checking may
-// take long: the task steps and cancels it (a cancelled plan is refused).
+// Every file to write is read once to check it and learn its size, loudness and gain, which its write takes;
+// the room is counted in write order, emptied slots first, each rewritten slot keeping its old blocks until
+// its new song is in. Songs past the list's last slot are kept, or deleted with `delete_extra`. Each write
+// says why the slot is written. Checking may take long: the task steps and cancels it (a cancelled plan is
+// refused).
 SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& songs,
                     const SImportSettings& settings, bool delete_extra, CTask* task);
