@@ -1,10 +1,10 @@
 #include "device/rtmidi_backend.h"
 
+#include "device/jack_service_watch.h"
 #include "support/log_file.h"
 
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
-#include <jack/jack.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -156,9 +156,19 @@ public:
     {
         guarded([&] { m_port->ignoreTypes(sysex, timing, active_sensing); });
     }
+    // Only a JACK server can end while we run.
+    void set_service_end_callback(MidiServiceEndCallback callback, void* user) override
+    {
+        if (m_service_watch || m_port->getCurrentApi() != RtMidi::UNIX_JACK)
+            return;
+        guarded([&] { m_service_watch = std::make_unique<CJackServiceWatch>(callback, user); });
+    }
 
 private:
     bool m_has_callback = false;
+    // Closed before the base's library object, so it tells nothing while the library's own
+    // client goes.
+    std::unique_ptr<CJackServiceWatch> m_service_watch;
 };
 
 class CRtMidiOut final : public CRtMidiPorts<CMidiOut, RtMidiOut> {

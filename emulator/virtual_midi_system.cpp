@@ -16,10 +16,13 @@ struct CVirtualMidiSystem::SDevice {
 };
 
 struct CVirtualMidiSystem::SInputState {
-    std::mutex callback_mutex;  // held while the callback runs; guards everything below
-    DeviceId source = 0;        // 0: not open
+    std::mutex callback_mutex;    // held while a callback runs; guards everything below
+    unsigned int generation = 0;  // of the service it was made on; set once, before sharing
+    DeviceId source = 0;          // 0: not open
     MidiInCallback callback = nullptr;
     void* user = nullptr;
+    MidiServiceEndCallback end_callback = nullptr;
+    void* end_user = nullptr;
     bool ignore_sysex = true;
     bool ignore_timing = true;
     bool ignore_sensing = true;
@@ -82,8 +85,13 @@ public:
     explicit CVirtualMidiIn(CVirtualMidiSystem& system)
         : CVirtualPorts(system), m_state(std::make_shared<CVirtualMidiSystem::SInputState>())
     {
+        m_state->generation = system.generation();
     }
-    ~CVirtualMidiIn() override { close_port(); }
+    ~CVirtualMidiIn() override
+    {
+        close_port();
+        m_system.unwatch_service(m_state);
+    }
 
     // Opening an input that is already open keeps the existing connection, as the library does.
     void open_port(unsigned int port, const std::string&) override
@@ -121,6 +129,18 @@ public:
         m_state->ignore_sensing = active_sensing;
     }
 
+    void set_service_end_callback(MidiServiceEndCallback callback, void* user) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_state->callback_mutex);
+            if (m_state->end_callback)
+                return;
+            m_state->end_callback = callback;
+            m_state->end_user = user;
+        }
+        m_system.watch_service(m_state);
+    }
+
 private:
     std::shared_ptr<CVirtualMidiSystem::SInputState> m_state;
     bool m_open = false;
@@ -128,7 +148,10 @@ private:
 
 class CVirtualMidiOut : public CVirtualPorts<CMidiOut, false> {
 public:
-    explicit CVirtualMidiOut(CVirtualMidiSystem& system) : CVirtualPorts(system) {}
+    explicit CVirtualMidiOut(CVirtualMidiSystem& system)
+        : CVirtualPorts(system), m_generation(system.generation())
+    {
+    }
 
     void open_port(unsigned int port, const std::string&) override
     {
@@ -144,6 +167,8 @@ public:
     {
         if (!m_destination)
             throw CMidiError("MidiOutVirtual::sendMessage: no port is open.");
+        if (m_generation != m_system.generation())
+            throw CMidiError("MidiOutVirtual::sendMessage: the MIDI service has stopped.");
         if (size == 0)
             return;
         const std::vector<unsigned char> copy(message, message + size);
@@ -155,6 +180,7 @@ public:
 
 private:
     std::shared_ptr<CVirtualMidiSystem::SDevice> m_destination;
+    const unsigned int m_generation;
 };
 
 CVirtualMidiSystem::CVirtualMidiSystem() : m_delivery([this](SQueued& item) { deliver(item); }) {}
@@ -290,6 +316,46 @@ void CVirtualMidiSystem::set_reachable(bool reachable)
     m_reachable = reachable;
 }
 
+unsigned int CVirtualMidiSystem::generation() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_generation;
+}
+
+void CVirtualMidiSystem::stop_service()
+{
+    std::vector<std::shared_ptr<SInputState>> watchers;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_generation;
+        m_reachable = false;
+        watchers.swap(m_watchers);
+    }
+    for (const auto& input : watchers) {
+        std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
+        input->end_callback(input->end_user);
+    }
+}
+
+void CVirtualMidiSystem::watch_service(const std::shared_ptr<SInputState>& input)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (input->generation == m_generation) {
+            m_watchers.push_back(input);
+            return;
+        }
+    }
+    std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
+    input->end_callback(input->end_user);
+}
+
+void CVirtualMidiSystem::unwatch_service(const std::shared_ptr<SInputState>& input)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_watchers.erase(std::remove(m_watchers.begin(), m_watchers.end(), input), m_watchers.end());
+}
+
 void CVirtualMidiSystem::wait_until_delivered()
 {
     m_delivery.wait_until_idle();
@@ -353,14 +419,16 @@ void CVirtualMidiSystem::unsubscribe(const std::shared_ptr<SInputState>& input)
 void CVirtualMidiSystem::deliver(SQueued& item)
 {
     std::vector<std::shared_ptr<SInputState>> inputs;
+    unsigned int generation = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         inputs = m_inputs;
+        generation = m_generation;
     }
     for (const auto& input : inputs) {
         std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
-        if (input->source != item.source || !input->callback || item.message.empty() ||
-            is_filtered(*input, item.message.front()))
+        if (input->generation != generation || input->source != item.source || !input->callback ||
+            item.message.empty() || is_filtered(*input, item.message.front()))
             continue;
         const auto now = std::chrono::steady_clock::now();
         const double delta =
@@ -368,7 +436,8 @@ void CVirtualMidiSystem::deliver(SQueued& item)
         input->delivered_before = true;
         input->last_delivery = now;
         // The last input may have the queued bytes themselves: no one reads them after it.
-        std::vector<unsigned char> message = &input == &inputs.back() ? std::move(item.message) : item.message;
+        std::vector<unsigned char> message =
+            &input == &inputs.back() ? std::move(item.message) : item.message;
         input->callback(delta, &message, input->user);
     }
 }
