@@ -2,6 +2,12 @@
 
 #include "support/log_file.h"
 
+#include <atomic>
+
+namespace {
+std::atomic<unsigned int> g_ends_heard{0};
+}  // namespace
+
 CJackServiceWatch::CJackServiceWatch(MidiServiceEndCallback callback, void* user)
     : m_callback(callback), m_user(user)
 {
@@ -24,6 +30,12 @@ CJackServiceWatch::~CJackServiceWatch()
 void CJackServiceWatch::server_ended(jack_status_t, const char* reason, void* watch)
 {
     CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "JACK: the server ended: %s", reason ? reason : "");
+    g_ends_heard.fetch_add(1);
     auto* self = static_cast<CJackServiceWatch*>(watch);
     self->m_callback(self->m_user);
+}
+
+unsigned int CJackServiceWatch::ends_heard()
+{
+    return g_ends_heard.load();
 }

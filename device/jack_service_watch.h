@@ -17,6 +17,9 @@ public:
     CJackServiceWatch(const CJackServiceWatch&) = delete;
     CJackServiceWatch& operator=(const CJackServiceWatch&) = delete;
 
+    // The server ends that any watch has heard in this process so far.
+    static unsigned int ends_heard();
+
 private:
     static void server_ended(jack_status_t code, const char* reason, void* watch);
 
