@@ -1,34 +1,10 @@
 #include "emulator/virtual_midi_system.h"
 
+#include "emulator/virtual_midi_state.h"
+
 #include <algorithm>
 #include <chrono>
 #include <utility>
-
-struct CVirtualMidiSystem::SDevice {
-    DeviceId id = 0;
-    std::string name;
-    bool has_source = false;
-    bool has_destination = false;
-
-    std::mutex sink_mutex;  // held while the sink runs; guards sink and alive
-    Sink sink;
-    bool alive = true;
-};
-
-struct CVirtualMidiSystem::SInputState {
-    std::mutex callback_mutex;    // held while a callback runs; guards everything below
-    unsigned int generation = 0;  // of the service it was made on; set once, before sharing
-    DeviceId source = 0;          // 0: not open
-    MidiInCallback callback = nullptr;
-    void* user = nullptr;
-    MidiServiceEndCallback end_callback = nullptr;
-    void* end_user = nullptr;
-    bool ignore_sysex = true;
-    bool ignore_timing = true;
-    bool ignore_sensing = true;
-    bool delivered_before = false;
-    std::chrono::steady_clock::time_point last_delivery;
-};
 
 namespace {
 
@@ -200,21 +176,6 @@ CVirtualMidiSystem::~CVirtualMidiSystem()
     }
 }
 
-void CVirtualMidiSystem::check_reachable()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_reachable)
-        return;
-    ++m_refused_clients;
-    throw CMidiError("error creating ALSA sequencer client object");
-}
-
-unsigned int CVirtualMidiSystem::refused_client_count() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_refused_clients;
-}
-
 std::unique_ptr<CMidiIn> CVirtualMidiSystem::make_input(const std::string&, unsigned int)
 {
     check_reachable();
@@ -308,52 +269,6 @@ bool CVirtualMidiSystem::deliver_to_host(DeviceId device_id, std::vector<unsigne
 bool CVirtualMidiSystem::delivery_idle()
 {
     return m_delivery.is_idle();
-}
-
-void CVirtualMidiSystem::set_reachable(bool reachable)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_reachable = reachable;
-}
-
-unsigned int CVirtualMidiSystem::generation() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_generation;
-}
-
-void CVirtualMidiSystem::stop_service()
-{
-    std::vector<std::shared_ptr<SInputState>> watchers;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_generation;
-        m_reachable = false;
-        watchers.swap(m_watchers);
-    }
-    for (const auto& input : watchers) {
-        std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
-        input->end_callback(input->end_user);
-    }
-}
-
-void CVirtualMidiSystem::watch_service(const std::shared_ptr<SInputState>& input)
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (input->generation == m_generation) {
-            m_watchers.push_back(input);
-            return;
-        }
-    }
-    std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
-    input->end_callback(input->end_user);
-}
-
-void CVirtualMidiSystem::unwatch_service(const std::shared_ptr<SInputState>& input)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_watchers.erase(std::remove(m_watchers.begin(), m_watchers.end(), input), m_watchers.end());
 }
 
 void CVirtualMidiSystem::wait_until_delivered()
