@@ -70,6 +70,18 @@ protected:
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
         return process.readAllStandardOutput();
     }
+    // Starts the import of a 3-second song into slot 3 and returns what it said once it began
+    // to write (or ran out of time). Piped, the tool shows no progress; its diagnostic lines
+    // tell when the writing began.
+    QByteArray import_until_writing(QProcess& import, const QString& song)
+    {
+        start_cli(import, {"import", "3", saw(song, 3), "--yes", "--verbose"});
+        import.setReadChannel(QProcess::StandardError);
+        QByteArray said;
+        while (!said.contains("Write file block") && import.waitForReadyRead(kProcessLimitMs))
+            said += import.readAllStandardError();
+        return said;
+    }
     QString file(const QString& name) const { return m_home.filePath(name); }
     // A stereo saw of `seconds` at 44100 Hz.
     QString saw(const QString& name, double seconds)
@@ -124,12 +136,7 @@ TEST_F(JackEndToEnd, PedalGoneDuringAnImportKeepsTheOldSong)
     const QByteArray old_song = exported(3, "old-export.wav");
 
     QProcess import;
-    // Piped, the tool shows no progress; its diagnostic lines tell when the writing began.
-    start_cli(import, {"import", "3", saw("new.wav", 3), "--yes", "--verbose"});
-    import.setReadChannel(QProcess::StandardError);
-    QByteArray said;
-    while (!said.contains("Write file block") && import.waitForReadyRead(kProcessLimitMs))
-        said += import.readAllStandardError();
+    QByteArray said = import_until_writing(import, "new.wav");
     ASSERT_TRUE(said.contains("Write file block")) << said.toStdString();
     ::kill(static_cast<pid_t>(m_pedal.processId()), SIGKILL);
     ASSERT_TRUE(m_pedal.waitForFinished(kProcessLimitMs));
@@ -189,11 +196,7 @@ protected:
 TEST_F(JackServerStop, EndsAnImportAndThePedalProgramAtOnce)
 {
     QProcess import;
-    start_cli(import, {"import", "3", saw("song.wav", 3), "--yes", "--verbose"});
-    import.setReadChannel(QProcess::StandardError);
-    QByteArray said;
-    while (!said.contains("Write file block") && import.waitForReadyRead(kProcessLimitMs))
-        said += import.readAllStandardError();
+    QByteArray said = import_until_writing(import, "song.wav");
     ASSERT_TRUE(said.contains("Write file block")) << said.toStdString();
     m_server.terminate();
     ASSERT_TRUE(import.waitForFinished(kServiceEndLimitMs)) << "the command ran on after the server ended";
