@@ -1,7 +1,8 @@
-# TANDORA_UNITY: each library and test program is compiled in batches of 8 of its files,
-# one translation unit a batch, so the Qt, GoogleTest and standard headers are parsed, and
-# their inline functions instrumented and optimised, once a batch instead of once a file:
-# under the sanitizers that was most of each file's compile time. Hence the names private
+# TANDORA_UNITY (TANDORA_UNITY_TESTS for the test programs): each library and test program
+# is compiled in batches of 8 of its files, one translation unit a batch, so the Qt,
+# GoogleTest and standard headers are parsed, and their inline functions instrumented and
+# optimised, once a batch instead of once a file: under the sanitizers that was most of
+# each file's compile time. Hence the names private
 # to a file (anonymous namespace, static) differ between the files of a target, and none
 # is named like a Qt keyword macro (emit, slots, signals).
 set(TANDORA_UNITY_BATCH 8)
@@ -64,7 +65,7 @@ function(tandora_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tandora::testkit)
   set_target_properties(${name} PROPERTIES AUTOMOC ON
-    UNITY_BUILD ${TANDORA_UNITY} UNITY_BUILD_BATCH_SIZE ${TANDORA_UNITY_BATCH})
+    UNITY_BUILD ${TANDORA_UNITY_TESTS} UNITY_BUILD_BATCH_SIZE ${TANDORA_UNITY_BATCH})
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 240)
@@ -110,7 +111,7 @@ function(tandora_fuzzer name)
   # In the suite each harness runs briefly, as a guard over its seeds and their neighbours;
   # the long runs are tools/fuzz.sh's.
   add_test(NAME fuzz_${name}
-           COMMAND fuzz_${name} -max_total_time=4 -rss_limit_mb=1024 -timeout=10 ${corpus_args}
+           COMMAND fuzz_${name} -max_total_time=2 -rss_limit_mb=1024 -timeout=10 ${corpus_args}
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(fuzz_${name} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
