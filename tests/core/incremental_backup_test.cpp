@@ -1,7 +1,7 @@
 #include "backup_pedal.h"
+#include "core/song_commands/song_moves.h"
 
 #include <QCryptographicHash>
-#include <algorithm>
 
 namespace {
 
@@ -20,27 +20,6 @@ protected:
     QByteArray song_file(const QString& backup, unsigned slot)
     {
         return read_all(QDir(file(backup)).filePath(SBackupManifest::song_file_name(slot + 1)));
-    }
-    // Exchanges the info blocks of slots `a` and `b` in the pedal's flash, as a swap of two
-    // songs by their records leaves them: each song's audio stays in its blocks.
-    void exchange_records(unsigned a, unsigned b)
-    {
-        const SNandFlashConfig& nand = *m_session.song_format();
-        const auto address = [&nand](unsigned slot) {
-            return nand.base_addr + (nand.song_blocks + slot) * nand.block_size;
-        };
-        const std::vector<uint8_t> first = m_pedal->nand().read(address(a), nand.block_size);
-        const std::vector<uint8_t> second = m_pedal->nand().read(address(b), nand.block_size);
-        ASSERT_TRUE(m_pedal->nand().erase(address(a)) && m_pedal->nand().erase(address(b)));
-        for (uint32_t page = 0; page < nand.block_size; page += nand.page_size) {
-            for (const auto& [into, from] : {std::pair{a, &second}, std::pair{b, &first}}) {
-                const bool written = std::any_of(from->begin() + page, from->begin() + page + nand.page_size,
-                                                 [](uint8_t byte) { return byte != 0xFF; });
-                ASSERT_TRUE(!written || m_pedal->nand().program(address(into) + page, from->data() + page,
-                                                                nand.page_size));
-            }
-        }
-        ASSERT_EQ(m_session.load_songs(), LOOPER_RESULT_OK);
     }
 };
 
@@ -69,13 +48,13 @@ TEST_F(IncrementalBackup, ReadsOnlyTheSlotsThatChangedAndTakesTheRestUnchanged)
     EXPECT_TRUE(restore(file("third")).ok());
 }
 
-// Songs found by their blocks, not their slots: after two songs changed places the
+// Songs found by their blocks, not their slots: after two songs were swapped the
 // backup reads nothing and restores them where they are now.
 TEST_F(IncrementalBackup, TakesSongsThatChangedSlotsWithoutReadingThem)
 {
     backup({{0, noise(kThreeBlocks, 9)}, {3, noise(300000, 10)}});
     const Songs songs = stored_songs();
-    exchange_records(0, 3);
+    ASSERT_TRUE(swap_songs(m_session, 0, 3, nullptr).ok());
     ASSERT_EQ(stored_song(3), songs.at(0));
     COperationResult result = COperationResult::cancelled();
     EXPECT_EQ(backup_since("second", "backup", result), 0u);
