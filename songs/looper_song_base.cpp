@@ -348,6 +348,12 @@ bool CLooperSongBase::song_sums(std::vector<SBlockRunSum>& runs) const
     return !runs.empty() && pedal_sums(runs);
 }
 
+bool CLooperSongBase::first_block_sum(std::vector<SBlockRunSum>& runs) const
+{
+    runs = block_runs(song_chain(), std::min(1u, get_block_used()));
+    return !runs.empty() && pedal_sums(runs);
+}
+
 bool CLooperSongBase::restore_record(const std::vector<unsigned char>& record)
 {
     // Erased whole again: an erase cut short leaves pages that are neither erased nor data.

@@ -109,6 +109,9 @@ public:
     // The pedal's sums of the current song's blocks, a run of neighbouring blocks at a time
     // (one short exchange each); false when the slot is empty or a sum could not be read.
     [[nodiscard]] bool song_sums(std::vector<SBlockRunSum>& runs) const;
+    // The pedal's sum of the current song's first block alone (one short exchange): enough
+    // to tell this song's blocks from another pedal's.
+    [[nodiscard]] bool first_block_sum(std::vector<SBlockRunSum>& runs) const;
 
 protected:
     // Audio bytes one block holds.

@@ -36,8 +36,13 @@ ELooperActionResult CLooperSongData::begin_change(EJournalKind kind, unsigned in
             journal_reason = QStringLiteral("the song store has no journal");
         return swap ? LOOPER_RESULT_JOURNAL_NOT_SAVED : LOOPER_RESULT_OK;
     }
-    if (!song_slots[a]->song_sums(entry.before.sums) ||
-        !song_slots[swap ? b : a]->song_sums(entry.after.sums)) {
+    // A swap may write a record back after a cut, so its songs' blocks are checked whole
+    // then; a move only ever erases a slot whose song another slot names, and its sum tells
+    // this pedal from another (a 4-minute song's whole sums take most of a second).
+    const auto sums = [swap](const CLooperSongBase& song, std::vector<SBlockRunSum>& runs) {
+        return swap ? song.song_sums(runs) : song.first_block_sum(runs);
+    };
+    if (!sums(*song_slots[a], entry.before.sums) || !sums(*song_slots[swap ? b : a], entry.after.sums)) {
         journal_reason = QStringLiteral("the sums of the song's blocks could not be read");
         return LOOPER_RESULT_JOURNAL_NOT_SAVED;
     }

@@ -69,7 +69,7 @@ enum class EJournalKind : uint32_t {
     // to hold.
     ROLLOVER = 0,
     // A song's record copied from `slot` into the empty `other_slot`, then `slot` erased:
-    // `before` and `after` both the song's record and sums.
+    // `before` and `after` both the song's record and the sum of its first block.
     MOVE = 1,
     // Two songs' records exchanged in place: `before` the record and sums of `slot`'s song,
     // `after` those of `other_slot`'s. `slot` gets the `after` record first, then
