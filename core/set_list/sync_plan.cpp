@@ -247,11 +247,14 @@ QStringList SSyncPlan::lines() const
                        : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
                              .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond));
     // A move writes one info record and erases one info block, whatever the song's length.
-    if (const size_t count = moves())
-        time += QStringLiteral(" Moving %1 %2 takes about %3.")
+    if (const size_t count = moves()) {
+        const double seconds = double(count) * kSongMoveSeconds;
+        time += QStringLiteral(" Moving %1 %2 takes %3.")
                     .arg(count)
                     .arg(count == 1 ? QStringLiteral("song") : QStringLiteral("songs"))
-                    .arg(time_text(double(count) * kSongMoveSeconds));
+                    .arg(seconds < 1 ? QStringLiteral("under a second")
+                                     : QStringLiteral("about ") + time_text(seconds));
+    }
     lines << time;
     return lines;
 }
