@@ -130,6 +130,9 @@ protected:
         }
         QCoreApplication::processEvents();
     }
+    // A newer version's question, which waits while the window's first look for the pedal
+    // still runs.
+    void wait_for_question() { wait_or_fail([this] { return !m_prompt.shown().empty(); }); }
     std::unique_ptr<QSignalSpy> m_finished;
 };
 
@@ -147,6 +150,7 @@ TEST_P(ProgramUpdateCheck, AsksOnlyForANewerVersionAndOpensTheArchiveOnYes)
         EXPECT_TRUE(m_desktop.opened.empty());
         return;
     }
+    wait_for_question();
     ASSERT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_EQ(m_prompt.shown()[0].kind, CScriptedPrompt::EKind::QUESTION);
     EXPECT_EQ(m_prompt.shown()[0].title, "New version...");
@@ -178,6 +182,7 @@ TEST_F(UpdateCheck, NoQuestionWhenTheUserSaysNoOrTheFileIsMissing)
     m_window.reset();
     make_watched_window();
     wait_for_check();
+    wait_for_question();
     EXPECT_EQ(m_prompt.shown().size(), 1u);
     EXPECT_TRUE(m_desktop.opened.empty());
 }
