@@ -1,6 +1,7 @@
 #include "app/song_list.h"
 
 #include <QDrag>
+#include <QScrollBar>
 
 namespace {
 
@@ -29,4 +30,12 @@ void CSongList::startDrag(Qt::DropActions)
     drag->setMimeData(new CSlotDrag(row(line)));
     drag->setPixmap(viewport()->grab(visualItemRect(line)));
     drag->exec(Qt::MoveAction);
+}
+
+void CSongList::scroll_near_edge(const QPoint& at)
+{
+    if (at.y() < autoScrollMargin())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (at.y() >= viewport()->height() - autoScrollMargin())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
 }

@@ -30,6 +30,10 @@ class CSongList final : public QListWidget {
 public:
     using QListWidget::QListWidget;
 
+    // A drag at `at` (in the viewport) within the auto-scroll margin of the top or bottom
+    // edge shows the line beyond it, so a line can be dragged to one out of view.
+    void scroll_near_edge(const QPoint& at);
+
 protected:
     void startDrag(Qt::DropActions supported) override;
 };

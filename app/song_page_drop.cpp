@@ -30,8 +30,11 @@ bool CSongPage::eventFilter(QObject* watched, QEvent* event)
     // its own lines dropped on it are moves the pedal makes.
     if (watched == m_list_viewport) {
         switch (event->type()) {
-            case QEvent::DragEnter:
             case QEvent::DragMove:
+                m_ui.m_lstSong->scroll_near_edge(static_cast<QDropEvent*>(event)->pos());
+                accept_song_drag(static_cast<QDropEvent*>(event));
+                return true;
+            case QEvent::DragEnter:
                 accept_song_drag(static_cast<QDropEvent*>(event));
                 return true;
             case QEvent::Drop:

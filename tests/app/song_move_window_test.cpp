@@ -3,19 +3,25 @@
 
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScrollBar>
 
 namespace {
 
 class SongMoves : public SongPage {
 protected:
+    // Drags `data` into the list at `at`, in its viewport; true when the list takes it.
+    bool drag_in(const QPoint& at, const QMimeData& data)
+    {
+        QDragEnterEvent enter(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list().viewport(), &enter);
+        return enter.isAccepted();
+    }
     // Drags `data` over the line of `slot` and, if the list takes it, drops it there and
     // waits for what the drop started once the drag has ended.
     bool drop_on(int slot, const QMimeData& data)
     {
         const QPoint at = list().visualItemRect(list().item(slot)).center();
-        QDragEnterEvent enter(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(list().viewport(), &enter);
-        if (!enter.isAccepted())
+        if (!drag_in(at, data))
             return false;
         QDropEvent drop(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(list().viewport(), &drop);
@@ -45,6 +51,11 @@ struct SMoveGesture {
     int named_at;  // where the named song ends, the current line with it
     int other_at;  // where the second song ends
 };
+
+void PrintTo(const SMoveGesture& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class SongMoveGestures : public SongMoves, public ::testing::WithParamInterface<SMoveGesture> {};
 
@@ -107,10 +118,24 @@ TEST_F(SongMoves, DragsThatAreNoMoveAreRefused)
     EXPECT_TRUE(m_prompt.shown().empty());
 }
 
+TEST_F(SongMoves, DragAtTheBottomEdgeShowsTheNextLine)
+{
+    connect_pedal(kPulseRing, {{0, 19200}});
+    const QScrollBar& bar = *list().verticalScrollBar();
+    ASSERT_GT(bar.maximum(), 0);
+    const CSlotDrag data(0);
+    const QPoint edge(10, list().viewport()->height() - 2);
+    ASSERT_TRUE(drag_in(edge, data));
+    QDragMoveEvent move(edge, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list().viewport(), &move);
+    EXPECT_GT(bar.value(), 0);
+}
+
 TEST_F(SongMoves, OneSlotPedalSaysThereIsNothingToArrange)
 {
     connect_pedal(kSmallWheel, {{0, 19200}});
     press(Qt::Key_Down);
-    EXPECT_EQ(m_prompt.messages(), QStringList({"This pedal has one song slot: there is nothing to arrange."}));
+    EXPECT_EQ(m_prompt.messages(),
+              QStringList({"This pedal has one song slot: there is nothing to arrange."}));
     EXPECT_TRUE(driver().songs().is_file_exist(0));
 }
