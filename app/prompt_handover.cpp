@@ -87,3 +87,11 @@ bool CPromptHandover::ask_yes_no_playing(const QString& title, const QString& te
     });
     return answer;
 }
+
+bool CPromptHandover::ask_yes_no_table(const QString& title, const QString& text, const SQuestionTable& table,
+                                       const QString& in_words)
+{
+    bool answer = false;
+    on_gui_thread([&] { answer = user_prompt().ask_yes_no_table(title, text, table, in_words); });
+    return answer;
+}

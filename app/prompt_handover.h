@@ -34,6 +34,8 @@ public:
     // The box offers Play, which hands the song `make_song` made to the song player; the
     // answer stops it. The song is made on the asking worker, before the box is shown.
     bool ask_yes_no_playing(const QString& title, const QString& text, const SongMaker& make_song) override;
+    bool ask_yes_no_table(const QString& title, const QString& text, const SQuestionTable& table,
+                          const QString& in_words) override;
     // Plays a song on the GUI thread; a null song stops it. Without one, Play is not offered.
     using PlaySong = std::function<void(const std::shared_ptr<const CSongStream>& song)>;
     void set_song_player(PlaySong play) { m_play = std::move(play); }

@@ -1,9 +1,16 @@
 #include "app/qt_user_prompt.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -41,6 +48,38 @@ bool CQtUserPrompt::ask_yes_no_or_play(const QString& title, const QString& text
             return box.clickedButton() == box.button(QMessageBox::Yes);
         play();
     }
+}
+
+bool CQtUserPrompt::ask_yes_no_table(const QString& title, const QString& text, const SQuestionTable& table,
+                                     const QString& /*in_words*/)
+{
+    QDialog dialog;
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(text);
+    label->setObjectName(QStringLiteral("m_labelQuestion"));
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* cells = new QTableWidget(int(table.rows.size()), table.headings.size());
+    cells->setObjectName(QStringLiteral("m_tableQuestion"));
+    cells->setHorizontalHeaderLabels(table.headings);
+    cells->verticalHeader()->hide();
+    cells->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    cells->setSelectionMode(QAbstractItemView::NoSelection);
+    cells->setFocusPolicy(Qt::NoFocus);
+    for (int row = 0; row < cells->rowCount(); ++row)
+        for (int column = 0; column < cells->columnCount(); ++column)
+            cells->setItem(row, column, new QTableWidgetItem(table.rows[size_t(row)].value(column)));
+    cells->resizeColumnsToContents();
+    cells->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(cells);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Yes | QDialogButtonBox::No);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    // Wide enough for a song's name and why beside it, without a sideways scroll bar.
+    dialog.resize(std::max(640, cells->horizontalHeader()->length() + 48), 480);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString CQtUserPrompt::get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,

@@ -86,6 +86,7 @@ void CSongPage::on_sync()
     write_config(kSetListDir, QFileInfo(set_list).absolutePath());
     SSyncOptions options;
     options.settings = import_settings();
+    options.settings_origin = ESettingsOrigin::WINDOW;
     CQuestions& questions = m_runner.questions();
     const int row = m_current;
     m_runner.start(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/questions.h"
+
 #include <QString>
 #include <functional>
 
@@ -21,6 +23,13 @@ public:
                                     const std::function<void()>& /*play*/)
     {
         return ask_yes_no(title, text);
+    }
+    // A question with `table` under `text`, Yes and No; a prompt that cannot show a table
+    // asks `in_words`, which tells its lines too.
+    virtual bool ask_yes_no_table(const QString& title, const QString& /*text*/,
+                                  const SQuestionTable& /*table*/, const QString& in_words)
+    {
+        return ask_yes_no(title, in_words);
     }
     // File dialogs; an empty text means the user cancelled.
     virtual QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,

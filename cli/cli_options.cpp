@@ -8,10 +8,9 @@
 
 namespace {
 
-const QStringList kCommands = {"ports",  "info",     "list",         "import", "export",
-                               "delete", "firmware", "check-update", "backup", "restore",
-                               "rename", "loudness", "sync",         "play",   "move",
-                               "swap",   "arrange"};
+const QStringList kCommands = {"ports",    "info",         "list",   "import",  "export", "delete",
+                               "firmware", "check-update", "backup", "restore", "rename", "loudness",
+                               "sync",     "play",         "move",   "swap",    "arrange"};
 
 // How many arguments each command takes after its name.
 int argument_count(const QString& command, bool firmware_file)
@@ -219,8 +218,9 @@ SCliParse parse_cli(const QStringList& arguments)
     if (options.command == "arrange") {
         const std::optional<std::vector<unsigned int>> order = parse_slot_list(options.arguments[0]);
         if (!order) {
-            parse.text = QStringLiteral("arrange takes the slots in their new order, such as 3,1,2, not '%1'.")
-                             .arg(options.arguments[0]);
+            parse.text =
+                QStringLiteral("arrange takes the slots in their new order, such as 3,1,2, not '%1'.")
+                    .arg(options.arguments[0]);
             return parse;
         }
         options.arrange_order = *order;

@@ -5,7 +5,7 @@ if(TANDORA_WERROR)
 endif()
 # gcc takes the files of a unity batch for headers, and would warn of every test whose
 # fixture is in the file's anonymous namespace.
-if(TANDORA_UNITY AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+if((TANDORA_UNITY OR TANDORA_UNITY_TESTS) AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   add_compile_options(-Wno-subobject-linkage)
 endif()
 

@@ -1,10 +1,31 @@
-# TANDORA_UNITY: each library and test program is compiled in batches of 8 of its files,
-# one translation unit a batch, so the Qt, GoogleTest and standard headers are parsed, and
-# their inline functions instrumented and optimised, once a batch instead of once a file:
-# under the sanitizers that was most of each file's compile time. Hence the names private
+# TANDORA_UNITY (TANDORA_UNITY_TESTS for the test programs): each library and test program
+# is compiled in batches of 8 of its files, one translation unit a batch, so the Qt,
+# GoogleTest and standard headers are parsed, and their inline functions instrumented and
+# optimised, once a batch instead of once a file: under the sanitizers that was most of
+# each file's compile time. Hence the names private
 # to a file (anonymous namespace, static) differ between the files of a target, and none
 # is named like a Qt keyword macro (emit, slots, signals).
 set(TANDORA_UNITY_BATCH 8)
+
+# Keeps in `headers_var` the headers that no source of `sources` (paths in the current
+# folder) includes first: a source "name.cpp" beside "name.h" whose first #include is the
+# header's path from the project's root.
+function(tandora_headers_not_led_by_their_source headers_var sources)
+  set(kept)
+  foreach(header ${${headers_var}})
+    string(REGEX REPLACE "\\.h$" ".cpp" source ${header})
+    file(RELATIVE_PATH include_path ${PROJECT_SOURCE_DIR} ${header})
+    set(first_include "")
+    file(RELATIVE_PATH source_in_folder ${CMAKE_CURRENT_SOURCE_DIR} ${source})
+    if(source_in_folder IN_LIST sources)
+      file(STRINGS ${source} first_include REGEX "^#include " LIMIT_COUNT 1)
+    endif()
+    if(NOT first_include STREQUAL "#include \"${include_path}\"")
+      list(APPEND kept ${header})
+    endif()
+  endforeach()
+  set(${headers_var} ${kept} PARENT_SCOPE)
+endfunction()
 
 # tandora_library(<folder> SOURCES ... LIBS ...): the static library of one subsystem
 # folder, named tandora_<folder> with the short alias tandora::<folder>.
@@ -14,10 +35,16 @@ function(tandora_library folder)
   add_library(tandora::${folder} ALIAS tandora_${folder})
   target_include_directories(tandora_${folder} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(tandora_${folder} PUBLIC ${ARG_LIBS})
-  # Every header of the folder, its rooms included, is in the library's header set, so a
-  # build with CMAKE_VERIFY_INTERFACE_HEADER_SETS compiles each one alone (tools/test.sh
-  # does): in a unity batch a header that misses an include borrows its neighbour's.
+  # Every header of the folder, its rooms included, is compiled alone in a build with
+  # CMAKE_VERIFY_INTERFACE_HEADER_SETS (tools/test.sh has one): in a unity batch a header
+  # that misses an include borrows its neighbour's. Compiled file by file, a source whose
+  # first include is its own header already compiles that header alone, so only the others
+  # go into the library's header set; each Qt header costs a second to parse.
   file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT TANDORA_UNITY)
+    tandora_headers_not_led_by_their_source(headers "${ARG_SOURCES}")
+  endif()
+  set_property(GLOBAL APPEND PROPERTY TANDORA_LIBRARIES tandora_${folder})
   target_sources(tandora_${folder} PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${headers})
   # That check needs the compiler's verdict, not its code: parsing alone keeps it short.
   target_compile_options(tandora_${folder} INTERFACE
@@ -38,7 +65,7 @@ function(tandora_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tandora::testkit)
   set_target_properties(${name} PROPERTIES AUTOMOC ON
-    UNITY_BUILD ${TANDORA_UNITY} UNITY_BUILD_BATCH_SIZE ${TANDORA_UNITY_BATCH})
+    UNITY_BUILD ${TANDORA_UNITY_TESTS} UNITY_BUILD_BATCH_SIZE ${TANDORA_UNITY_BATCH})
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 240)
@@ -84,7 +111,7 @@ function(tandora_fuzzer name)
   # In the suite each harness runs briefly, as a guard over its seeds and their neighbours;
   # the long runs are tools/fuzz.sh's.
   add_test(NAME fuzz_${name}
-           COMMAND fuzz_${name} -max_total_time=4 -rss_limit_mb=1024 -timeout=10 ${corpus_args}
+           COMMAND fuzz_${name} -max_total_time=2 -rss_limit_mb=1024 -timeout=10 ${corpus_args}
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(fuzz_${name} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")

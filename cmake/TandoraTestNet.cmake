@@ -43,3 +43,14 @@ if(TANDORA_FUZZ)
                    -P ${PROJECT_SOURCE_DIR}/cmake/check_test_sources.cmake)
   set_tests_properties(test_sources_in_targets PROPERTIES LABELS net)
 endif()
+
+# Every header of the program's folders compiled alone: the header sets, and, compiled file
+# by file, the libraries whose sources lead with their own headers (cmake/TandoraTargets.cmake).
+if(CMAKE_VERIFY_INTERFACE_HEADER_SETS)
+  add_custom_target(headers_alone)
+  add_dependencies(headers_alone all_verify_interface_header_sets)
+  if(NOT TANDORA_UNITY)
+    get_property(libraries GLOBAL PROPERTY TANDORA_LIBRARIES)
+    add_dependencies(headers_alone ${libraries})
+  endif()
+endif()

@@ -81,6 +81,17 @@ COperationResult COperationResult::with_detail(const QString& detail) const
     return result;
 }
 
+COperationResult COperationResult::after_midi_service_stopped() const
+{
+    if (m_ok || m_kind == EKind::CANCELLED || m_kind == EKind::DECLINED || m_kind == EKind::AUDIO ||
+        m_kind == EKind::LIBRARY)
+        return *this;
+    COperationResult result = song(LOOPER_RESULT_MIDI_SERVICE_STOPPED);
+    result.m_detail = m_detail;
+    result.m_notes = m_notes;
+    return result;
+}
+
 COperationResult COperationResult::with_notes_before(const QStringList& notes) const
 {
     COperationResult result = *this;

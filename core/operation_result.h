@@ -45,6 +45,11 @@ public:
     // Messages that come before the text, in order.
     const QStringList& notes() const { return m_notes; }
     COperationResult with_detail(const QString& detail) const;
+    // This result as told once the MIDI service stopped under the work: a failure of work
+    // on the pedal is LOOPER_RESULT_MIDI_SERVICE_STOPPED, its detail and notes kept, since
+    // the step it failed in only met the service's end. A success, a cancel, a declined
+    // question and the failures of files and of the library stay as they are.
+    COperationResult after_midi_service_stopped() const;
     // `notes` placed before the notes the result has.
     COperationResult with_notes_before(const QStringList& notes) const;
 

@@ -59,7 +59,8 @@ QStringList CPedalSession::take_notes()
 
 COperationResult CPedalSession::with_notes(const COperationResult& result)
 {
-    return result.with_notes_before(take_notes());
+    const bool service_stopped = m_link->port().transfer().service_stopped();
+    return (service_stopped ? result.after_midi_service_stopped() : result).with_notes_before(take_notes());
 }
 
 void CPedalSession::set_port_name(const std::string& name)

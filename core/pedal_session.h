@@ -88,7 +88,7 @@ public:
     // the library's troubles.
     [[nodiscard]] QStringList take_notes();
     // `result` with take_notes() before its own notes: every operation's result as the front
-    // ends show it.
+    // ends show it. A failure once the MIDI service stopped says so (after_midi_service_stopped).
     [[nodiscard]] COperationResult with_notes(const COperationResult& result);
 
 private:

@@ -1,10 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CSongStream;
+
+// A question's lines in columns (a plan, a line per slot): a heading per column and rows
+// of as many cells.
+struct SQuestionTable {
+    QStringList headings;
+    std::vector<QStringList> rows;
+};
 
 // The yes/no questions an operation must put to the user before it changes the pedal
 // (an overwrite, a delete, an older firmware, a restore plan). The window shows a box on
@@ -25,5 +34,12 @@ public:
                                                   const SongMaker& /*make_song*/)
     {
         return ask_yes_no(title, text);
+    }
+    // As ask_yes_no, with `table` under `text`. `in_words` tells the table's lines too, for
+    // a user who is shown no table: that is what is asked where none can be shown.
+    [[nodiscard]] virtual bool ask_yes_no_table(const QString& title, const QString& /*text*/,
+                                                const SQuestionTable& /*table*/, const QString& in_words)
+    {
+        return ask_yes_no(title, in_words);
     }
 };

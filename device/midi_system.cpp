@@ -19,6 +19,8 @@ void CMidiIn::open_virtual_port(const std::string&)
     refuse_virtual_port();
 }
 
+void CMidiIn::set_service_end_callback(MidiServiceEndCallback, void*) {}
+
 void CMidiOut::open_virtual_port(const std::string&)
 {
     refuse_virtual_port();
@@ -54,4 +56,9 @@ QString midi_unreachable_text()
 void log_midi_failure(const CMidiError& error)
 {
     CLogFile::get_instance()->log(LOG_LEVEL_WARNING, "MIDI service: %s", error.what());
+}
+
+QString midi_service_stopped_text()
+{
+    return QStringLiteral("The MIDI service stopped.");
 }

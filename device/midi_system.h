@@ -30,6 +30,9 @@ public:
 // program's own words; the library's text is for the log (log_midi_failure).
 QString midi_unreachable_text();
 void log_midi_failure(const CMidiError& error);
+// What the user is told when the MIDI service went away during work (a JACK server that
+// was stopped): "The MIDI service stopped."
+QString midi_service_stopped_text();
 
 enum class EMidiApi { RTMIDI, VIRTUAL };
 
@@ -53,6 +56,9 @@ enum class EPortNaming {
 // Called with one complete message, on the backend's receiving thread or inside a send
 // (see above).
 using MidiInCallback = void (*)(double timestamp, std::vector<unsigned char>* message, void* user);
+// Called once, from any thread, when the service an input was made on has stopped: no
+// message comes any more, and the ports made on it are dead.
+using MidiServiceEndCallback = void (*)(void* user);
 
 class CMidiIn {
 public:
@@ -70,6 +76,10 @@ public:
     // Registered once; later registrations are ignored, as the library keeps the first.
     virtual void set_callback(MidiInCallback callback, void* user) = 0;
     virtual void ignore_types(bool sysex, bool timing, bool active_sensing) = 0;
+    // Registered once; later registrations are ignored. A service that was already gone is
+    // told at once. A service that cannot stop while the program runs (ALSA's sequencer,
+    // part of the kernel) never calls it, which is all the default does.
+    virtual void set_service_end_callback(MidiServiceEndCallback callback, void* user);
 };
 
 class CMidiOut {

@@ -63,6 +63,7 @@ bool CMIDITranfer::OpenMidiIn(unsigned int port)
     try {
         if (!m_input) {
             m_input = midi_system().make_input("RtMidi Input Client", INPUT_QUEUE_LIMIT);
+            m_input->set_service_end_callback(&CMIDITranfer::service_ended, this);
             // The pedal speaks only sysex, which the library filters by default.
             m_input->ignore_types(false, true, true);
         } else {
@@ -90,8 +91,17 @@ void CMIDITranfer::CloseMidiIn()
 bool CMIDITranfer::open(unsigned int out_port, unsigned int in_port, bool)
 {
     m_link_lost.store(false);
+    // Ports of a service that stopped stay dead, even once it runs again. Until ports open
+    // on it again, the service counts as stopped.
+    const bool was_stopped = m_service_stopped.exchange(false);
+    if (was_stopped) {
+        m_input.reset();
+        m_output.reset();
+    }
     if (!OpenMidiOut(out_port) || !OpenMidiIn(in_port)) {
         close();
+        if (was_stopped)
+            m_service_stopped.store(true);
         return false;
     }
     clear_midi_in_buffer();
@@ -156,6 +166,13 @@ void CMIDITranfer::abort_waits()
     wake_waits();
 }
 
+void CMIDITranfer::service_ended(void* transfer)
+{
+    auto* self = static_cast<CMIDITranfer*>(transfer);
+    self->m_service_stopped.store(true);
+    self->wake_waits();
+}
+
 void CMIDITranfer::wake_waits()
 {
     // Taking the mutex orders the notification after a waiter's last check of its
@@ -168,6 +185,8 @@ void CMIDITranfer::wake_waits()
 
 EReadEnd CMIDITranfer::interruption() const
 {
+    if (m_service_stopped.load())
+        return EReadEnd::SERVICE_STOPPED;
     if (m_link_lost.load())
         return EReadEnd::LINK_LOST;
     if (task_cancelled(m_wait_task))

@@ -16,10 +16,11 @@
 
 // How the last read ended.
 enum class EReadEnd {
-    MESSAGE,    // a whole message, or as much of it as the buffer holds
-    TIMED_OUT,  // the time-out passed with the input empty; what came of a message is kept
-    CANCELLED,  // the wait task was cancelled
-    LINK_LOST,  // abort_waits(): the pedal is gone
+    MESSAGE,          // a whole message, or as much of it as the buffer holds
+    TIMED_OUT,        // the time-out passed with the input empty; what came of a message is kept
+    CANCELLED,        // the wait task was cancelled
+    LINK_LOST,        // abort_waits(): the pedal is gone
+    SERVICE_STOPPED,  // the MIDI service the ports were opened on has stopped
 };
 
 // Moves byte strings to and from the pedal as sysex messages over one output and one
@@ -49,8 +50,9 @@ public:
     // Stores the next sysex message (without F0/F7, unpacked when the 8-bit flag is set)
     // into buf, at most len bytes; the rest of a longer message is skipped by the next
     // read. `timeout` in ms counts only time spent waiting on an empty ring: time while
-    // bytes are pending or being taken does not count. A cancel of the wait task or
-    // abort_waits() ends the wait at once. Returns the bytes stored, 0 for none.
+    // bytes are pending or being taken does not count. A cancel of the wait task,
+    // abort_waits() or the end of the MIDI service ends the wait at once. Returns the bytes
+    // stored, 0 for none.
     [[nodiscard]] unsigned int read(unsigned char* buf, unsigned int len, unsigned int timeout);
     EReadEnd last_read_end() const { return m_last_end; }
     // Clock time the last read counted toward its time-out: the time-out itself when it
@@ -64,7 +66,11 @@ public:
     // From any thread: ends the current wait and every later one at once, until the next
     // open. For a pedal that was unplugged.
     void abort_waits();
-    bool waits_aborted() const { return m_link_lost.load(); }
+    // By abort_waits() or by the end of the MIDI service.
+    bool waits_aborted() const { return m_link_lost.load() || m_service_stopped.load(); }
+    // The MIDI service the ports were opened on has stopped since. Every wait ends at once
+    // meanwhile; the next open makes its ports afresh, on the service as it is then.
+    bool service_stopped() const { return m_service_stopped.load(); }
     // Null puts back the steady clock. Set before the ports carry traffic.
     void set_clock(CWaitClock* clock);
 
@@ -99,6 +105,7 @@ private:
     CWaitClock::duration wait_for_input(CWaitClock::duration left);
     EReadEnd interruption() const;
     void wake_waits();
+    static void service_ended(void* transfer);
 
     std::array<unsigned char, BUFFER_SIZE> m_out;
     SByteCycleArray m_in;
@@ -110,6 +117,7 @@ private:
     // When the last message reached the ring; guarded by m_arrival_mutex.
     CWaitClock::time_point m_last_arrival{};
     std::atomic<bool> m_link_lost{false};
+    std::atomic<bool> m_service_stopped{false};
     CTask* m_wait_task = nullptr;
     std::unique_ptr<CTask::CCancelWake> m_cancel_wake;
     EReadEnd m_last_end = EReadEnd::MESSAGE;

@@ -1,10 +1,10 @@
 #include "device/rtmidi_backend.h"
 
+#include "device/jack_service_watch.h"
 #include "support/log_file.h"
 
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
-#include <jack/jack.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -13,6 +13,7 @@
 #include <mutex>
 #include <streambuf>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -156,18 +157,62 @@ public:
     {
         guarded([&] { m_port->ignoreTypes(sysex, timing, active_sensing); });
     }
+    // Only a JACK server can end while we run.
+    void set_service_end_callback(MidiServiceEndCallback callback, void* user) override
+    {
+        if (m_service_watch || m_port->getCurrentApi() != RtMidi::UNIX_JACK)
+            return;
+        guarded([&] { m_service_watch = std::make_unique<CJackServiceWatch>(callback, user); });
+    }
 
 private:
     bool m_has_callback = false;
+    // Closed before the base's library object, so it tells nothing while the library's own
+    // client goes.
+    std::unique_ptr<CJackServiceWatch> m_service_watch;
 };
+
+// RtMidi's JACK output, closed, waits up to a second for a last process cycle, which a
+// server that has ended never runs. Such an output is kept unclosed until the process ends
+// instead, so a program whose server went away ends at once.
+void keep_unclosed(std::unique_ptr<RtMidiOut> port)
+{
+    static std::mutex mutex;
+    static auto* kept = new std::vector<std::unique_ptr<RtMidiOut>>;
+    std::lock_guard<std::mutex> lock(mutex);
+    kept->push_back(std::move(port));
+}
 
 class CRtMidiOut final : public CRtMidiPorts<CMidiOut, RtMidiOut> {
 public:
-    explicit CRtMidiOut(const std::string& client_name) : CRtMidiPorts(client_name) {}
+    explicit CRtMidiOut(const std::string& client_name)
+        : CRtMidiPorts(client_name), m_server_ends_before(CJackServiceWatch::ends_heard())
+    {
+    }
+    ~CRtMidiOut() override
+    {
+        if (server_gone())
+            keep_unclosed(std::move(m_port));
+    }
+    // A port of a server that has ended went with it.
+    void close_port() override
+    {
+        if (!server_gone())
+            CRtMidiPorts::close_port();
+    }
     void send_message(const unsigned char* message, size_t size) override
     {
         guarded([&] { m_port->sendMessage(message, size); });
     }
+
+private:
+    bool server_gone() const
+    {
+        return m_port->getCurrentApi() == RtMidi::UNIX_JACK &&
+               CJackServiceWatch::ends_heard() != m_server_ends_before;
+    }
+
+    const unsigned int m_server_ends_before;
 };
 
 class CRtMidiSystem final : public CMidiSystem {

@@ -130,10 +130,11 @@ bool CUSBConnect::read_reply(unsigned char* buf, unsigned int len, unsigned int&
         count = 0;
         const auto wait_ms = static_cast<unsigned int>(std::chrono::ceil<milliseconds>(left).count());
         const bool got = m_port.Read(m_recv.data(), BUFFER_SIZE, count, wait_ms);
-        // A wait cut short by a cancel or a lost link says nothing about the pedal's reply:
-        // whatever part of it came must not be judged (and recorded) as a bad one.
+        // A wait cut short by a cancel, a lost link or the MIDI service's end says nothing
+        // about the pedal's reply: whatever part of it came must not be judged (and
+        // recorded) as a bad one.
         const EReadEnd end = m_port.transfer().last_read_end();
-        if (!got || end == EReadEnd::CANCELLED || end == EReadEnd::LINK_LOST) {
+        if (!got || (end != EReadEnd::MESSAGE && end != EReadEnd::TIMED_OUT)) {
             m_owed_replies = std::min(m_owed_replies + 1, MAX_OWED_REPLIES);
             return false;
         }

@@ -1,31 +1,10 @@
 #include "emulator/virtual_midi_system.h"
 
+#include "emulator/virtual_midi_state.h"
+
 #include <algorithm>
 #include <chrono>
 #include <utility>
-
-struct CVirtualMidiSystem::SDevice {
-    DeviceId id = 0;
-    std::string name;
-    bool has_source = false;
-    bool has_destination = false;
-
-    std::mutex sink_mutex;  // held while the sink runs; guards sink and alive
-    Sink sink;
-    bool alive = true;
-};
-
-struct CVirtualMidiSystem::SInputState {
-    std::mutex callback_mutex;  // held while the callback runs; guards everything below
-    DeviceId source = 0;        // 0: not open
-    MidiInCallback callback = nullptr;
-    void* user = nullptr;
-    bool ignore_sysex = true;
-    bool ignore_timing = true;
-    bool ignore_sensing = true;
-    bool delivered_before = false;
-    std::chrono::steady_clock::time_point last_delivery;
-};
 
 namespace {
 
@@ -82,8 +61,13 @@ public:
     explicit CVirtualMidiIn(CVirtualMidiSystem& system)
         : CVirtualPorts(system), m_state(std::make_shared<CVirtualMidiSystem::SInputState>())
     {
+        m_state->generation = system.generation();
     }
-    ~CVirtualMidiIn() override { close_port(); }
+    ~CVirtualMidiIn() override
+    {
+        close_port();
+        m_system.unwatch_service(m_state);
+    }
 
     // Opening an input that is already open keeps the existing connection, as the library does.
     void open_port(unsigned int port, const std::string&) override
@@ -121,6 +105,18 @@ public:
         m_state->ignore_sensing = active_sensing;
     }
 
+    void set_service_end_callback(MidiServiceEndCallback callback, void* user) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_state->callback_mutex);
+            if (m_state->end_callback)
+                return;
+            m_state->end_callback = callback;
+            m_state->end_user = user;
+        }
+        m_system.watch_service(m_state);
+    }
+
 private:
     std::shared_ptr<CVirtualMidiSystem::SInputState> m_state;
     bool m_open = false;
@@ -128,7 +124,10 @@ private:
 
 class CVirtualMidiOut : public CVirtualPorts<CMidiOut, false> {
 public:
-    explicit CVirtualMidiOut(CVirtualMidiSystem& system) : CVirtualPorts(system) {}
+    explicit CVirtualMidiOut(CVirtualMidiSystem& system)
+        : CVirtualPorts(system), m_generation(system.generation())
+    {
+    }
 
     void open_port(unsigned int port, const std::string&) override
     {
@@ -144,6 +143,8 @@ public:
     {
         if (!m_destination)
             throw CMidiError("MidiOutVirtual::sendMessage: no port is open.");
+        if (m_generation != m_system.generation())
+            throw CMidiError("MidiOutVirtual::sendMessage: the MIDI service has stopped.");
         if (size == 0)
             return;
         const std::vector<unsigned char> copy(message, message + size);
@@ -155,6 +156,7 @@ public:
 
 private:
     std::shared_ptr<CVirtualMidiSystem::SDevice> m_destination;
+    const unsigned int m_generation;
 };
 
 CVirtualMidiSystem::CVirtualMidiSystem() : m_delivery([this](SQueued& item) { deliver(item); }) {}
@@ -172,21 +174,6 @@ CVirtualMidiSystem::~CVirtualMidiSystem()
         device->alive = false;
         device->sink = nullptr;
     }
-}
-
-void CVirtualMidiSystem::check_reachable()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_reachable)
-        return;
-    ++m_refused_clients;
-    throw CMidiError("error creating ALSA sequencer client object");
-}
-
-unsigned int CVirtualMidiSystem::refused_client_count() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_refused_clients;
 }
 
 std::unique_ptr<CMidiIn> CVirtualMidiSystem::make_input(const std::string&, unsigned int)
@@ -284,12 +271,6 @@ bool CVirtualMidiSystem::delivery_idle()
     return m_delivery.is_idle();
 }
 
-void CVirtualMidiSystem::set_reachable(bool reachable)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_reachable = reachable;
-}
-
 void CVirtualMidiSystem::wait_until_delivered()
 {
     m_delivery.wait_until_idle();
@@ -353,14 +334,16 @@ void CVirtualMidiSystem::unsubscribe(const std::shared_ptr<SInputState>& input)
 void CVirtualMidiSystem::deliver(SQueued& item)
 {
     std::vector<std::shared_ptr<SInputState>> inputs;
+    unsigned int generation = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         inputs = m_inputs;
+        generation = m_generation;
     }
     for (const auto& input : inputs) {
         std::lock_guard<std::mutex> callback_lock(input->callback_mutex);
-        if (input->source != item.source || !input->callback || item.message.empty() ||
-            is_filtered(*input, item.message.front()))
+        if (input->generation != generation || input->source != item.source || !input->callback ||
+            item.message.empty() || is_filtered(*input, item.message.front()))
             continue;
         const auto now = std::chrono::steady_clock::now();
         const double delta =
@@ -368,7 +351,8 @@ void CVirtualMidiSystem::deliver(SQueued& item)
         input->delivered_before = true;
         input->last_delivery = now;
         // The last input may have the queued bytes themselves: no one reads them after it.
-        std::vector<unsigned char> message = &input == &inputs.back() ? std::move(item.message) : item.message;
+        std::vector<unsigned char> message =
+            &input == &inputs.back() ? std::move(item.message) : item.message;
         input->callback(delta, &message, input->user);
     }
 }

@@ -42,6 +42,11 @@
 // library keeps its flag) but is dead: send_message throws CMidiError and nothing more is
 // delivered to it. Re-plugging creates new ports; old handles stay dead until reopened.
 //
+// Stopping (stop_service): the service ends as a JACK server does when it is stopped. Every
+// input that asked for it is told (on the stopping thread), every handle made before is dead
+// as an unplugged one, and no client can be made until set_reachable(true) starts the
+// service again; handles of the stopped service stay dead.
+//
 // Thread safety: every member may be called from any thread. close_port() and the
 // destruction of a CMidiIn wait for a callback running (on any thread) to return,
 // so a callback must not close or destroy its own input. The destructor stops the
@@ -83,6 +88,8 @@ public:
 
     // While false, make_input and make_output throw, as when no MIDI service is reachable.
     void set_reachable(bool reachable);
+    // Ends the service (see above); the service stays unreachable until set_reachable(true).
+    void stop_service();
     // make_input and make_output calls refused so far: each one would have printed the
     // MIDI library's complaint to the console.
     [[nodiscard]] unsigned int refused_client_count() const;
@@ -114,11 +121,18 @@ private:
     void check_reachable();
     bool has_source(DeviceId device) const;
     void deliver(SQueued& item);
+    unsigned int generation() const;
+    // Tells `input` when the service stops; at once when the service it was made on has.
+    void watch_service(const std::shared_ptr<SInputState>& input);
+    void unwatch_service(const std::shared_ptr<SInputState>& input);
 
-    mutable std::mutex m_mutex;                          // guards everything below but the delivery worker
-    std::vector<std::shared_ptr<SDevice>> m_devices;     // in plug order: the enumeration order
-    std::vector<std::shared_ptr<SInputState>> m_inputs;  // open host inputs
+    mutable std::mutex m_mutex;                            // guards everything below but the delivery worker
+    std::vector<std::shared_ptr<SDevice>> m_devices;       // in plug order: the enumeration order
+    std::vector<std::shared_ptr<SInputState>> m_inputs;    // open host inputs
+    std::vector<std::shared_ptr<SInputState>> m_watchers;  // inputs told when the service stops
     bool m_reachable = true;
+    // Counts the stops: a handle made in an earlier generation is dead.
+    unsigned int m_generation = 0;
     unsigned int m_refused_clients = 0;
     DeviceId m_next_id = 1;
     CSerialWorker<SQueued> m_delivery;  // last: stopped before the rest goes

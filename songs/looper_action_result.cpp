@@ -1,5 +1,7 @@
 #include "songs/looper_action_result.h"
 
+#include "device/midi_system.h"
+
 QString looper_action_result_text(int result)
 {
     switch (result) {
@@ -31,6 +33,8 @@ QString looper_action_result_text(int result)
             return QStringLiteral("File too short!");
         case LOOPER_RESULT_JOURNAL_NOT_SAVED:
             return journal_not_saved_text(QStringLiteral("the reason is unknown"));
+        case LOOPER_RESULT_MIDI_SERVICE_STOPPED:
+            return midi_service_stopped_text();
         default:
             return QStringLiteral("Failed !");
     }

@@ -25,6 +25,9 @@ enum ELooperActionResult : int {
     // The song journal could not note an info block erase about to begin (or the store has
     // none), so the erase was not made: the slot keeps its previous song.
     LOOPER_RESULT_JOURNAL_NOT_SAVED = 14,
+    // The MIDI service the pedal's ports were opened on stopped during the action (a JACK
+    // server that was stopped): no reply could come any more.
+    LOOPER_RESULT_MIDI_SERVICE_STOPPED = 15,
 };
 
 // The user-facing text of a result; "Failed !" for a value outside the enumeration.

@@ -100,8 +100,8 @@ ELooperActionResult CLooperSongBase::write_file(std::vector<unsigned short> chai
     return write_song(std::move(chain), song, task);
 }
 
-ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned short>& chain, CSongPageSource& song,
-                                                 bool verify, CTask* task)
+ELooperActionResult CLooperSongBase::write_audio(const std::vector<unsigned short>& chain,
+                                                 CSongPageSource& song, bool verify, CTask* task)
 {
     const unsigned int length = song.length();
     std::vector<unsigned char> page(nand.page_data_size + nand.unit_size);
@@ -234,7 +234,8 @@ bool CLooperSongBase::note_rollover(const SIncomingSong& incoming)
     if (incoming.written) {
         entry.after.sums = written_sums(incoming.chain);
     } else {
-        entry.after.sums = block_runs(incoming.chain.data(), static_cast<unsigned int>(incoming.chain.size()));
+        entry.after.sums =
+            block_runs(incoming.chain.data(), static_cast<unsigned int>(incoming.chain.size()));
         if (!pedal_sums(entry.after.sums)) {
             journal_reason = QStringLiteral("the sums of the song's blocks could not be read");
             return false;
@@ -303,7 +304,8 @@ std::vector<SBlockRunSum> written_block_sums(const SNandFlashConfig& nand, std::
         for (unsigned int index = 0; index < run.blocks; ++index) {
             sum += 0xFFu * nand.block_size;
             for (unsigned int chunk = 0; chunk < nand.pages_per_block && written < length; ++chunk) {
-                const auto take = static_cast<unsigned int>(std::min<uint64_t>(nand.page_data_size, length - written));
+                const auto take =
+                    static_cast<unsigned int>(std::min<uint64_t>(nand.page_data_size, length - written));
                 const unsigned int send = (take + nand.unit_size - 1) / nand.unit_size * nand.unit_size;
                 sum -= 0xFFu * send;
                 for (unsigned int k = 0; k < take; ++k)

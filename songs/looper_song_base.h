@@ -59,8 +59,8 @@ public:
     // block, the song's bytes counted as they are written; a cancel before the commit stops
     // the write with no further flash command (12), one during the commit comes too late
     // and is ignored. A source that fails stops the write before the commit (3).
-    [[nodiscard]] virtual ELooperActionResult write_song(std::vector<unsigned short> chain, CSongPageSource& song,
-                                                         CTask* task) = 0;
+    [[nodiscard]] virtual ELooperActionResult write_song(std::vector<unsigned short> chain,
+                                                         CSongPageSource& song, CTask* task) = 0;
     // The same for `length` bytes at `data`.
     [[nodiscard]] ELooperActionResult write_file(std::vector<unsigned short> chain, const unsigned char* data,
                                                  unsigned int length, CTask* task);
@@ -131,8 +131,8 @@ protected:
     // Erases each needed chain block and writes the song page by page as `song` hands it
     // out, zero-filling the last partial unit; `verify` has the pedal check each page's
     // range sum. Notes each block's sum for the journal. 0, 9, 4, 3 (the source failed) or 12.
-    [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain, CSongPageSource& song,
-                                                  bool verify, CTask* task);
+    [[nodiscard]] ELooperActionResult write_audio(const std::vector<unsigned short>& chain,
+                                                  CSongPageSource& song, bool verify, CTask* task);
     // Reads `length` bytes of audio from the chain's blocks into `buffer`. 0, 3 or 12.
     [[nodiscard]] ELooperActionResult read_audio(const unsigned short* chain, unsigned int length,
                                                  unsigned char* buffer, CTask* task);

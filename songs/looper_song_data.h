@@ -147,12 +147,14 @@ private:
     // Appends `record` to `slot` during a load's recovery, then loads the slot again.
     [[nodiscard]] bool rewrite_record(unsigned int slot, const std::vector<unsigned char>& record,
                                       std::vector<ELooperActionResult>& loaded);
-    // The checks a move or swap of two distinct slots starts with: 0, 1, 8 or 3.
-    [[nodiscard]] ELooperActionResult check_pair(unsigned int a, unsigned int b) const;
-    // Notes `entry` with its `before` side filled from `slot` and its `after` side from
-    // `after_slot`; true when saved or when there is no journal and `needed` is false.
-    [[nodiscard]] bool note_change(SSongJournalEntry& entry, unsigned int slot, unsigned int after_slot,
-                                   bool needed);
+    // Checks a move (`b` empty) or a swap (`b` holding a song) of the song in `a` and notes
+    // it in the journal, `entry` filled: 0 to go on, or 1, 2, 3, 8 or 14 (a swap without a
+    // journal, or a journal that could not note it) with nothing written.
+    [[nodiscard]] ELooperActionResult begin_change(EJournalKind kind, unsigned int a, unsigned int b,
+                                                   SSongJournalEntry& entry);
+    // The slot's write_record, its journal problem kept.
+    [[nodiscard]] ELooperActionResult append_record(unsigned int slot,
+                                                    const std::vector<unsigned char>& record);
     // After a failed change of info blocks the records may differ from those loaded.
     void mark_uncertain();
 

@@ -162,7 +162,8 @@ std::vector<unsigned char> CLooperSongFile::build_record(unsigned int units,
     return record;
 }
 
-ELooperActionResult CLooperSongFile::write_song(std::vector<unsigned short> chain, CSongPageSource& song, CTask* task)
+ELooperActionResult CLooperSongFile::write_song(std::vector<unsigned short> chain, CSongPageSource& song,
+                                                CTask* task)
 {
     const unsigned int length = song.length();
     // The record counts whole units only: a shorter song would be stored as none.
@@ -200,7 +201,8 @@ ELooperActionResult CLooperSongFile::write_record(const std::vector<unsigned cha
     const uint64_t blocks = blocks_for(uint64_t{LE::read32(&record[3])} * nand.unit_size);
     for (unsigned int i = 0; i < blocks; ++i)
         chain.push_back(static_cast<unsigned short>(LE::read16(&record[7 + 2 * i])));
-    if (std::any_of(chain.begin(), chain.end(), [this](unsigned short block) { return block >= nand.song_blocks; }))
+    if (std::any_of(chain.begin(), chain.end(),
+                    [this](unsigned short block) { return block >= nand.song_blocks; }))
         return LOOPER_RESULT_CHECKSUM_ERROR;
     return commit_record(record, {record, chain, false});
 }

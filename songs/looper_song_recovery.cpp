@@ -17,8 +17,7 @@ void CLooperSongData::recover_rollovers(std::vector<ELooperActionResult>& loaded
     for (const SSongJournalEntry& entry : found) {
         const unsigned int slot = entry.slot;
         if (entry.kind != EJournalKind::ROLLOVER || entry.product_id != product_id || slot >= loaded.size() ||
-            recovered[slot] ||
-            loaded[slot] == LOOPER_RESULT_READ_FAILED)
+            recovered[slot] || loaded[slot] == LOOPER_RESULT_READ_FAILED)
             continue;
         CLooperSongBase& song = *song_slots[slot];
         // A record read whole: the erase never began, or the record after it was written.

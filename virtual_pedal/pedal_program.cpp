@@ -10,8 +10,8 @@
 
 namespace {
 
-// How often the pedal's plug is looked at: an unplug fault shows on the host's service
-// this late at most.
+// How often the pedal's plug and the host's service are looked at: an unplug fault shows
+// on the host's service, and the service's end in the program's end, this late at most.
 constexpr long kWatchNanoseconds = 20'000'000;
 
 std::unique_ptr<CPedalEmulator> make_pedal(CVirtualMidiSystem& midi, const SPedalProgramOptions& options)
@@ -40,12 +40,15 @@ bool open_flash(CDemoFlashFile& file, CPedalEmulator& pedal, std::FILE* err)
     return false;
 }
 
-// Waits until a stop signal comes, the pedal is unplugged, or it is time to unplug it.
-void serve(CPedalEmulator& pedal, const SPedalProgramOptions& options, const sigset_t& stop_signals)
+// Waits until a stop signal comes, the pedal is unplugged, it is time to unplug it, or the
+// host's MIDI service stops.
+void serve(CPedalEmulator& pedal, const CPortBridge& bridge, const SPedalProgramOptions& options,
+           const sigset_t& stop_signals)
 {
     const auto start = std::chrono::steady_clock::now();
     const timespec watch{0, kWatchNanoseconds};
-    while (pedal.is_plugged() && sigtimedwait(&stop_signals, nullptr, &watch) < 0) {
+    while (pedal.is_plugged() && !bridge.host_service_stopped() &&
+           sigtimedwait(&stop_signals, nullptr, &watch) < 0) {
         if (options.unplug_after && std::chrono::steady_clock::now() - start >= *options.unplug_after)
             pedal.unplug();
     }
@@ -71,7 +74,11 @@ int run_pedal_program(const SPedalProgramOptions& options, const sigset_t& stop_
         std::fprintf(out, "%s is plugged in on its MIDI ports '%s'. Stop it with Ctrl-C.\n",
                      pedal->port_name().c_str(), pedal->port_name().c_str());
         std::fflush(out);
-        serve(*pedal, options, stop_signals);
+        serve(*pedal, bridge, options, stop_signals);
+        if (bridge.host_service_stopped()) {
+            std::fprintf(err, "%s\n", qPrintable(midi_service_stopped_text()));
+            return PEDAL_EXIT_MIDI_STOPPED;
+        }
     } catch (const CMidiError& error) {
         std::fprintf(err, "The pedal's MIDI ports cannot be opened: %s\n", error.what());
         return PEDAL_EXIT_NO_MIDI;

@@ -11,6 +11,7 @@ CPortBridge::CPortBridge(CMidiSystem& device_side, const std::string& device_por
     // Our input first: the host's service names the device's input port after the device
     // and, where client names must be unique, the output one after it with a suffix.
     m_to_device.from = host_side.make_input(device_port, 100);
+    m_to_device.from->set_service_end_callback(&CPortBridge::host_service_ended, this);
     m_to_device.from->open_virtual_port(device_port);
     m_to_host.to = host_side.make_output(device_port);
     m_to_host.to->open_virtual_port(device_port);
@@ -38,4 +39,9 @@ void CPortBridge::forward(double, std::vector<unsigned char>* message, void* use
     } catch (const CMidiError&) {
         // Lost, as on a wire whose far end is gone; the owner sees the device unplugged.
     }
+}
+
+void CPortBridge::host_service_ended(void* bridge)
+{
+    static_cast<CPortBridge*>(bridge)->m_host_stopped.store(true);
 }

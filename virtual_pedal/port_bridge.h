@@ -2,6 +2,7 @@
 
 #include "device/midi_system.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ public:
     CPortBridge(const CPortBridge&) = delete;
     CPortBridge& operator=(const CPortBridge&) = delete;
 
+    // The host's service has stopped: its ports are gone and the device is cut off.
+    bool host_service_stopped() const { return m_host_stopped.load(); }
+
 private:
     // The callback's user: it outlives its input, as both die with the bridge.
     struct SDirection {
@@ -26,8 +30,10 @@ private:
         std::unique_ptr<CMidiIn> from;
     };
     static void forward(double, std::vector<unsigned char>* message, void* user);
+    static void host_service_ended(void* bridge);
     void connect(SDirection& direction);
 
     SDirection m_to_host;    // from the device's source to our port on the host's service
     SDirection m_to_device;  // from our port on the host's service to the device's destination
+    std::atomic<bool> m_host_stopped{false};
 };

@@ -1,5 +1,7 @@
 #include "bench_backup.h"
 
+#include "bench_pedal.h"
+
 #include "core/backup/backup_reader.h"
 #include "core/backup/pedal_backup.h"
 #include "core/backup/pedal_restore.h"
@@ -28,16 +30,6 @@ double seconds_since(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<unsigned char> noise(size_t length, uint32_t seed)
-{
-    std::vector<unsigned char> bytes(length);
-    for (unsigned char& byte : bytes) {
-        seed = seed * 1664525u + 1013904223u;
-        byte = static_cast<unsigned char>(seed >> 24);
-    }
-    return bytes;
-}
-
 // A pedal on its own port and a session open on it, holding `songs` songs of `length`.
 struct SBenchPedal {
     SBenchPedal(CVirtualMidiSystem& system, unsigned songs, unsigned length)
@@ -47,7 +39,7 @@ struct SBenchPedal {
         pedal = std::make_unique<CPedalEmulator>(system, config);
         ok = session.search_and_open() && session.load_songs() == LOOPER_RESULT_OK;
         for (unsigned slot = 0; ok && slot < songs; ++slot) {
-            const std::vector<unsigned char> song = noise(length, slot + 1);
+            const std::vector<unsigned char> song = bench_noise(length, slot + 1);
             ok = session.songs().write_file(slot, song.data(), length, nullptr) == LOOPER_RESULT_OK &&
                  session.songs().reload_slot(slot) == LOOPER_RESULT_OK;
         }

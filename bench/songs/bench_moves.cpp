@@ -1,25 +1,19 @@
 #include "bench_moves.h"
 
-#include "core/pedal_session.h"
+#include "bench_pedal.h"
 #include "core/questions.h"
 #include "core/song_commands/song_moves.h"
-#include "emulator/pedal_emulator.h"
-#include "emulator/virtual_midi_system.h"
-#include "library/song_library.h"
 #include "songs/looper_song_data.h"
 
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace {
 
-constexpr uint32_t kPulseRing = 0x2712;
-// Four minutes of the PULSE RING's 24-bit mono at 46875 Hz.
-constexpr unsigned kFourMinutes = 4 * 60 * 46875 * 3;
+// Four minutes of the PULSE RING's 24-bit mono at 46875 Hz, in whole 192-byte units.
+constexpr unsigned kFourMinutes = 4 * 60 * 46875 * 3 / 192 * 192;
 
 class CNoQuestions final : public CQuestions {
 public:
@@ -37,25 +31,15 @@ double seconds_of(const std::function<bool()>& work, bool& ok)
 
 int run_move_benchmarks()
 {
-    CVirtualMidiSystem system;
-    CMidiSystem* previous = install_midi_system(&system);
-    QTemporaryDir files;
-    SPedalConfig config;
-    config.product_id = kPulseRing;
-    CPedalEmulator pedal(system, config);
-    CPedalSession session;
-    session.set_library(std::make_unique<CSongLibrary>(files.filePath("library.sqlite")));
-    std::vector<unsigned char> song(kFourMinutes);
-    uint32_t noise = 0x9E3779B9;
-    for (unsigned char& byte : song) {
-        noise = noise * 1664525u + 1013904223u;
-        byte = static_cast<unsigned char>(noise >> 24);
-    }
+    SBenchSession bench;
+    CPedalSession& session = bench.session;
+    const std::vector<unsigned char> song = bench_noise(kFourMinutes, 0x9E3779B9);
     CLooperSongData& songs = session.songs();
-    bool ok = files.isValid() && session.search_and_open() && session.load_songs() == LOOPER_RESULT_OK &&
+    bool ok = bench.files.isValid() && session.search_and_open() &&
+              session.load_songs() == LOOPER_RESULT_OK &&
               songs.write_file(6, song.data(), kFourMinutes, nullptr) == LOOPER_RESULT_OK &&
               session.reload_slot(6) == LOOPER_RESULT_OK;
-    pedal.set_timing(SPedalTiming::realistic());
+    bench.pedal.set_timing(SPedalTiming::realistic());
     CNoQuestions no;
     const double move = seconds_of([&] { return move_song(session, 6, 1, no, nullptr).ok(); }, ok);
     std::vector<unsigned char> back(kFourMinutes);
@@ -66,8 +50,6 @@ int run_move_benchmarks()
         },
         ok);
     ok = ok && back == song;
-    session.close();
-    install_midi_system(previous);
     if (!ok) {
         std::fprintf(stderr, "bench_songs: the move benchmark failed\n");
         return 1;

@@ -5,6 +5,7 @@
 // moves' of bench_moves.h.
 #include "bench_backup.h"
 #include "bench_moves.h"
+#include "bench_pedal.h"
 #include "bench_sync.h"
 #include "device/usb_connect.h"
 #include "emulator/pedal_emulator.h"
@@ -80,12 +81,7 @@ int main(int argc, char** argv)
     if (const int result = store.load_song_info())
         fail("first load", result);
 
-    std::vector<unsigned char> song(FULL_CHAIN);
-    uint32_t noise = 0x12345678;
-    for (unsigned char& byte : song) {
-        noise = noise * 1664525u + 1013904223u;
-        byte = static_cast<unsigned char>(noise >> 24);
-    }
+    const std::vector<unsigned char> song = bench_noise(FULL_CHAIN, 0x12345678);
 
     reset_peak_resident();
     auto start = std::chrono::steady_clock::now();

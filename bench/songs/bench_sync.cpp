@@ -2,24 +2,19 @@
 
 #include "audio/song_converter.h"
 #include "audio/wave.h"
-#include "core/pedal_session.h"
+#include "bench_pedal.h"
 #include "core/questions.h"
 #include "core/set_list/set_list_sync.h"
-#include "emulator/pedal_emulator.h"
-#include "emulator/virtual_midi_system.h"
-#include "library/song_library.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace {
 
-constexpr uint32_t kPulseRing = 0x2712;
 constexpr int kSongs = 10;
 
 class CYes final : public CQuestions {
@@ -51,14 +46,10 @@ bool write_set_list(const QTemporaryDir& files)
 
 int run_sync_benchmark()
 {
-    CVirtualMidiSystem system;
-    CMidiSystem* previous = install_midi_system(&system);
-    QTemporaryDir files;
-    SPedalConfig config;
-    config.product_id = kPulseRing;
-    CPedalEmulator pedal(system, config);
-    CPedalSession session;
-    session.set_library(std::make_unique<CSongLibrary>(files.filePath("library.sqlite")));
+    SBenchSession bench;
+    CPedalSession& session = bench.session;
+    CPedalEmulator& pedal = bench.pedal;
+    const QTemporaryDir& files = bench.files;
     CYes yes;
     const QString list = files.filePath("gig.m3u");
     bool ok = files.isValid() && write_set_list(files) && session.search_and_open() &&
@@ -97,8 +88,6 @@ int run_sync_benchmark()
         decodes = double(conversions_begun() - before) / kSongs;
         ok = written.ok() && written.text().contains(QStringLiteral("%1 of %1 slots written").arg(kSongs));
     }
-    session.close();
-    install_midi_system(previous);
     if (!ok) {
         std::fprintf(stderr, "bench_songs: the set list benchmark failed\n");
         return 1;

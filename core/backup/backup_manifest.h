@@ -20,7 +20,8 @@ struct SBackupSlot {
     // What the library knew of the song: its name (empty for none) and loudness figures.
     SLibrarySong facts;
     // The slot's fingerprint and the pedal's sums of the song's blocks when it was backed
-    // up: a later backup that finds both the same takes the song file from this one.
+    // up: a later backup that finds a song of the same length and sums, in any slot, takes
+    // the song file from this one.
     QString fingerprint;
     std::vector<SBlockRunSum> block_sums;
     // What the last block holds past the song file's bytes, as a sum: the current layout

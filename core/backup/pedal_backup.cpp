@@ -269,8 +269,7 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         if (task_cancelled(task))
             return abandon(COperationResult::cancelled());
         SBackupSlot entry = slot_entry(session, slot);
-        if (const SBackupSlot* kept =
-                previous ? previous->unchanged(slot, entry.fingerprint, entry.block_sums) : nullptr) {
+        if (const SBackupSlot* kept = previous ? previous->unchanged(length, entry.block_sums) : nullptr) {
             if (!take_song(writer, entry, *kept, *previous, *format, options.wav))
                 return abandon(write_failed(final_path, writer.failed_file()));
             manifest.songs.push_back(entry);

@@ -27,21 +27,18 @@ std::optional<CPreviousBackup> CPreviousBackup::open(const CPedalSession& sessio
     return CPreviousBackup(folder, std::move(*manifest), *format);
 }
 
-const SBackupSlot* CPreviousBackup::unchanged(unsigned int slot, const QString& fingerprint,
-                                              const std::vector<SBlockRunSum>& sums) const
+const SBackupSlot* CPreviousBackup::unchanged(uint32_t length, const std::vector<SBlockRunSum>& sums) const
 {
+    if (sums.empty())
+        return nullptr;
     for (const SBackupSlot& entry : m_manifest.songs) {
-        if (entry.number != slot + 1)
-            continue;
         const bool same_sums =
             std::equal(sums.begin(), sums.end(), entry.block_sums.begin(), entry.block_sums.end(),
                        [](const SBlockRunSum& a, const SBlockRunSum& b) {
                            return a.first_block == b.first_block && a.blocks == b.blocks && a.sum == b.sum;
                        });
-        return entry.readable && !fingerprint.isEmpty() && entry.fingerprint == fingerprint && same_sums &&
-                       song_file_proven(entry)
-                   ? &entry
-                   : nullptr;
+        if (entry.readable && entry.length == length && same_sums && song_file_proven(entry))
+            return &entry;
     }
     return nullptr;
 }

@@ -16,11 +16,11 @@ public:
     static std::optional<CPreviousBackup> open(const CPedalSession& session, const QString& folder,
                                                QString& why);
 
-    // The earlier entry of the 0-based `slot` when the pedal still holds the song it has:
-    // the same fingerprint and block sums, and a song file, a regular one and no symlink,
-    // whose bytes give those sums (proven_block_sums); null otherwise.
-    const SBackupSlot* unchanged(unsigned int slot, const QString& fingerprint,
-                                 const std::vector<SBlockRunSum>& sums) const;
+    // An earlier entry of the song of `length` bytes whose blocks the pedal sums to `sums`,
+    // in whatever slot it was then (songs are reordered by their records alone): the same
+    // length and block sums, and a song file, a regular one and no symlink, whose bytes give
+    // those sums (proven_block_sums); null when there is none.
+    const SBackupSlot* unchanged(uint32_t length, const std::vector<SBlockRunSum>& sums) const;
     // Where the song file of `entry` lies.
     QString song_path(const SBackupSlot& entry) const;
 

@@ -236,7 +236,9 @@ COperationResult install_package(CPedalSession& session, const SPackageChoice& c
         return COperationResult::declined();
     if (installed.step != EStep::OK) {
         const COperationResult failure = COperationResult::firmware(false).with_notes_before({installed.why});
-        if (link.port().transfer().waits_aborted())
+        // A MIDI service that stopped is told instead, by the session (with_notes).
+        const CMIDITranfer& transfer = link.port().transfer();
+        if (transfer.waits_aborted() && !transfer.service_stopped())
             return failure.with_detail(kLostText);
         return failure;
     }

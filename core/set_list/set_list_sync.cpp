@@ -117,9 +117,10 @@ COperationResult run_moves(CPedalSession& session, const SSyncPlan& plan, CTask*
     }
     const COperationResult moved = arrange_slots(session, targets, task);
     for (const SSyncStep& step : plan.steps)
-        if (moved.ok() && step.action == ESyncAction::MOVE && step.name != known_name(session, int(step.slot)))
-            session.library().rename(session.product_id(), step.slot, session.slot_fingerprint(int(step.slot)),
-                                     step.name);
+        if (moved.ok() && step.action == ESyncAction::MOVE &&
+            step.name != known_name(session, int(step.slot)))
+            session.library().rename(session.product_id(), step.slot,
+                                     session.slot_fingerprint(int(step.slot)), step.name);
     return moved;
 }
 
@@ -174,10 +175,12 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
         const bool move = order[i]->action == ESyncAction::MOVE;
         if (move && i > 0 && order[i - 1]->action == ESyncAction::MOVE)
             continue;
-        outcome = task_cancelled(task) ? COperationResult::cancelled()
-                  : move               ? run_moves(session, plan, task)
-                                       : write_plan_step(session, *order[i], settings, task, from,
-                                                         int(100 * planned / total));
+        if (task_cancelled(task))
+            outcome = COperationResult::cancelled();
+        else if (move)
+            outcome = run_moves(session, plan, task);
+        else
+            outcome = write_plan_step(session, *order[i], settings, task, from, int(100 * planned / total));
         // The moves run as one arrangement, at the first of them.
         for (const SSyncStep* step : order)
             if (outcome.ok() && (step == order[i] || (move && step->action == ESyncAction::MOVE)))
@@ -195,15 +198,15 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
         const QString detail = outcome.detail().isEmpty() ? QString() : outcome.detail() + QLatin1Char('\n');
         return outcome.with_detail(detail + lines.join(QLatin1Char('\n')));
     }
-    return COperationResult::backup(true,
-                                    QStringLiteral("Set list synced: %1 of %2 slots written.")
-                                        .arg(written)
-                                        .arg(std::count_if(plan.steps.begin(), plan.steps.end(),
-                                                           [](const SSyncStep& step) {
-                                                               return step.action == ESyncAction::WRITE ||
-                                                                      step.action == ESyncAction::UP_TO_DATE ||
-                                                                      step.action == ESyncAction::MOVE;
-                                                           })))
+    return COperationResult::backup(
+               true, QStringLiteral("Set list synced: %1 of %2 slots written.")
+                         .arg(written)
+                         .arg(std::count_if(plan.steps.begin(), plan.steps.end(),
+                                            [](const SSyncStep& step) {
+                                                return step.action == ESyncAction::WRITE ||
+                                                       step.action == ESyncAction::UP_TO_DATE ||
+                                                       step.action == ESyncAction::MOVE;
+                                            })))
         .with_detail(lines.join(QLatin1Char('\n')));
 }
 
@@ -215,9 +218,13 @@ COperationResult sync_set_list(CPedalSession& session, const QString& set_list, 
         return *failed;
     if (std::none_of(plan.steps.begin(), plan.steps.end(), changes))
         return COperationResult::backup(true, QStringLiteral("Every song of the set list is up to date."));
-    if (!questions.ask_yes_no(
-            QStringLiteral("Sync set list"),
-            QStringLiteral("Sync the set list %1?\n%2").arg(set_list, plan.lines().join(QLatin1Char('\n')))))
+    const QString asked =
+        QStringLiteral("Sync the set list %1?\n%2")
+            .arg(set_list, sync_settings_text(session, options.settings, options.settings_origin));
+    const QStringList lines = plan.lines();
+    // The table's lines in words, then the time the writes take: the plan's last line.
+    if (!questions.ask_yes_no_table(QStringLiteral("Sync set list"), asked + QLatin1Char('\n') + lines.back(),
+                                    plan.table(), asked + QLatin1Char('\n') + lines.join(QLatin1Char('\n'))))
         return COperationResult::declined();
     return run_sync(session, plan, options.settings, task);
 }
@@ -229,5 +236,7 @@ COperationResult plan_set_list_sync(CPedalSession& session, const QString& set_l
     if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
         return *failed;
     return COperationResult::backup(true, QStringLiteral("Sync plan for %1:").arg(set_list))
-        .with_detail(plan.lines().join(QLatin1Char('\n')));
+        .with_detail((QStringList{sync_settings_text(session, options.settings, options.settings_origin)}
+                      << plan.lines())
+                         .join(QLatin1Char('\n')));
 }

@@ -1,5 +1,7 @@
 #include "core/set_list/sync_plan.h"
 
+#include "audio/loudness_target.h"
+#include "audio/song_audio.h"
 #include "audio/song_time_text.h"
 #include "core/link_speed.h"
 #include "core/pedal_session.h"
@@ -79,11 +81,27 @@ SOnPedal find_on_pedal(CPedalSession& session, const std::map<unsigned int, cons
     return found;
 }
 
+// Why `song` is written over what its slot holds, once the plan found it neither there nor
+// in another slot: the very file (its SHA-256 recorded) then differs only in its settings.
+ESyncReason reason_to_write(CPedalSession& session, const SSetListSong& song)
+{
+    if (!session.slot_holds_song(int(song.slot)))
+        return ESyncReason::NEW;
+    const std::optional<SLibrarySong> known = known_song(session, int(song.slot));
+    if (!known || known->source_sha256.isEmpty())
+        return ESyncReason::OTHER_SONG;
+    if (known->source_sha256 == cached_file_sha256(session.library(), song.path))
+        return ESyncReason::SETTINGS;
+    return QFileInfo(known->source_path) == QFileInfo(song.path) ? ESyncReason::FILE_CHANGED
+                                                                 : ESyncReason::OTHER_SONG;
+}
+
 SSyncStep write_step(CPedalSession& session, const SSetListSong& song, const SImportSettings& settings,
                      CTask* task, QStringList& refused)
 {
     SSyncStep step;
     step.action = ESyncAction::WRITE;
+    step.reason = reason_to_write(session, song);
     step.slot = song.slot;
     step.name = list_name(song);
     step.path = song.path;
@@ -117,7 +135,8 @@ void check_room(const CPedalSession& session, const SSyncPlan& plan, QStringList
             sources.insert(step.from_slot);
     uint64_t free_now = free_blocks(session);
     for (const SSyncStep& step : plan.steps)
-        if (step.action == ESyncAction::DELETE || (step.action == ESyncAction::MOVE && !sources.count(step.slot)))
+        if (step.action == ESyncAction::DELETE ||
+            (step.action == ESyncAction::MOVE && !sources.count(step.slot)))
             free_now += blocks_held(session, step.slot);
     for (const SSyncStep& step : plan.steps) {
         if (step.action != ESyncAction::WRITE || step.song_bytes == 0)
@@ -131,6 +150,19 @@ void check_room(const CPedalSession& session, const SSyncPlan& plan, QStringList
         const uint64_t held = sources.count(step.slot) ? 0 : blocks_held(session, step.slot);
         free_now = free_now + held - std::min(free_now, needs);
     }
+}
+
+// "Intro jam (intro.wav)": the song as the plan's lines and table name it.
+QString song_text(const SSyncStep& step)
+{
+    QStringList parts;
+    if (!step.name.isEmpty())
+        parts << step.name;
+    if (!step.path.isEmpty())
+        parts << QStringLiteral("(%1)").arg(QFileInfo(step.path).fileName());
+    if (step.action == ESyncAction::MOVE)
+        parts << QStringLiteral("from ") + slot_song_name(step.from_slot);
+    return parts.join(QLatin1Char(' '));
 }
 
 }  // namespace
@@ -150,6 +182,37 @@ const char* sync_action_text(ESyncAction action)
             break;
     }
     return "keep";
+}
+
+const char* sync_reason_text(ESyncReason reason)
+{
+    switch (reason) {
+        case ESyncReason::NEW:
+            return "new";
+        case ESyncReason::FILE_CHANGED:
+            return "the file changed";
+        case ESyncReason::SETTINGS:
+            return "another loudness or mono setting";
+        case ESyncReason::OTHER_SONG:
+            return "another song was in the slot";
+        case ESyncReason::MOVED:
+            return "moved";
+        case ESyncReason::NONE:
+            break;
+    }
+    return "";
+}
+
+QString sync_settings_text(const CPedalSession& session, const SImportSettings& settings,
+                           ESettingsOrigin origin)
+{
+    const QString from = origin == ESettingsOrigin::WINDOW ? QStringLiteral("the window's settings")
+                                                           : QStringLiteral("the command line's options");
+    const QString loudness = loudness_target_text(settings.loudness);
+    if (recorded_mono_mode(session.song_format(), settings.mono_mode).isEmpty())
+        return QStringLiteral("Loudness: %1 (%2).").arg(loudness, from);
+    return QStringLiteral("Loudness: %1; mono: %2 (%3).")
+        .arg(loudness, QLatin1String(mono_mode_text(settings.mono_mode)), from);
 }
 
 uint64_t SSyncPlan::write_bytes() const
@@ -172,18 +235,17 @@ QStringList SSyncPlan::lines() const
     for (const SSyncStep& step : steps) {
         QString line = QStringLiteral("%1 %2").arg(QLatin1String(sync_action_text(step.action)),
                                                    slot_song_name(step.slot));
-        if (!step.name.isEmpty())
-            line += QStringLiteral(": ") + step.name;
-        if (!step.path.isEmpty())
-            line += QStringLiteral(" (%1)").arg(QFileInfo(step.path).fileName());
-        if (step.action == ESyncAction::MOVE)
-            line += QStringLiteral(" from ") + slot_song_name(step.from_slot);
+        if (const QString song = song_text(step); !song.isEmpty())
+            line += QStringLiteral(": ") + song;
+        if (step.reason != ESyncReason::NONE)
+            line += QStringLiteral(" [%1]").arg(QLatin1String(sync_reason_text(step.reason)));
         lines << line;
     }
     const uint64_t bytes = write_bytes();
-    QString time = bytes == 0 ? QStringLiteral("Nothing to write.")
-                              : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
-                                    .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond));
+    QString time = bytes == 0
+                       ? QStringLiteral("Nothing to write.")
+                       : QStringLiteral("Writing %1 takes about %2, estimated from the link's typical speed.")
+                             .arg(megabytes_text(bytes), time_text(double(bytes) / kSongLinkBytesPerSecond));
     // A move writes one info record and erases one info block, whatever the song's length.
     if (const size_t count = moves())
         time += QStringLiteral(" Moving %1 %2 takes about %3.")
@@ -192,6 +254,17 @@ QStringList SSyncPlan::lines() const
                     .arg(time_text(double(count) * kSongMoveSeconds));
     lines << time;
     return lines;
+}
+
+SQuestionTable SSyncPlan::table() const
+{
+    SQuestionTable table{
+        {QStringLiteral("Slot"), QStringLiteral("Action"), QStringLiteral("Song"), QStringLiteral("Why")},
+        {}};
+    for (const SSyncStep& step : steps)
+        table.rows.push_back({slot_song_name(step.slot), QLatin1String(sync_action_text(step.action)),
+                              song_text(step), QLatin1String(sync_reason_text(step.reason))});
+    return table;
 }
 
 SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& songs,
@@ -230,8 +303,8 @@ SSyncPlan plan_sync(CPedalSession& session, const std::vector<SSetListSong>& son
                 plan.steps.push_back(
                     {ESyncAction::UP_TO_DATE, slot, list_name(*song->second), song->second->path});
             else if (moved != on_pedal.moved_from.end())
-                plan.steps.push_back({ESyncAction::MOVE, slot, list_name(*song->second), song->second->path, 0,
-                                      SCheckedFile{}, moved->second});
+                plan.steps.push_back({ESyncAction::MOVE, slot, list_name(*song->second), song->second->path,
+                                      0, SCheckedFile{}, ESyncReason::MOVED, moved->second});
             else
                 plan.steps.push_back(write_step(session, *song->second, settings, task, plan.refused));
         } else if (session.slot_holds_song(int(slot)) && !sources.count(slot)) {

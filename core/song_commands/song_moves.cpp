@@ -169,9 +169,9 @@ COperationResult arrange_slots(CPedalSession& session, const std::map<int, int>&
             origins[from] = session.songs().slot_record(unsigned(from));
 
     COperationResult outcome = COperationResult::backup(
-        true, steps.empty() ? QStringLiteral("Every song is in its place already.")
-        : steps.size() == 1 ? QStringLiteral("Song moved in 1 step.")
-                            : QStringLiteral("Songs arranged in %1 steps.").arg(steps.size()));
+        true, steps.empty()       ? QStringLiteral("Every song is in its place already.")
+              : steps.size() == 1 ? QStringLiteral("Song moved in 1 step.")
+                                  : QStringLiteral("Songs arranged in %1 steps.").arg(steps.size()));
     for (size_t i = 0; i < steps.size(); ++i) {
         task_step(task, i, steps.size());
         if (task_cancelled(task)) {

@@ -93,6 +93,23 @@ QStringList replaced_lines(const CPedalSession& session, int first_slot, int cou
     return lines;
 }
 
+// The overwrite question asked once the file at `path` for `slot` has passed its check,
+// which found `import`, naming the songs the `count` slots from `slot` hold: a lone one
+// with its name and length, and a file cut short before anything is written, among
+// `several` files by its name.
+QString overwrite_text(const CPedalSession& session, int slot, int count, const QString& path, bool several,
+                       const SSongImport& import)
+{
+    const QStringList songs = replaced_lines(session, slot, count);
+    QStringList text{overwrite_question(songs)};
+    if (songs.size() == 1)
+        text << song_name_line(session, static_cast<unsigned int>(slot));
+    if (const QString cut = cut_file_note(import); !cut.isEmpty())
+        text << (several ? QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), cut) : cut);
+    text.removeAll(QString());
+    return text.join(QLatin1Char('\n'));
+}
+
 bool finish_export(QFileDevice& file, bool complete)
 {
     auto* save = qobject_cast<QSaveFile*>(&file);
@@ -282,16 +299,10 @@ COperationResult import_song(CPedalSession& session, const QString& path, int sl
     return import_checked(
         session, path, slot, settings, task, verify,
         [&](int replaced, const SSongImport& import) {
-            // The song that goes, as the musician knows it, and a file cut short, before
-            // anything is written.
-            QStringList text{overwrite_question(replaced_lines(session, replaced, 1)),
-                             song_name_line(session, static_cast<unsigned int>(replaced)),
-                             cut_file_note(import)};
-            text.removeAll(QString());
             // The user may hear the file as the pedal will hold it before answering.
-            return questions.ask_yes_no_playing(kOverwriteTitle, text.join(QLatin1Char('\n')), [&] {
-                return song_to_play(session, path, settings, import);
-            });
+            const QString text = overwrite_text(session, replaced, 1, path, false, import);
+            return questions.ask_yes_no_playing(
+                kOverwriteTitle, text, [&] { return song_to_play(session, path, settings, import); });
         },
         [&](SSongImport& import) { return check_file_for_pedal(session, path, settings, task, import); });
 }
@@ -362,11 +373,19 @@ std::vector<COperationResult> import_songs(CPedalSession& session, const QString
     // One question, when the first file that replaces a song has passed its check: it names
     // that song and those the files after it replace.
     std::optional<bool> replace;
-    const ReplaceCheck may_replace = [&](int slot, const SSongImport&) {
-        if (!replace)
+    const ReplaceCheck may_replace = [&](int slot, const SSongImport& import) {
+        const QString& path = paths[slot - first_slot];
+        if (!replace) {
             replace = questions.ask_yes_no(
                 kOverwriteTitle,
-                overwrite_question(replaced_lines(session, slot, first_slot + int(count) - slot)));
+                overwrite_text(session, slot, first_slot + int(count) - slot, path, count > 1, import));
+            return *replace;
+        }
+        // The question came before this file was read: a file cut short is told before
+        // its song goes.
+        if (!cut_file_note(import).isEmpty())
+            return questions.ask_yes_no(kOverwriteTitle,
+                                        overwrite_text(session, slot, 1, path, count > 1, import));
         return *replace;
     };
     for (unsigned i = 0; i < count; ++i) {

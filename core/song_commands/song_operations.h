@@ -91,9 +91,11 @@ struct SCheckedFile {
 
 // Imports `paths` into consecutive slots from `first_slot`, which must all exist, with the
 // task's part counting the files. The songs they replace are named in one question, asked
-// when the first file that replaces a song has passed its check; a No ends the import there
-// with a declined result. Otherwise a result per path, in order; once cancelled, the files
-// not yet begun are "Cancelled !" too.
+// when the first file that replaces a song has passed its check, with that file's name if it
+// is cut short (shorter than its header says). A later file cut short that replaces a song
+// is asked about on its own, before its song goes. A No ends the import there with a
+// declined result. Otherwise a result per path, in order; once cancelled, the files not yet
+// begun are "Cancelled !" too.
 [[nodiscard]] std::vector<COperationResult> import_songs(CPedalSession& session, const QStringList& paths,
                                                          int first_slot, const SImportSettings& settings,
                                                          CTask* task, bool verify, CQuestions& questions);

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 
 namespace {
@@ -64,5 +68,42 @@ TEST(QtUserPrompt, QuestionIsTrueOnlyForYes)
         EXPECT_EQ(user.seen.title, "Delete");
         EXPECT_EQ(user.seen.text, "Continue to delete song 'Song 001' ?");
         EXPECT_EQ(user.seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+}
+
+// The dialog shows the text and the table's cells under their headings; Yes alone says yes.
+// A dialog without them is closed, so the test fails rather than waits.
+TEST(QtUserPrompt, TableQuestionShowsTheCellsAndIsTrueOnlyForYes)
+{
+    CQtUserPrompt prompt;
+    const SQuestionTable table{{"Slot", "Why"}, {{"Song 001", "new"}, {"Song 002", "moved"}}};
+    for (const auto answer : {QDialogButtonBox::Yes, QDialogButtonBox::No}) {
+        QStringList seen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            const auto* label = dialog->findChild<QLabel*>("m_labelQuestion");
+            const auto* cells = dialog->findChild<QTableWidget*>("m_tableQuestion");
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            if (!label || !cells || !buttons) {
+                dialog->reject();
+                return;
+            }
+            seen << dialog->windowTitle() << label->text();
+            for (int column = 0; column < cells->columnCount(); ++column)
+                seen << cells->horizontalHeaderItem(column)->text();
+            for (int row = 0; row < cells->rowCount(); ++row)
+                for (int column = 0; column < cells->columnCount(); ++column)
+                    seen << cells->item(row, column)->text();
+            buttons->button(answer)->click();
+        });
+        poll.start(5);
+        const bool yes = prompt.ask_yes_no_table("Sync set list", "Sync?", table, "Sync? in words");
+        EXPECT_EQ(yes, answer == QDialogButtonBox::Yes);
+        EXPECT_EQ(seen, QStringList({"Sync set list", "Sync?", "Slot", "Why", "Song 001", "new", "Song 002",
+                                     "moved"}));
     }
 }

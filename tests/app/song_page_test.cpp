@@ -11,8 +11,8 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
-#include "test_wait.h"
 #include <cerrno>
+#include "test_wait.h"
 
 TEST_F(SongPage, ListsEverySlotWithItsSizeOrEmptyAndSelectsTheFirst)
 {
@@ -476,8 +476,11 @@ TEST_F(SongPage, SyncSetListAsksOnceWithThePlanAndNamesTheSongs)
     click("m_btnSync");
     ASSERT_GE(m_prompt.shown().size(), 2u);
     EXPECT_EQ(m_prompt.shown()[1].kind, EKind::QUESTION);
-    EXPECT_TRUE(m_prompt.shown()[1].text.contains("\nwrite Song 001"))
-        << m_prompt.shown()[1].text.toStdString();
+    EXPECT_EQ(m_prompt.shown()[1].text.split('\n').at(1),
+              "Loudness: As the file; mono: Left channel (the window's settings).");
+    EXPECT_EQ(m_prompt.shown()[1].table.rows,
+              (std::vector<QStringList>{{"Song 001", "write", "Opener (a.wav)", "new"},
+                                        {"Song 002", "write", "Closer (b.wav)", "new"}}));
     EXPECT_TRUE(lines()[0].endsWith("  Opener")) << lines()[0].toStdString();
     EXPECT_TRUE(lines()[1].endsWith("  Closer")) << lines()[1].toStdString();
 }

@@ -471,8 +471,8 @@ TEST_F(Cli, VerifiedImportFailsOnDifferentData)
     EXPECT_EQ(run({"import", "1", file("a.wav"), "--yes"}).code, 0);
 }
 
-// --plan tells each slot and the time and writes nothing; once synced, the plan finds the
-// songs up to date.
+// --plan tells its settings, each slot and why, and the time, and writes nothing; once
+// synced, the plan finds the songs up to date.
 TEST_F(Cli, SyncPlanTellsEachSlotAndWritesOnlyWhenRun)
 {
     add_pedal();
@@ -486,7 +486,8 @@ TEST_F(Cli, SyncPlanTellsEachSlotAndWritesOnlyWhenRun)
     const SRun planned = run({"sync", file("gig.m3u"), "--plan", "--first-slot", "3"});
     ASSERT_EQ(planned.code, 0) << planned.err.toStdString();
     EXPECT_EQ(planned.out.section('\n', 1),
-              "write Song 003: Opener (a.wav)\nwrite Song 004: b (b.wav)\n"
+              "Loudness: As the file; mono: Left channel (the command line's options).\n"
+              "write Song 003: Opener (a.wav) [new]\nwrite Song 004: b (b.wav) [new]\n"
               "Writing 0.0 MB takes about 0:00, estimated from the link's typical speed.\n");
     EXPECT_EQ(flash_changes(), 0u);
 

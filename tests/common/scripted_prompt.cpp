@@ -46,6 +46,14 @@ bool CScriptedPrompt::ask_yes_no_or_play(const QString& title, const QString& te
     return yes;
 }
 
+bool CScriptedPrompt::ask_yes_no_table(const QString& title, const QString& text, const SQuestionTable& table,
+                                       const QString&)
+{
+    const bool yes = ask_yes_no(title, text);
+    m_shown.back().table = table;
+    return yes;
+}
+
 QString CScriptedPrompt::get_open_file_name(QWidget*, const QString& caption, const QString& folder,
                                             const QString& filter)
 {

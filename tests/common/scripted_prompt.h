@@ -20,6 +20,7 @@ public:
         QString text;   // folder or proposed name for file dialogs
         QString filter;
         bool play_offered = false;
+        SQuestionTable table{};  // a question's table, if it has one
     };
 
     CScriptedPrompt();
@@ -45,6 +46,8 @@ public:
     bool ask_yes_no(const QString& title, const QString& text) override;
     bool ask_yes_no_or_play(const QString& title, const QString& text,
                             const std::function<void()>& play) override;
+    bool ask_yes_no_table(const QString& title, const QString& text, const SQuestionTable& table,
+                          const QString& in_words) override;
     QString get_open_file_name(QWidget* parent, const QString& caption, const QString& folder,
                                const QString& filter) override;
     QString get_save_file_name(QWidget* parent, const QString& caption, const QString& proposed,

@@ -67,7 +67,7 @@ TEST_F(SetListSync, SecondSyncWritesNothingAndAChangedFileRewritesOnlyItsSlot)
 
     write_tone(file("b.wav"), 4000);
     EXPECT_EQ(plan(list).lines(),
-              QStringList({"up to date Song 001: a (a.wav)", "write Song 002: b (b.wav)",
+              QStringList({"up to date Song 001: a (a.wav)", "write Song 002: b (b.wav) [the file changed]",
                            "up to date Song 003: c (c.wav)",
                            "Writing 0.0 MB takes about 0:00, estimated from the link's typical speed."}));
     ASSERT_TRUE(sync(list).ok());
@@ -83,14 +83,37 @@ TEST_F(SetListSync, ReorderedListPlansOnlyMovesAndWritesNoAudioPage)
     ASSERT_TRUE(sync(list_of({"a.wav", "b.wav", "c.wav"})).ok());
     write_all(file("reversed.m3u"), "c.wav\nb.wav\na.wav\n");
     EXPECT_EQ(plan(file("reversed.m3u")).lines(),
-              QStringList({"move Song 001: c (c.wav) from Song 003", "up to date Song 002: b (b.wav)",
-                           "move Song 003: a (a.wav) from Song 001", "Nothing to write. Moving 2 songs takes about 0:01."}));
+              QStringList({"move Song 001: c (c.wav) from Song 003 [moved]", "up to date Song 002: b (b.wav)",
+                           "move Song 003: a (a.wav) from Song 001 [moved]",
+                           "Nothing to write. Moving 2 songs takes about 0:01."}));
     m_pedal->clear_command_log();
     const COperationResult reordered = sync(file("reversed.m3u"));
     ASSERT_TRUE(reordered.ok()) << reordered.detail().toStdString();
     EXPECT_EQ(audio_page_commands(), 0u);
     EXPECT_EQ(known_name(m_session, 0), "c");
     EXPECT_EQ(sync(file("reversed.m3u")).text(), "Every song of the set list is up to date.");
+}
+
+// Each write says why, in the plan's table as in its lines; the plan names its settings and
+// where they come from.
+TEST_F(SetListSync, PlanSaysWhyEachSlotIsWrittenAndWithWhichSettings)
+{
+    store({{1, noise(5000, 1)}});
+    const QString list = list_of({"a.wav", "b.wav"});
+    const SQuestionTable table = plan(list).table();
+    EXPECT_EQ(table.headings, QStringList({"Slot", "Action", "Song", "Why"}));
+    EXPECT_EQ(table.rows,
+              (std::vector<QStringList>{{"Song 001", "write", "a (a.wav)", "new"},
+                                        {"Song 002", "write", "b (b.wav)", "another song was in the slot"}}));
+    ASSERT_TRUE(sync(list).ok());
+
+    SSyncOptions options;
+    options.settings.loudness = ELoudnessTarget::LUFS_16;
+    options.settings_origin = ESettingsOrigin::WINDOW;
+    EXPECT_EQ(plan_set_list_sync(m_session, list, options, nullptr).detail().split('\n').mid(0, 3),
+              QStringList({"Loudness: \u221216 LUFS; mono: Left channel (the window's settings).",
+                           "write Song 001: a (a.wav) [another loudness or mono setting]",
+                           "write Song 002: b (b.wav) [another loudness or mono setting]"}));
 }
 
 TEST_F(SetListSync, SongsPastTheListAreKeptOrDeletedAsAsked)

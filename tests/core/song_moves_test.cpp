@@ -80,12 +80,19 @@ TEST_P(SongArrangeTest, TakesTheFewestStepsAndNoAudioPage)
 INSTANTIATE_TEST_SUITE_P(
     Arrangements, SongArrangeTest,
     ::testing::Values(
-        SArrangeCase{"SwapThroughAFreeSlot", 2, false, {1, 0}, "Songs arranged in 3 steps.", {1, 0, -1, -1, -1}},
+        SArrangeCase{
+            "SwapThroughAFreeSlot", 2, false, {1, 0}, "Songs arranged in 3 steps.", {1, 0, -1, -1, -1}},
         SArrangeCase{"DirectSwapFullInfoBlock", 30, true, {1, 0}, "Song moved in 1 step.", {1, 0, 2, 3, 4}},
-        SArrangeCase{"RotationOfFive", 5, false, {4, 0, 1, 2, 3}, "Songs arranged in 6 steps.", {4, 0, 1, 2, 3}},
-        SArrangeCase{"RotationOfFiveNoFreeSlot", 30, false, {4, 0, 1, 2, 3}, "Songs arranged in 4 steps.",
+        SArrangeCase{
+            "RotationOfFive", 5, false, {4, 0, 1, 2, 3}, "Songs arranged in 6 steps.", {4, 0, 1, 2, 3}},
+        SArrangeCase{"RotationOfFiveNoFreeSlot",
+                     30,
+                     false,
+                     {4, 0, 1, 2, 3},
+                     "Songs arranged in 4 steps.",
                      {4, 0, 1, 2, 3}},
-        SArrangeCase{"ChainIntoAnEmptySlot", 2, false, {2, 0, 1}, "Songs arranged in 2 steps.", {-1, 0, 1, -1, -1}}),
+        SArrangeCase{
+            "ChainIntoAnEmptySlot", 2, false, {2, 0, 1}, "Songs arranged in 2 steps.", {-1, 0, 1, -1, -1}}),
     [](const ::testing::TestParamInfo<SArrangeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SongMovesTest, CancelBetweenStepsLeavesEverySongInOneSlot)
@@ -125,10 +132,11 @@ TEST_P(SongMoveRefusalTest, SaysWhyAndSendsNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, SongMoveRefusalTest,
-    ::testing::Values(
-        SRefusalCase{"OneSlot", kDualWheel, 0, 1, "This pedal has one song slot: there is nothing to arrange."},
-        SRefusalCase{"EmptySource", kPulseRing, 3, 1, "Song 004 is empty: there is no song to move."},
-        SRefusalCase{"NoSuchSlot", kPulseRing, 0, 30, "This pedal has slots 1 to 30, not 31."}),
+    ::testing::Values(SRefusalCase{"OneSlot", kDualWheel, 0, 1,
+                                   "This pedal has one song slot: there is nothing to arrange."},
+                      SRefusalCase{"EmptySource", kPulseRing, 3, 1,
+                                   "Song 004 is empty: there is no song to move."},
+                      SRefusalCase{"NoSuchSlot", kPulseRing, 0, 30, "This pedal has slots 1 to 30, not 31."}),
     [](const ::testing::TestParamInfo<SRefusalCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

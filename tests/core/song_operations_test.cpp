@@ -311,6 +311,34 @@ TEST_F(SongOperations, SeveralFilesAskOnceAFileThatReplacesASongHasPassed)
     EXPECT_EQ(stored_song(0), old_song);
 }
 
+// Among several files, one cut short is named in the one question when it is the file that
+// asks, and asked about on its own when it comes after the question.
+TEST_F(SongOperations, SeveralFilesTellACutFileBeforeItsSongGoes)
+{
+    write_sine(file("cut.wav"), 8000, 80000, {8000});
+    QFile cut(file("cut.wav"));
+    ASSERT_TRUE(cut.resize(44 + 80000));
+    write_tone(file("whole.wav"), 20000);
+    for (const bool cut_first : {true, false}) {
+        SCOPED_TRACE(cut_first);
+        for (const int slot : {0, 1})
+            ASSERT_TRUE(
+                import_song_unasked(m_session, file("whole.wav"), slot, SImportSettings{}, nullptr).ok());
+        const QStringList paths = cut_first ? QStringList{file("cut.wav"), file("whole.wav")}
+                                            : QStringList{file("whole.wav"), file("cut.wav")};
+        CScriptedQuestions user(true);
+        const std::vector<COperationResult> results =
+            import_songs(m_session, paths, 0, SImportSettings{}, nullptr, false, user);
+        ASSERT_EQ(results.size(), 2u);
+        EXPECT_TRUE(results[1].ok());
+        ASSERT_EQ(user.asked.size(), cut_first ? 1 : 2);
+        EXPECT_EQ(user.asked.front().contains("cut.wav"), cut_first);
+        EXPECT_TRUE(
+            user.asked.back().endsWith("\ncut.wav: The file ends at 0:05 of the 0:10 its header gives."))
+            << user.asked.back().toStdString();
+    }
+}
+
 TEST_F(SongOperations, DeleteAnsweredNoKeepsTheSong)
 {
     store_old_song();

@@ -3,6 +3,7 @@
 #include "fake_wait_clock.h"
 #include "hex_diff.h"
 #include "midi_input.h"
+#include "pedal_kit.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,36 @@ TEST(ReplyWait, OnlyTheCurrentTaskEndsAWait)
     EXPECT_EQ(transfer.read(buf, sizeof buf, 200), 0u);
     EXPECT_EQ(transfer.last_read_end(), EReadEnd::TIMED_OUT);
     EXPECT_EQ(transfer.last_read_waited(), ms(200));
+}
+
+// The MIDI service stopping ends a wait then, not at its time-out, and every later one until
+// the link opens again: on ports made afresh, as those of the stopped service stay dead.
+TEST(ReplyWait, ServiceStopEndsWaitsAndTheNextOpenMakesNewPorts)
+{
+    CInstalledMidiSystem midi;
+    const auto device = midi.system.plug_device("SILENT PEDAL", [](const std::vector<unsigned char>&) {});
+    const unsigned int ports = pedal_port_word(midi.system, "SILENT PEDAL");
+    CFakeWaitClock clock;
+    CMIDITranfer transfer;
+    transfer.set_clock(&clock);
+    ASSERT_TRUE(transfer.open(ports >> 16, ports & 0xFFFF, true)) << transfer.error_text();
+    transfer.set_sysex_8_bit_valid(0);
+    clock.at(ms(250), [&midi] { midi.system.stop_service(); });
+    unsigned char buf[4];
+    EXPECT_EQ(transfer.read(buf, sizeof buf, 30000), 0u);
+    EXPECT_EQ(transfer.last_read_end(), EReadEnd::SERVICE_STOPPED);
+    EXPECT_EQ(transfer.read(buf, sizeof buf, 30000), 0u);
+    EXPECT_EQ(clock.elapsed(), ms(250));
+    EXPECT_FALSE(transfer.open(ports >> 16, ports & 0xFFFF, true));
+    EXPECT_TRUE(transfer.service_stopped()) << "an open that found no service made it run again";
+
+    midi.system.set_reachable(true);
+    ASSERT_TRUE(transfer.open(ports >> 16, ports & 0xFFFF, true)) << transfer.error_text();
+    EXPECT_FALSE(transfer.waits_aborted());
+    transfer.set_sysex_8_bit_valid(0);
+    ASSERT_TRUE(midi.system.deliver_to_host(device, hex_bytes("F0 05 F7")));
+    ASSERT_EQ(transfer.read(buf, sizeof buf, 1000), 1u);
+    EXPECT_EQ(buf[0], 0x05);
 }
 
 }  // namespace

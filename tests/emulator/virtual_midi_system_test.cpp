@@ -185,6 +185,33 @@ TEST(VirtualMidiSystem, UnpluggedPortsLeaveDeadHandles)
     EXPECT_TRUE(reopened.next());
 }
 
+// The service stopped, as a JACK server that ended: the inputs that asked are told once, an
+// input that asks later at once, and the handles of the stopped service stay dead once it
+// runs again.
+TEST(VirtualMidiSystem, StoppedServiceTellsItsInputsAndLeavesDeadHandles)
+{
+    CVirtualMidiSystem system;
+    SEchoDevice device(system, "Pedal", 0x01);
+    CHostPortPair host(system, "Pedal");
+    auto watching = system.make_input("RtMidi Input Client", 100);
+    auto asking_late = system.make_input("RtMidi Input Client", 100);
+    std::atomic<int> ends{0};
+    const MidiServiceEndCallback count_end = [](void* user) { ++*static_cast<std::atomic<int>*>(user); };
+    watching->set_service_end_callback(count_end, &ends);
+    system.stop_service();
+    EXPECT_EQ(ends.load(), 1);
+    asking_late->set_service_end_callback(count_end, &ends);
+    EXPECT_EQ(ends.load(), 2);
+
+    system.set_reachable(true);
+    EXPECT_THROW(host.send(SYSEX), CMidiError);
+    ASSERT_TRUE(system.send_to_host(device.id, SYSEX));
+    system.wait_until_delivered();
+    EXPECT_EQ(host.pending(), 0u);
+    system.stop_service();
+    EXPECT_EQ(ends.load(), 2) << "an input of a stopped service was told again";
+}
+
 TEST(VirtualMidiSystem, ClosedInputGetsNothingMore)
 {
     CVirtualMidiSystem system;

@@ -378,7 +378,8 @@ TEST(LooperActionResultTest, EveryCodeHasItsMessageAndOthersFail)
                                                         {14,
                                                          "The song journal could not be saved: the "
                                                          "reason is unknown. Nothing was written."},
-                                                        {15, "Failed !"},
+                                                        {15, "The MIDI service stopped."},
+                                                        {16, "Failed !"},
                                                         {-1, "Failed !"},
                                                         {1000, "Failed !"}};
     for (const auto& [result, text] : texts)

@@ -1,5 +1,7 @@
 #include "song_pedal.h"
 
+#include "support/little_endian.h"
+
 #include <QTemporaryDir>
 
 namespace {
@@ -136,6 +138,35 @@ TEST(SongJournalBounds, ExpiresAndKeepsTheNewest)
     EXPECT_EQ(journal.entries().size(), CSongJournal::kMaxEntries - 2);
     journal.drop(kept.back());
     EXPECT_EQ(journal.entries().size(), CSongJournal::kMaxEntries - 3);
+}
+
+// A journal saved before moves and swaps had entries of their own reads as info block
+// erases; one saved now keeps each entry's kind and second slot.
+TEST(SongJournalBounds, ReadsTheVersionBeforeMovesAndKeepsKinds)
+{
+    CMemoryJournalStorage storage;
+    QByteArray bytes("TSJ2");
+    // Made at 100 s, PULSE RING slot 4: a record of one byte, no sums; nothing after.
+    for (const uint32_t field : {100u, 0u, PULSE_RING, 4u, 1u}) {
+        unsigned char le[4];
+        LE::write32(le, field);
+        bytes.append(reinterpret_cast<const char*>(le), 4);
+    }
+    bytes.append('\x44');
+    bytes.append(QByteArray(4 * 3, '\0'));
+    QString reason;
+    ASSERT_TRUE(storage.save(bytes, reason));
+    CSongJournal journal(storage, [] { return 200; });
+    ASSERT_EQ(journal.entries().size(), 1u);
+    EXPECT_EQ(journal.entries()[0].kind, EJournalKind::ROLLOVER);
+    EXPECT_EQ(journal.entries()[0].before.record, std::vector<unsigned char>{0x44});
+
+    SSongJournalEntry swap{PULSE_RING, 4, {{1}, {{7, 2, 0xBEEF}}}, {{2}, {}}, 0, EJournalKind::SWAP, 9};
+    ASSERT_TRUE(journal.put(swap, reason));
+    const SSongJournalEntry back = journal.entries().back();
+    EXPECT_TRUE(back.same_key(swap));
+    EXPECT_EQ(back.after.record, std::vector<unsigned char>{2});
+    EXPECT_EQ(journal.entries().size(), 2u);
 }
 
 }  // namespace

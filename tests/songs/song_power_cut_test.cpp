@@ -222,7 +222,8 @@ protected:
         ASSERT_EQ(m_store.load_song_info(), LOOPER_RESULT_OK);
         const bool full = GetParam().kind == EMoveKind::DIRECT_SWAP;
         for (unsigned i = 0; full && i < geometry().pages_per_block - 1; ++i)
-            ASSERT_EQ(m_store.write_file(0, songs[0].data(), geometry().unit_size, nullptr), LOOPER_RESULT_OK);
+            ASSERT_EQ(m_store.write_file(0, songs[0].data(), geometry().unit_size, nullptr),
+                      LOOPER_RESULT_OK);
         store_song(0, songs[0]);
         if (GetParam().kind != EMoveKind::MOVE)
             store_song(1, songs[1]);
@@ -269,7 +270,8 @@ TEST_P(SongMovePowerCutTest, EverySongStaysWholeInOneSlot)
         if (entry.command == CMD_ERASE || entry.command == CMD_WRITE)
             operations.push_back(entry);
     for (const SPedalCommandRecord& entry : operations)
-        ASSERT_GE(entry.address / geometry().block_size, geometry().song_blocks) << "an audio block was changed";
+        ASSERT_GE(entry.address / geometry().block_size, geometry().song_blocks)
+            << "an audio block was changed";
     const bool swap = GetParam().kind != EMoveKind::MOVE;
     // Slot 2 is the move's target and the empty slot a swap passes through.
     const std::vector<unsigned> allowed[2] = {{0, swap ? 1u : 2u, 2}, {1, 0, 2}};
@@ -294,14 +296,16 @@ TEST_P(SongMovePowerCutTest, EverySongStaysWholeInOneSlot)
                 m_store.set_journal(journal ? &m_journal : nullptr);
                 // Without the journal a source's erase cut short stays a damaged slot.
                 const ELooperActionResult loaded = m_store.load_song_info();
-                EXPECT_TRUE(loaded == LOOPER_RESULT_OK || (!journal && loaded == LOOPER_RESULT_CHECKSUM_ERROR))
+                EXPECT_TRUE(loaded == LOOPER_RESULT_OK ||
+                            (!journal && loaded == LOOPER_RESULT_CHECKSUM_ERROR))
                     << loaded;
                 const std::vector<std::vector<unsigned>> found = places();
                 for (size_t song = 0; song < found.size(); ++song) {
                     ASSERT_FALSE(found[song].empty()) << "song " << song << " was lost";
                     EXPECT_TRUE(!journal || found[song].size() == 1) << "song " << song << " in two slots";
                     for (unsigned slot : found[song])
-                        EXPECT_NE(std::find(allowed[song].begin(), allowed[song].end(), slot), allowed[song].end());
+                        EXPECT_NE(std::find(allowed[song].begin(), allowed[song].end(), slot),
+                                  allowed[song].end());
                 }
                 if (journal) {
                     EXPECT_TRUE(CSongJournal(m_journal).entries().empty());
@@ -320,7 +324,8 @@ TEST_P(SongMovePowerCutTest, EverySongStaysWholeInOneSlot)
                         ++first;
                     m_store.set_random_source([first] { return first; });
                     const Bytes next = song_bytes(2 * BLOCK_AUDIO, 9);
-                    ASSERT_EQ(m_store.write_file(29, next.data(), unsigned(next.size()), nullptr), LOOPER_RESULT_OK);
+                    ASSERT_EQ(m_store.write_file(29, next.data(), unsigned(next.size()), nullptr),
+                              LOOPER_RESULT_OK);
                     EXPECT_TRUE(read_song(found[song][1]) == stored_form(songs[song], PULSE_RING));
                     m_store.set_random_source({});
                 }
@@ -333,6 +338,8 @@ INSTANTIATE_TEST_SUITE_P(Moves, SongMovePowerCutTest,
                          ::testing::Values(SMoveCutCase{"Move", EMoveKind::MOVE},
                                            SMoveCutCase{"SwapThroughAFreeSlot", EMoveKind::SWAP_THROUGH_FREE},
                                            SMoveCutCase{"DirectSwapFullInfoBlock", EMoveKind::DIRECT_SWAP}),
-                         [](const ::testing::TestParamInfo<SMoveCutCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<SMoveCutCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

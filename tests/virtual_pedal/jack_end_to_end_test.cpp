@@ -2,6 +2,8 @@
 #include "firmware/pack_builder.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +17,8 @@
 namespace {
 
 constexpr int kProcessLimitMs = 60000;
+// How soon a command must end once the MIDI service is gone.
+constexpr int kServiceEndLimitMs = 2000;
 
 // tandora-pedal and tandora-cli as a user runs them, each its own process, meeting on the
 // JACK server the test script started (named by JACK_DEFAULT_SERVER).
@@ -22,8 +26,8 @@ class JackEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (qEnvironmentVariableIsEmpty("JACK_DEFAULT_SERVER"))
-            GTEST_SKIP() << "No JACK server was started for the tests (tools/jack_server.sh starts one).";
+        if (jack_missing())
+            GTEST_SKIP() << kNoJack;
         m_environment.insert("HOME", m_home.path());
         m_environment.insert("XDG_DATA_HOME", file("data"));
         m_environment.insert("XDG_CONFIG_HOME", file("config"));
@@ -38,6 +42,9 @@ protected:
         EXPECT_EQ(m_pedal.exitCode(), 0) << m_pedal.readAllStandardError().toStdString();
     }
 
+    static bool jack_missing() { return qEnvironmentVariableIsEmpty("JACK_DEFAULT_SERVER"); }
+    static constexpr const char* kNoJack =
+        "No JACK server was started for the tests (tools/jack_server.sh starts one).";
     // The pedal on its JACK ports, its flash in the test's folder; returns once it says so.
     void start_pedal()
     {
@@ -62,6 +69,18 @@ protected:
         EXPECT_TRUE(process.waitForFinished(kProcessLimitMs));
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
         return process.readAllStandardOutput();
+    }
+    // Starts the import of a 3-second song into slot 3 and returns what it said once it began
+    // to write (or ran out of time). Piped, the tool shows no progress; its diagnostic lines
+    // tell when the writing began.
+    QByteArray import_until_writing(QProcess& import, const QString& song)
+    {
+        start_cli(import, {"import", "3", saw(song, 3), "--yes", "--verbose"});
+        import.setReadChannel(QProcess::StandardError);
+        QByteArray said;
+        while (!said.contains("Write file block") && import.waitForReadyRead(kProcessLimitMs))
+            said += import.readAllStandardError();
+        return said;
     }
     QString file(const QString& name) const { return m_home.filePath(name); }
     // A stereo saw of `seconds` at 44100 Hz.
@@ -117,12 +136,7 @@ TEST_F(JackEndToEnd, PedalGoneDuringAnImportKeepsTheOldSong)
     const QByteArray old_song = exported(3, "old-export.wav");
 
     QProcess import;
-    // Piped, the tool shows no progress; its diagnostic lines tell when the writing began.
-    start_cli(import, {"import", "3", saw("new.wav", 3), "--yes", "--verbose"});
-    import.setReadChannel(QProcess::StandardError);
-    QByteArray said;
-    while (!said.contains("Write file block") && import.waitForReadyRead(kProcessLimitMs))
-        said += import.readAllStandardError();
+    QByteArray said = import_until_writing(import, "new.wav");
     ASSERT_TRUE(said.contains("Write file block")) << said.toStdString();
     ::kill(static_cast<pid_t>(m_pedal.processId()), SIGKILL);
     ASSERT_TRUE(m_pedal.waitForFinished(kProcessLimitMs));
@@ -137,6 +151,62 @@ TEST_F(JackEndToEnd, PedalGoneDuringAnImportKeepsTheOldSong)
     start_pedal();
     EXPECT_FALSE(old_song.isEmpty());
     EXPECT_EQ(exported(3, "after.wav"), old_song);
+}
+
+// A JACK server of the test's own, so that the one the other tests share, some of them at
+// the same time, stays up when this one is stopped. Its options are the test script's.
+class JackServerStop : public JackEndToEnd {
+protected:
+    void SetUp() override
+    {
+        if (jack_missing())
+            GTEST_SKIP() << kNoJack;
+        m_server.setProcessChannelMode(QProcess::MergedChannels);
+        m_server.start(
+            "jackd", {"--name", m_name, "-R", "-S", "-t", "100", "-d", "dummy", "-r", "48000", "-p", "128"});
+        QProcess wait;
+        wait.start("jack_wait", {"--server", m_name, "--wait", "--timeout", "10"});
+        ASSERT_TRUE(wait.waitForFinished(kProcessLimitMs) && wait.exitCode() == 0)
+            << m_server.readAll().toStdString();
+        m_environment.insert("JACK_DEFAULT_SERVER", m_name);
+        JackEndToEnd::SetUp();
+    }
+    // Stopped as the test stops it (SIGTERM), never killed: a killed server stays in JACK's
+    // registry of servers, which holds eight. The semaphores of the clients that lost their
+    // server stay behind too, and go here.
+    void TearDown() override
+    {
+        JackEndToEnd::TearDown();
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.terminate();
+            EXPECT_TRUE(m_server.waitForFinished(kProcessLimitMs));
+        }
+        QDir shared_memory("/dev/shm");
+        for (const QString& left :
+             shared_memory.entryList({"jack_sem.*_" + m_name + "_*"}, QDir::Files | QDir::System))
+            shared_memory.remove(left);
+    }
+
+    const QString m_name = QStringLiteral("tandora-stop-%1").arg(::getpid());
+    QProcess m_server;
+};
+
+// The server stopped in the middle of an import: the command ends at once and says why, and
+// so does the pedal program.
+TEST_F(JackServerStop, EndsAnImportAndThePedalProgramAtOnce)
+{
+    QProcess import;
+    QByteArray said = import_until_writing(import, "song.wav");
+    ASSERT_TRUE(said.contains("Write file block")) << said.toStdString();
+    m_server.terminate();
+    ASSERT_TRUE(import.waitForFinished(kServiceEndLimitMs)) << "the command ran on after the server ended";
+    EXPECT_EQ(import.exitCode(), 1);
+    said += import.readAllStandardError();
+    EXPECT_TRUE(said.endsWith("\nThe MIDI service stopped.\n")) << said.toStdString();
+
+    ASSERT_TRUE(m_pedal.waitForFinished(kProcessLimitMs));
+    EXPECT_EQ(m_pedal.exitCode(), 4);
+    EXPECT_EQ(m_pedal.readAllStandardError(), "The MIDI service stopped.\n");
 }
 
 }  // namespace
