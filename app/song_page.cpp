@@ -29,6 +29,7 @@ const QString kLoudnessKey = QStringLiteral("/Config/Loudness");
 CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner& runner, QWidget* window)
     : QObject(window),
       m_ui(ui),
+      m_list(ui.m_lstSong),
       m_list_viewport(ui.m_lstSong->viewport()),
       m_session(session),
       m_runner(runner),
@@ -53,6 +54,8 @@ CSongPage::CSongPage(Ui_TandoraQTClass& ui, CPedalSession& session, CWorkRunner&
     m_ui.m_lstSong->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
     m_ui.m_lstSong->viewport()->setAcceptDrops(true);
     m_ui.m_lstSong->viewport()->installEventFilter(this);
+    m_ui.m_lstSong->setDragEnabled(true);
+    m_ui.m_lstSong->installEventFilter(this);
     init_verify_import();
     m_play = new CSongPlay(m_ui, m_session, m_runner, this, [this] { show_slots(m_current); });
     m_runner.set_song_player([this](const std::shared_ptr<const CSongStream>& song) {
@@ -92,6 +95,8 @@ void CSongPage::show_slots(int row)
             if (!slot.overview.isEmpty())
                 line->setData(CSlotLineDelegate::kOverviewRole, slot.overview);
             line->setFlags(line->flags() | Qt::ItemIsEditable);
+        } else {
+            line->setFlags(line->flags() & ~Qt::ItemIsDragEnabled);
         }
         m_ui.m_lstSong->addItem(line);
     }

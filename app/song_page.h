@@ -13,6 +13,7 @@
 class CPedalSession;
 class CSongPlay;
 class QDropEvent;
+class QKeyEvent;
 
 class QWidget;
 class Ui_TandoraQTClass;
@@ -22,9 +23,9 @@ class Ui_TandoraQTClass;
 QStringList export_file_names(const QStringList& names);
 
 // The Song Edit page: one line per slot of the pedal, the free space under it, the mono
-// and verify settings, and the commands on the selected slot (Export, Import, Delete) and
-// on the whole pedal (Backup, Restore). The commands run on the work runner; what they do
-// lives in core/.
+// and verify settings, and the commands on the selected slot (Export, Import, Delete, and
+// moves: a line dragged onto another, Alt+Up, Alt+Down) and on the whole pedal (Backup,
+// Restore). The commands run on the work runner; what they do lives in core/.
 // The settings key of the folder Export last wrote into, one song or several.
 inline QString wav_save_dir_key()
 {
@@ -91,16 +92,23 @@ private:
     // Imports `paths` into the slots from `first_slot` on; files in `past_end` found no slot
     // and are named in the report.
     void start_import(int first_slot, const QStringList& paths, const QStringList& past_end);
-    // Audio files dropped on the list go into the slots from the one dropped on.
+    // Audio files dropped on the list go into the slots from the one dropped on; a song's
+    // line dragged onto another line moves the song there.
     void accept_song_drag(QDropEvent* event) const;
     void drop_songs(QDropEvent* event);
+    // Alt+Up and Alt+Down move the current line's song one slot; false for any other key.
+    bool move_by_key(const QKeyEvent* key);
+    // Moves the song of `from` into `to`, and the current line with it. `ask`: onto a song,
+    // the user is asked before the two swap; otherwise they swap unasked.
+    void start_move(int from, int to, bool ask);
     // The folder the user picks for a backup or a restore; empty when cancelled or when the
     // page can no longer run the command.
     QString ask_backup_folder(const QString& caption);
 
     Ui_TandoraQTClass& m_ui;
-    // The list's viewport, whose drops are songs; known by address alone, since it may be
-    // destroyed, with the list, before the page.
+    // The list, whose keys move songs, and its viewport, whose drops are songs; known by
+    // address alone, since they may be destroyed before the page.
+    const QObject* m_list;
     const QObject* m_list_viewport;
     CPedalSession& m_session;
     CWorkRunner& m_runner;

@@ -24,6 +24,8 @@ SWorkName work_name(EWorkState state)
             return {"A restore", "The restore"};
         case WORK_SYNC_SONGS:
             return {"A set-list sync", "The set-list sync"};
+        case WORK_MOVE_SONG:
+            return {"A move", "The move"};
         case WORK_IDLE:
         case WORK_CONNECT:
         case WORK_PLAY_SONG:

@@ -31,6 +31,7 @@ enum EWorkState : int {
     WORK_CONNECT = 7,        // the pedal is looked for, opened and read; no Cancel
     WORK_SYNC_SONGS = 8,     // a set list is planned, asked and written into the slots
     WORK_PLAY_SONG = 9,      // a slot is read from the pedal as it plays
+    WORK_MOVE_SONG = 10,     // songs change slots by their records, no audio copied
 };
 
 // Runs the window's commands on a worker thread, one at a time: the job gets a task of its

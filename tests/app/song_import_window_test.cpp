@@ -6,7 +6,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
@@ -21,8 +20,7 @@ const QString kNotAudio = QStringLiteral(
 
 class SongImport : public SongPage {
 protected:
-    // Drops the named files on the line of `slot` as a file manager does, and waits for
-    // the import the drop starts once the drag has ended.
+    // Drops the named files on the line of `slot`, and waits for the import.
     void drop_files(int slot, const QStringList& names)
     {
         QMimeData data;
@@ -30,16 +28,7 @@ protected:
         for (const QString& name : names)
             urls << QUrl::fromLocalFile(file(name));
         data.setUrls(urls);
-        list().scrollToItem(list().item(slot));
-        const QPoint at = list().visualItemRect(list().item(slot)).center();
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(list().viewport(), &enter);
-        ASSERT_TRUE(enter.isAccepted());
-        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(list().viewport(), &drop);
-        ASSERT_TRUE(drop.isAccepted());
-        QCoreApplication::processEvents();
-        wait_until_idle();
+        ASSERT_TRUE(drop_on(slot, data));
     }
     QString tone(const QString& name, unsigned int frames = 4410)
     {

@@ -4,8 +4,10 @@
 #include "window_fixture.h"
 
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +90,27 @@ protected:
         wait_until_idle();
     }
     QString file(const QString& name) const { return m_files.filePath(name); }
+    // Drags `data` into the list at `at`, in its viewport; true when the list takes it.
+    bool drag_in(const QPoint& at, const QMimeData& data)
+    {
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list().viewport(), &enter);
+        return enter.isAccepted();
+    }
+    // Drops `data` on the line of `slot`, as a file manager or the list itself does, if the
+    // list takes it, and waits for what the drop started once the drag has ended.
+    bool drop_on(int slot, const QMimeData& data)
+    {
+        list().scrollToItem(list().item(slot));
+        QDropEvent drop(list().visualItemRect(list().item(slot)).center(), Qt::CopyAction | Qt::MoveAction,
+                        &data, Qt::LeftButton, Qt::NoModifier);
+        if (!drag_in(drop.pos(), data))
+            return false;
+        QCoreApplication::sendEvent(list().viewport(), &drop);
+        QCoreApplication::processEvents();
+        wait_until_idle();
+        return drop.isAccepted();
+    }
     std::vector<unsigned char> stored_song(unsigned slot)
     {
         std::vector<unsigned char> song(driver().songs().get_file_length(slot));

@@ -49,7 +49,7 @@ const SPlacedWidget kPlacedWidgets[] = {
     {"propSheet", "QTabWidget", "centralWidget", {}},
     {"progressBar", "QProgressBar", "centralWidget", {}},
     {"label", "QLabel", "song", {20, 10, 191, 16}},
-    {"m_lstSong", "QListWidget", "song", {20, 40, 261, 401}},
+    {"m_lstSong", "CSongList", "song", {20, 40, 261, 401}},
     {"m_labelMonoMode", "QLabel", "song", {20, 450, 61, 22}},
     {"m_comMonoMode", "QComboBox", "song", {80, 450, 201, 22}},
     {"m_labelLoudness", "QLabel", "song", {310, 450, 71, 22}},
