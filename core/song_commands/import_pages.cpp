@@ -30,14 +30,22 @@ SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned
 std::unique_ptr<CImportPages> CImportPages::open(const QString& path, const SSongTarget& target,
                                                  const SSongImport& checked, const SNandFlashConfig& format)
 {
-    std::unique_ptr<CSongFileReader> reader = CSongFileReader::open(path, target, checked);
+    std::unique_ptr<CLoudnessMeter> meter;
+    if (!checked.loudness_measured) {
+        meter = CLoudnessMeter::create(target.channels, kSongSampleRate, false);
+        if (!meter)
+            return nullptr;
+    }
+    std::unique_ptr<CSongFileReader> reader = CSongFileReader::open(path, target, checked, meter.get());
     if (!reader || reader->length() > UINT32_MAX)
         return nullptr;
-    return std::unique_ptr<CImportPages>(new CImportPages(std::move(reader), format));
+    return std::unique_ptr<CImportPages>(new CImportPages(std::move(meter), std::move(reader), format));
 }
 
-CImportPages::CImportPages(std::unique_ptr<CSongFileReader> reader, const SNandFlashConfig& format)
-    : m_reader(std::move(reader)),
+CImportPages::CImportPages(std::unique_ptr<CLoudnessMeter> meter, std::unique_ptr<CSongFileReader> reader,
+                           const SNandFlashConfig& format)
+    : m_meter(std::move(meter)),
+      m_reader(std::move(reader)),
       m_length(static_cast<unsigned int>(m_reader->length())),
       m_unit_length(whole_units(m_length, format.unit_size)),
       m_overview(m_length, song_audio_format(format))
@@ -71,4 +79,11 @@ SSongDigest CImportPages::digest()
 QByteArray CImportPages::overview() const
 {
     return m_overview.result();
+}
+
+std::optional<SLoudness> CImportPages::loudness() const
+{
+    if (!m_meter)
+        return std::nullopt;
+    return m_meter->result();
 }

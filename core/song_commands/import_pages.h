@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/loudness_meter.h"
 #include "audio/song_file_reader.h"
 #include "audio/waveform_overview.h"
 #include "songs/song_pages.h"
@@ -26,8 +27,8 @@ struct SSongDigest {
 SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned int unit_size);
 
 // An imported song on its way to the pedal: the file converted again as the write takes
-// its pages (CSongFileReader), hashed for the read-back and drawn for the library's
-// overview as the pages pass.
+// its pages (CSongFileReader), hashed for the read-back, drawn for the library's overview
+// and, when the check left it, measured as the pages pass.
 class CImportPages final : public CSongPageSource {
 public:
     // Null when the file cannot be read again.
@@ -40,11 +41,15 @@ public:
     // Once every page has been handed out.
     [[nodiscard]] SSongDigest digest();
     [[nodiscard]] QByteArray overview() const;
+    // The song's loudness, measured as it passed; nothing when the check had measured it.
+    [[nodiscard]] std::optional<SLoudness> loudness() const;
 
 private:
-    CImportPages(std::unique_ptr<CSongFileReader> reader, const SNandFlashConfig& format);
+    CImportPages(std::unique_ptr<CLoudnessMeter> meter, std::unique_ptr<CSongFileReader> reader,
+                 const SNandFlashConfig& format);
     void hash(const unsigned char* bytes, unsigned int count);
 
+    std::unique_ptr<CLoudnessMeter> m_meter;  // before the reader, which feeds it
     std::unique_ptr<CSongFileReader> m_reader;
     unsigned int m_length;
     unsigned int m_unit_length;
