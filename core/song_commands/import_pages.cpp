@@ -39,7 +39,8 @@ std::unique_ptr<CImportPages> CImportPages::open(const QString& path, const SSon
     std::unique_ptr<CSongFileReader> reader = CSongFileReader::open(path, target, checked, meter.get());
     if (!reader || reader->length() > UINT32_MAX)
         return nullptr;
-    return std::unique_ptr<CImportPages>(new CImportPages(std::move(meter), std::move(reader), format));
+    std::unique_ptr<CImportPages> pages(new CImportPages(std::move(meter), std::move(reader), format));
+    return pages->m_ahead.start() ? std::move(pages) : nullptr;
 }
 
 CImportPages::CImportPages(std::unique_ptr<CLoudnessMeter> meter, std::unique_ptr<CSongFileReader> reader,
@@ -48,23 +49,29 @@ CImportPages::CImportPages(std::unique_ptr<CLoudnessMeter> meter, std::unique_pt
       m_reader(std::move(reader)),
       m_length(static_cast<unsigned int>(m_reader->length())),
       m_unit_length(whole_units(m_length, format.unit_size)),
-      m_overview(m_length, song_audio_format(format))
+      m_overview(m_length, song_audio_format(format)),
+      m_ahead(m_length, [this](unsigned char* out, size_t count) { return convert(out, count); })
 {
 }
 
 bool CImportPages::next(unsigned char* out, unsigned int count)
 {
+    return m_ahead.next(out, count);
+}
+
+bool CImportPages::convert(unsigned char* out, size_t count)
+{
     if (!m_reader->next(out, count))
         return false;
     hash(out, count);
     m_overview.add(out, count);
-    m_handed += count;
+    m_handed += static_cast<unsigned int>(count);
     return true;
 }
 
-void CImportPages::hash(const unsigned char* bytes, unsigned int count)
+void CImportPages::hash(const unsigned char* bytes, size_t count)
 {
-    const unsigned int before = m_handed < m_unit_length ? std::min(count, m_unit_length - m_handed) : 0;
+    const size_t before = m_handed < m_unit_length ? std::min<size_t>(count, m_unit_length - m_handed) : 0;
     m_hash.add(bytes, before);
     if (m_handed + before == m_unit_length && m_unit_sha256.isEmpty())
         m_unit_sha256 = m_hash.hex_so_far();
@@ -73,16 +80,19 @@ void CImportPages::hash(const unsigned char* bytes, unsigned int count)
 
 SSongDigest CImportPages::digest()
 {
+    m_ahead.finish();
     return {m_length, m_hash.hex_result(), m_unit_length, m_unit_sha256};
 }
 
-QByteArray CImportPages::overview() const
+QByteArray CImportPages::overview()
 {
+    m_ahead.finish();
     return m_overview.result();
 }
 
-std::optional<SLoudness> CImportPages::loudness() const
+std::optional<SLoudness> CImportPages::loudness()
 {
+    m_ahead.finish();
     if (!m_meter)
         return std::nullopt;
     return m_meter->result();
