@@ -28,7 +28,8 @@ SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned
 }
 
 std::unique_ptr<CImportPages> CImportPages::open(const QString& path, const SSongTarget& target,
-                                                 const SSongImport& checked, const SNandFlashConfig& format)
+                                                 const SSongImport& checked, const SNandFlashConfig& format,
+                                                 bool for_verify)
 {
     std::unique_ptr<CLoudnessMeter> meter;
     if (!checked.loudness_measured) {
@@ -39,16 +40,18 @@ std::unique_ptr<CImportPages> CImportPages::open(const QString& path, const SSon
     std::unique_ptr<CSongFileReader> reader = CSongFileReader::open(path, target, checked, meter.get());
     if (!reader || reader->length() > UINT32_MAX)
         return nullptr;
-    std::unique_ptr<CImportPages> pages(new CImportPages(std::move(meter), std::move(reader), format));
+    std::unique_ptr<CImportPages> pages(
+        new CImportPages(std::move(meter), std::move(reader), format, for_verify));
     return pages->m_ahead.start() ? std::move(pages) : nullptr;
 }
 
 CImportPages::CImportPages(std::unique_ptr<CLoudnessMeter> meter, std::unique_ptr<CSongFileReader> reader,
-                           const SNandFlashConfig& format)
+                           const SNandFlashConfig& format, bool hashed)
     : m_meter(std::move(meter)),
       m_reader(std::move(reader)),
       m_length(static_cast<unsigned int>(m_reader->length())),
       m_unit_length(whole_units(m_length, format.unit_size)),
+      m_hashed(hashed),
       m_overview(m_length, song_audio_format(format)),
       m_ahead(m_length, [this](unsigned char* out, size_t count) { return convert(out, count); })
 {
@@ -63,7 +66,8 @@ bool CImportPages::convert(unsigned char* out, size_t count)
 {
     if (!m_reader->next(out, count))
         return false;
-    hash(out, count);
+    if (m_hashed)
+        hash(out, count);
     m_overview.add(out, count);
     m_handed += static_cast<unsigned int>(count);
     return true;

@@ -32,14 +32,15 @@ SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned
 // drawn for the library's overview and, when the check left it, measured as it converts.
 class CImportPages final : public CSongPageSource {
 public:
-    // Null when the file cannot be read again.
+    // Null when the file cannot be read again. The song is hashed only `for_verify`.
     [[nodiscard]] static std::unique_ptr<CImportPages> open(const QString& path, const SSongTarget& target,
                                                             const SSongImport& checked,
-                                                            const SNandFlashConfig& format);
+                                                            const SNandFlashConfig& format, bool for_verify);
     [[nodiscard]] unsigned int length() const override { return m_length; }
     [[nodiscard]] bool next(unsigned char* out, unsigned int count) override;
 
-    // Once every page has been handed out; no page is handed out after them.
+    // Once every page has been handed out; no page is handed out after them. digest()
+    // only of pages opened for a verify.
     [[nodiscard]] SSongDigest digest();
     [[nodiscard]] QByteArray overview();
     // The song's loudness, measured as it passed; nothing when the check had measured it.
@@ -47,7 +48,7 @@ public:
 
 private:
     CImportPages(std::unique_ptr<CLoudnessMeter> meter, std::unique_ptr<CSongFileReader> reader,
-                 const SNandFlashConfig& format);
+                 const SNandFlashConfig& format, bool hashed);
     // The song's next bytes, hashed and drawn: on the thread of m_ahead.
     bool convert(unsigned char* out, size_t count);
     void hash(const unsigned char* bytes, size_t count);
@@ -57,6 +58,7 @@ private:
     unsigned int m_length;
     unsigned int m_unit_length;
     unsigned int m_handed = 0;
+    bool m_hashed;
     CSha256 m_hash;
     QString m_unit_sha256;  // taken once the whole units have passed
     CWaveformOverviewBuilder m_overview;

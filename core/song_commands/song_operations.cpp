@@ -193,7 +193,7 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
         return COperationResult::declined();
     // The song goes to the pedal as it converts a second time.
     const std::unique_ptr<CImportPages> pages =
-        CImportPages::open(path, import_target(session, settings), import, *format);
+        CImportPages::open(path, import_target(session, settings), import, *format, verify);
     if (!pages)
         return COperationResult::audio_failed(
             QStringLiteral("Tandora could not read %1.").arg(QFileInfo(path).fileName()));
