@@ -37,6 +37,31 @@ struct CLoudnessMeter::SState {
     SState(const SState&) = delete;
     SState& operator=(const SState&) = delete;
 
+    // Hands the thread `count` samples taken `stride` apart from `samples`, once fewer than
+    // a few blocks are waiting.
+    void push(const double* samples, size_t count, size_t stride)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return waiting.size() < kWaitingBlocks; });
+        std::vector<double> block;
+        if (!spare.empty()) {
+            block = std::move(spare.back());
+            spare.pop_back();
+        }
+        block.resize(count);
+        for (size_t i = 0; i < count; ++i)
+            block[i] = samples[i * stride];
+        waiting.push_back(std::move(block));
+        changed.notify_all();
+    }
+
+    // Waits until every block handed over is measured.
+    void wait_measured()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return waiting.empty() && !measuring; });
+    }
+
     void measure_blocks()
     {
         std::unique_lock<std::mutex> lock(mutex);
@@ -68,28 +93,49 @@ struct CLoudnessMeter::SState {
     std::thread worker;
 };
 
+namespace {
+
+// A measuring state with its thread, or nothing.
+std::unique_ptr<CLoudnessMeter::SState> started_state(unsigned int channels, unsigned int sample_rate,
+                                                      int mode)
+{
+    ebur128_state* meter = ebur128_init(channels, sample_rate, mode);
+    if (!meter)
+        return nullptr;
+    auto state = std::make_unique<CLoudnessMeter::SState>(meter);
+    try {
+        state->worker = std::thread(&CLoudnessMeter::SState::measure_blocks, state.get());
+    } catch (const std::system_error&) {
+        return nullptr;
+    }
+    return state;
+}
+
+}  // namespace
+
 std::unique_ptr<CLoudnessMeter> CLoudnessMeter::create(unsigned int channels, unsigned int sample_rate,
                                                        bool true_peak)
 {
     // The histogram keeps the gated blocks in a fixed table of 0.1 LU steps, so a figure
     // may lie 0.05 LU from the exact one; the plain mode keeps a list that grows with the
     // song. ffmpeg's meter makes the same choice.
-    const int mode =
-        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM | (true_peak ? EBUR128_MODE_TRUE_PEAK : 0);
-    ebur128_state* meter = ebur128_init(channels, sample_rate, mode);
-    if (!meter)
+    std::vector<std::unique_ptr<SState>> states;
+    states.push_back(
+        started_state(channels, sample_rate, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM));
+    // The true peak, four times oversampled, costs several times the loudness: each
+    // channel's is found by a state and a thread of its own, so it takes no longer than
+    // the loudness on a computer of a few cores. A channel's peak does not depend on the
+    // others.
+    for (unsigned int c = 0; true_peak && c < channels; ++c)
+        states.push_back(started_state(1, sample_rate, EBUR128_MODE_TRUE_PEAK));
+    if (std::any_of(states.begin(), states.end(), [](const auto& state) { return !state; }))
         return nullptr;
-    auto state = std::make_unique<SState>(meter);
-    try {
-        state->worker = std::thread(&SState::measure_blocks, state.get());
-    } catch (const std::system_error&) {
-        return nullptr;
-    }
-    return std::unique_ptr<CLoudnessMeter>(new CLoudnessMeter(std::move(state), channels, true_peak));
+    return std::unique_ptr<CLoudnessMeter>(new CLoudnessMeter(std::move(states), channels, true_peak));
 }
 
-CLoudnessMeter::CLoudnessMeter(std::unique_ptr<SState> state, unsigned int channels, bool true_peak)
-    : m_state(std::move(state)), m_channels(channels), m_true_peak(true_peak)
+CLoudnessMeter::CLoudnessMeter(std::vector<std::unique_ptr<SState>> states, unsigned int channels,
+                               bool true_peak)
+    : m_states(std::move(states)), m_channels(channels), m_true_peak(true_peak)
 {
 }
 
@@ -97,24 +143,16 @@ CLoudnessMeter::~CLoudnessMeter() = default;
 
 void CLoudnessMeter::add(const double* samples, size_t frames)
 {
-    SState& state = *m_state;
-    std::unique_lock<std::mutex> lock(state.mutex);
-    state.changed.wait(lock, [&state] { return state.waiting.size() < kWaitingBlocks; });
-    std::vector<double> block;
-    if (!state.spare.empty()) {
-        block = std::move(state.spare.back());
-        state.spare.pop_back();
-    }
-    block.assign(samples, samples + frames * m_channels);
-    state.waiting.push_back(std::move(block));
-    state.changed.notify_all();
+    m_states.front()->push(samples, frames * m_channels, 1);
+    for (size_t c = 1; c < m_states.size(); ++c)
+        m_states[c]->push(samples + (c - 1), frames, m_channels);
 }
 
 SLoudness CLoudnessMeter::result() const
 {
-    SState& state = *m_state;
-    std::unique_lock<std::mutex> lock(state.mutex);
-    state.changed.wait(lock, [&state] { return state.waiting.empty() && !state.measuring; });
+    for (const std::unique_ptr<SState>& part : m_states)
+        part->wait_measured();
+    const SState& state = *m_states.front();
     SLoudness loudness;
     // libebur128 gives minus infinity for a song below the absolute gate.
     if (ebur128_loudness_global(state.meter, &loudness.integrated_lufs) != EBUR128_SUCCESS)
@@ -123,9 +161,9 @@ SLoudness CLoudnessMeter::result() const
         loudness.range_lu = 0;
     if (m_true_peak) {
         double highest = 0;
-        for (unsigned int c = 0; c < m_channels; ++c) {
+        for (size_t c = 1; c < m_states.size(); ++c) {
             double peak = 0;
-            if (ebur128_true_peak(state.meter, c, &peak) == EBUR128_SUCCESS)
+            if (ebur128_true_peak(m_states[c]->meter, 0, &peak) == EBUR128_SUCCESS)
                 highest = std::max(highest, peak);
         }
         loudness.true_peak_dbtp = 20 * std::log10(highest);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // A song's loudness after EBU R128 / ITU-R BS.1770.
 struct SLoudness {
@@ -32,11 +33,14 @@ public:
     // The figures of everything added, once it is measured.
     SLoudness result() const;
 
-private:
+    // One libebur128 state and the thread that feeds it; defined with the meter.
     struct SState;
-    CLoudnessMeter(std::unique_ptr<SState> state, unsigned int channels, bool true_peak);
 
-    std::unique_ptr<SState> m_state;
+private:
+    CLoudnessMeter(std::vector<std::unique_ptr<SState>> states, unsigned int channels, bool true_peak);
+
+    // The loudness of all channels first, then the true peak of each channel.
+    std::vector<std::unique_ptr<SState>> m_states;
     unsigned int m_channels;
     bool m_true_peak;
 };

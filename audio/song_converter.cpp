@@ -114,6 +114,24 @@ void put_sample(unsigned char*& at, double sample)
     at = LE::write24(at, uint32_t(int32_t(held)));
 }
 
+// The frames at `raw` as `plan` makes them, to the meter; `selected` and `levels` hold a
+// block.
+void meter_frames(const SChannelPlan& plan, const float* raw, size_t frames, float* selected, double* levels,
+                  CLoudnessMeter& meter)
+{
+    select_channels(plan, raw, frames, selected);
+    double* at = levels;
+    for (const float* in = selected; in < selected + frames * plan.resampled;) {
+        for (unsigned int c = 0; c < plan.resampled; ++c)
+            *at++ = *in++;
+        if (plan.duplicate) {
+            *at = at[-1];
+            ++at;
+        }
+    }
+    meter.add(levels, frames);
+}
+
 }  // namespace
 
 // One pass over the source, a block at a time; the song bytes of each block collect in
@@ -140,7 +158,11 @@ class CPass final : public CSongConversion::CPassBase {
 public:
     CPass(CAudioSource& source, const SConversion& conversion, const SChannelPlan& plan, CTask* task,
           SoxrPointer resampler)
-        : m_source(source), m_conversion(conversion), m_plan(plan), m_task(task), m_resampler(std::move(resampler))
+        : m_source(source),
+          m_conversion(conversion),
+          m_plan(plan),
+          m_task(task),
+          m_resampler(std::move(resampler))
     {
         const SAudioSourceInfo& info = m_source.info();
         const double ratio = double(m_conversion.out_rate) / info.sample_rate;
@@ -188,7 +210,8 @@ public:
             done += consumed;
         }
         const uint64_t pass_total = std::max(m_total, m_counts.frames_read);
-        task_step(m_task, m_conversion.pass * pass_total + m_counts.frames_read, m_conversion.passes * pass_total);
+        task_step(m_task, m_conversion.pass * pass_total + m_counts.frames_read,
+                  m_conversion.passes * pass_total);
         return task_cancelled(m_task) ? EConvertResult::CANCELLED : EConvertResult::OK;
     }
 
@@ -334,13 +357,14 @@ std::unique_ptr<CSongConversion> CSongConversion::start(CAudioSource& source, co
     io.flags |= SOXR_NO_DITHER;
     const soxr_quality_spec_t quality = soxr_quality_spec(exact16 ? SOXR_HQ : SOXR_VHQ, 0);
     soxr_error_t error = nullptr;
-    SoxrPointer resampler(soxr_create(double(info.sample_rate), double(conversion.out_rate), plan.resampled, &error,
-                                      &io, &quality, nullptr));
+    SoxrPointer resampler(soxr_create(double(info.sample_rate), double(conversion.out_rate), plan.resampled,
+                                      &error, &io, &quality, nullptr));
     if (error || !resampler)
         return nullptr;
     std::unique_ptr<CPassBase> pass;
     if (exact16)
-        pass = std::make_unique<CPass<int16_t, int16_t>>(source, conversion, plan, task, std::move(resampler));
+        pass =
+            std::make_unique<CPass<int16_t, int16_t>>(source, conversion, plan, task, std::move(resampler));
     else
         pass = std::make_unique<CPass<float, double>>(source, conversion, plan, task, std::move(resampler));
     return std::unique_ptr<CSongConversion>(new CSongConversion(std::move(pass)));
@@ -399,14 +423,13 @@ EConvertResult measure_source(CAudioSource& source, const SConversion& conversio
 {
     ++g_conversions_begun;
     const SAudioSourceInfo& info = source.info();
-    if (info.channels == 0 || info.sample_rate < MIN_SOURCE_RATE || info.sample_rate > MAX_SOURCE_RATE ||
-        !conversion.meter)
+    if (info.channels == 0 || info.sample_rate < MIN_SOURCE_RATE || info.sample_rate > MAX_SOURCE_RATE)
         return EConvertResult::RESAMPLER_ERROR;
     const SChannelPlan plan = plan_channels(info, conversion);
     const size_t block_frames = std::max(kLeastBlockFrames, kBlockSamples / plan.source);
     std::vector<float> raw(block_frames * plan.source);
-    std::vector<float> selected(block_frames * plan.resampled);
-    std::vector<double> levels(block_frames * conversion.meter->channels());
+    std::vector<float> selected(conversion.meter ? block_frames * plan.resampled : 0);
+    std::vector<double> levels(conversion.meter ? block_frames * conversion.meter->channels() : 0);
     const uint64_t total = info.frames >= 0 ? uint64_t(info.frames) : 0;
     for (;;) {
         const int64_t got = source.read(raw.data(), block_frames);
@@ -417,17 +440,8 @@ EConvertResult measure_source(CAudioSource& source, const SConversion& conversio
         if (!hold_to_full_scale(raw.data(), size_t(got) * plan.source, counts, plan.source))
             return EConvertResult::NOT_FINITE;
         counts.frames_read += uint64_t(got);
-        select_channels(plan, raw.data(), size_t(got), selected.data());
-        double* at = levels.data();
-        for (const float* in = selected.data(); in < selected.data() + size_t(got) * plan.resampled;) {
-            for (unsigned int c = 0; c < plan.resampled; ++c)
-                *at++ = *in++;
-            if (plan.duplicate) {
-                *at = at[-1];
-                ++at;
-            }
-        }
-        conversion.meter->add(levels.data(), size_t(got));
+        if (conversion.meter)
+            meter_frames(plan, raw.data(), size_t(got), selected.data(), levels.data(), *conversion.meter);
         const uint64_t pass_total = std::max(total, counts.frames_read);
         task_step(task, conversion.pass * pass_total + counts.frames_read, conversion.passes * pass_total);
         if (task_cancelled(task))

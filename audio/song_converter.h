@@ -67,8 +67,8 @@ public:
     class CPassBase;
     // Null when the conversion cannot be made (RESAMPLER_ERROR): no channels, no rate, or
     // soxr failed. The source, the task and the meter must outlive the conversion.
-    [[nodiscard]] static std::unique_ptr<CSongConversion> start(CAudioSource& source, const SConversion& conversion,
-                                                                CTask* task);
+    [[nodiscard]] static std::unique_ptr<CSongConversion> start(CAudioSource& source,
+                                                                const SConversion& conversion, CTask* task);
     ~CSongConversion();
     CSongConversion(const CSongConversion&) = delete;
     CSongConversion& operator=(const CSongConversion&) = delete;
@@ -108,6 +108,8 @@ uint64_t conversions_begun();
 // Reads the source to its end and hands its sound to `conversion.meter` at the source's
 // own rate, in the channels the conversion would make (`out_channels`, `mono_mode`),
 // without resampling: what a normalised import measures before it converts with the gain.
-// Counts as convert_to_24bit does, `bytes_out` aside; the task as for a conversion.
+// Without a meter it only checks and counts what a conversion would: the length of the
+// song follows from the frames (converted_frames is what the resampler gives). Counts as
+// convert_to_24bit does, `bytes_out` aside; the task as for a conversion.
 [[nodiscard]] EConvertResult measure_source(CAudioSource& source, const SConversion& conversion, CTask* task,
                                             SConversionCounts& counts);

@@ -6,14 +6,18 @@
 #include <QFile>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
-void measure_song_file(CAudioSource& source, const SSongTarget& target, double target_lufs, CTask* task,
-                       SSongImport& import)
+void measure_song_file(CAudioSource& source, const SSongTarget& target, std::optional<double> target_lufs,
+                       CTask* task, SSongImport& import)
 {
     const SAudioSourceInfo& info = source.info();
-    const std::unique_ptr<CLoudnessMeter> meter = CLoudnessMeter::create(target.channels, info.sample_rate, true);
-    if (!meter)
-        return refuse_for_memory(import, QStringLiteral("the loudness meter"));
+    std::unique_ptr<CLoudnessMeter> meter;
+    if (target_lufs) {
+        meter = CLoudnessMeter::create(target.channels, info.sample_rate, true);
+        if (!meter)
+            return refuse_for_memory(import, QStringLiteral("the loudness meter"));
+    }
     SConversion conversion = song_conversion_for(target);
     conversion.meter = meter.get();
     SConversionCounts counts;
@@ -32,9 +36,12 @@ void measure_song_file(CAudioSource& source, const SSongTarget& target, double t
     import.file_seconds = double(counts.frames_read) / info.sample_rate;
     import.clipped_samples = counts.clipped_samples;
     import.loudness_target = target.loudness;
+    if (!meter)
+        return;
     const SLoudness measured = meter->result();
-    import.gain = loudness_gain(measured, target_lufs);
+    import.gain = loudness_gain(measured, *target_lufs);
     import.loudness = with_gain(measured, import.gain.gain_db);
+    import.loudness_measured = true;
 }
 
 SSongImport check_song_file(const QString& path, const SSongTarget& target, CTask* task)

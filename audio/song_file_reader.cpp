@@ -15,7 +15,7 @@ constexpr uint64_t kResamplerSlackFrames = 16;
 CSongFileReader::~CSongFileReader() = default;
 
 std::unique_ptr<CSongFileReader> CSongFileReader::open(const QString& path, const SSongTarget& target,
-                                                       const SSongImport& checked)
+                                                       const SSongImport& checked, CLoudnessMeter* meter)
 {
     std::unique_ptr<CSongFileReader> reader(new CSongFileReader);
     reader->m_file.setFileName(path);
@@ -28,6 +28,7 @@ std::unique_ptr<CSongFileReader> CSongFileReader::open(const QString& path, cons
     SConversion conversion = song_conversion_for(target);
     // The check held the song to the slot; the conversion may run a block past its end.
     conversion.max_bytes = UINT64_MAX;
+    conversion.meter = meter;
     if (checked.loudness_target != ELoudnessTarget::AS_THE_FILE) {
         conversion.full_precision = true;
         conversion.gain = std::pow(10.0, checked.gain.gain_db / 20);

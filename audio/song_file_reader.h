@@ -10,6 +10,7 @@
 #include <memory>
 
 class CAudioSource;
+class CLoudnessMeter;
 class CSongConversion;
 
 // The second of an import's two readings (check_song_file is the first): the file converted
@@ -17,9 +18,12 @@ class CSongConversion;
 // check chose. It hands out exactly the length the check found.
 class CSongFileReader {
 public:
-    // Null when the file cannot be opened and decoded again.
+    // Null when the file cannot be opened and decoded again. A `meter` (which must outlive
+    // the reader) measures the song as it converts, as the check of a file imported as it
+    // is did not.
     [[nodiscard]] static std::unique_ptr<CSongFileReader> open(const QString& path, const SSongTarget& target,
-                                                               const SSongImport& checked);
+                                                               const SSongImport& checked,
+                                                               CLoudnessMeter* meter = nullptr);
     ~CSongFileReader();
     CSongFileReader(const CSongFileReader&) = delete;
     CSongFileReader& operator=(const CSongFileReader&) = delete;

@@ -135,8 +135,8 @@ void refuse_for_memory(SSongImport& import, const QString& what)
 }
 
 // A conversion that did not go through, with its reason.
-void take_conversion_failure(EConvertResult result, const SConversionCounts& counts, const CAudioSource& source,
-                             const SSongTarget& target, SSongImport& import)
+void take_conversion_failure(EConvertResult result, const SConversionCounts& counts,
+                             const CAudioSource& source, const SSongTarget& target, SSongImport& import)
 {
     import.frames_decoded = counts.frames_read;
     import.converted_bytes = counts.bytes_out;
@@ -279,6 +279,7 @@ void convert(CAudioSource& source, const SSongTarget& target, const std::optiona
         } else {
             import.loudness = meter->result();
         }
+        import.loudness_measured = true;
     } else if (result == EConvertResult::WRITE_ERROR && out_of_memory) {
         import.frames_decoded = counts.frames_read;
         import.converted_bytes = counts.bytes_out;
@@ -320,6 +321,7 @@ void check_from(QIODevice& device, const SSongTarget& target, unsigned int passe
     import.measured = measured;
     import.gain = loudness_gain(*measured, *target_lufs);
     import.loudness = with_gain(*measured, import.gain.gain_db);
+    import.loudness_measured = true;
 }
 
 // The file is read once, or, to normalise, twice: once to measure and once to convert.
@@ -418,12 +420,8 @@ void import_from_device(QIODevice& device, const SSongTarget& target, CTask* tas
     if (keep_song)
         return import_from(device, target, task, import);
     std::unique_ptr<CAudioSource> source = open_song_source(device, import);
-    if (!source || !fits_slot(source->info(), target, import))
-        return;
-    const std::optional<double> target_lufs = loudness_target_lufs(target.loudness);
-    if (!target_lufs)
-        return convert(*source, target, std::nullopt, false, task, import);
-    measure_song_file(*source, target, *target_lufs, task, import);
+    if (source && fits_slot(source->info(), target, import))
+        measure_song_file(*source, target, loudness_target_lufs(target.loudness), task, import);
 }
 
 bool song_channels_made(const SSongTarget& target, SSongImport& import)

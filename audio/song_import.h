@@ -52,8 +52,10 @@ struct SSongImport {
     // the length of the sound there is).
     std::optional<double> header_seconds;
     // On OK, the song's loudness as it goes to the pedal, after the mono choice and the
-    // gain; the true peak only when normalising.
+    // gain; the true peak only when normalising. Not yet measured (`loudness_measured`
+    // false) after check_song_file of a file imported as it is.
     SLoudness loudness;
+    bool loudness_measured = false;
     // The setting the song was imported with, and the gain it applied (none as the file).
     ELoudnessTarget loudness_target = ELoudnessTarget::AS_THE_FILE;
     SLoudnessGain gain;
@@ -87,9 +89,9 @@ struct SSongImport {
                                               const SSongImport& check, CTask* task);
 
 // The first of an import's two readings, for a song that goes to the pedal as it converts
-// (CSongFileReader): the file is checked as import_song checks it, its song's exact length
-// and loudness found and its SHA-256 computed from the same reading, and the song dropped
-// as it converts, so memory stays a few blocks. To normalise, the file's sound is measured
-// at its own rate, unconverted, and the gain chosen from that; the length then follows
-// from the frames. `song` stays empty.
+// (CSongFileReader): the file is checked as import_song checks it, decoded but not
+// converted, its song's exact length found from the frames and its SHA-256 computed from
+// the same reading. To normalise, the file's sound is measured at its own rate and the
+// gain chosen from that; otherwise the loudness is measured by the second reading, as the
+// song converts. `song` stays empty.
 [[nodiscard]] SSongImport check_song_file(const QString& path, const SSongTarget& target, CTask* task);

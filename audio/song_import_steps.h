@@ -9,6 +9,7 @@
 #include <QIODevice>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class CTask;
 
@@ -23,14 +24,16 @@ SConversion song_conversion_for(const SSongTarget& target);
 bool song_channels_made(const SSongTarget& target, SSongImport& import);
 bool open_song_file(QFile& file, SSongImport& import);
 void refuse_for_memory(SSongImport& import, const QString& what);
-void take_conversion_failure(EConvertResult result, const SConversionCounts& counts, const CAudioSource& source,
-                             const SSongTarget& target, SSongImport& import);
+void take_conversion_failure(EConvertResult result, const SConversionCounts& counts,
+                             const CAudioSource& source, const SSongTarget& target, SSongImport& import);
 // Logs a refusal; OK and CANCELLED are not logged.
 void log_song_refusal(const QString& name, const SSongImport& import);
 // The import (or, without `keep_song`, its check) of the file at the device's position.
 void import_from_device(QIODevice& device, const SSongTarget& target, CTask* task, SSongImport& import,
                         bool keep_song);
-// A normalised import's check: the file's sound measured at its own rate, true peak
-// included, the gain chosen from it, and the song's length from the frames read.
-void measure_song_file(CAudioSource& source, const SSongTarget& target, double target_lufs, CTask* task,
-                       SSongImport& import);
+// An import's check without converting: the file read to its end, the song's length from
+// the frames read. To normalise (`target_lufs`), its sound is measured at its own rate, true
+// peak included, and the gain chosen from it; otherwise the loudness is left to the
+// conversion that follows.
+void measure_song_file(CAudioSource& source, const SSongTarget& target, std::optional<double> target_lufs,
+                       CTask* task, SSongImport& import);

@@ -51,24 +51,46 @@ void CWaveformOverviewBuilder::add(const unsigned char* bytes, size_t count)
         add_frame(m_partial);
         m_partial_bytes = 0;
     }
-    for (; count >= m_frame_bytes; bytes += m_frame_bytes, count -= m_frame_bytes)
-        add_frame(bytes);
+    // The frames up to the column's end in one run: a song passes here whole.
+    while (count >= m_frame_bytes && m_frame < m_frames) {
+        const uint64_t run = std::min<uint64_t>(count / m_frame_bytes, m_column_end - m_frame);
+        add_samples(bytes, size_t(run) * m_channels);
+        bytes += run * m_frame_bytes;
+        count -= run * m_frame_bytes;
+        m_frame += run;
+        if (m_frame == m_column_end)
+            end_column();
+    }
+    count %= m_frame_bytes;
     std::copy_n(bytes, count, m_partial);
     m_partial_bytes = count;
 }
 
-// Column c holds frames [c x frames / columns, (c + 1) x frames / columns).
+void CWaveformOverviewBuilder::add_samples(const unsigned char* bytes, size_t samples)
+{
+    int32_t low = m_low;
+    int32_t high = m_high;
+    for (size_t i = 0; i < samples; ++i) {
+        const auto sample = int32_t(LE::read24(bytes + 3 * i) << 8) >> 8;
+        low = std::min(low, sample);
+        high = std::max(high, sample);
+    }
+    m_low = low;
+    m_high = high;
+}
+
 void CWaveformOverviewBuilder::add_frame(const unsigned char* frame)
 {
     if (m_frame >= m_frames)
         return;
-    for (unsigned int channel = 0; channel < m_channels; ++channel, frame += 3) {
-        const auto sample = int32_t(LE::read24(frame) << 8) >> 8;
-        m_low = std::min(m_low, sample);
-        m_high = std::max(m_high, sample);
-    }
-    if (++m_frame < m_column_end)
-        return;
+    add_samples(frame, m_channels);
+    if (++m_frame == m_column_end)
+        end_column();
+}
+
+// Column c holds frames [c x frames / columns, (c + 1) x frames / columns).
+void CWaveformOverviewBuilder::end_column()
+{
     m_overview[2 * m_column] = char(scaled(m_low));
     m_overview[2 * m_column + 1] = char(scaled(m_high));
     ++m_column;

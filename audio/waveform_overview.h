@@ -27,6 +27,9 @@ public:
 
 private:
     void add_frame(const unsigned char* frame);
+    // Takes `samples` 24-bit samples into the column's lowest and highest.
+    void add_samples(const unsigned char* bytes, size_t samples);
+    void end_column();
 
     unsigned int m_channels;
     size_t m_frame_bytes;

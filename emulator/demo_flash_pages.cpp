@@ -80,6 +80,10 @@ public:
 
     bool load(uint32_t page, uint8_t* out) const override
     {
+        if (page == m_last_page) {
+            std::copy(m_last_bytes.begin(), m_last_bytes.end(), out);
+            return true;
+        }
         if (!m_file->read_at(data_offset(page), out, m_page_size))
             return fail(demo_flash_result_text(EDemoFlashResult::READ_FAILED) + ' ' + m_file->error());
         if (crc_of(out, m_page_size) != m_checks[page])
@@ -98,6 +102,8 @@ public:
             return fail(demo_flash_result_text(EDemoFlashResult::WRITE_FAILED) + ' ' + m_file->error());
         m_held[page] = true;
         m_checks[page] = check;
+        m_last_bytes.assign(bytes, bytes + m_page_size);
+        m_last_page = page;
         return true;
     }
 
@@ -108,6 +114,8 @@ public:
             return fail(demo_flash_result_text(EDemoFlashResult::WRITE_FAILED) + ' ' + m_file->error());
         for (uint32_t page = first; page < first + count; ++page)
             m_held[page] = false;
+        if (m_last_page >= first && m_last_page - first < count)
+            m_last_page = kNoPage;
         if (!m_file->punch(data_offset(first), uint64_t{count} * m_page_size) ||
             !punch_empty_table(first, count))
             return fail(demo_flash_result_text(EDemoFlashResult::WRITE_FAILED) + ' ' + m_file->error());
@@ -144,6 +152,10 @@ private:
     SChipPlace m_place;
     std::vector<bool> m_held;
     std::vector<uint32_t> m_checks;
+    // The page stored last, as it went to the file: a host's verify reads it back at once.
+    static constexpr uint32_t kNoPage = UINT32_MAX;
+    uint32_t m_last_page = kNoPage;
+    std::vector<uint8_t> m_last_bytes;
 };
 
 EDemoFlashResult read_table(const std::shared_ptr<CPageFile>& file, const SFlashGeometry& geometry,

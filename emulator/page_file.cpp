@@ -35,9 +35,18 @@ public:
     }
     bool write_at(uint64_t offset, const uint8_t* data, size_t length) override
     {
-        return transfer(offset, length, [&](size_t done, size_t left, off_t at) {
-            return ::pwrite(m_fd, data + done, left, at);
-        });
+        if (!transfer(offset, length, [&](size_t done, size_t left, off_t at) {
+                return ::pwrite(m_fd, data + done, left, at);
+            }))
+            return false;
+        // The disk takes what was written while the pedal goes on, so the sync at the end
+        // waits for the last few megabytes only, not for a whole song.
+        m_unsent += length;
+        if (m_unsent >= kWritebackBytes) {
+            static_cast<void>(::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE));
+            m_unsent = 0;
+        }
+        return true;
     }
     bool punch(uint64_t offset, uint64_t length) override
     {
@@ -70,7 +79,9 @@ private:
         return true;
     }
 
+    static constexpr size_t kWritebackBytes = size_t{8} << 20;
     int m_fd;
+    size_t m_unsent = 0;  // bytes written since the disk was last asked to take them
     QString m_error;
 };
 

@@ -28,9 +28,18 @@ std::vector<uint8_t> unpack7(const uint8_t* data, size_t length)
 {
     std::vector<uint8_t> out(length * 7 / 8);
     size_t at = 0;
+    size_t i = 0;
+    // Whole groups first: eight 7-bit bytes are exactly 56 bits, seven bytes.
+    for (; i + 8 <= length; i += 8, at += 7) {
+        uint64_t group = 0;
+        for (unsigned k = 0; k < 8; ++k)
+            group |= static_cast<uint64_t>(data[i + k] & 0x7F) << (7 * k);
+        for (unsigned k = 0; k < 7; ++k)
+            out[at + k] = static_cast<uint8_t>(group >> (8 * k));
+    }
     uint32_t bits = 0;
     unsigned pending = 0;
-    for (size_t i = 0; i < length; ++i) {
+    for (; i < length; ++i) {
         bits |= static_cast<uint32_t>(data[i] & 0x7F) << pending;
         pending += 7;
         if (pending >= 8) {

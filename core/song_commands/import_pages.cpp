@@ -28,35 +28,54 @@ SSongDigest song_digest(const unsigned char* song, unsigned int length, unsigned
 }
 
 std::unique_ptr<CImportPages> CImportPages::open(const QString& path, const SSongTarget& target,
-                                                 const SSongImport& checked, const SNandFlashConfig& format)
+                                                 const SSongImport& checked, const SNandFlashConfig& format,
+                                                 bool for_verify)
 {
-    std::unique_ptr<CSongFileReader> reader = CSongFileReader::open(path, target, checked);
+    std::unique_ptr<CLoudnessMeter> meter;
+    if (!checked.loudness_measured) {
+        meter = CLoudnessMeter::create(target.channels, kSongSampleRate, false);
+        if (!meter)
+            return nullptr;
+    }
+    std::unique_ptr<CSongFileReader> reader = CSongFileReader::open(path, target, checked, meter.get());
     if (!reader || reader->length() > UINT32_MAX)
         return nullptr;
-    return std::unique_ptr<CImportPages>(new CImportPages(std::move(reader), format));
+    std::unique_ptr<CImportPages> pages(
+        new CImportPages(std::move(meter), std::move(reader), format, for_verify));
+    return pages->m_ahead.start() ? std::move(pages) : nullptr;
 }
 
-CImportPages::CImportPages(std::unique_ptr<CSongFileReader> reader, const SNandFlashConfig& format)
-    : m_reader(std::move(reader)),
+CImportPages::CImportPages(std::unique_ptr<CLoudnessMeter> meter, std::unique_ptr<CSongFileReader> reader,
+                           const SNandFlashConfig& format, bool hashed)
+    : m_meter(std::move(meter)),
+      m_reader(std::move(reader)),
       m_length(static_cast<unsigned int>(m_reader->length())),
       m_unit_length(whole_units(m_length, format.unit_size)),
-      m_overview(m_length, song_audio_format(format))
+      m_hashed(hashed),
+      m_overview(m_length, song_audio_format(format)),
+      m_ahead(m_length, [this](unsigned char* out, size_t count) { return convert(out, count); })
 {
 }
 
 bool CImportPages::next(unsigned char* out, unsigned int count)
 {
+    return m_ahead.next(out, count);
+}
+
+bool CImportPages::convert(unsigned char* out, size_t count)
+{
     if (!m_reader->next(out, count))
         return false;
-    hash(out, count);
+    if (m_hashed)
+        hash(out, count);
     m_overview.add(out, count);
-    m_handed += count;
+    m_handed += static_cast<unsigned int>(count);
     return true;
 }
 
-void CImportPages::hash(const unsigned char* bytes, unsigned int count)
+void CImportPages::hash(const unsigned char* bytes, size_t count)
 {
-    const unsigned int before = m_handed < m_unit_length ? std::min(count, m_unit_length - m_handed) : 0;
+    const size_t before = m_handed < m_unit_length ? std::min<size_t>(count, m_unit_length - m_handed) : 0;
     m_hash.add(bytes, before);
     if (m_handed + before == m_unit_length && m_unit_sha256.isEmpty())
         m_unit_sha256 = m_hash.hex_so_far();
@@ -65,10 +84,20 @@ void CImportPages::hash(const unsigned char* bytes, unsigned int count)
 
 SSongDigest CImportPages::digest()
 {
+    m_ahead.finish();
     return {m_length, m_hash.hex_result(), m_unit_length, m_unit_sha256};
 }
 
-QByteArray CImportPages::overview() const
+QByteArray CImportPages::overview()
 {
+    m_ahead.finish();
     return m_overview.result();
+}
+
+std::optional<SLoudness> CImportPages::loudness()
+{
+    m_ahead.finish();
+    if (!m_meter)
+        return std::nullopt;
+    return m_meter->result();
 }

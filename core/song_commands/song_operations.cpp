@@ -183,7 +183,8 @@ std::shared_ptr<const CSongStream> song_to_play(CPedalSession& session, const QS
     const std::unique_ptr<CSongFileReader> reader =
         CSongFileReader::open(path, import_target(session, settings), import);
     const std::shared_ptr<CSongStream> stream =
-        reader ? CSongStream::make(song_audio_format(*session.song_format()), size_t(reader->length())) : nullptr;
+        reader ? CSongStream::make(song_audio_format(*session.song_format()), size_t(reader->length()))
+               : nullptr;
     if (!stream || !reader->next(stream->bytes(), stream->length()))
         return nullptr;
     stream->arrived(stream->length());
@@ -209,7 +210,7 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
         return COperationResult::declined();
     // The song goes to the pedal as it converts a second time.
     const std::unique_ptr<CImportPages> pages =
-        CImportPages::open(path, import_target(session, settings), import, *format);
+        CImportPages::open(path, import_target(session, settings), import, *format, verify);
     if (!pages)
         return COperationResult::audio_failed(
             QStringLiteral("Tandora could not read %1.").arg(QFileInfo(path).fileName()));
@@ -230,8 +231,13 @@ COperationResult import_checked(CPedalSession& session, const QString& path, int
     const bool records_kept = written == LOOPER_RESULT_NO_SPACE || written == LOOPER_RESULT_FILE_TOO_LARGE ||
                               written == LOOPER_RESULT_CANCELLED || written == LOOPER_RESULT_FILE_TOO_SHORT;
     const bool reloaded = !records_kept && session.reload_slot(slot) == LOOPER_RESULT_OK;
-    if (written == LOOPER_RESULT_OK && reloaded)
+    if (written == LOOPER_RESULT_OK && reloaded) {
+        if (const std::optional<SLoudness> measured = pages->loudness()) {
+            import.loudness = *measured;
+            import.loudness_measured = true;
+        }
         record_import(session, slot, replaced, path, settings.mono_mode, import, pages->overview());
+    }
     if (written == LOOPER_RESULT_NO_SPACE)
         return COperationResult::song(written).with_detail(
             no_space_text(free_bytes, space_needed(*format, pages->length()), format->channels));
@@ -324,7 +330,8 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const un
     return verify_slot(session, slot, song_digest(song, length, format->unit_size), task);
 }
 
-COperationResult verify_slot(CPedalSession& session, unsigned int slot, const SSongDigest& written, CTask* task)
+COperationResult verify_slot(CPedalSession& session, unsigned int slot, const SSongDigest& written,
+                             CTask* task)
 {
     const SNandFlashConfig* format = session.song_format();
     if (!format)
@@ -350,11 +357,10 @@ COperationResult verify_slot(CPedalSession& session, unsigned int slot, const SS
     const bool whole = stored >= length;
     CSha256 hash;
     hash.add(back.get(), whole ? length : written.unit_length);
-    const bool same =
-        stored == (whole ? stored : written.unit_length) &&
-        hash.hex_result() == (whole ? written.sha256 : written.unit_sha256) &&
-        std::all_of(back.get() + std::min<uint64_t>(stored, length), back.get() + stored,
-                    [](unsigned char b) { return b == 0; });
+    const bool same = stored == (whole ? stored : written.unit_length) &&
+                      hash.hex_result() == (whole ? written.sha256 : written.unit_sha256) &&
+                      std::all_of(back.get() + std::min<uint64_t>(stored, length), back.get() + stored,
+                                  [](unsigned char b) { return b == 0; });
     return same ? COperationResult::song(LOOPER_RESULT_OK) : COperationResult::verify_failed(slot);
 }
 

@@ -1,5 +1,6 @@
 #include "audio/song_loudness.h"
 #include "audio/loudness_gain.h"
+#include "audio/loudness_meter.h"
 #include "audio/song_converter.h"
 #include "audio/song_import.h"
 #include "audio/song_import_text.h"
@@ -7,7 +8,10 @@
 
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -169,6 +173,27 @@ TEST(SongLoudness, StoredSongMeasuresTheSameInPieces)
     EXPECT_NEAR(pieces.true_peak_dbtp.value_or(0), whole->true_peak_dbtp.value_or(1), 1e-9);
     EXPECT_FALSE(CSongLoudnessMeter::create(3));
 }
+
+// Each channel's true peak is measured apart from the loudness: the song's is that of its
+// louder channel, whichever it is.
+class TruePeakChannels : public ::testing::TestWithParam<std::pair<double, double>> {};
+
+TEST_P(TruePeakChannels, SongTakesTheLouderChannel)
+{
+    const auto [left, right] = GetParam();
+    const std::unique_ptr<CLoudnessMeter> meter = CLoudnessMeter::create(2, 48000, true);
+    ASSERT_TRUE(meter);
+    std::vector<double> samples;
+    for (int i = 0; i < 48000; ++i) {
+        const double wave = std::sin(2 * 3.141592653589793 * 997 * i / 48000.0);
+        samples.insert(samples.end(), {left * wave, right * wave});
+    }
+    meter->add(samples.data(), 48000);
+    EXPECT_NEAR(meter->result().true_peak_dbtp.value_or(0), 20 * std::log10(std::max(left, right)), 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, TruePeakChannels,
+                         ::testing::Values(std::make_pair(0.5, 0.1), std::make_pair(0.1, 0.5)));
 
 // The gain reaches the target unless the true peak would pass -1 dBTP or the gain +24 dB;
 // a song below the gate (silence too) gets none.
