@@ -148,8 +148,9 @@ private:
     [[nodiscard]] bool rewrite_record(unsigned int slot, const std::vector<unsigned char>& record,
                                       std::vector<ELooperActionResult>& loaded);
     // Checks a move (`b` empty) or a swap (`b` holding a song) of the song in `a` and notes
-    // it in the journal, `entry` filled: 0 to go on, or 1, 2, 3, 8 or 14 (a swap without a
-    // journal, or a journal that could not note it) with nothing written.
+    // it in the journal, `entry` filled: OK to go on, or with nothing written NOT_OPEN,
+    // NOT_SUPPORTED, READ_FAILED, BAD_SLOT or JOURNAL_NOT_SAVED (a swap without a journal,
+    // or a journal that could not note it).
     [[nodiscard]] ELooperActionResult begin_change(EJournalKind kind, unsigned int a, unsigned int b,
                                                    SSongJournalEntry& entry);
     // The slot's write_record, its journal problem kept.

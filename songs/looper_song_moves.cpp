@@ -2,6 +2,16 @@
 
 #include "device/usb_connect.h"
 
+namespace {
+
+// A record write that ended before its info block changed: the slot is as it was.
+bool left_untouched(ELooperActionResult result)
+{
+    return result == LOOPER_RESULT_JOURNAL_NOT_SAVED || result == LOOPER_RESULT_CHECKSUM_ERROR;
+}
+
+}  // namespace
+
 void CLooperSongData::mark_uncertain()
 {
     block_status_complete = false;
@@ -64,8 +74,7 @@ ELooperActionResult CLooperSongData::move_record(unsigned int from, unsigned int
     if (begun != LOOPER_RESULT_OK)
         return begun;
     ELooperActionResult result = append_record(to, entry.before.record);
-    const bool untouched =
-        result == LOOPER_RESULT_JOURNAL_NOT_SAVED || result == LOOPER_RESULT_CHECKSUM_ERROR;
+    const bool untouched = left_untouched(result);
     if (result == LOOPER_RESULT_OK)
         result = song_slots[from]->delete_file();
     if (journal && (result == LOOPER_RESULT_OK || untouched))
@@ -82,7 +91,7 @@ ELooperActionResult CLooperSongData::swap_records(unsigned int a, unsigned int b
     if (begun != LOOPER_RESULT_OK)
         return begun;
     ELooperActionResult result = append_record(a, entry.after.record);
-    if (result == LOOPER_RESULT_JOURNAL_NOT_SAVED || result == LOOPER_RESULT_CHECKSUM_ERROR) {
+    if (left_untouched(result)) {
         journal->drop(entry);
         return result;
     }
