@@ -42,9 +42,9 @@ COperationResult COperationResult::cancelled()
     return {EKind::CANCELLED, LOOPER_RESULT_OK, false, QStringLiteral("Cancelled !")};
 }
 
-COperationResult COperationResult::backup(bool ok, const QString& text)
+COperationResult COperationResult::summary(bool ok, const QString& text)
 {
-    return {EKind::BACKUP, LOOPER_RESULT_OK, ok, text};
+    return {EKind::SUMMARY, LOOPER_RESULT_OK, ok, text};
 }
 
 COperationResult COperationResult::verify_failed(unsigned int slot)

@@ -13,7 +13,7 @@
 // converted or written reads "Failed !", as no song code says so.
 class COperationResult {
 public:
-    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, BACKUP, VERIFY, DECLINED, LIBRARY };
+    enum class EKind { SONG, FIRMWARE, AUDIO, CANCELLED, SUMMARY, VERIFY, DECLINED, LIBRARY };
 
     static COperationResult song(ELooperActionResult result);
     // A song store's result, its cancel as cancelled().
@@ -24,8 +24,9 @@ public:
     // `text` replaces "Failed !" where the reason is one the user can act on.
     static COperationResult audio_failed(const QString& text = {});
     static COperationResult cancelled();
-    // A backup or a restore, with the text that sums it up; the slots in the detail.
-    static COperationResult backup(bool ok, const QString& text);
+    // A command summed up by its text (a backup, a restore, a sync, a move); the slots in
+    // the detail.
+    static COperationResult summary(bool ok, const QString& text);
     // `slot` (0-based) was written but read back different: a failure, whatever the write
     // said. "Verify failed: the pedal returned different data for Song 004".
     static COperationResult verify_failed(unsigned int slot);

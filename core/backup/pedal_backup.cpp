@@ -162,7 +162,7 @@ bool take_song(CBackupWriter& writer, SBackupSlot& entry, const SBackupSlot& kep
 
 COperationResult write_failed(const QString& folder, const QString& file)
 {
-    return COperationResult::backup(
+    return COperationResult::summary(
         false,
         QStringLiteral("The backup could not be written: '%1' failed (is the disk full?); it was removed.")
             .arg(QDir(folder).filePath(file)));
@@ -196,7 +196,7 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         return COperationResult::song(LOOPER_RESULT_NOT_SUPPORTED);
     const QString problem = backup_target_problem(folder);
     if (!problem.isEmpty())
-        return COperationResult::backup(false, problem);
+        return COperationResult::summary(false, problem);
     const QString final_path = QFileInfo(folder).absoluteFilePath();
     // An empty folder that exists (a fresh USB stick's mount point) is written in place,
     // marked incomplete until the end: a folder made beside it would lie on the parent's
@@ -208,13 +208,13 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
         // Left by a backup the program could not clean up after (it was killed), or
         // something of the user's: either way not ours to delete.
         if (QFileInfo::exists(work))
-            return COperationResult::backup(
+            return COperationResult::summary(
                 false,
                 QStringLiteral(
                     "'%1' is in the way, perhaps left by an interrupted backup; remove it and try again.")
                     .arg(work));
         if (!QDir().mkpath(work))
-            return COperationResult::backup(
+            return COperationResult::summary(
                 false, QStringLiteral("The backup folder '%1' cannot be created.").arg(work));
     }
     // The folder in place was empty: whatever is in it now is this backup's.
@@ -300,15 +300,15 @@ COperationResult backup_pedal(CPedalSession& session, const QString& folder, con
     if (!writer.write(SBackupManifest::kFileName, manifest.to_json()))
         return abandon(write_failed(final_path, writer.failed_file()));
     if (in_place ? !QDir(work).remove(SBackupManifest::kIncompleteMarker) : !QDir().rename(work, final_path))
-        return abandon(COperationResult::backup(
+        return abandon(COperationResult::summary(
             false, QStringLiteral("The finished backup could not be completed in '%1'.").arg(final_path)));
 
     COperationResult result =
         unreadable.isEmpty()
-            ? COperationResult::backup(
+            ? COperationResult::summary(
                   true,
                   QStringLiteral("Backup complete: %1 songs in '%2'.").arg(occupied.size()).arg(final_path))
-            : COperationResult::backup(false, QStringLiteral("Incomplete backup: %1 could not be read.")
+            : COperationResult::summary(false, QStringLiteral("Incomplete backup: %1 could not be read.")
                                                   .arg(unreadable.join(QStringLiteral(", "))))
                   .with_detail(QStringLiteral("The other songs are in '%1'.").arg(final_path));
     if (previous && unreadable.isEmpty())

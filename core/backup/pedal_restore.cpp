@@ -40,7 +40,7 @@ COperationResult run_step(CPedalSession& session, const SRestorePlan& plan, cons
     }
     const std::optional<QByteArray> song = read_backup_song(plan.folder, step.song);
     if (!song)
-        return COperationResult::backup(
+        return COperationResult::summary(
             false,
             QStringLiteral("%1 of the backup changed after it was checked.").arg(slot_song_name(step.slot)));
     const auto* data = reinterpret_cast<const unsigned char*>(song->constData());
@@ -93,7 +93,7 @@ COperationResult restore_pedal(CPedalSession& session, const SRestorePlan& plan,
             lines << QStringLiteral("%1: not restored").arg(slot_song_name(plan.steps[rest].slot));
         return result.with_detail(lines.join(QLatin1Char('\n')));
     }
-    return COperationResult::backup(
+    return COperationResult::summary(
                true, QStringLiteral("Restore complete: %1 slots restored.").arg(plan.steps.size()))
         .with_detail(lines.join(QLatin1Char('\n')));
 }
@@ -107,9 +107,9 @@ COperationResult restore_backup(CPedalSession& session, const QString& folder,
     if (manifest)
         plan = plan_restore(session, folder, *manifest, only, why);
     if (!plan)
-        return COperationResult::backup(false, why);
+        return COperationResult::summary(false, why);
     if (plan->steps.empty())
-        return COperationResult::backup(
+        return COperationResult::summary(
             true,
             only.empty()
                 ? QStringLiteral("Nothing to restore: neither the backup nor the pedal holds a song.")

@@ -132,12 +132,12 @@ std::optional<COperationResult> plan_list(CPedalSession& session, const QString&
     QString why;
     const std::optional<std::vector<SSetListSong>> songs = read_set_list(set_list, options.first_slot, why);
     if (!songs)
-        return COperationResult::backup(false, why);
+        return COperationResult::summary(false, why);
     plan = plan_sync(session, *songs, options.settings, options.delete_extra, task);
     if (task_cancelled(task))
         return COperationResult::cancelled();
     if (!plan.runs())
-        return COperationResult::backup(false,
+        return COperationResult::summary(false,
                                         QStringLiteral("The set list cannot be synced; nothing was written."))
             .with_detail(refusal_text(plan.refused));
     return std::nullopt;
@@ -198,7 +198,7 @@ COperationResult run_sync(CPedalSession& session, const SSyncPlan& plan, const S
         const QString detail = outcome.detail().isEmpty() ? QString() : outcome.detail() + QLatin1Char('\n');
         return outcome.with_detail(detail + lines.join(QLatin1Char('\n')));
     }
-    return COperationResult::backup(
+    return COperationResult::summary(
                true, QStringLiteral("Set list synced: %1 of %2 slots written.")
                          .arg(written)
                          .arg(std::count_if(plan.steps.begin(), plan.steps.end(),
@@ -217,7 +217,7 @@ COperationResult sync_set_list(CPedalSession& session, const QString& set_list, 
     if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
         return *failed;
     if (std::none_of(plan.steps.begin(), plan.steps.end(), changes))
-        return COperationResult::backup(true, QStringLiteral("Every song of the set list is up to date."));
+        return COperationResult::summary(true, QStringLiteral("Every song of the set list is up to date."));
     const QString asked =
         QStringLiteral("Sync the set list %1?\n%2")
             .arg(set_list, sync_settings_text(session, options.settings, options.settings_origin));
@@ -235,7 +235,7 @@ COperationResult plan_set_list_sync(CPedalSession& session, const QString& set_l
     SSyncPlan plan;
     if (const std::optional<COperationResult> failed = plan_list(session, set_list, options, task, plan))
         return *failed;
-    return COperationResult::backup(true, QStringLiteral("Sync plan for %1:").arg(set_list))
+    return COperationResult::summary(true, QStringLiteral("Sync plan for %1:").arg(set_list))
         .with_detail((QStringList{sync_settings_text(session, options.settings, options.settings_origin)}
                       << plan.lines())
                          .join(QLatin1Char('\n')));

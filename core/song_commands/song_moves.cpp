@@ -25,7 +25,7 @@ struct SMoveStep {
 
 COperationResult refused(const QString& why)
 {
-    return COperationResult::backup(false, why);
+    return COperationResult::summary(false, why);
 }
 
 // Why the songs of `slots` cannot be moved on the session's pedal; empty when they can.
@@ -168,7 +168,7 @@ COperationResult arrange_slots(CPedalSession& session, const std::map<int, int>&
         if (occupied[size_t(from)])
             origins[from] = session.songs().slot_record(unsigned(from));
 
-    COperationResult outcome = COperationResult::backup(
+    COperationResult outcome = COperationResult::summary(
         true, steps.empty()       ? QStringLiteral("Every song is in its place already.")
               : steps.size() == 1 ? QStringLiteral("Song moved in 1 step.")
                                   : QStringLiteral("Songs arranged in %1 steps.").arg(steps.size()));

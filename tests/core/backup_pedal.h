@@ -112,10 +112,10 @@ protected:
         QString why;
         const std::optional<SBackupManifest> manifest = read_backup(folder, why);
         if (!manifest)
-            return COperationResult::backup(false, why);
+            return COperationResult::summary(false, why);
         const std::optional<SRestorePlan> plan = plan_restore(m_session, folder, *manifest, only, why);
         if (!plan)
-            return COperationResult::backup(false, why);
+            return COperationResult::summary(false, why);
         const COperationResult result = restore_pedal(m_session, *plan, task);
         m_pedal->wait_until_idle();
         return result;
